@@ -1,0 +1,98 @@
+#include "queue/PlayQueue.h"
+
+#include "platform/MbString.h"
+#include "platform/Path.h"
+#include "platform/Prompts.h"
+
+#include <algorithm>
+#include <climits>
+#include <new>
+#include <utility>
+
+int CPlayQueue::Add(const std::string& entry)
+{
+    try {
+        if (EndsWithNoCase(entry, "m3u")) {
+            LoadM3u(entry);
+            return 1;
+        }
+        if (m_entries.size() >= static_cast<std::size_t>(INT_MAX))
+            throw std::bad_alloc();
+        m_entries.push_back(entry);
+        return 1;
+    } catch (const std::bad_alloc&) {
+        Prompts().ShowMessage(kOutOfMemoryText);
+        return 0;
+    }
+}
+
+int CPlayQueue::RemoveAt(int nIndex)
+{
+    if (!InRange(nIndex))
+        return 0;
+    m_entries.erase(m_entries.begin() + nIndex);
+    return 1;
+}
+
+std::string CPlayQueue::Next()
+{
+    if (m_entries.empty())
+        return {};
+    if (m_nCurrent >= GetCount() - 1)
+        m_nCurrent = 0;
+    else
+        ++m_nCurrent;
+    return m_entries[static_cast<std::size_t>(m_nCurrent)];
+}
+
+std::string CPlayQueue::Previous()
+{
+    if (m_entries.empty())
+        return {};
+    m_nCurrent = std::clamp(m_nCurrent - 1, 0, GetCount() - 1);
+    return m_entries[static_cast<std::size_t>(m_nCurrent)];
+}
+
+std::string CPlayQueue::GetAt(int nIndex) const
+{
+    return InRange(nIndex) ? m_entries[static_cast<std::size_t>(nIndex)] : std::string();
+}
+
+int CPlayQueue::Swap(int nA, int nB)
+{
+    if (!InRange(nA) || !InRange(nB))
+        return 0;
+    std::swap(m_entries[static_cast<std::size_t>(nA)], m_entries[static_cast<std::size_t>(nB)]);
+    return 1;
+}
+
+int CPlayQueue::Clear()
+{
+    m_entries.clear();
+    m_nCurrent = 0;
+    return 1;
+}
+
+int CPlayQueue::SetCurrent(int nIndex)
+{
+    if (!InRange(nIndex))
+        return 0;
+    m_nCurrent = nIndex;
+    return 1;
+}
+
+std::string CPlayQueue::GetDisplayName(int nIndex) const
+{
+    if (!InRange(nIndex))
+        return {};
+    const std::string& entry = m_entries[static_cast<std::size_t>(nIndex)];
+    if (!entry.empty() && entry.front() == '\\')
+        return entry.substr(1);
+    const std::size_t cut = MbsRChr(entry, kPathSeparator);
+    return cut == std::string::npos ? entry : entry.substr(cut + 1);
+}
+
+int CPlayQueue::IsLast() const
+{
+    return !m_entries.empty() && m_nCurrent == GetCount() - 1 ? 1 : 0;
+}

@@ -1,0 +1,84 @@
+// The playlist-file half of CPlayQueue: M3U files, one entry per line.
+
+#include "queue/PlayQueue.h"
+
+#include "platform/Path.h"
+#include "platform/Prompts.h"
+#include "platform/TextFile.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+// The name under which a playlist file is known to the loop guard: its resolved path when
+// it exists, so that "a/../x.m3u", a link and "x.m3u" count as one file.
+std::string CanonicalName(const std::string& path)
+{
+    std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr),
+                                                         &std::free);
+    return resolved ? std::string(resolved.get()) : path;
+}
+
+} // namespace
+
+int CPlayQueue::SaveM3u(const std::string& strPath)
+{
+    const std::optional<std::string> directory = DirectoryOf(strPath);
+    if (!directory)
+        return 0;
+
+    CTextFile file;
+    if (!file.Open(strPath, CTextFile::Mode::Write))
+        return 1;
+    try {
+        std::string line;
+        for (const std::string& entry : m_entries) {
+            if (IsUnderDirectory(entry, *directory))
+                line.assign(entry, directory->size() + 1);
+            else
+                line.assign(entry);
+            line.push_back('\n');
+            file.WriteString(line);
+        }
+        file.Close();
+    } catch (const CFileException&) {
+        Prompts().ShowMessage(kFileErrorText);
+        return 0;
+    }
+    return 1;
+}
+
+void CPlayQueue::LoadM3u(const std::string& strPath)
+{
+    const std::optional<std::string> directory = DirectoryOf(strPath);
+    if (!directory)
+        return;
+
+    std::string name = CanonicalName(strPath);
+    if (m_reading.size() >= static_cast<std::size_t>(kMaxPlaylistDepth) ||
+        std::find(m_reading.begin(), m_reading.end(), name) != m_reading.end())
+        return;
+
+    CTextFile file;
+    if (!file.Open(strPath, CTextFile::Mode::Read))
+        return;
+
+    m_reading.push_back(std::move(name));
+    try {
+        std::string line;
+        while (file.ReadLine(line)) {
+            if (IsCompletePlaylistLine(line))
+                Add(line);
+            else
+                Add(JoinPath(*directory, line));
+        }
+        file.Close();
+    } catch (const CFileException&) {
+        Prompts().ShowMessage(kFileErrorText);
+    } catch (const std::bad_alloc&) {
+        Prompts().ShowMessage(kOutOfMemoryText);
+    }
+    m_reading.pop_back();
+}

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Builds Sorvane and runs its whole test suite; exits non-zero on any failure.
+#   ./test.sh             normal build (build/), with the formatting check
+#   ./test.sh --sanitize  AddressSanitizer + UndefinedBehaviorSanitizer (build-asan/)
+#   ./test.sh --tsan      ThreadSanitizer on the threaded tests (build-tsan/)
+set -euo pipefail
+cd "$(dirname "$0")"
+./install-deps.sh
+
+mode=${1:-}
+jobs=$(nproc)
+case "$mode" in
+"")
+    dir=build
+    flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+    unformatted=$(git ls-files '*.h' '*.cpp' | xargs -r clang-format --dry-run 2>&1 | grep -c warning: || true)
+    if [ "$unformatted" != 0 ]; then
+        git ls-files '*.h' '*.cpp' | xargs -r clang-format --dry-run 2>&1 | grep warning: | cut -d: -f1 | sort -u
+        echo "clang-format: the files above are not formatted" >&2
+        exit 1
+    fi
+    ;;
+--sanitize)
+    dir=build-asan
+    flags=(-DCMAKE_BUILD_TYPE=Debug -DSORVANE_SANITIZE=ON -DCMAKE_CXX_FLAGS=-O1)
+    export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=1
+    export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+    export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
+    ;;
+--tsan)
+    dir=build-tsan
+    flags=(-DCMAKE_BUILD_TYPE=Debug -DSORVANE_TSAN=ON -DCMAKE_CXX_FLAGS=-O1)
+    export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp"
+    ;;
+*)
+    echo "usage: $0 [--sanitize|--tsan]" >&2
+    exit 2
+    ;;
+esac
+
+cmake -S . -B "$dir" -DSORVANE_WERROR=ON "${flags[@]}" >/dev/null
+cmake --build "$dir" -j "$jobs"
+ctest_args=(--test-dir "$dir" --output-on-failure -j "$jobs")
+[ "$mode" = --tsan ] && ctest_args+=(-L threads)
+ctest "${ctest_args[@]}"
