@@ -1,0 +1,213 @@
+#include "queue/PlayQueue.h"
+
+#include "tests/support/FileSizeLimit.h"
+#include "tests/support/RecordingPrompts.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <unistd.h>
+
+namespace {
+
+std::vector<std::string> Entries(const CPlayQueue& q)
+{
+    std::vector<std::string> all;
+    for (int i = 0; i < q.GetCount(); ++i)
+        all.push_back(q.GetAt(i));
+    return all;
+}
+
+class M3u : public ::testing::Test
+{
+protected:
+    CTempDir dir;
+    CRecordingPrompts prompts;
+    CPlayQueue queue;
+
+    std::string Music() const { return dir / "Music"; }
+};
+
+TEST_F(M3u, EntriesUnderThePlaylistDirectoryAreWrittenRelative)
+{
+    for (const std::string& e : {Music() + "/a.mid", Music() + "/Pop/b.mp3", dir / "c.wav",
+                                 std::string("\\track <2>"), Music() + "2/x.mid"})
+        queue.Add(e);
+    std::filesystem::create_directory(Music());
+    ASSERT_EQ(queue.SaveM3u(Music() + "/mix.m3u"), 1);
+    EXPECT_EQ(CTempDir::Read(Music() + "/mix.m3u"), "a.mid\r\nPop/b.mp3\r\n" + (dir / "c.wav") +
+                                                        "\r\n\\track <2>\r\n" + Music() +
+                                                        "2/x.mid\r\n");
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(M3u, DirectoryPrefixComparesLettersExactly)
+{
+    queue.Add(dir / "MUSIC/Pop/b.mp3");
+    std::filesystem::create_directory(Music());
+    ASSERT_EQ(queue.SaveM3u(Music() + "/mix.m3u"), 1);
+    EXPECT_EQ(CTempDir::Read(Music() + "/mix.m3u"), (dir / "MUSIC/Pop/b.mp3") + "\r\n");
+}
+
+TEST_F(M3u, SavedQueueReadsBackWithMarkersBecomingPaths)
+{
+    const std::vector<std::string> original = {Music() + "/a.mid", Music() + "/Pop/b.mp3",
+                                               "/elsewhere/c.wav", "\\track <2>"};
+    for (const std::string& e : original)
+        queue.Add(e);
+    std::filesystem::create_directory(Music());
+    ASSERT_EQ(queue.SaveM3u(Music() + "/mix.m3u"), 1);
+
+    CPlayQueue back;
+    back.Add(Music() + "/mix.m3u");
+    std::vector<std::string> expected = original;
+    expected[3] = Music() + "/\\track <2>";
+    EXPECT_EQ(Entries(back), expected);
+}
+
+TEST_F(M3u, SavingAnEmptyQueueLeavesAnEmptyFile)
+{
+    const std::string path = dir.Write("old.m3u", "something\r\n");
+    ASSERT_EQ(queue.SaveM3u(path), 1);
+    EXPECT_EQ(std::filesystem::file_size(path), 0u);
+}
+
+TEST_F(M3u, PathWithoutASeparatorTouchesNothing)
+{
+    queue.Add("/a.mid");
+    EXPECT_EQ(queue.SaveM3u("mix.m3u"), 0);
+    queue.LoadM3u("mix.m3u");
+    EXPECT_EQ(queue.GetCount(), 1);
+    EXPECT_FALSE(std::filesystem::exists("mix.m3u"));
+}
+
+TEST_F(M3u, FileThatCannotBeCreatedIsSkippedSilently)
+{
+    queue.Add("/a.mid");
+    EXPECT_EQ(queue.SaveM3u(dir / "no-such-dir/mix.m3u"), 1);
+    EXPECT_EQ(queue.SaveM3u(dir.Path() + "/"), 1);
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(M3u, WriteErrorIsReportedAndKeepsWhatReachedTheFile)
+{
+    queue.Add(std::string(100, 'a'));
+    queue.Add(std::string(100, 'b'));
+    const std::string path = dir / "mix.m3u";
+    {
+        const CFileSizeLimit limit(150);
+        EXPECT_EQ(queue.SaveM3u(path), 0);
+    }
+    EXPECT_EQ(prompts.messages, std::vector<std::string>{"ファイルが開けませんでした"});
+    EXPECT_TRUE(std::filesystem::exists(path));
+}
+
+TEST_F(M3u, RelativeLinesAreJoinedToThePlaylistDirectory)
+{
+    const std::string lists = dir / "Lists";
+    const std::string path =
+        dir.Write("Lists/l.m3u", "Pop/b.mp3\n/x.mid\n\\x.mid\nC:x.mid\n"
+                                 "http://host/s.mp3\n\n#EXTM3U\n#EXTINF:3,T\n a b \n");
+    queue.Add(path);
+    EXPECT_EQ(Entries(queue),
+              (std::vector<std::string>{lists + "/Pop/b.mp3", "/x.mid", lists + "/\\x.mid",
+                                        lists + "/C:x.mid", "http://host/s.mp3", lists + "/",
+                                        lists + "/#EXTINF:3,T", lists + "/ a b "}))
+        << "the header line ends in \"M3U\", so it is taken for a playlist that does not exist";
+}
+
+TEST_F(M3u, LinesMayEndInLfOrCrLfAndTheLastNeedsNoEnd)
+{
+    queue.Add(dir.Write("l.m3u", "/a\r\n/b\n/c\r\r\n/d"));
+    EXPECT_EQ(Entries(queue), (std::vector<std::string>{"/a", "/b", "/c\r", "/d"}));
+}
+
+TEST_F(M3u, EmptyFileAddsNothing)
+{
+    queue.Add(dir.Write("empty.m3u", ""));
+    EXPECT_EQ(queue.GetCount(), 0);
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(M3u, ReadingAppendsAndKeepsTheCurrentIndex)
+{
+    queue.Add("/first");
+    queue.Add("/second");
+    queue.SetCurrent(1);
+    queue.Add(dir.Write("l.m3u", "/third\n"));
+    EXPECT_EQ(Entries(queue), (std::vector<std::string>{"/first", "/second", "/third"}));
+    EXPECT_EQ(queue.GetCurrent(), 1);
+}
+
+TEST_F(M3u, NestedPlaylistsExpandInPlaceAgainstTheirOwnDirectory)
+{
+    dir.Write("inner/in.m3u", "x.mid\ny.mid\n");
+    queue.Add(dir.Write("outer.m3u", "a.mid\ninner/in.m3u\nb.mid\n"));
+    EXPECT_EQ(Entries(queue), (std::vector<std::string>{dir / "a.mid", dir / "inner/x.mid",
+                                                        dir / "inner/y.mid", dir / "b.mid"}));
+}
+
+TEST_F(M3u, SelfReferencingPlaylistIsReadOnce)
+{
+    queue.Add(dir.Write("self.m3u", "a.mid\nself.m3u\n./self.m3u\nb.mid\n"));
+    EXPECT_EQ(Entries(queue), (std::vector<std::string>{dir / "a.mid", dir / "b.mid"}));
+}
+
+TEST_F(M3u, PlaylistLoopThroughOthersIsReadOnceEach)
+{
+    dir.Write("a.m3u", "1.mid\nb.m3u\n");
+    dir.Write("b.m3u", "2.mid\na.m3u\n3.mid\n");
+    queue.Add(dir / "a.m3u");
+    EXPECT_EQ(Entries(queue),
+              (std::vector<std::string>{dir / "1.mid", dir / "2.mid", dir / "3.mid"}));
+}
+
+TEST_F(M3u, DeepChainsOfPlaylistsStopAtTheDepthLimit)
+{
+    const int files = CPlayQueue::kMaxPlaylistDepth + 5;
+    for (int i = 0; i < files; ++i)
+        dir.Write("p" + std::to_string(i) + ".m3u",
+                  std::to_string(i) + ".mid\np" + std::to_string(i + 1) + ".m3u\n");
+    queue.Add(dir / "p0.m3u");
+    EXPECT_EQ(queue.GetCount(), CPlayQueue::kMaxPlaylistDepth);
+    EXPECT_EQ(queue.GetAt(0), dir / "0.mid");
+}
+
+TEST_F(M3u, DirectoryNamedLikeAPlaylistAddsNothing)
+{
+    std::filesystem::create_directory(dir / "folder.m3u");
+    queue.Add(dir / "folder.m3u");
+    EXPECT_EQ(queue.GetCount(), 0);
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(M3u, UnreadableFileAddsNothingSilently)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root reads every file";
+    const std::string path = dir.Write("locked.m3u", "/a.mid\n");
+    std::filesystem::permissions(path, std::filesystem::perms::none);
+    queue.Add(path);
+    EXPECT_EQ(queue.GetCount(), 0);
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(M3u, BinaryFileBecomesEntriesWithoutHarm)
+{
+    std::string bytes;
+    for (int i = 0; i < 4096; ++i)
+        bytes.push_back(static_cast<char>((i * 131) & 0xFF));
+    queue.Add(dir.Write("noise.m3u", bytes));
+    EXPECT_GT(queue.GetCount(), 0);
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(M3u, TenMegabyteLineWithoutLineEndIsOneEntry)
+{
+    queue.Add(dir.Write("long.m3u", "/" + std::string(10 * 1024 * 1024, 'x')));
+    ASSERT_EQ(queue.GetCount(), 1);
+    EXPECT_EQ(queue.GetAt(0).size(), 10u * 1024 * 1024 + 1);
+}
+
+} // namespace

@@ -1,0 +1,156 @@
+#include "queue/PlayQueue.h"
+
+#include "tests/support/RecordingPrompts.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+CPlayQueue Queue(std::initializer_list<const char*> entries, int current = 0)
+{
+    CPlayQueue q;
+    for (const char* e : entries)
+        q.Add(e);
+    q.SetCurrent(current);
+    return q;
+}
+
+TEST(PlayQueueStepping, NextWrapsFromTheLastEntryToTheFirst)
+{
+    CPlayQueue q = Queue({"E0", "E1", "E2"}, 2);
+    EXPECT_EQ(q.Next(), "E0");
+    EXPECT_EQ(q.GetCurrent(), 0);
+    EXPECT_EQ(q.Next(), "E1");
+    EXPECT_EQ(q.GetCurrent(), 1);
+}
+
+TEST(PlayQueueStepping, PreviousStopsAtTheFirstEntry)
+{
+    CPlayQueue q = Queue({"E0", "E1", "E2"}, 1);
+    EXPECT_EQ(q.Previous(), "E0");
+    EXPECT_EQ(q.Previous(), "E0");
+    EXPECT_EQ(q.GetCurrent(), 0);
+}
+
+TEST(PlayQueueStepping, EmptyQueueGivesEmptyTextsAndNoLast)
+{
+    CPlayQueue q;
+    EXPECT_EQ(q.Next(), "");
+    EXPECT_EQ(q.Previous(), "");
+    EXPECT_EQ(q.GetCurrent(), 0);
+    EXPECT_EQ(q.IsLast(), 0);
+    EXPECT_EQ(q.GetAt(0), "");
+}
+
+TEST(PlayQueueStepping, SingleEntryIsLastAndNextReturnsItAgain)
+{
+    CPlayQueue q = Queue({"only"});
+    EXPECT_EQ(q.IsLast(), 1);
+    EXPECT_EQ(q.Next(), "only");
+    EXPECT_EQ(q.GetCurrent(), 0);
+}
+
+TEST(PlayQueueStepping, RemovalLeavesTheCurrentIndexOnePastTheEnd)
+{
+    CPlayQueue q = Queue({"E0", "E1", "E2"}, 2);
+    EXPECT_EQ(q.RemoveAt(0), 1);
+    EXPECT_EQ(q.GetCurrent(), 2);
+    EXPECT_EQ(q.IsLast(), 0);
+    EXPECT_EQ(q.GetAt(q.GetCurrent()), "");
+
+    CPlayQueue forward = q;
+    EXPECT_EQ(forward.Next(), "E1");
+    EXPECT_EQ(forward.GetCurrent(), 0);
+
+    EXPECT_EQ(q.Previous(), "E2");
+    EXPECT_EQ(q.GetCurrent(), 1);
+}
+
+TEST(PlayQueueStepping, PreviousFromFarBeyondTheEndStepsToTheLastEntry)
+{
+    CPlayQueue q = Queue({"E0", "E1", "E2", "E3", "E4"}, 4);
+    q.RemoveAt(0);
+    q.RemoveAt(0);
+    q.RemoveAt(0);
+    ASSERT_EQ(q.GetCurrent(), 4);
+    EXPECT_EQ(q.Previous(), "E4");
+    EXPECT_EQ(q.GetCurrent(), 1);
+}
+
+TEST(PlayQueueIndexes, OutOfRangeIndexesChangeNothing)
+{
+    CPlayQueue q = Queue({"E0", "E1", "E2"}, 1);
+    EXPECT_EQ(q.RemoveAt(-1), 0);
+    EXPECT_EQ(q.RemoveAt(3), 0);
+    EXPECT_EQ(q.Swap(0, 5), 0);
+    EXPECT_EQ(q.Swap(-1, 0), 0);
+    EXPECT_EQ(q.SetCurrent(-1), 0);
+    EXPECT_EQ(q.SetCurrent(3), 0);
+    EXPECT_EQ(q.GetAt(3), "");
+    EXPECT_EQ(q.GetDisplayName(-1), "");
+    EXPECT_EQ(q.GetCount(), 3);
+    EXPECT_EQ(q.GetCurrent(), 1);
+    EXPECT_EQ(q.GetAt(0), "E0");
+}
+
+TEST(PlayQueueIndexes, SwapExchangesTextsButNotTheCurrentIndex)
+{
+    CPlayQueue q = Queue({"E0", "E1", "E2"});
+    EXPECT_EQ(q.Swap(1, 1), 1);
+    EXPECT_EQ(q.GetAt(1), "E1");
+    EXPECT_EQ(q.Swap(0, 2), 1);
+    EXPECT_EQ(q.GetAt(0), "E2");
+    EXPECT_EQ(q.GetAt(2), "E0");
+    EXPECT_EQ(q.GetCurrent(), 0);
+}
+
+TEST(PlayQueueIndexes, ClearResetsCountAndCurrent)
+{
+    CPlayQueue q = Queue({"a", "b", "c", "d", "e", "f"}, 5);
+    EXPECT_EQ(q.Clear(), 1);
+    EXPECT_EQ(q.GetCount(), 0);
+    EXPECT_EQ(q.GetCurrent(), 0);
+}
+
+TEST(PlayQueueAdd, ShortTextsAndNonPlaylistsAreAppended)
+{
+    CPlayQueue q;
+    EXPECT_EQ(q.Add("ab"), 1);
+    EXPECT_EQ(q.Add("/music/a.mid"), 1);
+    EXPECT_EQ(q.Add("/music/a.m3"), 1);
+    EXPECT_EQ(q.Add(""), 1);
+    EXPECT_EQ(q.GetCount(), 4);
+    EXPECT_EQ(q.GetAt(2), "/music/a.m3");
+    EXPECT_EQ(q.GetDisplayName(3), "");
+}
+
+TEST(PlayQueueAdd, AMissingPlaylistAddsNothingAndSaysNothing)
+{
+    CRecordingPrompts prompts;
+    CPlayQueue q;
+    EXPECT_EQ(q.Add("/no/such/Party.M3U"), 1);
+    EXPECT_EQ(q.Add("/no/such/listm3u"), 1);
+    EXPECT_EQ(q.GetCount(), 0);
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST(PlayQueueDisplayName, IsTheTextAfterTheLastSeparator)
+{
+    CPlayQueue q = Queue({"/music/a.mid", "a.mid", "\\track <12>", "/music/"});
+    EXPECT_EQ(q.GetDisplayName(0), "a.mid");
+    EXPECT_EQ(q.GetDisplayName(1), "a.mid");
+    EXPECT_EQ(q.GetDisplayName(2), "track <12>");
+    EXPECT_EQ(q.GetDisplayName(3), "");
+    EXPECT_EQ(q.GetDisplayName(4), "");
+}
+
+TEST(PlayQueueDisplayName, MultibyteNamesAreCutOnlyAtARealSeparator)
+{
+    CPlayQueue q = Queue({"/音楽/曲名.mp3"});
+    EXPECT_EQ(q.GetDisplayName(0), "曲名.mp3");
+    // A code page 932 name whose trail byte is 0x5C, the value of a backslash.
+    q.Add("/music/\x95\x5C.mid");
+    EXPECT_EQ(q.GetDisplayName(1), "\x95\x5C.mid");
+}
+
+} // namespace
