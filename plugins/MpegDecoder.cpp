@@ -1,0 +1,285 @@
+#include "plugins/MpegDecoder.h"
+
+#include <mpg123.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+#include <system_error>
+
+namespace {
+
+// The decoder always hands stereo PCM to the output; mono files are spread to both sides.
+constexpr int kOutputChannels = 2;
+constexpr int kBytesPerFrame = kOutputChannels * 2;
+
+bool IsRegularFile(const char* pszPath)
+{
+    // A FIFO or a device would block or never end; only plain files are opened.
+    struct stat st
+    {};
+    return ::stat(pszPath, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+} // namespace
+
+CMpegDecoder::~CMpegDecoder()
+{
+    if (m_pHandle != nullptr || m_thread.joinable()) {
+        Close();
+    }
+}
+
+int CMpegDecoder::Reserved0()
+{
+    return 0;
+}
+
+int CMpegDecoder::Reserved7()
+{
+    return 0;
+}
+
+int CMpegDecoder::SetOutput(IOutputPlugin* pOutput)
+{
+    if (m_pHandle != nullptr) {
+        Close();
+    }
+    m_pOutput = pOutput;
+    return 1;
+}
+
+int CMpegDecoder::SetCallback(PluginCallbackProc pfnCallback, std::uint32_t dwUser)
+{
+    m_pfnCallback.store(pfnCallback);
+    m_dwUser.store(dwUser);
+    return 1;
+}
+
+int CMpegDecoder::Open(const char* pszPath, PluginMediaInfo* pInfo)
+{
+    Close();
+    if (pszPath == nullptr || pInfo == nullptr || !IsRegularFile(pszPath)) {
+        return 0;
+    }
+    mpg123_handle* handle = mpg123_new(nullptr, nullptr);
+    if (handle == nullptr) {
+        return 0;
+    }
+    mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
+
+    // Opening reads the first frames; a file without a leading Info frame is scanned frame
+    // header by frame header for its true length (free format and variable rate included).
+    long rate = 0;
+    int channels = 0;
+    int encoding = 0;
+    if (mpg123_open_fixed(handle, pszPath, kOutputChannels, MPG123_ENC_SIGNED_16) != MPG123_OK ||
+        mpg123_getformat(handle, &rate, &channels, &encoding) != MPG123_OK || rate <= 0) {
+        mpg123_delete(handle);
+        return 0;
+    }
+    const off_t length = mpg123_length(handle);
+    mpg123_frameinfo frame{};
+    if (length <= 0 || mpg123_info(handle, &frame) != MPG123_OK) {
+        mpg123_delete(handle);
+        return 0;
+    }
+
+    m_pHandle = handle;
+    m_nRate = rate;
+    m_nLengthFrames = length;
+
+    std::memset(pInfo, 0, sizeof(*pInfo));
+    pInfo->nSampleRate = static_cast<std::int32_t>(rate);
+    pInfo->nChannels = frame.mode == MPG123_M_MONO ? 1 : 2;
+    pInfo->nLayer = frame.layer;
+    pInfo->nBitrateKbps = frame.bitrate;
+    pInfo->nVariableRate = frame.vbr != MPG123_CBR ? 1 : 0;
+    pInfo->nLengthSeconds = static_cast<std::int32_t>(length / rate);
+    return 1;
+}
+
+int CMpegDecoder::Close()
+{
+    StopThread();
+    if (m_bOutputOpen) {
+        m_pOutput->Close();
+        m_bOutputOpen = false;
+    }
+    if (m_pHandle != nullptr) {
+        mpg123_delete(m_pHandle);
+        m_pHandle = nullptr;
+    }
+    m_nState.store(PLUGIN_STATE_STOPPED);
+    return 1;
+}
+
+int CMpegDecoder::GetState()
+{
+    return m_nState.load();
+}
+
+int CMpegDecoder::Play()
+{
+    if (m_pHandle == nullptr || m_pOutput == nullptr || m_nState.load() != PLUGIN_STATE_STOPPED) {
+        return 0;
+    }
+    // A thread that played to the end has finished or is about to.
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
+    if (mpg123_seek(m_pHandle, 0, SEEK_SET) < 0) {
+        return 0;
+    }
+    if (m_pOutput->Open(static_cast<int>(m_nRate), kOutputChannels) == 0) {
+        return 0;
+    }
+    m_bOutputOpen = true;
+    m_bQuit.store(false);
+    m_nSeekTo.store(-1);
+    m_nState.store(PLUGIN_STATE_PLAYING);
+    try {
+        m_thread = std::thread(&CMpegDecoder::DecodeLoop, this);
+    } catch (const std::system_error&) {
+        m_nState.store(PLUGIN_STATE_STOPPED);
+        return 0;
+    }
+    return 1;
+}
+
+int CMpegDecoder::Pause()
+{
+    int expected = PLUGIN_STATE_PLAYING;
+    if (m_nState.compare_exchange_strong(expected, PLUGIN_STATE_PAUSED)) {
+        m_pOutput->SetPaused(1);
+        PostCommand();
+    }
+    return 1;
+}
+
+int CMpegDecoder::Resume()
+{
+    int expected = PLUGIN_STATE_PAUSED;
+    if (!m_nState.compare_exchange_strong(expected, PLUGIN_STATE_PLAYING)) {
+        return 0;
+    }
+    m_pOutput->SetPaused(0);
+    PostCommand();
+    return 1;
+}
+
+int CMpegDecoder::Seek(std::int32_t nSeconds)
+{
+    if (m_nState.load() == PLUGIN_STATE_STOPPED || !m_thread.joinable()) {
+        return 0;
+    }
+    m_nSeekTo.store(nSeconds < 0 ? 0 : nSeconds);
+    PostCommand();
+    return 1;
+}
+
+void CMpegDecoder::PostCommand()
+{
+    m_nCommands.fetch_add(1);
+    m_nCommands.notify_all();
+    if (m_pOutput != nullptr) {
+        m_pOutput->Wake();
+    }
+}
+
+void CMpegDecoder::StopThread()
+{
+    if (!m_thread.joinable()) {
+        return;
+    }
+    m_bQuit.store(true);
+    PostCommand();
+    m_thread.join();
+}
+
+void CMpegDecoder::Report(int nType, int nValue)
+{
+    const PluginCallbackProc callback = m_pfnCallback.load();
+    if (callback != nullptr) {
+        callback(nType, nValue, m_dwUser.load());
+    }
+}
+
+void CMpegDecoder::DecodeLoop()
+{
+    using Clock = std::chrono::steady_clock;
+    std::int64_t base = 0; // file position, in frames, of the output's played count 0
+    unsigned char* pcm = nullptr;
+    std::size_t pending = 0;
+    bool decodedAll = false;
+    int reported = -1;
+    Clock::time_point reportedAt{};
+
+    auto reportElapsed = [&] {
+        const auto seconds = static_cast<int>((base + m_pOutput->GetPlayedFrames()) / m_nRate);
+        const auto now = Clock::now();
+        if (seconds != reported || now - reportedAt >= kReportInterval) {
+            reported = seconds;
+            reportedAt = now;
+            Report(PLUGIN_CALLBACK_ELAPSED, seconds);
+        }
+    };
+
+    for (;;) {
+        // The counter is read before the requests, so a request made after this read also
+        // changes the counter and cuts the paused wait below short.
+        const unsigned seen = m_nCommands.load();
+        if (m_bQuit.load()) {
+            return;
+        }
+        const std::int32_t seekTo = m_nSeekTo.exchange(-1);
+        if (seekTo >= 0) {
+            const std::int64_t target = std::min<std::int64_t>(
+                static_cast<std::int64_t>(seekTo) * m_nRate, m_nLengthFrames);
+            const off_t reached = mpg123_seek(m_pHandle, static_cast<off_t>(target), SEEK_SET);
+            m_pOutput->Flush();
+            base = reached >= 0 ? reached : target;
+            pending = 0;
+            decodedAll = reached < 0;
+            reported = -1;
+        }
+        const int state = m_nState.load();
+        if (state == PLUGIN_STATE_PAUSED) {
+            reportElapsed();
+            m_nCommands.wait(seen);
+            continue;
+        }
+        reportElapsed();
+
+        if (pending > 0) {
+            const int taken = m_pOutput->Write(
+                pcm, static_cast<int>(std::min<std::size_t>(pending, 1 << 20)), kOutputWaitMs);
+            if (taken > 0) {
+                pcm += taken;
+                pending -= static_cast<std::size_t>(taken);
+            }
+            continue;
+        }
+        if (!decodedAll) {
+            off_t frameNumber = 0;
+            std::size_t bytes = 0;
+            const int err = mpg123_decode_frame(m_pHandle, &frameNumber, &pcm, &bytes);
+            if (err == MPG123_OK || err == MPG123_NEW_FORMAT) {
+                pending = bytes - bytes % kBytesPerFrame;
+            } else {
+                // The end of the stream, or damage past which nothing more can be read.
+                decodedAll = true;
+            }
+            continue;
+        }
+        if (m_pOutput->WaitDrained(kOutputWaitMs) != 0) {
+            int expected = PLUGIN_STATE_PLAYING;
+            if (m_nState.compare_exchange_strong(expected, PLUGIN_STATE_STOPPED)) {
+                reportElapsed();
+                Report(PLUGIN_CALLBACK_END, 0);
+                return;
+            }
+        }
+    }
+}

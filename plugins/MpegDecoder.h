@@ -1,0 +1,67 @@
+#pragma once
+
+#include "engine/PluginInterface.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <thread>
+
+struct mpg123_handle_struct;
+
+// The decoder plug-in: MPEG audio layers 1, 2 and 3 through libmpg123. The file is read
+// as it plays, a frame at a time; a decode thread, started by Play, hands the PCM to the
+// output, which takes it only as fast as it plays, and reports the elapsed seconds and the
+// end through the callback.
+//
+// Threads: the slots are called on the user-interface thread. The decode thread owns the
+// mpg123 handle while it runs; the user-interface thread passes it requests (pause, seek,
+// quit) through atomics and a command counter that the paused thread waits on.
+class CMpegDecoder final : public IDecoderPlugin
+{
+public:
+    CMpegDecoder() = default;
+    // Ends a decode thread still running; the output is not touched when nothing is open.
+    ~CMpegDecoder();
+    CMpegDecoder(const CMpegDecoder&) = delete;
+    CMpegDecoder& operator=(const CMpegDecoder&) = delete;
+
+    int Reserved0() override;
+    int SetOutput(IOutputPlugin* pOutput) override;
+    int SetCallback(PluginCallbackProc pfnCallback, std::uint32_t dwUser) override;
+    int Open(const char* pszPath, PluginMediaInfo* pInfo) override;
+    int Close() override;
+    int GetState() override;
+    int Play() override;
+    int Reserved7() override;
+    int Pause() override;
+    int Resume() override;
+    int Seek(std::int32_t nSeconds) override;
+
+    // Longest single wait of the decode thread on the output before it looks at its
+    // requests again (a Wake cuts it short).
+    static constexpr int kOutputWaitMs = 50;
+    // The elapsed time is reported when its whole seconds change, and at least this often.
+    static constexpr std::chrono::milliseconds kReportInterval{1000};
+
+private:
+    void DecodeLoop();
+    void StopThread();
+    void PostCommand();
+    void Report(int nType, int nValue);
+
+    IOutputPlugin* m_pOutput = nullptr;
+    std::atomic<PluginCallbackProc> m_pfnCallback{nullptr};
+    std::atomic<std::uint32_t> m_dwUser{0};
+
+    mpg123_handle_struct* m_pHandle = nullptr;
+    long m_nRate = 0;
+    std::int64_t m_nLengthFrames = 0;
+    bool m_bOutputOpen = false;
+
+    std::thread m_thread;
+    std::atomic<int> m_nState{PLUGIN_STATE_STOPPED};
+    std::atomic<unsigned> m_nCommands{0};
+    std::atomic<bool> m_bQuit{false};
+    std::atomic<std::int32_t> m_nSeekTo{-1};
+};
