@@ -30,3 +30,14 @@ struct CPoint
     int y = 0;
     friend bool operator==(const CPoint&, const CPoint&) = default;
 };
+
+// Integer types of the message and media interfaces. A window handle is a small non-zero
+// number (see platform/Messages.h); a kernel-object handle (an event) is a pointer-sized
+// number, so it travels in a WPARAM.
+using UINT = std::uint32_t;
+using DWORD = std::uint32_t;
+using DWORD_PTR = std::uintptr_t;
+using WPARAM = std::uintptr_t;
+using LPARAM = std::intptr_t;
+using HWND = std::uint32_t;
+using HANDLE = std::uintptr_t;
