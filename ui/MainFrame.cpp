@@ -1,0 +1,147 @@
+#include "ui/MainFrame.h"
+
+#include "ui/Layout.h"
+#include "ui/UiResources.h"
+
+#include <QMouseEvent>
+
+CMainFrame::CMainFrame(CPlayerSettings& settings)
+    : QWidget(nullptr)
+    , m_settings(settings)
+{
+    EnsureUiResources();
+}
+
+CMainFrame::~CMainFrame()
+{
+    OnDestroy();
+}
+
+int CMainFrame::PreCreateWindow(CREATESTRUCT& cs)
+{
+    const CSize size = kFrameSizes[ClampLayout(m_settings.Get(SK_LAYOUT))];
+    const CPoint pos = m_settings.GetLaunchPos();
+    cs.lpszName.clear();
+    cs.style = WS_VISIBLE | WS_BORDER | WS_SYSMENU;
+    cs.dwExStyle = WS_EX_TOOLWINDOW;
+    if (m_settings.Get(SK_TOPMOST) != 0) {
+        cs.dwExStyle |= WS_EX_TOPMOST;
+    }
+    cs.x = pos.x;
+    cs.y = pos.y;
+    cs.cx = size.cx;
+    cs.cy = size.cy;
+    return 1;
+}
+
+int CMainFrame::Create()
+{
+    CREATESTRUCT cs;
+    cs.style = WS_OVERLAPPEDWINDOW;
+    if (!PreCreateWindow(cs)) {
+        return 0;
+    }
+    Qt::WindowFlags flags = Qt::Tool | Qt::FramelessWindowHint;
+    if ((cs.dwExStyle & WS_EX_TOPMOST) != 0) {
+        flags |= Qt::WindowStaysOnTopHint;
+    }
+    setWindowFlags(flags);
+    setWindowTitle(QString::fromStdString(cs.lpszName));
+    setFixedSize(cs.cx, cs.cy);
+    move(cs.x, cs.y);
+    PlaceView();
+    m_bCreated = true;
+    if ((cs.style & WS_VISIBLE) != 0) {
+        show();
+    }
+    return 1;
+}
+
+void CMainFrame::SetView(QWidget* view)
+{
+    m_pView = view;
+    if (m_pView != nullptr) {
+        m_pView->setParent(this);
+        PlaceView();
+        m_pView->show();
+    }
+}
+
+void CMainFrame::PlaceView()
+{
+    if (m_pView != nullptr) {
+        m_pView->setGeometry(BORDER_WIDTH, BORDER_WIDTH, width() - 2 * BORDER_WIDTH,
+                             height() - 2 * BORDER_WIDTH);
+    }
+}
+
+void CMainFrame::ResizeToLayout(int nLayout)
+{
+    const CSize size = kFrameSizes[ClampLayout(nLayout)];
+    setFixedSize(size.cx, size.cy);
+    PlaceView();
+    update();
+}
+
+void CMainFrame::SetTopmost(bool bTopmost)
+{
+    if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) == bTopmost) {
+        return;
+    }
+    const bool bVisible = isVisible();
+    const QPoint where = pos();
+    setWindowFlag(Qt::WindowStaysOnTopHint, bTopmost);
+    move(where);
+    if (bVisible) {
+        show();
+    }
+}
+
+COLORREF CMainFrame::BorderColor(COLORREF crButton)
+{
+    return RGB(GetRValue(crButton) / 2, GetGValue(crButton) / 2, GetBValue(crButton) / 2);
+}
+
+void CMainFrame::OnNcPaint(CDC* pDC)
+{
+    if (pDC == nullptr) {
+        return;
+    }
+    CPen pen(PS_SOLID, BORDER_PEN_WIDTH,
+             BorderColor(static_cast<COLORREF>(m_settings.Get(SK_BUTTON_COLOR))));
+    const CSize size = kFrameSizes[ClampLayout(m_settings.Get(SK_LAYOUT))];
+    const CPoint outline[] = {{0, 0}, {size.cx, 0}, {size.cx, size.cy}, {0, size.cy}, {0, 0}};
+    const CPen* pOldPen = pDC->SelectObject(&pen);
+    pDC->Polyline(outline, 5);
+    if (pOldPen != nullptr) {
+        pDC->SelectObject(pOldPen);
+    }
+    pen.DeleteObject();
+}
+
+void CMainFrame::OnNcLButtonDblClk()
+{
+    hide();
+}
+
+void CMainFrame::OnDestroy()
+{
+    if (m_bCreated) {
+        m_settings.SetLaunchPos(x(), y());
+    }
+}
+
+void CMainFrame::paintEvent(QPaintEvent*)
+{
+    CDC dc(this);
+    OnNcPaint(&dc);
+}
+
+void CMainFrame::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) {
+        OnNcLButtonDblClk();
+        return;
+    }
+    QWidget::mouseDoubleClickEvent(event);
+}

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "app/PlayerSettings.h"
+#include "platform/DC.h"
+
+#include <QWidget>
+
+#include <string>
+
+// Window styles the frame is created with.
+inline constexpr std::uint32_t WS_VISIBLE = 0x10000000;
+inline constexpr std::uint32_t WS_BORDER = 0x00800000;
+inline constexpr std::uint32_t WS_SYSMENU = 0x00080000;
+inline constexpr std::uint32_t WS_OVERLAPPEDWINDOW = 0x00CF0000;
+inline constexpr std::uint32_t WS_EX_TOPMOST = 0x00000008;
+inline constexpr std::uint32_t WS_EX_TOOLWINDOW = 0x00000080;
+
+// How a top-level window is to be made: styles, name, position and outer size.
+struct CREATESTRUCT
+{
+    std::uint32_t style = 0;
+    std::uint32_t dwExStyle = 0;
+    std::string lpszName;
+    int x = 0;
+    int y = 0;
+    int cx = 0;
+    int cy = 0;
+};
+
+// The player's top-level window: a small tool window (no caption, no menu bar, no taskbar
+// entry) of the layout's outer size, at the stored launch position even when that lies off
+// the screen, on top of other windows when the settings ask for it. It paints its own thick
+// border in a darker shade of the button colour, hides on a double click on that border,
+// and stores its position as the launch position when it is destroyed. Its only child, the
+// view, fills the area inside the one-pixel window border. It reads the settings record it
+// is given, which must outlive it. User-interface thread only.
+class CMainFrame : public QWidget
+{
+public:
+    // Pixels of window border around the view.
+    static constexpr int BORDER_WIDTH = 1;
+    // Width of the pen that paints the border over the window's outer edge (half of it
+    // falls inside).
+    static constexpr int BORDER_PEN_WIDTH = 6;
+
+    explicit CMainFrame(CPlayerSettings& settings);
+    ~CMainFrame() override;
+
+    // Fills cs for the frame: no name, exactly WS_VISIBLE | WS_BORDER | WS_SYSMENU,
+    // WS_EX_TOOLWINDOW (+ WS_EX_TOPMOST when the settings ask), the launch position and the
+    // outer size of the clamped layout. Returns non-zero to go on with the creation.
+    virtual int PreCreateWindow(CREATESTRUCT& cs);
+    // Creates the window as PreCreateWindow describes it. FALSE when that refused.
+    int Create();
+
+    // Makes view the frame's only child, filling the area inside the window border.
+    void SetView(QWidget* view);
+
+    // For the settings command: the outer size of layout (clamped), keeping the position;
+    // and the always-on-top state, keeping position, size and visibility.
+    void ResizeToLayout(int nLayout);
+    void SetTopmost(bool bTopmost);
+
+    // The border colour: the button colour with red, green and blue each halved.
+    static COLORREF BorderColor(COLORREF crButton);
+
+    // Paints the border into pDC (window coordinates): a closed outline around the outer
+    // edge of the layout's frame size with a 6-pixel pen in BorderColor.
+    void OnNcPaint(CDC* pDC);
+    // Hides the frame.
+    void OnNcLButtonDblClk();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    void OnDestroy();
+    void PlaceView();
+
+    CPlayerSettings& m_settings;
+    QWidget* m_pView = nullptr;
+    bool m_bCreated = false;
+};
