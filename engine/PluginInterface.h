@@ -11,7 +11,7 @@
 // runs a decode thread of its own while it plays; that thread calls the output and the
 // registered callback. The output is called by the decoder only: Open on the
 // user-interface thread before a decode thread starts; Write, Flush and WaitDrained on the
-// decode thread; SetPaused, Wake and Close on the user-interface thread (through the
+// decode thread; SetPaused, Interrupt and Close on the user-interface thread (through the
 // decoder's Play, Pause, Resume, Seek and Close); GetPlayedFrames on either.
 
 // What the decoder reports through the callback.
@@ -52,27 +52,29 @@ public:
     // 0. Non-zero on success; 0 when no sound output can be had.
     virtual int Open(int nSampleRate, int nChannels) = 0;
 
-    // Decode thread. Queues whole frames from the nBytes at pPcm as far as there is room,
-    // waiting at most nTimeoutMs (or until Wake) for room. Returns the bytes taken, possibly
-    // 0; -1 when not open.
-    virtual int Write(const void* pPcm, int nBytes, int nTimeoutMs) = 0;
+    // Decode thread. Queues the nBytes at pPcm, waiting while the buffer is full, so the
+    // decoder runs at most a buffer ahead of what is heard. Returns the bytes taken: all of
+    // them, or fewer (possibly 0) once Interrupt has been called; -1 when not open.
+    virtual int Write(const void* pPcm, int nBytes) = 0;
 
-    // Decode thread. Drops everything queued and restarts the played count at 0; the
-    // paused setting stays.
+    // Decode thread. Drops everything queued, ends an interruption and restarts the played
+    // count at 0; the paused setting stays.
     virtual void Flush() = 0;
 
-    // Decode thread. Waits at most nTimeoutMs (or until Wake) for the queued sound to play
-    // out. Non-zero when nothing remains queued.
+    // Decode thread. Waits at most nTimeoutMs for the queued sound to play out; an
+    // interruption cuts the wait short. Non-zero when everything queued has been heard.
     virtual int WaitDrained(int nTimeoutMs) = 0;
 
     // Any thread. PCM frames played (heard) since Open or the last Flush.
     virtual std::int64_t GetPlayedFrames() = 0;
 
-    // User-interface thread. Non-zero holds the sound where it is; 0 lets it play on.
+    // User-interface thread. Non-zero holds the sound where it is (the buffer is kept and a
+    // Write waits); 0 lets it play on.
     virtual void SetPaused(int bPaused) = 0;
 
-    // Any thread. Makes a Write or WaitDrained that waits on another thread return at once.
-    virtual void Wake() = 0;
+    // Any thread. Releases a waiting Write or WaitDrained at once; until the next Flush or
+    // Open every Write returns at once without taking anything.
+    virtual void Interrupt() = 0;
 
     // User-interface thread, after the decode thread has ended. Drops what is queued and
     // releases the sound output at once. Closing a closed output does nothing.

@@ -174,18 +174,27 @@ int CMpegDecoder::Seek(std::int32_t nSeconds)
     if (m_nState.load() == PLUGIN_STATE_STOPPED || !m_thread.joinable()) {
         return 0;
     }
+    InterruptOutput();
     m_nSeekTo.store(nSeconds < 0 ? 0 : nSeconds);
     PostCommand();
     return 1;
+}
+
+void CMpegDecoder::InterruptOutput()
+{
+    // Called before the request is stored: a thread released from the output waits briefly
+    // for the request, and handling it (a Flush, or the end of the thread) ends the
+    // interruption. The other order could let the Flush come first and leave the output
+    // refusing every write.
+    if (m_pOutput != nullptr) {
+        m_pOutput->Interrupt();
+    }
 }
 
 void CMpegDecoder::PostCommand()
 {
     m_nCommands.fetch_add(1);
     m_nCommands.notify_all();
-    if (m_pOutput != nullptr) {
-        m_pOutput->Wake();
-    }
 }
 
 void CMpegDecoder::StopThread()
@@ -193,6 +202,7 @@ void CMpegDecoder::StopThread()
     if (!m_thread.joinable()) {
         return;
     }
+    InterruptOutput();
     m_bQuit.store(true);
     PostCommand();
     m_thread.join();
@@ -253,11 +263,14 @@ void CMpegDecoder::DecodeLoop()
         reportElapsed();
 
         if (pending > 0) {
-            const int taken = m_pOutput->Write(
-                pcm, static_cast<int>(std::min<std::size_t>(pending, 1 << 20)), kOutputWaitMs);
+            const int taken =
+                m_pOutput->Write(pcm, static_cast<int>(std::min<std::size_t>(pending, 1 << 20)));
             if (taken > 0) {
                 pcm += taken;
                 pending -= static_cast<std::size_t>(taken);
+            } else {
+                // Interrupted: the request that comes with the interruption is on its way.
+                std::this_thread::yield();
             }
             continue;
         }
@@ -273,7 +286,7 @@ void CMpegDecoder::DecodeLoop()
             }
             continue;
         }
-        if (m_pOutput->WaitDrained(kOutputWaitMs) != 0) {
+        if (m_pOutput->WaitDrained(kDrainWaitMs) != 0) {
             int expected = PLUGIN_STATE_PLAYING;
             if (m_nState.compare_exchange_strong(expected, PLUGIN_STATE_STOPPED)) {
                 reportElapsed();

@@ -16,7 +16,8 @@ struct mpg123_handle_struct;
 //
 // Threads: the slots are called on the user-interface thread. The decode thread owns the
 // mpg123 handle while it runs; the user-interface thread passes it requests (pause, seek,
-// quit) through atomics and a command counter that the paused thread waits on.
+// quit) through atomics and a command counter that the paused thread waits on, and
+// interrupts the output first so that a thread waiting there looks at them at once.
 class CMpegDecoder final : public IDecoderPlugin
 {
 public:
@@ -38,15 +39,16 @@ public:
     int Resume() override;
     int Seek(std::int32_t nSeconds) override;
 
-    // Longest single wait of the decode thread on the output before it looks at its
-    // requests again (a Wake cuts it short).
-    static constexpr int kOutputWaitMs = 50;
+    // Longest single wait of the decode thread for the output to play out at the end of
+    // the file before it looks at its requests again (an interruption cuts it short).
+    static constexpr int kDrainWaitMs = 50;
     // The elapsed time is reported when its whole seconds change, and at least this often.
     static constexpr std::chrono::milliseconds kReportInterval{1000};
 
 private:
     void DecodeLoop();
     void StopThread();
+    void InterruptOutput();
     void PostCommand();
     void Report(int nType, int nValue);
 

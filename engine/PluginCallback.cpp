@@ -1,0 +1,21 @@
+#include "engine/PlayEngine.h"
+
+#include "platform/Mci.h"
+#include "platform/Messages.h"
+
+std::atomic<std::int32_t> g_nPluginElapsed{0};
+
+int PluginCallback(int nType, int nValue, std::uint32_t dwWindow)
+{
+    switch (nType) {
+    case PLUGIN_CALLBACK_END:
+        PostMessage(static_cast<HWND>(dwWindow), MM_MCINOTIFY, MCI_NOTIFY_SUCCESSFUL, 0);
+        break;
+    case PLUGIN_CALLBACK_ELAPSED:
+        g_nPluginElapsed.store(nValue);
+        break;
+    default:
+        break;
+    }
+    return 0;
+}

@@ -1,0 +1,34 @@
+#include "engine/PlayEngine.h"
+
+#include "platform/ManualEvent.h"
+#include "platform/Messages.h"
+#include "platform/WorkerThread.h"
+
+namespace {
+
+// How often the monitor looks at the CD's track.
+constexpr DWORD kMonitorPollMs = 40;
+
+} // namespace
+
+unsigned MonitorThreadProc(void* pParam)
+{
+    auto* engine = static_cast<CPlayEngine*>(pParam);
+    int last = 0;
+    MSG msg;
+    while (PeekMessage(msg) == 0) {
+        Sleep(kMonitorPollMs);
+        PlayPosition pos{};
+        // With nothing open there is no track to follow: a zeroed position is not a move.
+        if (engine->GetPosition(&pos) == 0 || pos.nTrack == last) {
+            continue;
+        }
+        if (engine->m_bSkipTrackMsg.exchange(0) == 0) {
+            PostMessage(engine->m_hNotifyWnd.load(), WM_PLAYPOS, static_cast<WPARAM>(pos.nTrack),
+                        0);
+        }
+        last = pos.nTrack;
+    }
+    SetEvent(static_cast<HANDLE>(msg.wParam));
+    return 0;
+}

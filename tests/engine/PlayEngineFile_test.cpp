@@ -1,0 +1,153 @@
+#include "tests/engine/EngineTest.h"
+
+#include "platform/Mci.h"
+#include "tests/support/TestMedia.h"
+
+namespace {
+
+class PlayEngineFileTest : public EngineTest
+{
+protected:
+    // A WAV tone of the given length at a low rate, so long files stay small.
+    std::string WriteWave(const std::string& name, double seconds, int rate = 8000)
+    {
+        WavTone tone;
+        tone.nRate = rate;
+        tone.nBits = 8;
+        tone.nFrames = static_cast<std::uint32_t>(seconds * rate);
+        return m_dir.Write(name, MakeWav(tone));
+    }
+
+    // A MIDI file of one note per quarter at 120 beats a minute: seconds / 0.5 notes.
+    std::string WriteMidi(const std::string& name, int seconds)
+    {
+        MidiTrack track;
+        track.events.push_back(MidiTempo(0, 500000));
+        track.events.push_back(MidiProgram(0, 0, 0));
+        for (int i = 0; i < seconds * 2; ++i) {
+            const auto tick = static_cast<std::uint32_t>(i * 96);
+            track.events.push_back(MidiNoteOn(tick, 0, 60 + i % 12));
+            track.events.push_back(MidiNoteOff(tick + 90, 0, 60 + i % 12));
+        }
+        track.endTick = static_cast<std::uint32_t>(seconds * 2 * 96);
+        return m_dir.Write(name, MakeMidi(0, 96, {track}));
+    }
+
+    PlayPosition Position()
+    {
+        PlayPosition pos{};
+        EXPECT_EQ(m_engine.GetPosition(&pos), 1);
+        return pos;
+    }
+};
+
+} // namespace
+
+TEST_F(PlayEngineFileTest, WavePositionGivesMinutesSecondsAndTheWholeMilliseconds)
+{
+    ASSERT_EQ(m_engine.OpenAndPlay(WriteWave("long.wav", 130.0)), 1);
+    ASSERT_EQ(PlayFrames(125400 * 8), 125400u * 8);
+    const PlayPosition pos = Position();
+    EXPECT_EQ(pos.nTrack, 0);
+    EXPECT_EQ(pos.nMinutes, 2);
+    EXPECT_EQ(pos.nSeconds, 5);
+    EXPECT_EQ(pos.nMilliseconds, 125400);
+    EXPECT_EQ(pos.nFrames, 0);
+}
+
+TEST_F(PlayEngineFileTest, WaveLengthIsInWholeSeconds)
+{
+    ASSERT_EQ(m_engine.OpenMedium(WriteWave("a.wav", 100.75), 1), 1);
+    EXPECT_EQ(m_engine.GetLengthSeconds(7), 100);
+}
+
+TEST_F(PlayEngineFileTest, SeekPercentStopsAWaveAtThatShareUntilPlay)
+{
+    ASSERT_EQ(m_engine.OpenAndPlay(WriteWave("a.wav", 100.0)), 1);
+    PlayFrames(8000);
+    EXPECT_EQ(m_engine.SeekPercent(50), 1);
+    EXPECT_EQ(Position().nMilliseconds, 50000);
+    EXPECT_EQ(m_engine.GetMode(), static_cast<int>(MCI_MODE_STOP));
+    EXPECT_EQ(PlayFrames(8000, {}, std::chrono::milliseconds(100)), 0u);
+    ASSERT_EQ(m_engine.Play(0), 1);
+    EXPECT_EQ(m_engine.GetMode(), static_cast<int>(MCI_MODE_PLAY));
+    PlayFrames(8000);
+    EXPECT_EQ(Position().nMilliseconds, 51000);
+}
+
+TEST_F(PlayEngineFileTest, SeekPercentOutsideTheRangeStaysInsideTheFile)
+{
+    ASSERT_EQ(m_engine.OpenAndPlay(WriteWave("a.wav", 10.0)), 1);
+    EXPECT_EQ(m_engine.SeekPercent(250), 1);
+    EXPECT_EQ(Position().nMilliseconds, 10000);
+    EXPECT_EQ(m_engine.SeekPercent(-40), 1);
+    EXPECT_EQ(Position().nMilliseconds, 0);
+}
+
+TEST_F(PlayEngineFileTest, PlayZeroAfterStopGoesOnFromTheStopOnAWave)
+{
+    ASSERT_EQ(m_engine.OpenAndPlay(WriteWave("a.wav", 10.0)), 1);
+    PlayFrames(2 * 8000);
+    ASSERT_EQ(m_engine.Stop(), 1);
+    EXPECT_EQ(m_engine.GetMode(), static_cast<int>(MCI_MODE_STOP));
+    EXPECT_EQ(Position().nMilliseconds, 2000);
+    ASSERT_EQ(m_engine.Play(0), 1);
+    PlayFrames(8000);
+    EXPECT_EQ(Position().nMilliseconds, 3000);
+}
+
+TEST_F(PlayEngineFileTest, PlayZeroAfterStopGoesOnFromTheStopOnMidi)
+{
+    ASSERT_EQ(m_engine.OpenAndPlay(WriteMidi("a.mid", 10)), 1);
+    EXPECT_EQ(m_engine.GetKind(), DEVICE_MIDI);
+    EXPECT_EQ(m_engine.GetLengthSeconds(0), 10);
+    PlayFrames(2 * 44100);
+    ASSERT_EQ(m_engine.Stop(), 1);
+    const int stoppedAt = Position().nMilliseconds;
+    EXPECT_NEAR(stoppedAt, 2000, 50);
+    ASSERT_EQ(m_engine.Play(0), 1);
+    PlayFrames(44100);
+    EXPECT_NEAR(Position().nMilliseconds, stoppedAt + 1000, 50);
+}
+
+TEST_F(PlayEngineFileTest, TheEndOfAWaveIsNotifiedAsSuccessful)
+{
+    ASSERT_EQ(m_engine.OpenAndPlay(WriteWave("a.wav", 1.0)), 1);
+    PlayFrames(2 * 8000, [&] { return !Received(MM_MCINOTIFY).empty(); });
+    EXPECT_EQ(Received(MM_MCINOTIFY), (std::vector<WPARAM>{MCI_NOTIFY_SUCCESSFUL}));
+}
+
+TEST_F(PlayEngineFileTest, CloseKeepsKindAndTitle)
+{
+    ASSERT_EQ(m_engine.OpenAndPlay(WriteWave("keep.wav", 2.0)), 1);
+    m_engine.CloseMedium();
+    EXPECT_EQ(m_engine.IsOpen(), 0u);
+    EXPECT_EQ(m_engine.GetKind(), DEVICE_WAVE);
+    EXPECT_EQ(m_engine.GetTitle(), "keep.wav");
+}
+
+TEST_F(PlayEngineFileTest, EjectWithAWaveOpenUsesASeparateDeviceAndTheWavePlaysOn)
+{
+    ::setenv("SORVANE_CDROM", WriteCdImage(m_dir.Path(), "disc", {CdTrackTone{}}).c_str(), 1);
+    ASSERT_EQ(m_engine.OpenAndPlay(WriteWave("a.wav", 10.0)), 1);
+    EXPECT_EQ(m_engine.Eject(), 1);
+    EXPECT_NE(m_engine.IsOpen(), 0u);
+    EXPECT_EQ(m_engine.GetMode(), static_cast<int>(MCI_MODE_PLAY));
+    PlayFrames(8000);
+    EXPECT_EQ(Position().nMilliseconds, 1000);
+}
+
+TEST_F(PlayEngineFileTest, EjectWithoutAnyDriveFailsQuietly)
+{
+    ::setenv("SORVANE_CDROM", (m_dir / "no-such-image.cue").c_str(), 1);
+    EXPECT_EQ(m_engine.Eject(), 0);
+    EXPECT_TRUE(m_prompts.messages.empty());
+}
+
+TEST_F(PlayEngineFileTest, NoTrackMessagesComeWhileAWavePlays)
+{
+    ASSERT_EQ(m_engine.OpenAndPlay(WriteWave("a.wav", 2.0)), 1);
+    PlayFrames(8000);
+    PumpMessages(200);
+    EXPECT_TRUE(Received(WM_PLAYPOS).empty());
+}

@@ -1,0 +1,180 @@
+#include "tests/engine/EngineTest.h"
+
+#include "platform/Mci.h"
+#include "platform/ModulePath.h"
+#include "platform/Path.h"
+#include "tests/support/Mp3Writer.h"
+#include "tests/support/TestMedia.h"
+
+namespace {
+
+using Messages = std::vector<std::string>;
+
+std::string ErrorText(MCIERROR code)
+{
+    char text[256] = {};
+    mciGetErrorString(code, text, sizeof(text));
+    return text;
+}
+
+// A directory beside the test program holding unusable plug-in libraries.
+std::string BrokenPluginDir(const char* variant)
+{
+    return JoinPath(JoinPath(DirectoryOf(GetModuleFileName()).value_or("."), "broken-plugins"),
+                    variant);
+}
+
+class PlayEngineOpenTest : public EngineTest
+{
+protected:
+    std::string WriteTone(const std::string& name)
+    {
+        Mp3Tone tone;
+        tone.dSeconds = 2.0;
+        const std::string path = m_dir / name;
+        EXPECT_TRUE(WriteMp3(path, tone));
+        return path;
+    }
+};
+
+} // namespace
+
+TEST_F(PlayEngineOpenTest, ANewEngineHasNothingOpen)
+{
+    EXPECT_EQ(m_engine.GetKind(), DEVICE_MIDI);
+    EXPECT_EQ(m_engine.GetTitle(), "");
+    EXPECT_EQ(m_engine.IsOpen(), 0u);
+    EXPECT_EQ(m_engine.GetTrackCount(), 0);
+}
+
+TEST_F(PlayEngineOpenTest, OperationsWithNothingOpenRefuseAndZeroThePosition)
+{
+    PlayPosition pos{1, 2, 3, 4, 5};
+    EXPECT_EQ(m_engine.GetPosition(&pos), 0);
+    EXPECT_EQ(pos.nTrack + pos.nMinutes + pos.nSeconds + pos.nMilliseconds + pos.nFrames, 0);
+    EXPECT_EQ(m_engine.Play(1), 0);
+    EXPECT_EQ(m_engine.Stop(), 0);
+    EXPECT_EQ(m_engine.SeekPercent(50), 0);
+    EXPECT_EQ(m_engine.GetLengthSeconds(1), 0);
+    EXPECT_EQ(m_engine.GetMode(), 0);
+    m_engine.CloseMedium();
+    EXPECT_TRUE(m_prompts.messages.empty());
+}
+
+TEST_F(PlayEngineOpenTest, TheTitleIsTheFileNameAfterTheLastSeparator)
+{
+    const std::string path = m_dir.Write("song.wav", MakeWav(WavTone{}));
+    ASSERT_EQ(m_engine.OpenMedium(path, 1), 1);
+    EXPECT_EQ(m_engine.GetTitle(), "song.wav");
+    EXPECT_EQ(m_engine.GetKind(), DEVICE_WAVE);
+    EXPECT_NE(m_engine.IsOpen(), 0u);
+}
+
+TEST_F(PlayEngineOpenTest, AnUnplayableExtensionShowsInvalidFileThenTheOpenFailure)
+{
+    EXPECT_EQ(m_engine.OpenAndPlay("/x/notes.txt"), 0);
+    EXPECT_EQ(m_prompts.messages,
+              (Messages{CPlayEngine::kTextInvalidFile, CPlayEngine::kTextOpenFailed}));
+    EXPECT_EQ(m_engine.GetTitle(), "notes.txt");
+    EXPECT_EQ(m_engine.GetKind(), DEVICE_NONE);
+    EXPECT_EQ(m_engine.IsOpen(), 0u);
+}
+
+TEST_F(PlayEngineOpenTest, ADeviceThatCannotOpenTheFileShowsItsErrorThenTheOpenFailure)
+{
+    const std::string path = m_dir / "missing.wav";
+    EXPECT_EQ(m_engine.OpenAndPlay(path), 0);
+    ASSERT_EQ(m_prompts.messages.size(), 2u);
+    EXPECT_EQ(m_prompts.messages[0], ErrorText(MCIERR_FILE_NOT_FOUND));
+    EXPECT_EQ(m_prompts.messages[1], CPlayEngine::kTextOpenFailed);
+    EXPECT_EQ(m_engine.GetTitle(), "missing.wav");
+    EXPECT_EQ(m_engine.IsOpen(), 0u);
+}
+
+TEST_F(PlayEngineOpenTest, ACorruptWaveFileFailsWithAnErrorText)
+{
+    const std::string path = m_dir.Write("HeaderOnly.wav", MakeWav(WavTone{}).substr(0, 20));
+    EXPECT_EQ(m_engine.OpenAndPlay(path), 0);
+    ASSERT_EQ(m_prompts.messages.size(), 2u);
+    EXPECT_FALSE(m_prompts.messages[0].empty());
+    EXPECT_EQ(m_prompts.messages[1], CPlayEngine::kTextOpenFailed);
+}
+
+TEST_F(PlayEngineOpenTest, MissingPlugInsShowPlugInMissingThenTheOpenFailure)
+{
+    CTempDir empty;
+    m_engine.SetPluginDirectory(empty.Path());
+    EXPECT_EQ(m_engine.OpenAndPlay(WriteTone("x.mp3")), 0);
+    EXPECT_EQ(m_prompts.messages,
+              (Messages{CPlayEngine::kTextPluginMissing, CPlayEngine::kTextOpenFailed}));
+    EXPECT_EQ(m_engine.GetKind(), DEVICE_PLUGIN);
+    EXPECT_EQ(m_engine.GetTitle(), "x.mp3");
+    EXPECT_EQ(m_engine.IsOpen(), 0u);
+}
+
+TEST_F(PlayEngineOpenTest, TheNextCompressedFileTriesTheLoadAgain)
+{
+    CTempDir empty;
+    m_engine.SetPluginDirectory(empty.Path());
+    EXPECT_EQ(m_engine.OpenMedium(WriteTone("first.mp3"), 1), 0);
+    m_engine.SetPluginDirectory({});
+    EXPECT_EQ(m_engine.OpenMedium(WriteTone("second.mp3"), 1), 1);
+    EXPECT_EQ(m_engine.IsOpen(), 1u);
+    EXPECT_EQ(m_prompts.messages, (Messages{CPlayEngine::kTextPluginMissing}));
+}
+
+TEST_F(PlayEngineOpenTest, APlugInWhoseGetInstanceGivesNoObjectCountsAsMissing)
+{
+    m_engine.SetPluginDirectory(BrokenPluginDir("null"));
+    EXPECT_EQ(m_engine.LoadPlugins(), 0);
+    EXPECT_EQ(m_engine.OpenAndPlay(WriteTone("x.mp3")), 0);
+    EXPECT_EQ(m_prompts.messages,
+              (Messages{CPlayEngine::kTextPluginMissing, CPlayEngine::kTextOpenFailed}));
+}
+
+TEST_F(PlayEngineOpenTest, APlugInWithoutTheExportCountsAsMissing)
+{
+    m_engine.SetPluginDirectory(BrokenPluginDir("noexport"));
+    EXPECT_EQ(m_engine.LoadPlugins(), 0);
+    EXPECT_EQ(m_engine.OpenMedium(WriteTone("x.mp3"), 1), 0);
+    EXPECT_EQ(m_prompts.messages, (Messages{CPlayEngine::kTextPluginMissing}));
+}
+
+TEST_F(PlayEngineOpenTest, AFileTheDecoderRefusesShowsOnlyTheOpenFailure)
+{
+    const std::string path = m_dir.Write("NotMpeg.mp3", "plain text, no audio frames\n");
+    EXPECT_EQ(m_engine.OpenAndPlay(path), 0);
+    EXPECT_EQ(m_prompts.messages, (Messages{CPlayEngine::kTextOpenFailed}));
+    EXPECT_EQ(m_engine.IsOpen(), 0u);
+}
+
+TEST_F(PlayEngineOpenTest, CDAndMidiAndWaveNeedNoPlugIns)
+{
+    CTempDir empty;
+    m_engine.SetPluginDirectory(empty.Path());
+    const std::string path = m_dir.Write("a.wav", MakeWav(WavTone{}));
+    EXPECT_EQ(m_engine.OpenAndPlay(path), 1);
+    EXPECT_TRUE(m_prompts.messages.empty());
+}
+
+TEST_F(PlayEngineOpenTest, ShowErrorGivesThePlugInTextOrTheDeviceErrorText)
+{
+    EXPECT_EQ(m_engine.ShowError(CPlayEngine::PLUGIN_MISSING_ERROR), 0);
+    EXPECT_EQ(m_engine.ShowError(static_cast<int>(MCIERR_FILE_NOT_FOUND)), 0);
+    EXPECT_EQ(m_prompts.messages,
+              (Messages{CPlayEngine::kTextPluginMissing, ErrorText(MCIERR_FILE_NOT_FOUND)}));
+}
+
+TEST_F(PlayEngineOpenTest, OpeningOverAnOpenMediumClosesItFirst)
+{
+    const std::string first = m_dir.Write("first.wav", MakeWav(WavTone{}));
+    const std::string second = m_dir.Write("second.wav", MakeWav(WavTone{}));
+    ASSERT_EQ(m_engine.OpenAndPlay(first), 1);
+    const UINT firstId = m_engine.IsOpen();
+    ASSERT_EQ(m_engine.OpenMedium(second, 1), 1);
+    // The first device was closed, so its play was aborted and its id answers nothing.
+    MCI_STATUS_PARMS status;
+    status.dwItem = MCI_STATUS_MODE;
+    EXPECT_NE(mciSendCommand(firstId, MCI_STATUS, MCI_STATUS_ITEM, &status), 0u);
+    EXPECT_EQ(m_engine.GetTitle(), "second.wav");
+}

@@ -1,0 +1,192 @@
+#include "tests/engine/EngineTest.h"
+
+#include "platform/Mci.h"
+#include "platform/SoundOutput.h"
+#include "tests/support/Mp3Writer.h"
+
+#include <memory>
+
+namespace {
+
+constexpr std::size_t kRate = 44100;
+
+class PlayEnginePluginTest : public EngineTest
+{
+protected:
+    std::string WriteTone(const std::string& name, double seconds)
+    {
+        Mp3Tone tone;
+        tone.dSeconds = seconds;
+        const std::string path = m_dir / name;
+        EXPECT_TRUE(WriteMp3(path, tone));
+        return path;
+    }
+
+    PlayPosition Position()
+    {
+        PlayPosition pos{};
+        EXPECT_EQ(m_engine.GetPosition(&pos), 1);
+        return pos;
+    }
+
+    bool WaitForElapsed(int seconds)
+    {
+        return WaitUntil([&] { return g_nPluginElapsed.load() == seconds; });
+    }
+};
+
+} // namespace
+
+TEST_F(PlayEnginePluginTest, ACompressedFileOpensThroughThePlugIns)
+{
+    ASSERT_EQ(m_engine.OpenMedium(WriteTone("a.mp3", 5.0), 1), 1);
+    EXPECT_EQ(m_engine.IsOpen(), 1u);
+    EXPECT_EQ(m_engine.GetKind(), DEVICE_PLUGIN);
+    EXPECT_EQ(m_engine.GetTitle(), "a.mp3");
+    EXPECT_EQ(m_engine.GetLengthSeconds(3), 5);
+    EXPECT_EQ(m_engine.GetMode(), static_cast<int>(MCI_MODE_STOP));
+}
+
+TEST_F(PlayEnginePluginTest, StopPausesAndPlayZeroResumes)
+{
+    ASSERT_EQ(m_engine.OpenAndPlay(WriteTone("a.mp3", 5.0)), 1);
+    EXPECT_EQ(m_engine.GetMode(), static_cast<int>(MCI_MODE_PLAY));
+    PlayFrames(2 * kRate);
+    ASSERT_TRUE(WaitForElapsed(2));
+    ASSERT_EQ(m_engine.Stop(), 1);
+    EXPECT_EQ(m_engine.GetMode(), static_cast<int>(MCI_MODE_STOP));
+    EXPECT_EQ(PlayFrames(kRate, {}, std::chrono::milliseconds(200)), 0u);
+    ASSERT_EQ(m_engine.Play(0), 1);
+    EXPECT_EQ(m_engine.GetMode(), static_cast<int>(MCI_MODE_PLAY));
+    PlayFrames(kRate);
+    EXPECT_TRUE(WaitForElapsed(3));
+}
+
+TEST_F(PlayEnginePluginTest, PlayWhilePlayingChangesNothing)
+{
+    ASSERT_EQ(m_engine.OpenAndPlay(WriteTone("a.mp3", 5.0)), 1);
+    PlayFrames(kRate);
+    ASSERT_TRUE(WaitForElapsed(1));
+    EXPECT_EQ(m_engine.Play(4), 1);
+    EXPECT_EQ(m_engine.GetMode(), static_cast<int>(MCI_MODE_PLAY));
+    PlayFrames(kRate);
+    EXPECT_TRUE(WaitForElapsed(2));
+}
+
+TEST_F(PlayEnginePluginTest, TheEndIsNotifiedAsSuccessfulWithLParamZero)
+{
+    ASSERT_EQ(m_engine.OpenAndPlay(WriteTone("a.mp3", 1.0)), 1);
+    PlayFrames(10 * kRate, [&] { return !Received(MM_MCINOTIFY).empty(); });
+    ASSERT_EQ(Received(MM_MCINOTIFY), (std::vector<WPARAM>{MCI_NOTIFY_SUCCESSFUL}));
+    for (const MSG& msg : m_messages) {
+        if (msg.message == MM_MCINOTIFY) {
+            EXPECT_EQ(msg.lParam, 0);
+        }
+    }
+    EXPECT_EQ(m_engine.GetMode(), static_cast<int>(MCI_MODE_STOP));
+}
+
+TEST_F(PlayEnginePluginTest, PositionComesFromTheLastReportedElapsedTime)
+{
+    ASSERT_EQ(m_engine.OpenMedium(WriteTone("a.mp3", 2.0), 1), 1);
+    PluginCallback(PLUGIN_CALLBACK_ELAPSED, 125, m_window.GetSafeHwnd());
+    const PlayPosition pos = Position();
+    EXPECT_EQ(pos.nTrack, 0);
+    EXPECT_EQ(pos.nMinutes, 2);
+    EXPECT_EQ(pos.nSeconds, 5);
+    EXPECT_EQ(pos.nMilliseconds, 0);
+    EXPECT_EQ(pos.nFrames, 0);
+}
+
+TEST_F(PlayEnginePluginTest, TheElapsedTimeSurvivesACloseUntilTheDecoderReportsAgain)
+{
+    ASSERT_EQ(m_engine.OpenAndPlay(WriteTone("first.mp3", 5.0)), 1);
+    PlayFrames(3 * kRate);
+    ASSERT_TRUE(WaitForElapsed(3));
+    m_engine.CloseMedium();
+    ASSERT_EQ(m_engine.OpenMedium(WriteTone("second.mp3", 5.0), 1), 1);
+    EXPECT_EQ(Position().nSeconds, 3);
+    ASSERT_EQ(m_engine.Play(0), 1);
+    EXPECT_TRUE(WaitForElapsed(0));
+    EXPECT_EQ(Position().nSeconds, 0);
+}
+
+TEST_F(PlayEnginePluginTest, SeekPercentBeforePlayingDoesNothing)
+{
+    ASSERT_EQ(m_engine.OpenMedium(WriteTone("a.mp3", 10.0), 1), 1);
+    PluginCallback(PLUGIN_CALLBACK_ELAPSED, 0, 0);
+    EXPECT_EQ(m_engine.SeekPercent(50), 1);
+    EXPECT_EQ(m_engine.GetMode(), static_cast<int>(MCI_MODE_STOP));
+    ASSERT_EQ(m_engine.Play(0), 1);
+    PlayFrames(kRate);
+    EXPECT_TRUE(WaitForElapsed(1));
+}
+
+TEST_F(PlayEnginePluginTest, SeekPercentWhilePlayingMovesToThatShareInSeconds)
+{
+    ASSERT_EQ(m_engine.OpenAndPlay(WriteTone("a.mp3", 10.0)), 1);
+    PlayFrames(kRate);
+    EXPECT_EQ(m_engine.SeekPercent(50), 1);
+    EXPECT_TRUE(WaitForElapsed(5));
+    EXPECT_EQ(m_engine.GetMode(), static_cast<int>(MCI_MODE_PLAY));
+}
+
+TEST_F(PlayEnginePluginTest, SeekPercentWhilePausedKeepsItPaused)
+{
+    ASSERT_EQ(m_engine.OpenAndPlay(WriteTone("a.mp3", 10.0)), 1);
+    PlayFrames(kRate);
+    ASSERT_EQ(m_engine.Stop(), 1);
+    EXPECT_EQ(m_engine.SeekPercent(80), 1);
+    EXPECT_TRUE(WaitForElapsed(8));
+    EXPECT_EQ(m_engine.GetMode(), static_cast<int>(MCI_MODE_STOP));
+}
+
+TEST_F(PlayEnginePluginTest, DestroyingTheEngineWhilePlayingClosesEverything)
+{
+    auto engine = std::make_unique<CPlayEngine>();
+    engine->SetNotifyWindow(m_window.GetSafeHwnd());
+    ASSERT_EQ(engine->OpenAndPlay(WriteTone("a.mp3", 5.0)), 1);
+    PlayFrames(kRate / 2);
+    engine.reset();
+    EXPECT_TRUE(SelectAudioOutput(AudioOutputKind::ManualClock));
+    EXPECT_TRUE(Received(MM_MCINOTIFY).empty());
+}
+
+TEST(PluginCallback, TheEndPostsASuccessfulNotification)
+{
+    std::vector<MSG> received;
+    CMessageWindow window([&](UINT message, WPARAM wParam, LPARAM lParam) {
+        received.push_back(MSG{0, message, wParam, lParam});
+    });
+    EXPECT_EQ(PluginCallback(PLUGIN_CALLBACK_END, 99, window.GetSafeHwnd()), 0);
+    PumpMessages(1000);
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0].message, MM_MCINOTIFY);
+    EXPECT_EQ(received[0].wParam, MCI_NOTIFY_SUCCESSFUL);
+    EXPECT_EQ(received[0].lParam, 0);
+}
+
+TEST(PluginCallback, ElapsedIsStoredAndOtherTypesAreIgnored)
+{
+    std::vector<MSG> received;
+    CMessageWindow window([&](UINT message, WPARAM wParam, LPARAM lParam) {
+        received.push_back(MSG{0, message, wParam, lParam});
+    });
+    EXPECT_EQ(PluginCallback(PLUGIN_CALLBACK_ELAPSED, 42, window.GetSafeHwnd()), 0);
+    EXPECT_EQ(g_nPluginElapsed.load(), 42);
+    EXPECT_EQ(PluginCallback(3, 7, window.GetSafeHwnd()), 0);
+    EXPECT_EQ(PluginCallback(0, 7, window.GetSafeHwnd()), 0);
+    EXPECT_EQ(g_nPluginElapsed.load(), 42);
+    PumpMessages(50);
+    EXPECT_TRUE(received.empty());
+}
+
+TEST(PluginCallback, AnEndForAWindowThatHasGoneIsDropped)
+{
+    HWND gone = 0;
+    {
+        CMessageWindow window([](UINT, WPARAM, LPARAM) {});
+        gone = window.GetSafeHwnd();
+    }
+    EXPECT_EQ(PluginCallback(PLUGIN_CALLBACK_END, 0, gone), 0);
+}

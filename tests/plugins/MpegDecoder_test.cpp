@@ -1,0 +1,391 @@
+#include "plugins/MpegDecoder.h"
+#include "plugins/PcmOutput.h"
+
+#include "platform/SoundOutput.h"
+#include "tests/plugins/CallbackLog.h"
+#include "tests/support/ManualClock.h"
+#include "tests/support/Mp3Writer.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace {
+
+constexpr std::size_t kRate = 44100;
+
+class MpegDecoderTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_clock.Ok());
+        m_decoder.SetOutput(&m_output);
+        m_decoder.SetCallback(&CCallbackLog::Record, CCallbackLog::kUser);
+    }
+
+    std::string WriteTone(const std::string& name, const Mp3Tone& tone)
+    {
+        const std::string path = m_dir / name;
+        EXPECT_TRUE(WriteMp3(path, tone));
+        return path;
+    }
+
+    // Opens a stereo 44.1 kHz tone of the given length.
+    void OpenTone(double seconds)
+    {
+        Mp3Tone tone;
+        tone.dSeconds = seconds;
+        ASSERT_EQ(m_decoder.Open(WriteTone("tone.mp3", tone).c_str(), &m_info), 1);
+    }
+
+    bool WaitForElapsed(int seconds)
+    {
+        return WaitUntil([&] { return m_log.LastElapsed() == seconds; });
+    }
+
+    // Plays until the end is reported (or the file has long run out).
+    void PlayToTheEnd()
+    {
+        PlayFrames(kRate * 600, [&] { return m_log.Ends() > 0; });
+    }
+
+    CTempDir m_dir;
+    CManualClockOutput m_clock;
+    CCallbackLog m_log;
+    CPcmOutput m_output;
+    CMpegDecoder m_decoder;
+    PluginMediaInfo m_info{};
+};
+
+std::int32_t LastWord(const PluginMediaInfo& info)
+{
+    std::int32_t word = 0;
+    std::memcpy(&word, reinterpret_cast<const unsigned char*>(&info) + 268, sizeof(word));
+    return word;
+}
+
+} // namespace
+
+TEST_F(MpegDecoderTest, OpenWritesTheLengthInWholeSecondsIntoTheLastWord)
+{
+    Mp3Tone tone;
+    tone.dSeconds = 10.0;
+    ASSERT_EQ(m_decoder.Open(WriteTone("cbr.mp3", tone).c_str(), &m_info), 1);
+    EXPECT_EQ(LastWord(m_info), 10);
+    EXPECT_EQ(m_info.nLayer, 3);
+    EXPECT_EQ(m_info.nSampleRate, 44100);
+    EXPECT_EQ(m_decoder.GetState(), PLUGIN_STATE_STOPPED);
+}
+
+TEST_F(MpegDecoderTest, VariableRateWithoutInfoFrameHasItsTrueLength)
+{
+    Mp3Tone tone;
+    tone.dSeconds = 12.0;
+    tone.bitrate = Mp3Bitrate::Variable;
+    tone.bInfoTag = false;
+    ASSERT_EQ(m_decoder.Open(WriteTone("vbr.mp3", tone).c_str(), &m_info), 1);
+    EXPECT_EQ(m_info.nLengthSeconds, 12);
+}
+
+TEST_F(MpegDecoderTest, FreeFormatHasItsTrueLength)
+{
+    Mp3Tone tone;
+    tone.dSeconds = 7.0;
+    tone.bitrate = Mp3Bitrate::FreeFormat;
+    tone.nBitrateKbps = 200;
+    tone.bInfoTag = false;
+    ASSERT_EQ(m_decoder.Open(WriteTone("free.mp3", tone).c_str(), &m_info), 1);
+    EXPECT_EQ(m_info.nLengthSeconds, 7);
+    EXPECT_EQ(m_info.nBitrateKbps, 0);
+}
+
+TEST_F(MpegDecoderTest, LayersOneAndTwoOpenWithTheirLength)
+{
+    const std::string layer1 = m_dir / "silence.mp1";
+    const std::string layer2 = m_dir / "silence.mp2";
+    ASSERT_TRUE(WriteSilentMpeg(layer1, 1, 10.5, 192));
+    ASSERT_TRUE(WriteSilentMpeg(layer2, 2, 10.5, 192));
+    ASSERT_EQ(m_decoder.Open(layer1.c_str(), &m_info), 1);
+    EXPECT_EQ(m_info.nLayer, 1);
+    EXPECT_EQ(m_info.nLengthSeconds, 10);
+    ASSERT_EQ(m_decoder.Open(layer2.c_str(), &m_info), 1);
+    EXPECT_EQ(m_info.nLayer, 2);
+    EXPECT_EQ(m_info.nLengthSeconds, 10);
+}
+
+TEST_F(MpegDecoderTest, LayerTwoPlaysToItsEnd)
+{
+    const std::string path = m_dir / "short.mp2";
+    ASSERT_TRUE(WriteSilentMpeg(path, 2, 1.5, 128));
+    ASSERT_EQ(m_decoder.Open(path.c_str(), &m_info), 1);
+    ASSERT_EQ(m_decoder.Play(), 1);
+    PlayToTheEnd();
+    EXPECT_EQ(m_log.Ends(), 1);
+}
+
+// Files that are not MPEG audio, or hold no complete frame, named after their defect.
+class MpegDecoderRefusesTest : public MpegDecoderTest,
+                               public ::testing::WithParamInterface<const char*>
+{};
+
+TEST_P(MpegDecoderRefusesTest, OpenFailsAndLeavesNothingToPlay)
+{
+    const std::string defect = GetParam();
+    std::string path = m_dir / (defect + ".mp3");
+    Mp3Tone tone;
+    tone.dSeconds = 1.0;
+    const std::string good = EncodeMp3(tone);
+    if (defect == "TextNotMpeg") {
+        m_dir.Write(defect + ".mp3", "#EXTM3U\n/music/a.mp3\n");
+    } else if (defect == "RandomBytes") {
+        std::string bytes(64 * 1024, '\0');
+        unsigned state = 12345;
+        for (char& c : bytes) {
+            state = state * 1103515245u + 12345u;
+            c = static_cast<char>(state >> 24);
+        }
+        m_dir.Write(defect + ".mp3", bytes);
+    } else if (defect == "Empty") {
+        m_dir.Write(defect + ".mp3", "");
+    } else if (defect == "TruncatedInsideFirstFrame") {
+        m_dir.Write(defect + ".mp3", good.substr(0, 300));
+    } else if (defect == "Id3TagWithoutAudio") {
+        std::string tag("ID3\x03\x00\x00\x00\x00\x00\x20", 10);
+        tag.append(32, '\0');
+        m_dir.Write(defect + ".mp3", tag);
+    } else if (defect == "Missing") {
+        path = m_dir / "nowhere.mp3";
+    } else if (defect == "Directory") {
+        path = m_dir.Path();
+    } else if (defect == "FifoWithoutWriter") {
+        ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    }
+    EXPECT_EQ(m_decoder.Open(path.c_str(), &m_info), 0);
+    EXPECT_EQ(m_decoder.Play(), 0);
+    EXPECT_EQ(m_decoder.GetState(), PLUGIN_STATE_STOPPED);
+}
+
+INSTANTIATE_TEST_SUITE_P(Defects, MpegDecoderRefusesTest,
+                         ::testing::Values("TextNotMpeg", "RandomBytes", "Empty",
+                                           "TruncatedInsideFirstFrame", "Id3TagWithoutAudio",
+                                           "Missing", "Directory", "FifoWithoutWriter"),
+                         [](const auto& param) { return std::string(param.param); });
+
+TEST_F(MpegDecoderTest, NullArgumentsFailToOpen)
+{
+    EXPECT_EQ(m_decoder.Open(nullptr, &m_info), 0);
+    Mp3Tone tone;
+    EXPECT_EQ(m_decoder.Open(WriteTone("a.mp3", tone).c_str(), nullptr), 0);
+}
+
+TEST_F(MpegDecoderTest, AFailedOpenClosesTheFileOpenBefore)
+{
+    OpenTone(2.0);
+    const std::string bad = m_dir.Write("bad.mp3", "not audio");
+    EXPECT_EQ(m_decoder.Open(bad.c_str(), &m_info), 0);
+    EXPECT_EQ(m_decoder.Play(), 0);
+}
+
+TEST_F(MpegDecoderTest, DamagedFramesInTheMiddleArePlayedPast)
+{
+    Mp3Tone tone;
+    tone.dSeconds = 3.0;
+    std::string bytes = EncodeMp3(tone);
+    ASSERT_GT(bytes.size(), 30000u);
+    for (std::size_t i = 20000; i < 21000; ++i) {
+        bytes[i] = static_cast<char>(i * 7);
+    }
+    const std::string path = m_dir.Write("DamagedMiddle.mp3", bytes);
+    ASSERT_EQ(m_decoder.Open(path.c_str(), &m_info), 1);
+    ASSERT_EQ(m_decoder.Play(), 1);
+    PlayToTheEnd();
+    EXPECT_EQ(m_log.Ends(), 1);
+}
+
+TEST_F(MpegDecoderTest, PlayTurnsThePlayingStateAtOnceAndReportsZero)
+{
+    OpenTone(3.0);
+    ASSERT_EQ(m_decoder.Play(), 1);
+    EXPECT_EQ(m_decoder.GetState(), PLUGIN_STATE_PLAYING);
+    EXPECT_TRUE(WaitForElapsed(0));
+    EXPECT_TRUE(m_log.AllUsersMatched());
+}
+
+TEST_F(MpegDecoderTest, ElapsedWholeSecondsFollowWhatHasBeenHeard)
+{
+    OpenTone(5.0);
+    ASSERT_EQ(m_decoder.Play(), 1);
+    EXPECT_EQ(PlayFrames(3 * kRate), 3 * kRate);
+    EXPECT_TRUE(WaitForElapsed(3));
+    const std::vector<int> values = m_log.ElapsedValues();
+    for (int second : {0, 1, 2, 3}) {
+        EXPECT_NE(std::find(values.begin(), values.end(), second), values.end()) << second;
+    }
+    EXPECT_TRUE(std::is_sorted(values.begin(), values.end()));
+}
+
+TEST_F(MpegDecoderTest, TheDecodedToneReachesTheSoundOutput)
+{
+    OpenTone(2.0);
+    ASSERT_EQ(m_decoder.Play(), 1);
+    std::vector<float> captured;
+    PlayFrames(kRate, {}, std::chrono::seconds(20), &captured);
+    ASSERT_GE(captured.size(), kRate);
+    double sum = 0;
+    for (std::size_t i = captured.size() / 2; i < captured.size(); ++i) {
+        sum += static_cast<double>(captured[i]) * captured[i];
+    }
+    const double rms = std::sqrt(sum / static_cast<double>(captured.size() - captured.size() / 2));
+    EXPECT_NEAR(rms, 0.4 / std::sqrt(2.0), 0.05);
+}
+
+TEST_F(MpegDecoderTest, TheNaturalEndIsReportedExactlyOnce)
+{
+    OpenTone(2.0);
+    ASSERT_EQ(m_decoder.Play(), 1);
+    PlayToTheEnd();
+    EXPECT_TRUE(WaitUntil([&] { return m_decoder.GetState() == PLUGIN_STATE_STOPPED; }));
+    PlayFrames(kRate / 2, {}, std::chrono::milliseconds(200));
+    EXPECT_EQ(m_log.Ends(), 1);
+    EXPECT_EQ(m_log.LastElapsed(), 2);
+}
+
+TEST_F(MpegDecoderTest, PlayAfterTheEndStartsFromTheBeginning)
+{
+    OpenTone(1.5);
+    ASSERT_EQ(m_decoder.Play(), 1);
+    PlayToTheEnd();
+    ASSERT_TRUE(WaitUntil([&] { return m_decoder.GetState() == PLUGIN_STATE_STOPPED; }));
+    ASSERT_EQ(m_decoder.Play(), 1);
+    EXPECT_TRUE(WaitForElapsed(0));
+    PlayFrames(kRate);
+    EXPECT_TRUE(WaitForElapsed(1));
+}
+
+TEST_F(MpegDecoderTest, PlayIsRefusedWithoutAFileAndWhilePlaying)
+{
+    EXPECT_EQ(m_decoder.Play(), 0);
+    OpenTone(2.0);
+    ASSERT_EQ(m_decoder.Play(), 1);
+    EXPECT_EQ(m_decoder.Play(), 0);
+    EXPECT_EQ(m_decoder.GetState(), PLUGIN_STATE_PLAYING);
+}
+
+TEST_F(MpegDecoderTest, PauseHoldsThePositionUntilResume)
+{
+    OpenTone(5.0);
+    ASSERT_EQ(m_decoder.Play(), 1);
+    PlayFrames(2 * kRate);
+    ASSERT_TRUE(WaitForElapsed(2));
+    m_decoder.Pause();
+    EXPECT_EQ(m_decoder.GetState(), PLUGIN_STATE_PAUSED);
+    EXPECT_EQ(PlayFrames(kRate, {}, std::chrono::milliseconds(300)), 0u);
+    EXPECT_EQ(m_log.LastElapsed(), 2);
+    ASSERT_EQ(m_decoder.Resume(), 1);
+    EXPECT_EQ(m_decoder.GetState(), PLUGIN_STATE_PLAYING);
+    PlayFrames(kRate);
+    EXPECT_TRUE(WaitForElapsed(3));
+}
+
+TEST_F(MpegDecoderTest, ResumeOutsidePauseIsRefused)
+{
+    OpenTone(2.0);
+    EXPECT_EQ(m_decoder.Resume(), 0);
+    ASSERT_EQ(m_decoder.Play(), 1);
+    EXPECT_EQ(m_decoder.Resume(), 0);
+}
+
+TEST_F(MpegDecoderTest, SeekWhilePlayingGoesOnFromTheNewSecond)
+{
+    OpenTone(10.0);
+    ASSERT_EQ(m_decoder.Play(), 1);
+    PlayFrames(kRate);
+    m_decoder.Seek(6);
+    EXPECT_TRUE(WaitForElapsed(6));
+    EXPECT_EQ(m_decoder.GetState(), PLUGIN_STATE_PLAYING);
+    PlayFrames(kRate);
+    EXPECT_TRUE(WaitForElapsed(7));
+}
+
+TEST_F(MpegDecoderTest, SeekWhilePausedStaysPaused)
+{
+    OpenTone(10.0);
+    ASSERT_EQ(m_decoder.Play(), 1);
+    PlayFrames(kRate);
+    m_decoder.Pause();
+    m_decoder.Seek(4);
+    EXPECT_TRUE(WaitForElapsed(4));
+    EXPECT_EQ(m_decoder.GetState(), PLUGIN_STATE_PAUSED);
+    ASSERT_EQ(m_decoder.Resume(), 1);
+    PlayFrames(kRate);
+    EXPECT_TRUE(WaitForElapsed(5));
+}
+
+TEST_F(MpegDecoderTest, SeekPastTheEndEndsThePlay)
+{
+    OpenTone(3.0);
+    ASSERT_EQ(m_decoder.Play(), 1);
+    m_decoder.Seek(100);
+    PlayToTheEnd();
+    EXPECT_EQ(m_log.Ends(), 1);
+    EXPECT_EQ(m_log.LastElapsed(), 3);
+}
+
+TEST_F(MpegDecoderTest, SeekWhileStoppedDoesNothing)
+{
+    OpenTone(3.0);
+    m_decoder.Seek(2);
+    EXPECT_EQ(m_decoder.GetState(), PLUGIN_STATE_STOPPED);
+    ASSERT_EQ(m_decoder.Play(), 1);
+    EXPECT_TRUE(WaitForElapsed(0));
+}
+
+TEST_F(MpegDecoderTest, CloseWhilePlayingEndsWithoutTheEndReport)
+{
+    OpenTone(5.0);
+    ASSERT_EQ(m_decoder.Play(), 1);
+    PlayFrames(kRate);
+    m_decoder.Close();
+    EXPECT_EQ(m_decoder.GetState(), PLUGIN_STATE_STOPPED);
+    EXPECT_EQ(m_log.Ends(), 0);
+    EXPECT_EQ(m_decoder.Play(), 0);
+}
+
+TEST_F(MpegDecoderTest, CloseWhilePausedEnds)
+{
+    OpenTone(5.0);
+    ASSERT_EQ(m_decoder.Play(), 1);
+    m_decoder.Pause();
+    m_decoder.Close();
+    EXPECT_EQ(m_decoder.GetState(), PLUGIN_STATE_STOPPED);
+    EXPECT_EQ(m_log.Ends(), 0);
+}
+
+TEST_F(MpegDecoderTest, CloseReleasesTheSoundOutputAtOnce)
+{
+    OpenTone(5.0);
+    ASSERT_EQ(m_decoder.Play(), 1);
+    EXPECT_FALSE(SelectAudioOutput(AudioOutputKind::ManualClock));
+    m_decoder.Close();
+    EXPECT_TRUE(SelectAudioOutput(AudioOutputKind::ManualClock));
+}
+
+TEST_F(MpegDecoderTest, MonoAtHalfRatePlaysAtItsOwnPace)
+{
+    Mp3Tone tone;
+    tone.dSeconds = 4.0;
+    tone.nChannels = 1;
+    tone.nSampleRate = 22050;
+    tone.nBitrateKbps = 64;
+    ASSERT_EQ(m_decoder.Open(WriteTone("mono.mp3", tone).c_str(), &m_info), 1);
+    EXPECT_EQ(m_info.nChannels, 1);
+    EXPECT_EQ(m_info.nLengthSeconds, 4);
+    ASSERT_EQ(m_decoder.Play(), 1);
+    PlayFrames(2 * 22050);
+    EXPECT_TRUE(WaitForElapsed(2));
+}
