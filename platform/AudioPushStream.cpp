@@ -72,10 +72,17 @@ std::size_t CAudioPushStream::Write(const void* data, std::size_t bytes)
 
 bool CAudioPushStream::Drain(unsigned timeoutMs)
 {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     std::unique_lock lock(m_mutex);
-    m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                       [&] { return m_bAborted || m_nFill == 0; });
-    return !m_bAborted && m_nFill == 0;
+    if (!m_changed.wait_until(lock, deadline, [&] { return m_bAborted || m_nFill == 0; }) ||
+        m_bAborted)
+        return false;
+    // What was taken last is still in the output's buffers for this long.
+    const auto heard =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(AudioOutputLatencyMs());
+    const bool bInTime = heard <= deadline;
+    m_changed.wait_until(lock, bInTime ? heard : deadline, [&] { return m_bAborted; });
+    return !m_bAborted && bInTime;
 }
 
 void CAudioPushStream::Abort()

@@ -34,7 +34,8 @@ public:
     // 0) when Abort came first; after Abort every Write returns 0 at once until Reset.
     std::size_t Write(const void* data, std::size_t bytes);
 
-    // Producer thread. Waits up to timeoutMs until everything written has been played.
+    // Producer thread. Waits up to timeoutMs until everything written has been played: taken
+    // by the output, and then AudioOutputLatencyMs() more, so that it has been heard.
     // Returns true when drained; false on timeout or Abort.
     bool Drain(unsigned timeoutMs);
 

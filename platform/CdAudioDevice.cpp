@@ -231,8 +231,7 @@ MCIERROR CCdAudioDevice::ToFrame(DWORD value, std::uint64_t& frame) const
                        FirstLsn());
         break;
     default:
-        frame = MsToFrames(value);
-        return frame > LengthFrames() ? MCIERR_OUTOFRANGE : 0;
+        return CMciDevice::ToFrame(value, frame);
     }
     if (lsn > LeadOut())
         return MCIERR_OUTOFRANGE;

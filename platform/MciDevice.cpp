@@ -1,6 +1,7 @@
 #include "platform/MciDevice.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 CMciDevice::~CMciDevice()
@@ -18,14 +19,14 @@ void CMciDevice::Notify(DWORD_PTR callback, WPARAM code)
 std::uint64_t CMciDevice::MsToFrames(std::uint64_t ms) const
 {
     const auto rate = static_cast<std::uint64_t>(Format().nRate);
-    return (ms * rate + 999) / 1000;
+    return (ms * rate + 500) / 1000;
 }
 
 DWORD CMciDevice::FramesToMs(std::uint64_t frames) const
 {
     const auto rate = static_cast<std::uint64_t>(Format().nRate);
-    return static_cast<DWORD>(
-        std::min<std::uint64_t>(frames * 1000 / rate, std::numeric_limits<DWORD>::max()));
+    return static_cast<DWORD>(std::min<std::uint64_t>((frames * 1000 + rate / 2) / rate,
+                                                      std::numeric_limits<DWORD>::max()));
 }
 
 bool CMciDevice::IsTimeFormatSupported(DWORD format) const
@@ -36,7 +37,12 @@ bool CMciDevice::IsTimeFormatSupported(DWORD format) const
 MCIERROR CMciDevice::ToFrame(DWORD value, std::uint64_t& frame) const
 {
     frame = MsToFrames(value);
-    return frame > LengthFrames() ? MCIERR_OUTOFRANGE : 0;
+    if (frame <= LengthFrames())
+        return 0;
+    if (value > FramesToMs(LengthFrames()))
+        return MCIERR_OUTOFRANGE;
+    frame = LengthFrames();
+    return 0;
 }
 
 DWORD CMciDevice::FromFrame(std::uint64_t frame) const
@@ -121,11 +127,19 @@ std::size_t CMciDevice::Render(void* buffer, std::size_t frames)
     const std::size_t got = wanted > 0 ? std::min(Decode(buffer, wanted), wanted) : 0;
     m_nPos += got;
     m_nDecoderPos += got;
-    if (got < wanted)
+    if (got < wanted) {
         HaltLocked(MCI_NOTIFY_FAILURE);
-    else if (m_nPos >= m_nEnd)
+        return got;
+    }
+    if (m_nPos < m_nEnd)
+        return got;
+    const std::size_t frameBytes = Format().FrameBytes();
+    const auto silence = static_cast<std::size_t>(std::min<std::uint64_t>(frames - got, m_nTail));
+    std::memset(static_cast<unsigned char*>(buffer) + got * frameBytes, 0, silence * frameBytes);
+    m_nTail -= silence;
+    if (m_nTail == 0)
         HaltLocked(MCI_NOTIFY_SUCCESSFUL);
-    return got;
+    return got + silence;
 }
 
 MCIERROR CMciDevice::Command(UINT message, DWORD flags, void* params)
@@ -200,6 +214,7 @@ MCIERROR CMciDevice::Play(DWORD flags, MCI_PLAY_PARMS* params,
         }
         m_nPos = from;
         m_nEnd = end;
+        m_nTail = MsToFrames(AudioOutputLatencyMs());
         nPlay = ++m_nPlays;
         if (m_nDecoderPos != m_nPos) {
             if (!Reposition(m_nPos)) {

@@ -12,7 +12,8 @@
 //
 // A device's timeline is counted in frames of its own output format. Playing moves a position
 // from a start to an end frame while the sound output pulls frames (Render, on the output's
-// thread); the play ends, and its notification is posted, on the output's thread too.
+// thread); the play ends, and its notification is posted, on the output's thread too, once
+// the output's latency has passed after the last frame, so that the end is really heard.
 //
 // Threads: Command may be called from any thread. Commands that change playing are carried
 // out one at a time (m_command); status questions only take m_state, which the output's
@@ -70,7 +71,8 @@ protected:
     DWORD TimeFormat() const { return m_nTimeFormat; }
     std::uint64_t Position() const { return m_nPos; }
     bool IsPlaying() const { return m_bPlaying; }
-    // ms as frames of the device's format, rounded up so that FromFrame gives ms back.
+    // Milliseconds and frames of the device's format, each rounded to the nearest, so that
+    // a whole number of milliseconds survives the round trip at any rate.
     std::uint64_t MsToFrames(std::uint64_t ms) const;
     DWORD FramesToMs(std::uint64_t frames) const;
 
@@ -98,6 +100,7 @@ private:
     std::uint64_t m_nPos = 0;
     std::uint64_t m_nEnd = 0;
     std::uint64_t m_nDecoderPos = 0;
-    HWND m_hNotify = 0; // the window a pending notification goes to
+    std::uint64_t m_nTail = 0; // frames of silence still to play after the end, before it counts
+    HWND m_hNotify = 0;        // the window a pending notification goes to
     DWORD m_nTimeFormat = MCI_FORMAT_MILLISECONDS;
 };

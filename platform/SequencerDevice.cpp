@@ -3,12 +3,15 @@
 #include <fluidsynth.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <mutex>
+#include <vector>
 
 namespace {
 
@@ -32,6 +35,24 @@ SharedSynth& TheSynth()
 {
     static SharedSynth* shared = new SharedSynth;
     return *shared;
+}
+
+// True when path holds a whole RIFF file of SoundFont form. FluidSynth's own check reads only
+// the first bytes, and a damaged file then goes through every loader it has, some of which
+// complain on the terminal.
+bool IsWholeSoundFont(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    char header[12] = {};
+    if (!in.read(header, sizeof header) || std::memcmp(header, "RIFF", 4) != 0 ||
+        std::memcmp(header + 8, "sfbk", 4) != 0)
+        return false;
+    std::uint32_t riffSize = 0;
+    for (int i = 3; i >= 0; --i)
+        riffSize = (riffSize << 8) | static_cast<unsigned char>(header[4 + i]);
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    return !ec && riffSize >= 4 && std::uintmax_t{riffSize} + 8 <= size;
 }
 
 // Takes the synthesizer with soundFont loaded, or answers why not.
@@ -61,7 +82,7 @@ MCIERROR AcquireSynth(const std::string& soundFont, fluid_synth_t*& synth)
             fluid_synth_sfunload(s.synth, s.nFontId, 1);
         s.nFontId = -1;
         s.strSoundFont.clear();
-        if (fluid_is_soundfont(soundFont.c_str()) == 0)
+        if (!IsWholeSoundFont(soundFont) || fluid_is_soundfont(soundFont.c_str()) == 0)
             return MCIERR_SEQ_SOUNDFONT_INVALID;
         const int id = fluid_synth_sfload(s.synth, soundFont.c_str(), 1);
         if (id == FLUID_FAILED)

@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -18,6 +19,7 @@ constexpr int kDeviceRate = 48000;
 constexpr int kDeviceChannels = 2;
 constexpr Uint16 kDeviceFrames = 1024;
 constexpr auto kSilentTick = std::chrono::milliseconds(10);
+constexpr unsigned kConversionSlackMs = 10;
 
 struct Connection
 {
@@ -60,6 +62,7 @@ public:
     bool Select(AudioOutputKind kind);
     std::size_t Advance(unsigned ms, std::vector<float>* captured);
     void Close();
+    unsigned LatencyMs() const { return m_nLatencyMs.load(); }
 
 private:
     void OpenLocked(AudioOutputKind kind);
@@ -88,6 +91,7 @@ private:
     std::condition_variable m_clockWake;
     bool m_bClockStop = false;
     bool m_bToldSilent = false;
+    std::atomic<unsigned> m_nLatencyMs{0};
 };
 
 COutput& TheOutput()
@@ -132,6 +136,9 @@ void COutput::OpenLocked(AudioOutputKind kind)
         if (OpenDevice()) {
             m_kind = AudioOutputKind::Device;
             m_bOpen = true;
+            // The driver's buffer and the one being filled, and what a conversion holds back.
+            m_nLatencyMs = 2 * 1000u * m_have.samples / static_cast<unsigned>(m_have.freq) +
+                           kConversionSlackMs;
             return;
         }
         reason = SDL_GetError();
@@ -139,6 +146,7 @@ void COutput::OpenLocked(AudioOutputKind kind)
     }
     m_kind = kind;
     m_bOpen = true;
+    m_nLatencyMs = 0;
     if (kind == AudioOutputKind::Silent) {
         if (!m_bToldSilent) {
             m_bToldSilent = true;
@@ -372,6 +380,11 @@ bool SelectAudioOutput(AudioOutputKind kind)
 std::size_t AdvanceManualAudioClock(unsigned ms, std::vector<float>* captured)
 {
     return TheOutput().Advance(ms, captured);
+}
+
+unsigned AudioOutputLatencyMs()
+{
+    return TheOutput().LatencyMs();
 }
 
 void CloseAudioOutput()

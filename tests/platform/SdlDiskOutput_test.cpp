@@ -1,0 +1,63 @@
+#include "tests/platform/MciFixture.h"
+#include "tests/support/TestMedia.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// Plays a WAV file through SDL's "disk" driver, which writes what it plays to a file of raw
+// samples in the device's format (32-bit float stereo at 48 kHz, as the output asks for).
+TEST(SdlDiskOutput, AWavFilePlayedThroughTheDeviceIsWrittenWithItsLengthAndTone)
+{
+    CTempDir dir;
+    const std::string out = dir / "played.raw";
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", out.c_str(), 1);
+    const bool bSelected = SelectAudioOutput(AudioOutputKind::Device);
+    const AudioOutputKind kind = OpenAudioOutput();
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    ASSERT_TRUE(bSelected);
+    if (kind != AudioOutputKind::Device)
+        GTEST_SKIP() << "SDL's disk audio driver is not available";
+
+    WavTone tone;
+    tone.nRate = 22050;
+    tone.nChannels = 1;
+    tone.nFrames = 22050 * 6 / 10;
+    tone.frequency = 1000.0;
+    tone.amplitude = 0.5;
+    MCI_OPEN_PARMS open;
+    const std::string wav = dir.Write("tone.wav", MakeWav(tone));
+    open.lpstrDeviceType = MciDeviceType(MCI_DEVTYPE_WAVEFORM_AUDIO);
+    open.lpstrElementName = wav.c_str();
+    ASSERT_EQ(
+        mciSendCommand(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_TYPE_ID | MCI_OPEN_ELEMENT, &open),
+        0u);
+    MCI_PLAY_PARMS play;
+    ASSERT_EQ(mciSendCommand(open.wDeviceID, MCI_PLAY, MCI_WAIT, &play), 0u);
+    mciSendCommand(open.wDeviceID, MCI_CLOSE, MCI_WAIT, nullptr);
+    ASSERT_TRUE(SelectAudioOutput(AudioOutputKind::ManualClock)) << "closes the disk file";
+
+    const std::string bytes = CTempDir::Read(out);
+    std::vector<float> samples(bytes.size() / sizeof(float));
+    std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(float));
+    std::size_t first = samples.size();
+    std::size_t last = 0;
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        if (std::fabs(samples[i]) > 0.02f) {
+            first = std::min(first, i);
+            last = i;
+        }
+    }
+    ASSERT_LT(first, last) << "the file holds sound";
+    const double seconds = static_cast<double>(last - first) / 2.0 / 48000.0;
+    EXPECT_NEAR(seconds, 0.6, 0.01);
+    const std::vector<float> heard(samples.begin() + static_cast<std::ptrdiff_t>(first),
+                                   samples.begin() + static_cast<std::ptrdiff_t>(last));
+    EXPECT_NEAR(ToneFrequency(heard, 2, 48000), 1000.0, 10.0);
+    EXPECT_NEAR(Rms(heard), 0.5 / std::sqrt(2.0), 0.05);
+}
+
+} // namespace
