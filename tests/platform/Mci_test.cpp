@@ -1,8 +1,10 @@
 #include "tests/platform/MciFixture.h"
 #include "tests/support/TestMedia.h"
 
+#include <atomic>
 #include <cstring>
 #include <set>
+#include <thread>
 
 namespace {
 
@@ -210,6 +212,43 @@ TEST_F(MciCommands, TwoDevicesPlayAtOnceEachWithItsOwnPosition)
     Advance(200);
     EXPECT_EQ(Status(a, MCI_STATUS_POSITION), 500u);
     EXPECT_EQ(Status(b, MCI_STATUS_POSITION), 200u);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(MciCommands, StatusQueriesFromAnotherThreadRunBesideCommandsAndPlaying)
+{
+    WavTone tone;
+    tone.nRate = 8000;
+    tone.nFrames = 80000;
+    const MCIDEVICEID id = Open(MCI_DEVTYPE_WAVEFORM_AUDIO, dir.Write("a.wav", MakeWav(tone)));
+    std::atomic<bool> bDone{false};
+    std::atomic<int> failures{0};
+    std::thread poller([&] {
+        while (!bDone) {
+            MCI_STATUS_PARMS status;
+            status.dwItem = MCI_STATUS_POSITION;
+            if (mciSendCommand(id, MCI_STATUS, MCI_STATUS_ITEM, &status) != 0 ||
+                status.dwReturn > 10000)
+                ++failures;
+        }
+    });
+    for (int i = 0; i < 200; ++i) {
+        Play(id, i % 2 == 0 ? MCI_NOTIFY : 0);
+        AdvanceManualAudioClock(7);
+        if (i % 3 == 0)
+            Stop(id);
+        if (i % 5 == 0)
+            Seek(id, static_cast<DWORD>(i * 10));
+    }
+    bDone = true;
+    poller.join();
+    EXPECT_EQ(failures.load(), 0);
+    window.Pump();
+    EXPECT_EQ(window.Count(MM_MCINOTIFY, MCI_NOTIFY_SUCCESSFUL), 0u);
+    EXPECT_EQ(window.Count(MM_MCINOTIFY), 100u) << "every notifying play is reported once";
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "tests/support/TestMedia.h"
 
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 
@@ -58,6 +59,20 @@ TEST(SdlDiskOutput, AWavFilePlayedThroughTheDeviceIsWrittenWithItsLengthAndTone)
                                    samples.begin() + static_cast<std::ptrdiff_t>(last));
     EXPECT_NEAR(ToneFrequency(heard, 2, 48000), 1000.0, 10.0);
     EXPECT_NEAR(Rms(heard), 0.5 / std::sqrt(2.0), 0.05);
+}
+
+TEST(SdlDiskOutput, OpeningTheDeviceLeavesTheProcesssSignalHandlersAlone)
+{
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    ASSERT_TRUE(SelectAudioOutput(AudioOutputKind::Device));
+    OpenAudioOutput();
+    for (const int signal : {SIGINT, SIGTERM}) {
+        struct sigaction action
+        {};
+        sigaction(signal, nullptr, &action);
+        EXPECT_EQ(action.sa_handler, SIG_DFL) << "signal " << signal;
+    }
+    SelectAudioOutput(AudioOutputKind::ManualClock);
 }
 
 } // namespace
