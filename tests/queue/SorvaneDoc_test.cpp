@@ -1,0 +1,471 @@
+#include "queue/SorvaneDoc.h"
+
+#include "engine/PlayEngine.h"
+#include "platform/Mci.h"
+#include "res/Resource.h"
+#include "tests/support/ManualClock.h"
+#include "tests/support/RecordingPrompts.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestMedia.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace {
+
+constexpr std::size_t kFramesPerSecond = 44100;
+
+class CHintView : public CView
+{
+public:
+    void OnUpdate(CView*, int nHint) override { hints.push_back(nHint); }
+    std::vector<int> hints;
+};
+
+class CPlaylistHost : public IPlaylistWindowHost
+{
+public:
+    bool IsPlaylistVisible() const override { return bVisible; }
+    void HidePlaylist() override { bVisible = false; }
+    void GetPlayerRect(int& nLeft, int& nTop, int& nRight) const override
+    {
+        nLeft = rcLeft;
+        nTop = rcTop;
+        nRight = rcRight;
+    }
+    void ShowPlaylistAt(int x, int y) override
+    {
+        bVisible = true;
+        shownAt = CPoint{x, y};
+    }
+    bool bVisible = false;
+    int rcLeft = 0, rcTop = 0, rcRight = 0;
+    CPoint shownAt{-1, -1};
+};
+
+class SorvaneDocTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_clock.Ok());
+        m_doc.AddView(&m_view);
+    }
+    void TearDown() override
+    {
+        m_doc.RemoveView(&m_view);
+        ::unsetenv("SORVANE_CDROM");
+    }
+
+    // A one-second (or longer) WAV tone in the test directory.
+    std::string Wav(const std::string& name, std::uint32_t seconds = 2)
+    {
+        WavTone tone;
+        tone.nFrames = static_cast<std::uint32_t>(kFramesPerSecond) * seconds;
+        return m_dir.Write(name, MakeWav(tone));
+    }
+
+    // A disc of n one-second tracks, named by SORVANE_CDROM.
+    void InsertDisc(int nTracks, int nSectors = 75)
+    {
+        std::vector<CdTrackTone> tracks(static_cast<std::size_t>(nTracks), CdTrackTone{nSectors});
+        ::setenv("SORVANE_CDROM", WriteCdImage(m_dir.Path(), "disc", tracks).c_str(), 1);
+    }
+
+    void Open(std::vector<std::string> paths)
+    {
+        m_prompts.QueueFiles(std::move(paths));
+        ASSERT_TRUE(m_doc.OnCmdMsg(IDC_BTN_OPEN));
+    }
+
+    std::vector<std::string> Queue() const
+    {
+        std::vector<std::string> all;
+        for (int i = 0; i < m_doc.m_queue.GetCount(); ++i)
+            all.push_back(m_doc.m_queue.GetAt(i));
+        return all;
+    }
+
+    int Milliseconds()
+    {
+        PlayPosition pos{};
+        m_doc.m_pEngine->GetPosition(&pos);
+        return pos.nMilliseconds;
+    }
+
+    PlayPosition Position()
+    {
+        PlayPosition pos{};
+        m_doc.m_pEngine->GetPosition(&pos);
+        return pos;
+    }
+
+    CTempDir m_dir;
+    CManualClockOutput m_clock;
+    CRecordingPrompts m_prompts;
+    CSorvaneDoc m_doc;
+    CHintView m_view;
+};
+
+TEST_F(SorvaneDocTest, OpenAsksForSeveralAudioFilesWithTheDocumentsFilter)
+{
+    m_doc.OnCmdMsg(ID_MENU_OPEN);
+    ASSERT_EQ(m_prompts.fileRequests.size(), 1u);
+    const FileDialogRequest& request = m_prompts.fileRequests[0];
+    EXPECT_TRUE(request.bOpen);
+    EXPECT_TRUE(request.bMultiSelect);
+    EXPECT_EQ(request.strDefExt, ".mid");
+    EXPECT_EQ(request.strFilter,
+              "AudioFiles( .mid .wav .m3u,mp*)| *.mid; *.wav; *.m3u; *.mp3; *.mp2; *.mp||");
+}
+
+TEST_F(SorvaneDocTest, OpenWithThreeFilesQueuesThemAndPlaysTheFirst)
+{
+    const std::vector<std::string> files = {Wav("a.wav"), Wav("b.wav"), Wav("c.wav")};
+    Open(files);
+    EXPECT_EQ(Queue(), files);
+    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 0);
+    EXPECT_EQ(m_doc.m_pEngine->GetTitle(), "a.wav");
+    EXPECT_EQ(m_doc.m_pEngine->GetMode(), MCI_MODE_PLAY);
+    EXPECT_EQ(m_view.hints, std::vector<int>{HINT_QUEUE_CHANGED});
+    EXPECT_TRUE(m_prompts.messages.empty());
+}
+
+TEST_F(SorvaneDocTest, OpenWithAPlaylistQueuesItsEntriesInItsPlace)
+{
+    Wav("x.wav");
+    Wav("y.wav");
+    Open({m_dir.Write("list.m3u", "x.wav\r\ny.wav\r\n")});
+    EXPECT_EQ(Queue(), (std::vector<std::string>{m_dir / "x.wav", m_dir / "y.wav"}));
+    EXPECT_EQ(m_doc.m_pEngine->GetTitle(), "x.wav");
+    EXPECT_EQ(m_doc.m_pEngine->GetMode(), MCI_MODE_PLAY);
+}
+
+TEST_F(SorvaneDocTest, OpenWithAnUnplayableFirstFileShowsThreeBoxesInOrder)
+{
+    const std::vector<std::string> files = {m_dir / "notes.txt", Wav("b.wav")};
+    Open(files);
+    EXPECT_EQ(m_prompts.messages,
+              (std::vector<std::string>{"無効なファイル", "MCI機器の初期化に失敗しました",
+                                        "演奏に失敗しました"}));
+    EXPECT_EQ(m_doc.m_pEngine->IsOpen(), 0u);
+    EXPECT_EQ(Queue(), files);
+    EXPECT_EQ(m_view.hints, std::vector<int>{HINT_QUEUE_CHANGED});
+}
+
+TEST_F(SorvaneDocTest, CancelledOpenLeavesWhatPlaysAlone)
+{
+    Open({Wav("a.wav")});
+    m_view.hints.clear();
+    m_prompts.QueueFiles(std::nullopt);
+    m_doc.OnCmdMsg(IDC_BTN_OPEN);
+    EXPECT_EQ(m_doc.m_pEngine->GetMode(), MCI_MODE_PLAY);
+    EXPECT_EQ(Queue().size(), 1u);
+    EXPECT_TRUE(m_view.hints.empty());
+}
+
+TEST_F(SorvaneDocTest, SelectionBeyondTheNameBufferCountsAsCancelled)
+{
+    Open({Wav("a.wav")});
+    m_view.hints.clear();
+    std::vector<std::string> many;
+    for (int i = 0; i < 300; ++i)
+        many.push_back(m_dir / ("file" + std::to_string(i) + ".wav"));
+    Open(many);
+    EXPECT_EQ(Queue(), std::vector<std::string>{m_dir / "a.wav"});
+    EXPECT_EQ(m_doc.m_pEngine->GetMode(), MCI_MODE_PLAY);
+    EXPECT_TRUE(m_view.hints.empty());
+}
+
+TEST_F(SorvaneDocTest, OpenWithAnEmptyPlaylistClosesTheMediumSilently)
+{
+    Open({Wav("a.wav")});
+    m_view.hints.clear();
+    Open({m_dir.Write("empty.m3u", "")});
+    EXPECT_EQ(m_doc.m_pEngine->IsOpen(), 0u);
+    EXPECT_TRUE(Queue().empty());
+    EXPECT_TRUE(m_prompts.messages.empty());
+    EXPECT_EQ(m_view.hints, std::vector<int>{HINT_QUEUE_CHANGED});
+}
+
+TEST_F(SorvaneDocTest, CdPlayQueuesOneMarkerPerTrackAndPlaysTrackOne)
+{
+    InsertDisc(12);
+    m_doc.OnCmdMsg(IDC_BTN_CDPLAY);
+    ASSERT_EQ(m_doc.m_queue.GetCount(), 12);
+    EXPECT_EQ(m_doc.m_queue.GetAt(0), "\\track <1>");
+    EXPECT_EQ(m_doc.m_queue.GetAt(11), "\\track <12>");
+    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 0);
+    EXPECT_EQ(m_doc.m_pEngine->GetKind(), DEVICE_CDAUDIO);
+    EXPECT_EQ(m_doc.m_pEngine->GetMode(), MCI_MODE_PLAY);
+    EXPECT_EQ(Position().nTrack, 1);
+    EXPECT_EQ(m_view.hints, std::vector<int>{HINT_QUEUE_CHANGED});
+}
+
+TEST_F(SorvaneDocTest, CdPlayWithoutADiscKeepsTheQueue)
+{
+    Open({Wav("a.wav")});
+    m_view.hints.clear();
+    ::setenv("SORVANE_CDROM", (m_dir / "no-disc.cue").c_str(), 1);
+    m_doc.OnCmdMsg(ID_MENU_CDPLAY);
+    ASSERT_EQ(m_prompts.messages.size(), 2u);
+    EXPECT_FALSE(m_prompts.messages[0].empty());
+    EXPECT_EQ(m_prompts.messages[1], "MCI Open Error");
+    EXPECT_EQ(Queue(), std::vector<std::string>{m_dir / "a.wav"});
+    EXPECT_EQ(m_doc.m_pEngine->IsOpen(), 0u);
+    EXPECT_TRUE(m_view.hints.empty());
+}
+
+TEST_F(SorvaneDocTest, StopReturnsAFileToItsStart)
+{
+    Open({Wav("a.wav", 3)});
+    PlayFrames(kFramesPerSecond);
+    m_view.hints.clear();
+    m_doc.OnCmdMsg(IDC_BTN_STOP);
+    EXPECT_EQ(Milliseconds(), 0);
+    EXPECT_EQ(m_doc.m_pEngine->GetMode(), MCI_MODE_STOP);
+    EXPECT_EQ(m_view.hints, std::vector<int>{HINT_STATE_CHANGED});
+    m_doc.OnCmdMsg(IDC_BTN_PLAY);
+    EXPECT_EQ(m_doc.m_pEngine->GetMode(), MCI_MODE_PLAY);
+}
+
+TEST_F(SorvaneDocTest, StopOnACdReturnsToTheStartOfTheCurrentTrack)
+{
+    InsertDisc(3, 150);
+    m_doc.OnCmdMsg(IDC_BTN_CDPLAY);
+    PlayFrames(kFramesPerSecond * 3, [&] { return Position().nTrack == 2; });
+    PlayFrames(kFramesPerSecond / 2);
+    ASSERT_EQ(Position().nTrack, 2);
+    m_doc.OnCmdMsg(IDC_BTN_STOP);
+    const PlayPosition pos = Position();
+    EXPECT_EQ(pos.nTrack, 2);
+    EXPECT_EQ(pos.nMinutes, 0);
+    EXPECT_EQ(pos.nSeconds, 0);
+    EXPECT_EQ(pos.nFrames, 0);
+}
+
+TEST_F(SorvaneDocTest, PauseThenPlayGoesOnFromThePause)
+{
+    Open({Wav("a.wav", 3)});
+    PlayFrames(kFramesPerSecond);
+    m_doc.OnCmdMsg(IDC_BTN_PAUSE);
+    const int paused = Milliseconds();
+    EXPECT_GE(paused, 900);
+    EXPECT_EQ(m_doc.m_pEngine->GetMode(), MCI_MODE_STOP);
+    m_doc.OnCmdMsg(ID_MENU_PLAY);
+    EXPECT_EQ(m_doc.m_pEngine->GetMode(), MCI_MODE_PLAY);
+    EXPECT_EQ(Milliseconds(), paused);
+}
+
+TEST_F(SorvaneDocTest, PlayAndStopWithNothingOpenDoNothingButPlayUpdates)
+{
+    m_doc.OnCmdMsg(IDC_BTN_STOP);
+    m_doc.OnCmdMsg(IDC_BTN_PAUSE);
+    EXPECT_TRUE(m_view.hints.empty());
+    m_doc.OnCmdMsg(IDC_BTN_PLAY);
+    EXPECT_EQ(m_view.hints, std::vector<int>{HINT_STATE_CHANGED});
+    EXPECT_EQ(m_doc.m_pEngine->IsOpen(), 0u);
+}
+
+TEST_F(SorvaneDocTest, NextOnTheLastEntryPlaysTheFirst)
+{
+    Open({Wav("a.wav"), Wav("b.wav")});
+    m_doc.OnCmdMsg(IDC_BTN_NEXT);
+    EXPECT_EQ(m_doc.m_pEngine->GetTitle(), "b.wav");
+    m_view.hints.clear();
+    m_doc.OnCmdMsg(ID_MENU_NEXT);
+    EXPECT_EQ(m_doc.m_pEngine->GetTitle(), "a.wav");
+    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 0);
+    EXPECT_EQ(m_view.hints, (std::vector<int>{HINT_STATE_CHANGED, HINT_STATE_CHANGED}));
+}
+
+TEST_F(SorvaneDocTest, PreviousOnTheFirstEntryPlaysItAgainFromItsStart)
+{
+    Open({Wav("a.wav", 3), Wav("b.wav")});
+    PlayFrames(kFramesPerSecond);
+    m_doc.OnCmdMsg(IDC_BTN_PREV);
+    EXPECT_EQ(m_doc.m_pEngine->GetTitle(), "a.wav");
+    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 0);
+    EXPECT_LT(Milliseconds(), 100);
+}
+
+TEST_F(SorvaneDocTest, NextAndPreviousOnAnEmptyQueueDoNothingAtAll)
+{
+    m_doc.OnCmdMsg(IDC_BTN_NEXT);
+    m_doc.OnCmdMsg(IDC_BTN_PREV);
+    EXPECT_TRUE(m_view.hints.empty());
+    EXPECT_TRUE(m_prompts.messages.empty());
+}
+
+TEST_F(SorvaneDocTest, AMarkerPlaysItsTrackOnTheOpenCdWithoutReopening)
+{
+    InsertDisc(4);
+    m_doc.OnCmdMsg(IDC_BTN_CDPLAY);
+    const UINT device = m_doc.m_pEngine->IsOpen();
+    m_doc.OnCmdMsg(IDC_BTN_NEXT);
+    m_doc.OnCmdMsg(IDC_BTN_NEXT);
+    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 2);
+    EXPECT_EQ(m_doc.m_pEngine->IsOpen(), device);
+    EXPECT_EQ(Position().nTrack, 3);
+    EXPECT_EQ(m_doc.m_pEngine->GetMode(), MCI_MODE_PLAY);
+}
+
+TEST_F(SorvaneDocTest, AfterAnEjectAMarkerPlaysNothing)
+{
+    InsertDisc(4);
+    m_doc.OnCmdMsg(IDC_BTN_CDPLAY);
+    m_doc.OnCmdMsg(IDC_BTN_EJECT);
+    m_doc.OnCmdMsg(IDC_BTN_NEXT);
+    EXPECT_EQ(m_doc.m_pEngine->IsOpen(), 0u);
+    EXPECT_TRUE(m_prompts.messages.empty());
+}
+
+TEST_F(SorvaneDocTest, AMarkerReachedWhileAFileIsOpenGoesOnWithTheFile)
+{
+    const std::string file = Wav("a.wav", 3);
+    m_doc.m_queue.Add(file);
+    m_doc.m_queue.Add("\\track <2>");
+    m_doc.PlayAt(0);
+    PlayFrames(kFramesPerSecond / 2);
+    m_doc.OnCmdMsg(IDC_BTN_PAUSE);
+    const int paused = Milliseconds();
+    m_doc.OnCmdMsg(IDC_BTN_NEXT);
+    EXPECT_EQ(m_doc.m_pEngine->GetTitle(), "a.wav");
+    EXPECT_EQ(m_doc.m_pEngine->GetMode(), MCI_MODE_PLAY);
+    EXPECT_EQ(Milliseconds(), paused);
+    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 1);
+}
+
+TEST_F(SorvaneDocTest, AnEntryBeginningWithTwoBackslashesIsAMarkerWithoutANumber)
+{
+    m_doc.m_queue.Add("\\\\server\\share\\a.wav");
+    m_doc.PlayAt(0);
+    EXPECT_EQ(m_doc.m_pEngine->IsOpen(), 0u);
+    EXPECT_TRUE(m_prompts.messages.empty());
+    EXPECT_EQ(m_view.hints, std::vector<int>{HINT_STATE_CHANGED});
+}
+
+TEST_F(SorvaneDocTest, AnEntryBeginningWithTwoSeparatorsIsAFile)
+{
+    const std::string file = Wav("a.wav");
+    m_doc.m_queue.Add("/" + file);
+    m_doc.PlayAt(0);
+    EXPECT_EQ(m_doc.m_pEngine->GetMode(), MCI_MODE_PLAY);
+}
+
+TEST_F(SorvaneDocTest, PlayAtMakesTheEntryCurrentEvenWhenItFails)
+{
+    m_doc.m_queue.Add(Wav("a.wav"));
+    m_doc.m_queue.Add(m_dir / "missing.wav");
+    m_doc.PlayAt(1);
+    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 1);
+    EXPECT_EQ(m_prompts.messages.size(), 2u);
+    m_view.hints.clear();
+    m_doc.PlayAt(2);
+    m_doc.PlayAt(-1);
+    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 1);
+    EXPECT_TRUE(m_view.hints.empty());
+}
+
+TEST_F(SorvaneDocTest, StatusTextGivesTheLengthRightAlignedWithoutZeros)
+{
+    EXPECT_EQ(m_doc.GetStatusText(), "");
+    WavTone tone;
+    tone.nRate = 8000;
+    tone.nBits = 8;
+    tone.nFrames = 8000 * 187;
+    Open({m_dir.Write("song.wav", MakeWav(tone))});
+    EXPECT_EQ(m_doc.GetStatusText(), "song.wav  3: 7");
+}
+
+TEST_F(SorvaneDocTest, StatusTextOfACdNamesTheCurrentTrack)
+{
+    std::vector<CdTrackTone> tracks = {{75}, {75}, {75 * 65}};
+    ::setenv("SORVANE_CDROM", WriteCdImage(m_dir.Path(), "disc", tracks).c_str(), 1);
+    m_doc.OnCmdMsg(IDC_BTN_CDPLAY);
+    m_doc.PlayAt(2);
+    EXPECT_EQ(m_doc.GetStatusText(), "Audio CD < 3>  1: 5");
+}
+
+TEST_F(SorvaneDocTest, EjectWithTheCdOpenClosesItAndKeepsTheMarkers)
+{
+    InsertDisc(3);
+    m_doc.OnCmdMsg(IDC_BTN_CDPLAY);
+    m_view.hints.clear();
+    m_doc.OnCmdMsg(ID_MENU_EJECT);
+    EXPECT_EQ(m_doc.m_pEngine->IsOpen(), 0u);
+    EXPECT_EQ(m_doc.m_pEngine->GetKind(), DEVICE_CDAUDIO);
+    EXPECT_EQ(m_doc.m_queue.GetCount(), 3);
+    EXPECT_EQ(m_view.hints, std::vector<int>{HINT_QUEUE_CHANGED});
+}
+
+TEST_F(SorvaneDocTest, EjectWithAFileOpenChangesNothingElse)
+{
+    InsertDisc(3);
+    Open({Wav("a.wav")});
+    m_view.hints.clear();
+    m_doc.OnCmdMsg(IDC_BTN_EJECT);
+    EXPECT_EQ(m_doc.m_pEngine->GetMode(), MCI_MODE_PLAY);
+    EXPECT_EQ(m_doc.m_pEngine->GetTitle(), "a.wav");
+    EXPECT_TRUE(m_view.hints.empty());
+}
+
+TEST_F(SorvaneDocTest, PlaylistCommandShowsThePlaylistBesideThePlayerOrHidesIt)
+{
+    CPlaylistHost host;
+    m_doc.OnCmdMsg(IDC_BTN_PLAYLIST);
+    m_doc.SetPlaylistHost(&host);
+    host.rcLeft = 500;
+    host.rcTop = 40;
+    host.rcRight = 640;
+    m_doc.OnCmdMsg(ID_MENU_PLAYLIST);
+    EXPECT_TRUE(host.bVisible);
+    EXPECT_EQ(host.shownAt, (CPoint{275, 40}));
+    m_doc.OnCmdMsg(IDC_BTN_PLAYLIST);
+    EXPECT_FALSE(host.bVisible);
+    m_doc.SetPlaylistHost(nullptr);
+}
+
+TEST_F(SorvaneDocTest, CommandsOfOtherTargetsTravelOn)
+{
+    EXPECT_FALSE(m_doc.OnCmdMsg(ID_MENU_SETTINGS));
+    EXPECT_FALSE(m_doc.OnCmdMsg(ID_MENU_HIDE));
+}
+
+TEST(PlaylistPlacement, OpensLeftOfThePlayerOrRightOfItNearTheScreenEdge)
+{
+    EXPECT_EQ(PlaylistPlacement(500, 10, 640), (CPoint{275, 10}));
+    EXPECT_EQ(PlaylistPlacement(100, 0, 180), (CPoint{185, 0}));
+    EXPECT_EQ(PlaylistPlacement(300, 5, 400), (CPoint{75, 5}));
+    EXPECT_EQ(PlaylistPlacement(299, 5, 400), (CPoint{405, 5}));
+    EXPECT_EQ(PlaylistPlacement(-50, -20, 90), (CPoint{95, -20}));
+}
+
+TEST(ParseTrackNumber, ReadsTheNumberBetweenTheFirstAngleBrackets)
+{
+    EXPECT_EQ(ParseTrackNumber("\\track <12>"), 12);
+    EXPECT_EQ(ParseTrackNumber("\\track <>"), 0);
+    EXPECT_EQ(ParseTrackNumber("\\track"), -1);
+    EXPECT_EQ(ParseTrackNumber("\\track <3"), -1);
+    EXPECT_EQ(ParseTrackNumber("\\track < 7x>"), 7);
+    EXPECT_EQ(ParseTrackNumber("\\track <-2>"), -2);
+    EXPECT_LE(ParseTrackNumber("\\x>5<"), 0);
+    EXPECT_LE(ParseTrackNumber("\\x> <9>"), 0);
+    EXPECT_EQ(ParseTrackNumber("\\track <99999999999999>"), 2147483647);
+}
+
+TEST(SelectionFitsNameBuffer, CountsTheFolderOnceAndEachNameWithItsTerminator)
+{
+    EXPECT_TRUE(SelectionFitsNameBuffer({}));
+    EXPECT_TRUE(SelectionFitsNameBuffer({"/" + std::string(2046, 'a')}));
+    EXPECT_FALSE(SelectionFitsNameBuffer({"/" + std::string(2047, 'a')}));
+    const std::string dir = "/" + std::string(99, 'd');
+    std::vector<std::string> names = {dir + "/" + std::string(973, 'x'),
+                                      dir + "/" + std::string(971, 'y')};
+    EXPECT_TRUE(SelectionFitsNameBuffer(names));
+    names[1] += "z";
+    EXPECT_FALSE(SelectionFitsNameBuffer(names));
+}
+
+} // namespace
