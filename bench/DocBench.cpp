@@ -1,0 +1,76 @@
+// The open command at scale: a full selection in the dialog, and one playlist of 100,000
+// lines, each timed from the command to the first entry playing.
+
+#include "engine/PlayEngine.h"
+#include "queue/SorvaneDoc.h"
+#include "res/Resource.h"
+
+#include "tests/support/RecordingPrompts.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestMedia.h"
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+std::string Tone(const CTempDir& dir)
+{
+    WavTone tone;
+    tone.nFrames = 44100 * 5;
+    return dir.Write("tone.wav", MakeWav(tone));
+}
+
+// A selection fills the dialog's 2048-byte name buffer at about 250 short names; a longer
+// one, such as 1,000 files, counts as cancelled. Both are timed.
+void OpenSelection(benchmark::State& state, int nFiles, bool bExpectPlay)
+{
+    const CTempDir dir;
+    const std::string first = Tone(dir);
+    std::vector<std::string> paths = {first};
+    for (int i = 1; i < nFiles; ++i)
+        paths.push_back(dir / (std::to_string(i) + ".wav"));
+    CRecordingPrompts prompts;
+    CSorvaneDoc doc;
+    for (auto _ : state) {
+        prompts.QueueFiles(paths);
+        doc.OnCmdMsg(IDC_BTN_OPEN);
+        const bool played = doc.m_queue.GetCount() == nFiles && doc.m_pEngine->IsOpen() != 0;
+        if (played != bExpectPlay)
+            state.SkipWithError("unexpected result of the open");
+    }
+}
+
+void BM_OpenFullNameBuffer(benchmark::State& state)
+{
+    OpenSelection(state, 200, true);
+}
+BENCHMARK(BM_OpenFullNameBuffer)->Unit(benchmark::kMillisecond);
+
+void BM_OpenThousandFilesRefused(benchmark::State& state)
+{
+    OpenSelection(state, 1000, false);
+}
+BENCHMARK(BM_OpenThousandFilesRefused)->Unit(benchmark::kMicrosecond);
+
+void BM_OpenPlaylist100k(benchmark::State& state)
+{
+    const CTempDir dir;
+    Tone(dir);
+    std::string text = "tone.wav\r\n";
+    for (int i = 1; i < 100000; ++i)
+        text += "Artist " + std::to_string(i % 97) + "/Album/" + std::to_string(i) + ".mp3\r\n";
+    const std::string list = dir.Write("big.m3u", text);
+    CRecordingPrompts prompts;
+    CSorvaneDoc doc;
+    for (auto _ : state) {
+        prompts.QueueFiles(std::vector<std::string>{list});
+        doc.OnCmdMsg(IDC_BTN_OPEN);
+        if (doc.m_queue.GetCount() != 100000 || !doc.m_pEngine->IsOpen())
+            state.SkipWithError("the open did not play");
+    }
+}
+BENCHMARK(BM_OpenPlaylist100k)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
