@@ -48,7 +48,7 @@ void BM_NineButtonsRedraw(benchmark::State& state)
     for (int i = 0; i < BUTTON_COUNT; ++i) {
         buttons[static_cast<std::size_t>(i)] = new CTransportButton;
         CTransportButton* button = buttons[static_cast<std::size_t>(i)];
-        button->Create("open", ButtonRect(layout, i), &view, 2000 + i);
+        button->Create("open", WS_VISIBLE | BS_OWNERDRAW, ButtonRect(layout, i), &view, 2000 + i);
         button->SetGlyphPainter(kGlyphPainters[i]);
         // As while nothing is open: play, stop, previous, pause and next disabled.
         button->setEnabled(i == 0 || i >= 6);

@@ -27,7 +27,8 @@ public:
     CDC();
     // Paints on device (an image, or a widget inside its paint event) until destroyed.
     explicit CDC(QPaintDevice* device);
-    // Draws with a painter that stays its owner's; the painter must outlive this context.
+    // Draws with a painter that stays its owner's (text antialiasing is turned off on it);
+    // the painter must outlive this context.
     explicit CDC(QPainter* painter);
     ~CDC();
     CDC(const CDC&) = delete;

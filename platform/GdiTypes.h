@@ -5,8 +5,8 @@
 #include <cstdint>
 
 // Value types and numbers of the drawing interface: sizes, rectangles with exclusive right
-// and bottom edges, the owner-draw record, raster operations, text formats and stock object
-// numbers, with the values the player's drawing code is written against.
+// and bottom edges, the owner-draw record, window styles, raster operations, text formats and
+// stock object numbers, with the values the player's drawing code is written against.
 
 class CDC;
 
@@ -68,6 +68,15 @@ struct DRAWITEMSTRUCT
     CDC* hDC = nullptr;
     CRect rcItem;
 };
+
+// Window styles, as the player's windows describe themselves.
+inline constexpr std::uint32_t WS_VISIBLE = 0x10000000;
+inline constexpr std::uint32_t WS_BORDER = 0x00800000;
+inline constexpr std::uint32_t WS_SYSMENU = 0x00080000;
+inline constexpr std::uint32_t WS_OVERLAPPEDWINDOW = 0x00CF0000;
+inline constexpr std::uint32_t WS_EX_TOPMOST = 0x00000008;
+inline constexpr std::uint32_t WS_EX_TOOLWINDOW = 0x00000080;
+inline constexpr std::uint32_t BS_OWNERDRAW = 0x0000000B;
 
 // Raster operations of BitBlt on 32-bit images.
 inline constexpr std::uint32_t SRCCOPY = 0x00CC0020;

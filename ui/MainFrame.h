@@ -7,14 +7,6 @@
 
 #include <string>
 
-// Window styles the frame is created with.
-inline constexpr std::uint32_t WS_VISIBLE = 0x10000000;
-inline constexpr std::uint32_t WS_BORDER = 0x00800000;
-inline constexpr std::uint32_t WS_SYSMENU = 0x00080000;
-inline constexpr std::uint32_t WS_OVERLAPPEDWINDOW = 0x00CF0000;
-inline constexpr std::uint32_t WS_EX_TOPMOST = 0x00000008;
-inline constexpr std::uint32_t WS_EX_TOOLWINDOW = 0x00000080;
-
 // How a top-level window is to be made: styles, name, position and outer size.
 struct CREATESTRUCT
 {

@@ -24,8 +24,8 @@ CTransportButton::CTransportButton(QWidget* pParent)
 
 CTransportButton::~CTransportButton() = default;
 
-int CTransportButton::Create(const std::string& strText, const CRect& rect, QWidget* pParent,
-                             int nID)
+int CTransportButton::Create(const std::string& strText, std::uint32_t dwStyle, const CRect& rect,
+                             QWidget* pParent, int nID)
 {
     if (pParent == nullptr) {
         return 0;
@@ -35,7 +35,7 @@ int CTransportButton::Create(const std::string& strText, const CRect& rect, QWid
     setText(QString::fromStdString(strText));
     setParent(pParent);
     setGeometry(rect.left, rect.top, rect.Width(), rect.Height());
-    show();
+    setVisible((dwStyle & WS_VISIBLE) != 0);
     return 1;
 }
 

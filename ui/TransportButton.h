@@ -25,9 +25,11 @@ public:
     explicit CTransportButton(QWidget* pParent = nullptr);
     ~CTransportButton() override;
 
-    // Makes the button a visible child of pParent at rect (pParent's client coordinates),
-    // with the window text strText and the control id nID. FALSE without a parent.
-    int Create(const std::string& strText, const CRect& rect, QWidget* pParent, int nID);
+    // Makes the button a child of pParent at rect (pParent's client coordinates), with the
+    // window text strText and the control id nID; shown when dwStyle has WS_VISIBLE. The
+    // button is always owner-drawn (BS_OWNERDRAW). FALSE without a parent.
+    int Create(const std::string& strText, std::uint32_t dwStyle, const CRect& rect,
+               QWidget* pParent, int nID);
     int GetDlgCtrlID() const { return m_nID; }
 
     // Store the painter (null: draw the window text) and the face colour. Neither repaints;

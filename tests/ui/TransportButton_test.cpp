@@ -23,7 +23,8 @@ protected:
         m_parent = std::make_unique<QWidget>();
         m_parent->resize(100, 100);
         m_button = new CTransportButton;
-        ASSERT_TRUE(m_button->Create("open", CRect(18, 21, 36, 39), m_parent.get(), 2001));
+        ASSERT_TRUE(m_button->Create("open", WS_VISIBLE | BS_OWNERDRAW, CRect(18, 21, 36, 39),
+                                     m_parent.get(), 2001));
     }
 
     const QImage& Picture() const { return m_button->Picture(); }
@@ -202,8 +203,13 @@ TEST_F(TransportButton, CreatePlacesTheButtonAndKeepsItsId)
     EXPECT_EQ(m_button->geometry(), QRect(18, 21, 18, 18));
     EXPECT_EQ(m_button->GetDlgCtrlID(), 2001);
     EXPECT_EQ(m_button->parentWidget(), m_parent.get());
+    EXPECT_FALSE(m_button->isHidden());
+    auto* hidden = new CTransportButton;
+    ASSERT_TRUE(hidden->Create("open", BS_OWNERDRAW, CRect(0, 0, 18, 18), m_parent.get(), 2000));
+    EXPECT_TRUE(hidden->isHidden());
     CTransportButton orphan;
-    EXPECT_FALSE(orphan.Create("open", CRect(0, 0, 18, 18), nullptr, 2000));
+    EXPECT_FALSE(
+        orphan.Create("open", WS_VISIBLE | BS_OWNERDRAW, CRect(0, 0, 18, 18), nullptr, 2000));
 }
 
 } // namespace
