@@ -61,8 +61,9 @@ public:
     // count at 0; the paused setting stays.
     virtual void Flush() = 0;
 
-    // Decode thread. Waits at most nTimeoutMs for the queued sound to play out; an
-    // interruption cuts the wait short. Non-zero when everything queued has been heard.
+    // Decode thread. Waits at most nTimeoutMs, plus the sound output's own latency, for the
+    // queued sound to play out and be heard; an interruption cuts the wait short. Non-zero
+    // when everything queued has been heard.
     virtual int WaitDrained(int nTimeoutMs) = 0;
 
     // Any thread. PCM frames played (heard) since Open or the last Flush.

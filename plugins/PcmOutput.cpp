@@ -1,6 +1,7 @@
 #include "plugins/PcmOutput.h"
 
 #include "platform/AudioPushStream.h"
+#include "platform/SoundOutput.h"
 
 CPcmOutput::CPcmOutput() = default;
 
@@ -47,7 +48,10 @@ int CPcmOutput::WaitDrained(int nTimeoutMs)
     if (!m_pStream) {
         return 1;
     }
-    return m_pStream->Drain(nTimeoutMs > 0 ? static_cast<unsigned>(nTimeoutMs) : 0U) ? 1 : 0;
+    // The stream counts sound as heard only once the output's own latency has passed after
+    // it was taken, so that much is added to the wait, or it could never be long enough.
+    const unsigned wait = (nTimeoutMs > 0 ? static_cast<unsigned>(nTimeoutMs) : 0U);
+    return m_pStream->Drain(wait + AudioOutputLatencyMs()) ? 1 : 0;
 }
 
 std::int64_t CPcmOutput::GetPlayedFrames()

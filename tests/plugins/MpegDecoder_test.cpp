@@ -389,3 +389,24 @@ TEST_F(MpegDecoderTest, MonoAtHalfRatePlaysAtItsOwnPace)
     PlayFrames(2 * 22050);
     EXPECT_TRUE(WaitForElapsed(2));
 }
+
+TEST(MpegDecoderRealTime, AFileEndsOnAnOutputThatKeepsRealTime)
+{
+    // The silent output plays in real time and has a latency of its own, as a device has.
+    ASSERT_TRUE(SelectAudioOutput(AudioOutputKind::Silent));
+    CTempDir dir;
+    CCallbackLog log;
+    CPcmOutput output;
+    CMpegDecoder decoder;
+    decoder.SetOutput(&output);
+    decoder.SetCallback(&CCallbackLog::Record, CCallbackLog::kUser);
+    Mp3Tone tone;
+    tone.dSeconds = 0.5;
+    const std::string path = dir / "short.mp3";
+    ASSERT_TRUE(WriteMp3(path, tone));
+    PluginMediaInfo info{};
+    ASSERT_EQ(decoder.Open(path.c_str(), &info), 1);
+    ASSERT_EQ(decoder.Play(), 1);
+    EXPECT_TRUE(WaitUntil([&] { return log.Ends() == 1; }));
+    EXPECT_EQ(decoder.GetState(), PLUGIN_STATE_STOPPED);
+}

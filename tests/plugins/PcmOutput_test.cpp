@@ -46,7 +46,7 @@ TEST_F(PcmOutputTest, WriteBeforeOpenIsRefused)
 {
     EXPECT_EQ(WriteFrames(10), -1);
     EXPECT_EQ(m_output.GetPlayedFrames(), 0);
-    EXPECT_EQ(m_output.WaitDrained(0), 1);
+    EXPECT_EQ(m_output.WaitDrained(100), 1);
 }
 
 TEST_F(PcmOutputTest, WrittenSoundIsPlayedAsTheClockAdvances)
@@ -56,7 +56,7 @@ TEST_F(PcmOutputTest, WrittenSoundIsPlayedAsTheClockAdvances)
     EXPECT_EQ(m_output.WaitDrained(0), 0);
     EXPECT_EQ(PlayFrames(kRate / 10), static_cast<std::size_t>(kRate / 10));
     EXPECT_EQ(m_output.GetPlayedFrames(), kRate / 10);
-    EXPECT_EQ(m_output.WaitDrained(0), 1);
+    EXPECT_EQ(m_output.WaitDrained(100), 1);
 }
 
 TEST_F(PcmOutputTest, WriteWaitsWhileTheBufferIsFull)
@@ -108,7 +108,7 @@ TEST_F(PcmOutputTest, FlushDropsTheSoundAndRestartsTheCount)
     PlayFrames(kRate / 20);
     m_output.Flush();
     EXPECT_EQ(m_output.GetPlayedFrames(), 0);
-    EXPECT_EQ(m_output.WaitDrained(0), 1);
+    EXPECT_EQ(m_output.WaitDrained(100), 1);
 }
 
 TEST_F(PcmOutputTest, CloseReleasesTheSoundOutput)
