@@ -64,6 +64,9 @@ public:
     static constexpr const char* kCdTitle = "Audio CD";
     // The code that OpenMedium hands to ShowError when the plug-ins cannot be loaded.
     static constexpr int PLUGIN_MISSING_ERROR = 0xFFFF;
+    // How often the CD position monitor looks at the disc's track, and its thread's name.
+    static constexpr DWORD kMonitorPollMs = 40;
+    static constexpr const char* kMonitorThreadName = "sorvane-monitor";
     // Longest wait for the monitor's acknowledgement of its stop message.
     static constexpr DWORD kMonitorStopWaitMs = 3000;
     // After starting the decoder, Play polls its state this often, this far apart.

@@ -4,20 +4,17 @@
 #include "platform/Messages.h"
 #include "platform/WorkerThread.h"
 
-namespace {
-
-// How often the monitor looks at the CD's track.
-constexpr DWORD kMonitorPollMs = 40;
-
-} // namespace
+#include <pthread.h>
 
 unsigned MonitorThreadProc(void* pParam)
 {
     auto* engine = static_cast<CPlayEngine*>(pParam);
+    // Named so that it can be told apart in a thread list (and measured).
+    pthread_setname_np(pthread_self(), CPlayEngine::kMonitorThreadName);
     int last = 0;
     MSG msg;
     while (PeekMessage(msg) == 0) {
-        Sleep(kMonitorPollMs);
+        Sleep(CPlayEngine::kMonitorPollMs);
         PlayPosition pos{};
         // With nothing open there is no track to follow: a zeroed position is not a move.
         if (engine->GetPosition(&pos) == 0 || pos.nTrack == last) {

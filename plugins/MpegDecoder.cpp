@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <system_error>
 
@@ -218,6 +219,7 @@ void CMpegDecoder::Report(int nType, int nValue)
 
 void CMpegDecoder::DecodeLoop()
 {
+    pthread_setname_np(pthread_self(), "dekoda-decode");
     using Clock = std::chrono::steady_clock;
     std::int64_t base = 0; // file position, in frames, of the output's played count 0
     unsigned char* pcm = nullptr;

@@ -1,0 +1,380 @@
+// Figures of the play engine, its CD position monitor and the compressed-audio plug-ins.
+//
+//   bench_engine cpu [seconds]      CPU share while an MP3 of that length (default 60 s,
+//                                   128 kbps) plays through the plug-ins into the silent
+//                                   output, beside `mpg123 -t` decoding the same file
+//   bench_engine latency [runs]     OpenAndPlay to first audio for MP3, WAV, MIDI and a CD
+//                                   image; CloseMedium with a running monitor
+//   bench_engine monitor [seconds]  the monitor thread's own CPU while a CD image plays
+//   bench_engine                    all three with their defaults
+
+#include "engine/PlayEngine.h"
+
+#include "platform/Messages.h"
+#include "platform/SoundOutput.h"
+#include "tests/support/Mp3Writer.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestMedia.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <dirent.h>
+#include <fstream>
+#include <functional>
+#include <spawn.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::duration d)
+{
+    return std::chrono::duration<double>(d).count();
+}
+
+double ProcessCpuSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+std::string Mp3File(const CTempDir& dir, double seconds)
+{
+    Mp3Tone tone;
+    tone.dSeconds = seconds;
+    tone.nBitrateKbps = 128;
+    const std::string path = dir / "bench.mp3";
+    if (!WriteMp3(path, tone)) {
+        std::fprintf(stderr, "cannot write %s\n", path.c_str());
+        std::exit(1);
+    }
+    return path;
+}
+
+// CPU seconds that `mpg123 -q -t path` takes to decode the file; negative when it cannot run.
+double Mpg123DecodeSeconds(const std::string& path)
+{
+    std::string program = "mpg123";
+    std::vector<char*> argv = {program.data(), const_cast<char*>("-q"), const_cast<char*>("-t"),
+                               const_cast<char*>(path.c_str()), nullptr};
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, "mpg123", nullptr, nullptr, argv.data(), environ) != 0) {
+        return -1;
+    }
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        return -1;
+    }
+    auto sec = [](const timeval& tv) {
+        return static_cast<double>(tv.tv_sec) + static_cast<double>(tv.tv_usec) * 1e-6;
+    };
+    return sec(usage.ru_utime) + sec(usage.ru_stime);
+}
+
+// An engine notifying a window on this thread; Ended() pumps and tells whether the medium
+// has played to its end.
+struct CNotifiedEngine
+{
+    bool bEnded = false;
+    CMessageWindow window{[this](UINT message, WPARAM wParam, LPARAM) {
+        if (message == MM_MCINOTIFY && wParam == 1) {
+            bEnded = true;
+        }
+    }};
+    CPlayEngine engine;
+
+    CNotifiedEngine() { engine.SetNotifyWindow(window.GetSafeHwnd()); }
+    bool WaitForEnd(DWORD ms)
+    {
+        PumpMessages(ms);
+        return bEnded;
+    }
+};
+
+// CPU time in nanoseconds of this process's thread named name; -1 when there is none.
+long long ThreadRunNs(const std::string& name)
+{
+    DIR* tasks = opendir("/proc/self/task");
+    if (tasks == nullptr) {
+        return -1;
+    }
+    long long ns = -1;
+    while (dirent* entry = readdir(tasks)) {
+        std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
+        std::string threadName;
+        if (!std::getline(comm, threadName) || threadName != name) {
+            continue;
+        }
+        // The kernel's CPU clock of one thread, named by its id.
+        const auto tid = static_cast<clockid_t>(std::atoi(entry->d_name));
+        const clockid_t clock = static_cast<clockid_t>((~tid) * 8) | 6;
+        timespec ts{};
+        if (clock_gettime(clock, &ts) == 0) {
+            ns = static_cast<long long>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
+        }
+    }
+    closedir(tasks);
+    return ns;
+}
+
+void BenchCpu(double seconds)
+{
+    CTempDir dir;
+    const std::string path = Mp3File(dir, seconds);
+    std::printf("MP3 of %.0f s at 128 kbps, 44.1 kHz stereo\n", seconds);
+
+    const double mpg123 = Mpg123DecodeSeconds(path);
+
+    SelectAudioOutput(AudioOutputKind::Silent);
+    double playCpu = 0;
+    double playWall = 0;
+    long long decodeNs = 0;
+    {
+        CNotifiedEngine ne;
+        const double cpu0 = ProcessCpuSeconds();
+        const auto wall0 = Clock::now();
+        if (ne.engine.OpenAndPlay(path) == 0) {
+            std::fprintf(stderr, "the MP3 did not play\n");
+            std::exit(1);
+        }
+        const auto limit = std::chrono::duration<double>(seconds * 2 + 10);
+        auto lastSample = wall0;
+        while (!ne.WaitForEnd(200) && Clock::now() - wall0 < limit) {
+            // The decode thread ends with the file: keep its last reading.
+            if (Clock::now() - lastSample >= std::chrono::seconds(1)) {
+                decodeNs = std::max(decodeNs, ThreadRunNs("dekoda-decode"));
+                lastSample = Clock::now();
+            }
+        }
+        playCpu = ProcessCpuSeconds() - cpu0;
+        playWall = Seconds(Clock::now() - wall0);
+        ne.engine.CloseMedium();
+    }
+
+    // The output's own cost for a stream of the same length: a WAV file, whose device only
+    // copies its samples.
+    double wavCpu = 0;
+    double wavWall = 0;
+    {
+        WavTone tone;
+        tone.nChannels = 2;
+        tone.nFrames = static_cast<std::uint32_t>(seconds * 44100);
+        const std::string wav = dir.Write("baseline.wav", MakeWav(tone));
+        CNotifiedEngine ne;
+        const double cpu0 = ProcessCpuSeconds();
+        const auto wall0 = Clock::now();
+        ne.engine.OpenAndPlay(wav);
+        const auto limit = std::chrono::duration<double>(seconds * 2 + 10);
+        while (!ne.WaitForEnd(1000) && Clock::now() - wall0 < limit) {
+        }
+        wavCpu = ProcessCpuSeconds() - cpu0;
+        wavWall = Seconds(Clock::now() - wall0);
+        ne.engine.CloseMedium();
+    }
+
+    // The same pipeline as fast as it goes: the manual clock pulls as soon as there is sound.
+    SelectAudioOutput(AudioOutputKind::ManualClock);
+    double fastCpu = 0;
+    double fastWall = 0;
+    {
+        CNotifiedEngine ne;
+        const double cpu0 = ProcessCpuSeconds();
+        const auto wall0 = Clock::now();
+        ne.engine.OpenAndPlay(path);
+        while (!ne.bEnded) {
+            if (AdvanceManualAudioClock(100) == 0) {
+                std::this_thread::yield();
+            }
+            PumpMessages(0);
+        }
+        fastCpu = ProcessCpuSeconds() - cpu0;
+        fastWall = Seconds(Clock::now() - wall0);
+        ne.engine.CloseMedium();
+    }
+    SelectAudioOutput(AudioOutputKind::Silent);
+
+    std::printf("  playing in real time (silent output): %.3f s CPU over %.2f s = %.2f %% of a "
+                "core\n",
+                playCpu, playWall, 100.0 * playCpu / playWall);
+    std::printf("    of which the decode thread:          %.3f s CPU = %.2f %% of a core\n",
+                static_cast<double>(decodeNs) * 1e-9,
+                100.0 * static_cast<double>(decodeNs) * 1e-9 / playWall);
+    std::printf("  a WAV of the same length, for scale:  %.3f s CPU = %.2f %% of a core\n", wavCpu,
+                100.0 * wavCpu / wavWall);
+    std::printf("  as fast as the clock can pull:        %.3f s CPU (%.3f s wall)\n", fastCpu,
+                fastWall);
+    if (mpg123 >= 0) {
+        std::printf("  mpg123 -t, same file:                 %.3f s CPU = %.2f %% of a core over "
+                    "the file's length\n",
+                    mpg123, 100.0 * mpg123 / seconds);
+        std::printf("  ratio, real-time play / mpg123 -t:    %.2f (goal <= 1.2)\n",
+                    playCpu / mpg123);
+        std::printf("  ratio, fast play / mpg123 -t:         %.2f\n", fastCpu / mpg123);
+    } else {
+        std::printf("  mpg123 -t could not be run\n");
+    }
+}
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// Milliseconds from open to the first frames the manual clock can pull.
+double OpenToFirstAudioMs(CPlayEngine& engine, const std::function<int()>& open)
+{
+    const auto t0 = Clock::now();
+    if (open() == 0) {
+        return -1;
+    }
+    while (AdvanceManualAudioClock(1) == 0) {
+        if (Clock::now() - t0 > std::chrono::seconds(5)) {
+            return -1;
+        }
+        std::this_thread::yield();
+    }
+    const double ms = Seconds(Clock::now() - t0) * 1000.0;
+    engine.Stop();
+    engine.CloseMedium();
+    return ms;
+}
+
+void Report(const char* what, const std::vector<double>& ms)
+{
+    std::printf("  %-34s median %7.2f ms, max %7.2f ms (%zu runs)\n", what, Median(ms),
+                *std::max_element(ms.begin(), ms.end()), ms.size());
+}
+
+void BenchLatency(int runs)
+{
+    CTempDir dir;
+    const std::string mp3 = Mp3File(dir, 10);
+    WavTone wav;
+    wav.nChannels = 2;
+    wav.nFrames = 10 * 44100;
+    const std::string wave = dir.Write("bench.wav", MakeWav(wav));
+    MidiTrack track;
+    track.events.push_back(MidiTempo(0, 500000));
+    for (int i = 0; i < 20; ++i) {
+        track.events.push_back(MidiNoteOn(static_cast<std::uint32_t>(i * 96), 0, 60 + i % 12));
+        track.events.push_back(
+            MidiNoteOff(static_cast<std::uint32_t>(i * 96 + 90), 0, 60 + i % 12));
+    }
+    track.endTick = 20 * 96;
+    const std::string midi = dir.Write("bench.mid", MakeMidi(0, 96, {track}));
+    const std::string cue =
+        WriteCdImage(dir.Path(), "disc", {CdTrackTone{750}, CdTrackTone{750}, CdTrackTone{750}});
+    ::setenv("SORVANE_CDROM", cue.c_str(), 1);
+
+    SelectAudioOutput(AudioOutputKind::ManualClock);
+    CNotifiedEngine ne;
+    CPlayEngine& engine = ne.engine;
+    std::printf("OpenAndPlay to first audio (manual-clock output)\n");
+    const double midiFirst = OpenToFirstAudioMs(engine, [&] { return engine.OpenAndPlay(midi); });
+    std::printf("  %-34s %7.2f ms (loads the SoundFont)\n", "MIDI, first open", midiFirst);
+
+    struct Case
+    {
+        const char* name;
+        std::function<int()> open;
+    };
+    const std::vector<Case> cases = {
+        {"MP3 (plug-ins loaded on the 1st)", [&] { return engine.OpenAndPlay(mp3); }},
+        {"WAV", [&] { return engine.OpenAndPlay(wave); }},
+        {"MIDI, SoundFont already loaded", [&] { return engine.OpenAndPlay(midi); }},
+        {"CD image, open and Play(1)",
+         [&] { return engine.OpenMedium({}, 0) != 0 ? engine.Play(1) : 0; }},
+    };
+    for (const Case& c : cases) {
+        std::vector<double> ms;
+        for (int i = 0; i < runs; ++i) {
+            const double t = OpenToFirstAudioMs(engine, c.open);
+            if (t < 0) {
+                std::printf("  %s failed\n", c.name);
+                break;
+            }
+            ms.push_back(t);
+        }
+        if (!ms.empty()) {
+            Report(c.name, ms);
+        }
+    }
+
+    std::vector<double> closeMs;
+    for (int i = 0; i < runs; ++i) {
+        engine.OpenMedium({}, 0);
+        engine.Play(1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const auto t0 = Clock::now();
+        engine.CloseMedium();
+        closeMs.push_back(Seconds(Clock::now() - t0) * 1000.0);
+    }
+    Report("CloseMedium with a running monitor", closeMs);
+    SelectAudioOutput(AudioOutputKind::Silent);
+}
+
+void BenchMonitor(double seconds)
+{
+    CTempDir dir;
+    const int sectors = static_cast<int>(seconds + 5) * 75;
+    const std::string cue = WriteCdImage(dir.Path(), "disc", {CdTrackTone{sectors}});
+    ::setenv("SORVANE_CDROM", cue.c_str(), 1);
+    SelectAudioOutput(AudioOutputKind::Silent);
+    CNotifiedEngine ne;
+    if (ne.engine.OpenMedium({}, 0) == 0 || ne.engine.Play(1) == 0) {
+        std::fprintf(stderr, "the CD image did not play\n");
+        std::exit(1);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const long long run0 = ThreadRunNs(CPlayEngine::kMonitorThreadName);
+    const double cpu0 = ProcessCpuSeconds();
+    const auto wall0 = Clock::now();
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    const long long run1 = ThreadRunNs(CPlayEngine::kMonitorThreadName);
+    const double wall = Seconds(Clock::now() - wall0);
+    const double cpu = ProcessCpuSeconds() - cpu0;
+    ne.engine.CloseMedium();
+    std::printf("CD image playing on the silent output for %.1f s\n", wall);
+    if (run0 < 0 || run1 < 0) {
+        std::printf("  the monitor thread was not found\n");
+        return;
+    }
+    const double share = static_cast<double>(run1 - run0) * 1e-9 / wall;
+    std::printf("  monitor thread: %.2f ms CPU = %.3f %% of a core (goal < 0.5 %%)\n",
+                static_cast<double>(run1 - run0) * 1e-6, 100.0 * share);
+    std::printf("  whole process meanwhile (CD decoding and output included): %.2f %% of a "
+                "core\n",
+                100.0 * cpu / wall);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::string mode = argc > 1 ? argv[1] : "all";
+    const double arg = argc > 2 ? std::atof(argv[2]) : 0;
+    if (mode == "cpu" || mode == "all") {
+        BenchCpu(arg > 0 ? arg : 60);
+    }
+    if (mode == "latency" || mode == "all") {
+        BenchLatency(arg > 0 ? static_cast<int>(arg) : 20);
+    }
+    if (mode == "monitor" || mode == "all") {
+        BenchMonitor(arg > 0 ? arg : 20);
+    }
+    CloseAudioOutput();
+    return 0;
+}
