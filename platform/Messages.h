@@ -10,7 +10,8 @@
 // user-interface thread in the player, the test's own thread in tests). PostMessage may be
 // called from any thread; the message is queued and later delivered on the receiver's thread,
 // in posting order, by PumpMessages(), which that thread calls itself or which Qt's event loop
-// calls for it (see PumpMessages). A handler never runs on the posting thread.
+// calls for it (see PumpMessages). A handler never runs on the posting thread. Threads that
+// post end before the Qt application object goes away.
 
 // Message numbers shared by the media layer, the engine and the view.
 inline constexpr UINT WM_USER = 0x0400;

@@ -78,8 +78,9 @@ private:
     std::mutex m_control;
     // Held while rendering and while changing what rendering reads.
     std::mutex m_render;
-    bool m_bOpen = false;
-    AudioOutputKind m_kind = AudioOutputKind::Silent;
+    // Written under m_control, read also by Advance on a test's thread.
+    std::atomic<bool> m_bOpen{false};
+    std::atomic<AudioOutputKind> m_kind{AudioOutputKind::Silent};
     std::vector<std::unique_ptr<Connection>> m_connections;
     AudioConnection m_nextId = 1;
     SDL_AudioDeviceID m_device = 0;
