@@ -1,6 +1,7 @@
 #include "platform/SoundOutput.h"
 
 #include <SDL.h>
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <atomic>
@@ -52,6 +53,22 @@ void AppendAsFloat(const void* data, std::size_t frames, const AudioFormat& form
 }
 
 void DiscardSdlLog(void*, int, SDL_LogPriority, const char*) {}
+
+void DiscardAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
+// SDL loads ALSA's library at run time, and ALSA reports every failed probe (a machine
+// without a sound card is normal) on standard error unless told otherwise. The library stays
+// loaded, so SDL gets the same one, with this handler.
+void QuietAlsa()
+{
+    void* alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
+    if (alsa == nullptr)
+        return;
+    using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+    using SetHandler = int (*)(Handler);
+    if (void* set = dlsym(alsa, "snd_lib_error_set_handler"); set != nullptr)
+        reinterpret_cast<SetHandler>(set)(DiscardAlsaError);
+}
 
 class COutput
 {
@@ -110,6 +127,7 @@ struct CloseAtExit
 bool COutput::OpenDevice()
 {
     SDL_LogSetOutputFunction(DiscardSdlLog, nullptr);
+    QuietAlsa();
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
         return false;
