@@ -54,16 +54,18 @@ public:
 
     // Decode thread. Queues the nBytes at pPcm, waiting while the buffer is full, so the
     // decoder runs at most a buffer ahead of what is heard. Returns the bytes taken: all of
-    // them, or fewer (possibly 0) once Interrupt has been called; -1 when not open.
+    // them, or fewer (possibly 0) after one wait, so that the caller can look at the time
+    // heard at least at every whole second, and at once after Interrupt; -1 when not open.
     virtual int Write(const void* pPcm, int nBytes) = 0;
 
     // Decode thread. Drops everything queued, ends an interruption and restarts the played
     // count at 0; the paused setting stays.
     virtual void Flush() = 0;
 
-    // Decode thread. Waits at most nTimeoutMs, plus the sound output's own latency, for the
-    // queued sound to play out and be heard; an interruption cuts the wait short. Non-zero
-    // when everything queued has been heard.
+    // Decode thread. Waits for the queued sound to play out and be heard (the sound output's
+    // own latency included); gives up after about nTimeoutMs, except that while paused it
+    // waits on until SetPaused, Interrupt or Close. An interruption cuts the wait short.
+    // Non-zero when everything queued has been heard.
     virtual int WaitDrained(int nTimeoutMs) = 0;
 
     // Any thread. PCM frames played (heard) since Open or the last Flush.

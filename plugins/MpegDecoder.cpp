@@ -271,7 +271,8 @@ void CMpegDecoder::DecodeLoop()
                 pcm += taken;
                 pending -= static_cast<std::size_t>(taken);
             } else {
-                // Interrupted: the request that comes with the interruption is on its way.
+                // Nothing taken: woken to look at the time, or interrupted (the request that
+                // comes with an interruption is on its way).
                 std::this_thread::yield();
             }
             continue;

@@ -220,7 +220,7 @@ TEST_F(MpegDecoderTest, ElapsedWholeSecondsFollowWhatHasBeenHeard)
 {
     OpenTone(5.0);
     ASSERT_EQ(m_decoder.Play(), 1);
-    EXPECT_EQ(PlayFrames(3 * kRate), 3 * kRate);
+    EXPECT_GE(PlayFrames(3 * kRate), 3 * kRate);
     EXPECT_TRUE(WaitForElapsed(3));
     const std::vector<int> values = m_log.ElapsedValues();
     for (int second : {0, 1, 2, 3}) {

@@ -63,17 +63,31 @@ TEST_F(PcmOutputTest, WriteWaitsWhileTheBufferIsFull)
 {
     ASSERT_EQ(m_output.Open(kRate, 2), 1);
     std::atomic<bool> done{false};
+    std::atomic<int> calls{0};
     std::thread writer([&] {
-        WriteFrames(2 * kRate);
+        std::vector<short> pcm(static_cast<std::size_t>(2 * kRate) * 2, 1000);
+        const auto* bytes = reinterpret_cast<const unsigned char*>(pcm.data());
+        int left = 2 * kRate * kFrameBytes;
+        while (left > 0) {
+            const int taken = m_output.Write(bytes, left);
+            ASSERT_GE(taken, 0);
+            bytes += taken;
+            left -= taken;
+            ++calls;
+        }
         done = true;
     });
-    // Two seconds cannot fit into the half-second buffer until most of it has been heard.
+    // Two seconds cannot fit into the half-second buffer until most of it has been heard,
+    // and nothing wakes the writer while nothing plays.
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_FALSE(done.load());
+    EXPECT_EQ(calls.load(), 0);
     PlayFrames(static_cast<std::size_t>(2 * kRate), [&] { return done.load(); });
     writer.join();
     EXPECT_TRUE(done.load());
     EXPECT_GE(m_output.GetPlayedFrames(), 2 * kRate - kRate * 6 / 10);
+    // Woken at each half buffer and each whole second, not at every pull of the clock.
+    EXPECT_LE(calls.load(), 20);
 }
 
 TEST_F(PcmOutputTest, InterruptReleasesAWaitingWriteAndRefusesUntilFlush)
