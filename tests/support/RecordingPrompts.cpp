@@ -19,12 +19,11 @@ bool CRecordingPrompts::AskFiles(const FileDialogRequest& request, std::vector<s
     fileRequests.push_back(request);
     if (m_files.empty())
         return false;
-    std::optional<std::vector<std::string>> answer = std::move(m_files.front());
+    const bool answered = m_files.front().has_value();
+    if (answered)
+        paths = std::move(*m_files.front());
     m_files.pop_front();
-    if (!answer)
-        return false;
-    paths = std::move(*answer);
-    return true;
+    return answered;
 }
 
 bool CRecordingPrompts::AskColor(COLORREF initial, COLORREF& chosen)
