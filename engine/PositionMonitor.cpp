@@ -13,8 +13,12 @@ unsigned MonitorThreadProc(void* pParam)
     pthread_setname_np(pthread_self(), CPlayEngine::kMonitorThreadName);
     int last = 0;
     MSG msg;
+    // Between polls the thread waits on its mailbox instead of sleeping, so a stop ends it at
+    // once rather than after the rest of the poll.
     while (PeekMessage(msg) == 0) {
-        Sleep(CPlayEngine::kMonitorPollMs);
+        if (WaitMessage(msg, CPlayEngine::kMonitorPollMs) != 0) {
+            break;
+        }
         PlayPosition pos{};
         // With nothing open there is no track to follow: a zeroed position is not a move.
         if (engine->GetPosition(&pos) == 0 || pos.nTrack == last) {
