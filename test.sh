@@ -23,14 +23,10 @@ case "$mode" in
 --sanitize)
     dir=build-asan
     flags=(-DCMAKE_BUILD_TYPE=Debug -DSORVANE_SANITIZE=ON -DCMAKE_CXX_FLAGS=-O1)
-    export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=1
-    export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
-    export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
     ;;
 --tsan)
     dir=build-tsan
     flags=(-DCMAKE_BUILD_TYPE=Debug -DSORVANE_TSAN=ON -DCMAKE_CXX_FLAGS=-O1)
-    export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp"
     ;;
 *)
     echo "usage: $0 [--sanitize|--tsan]" >&2
