@@ -4,6 +4,37 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+namespace {
+
+// How many of the next allocations in this test program fail with std::bad_alloc.
+std::atomic<int> g_nFailingAllocations{0};
+
+} // namespace
+
+void* operator new(std::size_t n)
+{
+    int pending = g_nFailingAllocations.load();
+    while (pending > 0) {
+        if (g_nFailingAllocations.compare_exchange_weak(pending, pending - 1))
+            throw std::bad_alloc();
+    }
+    if (void* p = std::malloc(n == 0 ? 1 : n))
+        return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
+
 namespace {
 
 CPlayQueue Queue(std::initializer_list<const char*> entries, int current = 0)
@@ -132,6 +163,22 @@ TEST(PlayQueueAdd, AMissingPlaylistAddsNothingAndSaysNothing)
     EXPECT_EQ(q.Add("/no/such/listm3u"), 1);
     EXPECT_EQ(q.GetCount(), 0);
     EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST(PlayQueueAdd, OutOfMemoryIsReportedAndLeavesTheQueueAsItWas)
+{
+    CRecordingPrompts prompts;
+    CPlayQueue q = Queue({"E0", "E1"}, 1);
+    const std::string entry(200, 'x');
+    g_nFailingAllocations = 1;
+    EXPECT_EQ(q.Add(entry), 0);
+    g_nFailingAllocations = 0;
+    EXPECT_EQ(prompts.messages, std::vector<std::string>{CPlayQueue::kOutOfMemoryText});
+    EXPECT_EQ(q.GetCount(), 2);
+    EXPECT_EQ(q.GetAt(1), "E1");
+    EXPECT_EQ(q.GetCurrent(), 1);
+    EXPECT_EQ(q.Add(entry), 1);
+    EXPECT_EQ(q.GetAt(2), entry);
 }
 
 TEST(PlayQueueDisplayName, IsTheTextAfterTheLastSeparator)
