@@ -70,3 +70,39 @@ inline constexpr int IDS_TIP_PREV = 61209;
 inline constexpr int IDS_TIP_PLAYLIST = 61210;
 inline constexpr int IDS_TIP_CDPLAY = 61211;
 inline constexpr int IDS_TIP_EJECT = 61212;
+
+// Dialog results and the control numbers the dialog manager gives Enter and Escape.
+inline constexpr int IDOK = 1;
+inline constexpr int IDCANCEL = 2;
+// The identifier of controls that are never addressed (labels, frames).
+inline constexpr int IDC_STATIC = -1;
+
+// Controls of the playlist window (IDD_PLAYLIST). Delete carries the cancel identifier, so
+// Escape deletes; Save shares its number with the play command of the main menu.
+inline constexpr int IDC_PLAYLIST_DELETE = IDCANCEL;
+inline constexpr int IDC_PLAYLIST_PLAY = 3;
+inline constexpr int IDC_PLAYLIST_CLEAR = 4;
+inline constexpr int IDC_PLAYLIST_LIST = 1007;
+inline constexpr int IDC_PLAYLIST_SPIN = 1009;
+inline constexpr int IDC_PLAYLIST_ADD = 1011;
+inline constexpr int IDC_PLAYLIST_CLOSE = 1014;
+inline constexpr int IDC_PLAYLIST_SAVE = 32779;
+
+// Controls of the settings dialog (IDD_SETTINGS).
+inline constexpr int IDC_SETTINGS_REPEAT = 1003;
+inline constexpr int IDC_SETTINGS_SWATCH = 1005;
+inline constexpr int IDC_SETTINGS_TOPMOST = 1006;
+inline constexpr int IDC_SETTINGS_DEFAULT_COLOR = 1007;
+inline constexpr int IDC_SETTINGS_PICK_COLOR = 1008;
+inline constexpr int IDC_SETTINGS_LAYOUT_GROUP = 1015;
+inline constexpr int IDC_SETTINGS_RED = 1019;
+inline constexpr int IDC_SETTINGS_GREEN = 1020;
+inline constexpr int IDC_SETTINGS_BLUE = 1021;
+// Layout radio buttons: layout index = id − IDC_SETTINGS_LAYOUT_1.
+inline constexpr int IDC_SETTINGS_LAYOUT_1 = 1023;
+inline constexpr int IDC_SETTINGS_LAYOUT_2 = 1024;
+inline constexpr int IDC_SETTINGS_LAYOUT_3 = 1025;
+// Colour target radio buttons: target = id − IDC_SETTINGS_TARGET_BUTTONS.
+inline constexpr int IDC_SETTINGS_TARGET_BUTTONS = 1026;
+inline constexpr int IDC_SETTINGS_TARGET_DISPLAY = 1027;
+inline constexpr int IDC_SETTINGS_TARGET_TEXT = 1028;

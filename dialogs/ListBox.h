@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QListWidget>
+
+#include <functional>
+
+#include <string>
+
+// A single-selection list box that is not sorted, with the list-box operations of the
+// dialog code: lines are UTF-8 texts addressed by index. A double click anywhere in the list
+// and Enter report themselves through the double-click handler. User-interface thread only.
+class CListBox : public QListWidget
+{
+public:
+    // Returned for a line that does not exist and when nothing is selected.
+    static constexpr int LB_ERR = -1;
+
+    explicit CListBox(QWidget* pParent);
+
+    // The selected line, or LB_ERR when none.
+    int GetCurSel() const;
+    // Selects line nIndex; -1 or a line that does not exist clears the selection and
+    // returns LB_ERR (also for -1, as the list box does), else returns nIndex.
+    int SetCurSel(int nIndex);
+    int GetCount() const;
+    void ResetContent();
+    // Appends a line; returns its index.
+    int AddString(const std::string& text);
+    // Inserts a line before nIndex (-1 appends); returns its index, or LB_ERR when nIndex
+    // lies beyond the end.
+    int InsertString(int nIndex, const std::string& text);
+    // Removes line nIndex; returns the number of lines left, or LB_ERR.
+    int DeleteString(int nIndex);
+    // The text of line nIndex; "" when it does not exist.
+    std::string GetText(int nIndex) const;
+
+    // Called after a double click (or Enter) in the list has been handled by the list.
+    void SetDblclkHandler(std::function<void()> handler) { m_onDblclk = std::move(handler); }
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent* pEvent) override;
+    void keyPressEvent(QKeyEvent* pEvent) override;
+
+private:
+    std::function<void()> m_onDblclk;
+};

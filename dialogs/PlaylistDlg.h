@@ -1,0 +1,83 @@
+#pragma once
+
+#include "dialogs/Dialog.h"
+
+#include <cstddef>
+
+class CListBox;
+class CSorvaneDoc;
+class CUpDownCtrl;
+
+// The playlist window: a small modeless top-level window that shows the document's play
+// queue, one line per entry in queue order (line i shows the display name of entry i), and
+// lets the user add files, save the queue as a playlist file, clear it, delete an entry, move
+// an entry up or down and play a chosen entry. Its controls come from dialog template 141.
+//
+// It is created hidden and lives as long as its parent view; it is shown, hidden and moved
+// as a QWidget (show, hide, isVisible, move). Its Close button hides it, and so does a close
+// request from the window manager; Escape acts as Delete (the Delete button carries the
+// cancel identifier). It edits pDoc->m_queue and drives pDoc->m_pEngine directly and plays
+// through pDoc->PlayAt and pDoc->PlayEntry; file dialogs go through Prompts().
+// User-interface thread only.
+class CPlaylistDlg : public CDialog
+{
+public:
+    // The open-file dialog of Add: multiple selection, names of at most 2048 bytes together
+    // (a larger selection counts as cancelled).
+    static constexpr const char* kAddFilter =
+        "AudioFiles( .mid .wav .m3u .mp*)| *.mid; *.wav; *.m3u; *.mp3; *.mp2; *.mp||";
+    static constexpr const char* kAddDefExt = ".mid";
+    static constexpr std::size_t kAddNameBufferSize = 2048;
+    // The save-file dialog of Save; an existing file is replaced without a question.
+    static constexpr const char* kSaveFilter = "PlayListFiles(.m3u)|*.m3u||";
+    static constexpr const char* kSaveDefExt = ".m3u";
+    static constexpr const char* kSaveFileName = "MyPlayList";
+
+    // Builds the hidden window from template 141 with pParent as its parent (it stays a
+    // separate top-level window). pDoc must outlive the window. The list starts empty.
+    CPlaylistDlg(CSorvaneDoc* pDoc, QWidget* pParent);
+    ~CPlaylistDlg() override;
+
+    // Refills the list from the queue: one line per entry, display names in queue order.
+    // Returns 1; 0 when memory ran out part way (the lines added so far stay).
+    int RefreshList();
+    // Selects line nIndex (LB_SETCURSEL); -1 or a line that does not exist clears the
+    // selection. Returns the selected line or -1.
+    int SelectLine(int nIndex);
+    // The selected line, -1 when none (LB_GETCURSEL).
+    int GetSelectedLine() const;
+
+    // Handlers, public so that the owner and tests can drive them without input events.
+    // Play the selected entry (nothing when no line is selected); OnPlay reselects it.
+    void OnDblclkList();
+    void OnPlay();
+    // Asks for files (open dialog), appends them (playlist files expanded); after a CD it
+    // replaces the queue; into an empty list it starts the first entry. Then refills.
+    void OnAdd();
+    // Asks for a file name (save dialog) and writes the queue there as a playlist file.
+    void OnSave();
+    // The up-down control's proposed change: iDelta > 0 moves the selected entry one place
+    // towards the end, otherwise towards the start; the selection follows it. The queue's
+    // current index stays. Always sets *pResult to 0 (the control may move).
+    void OnDeltaposSpin(int iDelta, long* pResult);
+    // Removes the selected entry, keeps the same entry current when it lay after it, selects
+    // the line that followed, and stops and closes the engine when the queue became empty.
+    void OnDelete();
+    // Empties the queue, stops and closes the engine, and updates all views.
+    void OnClear();
+    // Hides the window; list and queue stay as they are.
+    void OnHide();
+
+    // The list box, control 1007: line i shows entry i. Owned by the window.
+    CListBox* m_list = nullptr;
+    // The up-down control 1009 at the list's right edge, in its default range. Owned by the
+    // window.
+    CUpDownCtrl* m_spin = nullptr;
+
+protected:
+    void reject() override;
+    void closeEvent(QCloseEvent* pEvent) override;
+
+private:
+    CSorvaneDoc* m_pDoc;
+};
