@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/GdiObjects.h"
 #include "platform/GdiTypes.h"
 
 #include <QDialog>
@@ -9,13 +10,23 @@
 #include <utility>
 #include <vector>
 
+class CDC;
 class QCloseEvent;
+
+// Notification codes a control sends with its identifier to its dialog's OnCommand.
+inline constexpr int BN_CLICKED = 0;
+inline constexpr int LBN_DBLCLK = 2;
+inline constexpr int EN_CHANGE = 0x0300;
+// The kind of a control asking its dialog for a brush: a static control.
+inline constexpr UINT CTLCOLOR_STATIC = 6;
 
 // A dialog window built from one of the player's dialog templates (res/DialogTemplates.h):
 // caption, font, size and controls, positions converted from dialog units with the dialog
 // font's average character size (x × width / 4, y × height / 8). Controls keep their
-// template identifiers and are reached by them. The template's tab order is the widgets'
-// focus order. User-interface thread only.
+// template identifiers and are reached by them; the template's order is the focus order.
+// Button clicks, edit changes and list double clicks arrive at OnCommand; Enter presses the
+// default button, Escape and the window's close box give the IDCANCEL command, as the
+// dialog manager does. User-interface thread only.
 class CDialog : public QDialog
 {
 public:
@@ -26,7 +37,7 @@ public:
 
     // OnInitDialog, then the modal loop; IDOK or IDCANCEL as EndDialog gave it.
     virtual int DoModal();
-    // Called once before the dialog is shown; TRUE lets the first control take the focus.
+    // Called once before the dialog is shown; returns TRUE.
     virtual int OnInitDialog();
     // The OK and cancel steps: by default they end the dialog with IDOK or IDCANCEL.
     virtual void OnOK();
@@ -36,8 +47,18 @@ public:
     // How the dialog last ended; 0 while it has not ended.
     int GetResult() const { return m_nResult; }
 
+    // A command from control nID with notification nCode (BN_CLICKED, EN_CHANGE,
+    // LBN_DBLCLK). By default IDOK runs OnOK and IDCANCEL runs OnCancel. Returns whether
+    // it was handled.
+    virtual bool OnCommand(int nID, int nCode);
+    // The brush a control asks for before it paints itself (nCtlColor tells its kind). Null
+    // lets it paint in its usual colours. The brush stays the dialog's.
+    virtual const CBrush* OnCtlColor(CDC* pDC, QWidget* pWnd, UINT nCtlColor);
+
     // The first control with identifier nID; null when there is none.
     QWidget* GetDlgItem(int nID) const;
+    // The identifier of a control of this dialog; IDC_STATIC for anything else.
+    int GetDlgCtrlID(const QWidget* pWnd) const;
     // Check marks of check boxes and radio buttons (0 clear, 1 checked).
     void CheckDlgButton(int nID, int nCheck);
     int IsDlgButtonChecked(int nID) const;
@@ -58,9 +79,9 @@ public:
     static CSize BaseUnitsOf(const QFont& font);
 
 protected:
-    // Enter and Escape as the dialog manager gives them: OK and cancel commands.
     void accept() override;
     void reject() override;
+    void closeEvent(QCloseEvent* pEvent) override;
 
 private:
     std::vector<std::pair<int, QWidget*>> m_controls;

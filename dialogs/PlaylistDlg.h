@@ -74,8 +74,10 @@ public:
     // window.
     CUpDownCtrl* m_spin = nullptr;
 
+    // The commands of the window's buttons and list (Escape arrives as IDCANCEL: Delete).
+    bool OnCommand(int nID, int nCode) override;
+
 protected:
-    void reject() override;
     void closeEvent(QCloseEvent* pEvent) override;
 
 private:

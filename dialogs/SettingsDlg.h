@@ -4,29 +4,11 @@
 #include "platform/GdiObjects.h"
 #include "platform/WinTypes.h"
 
-#include <QWidget>
-
 #include <memory>
 
 class CDC;
 class CPlayerSettings;
-
-// The colour swatch of the settings dialog (control 1005): a plain static control whose
-// background comes from its dialog's OnCtlColor each time it is painted.
-class CSwatch : public QWidget
-{
-public:
-    explicit CSwatch(QWidget* pParent);
-
-    // The colour the swatch was last painted with.
-    COLORREF GetPaintedColor() const { return m_crPainted; }
-
-protected:
-    void paintEvent(QPaintEvent* pEvent) override;
-
-private:
-    COLORREF m_crPainted = 0;
-};
+class CStatic;
 
 // The settings dialog: repeat, always-on-top, the layout index and the three colours
 // (buttons, display panel, text), built from dialog template 135. The three colours are
@@ -65,7 +47,7 @@ public:
     // Exchanges the fields with the controls: FALSE writes them to the controls; TRUE reads
     // and validates them (0 to 255 for each component), stopping at the first field that
     // fails after showing its message and focusing its edit. Returns FALSE on a failure.
-    int UpdateData(int bSaveAndValidate = TRUE);
+    int UpdateData(int bSaveAndValidate = 1);
 
     // The colour the component fields compose: red | green << 8 | blue << 16, each
     // component taken with its low eight bits.
@@ -76,8 +58,10 @@ public:
     // The brush to paint a control with. For the swatch asking as a static control
     // (CTLCOLOR_STATIC): sets the context's background to the current colour and returns a
     // new solid brush of it, owned by the dialog until the next request or its end. Any other
-    // request gets the dialog's default background brush.
-    const CBrush* OnCtlColor(CDC* pDC, QWidget* pWnd, UINT nCtlColor);
+    // request gets the default (null: the control's usual colours).
+    const CBrush* OnCtlColor(CDC* pDC, QWidget* pWnd, UINT nCtlColor) override;
+    // The commands of the dialog's controls: edits, buttons and radio buttons.
+    bool OnCommand(int nID, int nCode) override;
 
     // Message handlers, public so that tests can call them directly.
     void OnChangeRed();
@@ -90,11 +74,11 @@ public:
     // nID 1023, 1024 or 1025: layout 0, 1 or 2.
     void OnLayoutChoice(UINT nID);
 
-    // Repaints the swatch with the current colour, at once.
+    // Paints the swatch (control 1005) with the current colour, at once.
     void PaintSwatch();
 
     COLORREF m_crButtonColor = 0;
-    CSwatch* m_wndSwatch = nullptr;
+    CStatic* m_wndSwatch = nullptr;
     int m_bRepeatPlay = 1;
     UINT m_nBlue = 0;
     UINT m_nRed = 0;
@@ -107,11 +91,13 @@ public:
 private:
     CPlayerSettings& m_settings;
     std::unique_ptr<CBrush> m_hSwatchBrush;
-    CBrush m_defaultBrush;
 
     // The colour field of a target (0 buttons, 1 display, 2 text); null for another.
     COLORREF* TargetColor(int nTarget);
     // Whether the edits' change notifications are being suppressed (a write to the controls).
     bool m_bExchanging = false;
     void OnChangeComponent();
+    // Takes the repeat check box's state into m_bRepeatPlay, so that a write of all fields
+    // to the controls keeps the user's latest choice there.
+    void KeepRepeatCheck();
 };

@@ -1,0 +1,297 @@
+#include "dialogs/Dialog.h"
+
+#include "dialogs/ListBox.h"
+#include "dialogs/ManualRadioButton.h"
+#include "dialogs/Static.h"
+#include "dialogs/UpDownCtrl.h"
+#include "platform/DC.h"
+#include "res/DialogTemplates.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <cstring>
+
+namespace {
+
+// a × b / c rounded to the nearest integer, halves away from zero.
+int MulDiv(int a, int b, int c)
+{
+    const long long product = static_cast<long long>(a) * b;
+    const long long half = c / 2;
+    return static_cast<int>(product >= 0 ? (product + half) / c : (product - half) / c);
+}
+
+QString FromUtf8(const char* text)
+{
+    return QString::fromUtf8(text, static_cast<qsizetype>(std::strlen(text)));
+}
+
+bool IsPushButton(std::uint32_t style)
+{
+    const std::uint32_t type = style & dlgstyle::BS_TYPEMASK;
+    return type == dlgstyle::BS_PUSHBUTTON || type == dlgstyle::BS_DEFPUSHBUTTON;
+}
+
+} // namespace
+
+CDialog::CDialog(int nIDTemplate, QWidget* pParent)
+    : QDialog(pParent)
+{
+    BuildFromTemplate(nIDTemplate);
+}
+
+CDialog::~CDialog() = default;
+
+CSize CDialog::BaseUnitsOf(const QFont& font)
+{
+    const QFontMetrics metrics(font);
+    const int letters = metrics.horizontalAdvance(
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    return {(letters / 26 + 1) / 2, metrics.height()};
+}
+
+CRect CDialog::MapDialogRect(int x, int y, int cx, int cy) const
+{
+    const int left = MulDiv(x, m_baseUnits.cx, 4);
+    const int top = MulDiv(y, m_baseUnits.cy, 8);
+    return {left, top, left + MulDiv(cx, m_baseUnits.cx, 4), top + MulDiv(cy, m_baseUnits.cy, 8)};
+}
+
+void CDialog::BuildFromTemplate(int nIDTemplate)
+{
+    const DLGTEMPLATE* pTemplate = FindDialogTemplate(nIDTemplate);
+    CDC screen;
+    const int dpi = screen.GetDeviceCaps(LOGPIXELSY);
+    const char* face = pTemplate != nullptr ? pTemplate->lpszFace : dlgdata::kDialogFace;
+    const int points = pTemplate != nullptr ? pTemplate->nPointSize : dlgdata::kDialogPointSize;
+    m_font = QFont(CFont::ResolveFaceName(face));
+    m_font.setPixelSize(MulDiv(points, dpi, 72));
+    m_font.setKerning(false);
+    m_baseUnits = BaseUnitsOf(m_font);
+    setFont(m_font);
+    if (pTemplate == nullptr)
+        return;
+
+    setWindowTitle(FromUtf8(pTemplate->lpszCaption));
+    Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+    if ((pTemplate->style & WS_SYSMENU) != 0)
+        flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    setWindowFlags(flags);
+    const CRect client = MapDialogRect(0, 0, pTemplate->cx, pTemplate->cy);
+    setFixedSize(client.Width(), client.Height());
+
+    int defaultButtons = 0;
+    for (const DLGITEMTEMPLATE& item : pTemplate->items)
+        if (std::strcmp(item.lpszClass, "Button") == 0 &&
+            (item.style & dlgstyle::BS_TYPEMASK) == dlgstyle::BS_DEFPUSHBUTTON)
+            ++defaultButtons;
+
+    QWidget* pPrevious = nullptr;
+    std::vector<QWidget*> frames;
+    for (const DLGITEMTEMPLATE& item : pTemplate->items) {
+        const QString text = FromUtf8(item.lpszText);
+        const std::string_view cls = item.lpszClass;
+        QWidget* pControl = nullptr;
+        if (cls == "Button") {
+            const std::uint32_t type = item.style & dlgstyle::BS_TYPEMASK;
+            if (IsPushButton(item.style)) {
+                auto* pButton = new QPushButton(text, this);
+                pButton->setAutoDefault(true);
+                // With one default button it takes Enter; with several, the focused one does.
+                pButton->setDefault(type == dlgstyle::BS_DEFPUSHBUTTON && defaultButtons == 1);
+                pControl = pButton;
+            } else if (type == dlgstyle::BS_AUTOCHECKBOX) {
+                pControl = new QCheckBox(text, this);
+            } else if (type == dlgstyle::BS_RADIOBUTTON) {
+                pControl = new CManualRadioButton(text, this);
+            } else if (type == dlgstyle::BS_GROUPBOX) {
+                pControl = new QGroupBox(text, this);
+                pControl->setAttribute(Qt::WA_TransparentForMouseEvents);
+                frames.push_back(pControl);
+            }
+            if (auto* pButton = qobject_cast<QAbstractButton*>(pControl)) {
+                const int nID = item.nID;
+                connect(pButton, &QAbstractButton::clicked, this,
+                        [this, nID] { OnCommand(nID, BN_CLICKED); });
+            }
+            if (pControl != nullptr && (item.style & dlgstyle::BS_LEFTTEXT) != 0)
+                pControl->setLayoutDirection(Qt::RightToLeft);
+        } else if (cls == "ListBox") {
+            auto* pList = new CListBox(this);
+            const int nID = item.nID;
+            pList->SetDblclkHandler([this, nID] { OnCommand(nID, LBN_DBLCLK); });
+            if ((item.style & dlgstyle::WS_VSCROLL) != 0)
+                pList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+            pControl = pList;
+        } else if (cls == "Edit") {
+            auto* pEdit = new QLineEdit(this);
+            pEdit->setFrame((item.style & WS_BORDER) != 0);
+            const int nID = item.nID;
+            connect(pEdit, &QLineEdit::textChanged, this,
+                    [this, nID] { OnCommand(nID, EN_CHANGE); });
+            pControl = pEdit;
+        } else if (cls == "Static") {
+            const bool bGray = (item.style & dlgstyle::SS_TYPEMASK) == dlgstyle::SS_GRAYRECT;
+            pControl = new CStatic(text, bGray, this);
+        } else if (cls == "msctls_updown32") {
+            pControl = new CUpDownCtrl(this);
+        }
+        if (pControl == nullptr)
+            continue;
+
+        const CRect rect = MapDialogRect(item.x, item.y, item.cx, item.cy);
+        pControl->setGeometry(rect.left, rect.top, rect.Width(), rect.Height());
+        if ((item.style & dlgstyle::WS_TABSTOP) != 0) {
+            pControl->setFocusPolicy(Qt::StrongFocus);
+            if (pPrevious != nullptr)
+                setTabOrder(pPrevious, pControl);
+            pPrevious = pControl;
+        } else if (pControl->focusPolicy() != Qt::NoFocus) {
+            pControl->setFocusPolicy(Qt::ClickFocus);
+        }
+        pControl->setVisible((item.style & WS_VISIBLE) != 0);
+        m_controls.emplace_back(item.nID, pControl);
+    }
+    // Frames lie under the controls they surround.
+    for (QWidget* pFrame : frames)
+        pFrame->lower();
+}
+
+int CDialog::DoModal()
+{
+    m_nResult = 0;
+    OnInitDialog();
+    const int result = exec();
+    return result == IDOK ? IDOK : IDCANCEL;
+}
+
+int CDialog::OnInitDialog()
+{
+    m_nResult = 0;
+    return 1;
+}
+
+void CDialog::OnOK()
+{
+    EndDialog(IDOK);
+}
+
+void CDialog::OnCancel()
+{
+    EndDialog(IDCANCEL);
+}
+
+void CDialog::EndDialog(int nResult)
+{
+    m_nResult = nResult;
+    done(nResult);
+}
+
+bool CDialog::OnCommand(int nID, int nCode)
+{
+    if (nCode != BN_CLICKED)
+        return false;
+    if (nID == IDOK) {
+        OnOK();
+        return true;
+    }
+    if (nID == IDCANCEL) {
+        OnCancel();
+        return true;
+    }
+    return false;
+}
+
+const CBrush* CDialog::OnCtlColor(CDC*, QWidget*, UINT)
+{
+    return nullptr;
+}
+
+QWidget* CDialog::GetDlgItem(int nID) const
+{
+    for (const auto& [id, pControl] : m_controls)
+        if (id == nID)
+            return pControl;
+    return nullptr;
+}
+
+int CDialog::GetDlgCtrlID(const QWidget* pWnd) const
+{
+    for (const auto& [id, pControl] : m_controls)
+        if (pControl == pWnd)
+            return id;
+    return IDC_STATIC;
+}
+
+void CDialog::CheckDlgButton(int nID, int nCheck)
+{
+    if (auto* pButton = qobject_cast<QAbstractButton*>(GetDlgItem(nID)))
+        pButton->setChecked(nCheck != 0);
+}
+
+int CDialog::IsDlgButtonChecked(int nID) const
+{
+    const auto* pButton = qobject_cast<const QAbstractButton*>(GetDlgItem(nID));
+    return pButton != nullptr && pButton->isChecked() ? 1 : 0;
+}
+
+void CDialog::CheckRadioButton(int nIDFirst, int nIDLast, int nIDCheck)
+{
+    for (int nID = nIDFirst; nID <= nIDLast; ++nID)
+        CheckDlgButton(nID, nID == nIDCheck ? 1 : 0);
+}
+
+std::string CDialog::GetDlgItemText(int nID) const
+{
+    QWidget* pControl = GetDlgItem(nID);
+    QString text;
+    if (auto* pEdit = qobject_cast<QLineEdit*>(pControl))
+        text = pEdit->text();
+    else if (auto* pButton = qobject_cast<QAbstractButton*>(pControl))
+        text = pButton->text();
+    else if (auto* pLabel = qobject_cast<QLabel*>(pControl))
+        text = pLabel->text();
+    else if (auto* pGroup = qobject_cast<QGroupBox*>(pControl))
+        text = pGroup->title();
+    return text.toStdString();
+}
+
+void CDialog::SetDlgItemText(int nID, const std::string& text)
+{
+    QWidget* pControl = GetDlgItem(nID);
+    const QString value = QString::fromStdString(text);
+    if (auto* pEdit = qobject_cast<QLineEdit*>(pControl))
+        pEdit->setText(value);
+    else if (auto* pButton = qobject_cast<QAbstractButton*>(pControl))
+        pButton->setText(value);
+    else if (auto* pLabel = qobject_cast<QLabel*>(pControl))
+        pLabel->setText(value);
+    else if (auto* pGroup = qobject_cast<QGroupBox*>(pControl))
+        pGroup->setTitle(value);
+}
+
+void CDialog::accept()
+{
+    OnCommand(IDOK, BN_CLICKED);
+}
+
+void CDialog::reject()
+{
+    OnCommand(IDCANCEL, BN_CLICKED);
+}
+
+void CDialog::closeEvent(QCloseEvent* pEvent)
+{
+    if (isVisible())
+        OnCommand(IDCANCEL, BN_CLICKED);
+    if (isVisible())
+        pEvent->ignore();
+    else
+        pEvent->accept();
+}

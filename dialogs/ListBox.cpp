@@ -1,0 +1,88 @@
+#include "dialogs/ListBox.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+CListBox::CListBox(QWidget* pParent)
+    : QListWidget(pParent)
+{
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSortingEnabled(false);
+    setUniformItemSizes(true);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+}
+
+int CListBox::GetCurSel() const
+{
+    const QList<QListWidgetItem*> selected = selectedItems();
+    if (selected.isEmpty())
+        return LB_ERR;
+    return row(selected.front());
+}
+
+int CListBox::SetCurSel(int nIndex)
+{
+    if (nIndex < 0 || nIndex >= count()) {
+        clearSelection();
+        return LB_ERR;
+    }
+    setCurrentRow(nIndex, QItemSelectionModel::ClearAndSelect);
+    scrollToItem(item(nIndex));
+    return nIndex;
+}
+
+int CListBox::GetCount() const
+{
+    return count();
+}
+
+void CListBox::ResetContent()
+{
+    clear();
+}
+
+int CListBox::AddString(const std::string& text)
+{
+    addItem(QString::fromStdString(text));
+    return count() - 1;
+}
+
+int CListBox::InsertString(int nIndex, const std::string& text)
+{
+    if (nIndex == -1)
+        return AddString(text);
+    if (nIndex < 0 || nIndex > count())
+        return LB_ERR;
+    insertItem(nIndex, QString::fromStdString(text));
+    return nIndex;
+}
+
+int CListBox::DeleteString(int nIndex)
+{
+    if (nIndex < 0 || nIndex >= count())
+        return LB_ERR;
+    delete takeItem(nIndex);
+    return count();
+}
+
+std::string CListBox::GetText(int nIndex) const
+{
+    const QListWidgetItem* pItem = item(nIndex);
+    return pItem != nullptr ? pItem->text().toStdString() : std::string();
+}
+
+void CListBox::mouseDoubleClickEvent(QMouseEvent* pEvent)
+{
+    QListWidget::mouseDoubleClickEvent(pEvent);
+    if (pEvent->button() == Qt::LeftButton && m_onDblclk)
+        m_onDblclk();
+}
+
+void CListBox::keyPressEvent(QKeyEvent* pEvent)
+{
+    if ((pEvent->key() == Qt::Key_Return || pEvent->key() == Qt::Key_Enter) && m_onDblclk) {
+        m_onDblclk();
+        return;
+    }
+    QListWidget::keyPressEvent(pEvent);
+}

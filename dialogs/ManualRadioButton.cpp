@@ -1,0 +1,7 @@
+#include "dialogs/ManualRadioButton.h"
+
+CManualRadioButton::CManualRadioButton(const QString& text, QWidget* pParent)
+    : QRadioButton(text, pParent)
+{
+    setAutoExclusive(false);
+}

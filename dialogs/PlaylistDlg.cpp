@@ -1,0 +1,209 @@
+#include "dialogs/PlaylistDlg.h"
+
+#include "dialogs/ListBox.h"
+#include "dialogs/UpDownCtrl.h"
+#include "engine/PlayEngine.h"
+#include "platform/Prompts.h"
+#include "queue/SorvaneDoc.h"
+#include "res/Resource.h"
+
+#include <QCloseEvent>
+
+#include <new>
+
+CPlaylistDlg::CPlaylistDlg(CSorvaneDoc* pDoc, QWidget* pParent)
+    : CDialog(IDD_PLAYLIST, pParent)
+    , m_pDoc(pDoc)
+{
+    m_list = dynamic_cast<CListBox*>(GetDlgItem(IDC_PLAYLIST_LIST));
+    m_spin = dynamic_cast<CUpDownCtrl*>(GetDlgItem(IDC_PLAYLIST_SPIN));
+    if (m_spin != nullptr) {
+        m_spin->SetDeltaPosHandler([this](int, int iDelta) {
+            long result = 0;
+            OnDeltaposSpin(iDelta, &result);
+            return result;
+        });
+    }
+}
+
+CPlaylistDlg::~CPlaylistDlg() = default;
+
+bool CPlaylistDlg::OnCommand(int nID, int nCode)
+{
+    if (nID == IDC_PLAYLIST_LIST && nCode == LBN_DBLCLK) {
+        OnDblclkList();
+        return true;
+    }
+    if (nCode != BN_CLICKED)
+        return false;
+    switch (nID) {
+    case IDC_PLAYLIST_ADD:
+        OnAdd();
+        return true;
+    case IDC_PLAYLIST_SAVE:
+        OnSave();
+        return true;
+    case IDC_PLAYLIST_DELETE:
+        OnDelete();
+        return true;
+    case IDC_PLAYLIST_PLAY:
+        OnPlay();
+        return true;
+    case IDC_PLAYLIST_CLEAR:
+        OnClear();
+        return true;
+    case IDC_PLAYLIST_CLOSE:
+        OnHide();
+        return true;
+    default:
+        return CDialog::OnCommand(nID, nCode);
+    }
+}
+
+void CPlaylistDlg::closeEvent(QCloseEvent* pEvent)
+{
+    OnHide();
+    pEvent->accept();
+}
+
+int CPlaylistDlg::RefreshList()
+{
+    m_list->ResetContent();
+    const CPlayQueue& queue = m_pDoc->m_queue;
+    try {
+        for (int i = 0; i < queue.GetCount(); ++i)
+            m_list->AddString(queue.GetDisplayName(i));
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+    return 1;
+}
+
+int CPlaylistDlg::SelectLine(int nIndex)
+{
+    return m_list->SetCurSel(nIndex);
+}
+
+int CPlaylistDlg::GetSelectedLine() const
+{
+    return m_list->GetCurSel();
+}
+
+void CPlaylistDlg::OnDblclkList()
+{
+    const int sel = m_list->GetCurSel();
+    if (sel == CListBox::LB_ERR)
+        return;
+    m_pDoc->PlayAt(sel);
+}
+
+void CPlaylistDlg::OnPlay()
+{
+    const int sel = m_list->GetCurSel();
+    if (sel == CListBox::LB_ERR)
+        return;
+    m_pDoc->PlayAt(sel);
+    m_list->SetCurSel(sel);
+}
+
+void CPlaylistDlg::OnAdd()
+{
+    FileDialogRequest request;
+    request.bOpen = true;
+    request.bMultiSelect = true;
+    request.strDefExt = kAddDefExt;
+    request.strFilter = kAddFilter;
+    const bool bWasEmpty = m_list->GetCount() == 0;
+    std::vector<std::string> paths;
+    if (!Prompts().AskFiles(request, paths) || !SelectionFitsNameBuffer(paths))
+        return;
+
+    CPlayQueue& queue = m_pDoc->m_queue;
+    if (m_pDoc->m_pEngine->GetKind() == DEVICE_CDAUDIO) {
+        m_pDoc->m_pEngine->Stop();
+        m_pDoc->m_pEngine->CloseMedium();
+        queue.Clear();
+    }
+    for (const std::string& path : paths)
+        queue.Add(path);
+    // A playlist file without entries leaves nothing to start.
+    if (bWasEmpty && queue.GetCount() > 0)
+        m_pDoc->PlayEntry(queue.GetAt(0));
+    RefreshList();
+}
+
+void CPlaylistDlg::OnSave()
+{
+    FileDialogRequest request;
+    request.bOpen = false;
+    request.strDefExt = kSaveDefExt;
+    request.strFileName = kSaveFileName;
+    request.strFilter = kSaveFilter;
+    std::vector<std::string> paths;
+    if (!Prompts().AskFiles(request, paths) || paths.empty())
+        return;
+    m_pDoc->m_queue.SaveM3u(paths.front());
+}
+
+void CPlaylistDlg::OnDeltaposSpin(int iDelta, long* pResult)
+{
+    *pResult = 0;
+    const int sel = m_list->GetCurSel();
+    const int count = m_list->GetCount();
+    if (sel == CListBox::LB_ERR)
+        return;
+    // The pair of lines that trade places: the selected one and its neighbour.
+    int upper = 0;
+    int target = 0;
+    if (iDelta > 0) {
+        if (sel >= count - 1)
+            return;
+        upper = sel;
+        target = sel + 1;
+    } else {
+        if (sel == 0)
+            return;
+        upper = sel - 1;
+        target = sel - 1;
+    }
+    if (m_pDoc->m_queue.Swap(upper, upper + 1) == 1) {
+        const std::string first = m_list->GetText(upper);
+        const std::string second = m_list->GetText(upper + 1);
+        m_list->DeleteString(upper);
+        m_list->DeleteString(upper);
+        m_list->InsertString(upper, second);
+        m_list->InsertString(upper + 1, first);
+    }
+    m_list->SetCurSel(target);
+}
+
+void CPlaylistDlg::OnDelete()
+{
+    const int sel = m_list->GetCurSel();
+    if (sel == CListBox::LB_ERR)
+        return;
+    CPlayQueue& queue = m_pDoc->m_queue;
+    if (queue.RemoveAt(sel) == 1)
+        m_list->DeleteString(sel);
+    const int current = queue.GetCurrent();
+    if (current > sel)
+        queue.SetCurrent(current - 1);
+    m_list->SetCurSel(sel);
+    if (queue.GetCount() == 0) {
+        m_pDoc->m_pEngine->Stop();
+        m_pDoc->m_pEngine->CloseMedium();
+    }
+}
+
+void CPlaylistDlg::OnClear()
+{
+    m_pDoc->m_queue.Clear();
+    m_pDoc->m_pEngine->Stop();
+    m_pDoc->m_pEngine->CloseMedium();
+    m_pDoc->UpdateAllViews(nullptr, HINT_QUEUE_CHANGED);
+}
+
+void CPlaylistDlg::OnHide()
+{
+    hide();
+}
