@@ -120,14 +120,20 @@ void CDialog::BuildFromTemplate(int nIDTemplate)
                 connect(pButton, &QAbstractButton::clicked, this,
                         [this, nID] { OnCommand(nID, BN_CLICKED); });
             }
-            if (pControl != nullptr && (item.style & dlgstyle::BS_LEFTTEXT) != 0)
+            // Text on the left: the mark sits at the right edge, the text just before it,
+            // close enough to fit the narrow layout buttons.
+            if (pControl != nullptr && (item.style & dlgstyle::BS_LEFTTEXT) != 0) {
                 pControl->setLayoutDirection(Qt::RightToLeft);
+                pControl->setStyleSheet(QStringLiteral("spacing: 1px;"));
+            }
         } else if (cls == "ListBox") {
             auto* pList = new CListBox(this);
             const int nID = item.nID;
             pList->SetDblclkHandler([this, nID] { OnCommand(nID, LBN_DBLCLK); });
-            if ((item.style & dlgstyle::WS_VSCROLL) != 0)
-                pList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+            // The scroll bar appears when the lines do not fit, as a list box shows it.
+            pList->setVerticalScrollBarPolicy((item.style & dlgstyle::WS_VSCROLL) != 0
+                                                  ? Qt::ScrollBarAsNeeded
+                                                  : Qt::ScrollBarAlwaysOff);
             pControl = pList;
         } else if (cls == "Edit") {
             auto* pEdit = new QLineEdit(this);

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "platform/WinTypes.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QWidget>
+
+#include <string>
+
+// Helpers of the dialog tests: the Qt application object, pixel colours, and pictures of the
+// windows left in the build directory for a person to look at.
+
+inline void EnsureQtApplication()
+{
+    if (QApplication::instance() != nullptr)
+        return;
+    static int argc = 1;
+    static char name[] = "sorvane-dialog-tests";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = new QApplication(argc, argv);
+    (void)app;
+}
+
+// The colour of a widget's pixel as it paints itself now.
+inline COLORREF WidgetPixel(QWidget& widget, int x, int y)
+{
+    const QImage image = widget.grab().toImage();
+    const QRgb rgb = image.pixel(x, y);
+    return RGB(qRed(rgb), qGreen(rgb), qBlue(rgb));
+}
+
+#ifndef SORVANE_DIALOGS_PICTURE_DIR
+#define SORVANE_DIALOGS_PICTURE_DIR "."
+#endif
+
+// Saves a picture of window (all of it, children included) as <name>.png in the picture
+// folder; returns the path, or "" when it could not be written.
+inline std::string SavePicture(QWidget& window, const std::string& name)
+{
+    QDir().mkpath(QStringLiteral(SORVANE_DIALOGS_PICTURE_DIR));
+    const std::string path = std::string(SORVANE_DIALOGS_PICTURE_DIR) + "/" + name + ".png";
+    return window.grab().save(QString::fromStdString(path)) ? path : std::string();
+}
