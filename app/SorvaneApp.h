@@ -1,0 +1,49 @@
+#pragma once
+
+#include "app/PlayerSettings.h"
+#include "app/WinApp.h"
+
+#include <memory>
+
+class CExternalShowWatch;
+class CTitleRendezvous;
+
+// The player's application object. It holds the settings record for the whole run (read in
+// InitInstance, written in ExitInstance, also after a refused start), registers the
+// document template (document, frame and view), lets one copy of the player run per
+// desktop, creates and shows the main window titled "Sorvix", and owns the about box.
+// User-interface thread only.
+class CSorvaneApp : public CWinApp
+{
+public:
+    // The main window's title, by which another copy finds this one.
+    static constexpr const char* kMainWindowTitle = "Sorvix";
+    // Entries of the framework's recent-file list.
+    static constexpr int kRecentFileCount = 4;
+    // The exit code of a start refused because the command line's file could not be opened.
+    static constexpr int kExitStartFailed = 1;
+
+    CSorvaneApp();
+    ~CSorvaneApp() override;
+
+    // Reads the settings and the profile, registers the template; then either shows the
+    // other running player's window and returns FALSE, or creates the main window, shows it,
+    // titles it "Sorvix" and lets its view accept dropped files.
+    int InitInstance() override;
+    // Writes the settings file, then the framework's exit step.
+    int ExitInstance() override;
+
+    // ID_APP_ABOUT, then the framework's new, open and save.
+    bool OnCmdMsg(int nId) override;
+    void OnAppAbout();
+
+    // Whether the last InitInstance ended because another player runs.
+    bool FoundOtherInstance() const { return m_bFoundOther; }
+
+    CPlayerSettings m_settings;
+
+private:
+    std::unique_ptr<CTitleRendezvous> m_pRendezvous;
+    std::unique_ptr<CExternalShowWatch> m_pShowWatch;
+    bool m_bFoundOther = false;
+};

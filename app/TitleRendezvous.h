@@ -1,0 +1,54 @@
+#pragma once
+
+#include "app/WindowSearch.h"
+
+#include <QPointer>
+
+#include <memory>
+#include <string>
+
+class QLocalServer;
+class QWidget;
+
+// The local rendezvous through which players find each other's main window by title where
+// there is no X server: a running player listens on a local socket named after its main
+// window's title; a copy that can connect to it has found a window with that title, and
+// asks it to show itself in its normal state. User-interface thread only.
+
+// The socket path for title: in $XDG_RUNTIME_DIR when set, else in the temporary directory
+// with the user's id beside the title.
+std::string RendezvousPath(const std::string& title);
+
+// The window behind the rendezvous named title; null when no player listens there.
+std::unique_ptr<CFoundWindow> FindRendezvousWindow(const std::string& title);
+
+class CTitleRendezvous
+{
+public:
+    // What a finder asks and what the listener answers once the window shows.
+    static constexpr const char* kShowRequest = "SHOW\n";
+    static constexpr const char* kShownReply = "SHOWN\n";
+    // A connection that sends more than this without a full request is dropped.
+    static constexpr int kMaxRequestBytes = 64;
+    // How long a finder waits for the connection and for the reply.
+    static constexpr int kConnectTimeoutMs = 1000;
+    static constexpr int kReplyTimeoutMs = 5000;
+
+    CTitleRendezvous();
+    ~CTitleRendezvous();
+    CTitleRendezvous(const CTitleRendezvous&) = delete;
+    CTitleRendezvous& operator=(const CTitleRendezvous&) = delete;
+
+    // Listens under title and shows pWindow (normal state, raised, active) on each request.
+    // A socket left behind by a player that ended without closing it is replaced; one that
+    // another player listens on is not. False when it cannot listen.
+    bool Listen(const std::string& title, QWidget* pWindow);
+    void Close();
+    bool IsListening() const;
+
+private:
+    void OnNewConnection();
+
+    std::unique_ptr<QLocalServer> m_pServer;
+    QPointer<QWidget> m_pWindow;
+};

@@ -1,0 +1,189 @@
+#include "app/WinApp.h"
+
+#include "app/DocTemplate.h"
+#include "platform/Prompts.h"
+#include "res/Resource.h"
+#include "ui/MainFrame.h"
+#include "ui/QtPrompts.h"
+
+#include <QApplication>
+#include <QStandardPaths>
+
+namespace {
+
+CWinApp* g_pApp = nullptr;
+
+} // namespace
+
+CWinApp* AfxGetApp()
+{
+    return g_pApp;
+}
+
+CWinApp::CWinApp()
+{
+    if (g_pApp == nullptr) {
+        g_pApp = this;
+    }
+}
+
+CWinApp::~CWinApp()
+{
+    m_pDocTemplate.reset();
+    if (g_pApp == this) {
+        g_pApp = nullptr;
+    }
+}
+
+int CWinApp::WinMain(int argc, char** argv)
+{
+    if (QApplication::instance() == nullptr) {
+        m_pQtApp = std::make_unique<QApplication>(argc, argv);
+    }
+    QApplication::setQuitOnLastWindowClosed(false);
+    std::vector<std::string> args;
+    const QStringList arguments = QCoreApplication::arguments();
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        args.push_back(arguments[i].toLocal8Bit().toStdString());
+    }
+    SetArguments(std::move(args));
+
+    CQtPrompts prompts;
+    IPrompts* pPrevious = SetPrompts(&prompts);
+    int nResult = 0;
+    if (!InitInstance()) {
+        CloseAllDocuments();
+        nResult = ExitInstance();
+    } else {
+        nResult = Run();
+    }
+    SetPrompts(pPrevious);
+    m_pQtApp.reset();
+    return nResult;
+}
+
+int CWinApp::InitInstance()
+{
+    return 1;
+}
+
+int CWinApp::Run()
+{
+    QApplication::exec();
+    CloseAllDocuments();
+    return ExitInstance();
+}
+
+int CWinApp::ExitInstance()
+{
+    SaveStdProfileSettings();
+    return m_nExitCode;
+}
+
+bool CWinApp::OnCmdMsg(int nId)
+{
+    static const CommandEntry<CWinApp> kCommands[] = {
+        {ID_FILE_NEW, &CWinApp::OnFileNew},
+        {ID_FILE_OPEN, &CWinApp::OnFileOpen},
+        {ID_FILE_SAVE, &CWinApp::OnFileSave},
+    };
+    return DispatchCommand(*this, kCommands, nId);
+}
+
+void CWinApp::OnFileNew()
+{
+    if (m_pDocTemplate != nullptr) {
+        m_pDocTemplate->OpenDocumentFile(nullptr);
+    }
+}
+
+void CWinApp::OnFileOpen()
+{
+    if (m_pDocTemplate == nullptr) {
+        return;
+    }
+    FileDialogRequest request;
+    request.bOpen = true;
+    request.strFilter = m_pDocTemplate->GetFilter();
+    std::vector<std::string> paths;
+    if (!Prompts().AskFiles(request, paths) || paths.empty()) {
+        return;
+    }
+    m_pDocTemplate->OpenDocumentFile(&paths.front());
+}
+
+void CWinApp::OnFileSave()
+{
+    if (m_pDocTemplate != nullptr) {
+        m_pDocTemplate->DoFileSave();
+    }
+}
+
+std::string CWinApp::ProfilePath()
+{
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return (base + u'/' + QString::fromUtf8(kProfileFileName)).toStdString();
+}
+
+void CWinApp::LoadStdProfileSettings(int nMaxMRU)
+{
+    m_pRecentFileList = std::make_unique<CRecentFileList>(ProfilePath(), nMaxMRU);
+    m_pRecentFileList->ReadList();
+}
+
+void CWinApp::SaveStdProfileSettings()
+{
+    if (m_pRecentFileList != nullptr) {
+        m_pRecentFileList->WriteList();
+    }
+}
+
+void CWinApp::AddToRecentFileList(const std::string& path)
+{
+    if (m_pRecentFileList != nullptr) {
+        m_pRecentFileList->Add(path);
+    }
+}
+
+void CWinApp::AddDocTemplate(std::unique_ptr<CSingleDocTemplate> pTemplate)
+{
+    m_pDocTemplate = std::move(pTemplate);
+}
+
+void CWinApp::CloseAllDocuments()
+{
+    if (m_pDocTemplate != nullptr) {
+        m_pDocTemplate->CloseAllDocuments();
+    }
+    m_pMainWnd = nullptr;
+}
+
+void CWinApp::ParseCommandLine(CCommandLineInfo& info) const
+{
+    for (const std::string& arg : m_args) {
+        if (!arg.empty() && arg.front() == '-') {
+            continue;
+        }
+        if (info.m_strFileName.empty()) {
+            info.m_strFileName = arg;
+        }
+    }
+    info.m_nShellCommand =
+        info.m_strFileName.empty() ? CCommandLineInfo::FileNew : CCommandLineInfo::FileOpen;
+}
+
+int CWinApp::ProcessShellCommand(const CCommandLineInfo& info)
+{
+    if (m_pDocTemplate == nullptr) {
+        return 0;
+    }
+    const std::string* pPath =
+        info.m_nShellCommand == CCommandLineInfo::FileOpen ? &info.m_strFileName : nullptr;
+    if (m_pDocTemplate->OpenDocumentFile(pPath) == nullptr) {
+        return 0;
+    }
+    if (m_pMainWnd == nullptr) {
+        m_pMainWnd = m_pDocTemplate->GetFrame();
+    }
+    return 1;
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+// Finding a top-level window of any program by its exact title, and showing it: how a second
+// copy of the player finds the first. On X11 every top-level window (also one inside a window
+// manager's frame, and also one that is hidden) whose _NET_WM_NAME or WM_NAME is exactly the
+// title counts, whoever owns it. Without an X server the same rule runs through the local
+// rendezvous named after the title (app/TitleRendezvous.h), where running players listen.
+// User-interface thread.
+
+class CFoundWindow
+{
+public:
+    virtual ~CFoundWindow() = default;
+
+    // Shows the window in its normal state: mapped (a hidden or minimised window comes
+    // back), raised and activated. True when the window took the request.
+    virtual bool ShowNormal() = 0;
+};
+
+// The window titled title: on X11 when the Qt platform is X11, otherwise through the
+// rendezvous. Null when there is none.
+std::unique_ptr<CFoundWindow> FindTopLevelWindow(const std::string& title);
+
+// The X11 search on the display displayName (null: $DISPLAY). Null when the display cannot
+// be opened or no window carries the title.
+std::unique_ptr<CFoundWindow> FindX11Window(const char* displayName, const std::string& title);

@@ -1,0 +1,754 @@
+#include "ui/SorvaneView.h"
+
+#include "app/PlayerSettings.h"
+#include "dialogs/PlaylistDlg.h"
+#include "dialogs/SettingsDlg.h"
+#include "engine/PlayEngine.h"
+#include "platform/MbString.h"
+#include "platform/Mci.h"
+#include "platform/Resources.h"
+#include "platform/StrFormat.h"
+#include "res/Resource.h"
+#include "ui/GlyphPainters.h"
+#include "ui/Layout.h"
+#include "ui/MainFrame.h"
+#include "ui/StringTable.h"
+#include "ui/UiResources.h"
+#include "ui/ViewMenus.h"
+
+#include <QContextMenuEvent>
+#include <QCursor>
+#include <QDropEvent>
+#include <QFile>
+#include <QHelpEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QPainter>
+#include <QPointer>
+#include <QTimerEvent>
+#include <QToolTip>
+#include <QUrl>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <new>
+
+const int CSorvaneView::kTipButtons[BUTTON_COUNT] = {0, 1, 2, 4, 5, 3, 6, 7, 8};
+const int CSorvaneView::kTipStrings[BUTTON_COUNT] = {
+    IDS_TIP_OPEN, IDS_TIP_PLAY,     IDS_TIP_STOP,   IDS_TIP_PAUSE, IDS_TIP_NEXT,
+    IDS_TIP_PREV, IDS_TIP_PLAYLIST, IDS_TIP_CDPLAY, IDS_TIP_EJECT,
+};
+
+namespace {
+
+const CommandEntry<CSorvaneView> kCommandTable[] = {
+    {ID_MENU_SETTINGS, &CSorvaneView::OnSettings},
+    {ID_MENU_HIDE, &CSorvaneView::OnToggleShow},
+    {ID_APP_EXIT, &CSorvaneView::OnExit},
+};
+
+// The buttons a play state enables: previous and next with any medium open, play only when
+// it stands stopped, stop and pause only when it does not.
+constexpr int kPlayButton = IDC_BTN_PLAY - IDC_BTN_OPEN;
+constexpr int kStopButton = IDC_BTN_STOP - IDC_BTN_OPEN;
+constexpr int kPrevButton = IDC_BTN_PREV - IDC_BTN_OPEN;
+constexpr int kPauseButton = IDC_BTN_PAUSE - IDC_BTN_OPEN;
+constexpr int kNextButton = IDC_BTN_NEXT - IDC_BTN_OPEN;
+
+// Cuts text to at most nMax bytes without splitting a multibyte character.
+std::string CutToBytes(const std::string& text, std::size_t nMax)
+{
+    const CodePage cp = ActiveCodePage();
+    std::size_t end = 0;
+    while (end < text.size()) {
+        const std::size_t next = end + MbCharLength(text, end, cp);
+        if (next > nMax) {
+            break;
+        }
+        end = next;
+    }
+    return text.substr(0, end);
+}
+
+UINT MouseFlags(const QMouseEvent* pEvent)
+{
+    return pEvent->buttons().testFlag(Qt::LeftButton) ? MK_LBUTTON : 0;
+}
+
+} // namespace
+
+CSorvaneView::CSorvaneView(CSorvaneDoc* pDoc, CPlayerSettings& settings)
+    : m_pDocument(pDoc)
+    , m_settings(settings)
+    , m_msgWindow([this](UINT message, WPARAM wParam, LPARAM lParam) {
+        OnMessage(message, wParam, lParam);
+    })
+{
+    EnsureUiResources();
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    if (m_pDocument != nullptr) {
+        m_pDocument->AddView(this);
+    }
+}
+
+CSorvaneView::~CSorvaneView()
+{
+    OnDestroy();
+    if (m_pDocument != nullptr) {
+        m_pDocument->RemoveView(this);
+    }
+}
+
+int CSorvaneView::Create(QWidget* pParent)
+{
+    if (m_bCreated) {
+        return -1;
+    }
+    if (pParent != nullptr) {
+        setParent(pParent);
+    }
+    return OnCreate();
+}
+
+int CSorvaneView::OnCreate()
+{
+    if (m_pDocument == nullptr) {
+        return -1;
+    }
+    m_bCreated = true;
+    ApplySettings();
+
+    for (int i = 0; i < BUTTON_COUNT; ++i) {
+        const int nID = IDC_BTN_OPEN + i;
+        CRect rc = ButtonRect(m_nLayout, i);
+        rc.OffsetRect(CLIENT_EDGE, CLIENT_EDGE);
+        m_buttons[i].Create(kButtonText, WS_VISIBLE | BS_OWNERDRAW, rc, this, nID);
+        connect(&m_buttons[i], &QAbstractButton::clicked, this, [this, nID] { RouteCmd(nID); });
+    }
+    for (int i = 0; i < BUTTON_COUNT; ++i) {
+        m_buttons[i].SetGlyphPainter(kGlyphPainters[i]);
+    }
+    for (CTransportButton& button : m_buttons) {
+        button.SetFaceColor(m_crButton);
+        button.Invalidate();
+    }
+
+    // The panel's font (rotated in the vertical layout) and its off-screen bitmap.
+    m_panel.SetLayout(m_nLayout, CDC().GetDeviceCaps(LOGPIXELSY));
+
+    m_pTrayIcon = std::make_unique<QSystemTrayIcon>(LoadIconResource(IDI_TRAY));
+    m_pTrayIcon->setToolTip(QString::fromUtf8(kTrayTip));
+    connect(m_pTrayIcon.get(), &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                const LPARAM message = TrayMouseMessage(reason);
+                if (message != 0) {
+                    PostMessage(GetSafeHwnd(), WM_TRAYNOTIFY, m_nTrayIconId, message);
+                }
+            });
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        m_pTrayIcon->show();
+    }
+
+    m_rcPanelTool = PanelRect();
+    for (int i = 0; i < BUTTON_COUNT; ++i) {
+        m_buttons[kTipButtons[i]].setToolTip(QString::fromStdString(LoadString(kTipStrings[i])));
+    }
+
+    m_pPlaylistDlg = new (std::nothrow) CPlaylistDlg(m_pDocument, this);
+    if (m_pPlaylistDlg == nullptr) {
+        QWidget* pMain = MainWindow();
+        QMetaObject::invokeMethod(
+            pMain, [pMain] { pMain->close(); }, Qt::QueuedConnection);
+    } else {
+        m_pPlaylistDlg->hide();
+        m_pDocument->SetPlaylistHost(this);
+    }
+
+    m_nTimerId = startTimer(PANEL_TIMER_MS);
+    return 0;
+}
+
+void CSorvaneView::OnDestroy()
+{
+    if (!m_bCreated) {
+        return;
+    }
+    m_bCreated = false;
+    if (m_nTimerId != 0) {
+        killTimer(m_nTimerId);
+        m_nTimerId = 0;
+    }
+    if (m_pTrayIcon != nullptr) {
+        m_pTrayIcon->hide();
+        m_pTrayIcon.reset();
+    }
+    if (m_pPlaylistDlg != nullptr) {
+        m_pDocument->SetPlaylistHost(nullptr);
+        delete m_pPlaylistDlg;
+        m_pPlaylistDlg = nullptr;
+    }
+}
+
+void CSorvaneView::OnInitialUpdate()
+{
+    OnUpdate(nullptr, HINT_STATE_CHANGED);
+    if (m_pDocument->m_pEngine == nullptr) {
+        QMetaObject::invokeMethod(
+            this, [this] { close(); }, Qt::QueuedConnection);
+        return;
+    }
+    m_pDocument->m_pEngine->SetNotifyWindow(GetSafeHwnd());
+}
+
+int CSorvaneView::ApplySettings()
+{
+    const auto crLed = static_cast<COLORREF>(m_settings.Get(SK_LED_COLOR));
+    const auto crText = static_cast<COLORREF>(m_settings.Get(SK_TEXT_COLOR));
+    m_panel.SetColors(crText, crLed);
+    m_nLayout = m_settings.Get(SK_LAYOUT);
+    m_crButton = static_cast<COLORREF>(m_settings.Get(SK_BUTTON_COLOR)) & 0xFFFFFF;
+    m_nLayout = ClampLayout(m_nLayout);
+    return 1;
+}
+
+void CSorvaneView::OnUpdate(CView*, int nHint)
+{
+    CPlayEngine* pEngine = m_pDocument->m_pEngine;
+    const std::string status = m_pDocument->GetStatusText();
+    if (!status.empty()) {
+        m_bPanelBusy = 1;
+        m_panel.RefreshTitle(status);
+        m_bPanelBusy = 0;
+    }
+
+    if (nHint != 0 && m_pPlaylistDlg != nullptr) {
+        m_pPlaylistDlg->RefreshList();
+    }
+
+    if (pEngine != nullptr && pEngine->IsOpen() != 0) {
+        m_buttons[kPrevButton].setEnabled(true);
+        m_buttons[kNextButton].setEnabled(true);
+        const bool bStopped = pEngine->GetMode() == static_cast<int>(MCI_MODE_STOP);
+        m_buttons[kPlayButton].setEnabled(bStopped);
+        m_buttons[kStopButton].setEnabled(!bStopped);
+        m_buttons[kPauseButton].setEnabled(!bStopped);
+    } else {
+        for (int i : {kPlayButton, kStopButton, kPrevButton, kPauseButton, kNextButton}) {
+            m_buttons[i].setEnabled(false);
+        }
+    }
+
+    if (m_pPlaylistDlg != nullptr) {
+        m_pPlaylistDlg->SelectLine(m_pDocument->m_queue.GetCurrent());
+    }
+
+    if (nHint == HINT_QUEUE_CHANGED) {
+        m_bRedraw = true;
+        update();
+        for (CTransportButton& button : m_buttons) {
+            button.Invalidate();
+        }
+    }
+}
+
+PanelTime CSorvaneView::CurrentTime() const
+{
+    CPlayEngine* pEngine = m_pDocument->m_pEngine;
+    PanelTime time;
+    if (pEngine == nullptr) {
+        return time;
+    }
+    PlayPosition pos{};
+    pEngine->GetPosition(&pos);
+    time.nKind = pEngine->GetKind();
+    time.nTrack = pos.nTrack;
+    time.nMinutes = pos.nMinutes;
+    time.nSeconds = pos.nSeconds;
+    return time;
+}
+
+void CSorvaneView::OnDraw(CDC* pDC)
+{
+    CPlayEngine* pEngine = m_pDocument->m_pEngine;
+    const int bOpen = pEngine != nullptr && pEngine->IsOpen() != 0 ? 1 : 0;
+    m_panel.Compose(pDC, 0, bOpen, CurrentTime());
+}
+
+void CSorvaneView::OnTimer(UINT)
+{
+    if (m_bPanelBusy != 0 || m_client.isNull()) {
+        return;
+    }
+    CPlayEngine* pEngine = m_pDocument->m_pEngine;
+    const int bOpen = pEngine != nullptr && pEngine->IsOpen() != 0 ? 1 : 0;
+    {
+        CDC clientDC(&m_client);
+        m_panel.Compose(&clientDC, 1, bOpen, CurrentTime());
+    }
+    InvalidateClientRect(PanelRect());
+}
+
+CRect CSorvaneView::PanelRect() const
+{
+    CRect rc = kPanelRects[m_nLayout].rcDisplay;
+    rc.OffsetRect(PanelOffsetX(m_nLayout), 0);
+    return rc;
+}
+
+int CSorvaneView::DragPercent(int x) const
+{
+    const long long percent =
+        static_cast<long long>(m_nDragStartPercent) + (static_cast<long long>(x) - m_nDragStartX);
+    return static_cast<int>(std::clamp(percent, 0LL, 100LL));
+}
+
+void CSorvaneView::OnLButtonDown(UINT, CPoint point)
+{
+    CPlayEngine* pEngine = m_pDocument->m_pEngine;
+    if (pEngine == nullptr || pEngine->IsOpen() == 0 || !PanelRect().PtInRect(point)) {
+        return;
+    }
+    m_bPanelBusy = 1;
+    PlayPosition pos{};
+    pEngine->GetPosition(&pos);
+    int length = pEngine->GetLengthSeconds(pos.nTrack);
+    if (length == 0) {
+        length = 1;
+    }
+    const double elapsed = static_cast<double>(pos.nMinutes) * 60.0 + pos.nSeconds;
+    const double percent = elapsed / length * 100.0;
+    m_nDragStartX = point.x;
+    m_nDragStartPercent = static_cast<int>(std::clamp(percent, double{INT_MIN}, double{INT_MAX}));
+}
+
+void CSorvaneView::OnMouseMove(UINT nFlags, CPoint point)
+{
+    if ((nFlags & MK_LBUTTON) == 0 || m_bPanelBusy == 0) {
+        return;
+    }
+    CPlayEngine* pEngine = m_pDocument->m_pEngine;
+    if (pEngine == nullptr || pEngine->IsOpen() == 0) {
+        return;
+    }
+    DrawSeekText(DragPercent(point.x));
+}
+
+void CSorvaneView::DrawSeekText(int nPercent)
+{
+    if (m_client.isNull()) {
+        return;
+    }
+    CPlayEngine* pEngine = m_pDocument->m_pEngine;
+    PlayPosition pos{};
+    pEngine->GetPosition(&pos);
+    const int length = pEngine->GetLengthSeconds(pos.nTrack);
+    {
+        CDC clientDC(&m_client);
+        m_panel.DrawSeekText(&clientDC, nPercent, pEngine->GetKind(), pos.nTrack, length);
+    }
+    InvalidateClientRect(PanelRect());
+}
+
+void CSorvaneView::OnLButtonUp(UINT, CPoint point)
+{
+    if (m_bPanelBusy == 0) {
+        return;
+    }
+    m_bPanelBusy = 0;
+    CPlayEngine* pEngine = m_pDocument->m_pEngine;
+    if (pEngine != nullptr && pEngine->IsOpen() != 0) {
+        pEngine->SeekPercent(DragPercent(point.x));
+        pEngine->Play(0);
+    }
+}
+
+LPARAM CSorvaneView::TrayMouseMessage(QSystemTrayIcon::ActivationReason reason)
+{
+    switch (reason) {
+    case QSystemTrayIcon::Trigger:
+        return WM_LBUTTONDOWN;
+    case QSystemTrayIcon::DoubleClick:
+        return WM_LBUTTONDBLCLK;
+    case QSystemTrayIcon::Context:
+        return WM_RBUTTONDOWN;
+    default:
+        return 0;
+    }
+}
+
+LPARAM CSorvaneView::OnTrayNotify(WPARAM, LPARAM lParam)
+{
+    QWidget* pMain = MainWindow();
+    switch (lParam) {
+    case WM_LBUTTONDOWN:
+        pMain->raise();
+        pMain->activateWindow();
+        break;
+    case WM_LBUTTONDBLCLK:
+        if (!pMain->isVisible()) {
+            pMain->show();
+        }
+        break;
+    case WM_RBUTTONDOWN: {
+        std::unique_ptr<QMenu> menu = LoadPopupMenu(IDR_MENU_TRAY);
+        CheckMenuItem(menu.get(), ID_MENU_HIDE, !isVisible());
+        TrackPopupMenu(menu.get());
+        break;
+    }
+    default:
+        break;
+    }
+    return 0;
+}
+
+void CSorvaneView::OnContextMenu()
+{
+    std::unique_ptr<QMenu> menu = LoadPopupMenu(IDR_MENU_POPUP);
+    TrackPopupMenu(menu.get());
+}
+
+void CSorvaneView::TrackPopupMenu(QMenu* pMenu)
+{
+    if (pMenu == nullptr) {
+        return;
+    }
+    QPointer<CSorvaneView> self(this);
+    const int nID = MenuItemId(pMenu->exec(QCursor::pos()));
+    if (self != nullptr && nID != 0) {
+        RouteCmd(nID);
+    }
+}
+
+void CSorvaneView::OnToggleShow()
+{
+    QWidget* pMain = MainWindow();
+    if (isVisible()) {
+        pMain->hide();
+    } else {
+        pMain->showNormal();
+    }
+}
+
+void CSorvaneView::OnExit()
+{
+    QWidget* pMain = MainWindow();
+    QMetaObject::invokeMethod(
+        pMain, [pMain] { pMain->close(); }, Qt::QueuedConnection);
+}
+
+void CSorvaneView::OnDropFiles(const std::vector<std::string>& files)
+{
+    CPlayQueue& queue = m_pDocument->m_queue;
+    CPlayEngine* pEngine = m_pDocument->m_pEngine;
+    queue.Clear();
+    for (const std::string& name : files) {
+        queue.Add(name);
+    }
+    const std::string first = queue.GetAt(0);
+    pEngine->Stop();
+    pEngine->CloseMedium();
+    m_bPanelBusy = 1;
+    pEngine->OpenAndPlay(first);
+    m_pDocument->UpdateAllViews(nullptr, HINT_QUEUE_CHANGED);
+    m_bPanelBusy = 0;
+}
+
+LPARAM CSorvaneView::OnMciNotify(WPARAM wParam, LPARAM lParam)
+{
+    if (wParam != MCI_NOTIFY_SUCCESSFUL) {
+        return 0;
+    }
+    // An end that was posted before the medium was closed or replaced refers to a device
+    // that is no longer open (the plug-in's end carries no device: then the open medium
+    // must be the plug-in's and no longer playing).
+    CPlayEngine* pEngine = m_pDocument->m_pEngine;
+    const UINT nOpen = pEngine->IsOpen();
+    const bool bCurrent = lParam != 0 ? nOpen != 0 && static_cast<LPARAM>(nOpen) == lParam
+                                      : nOpen != 0 && pEngine->GetKind() == DEVICE_PLUGIN &&
+                                            pEngine->GetMode() != static_cast<int>(MCI_MODE_PLAY);
+    if (!bCurrent) {
+        return 0;
+    }
+    CPlayQueue& queue = m_pDocument->m_queue;
+    if (m_settings.Get(SK_REPEAT) != 0 || !queue.IsLast()) {
+        m_pDocument->PlayEntry(queue.Next());
+    }
+    return 0;
+}
+
+LPARAM CSorvaneView::OnPlayPos(WPARAM wParam, LPARAM)
+{
+    // A track change posted before the CD was closed, or before another track was asked
+    // for, no longer describes what plays.
+    CPlayEngine* pEngine = m_pDocument->m_pEngine;
+    PlayPosition pos{};
+    if (pEngine->IsOpen() == 0 || pEngine->GetKind() != DEVICE_CDAUDIO ||
+        pEngine->GetPosition(&pos) == 0 || static_cast<WPARAM>(pos.nTrack) != wParam) {
+        return 0;
+    }
+    const std::string entry = m_pDocument->m_queue.Next();
+    if (static_cast<WPARAM>(ParseTrackNumber(entry)) != wParam) {
+        m_pDocument->PlayEntry(entry);
+    }
+    m_pDocument->UpdateAllViews(nullptr, HINT_STATE_CHANGED);
+    return 0;
+}
+
+void CSorvaneView::PlaceButtons()
+{
+    for (int i = 0; i < BUTTON_COUNT; ++i) {
+        const CRect& rc = ButtonRect(m_nLayout, i);
+        m_buttons[i].setGeometry(rc.left + CLIENT_EDGE, rc.top + CLIENT_EDGE, rc.Width(),
+                                 rc.Height());
+        m_buttons[i].SetFaceColor(m_crButton);
+        m_buttons[i].Invalidate();
+    }
+}
+
+void CSorvaneView::OnSettings()
+{
+    {
+        CSettingsDlg dialog(m_settings, this);
+        if (dialog.DoModal() != IDOK) {
+            return;
+        }
+    }
+    ApplySettings();
+    PlaceButtons();
+    auto* pFrame = dynamic_cast<CMainFrame*>(MainWindow());
+    if (pFrame != nullptr) {
+        pFrame->SetTopmost(m_settings.Get(SK_TOPMOST) != 0);
+    }
+    m_panel.SetLayout(m_nLayout, CDC().GetDeviceCaps(LOGPIXELSY));
+    if (pFrame != nullptr) {
+        pFrame->ResizeToLayout(m_nLayout);
+    }
+    m_rcPanelTool = PanelRect();
+    m_pDocument->UpdateAllViews(nullptr, HINT_QUEUE_CHANGED);
+}
+
+void CSorvaneView::OnNcPaint(CDC* pWindowDC)
+{
+    if (pWindowDC == nullptr) {
+        return;
+    }
+    CPen pen(PS_SOLID, EDGE_PEN_WIDTH, m_crButton);
+    const int w = width();
+    const int h = height();
+    const CPoint outline[] = {{0, 0}, {w, 0}, {w, h}, {0, h}, {0, 0}};
+    const CPen* pOldPen = pWindowDC->SelectObject(&pen);
+    pWindowDC->Polyline(outline, 5);
+    if (pOldPen != nullptr) {
+        pWindowDC->SelectObject(pOldPen);
+    }
+    pen.DeleteObject();
+}
+
+int CSorvaneView::OnToolTipNeedText(TOOLTIPTEXTA* pTTT)
+{
+    if (pTTT == nullptr) {
+        return 0;
+    }
+    std::uintptr_t tool = pTTT->idFrom;
+    if ((pTTT->uFlags & TTF_IDISHWND) != 0) {
+        const auto* pButton = dynamic_cast<const CTransportButton*>(pTTT->pFromWindow);
+        tool = pButton != nullptr ? static_cast<std::uintptr_t>(pButton->GetDlgCtrlID()) : 0;
+    }
+    if (tool == 0) {
+        return 0;
+    }
+    CPlayEngine* pEngine = m_pDocument->m_pEngine;
+    const std::string title = pEngine->GetTitle();
+    if (title.empty()) {
+        return 0;
+    }
+    std::string text;
+    if (pEngine->GetKind() == DEVICE_CDAUDIO) {
+        PlayPosition pos{};
+        pEngine->GetPosition(&pos);
+        const int length = pEngine->GetLengthSeconds(pos.nTrack);
+        text = StrFormat("%s <%2d> %2d:%2d", title.c_str(), pos.nTrack, length / 60, length % 60);
+    } else {
+        const int length = pEngine->GetLengthSeconds(1);
+        text = StrFormat("%s  %2d : %2d", title.c_str(), length / 60, length % 60);
+    }
+    text = CutToBytes(text, kMaxTipLength);
+    std::memcpy(pTTT->szText, text.c_str(), text.size() + 1);
+    return 1;
+}
+
+bool CSorvaneView::OnCmdMsg(int nId)
+{
+    return DispatchCommand(*this, kCommandTable, nId);
+}
+
+bool CSorvaneView::RouteCmd(int nId)
+{
+    return RouteCommand(nId, {this, m_pDocument, m_pAppTarget});
+}
+
+void CSorvaneView::DragAcceptFiles(bool bAccept)
+{
+    setAcceptDrops(bAccept);
+}
+
+bool CSorvaneView::IsPlaylistVisible() const
+{
+    return m_pPlaylistDlg != nullptr && m_pPlaylistDlg->isVisible();
+}
+
+void CSorvaneView::HidePlaylist()
+{
+    if (m_pPlaylistDlg != nullptr) {
+        m_pPlaylistDlg->hide();
+    }
+}
+
+void CSorvaneView::GetPlayerRect(int& nLeft, int& nTop, int& nRight) const
+{
+    const QRect rc = MainWindow()->frameGeometry();
+    nLeft = rc.x();
+    nTop = rc.y();
+    nRight = rc.x() + rc.width();
+}
+
+void CSorvaneView::ShowPlaylistAt(int x, int y)
+{
+    if (m_pPlaylistDlg != nullptr) {
+        m_pPlaylistDlg->move(x, y);
+        m_pPlaylistDlg->show();
+    }
+}
+
+QWidget* CSorvaneView::MainWindow() const
+{
+    return window();
+}
+
+void CSorvaneView::InvalidateClientRect(const CRect& rc)
+{
+    update(rc.left + CLIENT_EDGE, rc.top + CLIENT_EDGE, rc.Width(), rc.Height());
+}
+
+void CSorvaneView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case MM_MCINOTIFY:
+        OnMciNotify(wParam, lParam);
+        break;
+    case WM_PLAYPOS:
+        OnPlayPos(wParam, lParam);
+        break;
+    case WM_TRAYNOTIFY:
+        OnTrayNotify(wParam, lParam);
+        break;
+    default:
+        break;
+    }
+}
+
+bool CSorvaneView::event(QEvent* pEvent)
+{
+    if (pEvent->type() != QEvent::ToolTip) {
+        return QWidget::event(pEvent);
+    }
+    auto* pHelp = static_cast<QHelpEvent*>(pEvent);
+    const CPoint point{pHelp->pos().x() - CLIENT_EDGE, pHelp->pos().y() - CLIENT_EDGE};
+    TOOLTIPTEXTA ttt;
+    ttt.idFrom = TOOL_ID_PANEL;
+    if (m_rcPanelTool.PtInRect(point) && OnToolTipNeedText(&ttt) != 0) {
+        const QRect area(m_rcPanelTool.left + CLIENT_EDGE, m_rcPanelTool.top + CLIENT_EDGE,
+                         m_rcPanelTool.Width(), m_rcPanelTool.Height());
+        QToolTip::showText(pHelp->globalPos(), QString::fromUtf8(ttt.szText), this, area);
+    } else {
+        QToolTip::hideText();
+        pEvent->ignore();
+    }
+    return true;
+}
+
+void CSorvaneView::paintEvent(QPaintEvent*)
+{
+    if (m_bRedraw && !m_client.isNull()) {
+        m_bRedraw = false;
+        m_client.fill(
+            QColor(GetRValue(kBackground), GetGValue(kBackground), GetBValue(kBackground)));
+        CDC clientDC(&m_client);
+        OnDraw(&clientDC);
+    }
+    {
+        QPainter painter(this);
+        painter.drawImage(CLIENT_EDGE, CLIENT_EDGE, m_client);
+    }
+    CDC windowDC(this);
+    OnNcPaint(&windowDC);
+}
+
+void CSorvaneView::resizeEvent(QResizeEvent* pEvent)
+{
+    QWidget::resizeEvent(pEvent);
+    const int cx = std::max(1, width() - 2 * CLIENT_EDGE);
+    const int cy = std::max(1, height() - 2 * CLIENT_EDGE);
+    m_client = QImage(cx, cy, QImage::Format_RGB32);
+    m_bRedraw = true;
+}
+
+void CSorvaneView::timerEvent(QTimerEvent* pEvent)
+{
+    OnTimer(static_cast<UINT>(pEvent->timerId()));
+}
+
+void CSorvaneView::mousePressEvent(QMouseEvent* pEvent)
+{
+    if (pEvent->button() == Qt::LeftButton) {
+        const QPoint pos = pEvent->position().toPoint();
+        OnLButtonDown(MouseFlags(pEvent), {pos.x() - CLIENT_EDGE, pos.y() - CLIENT_EDGE});
+    }
+    QWidget::mousePressEvent(pEvent);
+}
+
+void CSorvaneView::mouseMoveEvent(QMouseEvent* pEvent)
+{
+    const QPoint pos = pEvent->position().toPoint();
+    OnMouseMove(MouseFlags(pEvent), {pos.x() - CLIENT_EDGE, pos.y() - CLIENT_EDGE});
+    QWidget::mouseMoveEvent(pEvent);
+}
+
+void CSorvaneView::mouseReleaseEvent(QMouseEvent* pEvent)
+{
+    if (pEvent->button() == Qt::LeftButton) {
+        const QPoint pos = pEvent->position().toPoint();
+        OnLButtonUp(MouseFlags(pEvent), {pos.x() - CLIENT_EDGE, pos.y() - CLIENT_EDGE});
+    }
+    QWidget::mouseReleaseEvent(pEvent);
+}
+
+void CSorvaneView::contextMenuEvent(QContextMenuEvent*)
+{
+    OnContextMenu();
+}
+
+void CSorvaneView::dragEnterEvent(QDragEnterEvent* pEvent)
+{
+    const QList<QUrl> urls = pEvent->mimeData()->urls();
+    if (std::any_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); })) {
+        pEvent->acceptProposedAction();
+    }
+}
+
+void CSorvaneView::dropEvent(QDropEvent* pEvent)
+{
+    std::vector<std::string> files;
+    for (const QUrl& url : pEvent->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            files.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+        }
+    }
+    if (files.empty()) {
+        pEvent->ignore();
+        return;
+    }
+    pEvent->acceptProposedAction();
+    OnDropFiles(files);
+}
