@@ -71,6 +71,15 @@ std::string CListBox::GetText(int nIndex) const
     return pItem != nullptr ? pItem->text().toStdString() : std::string();
 }
 
+int CListBox::SetText(int nIndex, const std::string& text)
+{
+    QListWidgetItem* pItem = item(nIndex);
+    if (pItem == nullptr)
+        return LB_ERR;
+    pItem->setText(QString::fromStdString(text));
+    return nIndex;
+}
+
 void CListBox::mouseDoubleClickEvent(QMouseEvent* pEvent)
 {
     QListWidget::mouseDoubleClickEvent(pEvent);

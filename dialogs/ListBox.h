@@ -33,6 +33,9 @@ public:
     int DeleteString(int nIndex);
     // The text of line nIndex; "" when it does not exist.
     std::string GetText(int nIndex) const;
+    // Replaces the text of line nIndex in place (the line keeps its place and selection);
+    // LB_ERR when it does not exist.
+    int SetText(int nIndex, const std::string& text);
 
     // Called after a double click (or Enter) in the list has been handled by the list.
     void SetDblclkHandler(std::function<void()> handler) { m_onDblclk = std::move(handler); }
