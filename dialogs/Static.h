@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/WinTypes.h"
+
 #include <QLabel>
 
 // A static control: a text label, a grey rectangle or an empty area. Before it paints it asks
@@ -12,7 +14,7 @@ public:
     CStatic(const QString& text, bool bGrayRect, QWidget* pParent);
 
     // The grey of a grey rectangle (0x00BBGGRR).
-    static constexpr unsigned kGrayRectColor = 0x808080;
+    static constexpr COLORREF kGrayRectColor = 0x808080;
 
 protected:
     void paintEvent(QPaintEvent* pEvent) override;

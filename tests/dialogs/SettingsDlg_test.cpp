@@ -8,6 +8,7 @@
 #include "tests/support/RecordingPrompts.h"
 
 #include <QAbstractButton>
+#include <QKeyEvent>
 #include <QLineEdit>
 
 #include <gtest/gtest.h>
@@ -148,6 +149,24 @@ TEST_F(SettingsDlgTest, CancelAfterChangesStoresNothing)
     Type(IDC_SETTINGS_BLUE, "99");
     Click(IDCANCEL);
     EXPECT_EQ(dlg.GetResult(), IDCANCEL);
+    EXPECT_EQ(Snapshot(), before);
+}
+
+TEST_F(SettingsDlgTest, CloseBoxAndEscapeEndWithCancel)
+{
+    const std::vector<int> before = Snapshot();
+    CSettingsDlg& dlg = Open();
+    dlg.show();
+    Click(IDC_SETTINGS_TOPMOST);
+    dlg.close();
+    EXPECT_EQ(dlg.GetResult(), IDCANCEL);
+    EXPECT_FALSE(dlg.isVisible());
+
+    Open().show();
+    Click(IDC_SETTINGS_REPEAT);
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(m_dlg.get(), &escape);
+    EXPECT_EQ(m_dlg->GetResult(), IDCANCEL);
     EXPECT_EQ(Snapshot(), before);
 }
 
