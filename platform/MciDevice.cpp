@@ -189,6 +189,9 @@ MCIERROR CMciDevice::Play(DWORD flags, MCI_PLAY_PARMS* params,
 {
     if ((flags & (MCI_FROM | MCI_TO | MCI_NOTIFY)) != 0 && params == nullptr)
         return MCIERR_NULL_PARAMETER_BLOCK;
+    // The output is opened before its latency is read: the first play of a run must also
+    // wait for its last frames to be heard before it reports its end.
+    OpenAudioOutput();
     std::uint64_t nPlay = 0;
     {
         std::lock_guard state(m_state);

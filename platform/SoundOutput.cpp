@@ -197,6 +197,7 @@ void COutput::CloseLocked()
         m_clock.join();
     }
     m_bOpen = false;
+    m_nLatencyMs = 0;
 }
 
 AudioOutputKind COutput::Open()

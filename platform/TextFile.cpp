@@ -28,13 +28,17 @@ bool CTextFile::Open(const std::string& path, Mode mode)
 {
     if (m_pFile != nullptr)
         return false;
-    const int flags = mode == Mode::Read ? O_RDONLY : (O_WRONLY | O_CREAT | O_TRUNC);
-    const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+    // Opened without blocking, so that a FIFO or a device never holds the player up; only a
+    // regular file is kept, and only then is it cut to length 0 for writing.
+    const int flags = mode == Mode::Read ? O_RDONLY : (O_WRONLY | O_CREAT);
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
     if (fd < 0)
         return false;
     struct stat st
     {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0 ||
+        (mode == Mode::Write && ::ftruncate(fd, 0) != 0)) {
         ::close(fd);
         return false;
     }

@@ -32,7 +32,8 @@ public:
     CTextFile& operator=(const CTextFile&) = delete;
 
     // Opens path; false (and nothing open) when it cannot be opened or is not a regular
-    // file. A directory counts as a file that cannot be opened.
+    // file. A directory, a FIFO or a device counts as a file that cannot be opened, and
+    // opening never waits for another process.
     bool Open(const std::string& path, Mode mode);
 
     // Writes text, each '\n' as CR LF. Throws CFileException when the write fails.

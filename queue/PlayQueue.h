@@ -18,6 +18,9 @@ public:
     static constexpr const char* kFileErrorText = "ファイルが開けませんでした";
     // How deep playlist files may name other playlist files.
     static constexpr int kMaxPlaylistDepth = 16;
+    // How many playlist files one Add may read in all, so that a few small files naming each
+    // other many times over cannot expand without end.
+    static constexpr int kMaxPlaylistReads = 256;
 
     CPlayQueue() = default;
     virtual ~CPlayQueue() = default;
@@ -57,7 +60,8 @@ public:
     // Reads the playlist file at strPath and adds each line, relative lines joined to the
     // playlist's directory. A file that cannot be opened adds nothing, silently; a read
     // error is reported to the user and keeps what was added. A playlist already being read
-    // (a loop of playlists) and nesting beyond kMaxPlaylistDepth are skipped.
+    // (a loop of playlists), nesting beyond kMaxPlaylistDepth and playlists beyond the
+    // kMaxPlaylistReads-th of one expansion are skipped.
     void LoadM3u(const std::string& strPath);
 
 private:
@@ -66,6 +70,8 @@ private:
 
     // Playlist files being read, outermost first: the guard against playlist loops.
     std::vector<std::string> m_reading;
+    // Playlist files read since the outermost one began.
+    int m_nPlaylistReads = 0;
 
     bool InRange(int nIndex) const { return nIndex >= 0 && nIndex < GetCount(); }
 };

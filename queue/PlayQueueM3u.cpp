@@ -56,8 +56,11 @@ void CPlayQueue::LoadM3u(const std::string& strPath)
     if (!directory)
         return;
 
+    if (m_reading.empty())
+        m_nPlaylistReads = 0;
     std::string name = CanonicalName(strPath);
     if (m_reading.size() >= static_cast<std::size_t>(kMaxPlaylistDepth) ||
+        m_nPlaylistReads >= kMaxPlaylistReads ||
         std::find(m_reading.begin(), m_reading.end(), name) != m_reading.end())
         return;
 
@@ -65,6 +68,7 @@ void CPlayQueue::LoadM3u(const std::string& strPath)
     if (!file.Open(strPath, CTextFile::Mode::Read))
         return;
 
+    ++m_nPlaylistReads;
     m_reading.push_back(std::move(name));
     try {
         std::string line;

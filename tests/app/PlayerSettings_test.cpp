@@ -177,6 +177,14 @@ TEST_F(PlayerSettingsFile, UnwritableLocationLeavesNoFileAndStillSucceeds)
     EXPECT_FALSE(std::filesystem::exists(settings.GetFileName()));
 }
 
+TEST_F(PlayerSettingsFile, FifoInPlaceOfTheFileIsPassedOverWithoutWaiting)
+{
+    ASSERT_EQ(::mkfifo(settings.GetFileName().c_str(), 0600), 0);
+    EXPECT_EQ(settings.Load(), 1);
+    EXPECT_EQ(settings.Save(), 1);
+    EXPECT_EQ(settings.Get(SK_REPEAT), 1);
+}
+
 TEST_F(PlayerSettingsFile, DirectoryInPlaceOfTheFileLoadsNothing)
 {
     std::filesystem::create_directory(dir / "Sorvix.ini");

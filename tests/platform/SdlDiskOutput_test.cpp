@@ -1,6 +1,7 @@
 #include "tests/platform/MciFixture.h"
 #include "tests/support/TestMedia.h"
 
+#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
@@ -59,6 +60,43 @@ TEST(SdlDiskOutput, AWavFilePlayedThroughTheDeviceIsWrittenWithItsLengthAndTone)
                                    samples.begin() + static_cast<std::ptrdiff_t>(last));
     EXPECT_NEAR(ToneFrequency(heard, 2, 48000), 1000.0, 10.0);
     EXPECT_NEAR(Rms(heard), 0.5 / std::sqrt(2.0), 0.05);
+}
+
+// Plays a WAV to its end on a device output and returns how long the play took.
+std::chrono::milliseconds PlayToTheEnd(const std::string& wav)
+{
+    MCI_OPEN_PARMS open;
+    open.lpstrDeviceType = MciDeviceType(MCI_DEVTYPE_WAVEFORM_AUDIO);
+    open.lpstrElementName = wav.c_str();
+    EXPECT_EQ(
+        mciSendCommand(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_TYPE_ID | MCI_OPEN_ELEMENT, &open),
+        0u);
+    MCI_PLAY_PARMS play;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(mciSendCommand(open.wDeviceID, MCI_PLAY, MCI_WAIT, &play), 0u);
+    const auto took = std::chrono::steady_clock::now() - start;
+    mciSendCommand(open.wDeviceID, MCI_CLOSE, MCI_WAIT, nullptr);
+    return std::chrono::duration_cast<std::chrono::milliseconds>(took);
+}
+
+// The end of a play waits until its last frames have been heard, also on the first play,
+// when the output opens only as the play starts.
+TEST(SdlDiskOutput, TheFirstPlayOnAClosedOutputEndsNoSoonerThanLaterOnes)
+{
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    ASSERT_TRUE(SelectAudioOutput(AudioOutputKind::Device));
+    CloseAudioOutput();
+    EXPECT_EQ(AudioOutputLatencyMs(), 0u) << "a closed output has no latency";
+    CTempDir dir;
+    WavTone tone;
+    tone.nFrames = 44100 * 3 / 10;
+    const std::string wav = dir.Write("tone.wav", MakeWav(tone));
+    const auto first = PlayToTheEnd(wav);
+    const auto second = PlayToTheEnd(wav);
+    EXPECT_GT(AudioOutputLatencyMs(), 0u);
+    SelectAudioOutput(AudioOutputKind::ManualClock);
+    EXPECT_LT((second - first).count(), 40)
+        << "first " << first.count() << " ms, second " << second.count() << " ms";
 }
 
 TEST(SdlDiskOutput, OpeningTheDeviceLeavesTheProcesssSignalHandlersAlone)

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -172,6 +173,35 @@ TEST_F(M3u, DeepChainsOfPlaylistsStopAtTheDepthLimit)
     queue.Add(dir / "p0.m3u");
     EXPECT_EQ(queue.GetCount(), CPlayQueue::kMaxPlaylistDepth);
     EXPECT_EQ(queue.GetAt(0), dir / "0.mid");
+}
+
+TEST_F(M3u, PlaylistsNamingEachOtherManyTimesStopAfterTheReadLimit)
+{
+    // Sixteen files, each naming the next four times: without a limit 4^15 expansions.
+    for (int i = 0; i < 16; ++i) {
+        std::string text = std::to_string(i) + ".mid\n";
+        for (int k = 0; k < 4; ++k)
+            text += "p" + std::to_string(i + 1) + ".m3u\n";
+        dir.Write("p" + std::to_string(i) + ".m3u", text);
+    }
+    queue.Add(dir / "p0.m3u");
+    EXPECT_EQ(queue.GetCount(), CPlayQueue::kMaxPlaylistReads);
+    EXPECT_EQ(queue.GetAt(0), dir / "0.mid");
+
+    queue.Add(dir / "p15.m3u");
+    EXPECT_EQ(queue.GetCount(), CPlayQueue::kMaxPlaylistReads + 1)
+        << "a new expansion starts a new count";
+}
+
+TEST_F(M3u, FifoNamedLikeAPlaylistIsPassedOverWithoutWaiting)
+{
+    const std::string fifo = dir / "pipe.m3u";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    queue.Add(fifo);
+    EXPECT_EQ(queue.GetCount(), 0);
+    queue.Add("/a.mid");
+    EXPECT_EQ(queue.SaveM3u(fifo), 1);
+    EXPECT_TRUE(prompts.messages.empty());
 }
 
 TEST_F(M3u, DirectoryNamedLikeAPlaylistAddsNothing)
