@@ -1,0 +1,324 @@
+#include "tests/ui/SorvaneViewTest.h"
+
+#include "dialogs/PlaylistDlg.h"
+#include "res/Resource.h"
+
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
+
+namespace {
+
+using SorvaneViewPlayback = SorvaneViewTest;
+
+constexpr std::size_t kWaveFrames = 8000;
+
+TEST_F(SorvaneViewPlayback, ADropReplacesTheQueueInTheGivenOrderAndPlaysTheFirst)
+{
+    m_view->OnDropFiles({Wav("old.wav")});
+    const std::vector<std::string> files = {Wav("c.wav"), Wav("a.wav"), Wav("b.wav")};
+    m_view->OnDropFiles(files);
+    EXPECT_EQ(Queue(), files);
+    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 0);
+    EXPECT_EQ(Engine().GetTitle(), "c.wav");
+    EXPECT_EQ(Engine().GetMode(), static_cast<int>(MCI_MODE_PLAY));
+    EXPECT_FALSE(m_view->IsPanelBusy());
+    EXPECT_TRUE(m_prompts.messages.empty());
+}
+
+TEST_F(SorvaneViewPlayback, ADroppedPlaylistAddsItsEntriesInItsPlace)
+{
+    const std::string x = Wav("x.wav");
+    const std::string y = Wav("y.wav");
+    const std::string z = Wav("z.wav");
+    m_view->OnDropFiles({m_dir.Write("list.m3u", "x.wav\r\ny.wav\r\n"), z});
+    EXPECT_EQ(Queue(), (std::vector<std::string>{x, y, z}));
+    EXPECT_EQ(Engine().GetTitle(), "x.wav");
+}
+
+TEST_F(SorvaneViewPlayback, AnUnplayableDropShowsTheEnginesMessagesAndKeepsTheEntries)
+{
+    const std::vector<std::string> files = {m_dir.Write("notes.txt", "text"), Wav("b.wav")};
+    m_view->OnDropFiles(files);
+    EXPECT_EQ(Queue(), files);
+    EXPECT_EQ(Engine().IsOpen(), 0u);
+    EXPECT_EQ(m_prompts.messages,
+              (std::vector<std::string>{"無効なファイル", "MCI機器の初期化に失敗しました"}));
+}
+
+TEST_F(SorvaneViewPlayback, DroppedUrlsThatAreLocalFilesArriveInTheirOrder)
+{
+    const std::string a = Wav("a.wav");
+    const std::string b = Wav("b.wav");
+    m_view->DragAcceptFiles(true);
+    EXPECT_TRUE(m_view->acceptDrops());
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(b)),
+                  QUrl("https://example.org/remote.wav"),
+                  QUrl::fromLocalFile(QString::fromStdString(a))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(m_view, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(m_view, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    EXPECT_EQ(Queue(), (std::vector<std::string>{b, a}));
+    EXPECT_EQ(Engine().GetTitle(), "b.wav");
+}
+
+TEST_F(SorvaneViewPlayback, ADropWithoutLocalFilesChangesNothing)
+{
+    m_view->OnDropFiles({Wav("keep.wav")});
+    QMimeData data;
+    data.setUrls({QUrl("https://example.org/remote.wav")});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(m_view, &enter);
+    EXPECT_FALSE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(m_view, &drop);
+    EXPECT_EQ(Queue().size(), 1u);
+    EXPECT_EQ(Engine().GetTitle(), "keep.wav");
+}
+
+TEST_F(SorvaneViewPlayback, AtTheEndOfAMediumTheNextEntryPlays)
+{
+    m_view->OnDropFiles({Wav("a.wav", 1), Wav("b.wav", 1), Wav("c.wav", 1)});
+    PlayUntil([&] { return Engine().GetTitle() == "b.wav"; }, 3, kWaveFrames);
+    EXPECT_EQ(Engine().GetTitle(), "b.wav");
+    EXPECT_EQ(Engine().GetMode(), static_cast<int>(MCI_MODE_PLAY));
+    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 1);
+    EXPECT_EQ(m_view->m_pPlaylistDlg->GetSelectedLine(), 1);
+}
+
+TEST_F(SorvaneViewPlayback, WithRepeatOffTheLastEntryEndsThePlay)
+{
+    m_settings.Set(SK_REPEAT, 0);
+    m_view->OnDropFiles({Wav("a.wav", 1), Wav("b.wav", 1)});
+    m_view->RouteCmd(IDC_BTN_NEXT);
+    ASSERT_EQ(Engine().GetTitle(), "b.wav");
+    PlayUntil([&] { return Engine().GetMode() != static_cast<int>(MCI_MODE_PLAY); }, 3,
+              kWaveFrames);
+    PumpMessages(100);
+    EXPECT_EQ(Engine().GetTitle(), "b.wav");
+    EXPECT_EQ(Engine().GetMode(), static_cast<int>(MCI_MODE_STOP));
+    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 1);
+}
+
+TEST_F(SorvaneViewPlayback, WithRepeatOnTheQueueWrapsToTheFirstEntry)
+{
+    m_settings.Set(SK_REPEAT, 1);
+    m_view->OnDropFiles({Wav("a.wav", 1), Wav("b.wav", 1)});
+    m_view->RouteCmd(IDC_BTN_NEXT);
+    PlayUntil([&] { return Engine().GetTitle() == "a.wav"; }, 3, kWaveFrames);
+    EXPECT_EQ(Engine().GetTitle(), "a.wav");
+    EXPECT_EQ(Engine().GetMode(), static_cast<int>(MCI_MODE_PLAY));
+    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 0);
+}
+
+TEST_F(SorvaneViewPlayback, OnlyASuccessfulEndAdvancesTheQueue)
+{
+    m_view->OnDropFiles({Wav("a.wav"), Wav("b.wav")});
+    const auto device = static_cast<LPARAM>(Engine().IsOpen());
+    for (WPARAM code : {MCI_NOTIFY_SUPERSEDED, MCI_NOTIFY_ABORTED, MCI_NOTIFY_FAILURE}) {
+        EXPECT_EQ(m_view->OnMciNotify(code, device), 0);
+    }
+    EXPECT_EQ(Engine().GetTitle(), "a.wav");
+    EXPECT_EQ(m_view->OnMciNotify(MCI_NOTIFY_SUCCESSFUL, device), 0);
+    EXPECT_EQ(Engine().GetTitle(), "b.wav");
+}
+
+TEST_F(SorvaneViewPlayback, AnEndFromADeviceNoLongerOpenIsIgnored)
+{
+    m_view->OnDropFiles({Wav("a.wav"), Wav("b.wav"), Wav("c.wav")});
+    const auto oldDevice = static_cast<LPARAM>(Engine().IsOpen());
+    m_view->RouteCmd(IDC_BTN_NEXT);
+    ASSERT_EQ(Engine().GetTitle(), "b.wav");
+    m_view->OnMciNotify(MCI_NOTIFY_SUCCESSFUL, oldDevice);
+    EXPECT_EQ(Engine().GetTitle(), "b.wav");
+    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 1);
+
+    Engine().CloseMedium();
+    m_view->OnMciNotify(MCI_NOTIFY_SUCCESSFUL, 0);
+    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 1);
+    EXPECT_TRUE(m_prompts.messages.empty());
+}
+
+TEST_F(SorvaneViewPlayback, TheEndNotificationArrivesThroughTheViewsWindow)
+{
+    m_view->OnDropFiles({Wav("a.wav"), Wav("b.wav")});
+    ASSERT_EQ(PostMessage(m_view->GetSafeHwnd(), MM_MCINOTIFY, MCI_NOTIFY_SUCCESSFUL,
+                          static_cast<LPARAM>(Engine().IsOpen())),
+              1);
+    PumpMessages(0);
+    EXPECT_EQ(Engine().GetTitle(), "b.wav");
+}
+
+TEST_F(SorvaneViewPlayback, TheQueueFollowsTheDiscIntoItsNextTrack)
+{
+    InsertDisc(3);
+    ASSERT_TRUE(m_view->RouteCmd(IDC_BTN_CDPLAY));
+    ASSERT_EQ(Queue().size(), 3u);
+    ASSERT_TRUE(WaitUntil([&] { return Engine().GetSkipTrackMsg() == 0; }));
+    PlayFrames(3 * kCdFramesPerSecond, [&] { return Position().nTrack == 2; });
+    EXPECT_TRUE(WaitUntil([&] {
+        PumpMessages(0);
+        return m_doc.m_queue.GetCurrent() == 1;
+    }));
+    EXPECT_EQ(Position().nTrack, 2);
+    EXPECT_EQ(m_view->m_pPlaylistDlg->GetSelectedLine(), 1);
+    EXPECT_EQ(Engine().GetSkipTrackMsg(), 0) << "the track was not asked for again";
+}
+
+TEST_F(SorvaneViewPlayback, WhenTheQueuesNextEntryIsAnotherTrackThatTrackPlays)
+{
+    InsertDisc(3);
+    ASSERT_TRUE(m_view->RouteCmd(IDC_BTN_CDPLAY));
+    m_doc.m_queue.RemoveAt(1);
+    ASSERT_EQ(Queue(), (std::vector<std::string>{"\\track <1>", "\\track <3>"}));
+    ASSERT_TRUE(WaitUntil([&] { return Engine().GetSkipTrackMsg() == 0; }));
+    PlayFrames(3 * kCdFramesPerSecond, [&] { return Position().nTrack == 2; });
+    EXPECT_TRUE(WaitUntil([&] {
+        PumpMessages(0);
+        return Position().nTrack == 3;
+    }));
+    EXPECT_EQ(Position().nSeconds, 0);
+    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 1);
+}
+
+TEST_F(SorvaneViewPlayback, ATrackChangeThatNoLongerDescribesWhatPlaysIsIgnored)
+{
+    m_view->OnDropFiles({Wav("a.wav"), Wav("b.wav")});
+    EXPECT_EQ(m_view->OnPlayPos(2, 0), 0);
+    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 0);
+    EXPECT_EQ(Engine().GetTitle(), "a.wav");
+
+    InsertDisc(3);
+    ASSERT_TRUE(m_view->RouteCmd(IDC_BTN_CDPLAY));
+    m_view->OnPlayPos(3, 0);
+    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 0);
+    EXPECT_EQ(Position().nTrack, 1);
+}
+
+// Drag seek on the panel of a ten-second file that has played four seconds (40 %).
+class SorvaneViewDrag : public SorvaneViewTest
+{
+protected:
+    void OpenAtFortyPercent()
+    {
+        m_view->OnDropFiles({Wav("ten.wav", 10)});
+        PlayFrames(4 * kWaveFrames);
+        ASSERT_EQ(Position().nSeconds, 4);
+    }
+};
+
+TEST_F(SorvaneViewDrag, ThirtyPixelsRightFromFortyPercentSeeksToSeventyAndPlays)
+{
+    OpenAtFortyPercent();
+    m_view->OnLButtonDown(MK_LBUTTON, {20, 5});
+    EXPECT_TRUE(m_view->IsPanelBusy());
+    EXPECT_EQ(m_view->GetDragStartPercent(), 40);
+    m_view->OnMouseMove(MK_LBUTTON, {35, 6});
+    m_view->OnMouseMove(MK_LBUTTON, {50, 6});
+    EXPECT_EQ(Position().nSeconds, 4) << "moves only draw";
+    m_view->OnLButtonUp(0, {50, 6});
+    EXPECT_FALSE(m_view->IsPanelBusy());
+    EXPECT_EQ(Position().nSeconds, 7);
+    EXPECT_EQ(Engine().GetMode(), static_cast<int>(MCI_MODE_PLAY));
+}
+
+TEST_F(SorvaneViewDrag, EightyPixelsRightFromFortyPercentSeeksToTheEnd)
+{
+    OpenAtFortyPercent();
+    m_view->OnLButtonDown(MK_LBUTTON, {20, 5});
+    m_view->OnLButtonUp(0, {100, 5});
+    EXPECT_EQ(Position().nMinutes * 60 + Position().nSeconds, 10);
+}
+
+TEST_F(SorvaneViewDrag, DraggingLeftPastTheStartSeeksToTheStart)
+{
+    OpenAtFortyPercent();
+    m_view->OnLButtonDown(MK_LBUTTON, {40, 5});
+    m_view->OnLButtonUp(0, {-200, 5});
+    EXPECT_EQ(Position().nSeconds, 0);
+    EXPECT_EQ(Engine().GetMode(), static_cast<int>(MCI_MODE_PLAY));
+}
+
+TEST_F(SorvaneViewDrag, AReleaseSeeksAndPlaysAlsoWhenThePlayerWasPaused)
+{
+    OpenAtFortyPercent();
+    m_view->RouteCmd(IDC_BTN_PAUSE);
+    m_view->OnLButtonDown(MK_LBUTTON, {0, 0});
+    m_view->OnLButtonUp(0, {-10, 0});
+    EXPECT_EQ(Position().nSeconds, 3);
+    EXPECT_EQ(Engine().GetMode(), static_cast<int>(MCI_MODE_PLAY));
+}
+
+TEST_F(SorvaneViewDrag, APressWithNothingOpenStartsNoDrag)
+{
+    m_view->OnLButtonDown(MK_LBUTTON, {20, 5});
+    EXPECT_FALSE(m_view->IsPanelBusy());
+    m_view->OnMouseMove(MK_LBUTTON, {40, 5});
+    m_view->OnLButtonUp(0, {40, 5});
+    EXPECT_EQ(Engine().IsOpen(), 0u);
+}
+
+TEST_F(SorvaneViewDrag, APressOutsideThePanelStartsNoDrag)
+{
+    OpenAtFortyPercent();
+    m_view->OnLButtonDown(MK_LBUTTON, {20, 21});
+    EXPECT_FALSE(m_view->IsPanelBusy());
+    m_view->OnLButtonUp(0, {50, 21});
+    EXPECT_EQ(Position().nSeconds, 4);
+}
+
+TEST_F(SorvaneViewDrag, InTheVerticalLayoutThePressMustFallBesideTheButtonColumn)
+{
+    m_settings.Set(SK_LAYOUT, LAYOUT_VERTICAL);
+    MakeView();
+    OpenAtFortyPercent();
+    for (int x : {18, 32}) {
+        m_view->OnLButtonDown(MK_LBUTTON, {x, 50});
+        EXPECT_FALSE(m_view->IsPanelBusy()) << x;
+    }
+    for (int x : {19, 31}) {
+        m_view->OnLButtonDown(MK_LBUTTON, {x, 50});
+        EXPECT_TRUE(m_view->IsPanelBusy()) << x;
+        m_view->OnLButtonUp(0, {x, 50});
+    }
+}
+
+TEST_F(SorvaneViewDrag, WhileDraggingTheTimerLeavesThePanelAndTheTimeShowsTheTarget)
+{
+    OpenAtFortyPercent();
+    m_view->OnTimer(CSorvaneView::PANEL_TIMER_ID);
+    m_view->OnLButtonDown(MK_LBUTTON, {20, 5});
+    const int ticks = m_view->GetPanel().GetMarquee().GetTicks();
+    m_view->OnMouseMove(MK_LBUTTON, {40, 5});
+    const QImage during = m_view->GetClientImage().copy(0, 11, 52, 10);
+    m_view->OnTimer(CSorvaneView::PANEL_TIMER_ID);
+    EXPECT_EQ(m_view->GetPanel().GetMarquee().GetTicks(), ticks);
+    EXPECT_EQ(m_view->GetClientImage().copy(0, 11, 52, 10), during);
+
+    // The text of the target, six seconds, drawn the way the panel draws time.
+    QImage expected = FilledImage(62, 21, CPlayerSettings::kDefaultLed);
+    {
+        CDC dc(&expected);
+        CDisplayPanel panel;
+        panel.SetLayout(0, dc.GetDeviceCaps(LOGPIXELSY));
+        panel.DrawSeekText(&dc, 60, DEVICE_WAVE, 0, 10);
+    }
+    EXPECT_EQ(during, expected.copy(0, 11, 52, 10));
+    m_view->OnLButtonUp(0, {40, 5});
+}
+
+TEST_F(SorvaneViewDrag, MovesWithoutTheLeftButtonOnlyPassOn)
+{
+    OpenAtFortyPercent();
+    m_view->OnLButtonDown(MK_LBUTTON, {20, 5});
+    const QImage before = m_view->GetClientImage();
+    m_view->OnMouseMove(0, {60, 5});
+    EXPECT_EQ(m_view->GetClientImage(), before);
+    m_view->OnLButtonUp(0, {20, 5});
+}
+
+} // namespace
