@@ -409,8 +409,11 @@ int CPlayEngine::ShowError(int nCode)
 
 int CPlayEngine::LoadPlugins()
 {
-    // Nothing compressed is open when this runs, so whatever an earlier, failed load left
-    // can go; the libraries are looked for afresh.
+    // While a compressed file plays, the loaded libraries are in use and stay.
+    if (m_nDeviceId.load() != 0 && m_nKind.load() == DEVICE_PLUGIN) {
+        return 1;
+    }
+    // Whatever an earlier, failed load left can go; the libraries are looked for afresh.
     FreePlugins();
 
     m_hDecoderLib = LoadPluginLibrary(kDecoderLibrary, m_strPluginDir);

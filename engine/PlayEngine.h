@@ -138,7 +138,8 @@ public:
     // there is none): MID, WAV, MP3, MP2 and MP in any case; DEVICE_NONE otherwise.
     static DeviceKind KindFromExtension(std::string_view strPath);
     // Loads both plug-in libraries and takes their objects. 1 when both exist; 0 when
-    // either library, its export or its object is missing.
+    // either library, its export or its object is missing. While a compressed file is open
+    // the libraries in use are kept and the result is 1.
     int LoadPlugins();
 
     // Tests only: look for the plug-in libraries in strDirectory alone (empty restores the

@@ -47,6 +47,16 @@ TEST_F(PlayEnginePluginTest, ACompressedFileOpensThroughThePlugIns)
     EXPECT_EQ(m_engine.GetMode(), static_cast<int>(MCI_MODE_STOP));
 }
 
+TEST_F(PlayEnginePluginTest, LoadingThePlugInsAgainWhilePlayingKeepsThemInUse)
+{
+    ASSERT_EQ(m_engine.OpenAndPlay(WriteTone("a.mp3", 5.0)), 1);
+    EXPECT_EQ(m_engine.LoadPlugins(), 1);
+    EXPECT_EQ(m_engine.GetMode(), static_cast<int>(MCI_MODE_PLAY));
+    EXPECT_EQ(m_engine.GetLengthSeconds(0), 5);
+    EXPECT_EQ(m_engine.Stop(), 1);
+    EXPECT_EQ(m_engine.Play(0), 1);
+}
+
 TEST_F(PlayEnginePluginTest, StopPausesAndPlayZeroResumes)
 {
     ASSERT_EQ(m_engine.OpenAndPlay(WriteTone("a.mp3", 5.0)), 1);
