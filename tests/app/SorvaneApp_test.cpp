@@ -1,0 +1,333 @@
+#include "tests/app/AppTest.h"
+
+#include "app/AboutDlg.h"
+#include "app/DocTemplate.h"
+#include "app/TitleRendezvous.h"
+#include "engine/PlayEngine.h"
+#include "platform/Mci.h"
+#include "queue/SorvaneDoc.h"
+#include "res/Resource.h"
+#include "tests/support/TestMedia.h"
+#include "tests/ui/SorvaneViewTest.h"
+#include "ui/MainFrame.h"
+#include "ui/SorvaneView.h"
+
+#include <QKeySequence>
+#include <QLabel>
+#include <QLocalSocket>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTimer>
+
+namespace {
+
+class SorvaneApp : public AppTest
+{
+protected:
+    CSingleDocTemplate* Template() const { return m_app->GetDocTemplate(); }
+    CSorvaneDoc* Doc() const { return Template()->GetDocument(); }
+    CSorvaneView* View() const { return Template()->GetView(); }
+
+    std::string Wav(const std::string& name)
+    {
+        WavTone tone;
+        tone.nRate = 8000;
+        tone.nFrames = 8000 * 2;
+        return m_dir.Write(name, MakeWav(tone));
+    }
+};
+
+TEST_F(SorvaneApp, StartUpReadsTheSettingsAndShowsTheWindowTitledSorvix)
+{
+    m_dir.Write("Sorvix.ini", "[LAYOUT]=2\r\n[LAUNCHPOS]=40 50\r\n[REPEAT]=0\r\n");
+    ASSERT_EQ(Start(), 1);
+    ASSERT_NE(m_app->m_pMainWnd, nullptr);
+    EXPECT_EQ(m_app->m_pMainWnd, Template()->GetFrame());
+    EXPECT_EQ(m_app->m_pMainWnd->windowTitle(), QString("Sorvix"));
+    EXPECT_TRUE(m_app->m_pMainWnd->isVisible());
+    EXPECT_EQ(m_app->m_pMainWnd->size(), QSize(172, 53));
+    EXPECT_EQ(m_app->m_pMainWnd->pos(), QPoint(40, 50));
+    EXPECT_EQ(m_app->m_settings.Get(SK_REPEAT), 0);
+    EXPECT_TRUE(View()->acceptDrops());
+    EXPECT_EQ(View()->GetDocument(), Doc());
+    EXPECT_FALSE(m_app->FoundOtherInstance());
+}
+
+TEST_F(SorvaneApp, TheTemplatesDocumentStringNamesTheWindowAndTheNewFile)
+{
+    ASSERT_EQ(Start(), 1);
+    EXPECT_EQ(Template()->GetDocString(CSingleDocTemplate::windowTitle), "Sorvane");
+    EXPECT_EQ(Template()->GetDocString(CSingleDocTemplate::docName), "");
+    EXPECT_EQ(Template()->GetDocString(CSingleDocTemplate::fileNewName), "Sorvo");
+    EXPECT_EQ(Template()->GetDocString(CSingleDocTemplate::regFileTypeId), "Sorvane.Document");
+    EXPECT_EQ(Template()->GetDocString(CSingleDocTemplate::regFileTypeName), "Sorvo Document");
+    EXPECT_EQ(Template()->GetFilter(), "All Files (*.*)|*.*||");
+    EXPECT_EQ(Template()->GetTitle(), "Sorvo");
+}
+
+TEST_F(SorvaneApp, ExitWritesTheSettingsWithTheWindowsLastPosition)
+{
+    ASSERT_EQ(Start(), 1);
+    m_app->m_settings.Set(SK_LAYOUT, 1);
+    m_app->m_pMainWnd->move(-20, 300);
+    m_app->CloseAllDocuments();
+    EXPECT_EQ(m_app->m_pMainWnd, nullptr);
+    EXPECT_EQ(m_app->ExitInstance(), 0);
+    EXPECT_EQ(CTempDir::Read(m_dir / "Sorvix.ini"),
+              "[TOPMOST]=0\r\n[LAYOUT]=1\r\n[LAUNCHPOS]=-20 300\r\n[TEXT_COLOR]=0\r\n"
+              "[LED_COLOR]=15204343\r\n[BUTTON_COLOR]=16763060\r\n[REPEAT]=1\r\n");
+}
+
+TEST_F(SorvaneApp, AFileOnTheCommandLineBecomesTheDocumentButIsNeitherQueuedNorPlayed)
+{
+    const std::string file = Wav("song.wav");
+    ASSERT_EQ(Start({"-style=fusion", file}), 1);
+    EXPECT_EQ(Doc()->m_queue.GetCount(), 0);
+    EXPECT_EQ(Doc()->m_pEngine->IsOpen(), 0u);
+    EXPECT_EQ(Template()->GetPathName(), file);
+    EXPECT_EQ(Template()->GetTitle(), "song.wav");
+    EXPECT_EQ(m_app->m_pMainWnd->windowTitle(), QString("Sorvix"));
+    ASSERT_NE(m_app->GetRecentFileList(), nullptr);
+    EXPECT_EQ(m_app->GetRecentFileList()->GetEntries(), std::vector<std::string>{file});
+}
+
+TEST_F(SorvaneApp, AFileThatCannotBeOpenedEndsTheStartAfterItsMessage)
+{
+    const std::string missing = m_dir / "missing.wav";
+    EXPECT_EQ(Start({missing}), 0);
+    ASSERT_EQ(m_prompts.messages.size(), 1u);
+    EXPECT_EQ(m_prompts.messages[0], missing + "\nFailed to open document.");
+    EXPECT_EQ(m_app->m_pMainWnd, nullptr);
+    EXPECT_EQ(Template()->GetFrame(), nullptr);
+    EXPECT_EQ(Template()->GetDocument(), nullptr);
+    EXPECT_EQ(m_app->ExitInstance(), CSorvaneApp::kExitStartFailed);
+    EXPECT_FALSE(CTempDir::Read(m_dir / "Sorvix.ini").empty()) << "settings written all the same";
+}
+
+TEST_F(SorvaneApp, ADirectoryOnTheCommandLineCannotBeOpened)
+{
+    EXPECT_EQ(Start({m_dir.Path()}), 0);
+    EXPECT_EQ(m_prompts.messages.size(), 1u);
+}
+
+TEST_F(SorvaneApp, TheCommandLinesFirstNameIsTheFileAndOptionsAreSkipped)
+{
+    m_app->SetArguments({"-reverse", "first.wav", "second.wav"});
+    CCommandLineInfo info;
+    m_app->ParseCommandLine(info);
+    EXPECT_EQ(info.m_nShellCommand, CCommandLineInfo::FileOpen);
+    EXPECT_EQ(info.m_strFileName, "first.wav");
+
+    m_app->SetArguments({"-platform"});
+    CCommandLineInfo none;
+    m_app->ParseCommandLine(none);
+    EXPECT_EQ(none.m_nShellCommand, CCommandLineInfo::FileNew);
+}
+
+TEST_F(SorvaneApp, NewAndOpenKeepTheQueueAndWhatPlays)
+{
+    ASSERT_EQ(Start(), 1);
+    const std::string a = Wav("a.wav");
+    View()->OnDropFiles({a, Wav("b.wav")});
+    CSorvaneDoc* pDoc = Doc();
+
+    EXPECT_TRUE(View()->RouteCmd(ID_FILE_NEW));
+    const std::string other = Wav("other.wav");
+    m_prompts.QueueFiles(std::vector<std::string>{other});
+    EXPECT_TRUE(View()->RouteCmd(ID_FILE_OPEN));
+
+    EXPECT_EQ(Doc(), pDoc);
+    EXPECT_EQ(Doc()->m_queue.GetCount(), 2);
+    EXPECT_EQ(Doc()->m_pEngine->GetTitle(), "a.wav");
+    EXPECT_EQ(Doc()->m_pEngine->GetMode(), static_cast<int>(MCI_MODE_PLAY));
+    EXPECT_EQ(Template()->GetPathName(), other);
+    ASSERT_EQ(m_prompts.fileRequests.size(), 1u);
+    EXPECT_EQ(m_prompts.fileRequests[0].strFilter, "All Files (*.*)|*.*||");
+    EXPECT_EQ(m_app->m_pMainWnd->windowTitle(), QString("Sorvix"));
+}
+
+TEST_F(SorvaneApp, TheAcceleratorsSitOnTheMainWindow)
+{
+    ASSERT_EQ(Start(), 1);
+    std::vector<std::string> keys;
+    for (const QShortcut* pShortcut : m_app->m_pMainWnd->findChildren<QShortcut*>()) {
+        keys.push_back(pShortcut->key().toString().toStdString());
+        EXPECT_EQ(pShortcut->context(), Qt::WindowShortcut);
+    }
+    const std::vector<std::string> expected = {
+        "Ctrl+N",    "Ctrl+O",    "Ctrl+S",   "Ctrl+Z",   "Alt+Backspace",
+        "Ctrl+X",    "Shift+Del", "Ctrl+C",   "Ctrl+Ins", "Ctrl+V",
+        "Shift+Ins", "F6",        "Shift+F6",
+    };
+    EXPECT_EQ(keys, expected);
+    EXPECT_FALSE(View()->RouteCmd(ID_EDIT_COPY));
+    EXPECT_FALSE(View()->RouteCmd(ID_NEXT_PANE));
+}
+
+TEST_F(SorvaneApp, SaveWritesTheEmptyDocumentUnderTheChosenName)
+{
+    ASSERT_EQ(Start(), 1);
+    const std::string path = m_dir / "doc.sorvo";
+    m_prompts.QueueFiles(std::vector<std::string>{path});
+    EXPECT_TRUE(View()->RouteCmd(ID_FILE_SAVE));
+    ASSERT_EQ(m_prompts.fileRequests.size(), 1u);
+    EXPECT_FALSE(m_prompts.fileRequests[0].bOpen);
+    EXPECT_EQ(m_prompts.fileRequests[0].strFileName, "Sorvo");
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(path)));
+    EXPECT_EQ(QFile(QString::fromStdString(path)).size(), 0);
+    EXPECT_EQ(Template()->GetPathName(), path);
+}
+
+TEST_F(SorvaneApp, SaveNeverEmptiesAFileThatHoldsData)
+{
+    const std::string song = Wav("song.wav");
+    const std::string bytes = CTempDir::Read(song);
+    ASSERT_EQ(Start({song}), 1);
+    m_prompts.QueueFiles(std::vector<std::string>{song});
+    View()->RouteCmd(ID_FILE_SAVE);
+    EXPECT_EQ(m_prompts.fileRequests[0].strFileName, "song.wav");
+    EXPECT_EQ(CTempDir::Read(song), bytes);
+    ASSERT_EQ(m_prompts.messages.size(), 1u);
+    EXPECT_EQ(m_prompts.messages[0], song + "\n" + CWinApp::kSaveRefusedText);
+}
+
+TEST_F(SorvaneApp, ACancelledSaveWritesNothing)
+{
+    ASSERT_EQ(Start(), 1);
+    m_prompts.QueueFiles(std::nullopt);
+    View()->RouteCmd(ID_FILE_SAVE);
+    EXPECT_EQ(Template()->GetPathName(), "");
+    EXPECT_TRUE(m_prompts.messages.empty());
+}
+
+TEST_F(SorvaneApp, TheAboutBoxShowsItsCaptionTheProgramIconAndOk)
+{
+    ASSERT_EQ(Start(), 1);
+    QString caption;
+    bool bIcon = false;
+    SorvaneViewTest::WithModal(
+        [&] { EXPECT_TRUE(View()->RouteCmd(ID_APP_ABOUT)); },
+        [&](QWidget* pWidget) {
+            auto* pAbout = dynamic_cast<CAboutDlg*>(pWidget);
+            ASSERT_NE(pAbout, nullptr);
+            caption = pAbout->windowTitle();
+            const QLabel* pIcon = pAbout->findChild<QLabel*>();
+            bIcon = pIcon != nullptr && !pIcon->pixmap().isNull();
+            auto* pOk = pAbout->findChild<QPushButton*>();
+            ASSERT_NE(pOk, nullptr);
+            EXPECT_EQ(pOk->text(), QString("OK"));
+            EXPECT_TRUE(pOk->isDefault());
+            EXPECT_EQ(pOk->geometry(), pAbout->MapDialogRect(178, 7, 50, 14));
+            EXPECT_EQ(pAbout->size(), pAbout->MapDialogRect(0, 0, 235, 55).size());
+            pOk->click();
+        });
+    EXPECT_EQ(caption.toStdString(), "Sorvaneのﾊﾞｰｼﾞｮﾝ情報");
+    EXPECT_TRUE(bIcon);
+}
+
+TEST_F(SorvaneApp, ClosingTheMainWindowEndsTheMessageLoop)
+{
+    ASSERT_EQ(Start(), 1);
+    QWidget* pMain = m_app->m_pMainWnd;
+    QMetaObject::invokeMethod(
+        pMain, [pMain] { pMain->close(); }, Qt::QueuedConnection);
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+    guard.start(20000);
+    EXPECT_EQ(QApplication::exec(), 0) << "the loop went on after the main window closed";
+    EXPECT_FALSE(pMain->isVisible());
+}
+
+TEST_F(SorvaneApp, TheRunningPlayerListensUnderItsTitle)
+{
+    ASSERT_EQ(Start(), 1);
+    std::unique_ptr<CFoundWindow> pFound = FindRendezvousWindow("Sorvix");
+    EXPECT_NE(pFound, nullptr);
+    m_app->CloseAllDocuments();
+    m_app->ExitInstance();
+    EXPECT_EQ(FindRendezvousWindow("Sorvix"), nullptr);
+}
+
+TEST_F(SorvaneApp, ASecondCopyShowsTheFirstsHiddenWindowAndEnds)
+{
+    ASSERT_EQ(Start(), 1);
+    m_app->m_pMainWnd->showMinimized();
+    m_app->m_pMainWnd->hide();
+
+    const std::string prog = CopyProgram(m_dir.Path());
+    ASSERT_FALSE(prog.empty());
+    QProcess second;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("SDL_AUDIODRIVER", "dummy");
+    env.insert("XDG_RUNTIME_DIR", QString::fromStdString(m_strRuntime));
+    env.insert("XDG_CONFIG_HOME", QString::fromStdString(m_dir / "config"));
+    second.setProcessEnvironment(env);
+    second.start(QString::fromStdString(prog), {});
+    ASSERT_TRUE(second.waitForStarted(10000));
+    ASSERT_TRUE(WaitForEnd(second, 60000)) << "the second copy did not end";
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(m_app->m_pMainWnd->isVisible());
+    EXPECT_FALSE(m_app->m_pMainWnd->isMinimized());
+    EXPECT_FALSE(CTempDir::Read(m_dir / "Sorvix.ini").empty())
+        << "the refused copy writes its settings on the way out";
+}
+
+TEST_F(SorvaneApp, AStaleRendezvousLeftByAnEndedPlayerIsReplaced)
+{
+    const std::string path = RendezvousPath("Sorvix");
+    m_dir.Write("runtime/Sorvix", "left behind");
+    ASSERT_EQ(path, m_strRuntime + "/Sorvix");
+    ASSERT_EQ(Start(), 1);
+    EXPECT_NE(FindRendezvousWindow("Sorvix"), nullptr);
+}
+
+TEST_F(SorvaneApp, GarbageOnTheRendezvousIsDroppedAndTheWindowStaysAsItWas)
+{
+    ASSERT_EQ(Start(), 1);
+    m_app->m_pMainWnd->hide();
+    QLocalSocket socket;
+    socket.connectToServer(QString::fromStdString(RendezvousPath("Sorvix")));
+    ASSERT_TRUE(socket.waitForConnected(1000));
+    socket.write(QByteArray(200, 'x'));
+    socket.flush();
+    QElapsedTimer timer;
+    timer.start();
+    while (socket.state() == QLocalSocket::ConnectedState && timer.elapsed() < 5000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        socket.waitForDisconnected(10);
+    }
+    EXPECT_NE(socket.state(), QLocalSocket::ConnectedState);
+    EXPECT_FALSE(m_app->m_pMainWnd->isVisible());
+}
+
+TEST(RecentFileList, KeepsTheNewestFirstWithoutDuplicatesUpToItsSize)
+{
+    CTempDir dir;
+    CRecentFileList list(dir / "profile.ini", 4);
+    for (const char* path : {"a", "b", "c", "a", "d", "e"}) {
+        list.Add(path);
+    }
+    EXPECT_EQ(list.GetEntries(), (std::vector<std::string>{"e", "d", "a", "c"}));
+    EXPECT_TRUE(list.WriteList());
+    CRecentFileList again(dir / "profile.ini", 4);
+    again.ReadList();
+    EXPECT_EQ(again.GetEntries(), list.GetEntries());
+}
+
+TEST(RecentFileList, AMissingOrForeignProfileGivesAnEmptyList)
+{
+    CTempDir dir;
+    CRecentFileList missing(dir / "none.ini", 4);
+    missing.ReadList();
+    EXPECT_TRUE(missing.GetEntries().empty());
+    dir.Write("garbage.ini", std::string("\0\xff[[[=\n", 7));
+    CRecentFileList garbage(dir / "garbage.ini", 4);
+    garbage.ReadList();
+    EXPECT_TRUE(garbage.GetEntries().empty());
+}
+
+} // namespace
