@@ -87,7 +87,7 @@ void CSingleDocTemplate::CreateFrame()
     m_pFrame = std::make_unique<CMainFrame>(m_settings);
     auto* pView = new CSorvaneView(m_pDocument.get(), m_settings);
     pView->SetAppCommandTarget(&m_app);
-    pView->Create(nullptr);
+    pView->Create(m_pFrame.get());
     m_pFrame->SetView(pView);
     m_pView = pView;
     InstallAccelerators();

@@ -58,6 +58,7 @@ int CWinApp::WinMain(int argc, char** argv)
         nResult = Run();
     }
     SetPrompts(pPrevious);
+    m_pDocTemplate.reset();
     m_pQtApp.reset();
     return nResult;
 }

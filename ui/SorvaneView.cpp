@@ -157,9 +157,8 @@ int CSorvaneView::OnCreate()
 
     m_pPlaylistDlg = new (std::nothrow) CPlaylistDlg(m_pDocument, this);
     if (m_pPlaylistDlg == nullptr) {
-        QWidget* pMain = MainWindow();
         QMetaObject::invokeMethod(
-            pMain, [pMain] { pMain->close(); }, Qt::QueuedConnection);
+            this, [this] { MainWindow()->close(); }, Qt::QueuedConnection);
     } else {
         m_pPlaylistDlg->hide();
         m_pDocument->SetPlaylistHost(this);

@@ -1,0 +1,86 @@
+// Start-up of the player inside one process, on Qt's offscreen platform: from the application
+// object's construction through InitInstance (settings, template, single-instance search,
+// document, frame, view, shown and titled) to the view's first paint; and the close and exit
+// that follow. The manual-clock output keeps the sound card out of it.
+
+#include "app/SorvaneApp.h"
+#include "ui/SorvaneView.h"
+
+#include "app/DocTemplate.h"
+#include "tests/support/ManualClock.h"
+#include "tests/support/RecordingPrompts.h"
+#include "tests/support/TempDir.h"
+
+#include <QApplication>
+#include <QEvent>
+
+#include <benchmark/benchmark.h>
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdlib>
+
+namespace {
+
+// Notes the moment the watched widget receives its first paint event.
+class CFirstPaint : public QObject
+{
+public:
+    bool eventFilter(QObject*, QEvent* pEvent) override
+    {
+        if (pEvent->type() == QEvent::Paint && !bPainted) {
+            bPainted = true;
+            at = std::chrono::steady_clock::now();
+        }
+        return false;
+    }
+    bool bPainted = false;
+    std::chrono::steady_clock::time_point at;
+};
+
+void BM_StartUpToFirstPaint(benchmark::State& state)
+{
+    CTempDir dir;
+    const std::string runtime = dir / "runtime";
+    ::mkdir(runtime.c_str(), 0700);
+    ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    CManualClockOutput clock;
+    CRecordingPrompts prompts;
+    CFirstPaint watch;
+    QApplication::instance()->installEventFilter(&watch);
+    for (auto _ : state) {
+        watch.bPainted = false;
+        const auto start = std::chrono::steady_clock::now();
+        {
+            CSorvaneApp app;
+            app.m_settings.UseFile(dir / "Sorvix.ini");
+            if (!app.InitInstance()) {
+                state.SkipWithError("the start was refused");
+                break;
+            }
+            while (!watch.bPainted) {
+                QCoreApplication::processEvents();
+            }
+            state.SetIterationTime(std::chrono::duration<double>(watch.at - start).count());
+            app.CloseAllDocuments();
+            app.ExitInstance();
+        }
+    }
+    QApplication::instance()->removeEventFilter(&watch);
+}
+BENCHMARK(BM_StartUpToFirstPaint)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    ::setenv("SDL_AUDIODRIVER", "dummy", 0);
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,190 @@
+// The real program under a private X server (Xvfb): how long from starting the process until
+// its window is on the screen with the display panel painted, and how much processor time
+// the idle player (nothing playing, the panel timer ticking) takes over 30 seconds.
+//
+//   bench_player_process [runs] [idle-seconds]
+//
+// The player runs from the bin/ directory beside this program, on SDL's dummy sound driver,
+// with its settings file and profile in a temporary directory.
+
+#include "tests/app/XvfbServer.h"
+#include "tests/support/TempDir.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <numeric>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The display panel's background colour (the default settings) as X pixel values.
+constexpr unsigned long kLedPixel = 0xF7FFE7;
+
+std::string ProgramPath()
+{
+    char path[4096] = {};
+    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof(path) - 1);
+    std::string self(path, n > 0 ? static_cast<std::size_t>(n) : 0);
+    return self.substr(0, self.rfind('/') + 1) + "sorvane";
+}
+
+pid_t StartPlayer(const std::string& program, const std::string& display, const CTempDir& dir)
+{
+    std::vector<std::string> env = {"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb",
+                                    "SDL_AUDIODRIVER=dummy", "XDG_CONFIG_HOME=" + (dir / "config"),
+                                    "HOME=" + dir.Path()};
+    for (const char* keep : {"PATH", "LANG", "LC_ALL"}) {
+        if (const char* value = std::getenv(keep)) {
+            env.push_back(std::string(keep) + "=" + value);
+        }
+    }
+    std::vector<char*> envp;
+    for (std::string& e : env) {
+        envp.push_back(e.data());
+    }
+    envp.push_back(nullptr);
+    std::string name = program;
+    char* argv[] = {name.data(), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data()) != 0) {
+        pid = 0;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+void StopPlayer(pid_t pid)
+{
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+}
+
+// The player's window when it is on the screen and its panel shows the panel's background.
+bool PanelPainted(Display* pDisplay)
+{
+    Window root = None;
+    Window parent = None;
+    Window* pChildren = nullptr;
+    unsigned count = 0;
+    bool bPainted = false;
+    if (XQueryTree(pDisplay, DefaultRootWindow(pDisplay), &root, &parent, &pChildren, &count) ==
+        0) {
+        return false;
+    }
+    for (unsigned i = 0; i < count && !bPainted; ++i) {
+        char* pName = nullptr;
+        if (XFetchName(pDisplay, pChildren[i], &pName) == 0 || pName == nullptr) {
+            continue;
+        }
+        const bool bPlayer = std::string(pName) == "Sorvix";
+        XFree(pName);
+        XWindowAttributes attributes{};
+        if (!bPlayer || XGetWindowAttributes(pDisplay, pChildren[i], &attributes) == 0 ||
+            attributes.map_state != IsViewable) {
+            continue;
+        }
+        // A point of the panel clear of the marker and the time: client (40, 5), 3 px inside.
+        XImage* pImage = XGetImage(pDisplay, pChildren[i], 43, 8, 1, 1, AllPlanes, ZPixmap);
+        if (pImage != nullptr) {
+            bPainted = (XGetPixel(pImage, 0, 0) & 0xFFFFFF) == kLedPixel;
+            XDestroyImage(pImage);
+        }
+    }
+    XFree(pChildren);
+    return bPainted;
+}
+
+// User and system time of a process, in seconds.
+double CpuSeconds(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    std::istringstream fields(line.substr(line.rfind(')') + 2));
+    std::string field;
+    long ticks = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        if (i == 14 || i == 15) {
+            ticks += std::stol(field);
+        }
+    }
+    return static_cast<double>(ticks) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
+    const int idleSeconds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 30;
+    CXvfbServer server;
+    if (!server.Ok()) {
+        std::fprintf(stderr, "Xvfb could not be started\n");
+        return 1;
+    }
+    Display* pDisplay = XOpenDisplay(server.Display().c_str());
+    if (pDisplay == nullptr) {
+        std::fprintf(stderr, "the X server %s cannot be reached\n", server.Display().c_str());
+        return 1;
+    }
+    const std::string program = ProgramPath();
+    CTempDir dir;
+
+    std::vector<double> startMs;
+    for (int run = 0; run < runs; ++run) {
+        const auto start = Clock::now();
+        const pid_t pid = StartPlayer(program, server.Display(), dir);
+        if (pid == 0) {
+            std::fprintf(stderr, "%s cannot be started\n", program.c_str());
+            return 1;
+        }
+        while (!PanelPainted(pDisplay)) {
+            if (Clock::now() - start > std::chrono::seconds(30)) {
+                std::fprintf(stderr, "the player showed no painted window in 30 s\n");
+                StopPlayer(pid);
+                return 1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        startMs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        StopPlayer(pid);
+    }
+    std::sort(startMs.begin(), startMs.end());
+    std::printf("start-up to the first painted window over %d runs: median %.1f ms, min %.1f ms, "
+                "max %.1f ms\n",
+                runs, startMs[startMs.size() / 2], startMs.front(), startMs.back());
+
+    const pid_t pid = StartPlayer(program, server.Display(), dir);
+    while (!PanelPainted(pDisplay)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    const double before = CpuSeconds(pid);
+    std::this_thread::sleep_for(std::chrono::seconds(idleSeconds));
+    const double used = CpuSeconds(pid) - before;
+    StopPlayer(pid);
+    std::printf("idle player over %d s: %.2f s of processor time, %.3f %% of one core\n",
+                idleSeconds, used, 100.0 * used / idleSeconds);
+    XCloseDisplay(pDisplay);
+    return 0;
+}
