@@ -139,7 +139,11 @@ void CMainFrame::paintEvent(QPaintEvent*)
 
 void CMainFrame::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton) {
+    // Only the border band outside the view hides the window; a double click the view left
+    // unhandled reaches the frame too and must not.
+    const bool bOnBorder =
+        m_pView == nullptr || !m_pView->geometry().contains(event->position().toPoint());
+    if (event->button() == Qt::LeftButton && bOnBorder) {
         OnNcLButtonDblClk();
         return;
     }

@@ -188,4 +188,19 @@ TEST_F(MainFrame, DoubleClickOnTheBorderHidesTheFrame)
     EXPECT_FALSE(frame->isVisible());
 }
 
+TEST_F(MainFrame, DoubleClickInsideTheViewLeavesTheFrameShown)
+{
+    auto frame = MakeFrame();
+    QWidget view;
+    frame->SetView(&view);
+    ASSERT_TRUE(frame->isVisible());
+    const QPointF at(30, 40);
+    ASSERT_TRUE(view.geometry().contains(at.toPoint()));
+    QMouseEvent event(QEvent::MouseButtonDblClick, at, frame->mapToGlobal(at), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(frame.get(), &event);
+    EXPECT_TRUE(frame->isVisible());
+    frame->SetView(nullptr);
+}
+
 } // namespace
