@@ -16,6 +16,11 @@ bool IsCp932Lead(unsigned char b)
     return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
 }
 
+bool IsCp932Trail(unsigned char b)
+{
+    return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
+}
+
 std::size_t Utf8Length(std::string_view s, std::size_t pos)
 {
     const unsigned char b = Byte(s, pos);
@@ -33,6 +38,14 @@ std::size_t Utf8Length(std::string_view s, std::size_t pos)
             return 1;
     }
     return want;
+}
+
+// An ASCII byte is never part of a UTF-8 multibyte character, and a byte below 0x40 is never
+// the trail byte of a code page 932 character: such characters can be found byte by byte.
+bool IsWholeCharacterByte(char c, CodePage cp)
+{
+    const auto b = static_cast<unsigned char>(c);
+    return cp == CodePage::Utf8 ? b < 0x80 : b < 0x40;
 }
 
 int FoldAscii(unsigned char b)
@@ -58,11 +71,14 @@ std::size_t MbCharLength(std::string_view s, std::size_t pos, CodePage cp)
         return 1;
     if (cp == CodePage::Utf8)
         return Utf8Length(s, pos);
-    return (IsCp932Lead(Byte(s, pos)) && pos + 1 < s.size()) ? 2 : 1;
+    return (IsCp932Lead(Byte(s, pos)) && pos + 1 < s.size() && IsCp932Trail(Byte(s, pos + 1))) ? 2
+                                                                                               : 1;
 }
 
 std::size_t MbsChr(std::string_view s, char c, CodePage cp)
 {
+    if (IsWholeCharacterByte(c, cp))
+        return s.find(c);
     for (std::size_t i = 0; i < s.size(); i += MbCharLength(s, i, cp)) {
         if (s[i] == c)
             return i;
@@ -72,6 +88,8 @@ std::size_t MbsChr(std::string_view s, char c, CodePage cp)
 
 std::size_t MbsRChr(std::string_view s, char c, CodePage cp)
 {
+    if (IsWholeCharacterByte(c, cp))
+        return s.rfind(c);
     std::size_t found = std::string_view::npos;
     for (std::size_t i = 0; i < s.size(); i += MbCharLength(s, i, cp)) {
         if (s[i] == c)

@@ -32,6 +32,15 @@ TEST(MbString, Utf8MultibyteCharactersAreSteppedOverWhole)
     EXPECT_EQ(MbCharLength(s, 1, CodePage::Utf8), 3u);
 }
 
+TEST(MbString, ALeadByteBeforeAByteThatCannotTrailStandsAlone)
+{
+    // 0x2F cannot be a trail byte, so "\x95/" is a stray lead byte and a separator.
+    const std::string s = "\x95/x\x95\x5C";
+    EXPECT_EQ(MbCharLength(s, 0, CodePage::Cp932), 1u);
+    EXPECT_EQ(MbsRChr(s, '/', CodePage::Cp932), 1u);
+    EXPECT_EQ(MbsChr(s, '\\', CodePage::Cp932), std::string::npos);
+}
+
 TEST(MbString, TruncatedSequencesNeverRunPastTheEnd)
 {
     EXPECT_EQ(MbCharLength("\xE3\x81", 0, CodePage::Utf8), 1u);
