@@ -19,7 +19,9 @@ namespace {
 constexpr int kDeviceRate = 48000;
 constexpr int kDeviceChannels = 2;
 constexpr Uint16 kDeviceFrames = 1024;
-constexpr auto kSilentTick = std::chrono::milliseconds(10);
+// The silent output's pull period: long enough to cost next to nothing, short enough for a
+// display that refreshes every 450 ms.
+constexpr auto kSilentTick = std::chrono::milliseconds(40);
 constexpr unsigned kConversionSlackMs = 10;
 
 struct Connection
@@ -165,7 +167,9 @@ void COutput::OpenLocked(AudioOutputKind kind)
     }
     m_kind = kind;
     m_bOpen = true;
-    m_nLatencyMs = 0;
+    m_nLatencyMs = kind == AudioOutputKind::Silent
+                       ? static_cast<unsigned>(std::chrono::milliseconds(kSilentTick).count())
+                       : 0;
     if (kind == AudioOutputKind::Silent) {
         if (!m_bToldSilent) {
             m_bToldSilent = true;
@@ -256,6 +260,8 @@ AudioConnection COutput::Connect(IAudioSource& source, const AudioFormat& format
     }
     if (bFirst && m_device != 0)
         SDL_PauseAudioDevice(m_device, 0);
+    // The silent output takes a new source's first frames at once, not at its next tick.
+    m_clockWake.notify_all();
     return id;
 }
 
@@ -323,7 +329,10 @@ void COutput::SilentClock()
         for (auto& c : m_connections) {
             const auto us =
                 std::chrono::duration_cast<std::chrono::microseconds>(now - c->started).count();
-            const std::uint64_t target = static_cast<std::uint64_t>(us) *
+            // One tick ahead of real time, as a device's buffer is: a new source is taken
+            // at once, and what is pulled is "heard" a tick later (the output's latency).
+            const auto ahead = us + std::chrono::microseconds(kSilentTick).count();
+            const std::uint64_t target = static_cast<std::uint64_t>(ahead) *
                                          static_cast<std::uint64_t>(c->format.nRate) / 1000000;
             if (target > c->clockFrames)
                 PullByClock(*c, target - c->clockFrames, nullptr);

@@ -84,10 +84,10 @@ bool SelectAudioOutput(AudioOutputKind kind);
 // the number of frames pulled from all sources; 0 when the output is not the manual clock.
 std::size_t AdvanceManualAudioClock(unsigned ms, std::vector<float>* captured = nullptr);
 
-// How long after a source's frame is pulled it is heard: the device's buffering; 0 for the
-// silent output and the manual clock (and before the output is open). A producer that ends
-// lets this much time pass (playing silence) before it reports the end, so that closing it
-// then cuts nothing off.
+// How long after a source's frame is pulled it is heard: the device's buffering, or the
+// silent output's one tick of lead; 0 for the manual clock (and before the output is open). A
+// producer that ends lets this much time pass (playing silence) before it reports the end, so that
+// closing it then cuts nothing off.
 unsigned AudioOutputLatencyMs();
 
 // Closes the output (and SDL's audio) when nothing is connected; the next connection opens
