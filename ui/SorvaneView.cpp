@@ -216,9 +216,12 @@ void CSorvaneView::OnUpdate(CView*, int nHint)
     CPlayEngine* pEngine = m_pDocument->m_pEngine;
     const std::string status = m_pDocument->GetStatusText();
     if (!status.empty()) {
+        // The flag holds off the tick while the title changes; a drag seek in progress
+        // holds it too and must survive a track change that arrives meanwhile.
+        const int bWasBusy = m_bPanelBusy;
         m_bPanelBusy = 1;
         m_panel.RefreshTitle(status);
-        m_bPanelBusy = 0;
+        m_bPanelBusy = bWasBusy;
     }
 
     if (nHint != 0 && m_pPlaylistDlg != nullptr) {
@@ -447,10 +450,11 @@ void CSorvaneView::OnDropFiles(const std::vector<std::string>& files)
     const std::string first = queue.GetAt(0);
     pEngine->Stop();
     pEngine->CloseMedium();
+    const int bWasBusy = m_bPanelBusy;
     m_bPanelBusy = 1;
     pEngine->OpenAndPlay(first);
     m_pDocument->UpdateAllViews(nullptr, HINT_QUEUE_CHANGED);
-    m_bPanelBusy = 0;
+    m_bPanelBusy = bWasBusy;
 }
 
 LPARAM CSorvaneView::OnMciNotify(WPARAM wParam, LPARAM lParam)
@@ -460,10 +464,12 @@ LPARAM CSorvaneView::OnMciNotify(WPARAM wParam, LPARAM lParam)
     }
     // An end that was posted before the medium was closed or replaced refers to a device
     // that is no longer open (the plug-in's end carries no device: then the open medium
-    // must be the plug-in's and no longer playing).
+    // must be the plug-in's and no longer playing). The plug-in's medium reports device 1,
+    // which a device's late end may carry too, so a device's end never ends it.
     CPlayEngine* pEngine = m_pDocument->m_pEngine;
     const UINT nOpen = pEngine->IsOpen();
-    const bool bCurrent = lParam != 0 ? nOpen != 0 && static_cast<LPARAM>(nOpen) == lParam
+    const bool bCurrent = lParam != 0 ? nOpen != 0 && static_cast<LPARAM>(nOpen) == lParam &&
+                                            pEngine->GetKind() != DEVICE_PLUGIN
                                       : nOpen != 0 && pEngine->GetKind() == DEVICE_PLUGIN &&
                                             pEngine->GetMode() != static_cast<int>(MCI_MODE_PLAY);
     if (!bCurrent) {

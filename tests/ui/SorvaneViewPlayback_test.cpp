@@ -1,3 +1,4 @@
+#include "tests/support/Mp3Writer.h"
 #include "tests/ui/SorvaneViewTest.h"
 
 #include "dialogs/PlaylistDlg.h"
@@ -143,6 +144,22 @@ TEST_F(SorvaneViewPlayback, AnEndFromADeviceNoLongerOpenIsIgnored)
     EXPECT_TRUE(m_prompts.messages.empty());
 }
 
+TEST_F(SorvaneViewPlayback, ALateEndOfTheFirstDeviceDoesNotEndACompressedFile)
+{
+    Mp3Tone tone;
+    tone.dSeconds = 3.0;
+    const std::string mp3 = m_dir / "b.mp3";
+    ASSERT_TRUE(WriteMp3(mp3, tone));
+    m_view->OnDropFiles({Wav("a.wav"), mp3, Wav("c.wav")});
+    const auto oldDevice = static_cast<LPARAM>(Engine().IsOpen());
+    m_view->RouteCmd(IDC_BTN_NEXT);
+    ASSERT_EQ(Engine().GetTitle(), "b.mp3");
+    ASSERT_EQ(static_cast<LPARAM>(Engine().IsOpen()), oldDevice) << "the two ids coincide";
+    m_view->OnMciNotify(MCI_NOTIFY_SUCCESSFUL, oldDevice);
+    EXPECT_EQ(Engine().GetTitle(), "b.mp3");
+    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 1);
+}
+
 TEST_F(SorvaneViewPlayback, TheEndNotificationArrivesThroughTheViewsWindow)
 {
     m_view->OnDropFiles({Wav("a.wav"), Wav("b.wav")});
@@ -224,6 +241,16 @@ TEST_F(SorvaneViewDrag, ThirtyPixelsRightFromFortyPercentSeeksToSeventyAndPlays)
     EXPECT_FALSE(m_view->IsPanelBusy());
     EXPECT_EQ(Position().nSeconds, 7);
     EXPECT_EQ(Engine().GetMode(), static_cast<int>(MCI_MODE_PLAY));
+}
+
+TEST_F(SorvaneViewDrag, ATrackChangeDuringTheDragKeepsTheDrag)
+{
+    OpenAtFortyPercent();
+    m_view->OnLButtonDown(MK_LBUTTON, {20, 5});
+    m_doc.UpdateAllViews(nullptr, HINT_STATE_CHANGED);
+    EXPECT_TRUE(m_view->IsPanelBusy());
+    m_view->OnLButtonUp(0, {50, 5});
+    EXPECT_EQ(Position().nSeconds, 7);
 }
 
 TEST_F(SorvaneViewDrag, EightyPixelsRightFromFortyPercentSeeksToTheEnd)
