@@ -1,10 +1,14 @@
 #include "app/TitleRendezvous.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QWidget>
 
+#include <cerrno>
+
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -23,9 +27,12 @@ public:
             !m_pSocket->waitForBytesWritten(CTitleRendezvous::kConnectTimeoutMs)) {
             return false;
         }
+        // One deadline for the whole reply, however slowly it trickles in.
+        const QDeadlineTimer deadline(CTitleRendezvous::kReplyTimeoutMs);
         QByteArray reply;
         while (!reply.contains('\n') && reply.size() <= CTitleRendezvous::kMaxRequestBytes) {
-            if (!m_pSocket->waitForReadyRead(CTitleRendezvous::kReplyTimeoutMs)) {
+            if (deadline.hasExpired() ||
+                !m_pSocket->waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
                 return false;
             }
             reply += m_pSocket->readAll();
@@ -39,19 +46,53 @@ private:
 
 } // namespace
 
-std::string RendezvousPath(const std::string& title)
+namespace {
+
+// The directory of the sockets: $XDG_RUNTIME_DIR, which is the user's own, else a directory
+// of the user's own in the temporary directory, made when missing. Empty when that directory
+// is not safely the user's: another user's, a link, or open to others.
+std::string RendezvousDir()
 {
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty()) {
-        return runtime.toStdString() + "/" + title;
+        return runtime.toStdString();
     }
-    return QDir::tempPath().toStdString() + "/" + title + "-" + std::to_string(getuid());
+    const std::string dir = QDir::tempPath().toStdString() + "/sorvane-" + std::to_string(getuid());
+    if (mkdir(dir.c_str(), S_IRWXU) != 0 && errno != EEXIST) {
+        return {};
+    }
+    struct stat st = {};
+    if (lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid() ||
+        (st.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
+        return {};
+    }
+    return dir;
+}
+
+// Only a socket of the user's own is a player to ask, or one to replace when stale.
+bool IsOwnSocket(const QString& path)
+{
+    struct stat st = {};
+    return lstat(path.toLocal8Bit().constData(), &st) == 0 && S_ISSOCK(st.st_mode) &&
+           st.st_uid == getuid();
+}
+
+} // namespace
+
+std::string RendezvousPath(const std::string& title)
+{
+    const std::string dir = RendezvousDir();
+    return dir.empty() ? std::string() : dir + "/" + title;
 }
 
 std::unique_ptr<CFoundWindow> FindRendezvousWindow(const std::string& title)
 {
+    const QString path = QString::fromStdString(RendezvousPath(title));
+    if (path.isEmpty() || !IsOwnSocket(path)) {
+        return nullptr;
+    }
     auto pSocket = std::make_unique<QLocalSocket>();
-    pSocket->connectToServer(QString::fromStdString(RendezvousPath(title)));
+    pSocket->connectToServer(path);
     if (!pSocket->waitForConnected(CTitleRendezvous::kConnectTimeoutMs)) {
         return nullptr;
     }
@@ -69,10 +110,14 @@ bool CTitleRendezvous::Listen(const std::string& title, QWidget* pWindow)
 {
     Close();
     const QString path = QString::fromStdString(RendezvousPath(title));
-    auto pServer = std::make_unique<QLocalServer>();
-    pServer->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!pServer->listen(path)) {
-        if (pServer->serverError() != QAbstractSocket::AddressInUseError) {
+    if (path.isEmpty()) {
+        return false;
+    }
+    // The server's access option makes listening replace whatever has the name, so what is
+    // there is judged first: another user's file, or a player that answers, is kept.
+    struct stat st = {};
+    if (lstat(path.toLocal8Bit().constData(), &st) == 0) {
+        if (st.st_uid != getuid()) {
             return false;
         }
         QLocalSocket probe;
@@ -81,9 +126,11 @@ bool CTitleRendezvous::Listen(const std::string& title, QWidget* pWindow)
             return false;
         }
         QLocalServer::removeServer(path);
-        if (!pServer->listen(path)) {
-            return false;
-        }
+    }
+    auto pServer = std::make_unique<QLocalServer>();
+    pServer->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!pServer->listen(path)) {
+        return false;
     }
     m_pWindow = pWindow;
     m_pServer = std::move(pServer);

@@ -15,8 +15,10 @@ class QWidget;
 // window's title; a copy that can connect to it has found a window with that title, and
 // asks it to show itself in its normal state. User-interface thread only.
 
-// The socket path for title: in $XDG_RUNTIME_DIR when set, else in the temporary directory
-// with the user's id beside the title.
+// The socket path for title: in $XDG_RUNTIME_DIR when set, else in the directory
+// sorvane-<user id> of the temporary directory, made private to the user when missing.
+// Empty when that directory belongs to someone else or is open to others: then no player
+// finds another, and each runs on its own.
 std::string RendezvousPath(const std::string& title);
 
 // The window behind the rendezvous named title; null when no player listens there.
@@ -30,7 +32,7 @@ public:
     static constexpr const char* kShownReply = "SHOWN\n";
     // A connection that sends more than this without a full request is dropped.
     static constexpr int kMaxRequestBytes = 64;
-    // How long a finder waits for the connection and for the reply.
+    // How long a finder waits for the connection and for the whole reply.
     static constexpr int kConnectTimeoutMs = 1000;
     static constexpr int kReplyTimeoutMs = 5000;
 
@@ -40,8 +42,9 @@ public:
     CTitleRendezvous& operator=(const CTitleRendezvous&) = delete;
 
     // Listens under title and shows pWindow (normal state, raised, active) on each request.
-    // A socket left behind by a player that ended without closing it is replaced; one that
-    // another player listens on is not. False when it cannot listen.
+    // A socket of the user's own left behind by a player that ended without closing it is
+    // replaced; one that another player listens on, or another user's, is not. False when it
+    // cannot listen.
     bool Listen(const std::string& title, QWidget* pWindow);
     void Close();
     bool IsListening() const;
