@@ -5,6 +5,7 @@
 #include "dialogs/Static.h"
 #include "dialogs/UpDownCtrl.h"
 #include "platform/DC.h"
+#include "platform/Resources.h"
 #include "res/DialogTemplates.h"
 
 #include <QAbstractButton>
@@ -12,10 +13,13 @@
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <charconv>
 #include <cstring>
+#include <string_view>
 
 namespace {
 
@@ -36,6 +40,25 @@ bool IsPushButton(std::uint32_t style)
 {
     const std::uint32_t type = style & dlgstyle::BS_TYPEMASK;
     return type == dlgstyle::BS_PUSHBUTTON || type == dlgstyle::BS_DEFPUSHBUTTON;
+}
+
+// An icon control: the icon resource its text names ("#128") at the icon's own size, as a
+// static icon shows it; empty when the name is no number or the icon is missing.
+QWidget* IconControl(const char* text, QWidget* pParent)
+{
+    constexpr int kIconSize = 32;
+    auto* pLabel = new QLabel(pParent);
+    pLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    const std::string_view name = text;
+    unsigned nID = 0;
+    if (name.size() > 1 && name.front() == '#' &&
+        std::from_chars(name.data() + 1, name.data() + name.size(), nID).ptr ==
+            name.data() + name.size()) {
+        const QIcon icon = LoadIconResource(nID);
+        if (!icon.isNull())
+            pLabel->setPixmap(icon.pixmap(kIconSize, kIconSize));
+    }
+    return pLabel;
 }
 
 } // namespace
@@ -142,6 +165,8 @@ void CDialog::BuildFromTemplate(int nIDTemplate)
             connect(pEdit, &QLineEdit::textChanged, this,
                     [this, nID] { OnCommand(nID, EN_CHANGE); });
             pControl = pEdit;
+        } else if (cls == "Static" && (item.style & dlgstyle::SS_TYPEMASK) == dlgstyle::SS_ICON) {
+            pControl = IconControl(item.lpszText, this);
         } else if (cls == "Static") {
             const bool bGray = (item.style & dlgstyle::SS_TYPEMASK) == dlgstyle::SS_GRAYRECT;
             pControl = new CStatic(text, bGray, this);

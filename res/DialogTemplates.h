@@ -40,6 +40,7 @@ inline constexpr std::uint32_t LBS_WANTKEYBOARDINPUT = 0x0400;
 inline constexpr std::uint32_t ES_AUTOHSCROLL = 0x0080;
 
 inline constexpr std::uint32_t SS_LEFT = 0x0000;
+inline constexpr std::uint32_t SS_ICON = 0x0003;
 inline constexpr std::uint32_t SS_GRAYRECT = 0x0008;
 inline constexpr std::uint32_t SS_TYPEMASK = 0x001F;
 
@@ -51,7 +52,7 @@ struct DLGITEMTEMPLATE
 {
     int nID;               // IDC_STATIC for controls that are never addressed
     const char* lpszClass; // "Button", "ListBox", "Edit", "Static" or "msctls_updown32"
-    const char* lpszText;  // UTF-8
+    const char* lpszText;  // UTF-8; for an icon, "#" and the icon resource's number
     int x;
     int y;
     int cx;
@@ -83,6 +84,11 @@ inline constexpr std::uint32_t kLabel = WS_CHILD | WS_VISIBLE | WS_GROUP | SS_LE
 inline constexpr std::uint32_t kGrayRect = WS_CHILD | WS_VISIBLE | SS_GRAYRECT;
 inline constexpr std::uint32_t kComponentEdit =
     WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL;
+
+inline constexpr DLGITEMTEMPLATE kAboutItems[] = {
+    {IDC_STATIC, "Static", "#128", 11, 17, 20, 21, WS_CHILD | WS_VISIBLE | SS_ICON},
+    {IDOK, "Button", "OK", 178, 7, 50, 14, kButton | WS_GROUP | BS_DEFPUSHBUTTON},
+};
 
 inline constexpr DLGITEMTEMPLATE kPlaylistItems[] = {
     {IDC_PLAYLIST_ADD, "Button", "追加", 11, 121, 24, 14, kButton | BS_DEFPUSHBUTTON},
@@ -139,6 +145,20 @@ inline constexpr DLGITEMTEMPLATE kSettingsItems[] = {
 };
 } // namespace dlgdata
 
+// The about box: pop-up with a caption, a system menu and a modal frame.
+inline constexpr DLGTEMPLATE kAboutTemplate = {
+    IDD_ABOUTBOX,
+    "Sorvaneのﾊﾞｰｼﾞｮﾝ情報",
+    dlgdata::kDialogFace,
+    dlgdata::kDialogPointSize,
+    235,
+    55,
+    dlgstyle::WS_POPUP | dlgstyle::WS_CAPTION | WS_SYSMENU | dlgstyle::DS_MODALFRAME |
+        dlgstyle::DS_SETFONT,
+    0,
+    dlgdata::kAboutItems,
+};
+
 // The playlist window: pop-up with a caption and a modal frame, no system menu, hidden.
 inline constexpr DLGTEMPLATE kPlaylistTemplate = {
     IDD_PLAYLIST,
@@ -169,6 +189,8 @@ inline constexpr DLGTEMPLATE kSettingsTemplate = {
 // The template with identifier nID; null when there is none.
 constexpr const DLGTEMPLATE* FindDialogTemplate(int nID)
 {
+    if (nID == IDD_ABOUTBOX)
+        return &kAboutTemplate;
     if (nID == IDD_PLAYLIST)
         return &kPlaylistTemplate;
     if (nID == IDD_SETTINGS)

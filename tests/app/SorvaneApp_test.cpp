@@ -217,8 +217,12 @@ TEST_F(SorvaneApp, TheAboutBoxShowsItsCaptionTheProgramIconAndOk)
             ASSERT_NE(pOk, nullptr);
             EXPECT_EQ(pOk->text(), QString("OK"));
             EXPECT_TRUE(pOk->isDefault());
-            EXPECT_EQ(pOk->geometry(), pAbout->MapDialogRect(178, 7, 50, 14));
-            EXPECT_EQ(pAbout->size(), pAbout->MapDialogRect(0, 0, 235, 55).size());
+            const CSize units = pAbout->GetBaseUnits();
+            const CRect ok = pAbout->MapDialogRect(178, 7, 50, 14);
+            EXPECT_EQ(pOk->geometry(), QRect(ok.left, ok.top, ok.Width(), ok.Height()));
+            EXPECT_EQ(pAbout->GetDlgItem(IDOK), pOk);
+            EXPECT_EQ(pAbout->size(), QSize((235 * units.cx + 2) / 4, (55 * units.cy + 4) / 8));
+            EXPECT_EQ(pAbout->GetDialogFont().pixelSize(), 12) << "9 points at 96 dots per inch";
             pOk->click();
         });
     EXPECT_EQ(caption.toStdString(), "Sorvaneのﾊﾞｰｼﾞｮﾝ情報");
