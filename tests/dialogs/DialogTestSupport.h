@@ -35,11 +35,12 @@ inline COLORREF WidgetPixel(QWidget& widget, int x, int y)
 #define SORVANE_DIALOGS_PICTURE_DIR "."
 #endif
 
-// Saves a picture of window (all of it, children included) as <name>.png in the picture
-// folder; returns the path, or "" when it could not be written.
-inline std::string SavePicture(QWidget& window, const std::string& name)
+// A picture of window (all of it, children included), also saved as <name>.png in the
+// picture folder for a person to look at; a null image when it could not be written.
+inline QImage SavePicture(QWidget& window, const std::string& name)
 {
     QDir().mkpath(QStringLiteral(SORVANE_DIALOGS_PICTURE_DIR));
     const std::string path = std::string(SORVANE_DIALOGS_PICTURE_DIR) + "/" + name + ".png";
-    return window.grab().save(QString::fromStdString(path)) ? path : std::string();
+    const QImage picture = window.grab().toImage();
+    return picture.save(QString::fromStdString(path)) ? picture : QImage();
 }

@@ -488,14 +488,25 @@ TEST_F(PlaylistDlgTest, CloseButtonAndCloseRequestHideTheWindowKeepingTheList)
     EXPECT_EQ(m_dlg->m_list->GetCount(), 2);
 }
 
-TEST_F(PlaylistDlgTest, PictureOfTheWindow)
+TEST_F(PlaylistDlgTest, PictureOfTheWindowShowsTheSelectedLineHighlighted)
 {
     FillQueue(3);
     m_doc.m_queue.Add("\\track <2>");
     m_dlg->RefreshList();
     m_dlg->SelectLine(1);
-    const std::string path = SavePicture(*m_dlg, "playlist");
-    EXPECT_FALSE(path.empty());
+    const QImage picture = SavePicture(*m_dlg, "playlist");
+    ASSERT_FALSE(picture.isNull());
+    const QRect row = m_dlg->m_list->visualItemRect(m_dlg->m_list->item(1));
+    const QPoint selected =
+        m_dlg->m_list->viewport()->mapTo(m_dlg.get(), QPoint(row.right() - 2, row.center().y()));
+    const QPoint other = m_dlg->m_list->viewport()->mapTo(
+        m_dlg.get(), QPoint(row.right() - 2, row.center().y() + row.height()));
+    const QPalette palette = m_dlg->m_list->palette();
+    const QColor highlight = picture.pixelColor(selected);
+    EXPECT_TRUE(highlight == palette.color(QPalette::Active, QPalette::Highlight) ||
+                highlight == palette.color(QPalette::Inactive, QPalette::Highlight))
+        << highlight.name().toStdString();
+    EXPECT_EQ(picture.pixelColor(other), palette.color(QPalette::Base));
 }
 
 } // namespace

@@ -370,12 +370,14 @@ TEST_F(SettingsDlgTest, SwatchBrushIsOnlyForTheSwatch)
     EXPECT_EQ(dlg.OnCtlColor(&dc, dlg.m_wndSwatch, 1), nullptr);
 }
 
-TEST_F(SettingsDlgTest, PictureOfTheDialog)
+TEST_F(SettingsDlgTest, PictureOfTheDialogShowsTheChosenTargetsColourInTheSwatch)
 {
-    Open();
+    CSettingsDlg& dlg = Open();
     Click(IDC_SETTINGS_TARGET_DISPLAY);
-    const std::string path = SavePicture(*m_dlg, "settings");
-    EXPECT_FALSE(path.empty());
+    const QImage picture = SavePicture(*m_dlg, "settings");
+    ASSERT_FALSE(picture.isNull());
+    const QColor swatch = picture.pixelColor(dlg.m_wndSwatch->geometry().center());
+    EXPECT_EQ(swatch, QColor(0xF7, 0xFF, 0xE7)) << swatch.name().toStdString();
 }
 
 } // namespace

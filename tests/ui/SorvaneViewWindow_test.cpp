@@ -3,6 +3,7 @@
 #include "dialogs/PlaylistDlg.h"
 #include "dialogs/SettingsDlg.h"
 #include "res/Resource.h"
+#include "ui/Layout.h"
 #include "ui/ViewMenus.h"
 
 #include <QAbstractButton>
@@ -347,8 +348,9 @@ TEST_F(SorvaneViewWindow, AfterALayoutChangeTheTitleRunsInTheNewLayout)
     EXPECT_EQ(m_view->GetClientImage().size(), QSize(166, 47));
 }
 
-// Pictures of the running view in each layout, playing a file, for a person to look at.
-TEST_F(SorvaneViewWindow, PicturesOfThePlayerWindow)
+// Pictures of the running view in each layout, playing a file, for a person to look at;
+// each is the layout's frame size inside the border of the halved button colour.
+TEST_F(SorvaneViewWindow, PicturesOfThePlayerWindowHaveTheLayoutsSizeAndBorder)
 {
     for (int layout : {0, 1, 2}) {
         m_settings.Set(SK_LAYOUT, layout);
@@ -360,6 +362,10 @@ TEST_F(SorvaneViewWindow, PicturesOfThePlayerWindow)
         }
         const QImage picture = m_frame->grab().toImage();
         ASSERT_FALSE(picture.isNull());
+        EXPECT_EQ(picture.size(), QSize(kFrameSizes[layout].cx, kFrameSizes[layout].cy));
+        EXPECT_EQ(picture.pixelColor(0, 0), QColor(90, 100, 127));
+        EXPECT_EQ(picture.pixelColor(picture.width() - 1, picture.height() - 1),
+                  QColor(90, 100, 127));
         const std::string dir = PictureDir();
         QDir().mkpath(QString::fromStdString(dir));
         const QString name =
