@@ -44,10 +44,6 @@ private:
     std::unique_ptr<QLocalSocket> m_pSocket;
 };
 
-} // namespace
-
-namespace {
-
 // The directory of the sockets: $XDG_RUNTIME_DIR, which is the user's own, else a directory
 // of the user's own in the temporary directory, made when missing. Empty when that directory
 // is not safely the user's: another user's, a link, or open to others.
