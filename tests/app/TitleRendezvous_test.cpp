@@ -66,6 +66,15 @@ class TitleRendezvous : public ::testing::Test
 protected:
     void SetUp() override { EnsureQtApplication(); }
 
+    // No runtime directory, and the temporary directory in m_dir: returns where the private
+    // socket directory belongs.
+    std::string WithoutRuntimeDirectory()
+    {
+        ::unsetenv("XDG_RUNTIME_DIR");
+        ::setenv("TMPDIR", m_dir.Path().c_str(), 1);
+        return m_dir / ("sorvane-" + std::to_string(getuid()));
+    }
+
     CTempDir m_dir;
     CEnvGuard m_runtime{"XDG_RUNTIME_DIR"};
     CEnvGuard m_tmp{"TMPDIR"};
@@ -73,9 +82,7 @@ protected:
 
 TEST_F(TitleRendezvous, WithoutARuntimeDirectoryTheSocketLivesInADirectoryOnlyTheUserCanEnter)
 {
-    ::unsetenv("XDG_RUNTIME_DIR");
-    ::setenv("TMPDIR", m_dir.Path().c_str(), 1);
-    const std::string dir = m_dir / ("sorvane-" + std::to_string(getuid()));
+    const std::string dir = WithoutRuntimeDirectory();
     EXPECT_EQ(RendezvousPath("Sorvix"), dir + "/Sorvix");
     struct stat st = {};
     ASSERT_EQ(::lstat(dir.c_str(), &st), 0);
@@ -90,9 +97,7 @@ TEST_F(TitleRendezvous, WithoutARuntimeDirectoryTheSocketLivesInADirectoryOnlyTh
 
 TEST_F(TitleRendezvous, ADirectoryOthersCanWriteIsNotUsed)
 {
-    ::unsetenv("XDG_RUNTIME_DIR");
-    ::setenv("TMPDIR", m_dir.Path().c_str(), 1);
-    const std::string dir = m_dir / ("sorvane-" + std::to_string(getuid()));
+    const std::string dir = WithoutRuntimeDirectory();
     ASSERT_EQ(::mkdir(dir.c_str(), 0700), 0);
     ASSERT_EQ(::chmod(dir.c_str(), 0777), 0);
     EXPECT_EQ(RendezvousPath("Sorvix"), "");
@@ -104,11 +109,9 @@ TEST_F(TitleRendezvous, ADirectoryOthersCanWriteIsNotUsed)
 
 TEST_F(TitleRendezvous, ALinkInPlaceOfTheDirectoryIsNotFollowed)
 {
-    ::unsetenv("XDG_RUNTIME_DIR");
-    ::setenv("TMPDIR", m_dir.Path().c_str(), 1);
+    const std::string dir = WithoutRuntimeDirectory();
     const std::string target = m_dir / "elsewhere";
     ASSERT_EQ(::mkdir(target.c_str(), 0700), 0);
-    const std::string dir = m_dir / ("sorvane-" + std::to_string(getuid()));
     ASSERT_EQ(::symlink(target.c_str(), dir.c_str()), 0);
     EXPECT_EQ(RendezvousPath("Sorvix"), "");
 }
