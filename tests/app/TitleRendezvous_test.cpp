@@ -15,39 +15,11 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <optional>
 #include <string>
 
 namespace {
 
 constexpr uid_t kOtherUser = 65534;
-
-// Restores an environment variable on the way out.
-class CEnvGuard
-{
-public:
-    explicit CEnvGuard(const char* name)
-        : m_name(name)
-    {
-        if (const char* value = std::getenv(name)) {
-            m_value = value;
-        }
-    }
-    ~CEnvGuard()
-    {
-        if (m_value) {
-            ::setenv(m_name, m_value->c_str(), 1);
-        } else {
-            ::unsetenv(m_name);
-        }
-    }
-    CEnvGuard(const CEnvGuard&) = delete;
-    CEnvGuard& operator=(const CEnvGuard&) = delete;
-
-private:
-    const char* m_name;
-    std::optional<std::string> m_value;
-};
 
 // A socket file nobody listens on, as a player that was killed leaves it.
 bool LeaveSocketFile(const std::string& path)
@@ -65,6 +37,12 @@ class TitleRendezvous : public ::testing::Test
 {
 protected:
     void SetUp() override { EnsureQtApplication(); }
+    // Both point into m_dir, which goes with the test.
+    void TearDown() override
+    {
+        ::unsetenv("XDG_RUNTIME_DIR");
+        ::unsetenv("TMPDIR");
+    }
 
     // No runtime directory, and the temporary directory in m_dir: returns where the private
     // socket directory belongs.
@@ -76,8 +54,6 @@ protected:
     }
 
     CTempDir m_dir;
-    CEnvGuard m_runtime{"XDG_RUNTIME_DIR"};
-    CEnvGuard m_tmp{"TMPDIR"};
 };
 
 TEST_F(TitleRendezvous, WithoutARuntimeDirectoryTheSocketLivesInADirectoryOnlyTheUserCanEnter)
