@@ -217,7 +217,7 @@ int CPlayEngine::Play(int nTrack)
         return PlayPlugin();
     }
     if (nTrack != 0) {
-        m_bSkipTrackMsg.store(1);
+        m_nSkipTrack.store(nTrack);
     }
     MCI_PLAY_PARMS play;
     play.dwCallback = m_hNotifyWnd.load() & kNotifyHandleMask;
@@ -228,6 +228,9 @@ int CPlayEngine::Play(int nTrack)
     }
     const MCIERROR err = mciSendCommand(deviceId, MCI_PLAY, flags, &play);
     if (err != 0) {
+        // The disc did not move: there is no arrival to pass over.
+        int expected = nTrack;
+        m_nSkipTrack.compare_exchange_strong(expected, 0);
         ShowError(static_cast<int>(err));
         return 0;
     }

@@ -99,7 +99,7 @@ public:
     int OpenAndPlay(const std::string& strPath);
 
     // Starts or resumes. A non-zero nTrack plays an audio CD from the start of that track to
-    // the end of the disc, and tells the monitor to let the next track change pass
+    // the end of the disc, and tells the monitor to let the arrival in that track pass
     // unreported. 0 when nothing is open or the play fails (after its message box).
     int Play(int nTrack);
     // Halts at the current position (a pause on the plug-in path). 0 when nothing is open.
@@ -126,9 +126,10 @@ public:
     // The device id of the open medium (1 for a compressed file); 0 when nothing is open.
     UINT IsOpen() const { return m_nDeviceId.load(); }
     int GetTrackCount() const { return m_nTrackCount; }
-    // Non-zero while the next track change is to pass unreported: set by Play with a track,
-    // cleared by the monitor at the next change it sees.
-    int GetSkipTrackMsg() const { return m_bSkipTrackMsg.load(); }
+    // The track Play was last asked for, whose arrival is to pass unreported; 0 when none.
+    // Set by Play with a track, cleared by the monitor once that track is the current one
+    // (at once when it already was), so that the next change after it is reported.
+    int GetSkipTrackMsg() const { return m_nSkipTrack.load(); }
     void SetNotifyWindow(HWND hWnd) { m_hNotifyWnd.store(hWnd); }
 
     // Shows the error text of an MCI error code, or kTextPluginMissing for
@@ -156,7 +157,7 @@ private:
     void FreePlugins();
 
     int m_nTrackCount = 0;
-    std::atomic<int> m_bSkipTrackMsg{0};
+    std::atomic<int> m_nSkipTrack{0};
     DWORD m_dwMonitorThread = 0; // worker id of the running monitor; 0 when none runs
     DWORD m_dwLastMonitor = 0;   // the last monitor started, awaited once more at destruction
     HANDLE m_hMonitorEvent = 0;
@@ -173,7 +174,9 @@ private:
 };
 
 // The CD position monitor's thread function; pParam is the engine. Polls the CD's track
-// every 40 ms and posts WM_PLAYPOS to the engine's notify window when it changes by itself;
+// every 40 ms and posts WM_PLAYPOS to the engine's notify window when it changes by itself.
+// Its first reading is where the disc stands, not a change, and reaching the track Play
+// asked for is never a change, however late either poll comes;
 // ends, signalling the event handle in the message's wParam, at the first message in its
 // mailbox. Returns 0.
 unsigned MonitorThreadProc(void* pParam);
