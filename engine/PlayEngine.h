@@ -18,8 +18,9 @@
 //
 // Notifications go to the window set with SetNotifyWindow: MM_MCINOTIFY when a medium has
 // played to its end (from the media device, or from the plug-in callback with wParam
-// MCI_NOTIFY_SUCCESSFUL and lParam 0), and WM_PLAYPOS from the monitor when the playing CD
-// moves to another track by itself.
+// MCI_NOTIFY_SUCCESSFUL and lParam 0) or was ended early by a read error (wParam
+// MCI_NOTIFY_FAILURE), and WM_PLAYPOS from the monitor when the playing CD moves to another
+// track by itself.
 
 // What a medium is, chosen from its file extension.
 enum DeviceKind : std::int32_t {
@@ -47,9 +48,15 @@ struct PlayPosition
 // not reset it.
 extern std::atomic<std::int32_t> g_nPluginElapsed;
 
+// The reason (PLUGIN_FAILURE_*) the decoder last gave for a file that ended early; written
+// only by PluginCallback.
+extern std::atomic<std::int32_t> g_nPluginFailure;
+
 // Registered with the decoder. Type PLUGIN_CALLBACK_END posts MM_MCINOTIFY to the window
-// dwWindow with MCI_NOTIFY_SUCCESSFUL and lParam 0; type PLUGIN_CALLBACK_ELAPSED stores
-// nValue in g_nPluginElapsed; other types do nothing. Returns 0. Safe on any thread.
+// dwWindow with MCI_NOTIFY_SUCCESSFUL and lParam 0; PLUGIN_CALLBACK_FAILED stores nValue in
+// g_nPluginFailure and posts MM_MCINOTIFY with MCI_NOTIFY_FAILURE and lParam 0; type
+// PLUGIN_CALLBACK_ELAPSED stores nValue in g_nPluginElapsed; other types do nothing.
+// Returns 0. Safe on any thread.
 int PluginCallback(int nType, int nValue, std::uint32_t dwWindow);
 
 class CPlayEngine
@@ -121,6 +128,10 @@ public:
     // separate device does it and the open medium plays on. 0 when no CD device opens.
     int Eject();
 
+    // Writes one line on standard error naming the open medium and why its play ended early
+    // (a failure notification for it has arrived). User-interface thread.
+    void ReportPlayFailure() const;
+
     std::string GetTitle() const { return m_strTitle; }
     DeviceKind GetKind() const { return m_nKind.load(); }
     // The device id of the open medium (1 for a compressed file); 0 when nothing is open.
@@ -167,6 +178,7 @@ private:
     IDecoderPlugin* m_pDecoder = nullptr;
     IOutputPlugin* m_pOutput = nullptr;
     std::string m_strTitle;
+    std::string m_strPath; // the file last opened; the CD's drive or image for a CD
     std::atomic<DeviceKind> m_nKind{DEVICE_MIDI};
     std::atomic<HWND> m_hNotifyWnd{0};
     std::atomic<UINT> m_nDeviceId{0};
