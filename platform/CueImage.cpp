@@ -119,10 +119,14 @@ bool CCueImage::Prepare(const std::string& path)
         return false;
 
     // The copy names the data file "disc.bin" beside it; every other line stays as it was.
+    // The reader takes one data file for the whole disc: exactly one FILE line, followed by
+    // at least one TRACK line. Anything else is refused here, also because the reader would
+    // open a sheet whose last FILE line has no track after it and lose that file's name (a
+    // leak inside the library, shown by a program using the library alone).
     std::istringstream lines(text);
     std::string copy;
     std::optional<std::string> data;
-    bool bTrack = false;
+    bool bTrackAfterFile = false;
     std::string line;
     while (std::getline(lines, line)) {
         if (!line.empty() && line.back() == '\r')
@@ -130,21 +134,18 @@ bool CCueImage::Prepare(const std::string& path)
         std::string rest;
         const std::string word = Keyword(line, rest);
         if (word == "TRACK")
-            bTrack = true;
+            bTrackAfterFile = data.has_value();
         if (word == "FILE") {
             std::string type;
             const std::optional<std::string> name = FileName(rest, type);
-            // The reader takes one data file for the whole disc.
-            if (!name || (data && *data != *name))
+            if (!name || data)
                 return false;
             data = name;
             line = "FILE \"disc.bin\"" + type;
         }
         copy += line + "\r\n";
     }
-    // A sheet without tracks is refused here: the reader would open it, then lose the name
-    // of its data file (a leak inside the library).
-    if (!data || !bTrack)
+    if (!data || !bTrackAfterFile)
         return false;
 
     const std::string dataPath =

@@ -212,7 +212,7 @@ TEST_F(CdAudioDevice, TheDataFileIsTheOneTheSheetNames)
 }
 
 // Also catches a FIFO as the source or as a sheet's data file holding the open for good, and
-// a sheet without tracks reaching the reader (which then leaks the data file's name).
+// a sheet without a track after its FILE line reaching the reader (which leaks its name).
 TEST_F(CdAudioDevice, BrokenImagesAndMissingDrivesAreOpenErrors)
 {
     const std::string missingBin = WriteCdImage(dir.Path(), "nobin", kDisc);
@@ -233,6 +233,9 @@ TEST_F(CdAudioDevice, BrokenImagesAndMissingDrivesAreOpenErrors)
         {dir.Write("garbage.cue", std::string(500, '#')), MCIERR_CD_IMAGE_UNREADABLE},
         {dir.Write("empty.cue", ""), MCIERR_CD_IMAGE_UNREADABLE},
         {dir.Write("notracks.cue", "FILE \"notracks.bin\" BINARY\r\n"), MCIERR_CD_IMAGE_UNREADABLE},
+        {dir.Write("trackfirst.cue",
+                   "TRACK 01 AUDIO\r\nINDEX 01 00:00:00\r\nFILE \"notracks.bin\" BINARY\r\n"),
+         MCIERR_CD_IMAGE_UNREADABLE},
         {fifoBin, MCIERR_CD_IMAGE_UNREADABLE},
         {dir / "fifo.cue", MCIERR_CD_IMAGE_UNREADABLE},
         {dir / "drive", MCIERR_CD_NO_DRIVE},
