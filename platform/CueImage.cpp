@@ -171,11 +171,8 @@ bool CCueImage::Prepare(const std::string& path)
     const int out = ec ? -1 : ::open(sheet.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     const bool bWritten =
         out >= 0 && ::write(out, copy.data(), copy.size()) == static_cast<ssize_t>(copy.size());
-    if (out >= 0 && ::close(out) != 0) {
-        Release();
-        return false;
-    }
-    if (!bWritten) {
+    const bool bClosed = out >= 0 && ::close(out) == 0;
+    if (!bWritten || !bClosed) {
         Release();
         return false;
     }
