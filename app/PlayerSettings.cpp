@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <new>
 #include <optional>
 
 namespace {
@@ -109,7 +110,13 @@ std::string CPlayerSettings::GetFileName() const
 int CPlayerSettings::Load()
 {
     CTextFile file;
-    if (!file.Open(GetFileName(), CTextFile::Mode::Read))
+    const std::string path = GetFileName();
+    if (!file.Open(path, CTextFile::Mode::Read))
+        return 1;
+    // Seven short lines make the whole file: one of many megabytes (a huge or sparse file) is
+    // not read at all, so that a line of gigabytes cannot exhaust memory at every start.
+    std::error_code ec;
+    if (std::filesystem::file_size(path, ec) > kMaxFileBytes && !ec)
         return 1;
     try {
         std::string line;
@@ -121,6 +128,8 @@ int CPlayerSettings::Load()
         }
         file.Close();
     } catch (const CFileException&) {
+        return 0;
+    } catch (const std::bad_alloc&) {
         return 0;
     }
     return 1;

@@ -2,6 +2,7 @@
 
 #include "platform/WinTypes.h"
 
+#include <cstdint>
 #include <string>
 
 // Key numbers of the settings. Key 2 is unused; SK_OTHER stands for any bracketed key the
@@ -28,6 +29,8 @@ public:
     static constexpr COLORREF kDefaultLed = 0xE7FFF7;
     static constexpr COLORREF kDefaultButton = 0xFFC8B4;
     static constexpr const char* kFileName = "Sorvix.ini";
+    // A settings file larger than this is passed over like a missing one.
+    static constexpr std::uintmax_t kMaxFileBytes = 16 * 1024 * 1024;
 
     CPlayerSettings() = default;
     virtual ~CPlayerSettings() = default;
@@ -40,8 +43,9 @@ public:
     CPoint GetLaunchPos() const { return {m_nLaunchX, m_nLaunchY}; }
     void SetLaunchPos(int x, int y);
 
-    // Reads the settings file. TRUE when it ran to the end, also when there is no file;
-    // FALSE when a read error interrupted it (the values read before it stay). Silent.
+    // Reads the settings file. TRUE when it ran to the end, also when there is no file or
+    // it is larger than kMaxFileBytes (the defaults stay); FALSE when a read error or a lack
+    // of memory interrupted it (the values read before it stay). Silent.
     int Load();
     // Writes the seven lines. TRUE when it ran to the end, also when the file cannot be
     // created; FALSE when a write error interrupted it. Silent.

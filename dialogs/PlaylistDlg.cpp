@@ -122,7 +122,7 @@ void CPlaylistDlg::OnAdd()
     request.strFilter = kAddFilter;
     const bool bWasEmpty = m_list->GetCount() == 0;
     std::vector<std::string> paths;
-    if (!Prompts().AskFiles(request, paths) || !SelectionFitsNameBuffer(paths))
+    if (!Prompts().AskFiles(request, paths))
         return;
 
     CPlayQueue& queue = m_pDoc->m_queue;

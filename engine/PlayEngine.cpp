@@ -10,6 +10,7 @@
 #include "platform/WorkerThread.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -102,6 +103,7 @@ int CPlayEngine::OpenMedium(const std::string& strPath, int bIsFile)
     const DeviceKind kind = bIsFile != 0 ? KindFromExtension(strPath) : DEVICE_CDAUDIO;
     m_nKind.store(kind);
     m_strTitle = kind == DEVICE_CDAUDIO ? std::string(kCdTitle) : std::string(FileNameOf(strPath));
+    m_strPath = kind == DEVICE_CDAUDIO ? std::string(kCdTitle) : strPath;
 
     switch (kind) {
     case DEVICE_NONE:
@@ -217,7 +219,7 @@ int CPlayEngine::Play(int nTrack)
         return PlayPlugin();
     }
     if (nTrack != 0) {
-        m_bSkipTrackMsg.store(1);
+        m_nSkipTrack.store(nTrack);
     }
     MCI_PLAY_PARMS play;
     play.dwCallback = m_hNotifyWnd.load() & kNotifyHandleMask;
@@ -228,6 +230,9 @@ int CPlayEngine::Play(int nTrack)
     }
     const MCIERROR err = mciSendCommand(deviceId, MCI_PLAY, flags, &play);
     if (err != 0) {
+        // The disc did not move: there is no arrival to pass over.
+        int expected = nTrack;
+        m_nSkipTrack.compare_exchange_strong(expected, 0);
         ShowError(static_cast<int>(err));
         return 0;
     }
@@ -393,6 +398,17 @@ int CPlayEngine::Eject()
     OpenDoor(open.wDeviceID);
     SendSimple(open.wDeviceID, MCI_CLOSE, MCI_WAIT);
     return 1;
+}
+
+void CPlayEngine::ReportPlayFailure() const
+{
+    const char* reason = "the device could not read it to its end";
+    if (m_nKind.load() == DEVICE_PLUGIN) {
+        reason = g_nPluginFailure.load() == PLUGIN_FAILURE_READ
+                     ? "the file could not be read to its end"
+                     : "the decoder found no more frames in damaged data";
+    }
+    std::fprintf(stderr, "sorvane: %s: play ended early: %s\n", m_strPath.c_str(), reason);
 }
 
 int CPlayEngine::ShowError(int nCode)

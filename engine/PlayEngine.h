@@ -18,8 +18,9 @@
 //
 // Notifications go to the window set with SetNotifyWindow: MM_MCINOTIFY when a medium has
 // played to its end (from the media device, or from the plug-in callback with wParam
-// MCI_NOTIFY_SUCCESSFUL and lParam 0), and WM_PLAYPOS from the monitor when the playing CD
-// moves to another track by itself.
+// MCI_NOTIFY_SUCCESSFUL and lParam 0) or was ended early by a read error (wParam
+// MCI_NOTIFY_FAILURE), and WM_PLAYPOS from the monitor when the playing CD moves to another
+// track by itself.
 
 // What a medium is, chosen from its file extension.
 enum DeviceKind : std::int32_t {
@@ -47,9 +48,15 @@ struct PlayPosition
 // not reset it.
 extern std::atomic<std::int32_t> g_nPluginElapsed;
 
+// The reason (PLUGIN_FAILURE_*) the decoder last gave for a file that ended early; written
+// only by PluginCallback.
+extern std::atomic<std::int32_t> g_nPluginFailure;
+
 // Registered with the decoder. Type PLUGIN_CALLBACK_END posts MM_MCINOTIFY to the window
-// dwWindow with MCI_NOTIFY_SUCCESSFUL and lParam 0; type PLUGIN_CALLBACK_ELAPSED stores
-// nValue in g_nPluginElapsed; other types do nothing. Returns 0. Safe on any thread.
+// dwWindow with MCI_NOTIFY_SUCCESSFUL and lParam 0; PLUGIN_CALLBACK_FAILED stores nValue in
+// g_nPluginFailure and posts MM_MCINOTIFY with MCI_NOTIFY_FAILURE and lParam 0; type
+// PLUGIN_CALLBACK_ELAPSED stores nValue in g_nPluginElapsed; other types do nothing.
+// Returns 0. Safe on any thread.
 int PluginCallback(int nType, int nValue, std::uint32_t dwWindow);
 
 class CPlayEngine
@@ -99,7 +106,7 @@ public:
     int OpenAndPlay(const std::string& strPath);
 
     // Starts or resumes. A non-zero nTrack plays an audio CD from the start of that track to
-    // the end of the disc, and tells the monitor to let the next track change pass
+    // the end of the disc, and tells the monitor to let the arrival in that track pass
     // unreported. 0 when nothing is open or the play fails (after its message box).
     int Play(int nTrack);
     // Halts at the current position (a pause on the plug-in path). 0 when nothing is open.
@@ -121,14 +128,19 @@ public:
     // separate device does it and the open medium plays on. 0 when no CD device opens.
     int Eject();
 
+    // Writes one line on standard error naming the open medium and why its play ended early
+    // (a failure notification for it has arrived). User-interface thread.
+    void ReportPlayFailure() const;
+
     std::string GetTitle() const { return m_strTitle; }
     DeviceKind GetKind() const { return m_nKind.load(); }
     // The device id of the open medium (1 for a compressed file); 0 when nothing is open.
     UINT IsOpen() const { return m_nDeviceId.load(); }
     int GetTrackCount() const { return m_nTrackCount; }
-    // Non-zero while the next track change is to pass unreported: set by Play with a track,
-    // cleared by the monitor at the next change it sees.
-    int GetSkipTrackMsg() const { return m_bSkipTrackMsg.load(); }
+    // The track Play was last asked for, whose arrival is to pass unreported; 0 when none.
+    // Set by Play with a track, cleared by the monitor once that track is the current one
+    // (at once when it already was), so that the next change after it is reported.
+    int GetSkipTrackMsg() const { return m_nSkipTrack.load(); }
     void SetNotifyWindow(HWND hWnd) { m_hNotifyWnd.store(hWnd); }
 
     // Shows the error text of an MCI error code, or kTextPluginMissing for
@@ -156,7 +168,7 @@ private:
     void FreePlugins();
 
     int m_nTrackCount = 0;
-    std::atomic<int> m_bSkipTrackMsg{0};
+    std::atomic<int> m_nSkipTrack{0};
     DWORD m_dwMonitorThread = 0; // worker id of the running monitor; 0 when none runs
     DWORD m_dwLastMonitor = 0;   // the last monitor started, awaited once more at destruction
     HANDLE m_hMonitorEvent = 0;
@@ -166,6 +178,7 @@ private:
     IDecoderPlugin* m_pDecoder = nullptr;
     IOutputPlugin* m_pOutput = nullptr;
     std::string m_strTitle;
+    std::string m_strPath; // the file last opened; the CD's drive or image for a CD
     std::atomic<DeviceKind> m_nKind{DEVICE_MIDI};
     std::atomic<HWND> m_hNotifyWnd{0};
     std::atomic<UINT> m_nDeviceId{0};
@@ -173,7 +186,9 @@ private:
 };
 
 // The CD position monitor's thread function; pParam is the engine. Polls the CD's track
-// every 40 ms and posts WM_PLAYPOS to the engine's notify window when it changes by itself;
+// every 40 ms and posts WM_PLAYPOS to the engine's notify window when it changes by itself.
+// Its first reading is where the disc stands, not a change, and reaching the track Play
+// asked for is never a change, however late either poll comes;
 // ends, signalling the event handle in the message's wParam, at the first message in its
 // mailbox. Returns 0.
 unsigned MonitorThreadProc(void* pParam);

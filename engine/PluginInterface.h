@@ -17,6 +17,12 @@
 // What the decoder reports through the callback.
 inline constexpr int PLUGIN_CALLBACK_END = 1;     // value unused: the file has played to its end
 inline constexpr int PLUGIN_CALLBACK_ELAPSED = 2; // value = elapsed playing time, whole seconds
+// The file ended early, after what could be decoded had been heard: value = PLUGIN_FAILURE_*.
+inline constexpr int PLUGIN_CALLBACK_FAILED = 3;
+
+// Why a file ended early.
+inline constexpr int PLUGIN_FAILURE_READ = 1;   // the file could not be read on
+inline constexpr int PLUGIN_FAILURE_DECODE = 2; // damage past which no frame could be found
 
 // The decoder's play states.
 inline constexpr int PLUGIN_STATE_STOPPED = 0;

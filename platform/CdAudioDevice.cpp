@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace {
 
@@ -79,10 +80,22 @@ MCIERROR CCdAudioDevice::Open(const std::string& source)
     m_strSource = source;
     const driver_id_t image = ImageDriver(source);
     m_bImage = image != DRIVER_UNKNOWN;
-    std::error_code ec;
-    if (source.empty() || !std::filesystem::exists(source, ec))
-        return m_bImage ? MCIERR_CD_IMAGE_UNREADABLE : MCIERR_CD_NO_DRIVE;
-    m_pCdio = cdio_open(source.c_str(), m_bImage ? image : DRIVER_DEVICE);
+    const MCIERROR missing = m_bImage ? MCIERR_CD_IMAGE_UNREADABLE : MCIERR_CD_NO_DRIVE;
+    // An image is a regular file, a drive a block device; anything else (a FIFO would hold
+    // the open for good) is no source.
+    struct stat st
+    {};
+    if (source.empty() || ::stat(source.c_str(), &st) != 0 ||
+        !(S_ISREG(st.st_mode) || (!m_bImage && S_ISBLK(st.st_mode))))
+        return missing;
+    std::string reader = source;
+    if (image == DRIVER_BINCUE) {
+        m_pCue = std::make_unique<CCueImage>();
+        if (!m_pCue->Prepare(source))
+            return MCIERR_CD_IMAGE_UNREADABLE;
+        reader = m_pCue->SheetPath();
+    }
+    m_pCdio = cdio_open(reader.c_str(), m_bImage ? image : DRIVER_DEVICE);
     if (m_pCdio == nullptr)
         return m_bImage ? MCIERR_CD_IMAGE_UNREADABLE : MCIERR_CD_NO_DRIVE;
     if (!ReadToc()) {

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "platform/CueImage.h"
 #include "platform/MciDevice.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,7 +17,8 @@ struct _CdIo;
 //
 // A drive without a disc opens (its door can then be opened); the commands that need a disc
 // answer MCIERR_CD_NO_DISC. An image that cannot be read, or holds no audio track, does not
-// open.
+// open. A CUE sheet's data file is the one its FILE line names. A source that is neither a
+// regular file nor a block device (a FIFO) is refused without being opened.
 class CCdAudioDevice final : public CMciDevice
 {
 public:
@@ -64,6 +67,7 @@ private:
     bool HasDisc() const { return m_pCdio != nullptr && !m_tracks.empty(); }
 
     std::string m_strSource;
+    std::unique_ptr<CCueImage> m_pCue; // a CUE sheet as the reader is given it
     bool m_bImage = false;
     bool m_bDoorOpen = false;
     _CdIo* m_pCdio = nullptr;

@@ -3,6 +3,7 @@
 #include <mpg123.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <pthread.h>
@@ -15,12 +16,42 @@ namespace {
 constexpr int kOutputChannels = 2;
 constexpr int kBytesPerFrame = kOutputChannels * 2;
 
-bool IsRegularFile(const char* pszPath)
+// Files up to this size are scanned frame header by frame header for their exact length
+// when they are opened (a few milliseconds); longer ones are estimated, so that opening a
+// long file never holds the user-interface thread for the seconds a full scan takes.
+constexpr off_t kScanLimitBytes = 8 * 1024 * 1024;
+
+constexpr long kResyncLimitBytes = 64 * 1024;
+
+// The lowest bitrate a frame of this MPEG version can have, in bits per second.
+long MinBitrate(const mpg123_frameinfo& frame)
 {
-    // A FIFO or a device would block or never end; only plain files are opened.
-    struct stat st
-    {};
-    return ::stat(pszPath, &st) == 0 && S_ISREG(st.st_mode);
+    return frame.version == MPG123_1_0 ? 32000 : 8000;
+}
+
+// The length in PCM frames of a file of fileBytes made of frames like the first one.
+std::int64_t EstimateLength(off_t fileBytes, const mpg123_frameinfo& frame, long rate, int spf)
+{
+    if (frame.bitrate > 0)
+        return static_cast<std::int64_t>(fileBytes) * 8 * rate / (frame.bitrate * 1000L);
+    return frame.framesize > 0 ? static_cast<std::int64_t>(fileBytes) / frame.framesize * spf : 0;
+}
+
+// The length of the open file: the exact one for a small file; for a long one the Info
+// frame's, unless the file could not hold that many frames even at the lowest bitrate (a
+// corrupt count), else the estimate from the first frames and the file size.
+std::int64_t PlausibleLength(mpg123_handle* handle, off_t fileBytes, long rate)
+{
+    if (fileBytes <= kScanLimitBytes && mpg123_scan(handle) != MPG123_OK)
+        return 0;
+    const off_t length = mpg123_length(handle);
+    mpg123_frameinfo frame{};
+    if (length <= 0 || mpg123_info(handle, &frame) != MPG123_OK)
+        return 0;
+    const std::int64_t most = static_cast<std::int64_t>(fileBytes) * 8 * rate / MinBitrate(frame);
+    if (length <= most)
+        return length;
+    return std::min(most, EstimateLength(fileBytes, frame, rate, mpg123_spf(handle)));
 }
 
 } // namespace
@@ -61,26 +92,39 @@ int CMpegDecoder::SetCallback(PluginCallbackProc pfnCallback, std::uint32_t dwUs
 int CMpegDecoder::Open(const char* pszPath, PluginMediaInfo* pInfo)
 {
     Close();
-    if (pszPath == nullptr || pInfo == nullptr || !IsRegularFile(pszPath)) {
+    // A FIFO or a device would block or never end; only plain files are opened.
+    struct stat st
+    {};
+    if (pszPath == nullptr || pInfo == nullptr || ::stat(pszPath, &st) != 0 ||
+        !S_ISREG(st.st_mode)) {
         return 0;
     }
     mpg123_handle* handle = mpg123_new(nullptr, nullptr);
     if (handle == nullptr) {
         return 0;
     }
+    // Decoding goes on past the length found at open (no MPG123_NO_FRANKENSTEIN), so that
+    // damage the scan stopped at is met again while playing and reported as a failure.
     mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
+    // A damaged stretch (a bad sector, a cut) is searched past for this many bytes before
+    // the decoder gives up; the library's own limit of 1 KiB gives up at the first scratch.
+    mpg123_param(handle, MPG123_RESYNC_LIMIT, kResyncLimitBytes, 0.0);
 
-    // Opening reads the first frames; a file without a leading Info frame is scanned frame
-    // header by frame header for its true length (free format and variable rate included).
+    // Stereo 16-bit at the file's own rate, fixed once the first frame is read; opening reads
+    // the first frames only.
     long rate = 0;
     int channels = 0;
     int encoding = 0;
-    if (mpg123_open_fixed(handle, pszPath, kOutputChannels, MPG123_ENC_SIGNED_16) != MPG123_OK ||
-        mpg123_getformat(handle, &rate, &channels, &encoding) != MPG123_OK || rate <= 0) {
+    if (mpg123_format_none(handle) != MPG123_OK ||
+        mpg123_format2(handle, 0, kOutputChannels, MPG123_ENC_SIGNED_16) != MPG123_OK ||
+        mpg123_open(handle, pszPath) != MPG123_OK ||
+        mpg123_getformat(handle, &rate, &channels, &encoding) != MPG123_OK || rate <= 0 ||
+        mpg123_format_none(handle) != MPG123_OK ||
+        mpg123_format(handle, rate, kOutputChannels, MPG123_ENC_SIGNED_16) != MPG123_OK) {
         mpg123_delete(handle);
         return 0;
     }
-    const off_t length = mpg123_length(handle);
+    const std::int64_t length = PlausibleLength(handle, st.st_size, rate);
     mpg123_frameinfo frame{};
     if (length <= 0 || mpg123_info(handle, &frame) != MPG123_OK) {
         mpg123_delete(handle);
@@ -97,7 +141,8 @@ int CMpegDecoder::Open(const char* pszPath, PluginMediaInfo* pInfo)
     pInfo->nLayer = frame.layer;
     pInfo->nBitrateKbps = frame.bitrate;
     pInfo->nVariableRate = frame.vbr != MPG123_CBR ? 1 : 0;
-    pInfo->nLengthSeconds = static_cast<std::int32_t>(length / rate);
+    pInfo->nLengthSeconds =
+        static_cast<std::int32_t>(std::min<std::int64_t>(length / rate, INT32_MAX));
     return 1;
 }
 
@@ -225,6 +270,7 @@ void CMpegDecoder::DecodeLoop()
     unsigned char* pcm = nullptr;
     std::size_t pending = 0;
     bool decodedAll = false;
+    int failure = 0; // the PLUGIN_FAILURE_ reason that ended decoding early; 0 for none
     int reported = -1;
     Clock::time_point reportedAt{};
 
@@ -254,6 +300,7 @@ void CMpegDecoder::DecodeLoop()
             base = reached >= 0 ? reached : target;
             pending = 0;
             decodedAll = reached < 0;
+            failure = 0;
             reported = -1;
         }
         const int state = m_nState.load();
@@ -284,8 +331,14 @@ void CMpegDecoder::DecodeLoop()
             if (err == MPG123_OK || err == MPG123_NEW_FORMAT) {
                 pending = bytes - bytes % kBytesPerFrame;
             } else {
-                // The end of the stream, or damage past which nothing more can be read.
+                // The end of the stream, or a read error or damage past which the decoder
+                // finds no frame: then the end is reported as a failure.
                 decodedAll = true;
+                if (err != MPG123_DONE) {
+                    failure = mpg123_errcode(m_pHandle) == MPG123_ERR_READER
+                                  ? PLUGIN_FAILURE_READ
+                                  : PLUGIN_FAILURE_DECODE;
+                }
             }
             continue;
         }
@@ -293,7 +346,11 @@ void CMpegDecoder::DecodeLoop()
             int expected = PLUGIN_STATE_PLAYING;
             if (m_nState.compare_exchange_strong(expected, PLUGIN_STATE_STOPPED)) {
                 reportElapsed();
-                Report(PLUGIN_CALLBACK_END, 0);
+                if (failure != 0) {
+                    Report(PLUGIN_CALLBACK_FAILED, failure);
+                } else {
+                    Report(PLUGIN_CALLBACK_END, 0);
+                }
                 return;
             }
         }

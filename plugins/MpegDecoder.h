@@ -12,7 +12,9 @@ struct mpg123_handle_struct;
 // The decoder plug-in: MPEG audio layers 1, 2 and 3 through libmpg123. The file is read
 // as it plays, a frame at a time; a decode thread, started by Play, hands the PCM to the
 // output, which takes it only as fast as it plays, and reports the elapsed seconds and the
-// end through the callback.
+// end through the callback; an end forced by a read error or by damage the decoder cannot
+// get past is reported as a failure, once what was decoded has been heard. The length of a
+// file above a few megabytes is estimated from its first frames and its size.
 //
 // Threads: the slots are called on the user-interface thread. The decode thread owns the
 // mpg123 handle while it runs; the user-interface thread passes it requests (pause, seek,

@@ -11,6 +11,8 @@
 
 int CPlayQueue::Add(const std::string& entry)
 {
+    if (m_reading.empty())
+        m_bOutOfMemory = false;
     try {
         if (EndsWithNoCase(entry, "m3u")) {
             LoadM3u(entry);
@@ -21,9 +23,17 @@ int CPlayQueue::Add(const std::string& entry)
         m_entries.push_back(entry);
         return 1;
     } catch (const std::bad_alloc&) {
-        Prompts().ShowMessage(kOutOfMemoryText);
+        ReportOutOfMemory();
         return 0;
     }
+}
+
+void CPlayQueue::ReportOutOfMemory()
+{
+    if (m_bOutOfMemory)
+        return;
+    m_bOutOfMemory = true;
+    Prompts().ShowMessage(kOutOfMemoryText);
 }
 
 int CPlayQueue::RemoveAt(int nIndex)

@@ -61,7 +61,8 @@ public:
     // playlist's directory. A file that cannot be opened adds nothing, silently; a read
     // error is reported to the user and keeps what was added. A playlist already being read
     // (a loop of playlists), nesting beyond kMaxPlaylistDepth and playlists beyond the
-    // kMaxPlaylistReads-th of one expansion are skipped.
+    // kMaxPlaylistReads-th of one expansion are skipped. Running out of memory is reported
+    // once and ends the whole expansion.
     void LoadM3u(const std::string& strPath);
 
 private:
@@ -72,6 +73,10 @@ private:
     std::vector<std::string> m_reading;
     // Playlist files read since the outermost one began.
     int m_nPlaylistReads = 0;
+    // Memory ran out during the current Add or expansion, and the user has been told.
+    bool m_bOutOfMemory = false;
+
+    void ReportOutOfMemory();
 
     bool InRange(int nIndex) const { return nIndex >= 0 && nIndex < GetCount(); }
 };

@@ -35,7 +35,10 @@ int CPlayQueue::SaveM3u(const std::string& strPath)
     try {
         std::string line;
         for (const std::string& entry : m_entries) {
-            if (IsUnderDirectory(entry, *directory))
+            // An entry is written relative only when its rest reads back as relative: the
+            // rest of "<dir>//a.wav" is "/a.wav", a file at the root.
+            if (IsUnderDirectory(entry, *directory) &&
+                !IsCompletePlaylistLine(std::string_view(entry).substr(directory->size() + 1)))
                 line.assign(entry, directory->size() + 1);
             else
                 line.assign(entry);
@@ -56,8 +59,10 @@ void CPlayQueue::LoadM3u(const std::string& strPath)
     if (!directory)
         return;
 
-    if (m_reading.empty())
+    if (m_reading.empty()) {
         m_nPlaylistReads = 0;
+        m_bOutOfMemory = false;
+    }
     std::string name = CanonicalName(strPath);
     if (m_reading.size() >= static_cast<std::size_t>(kMaxPlaylistDepth) ||
         m_nPlaylistReads >= kMaxPlaylistReads ||
@@ -72,7 +77,9 @@ void CPlayQueue::LoadM3u(const std::string& strPath)
     m_reading.push_back(std::move(name));
     try {
         std::string line;
-        while (file.ReadLine(line)) {
+        // Once memory has run out, every playlist being read stops: each further line would
+        // only fail and be reported again.
+        while (!m_bOutOfMemory && file.ReadLine(line)) {
             if (IsCompletePlaylistLine(line))
                 Add(line);
             else
@@ -82,7 +89,7 @@ void CPlayQueue::LoadM3u(const std::string& strPath)
     } catch (const CFileException&) {
         Prompts().ShowMessage(kFileErrorText);
     } catch (const std::bad_alloc&) {
-        Prompts().ShowMessage(kOutOfMemoryText);
+        ReportOutOfMemory();
     }
     m_reading.pop_back();
 }

@@ -59,19 +59,6 @@ int ParseTrackNumber(std::string entry)
     return static_cast<int>(value);
 }
 
-bool SelectionFitsNameBuffer(const std::vector<std::string>& paths)
-{
-    std::size_t bytes = 1;
-    if (paths.size() == 1) {
-        bytes += paths.front().size();
-    } else if (!paths.empty()) {
-        bytes += DirectoryOf(paths.front()).value_or(std::string()).size() + 1;
-        for (const std::string& path : paths)
-            bytes += FileNameOf(path).size() + 1;
-    }
-    return bytes <= CSorvaneDoc::kOpenNameBufferSize;
-}
-
 CSorvaneDoc::CSorvaneDoc()
     : m_pEngine(new CPlayEngine)
 {}
@@ -96,7 +83,7 @@ void CSorvaneDoc::OnCmdOpen()
     request.strDefExt = kOpenDefExt;
     request.strFilter = kOpenFilter;
     std::vector<std::string> paths;
-    if (!Prompts().AskFiles(request, paths) || !SelectionFitsNameBuffer(paths))
+    if (!Prompts().AskFiles(request, paths))
         return;
 
     m_pEngine->Stop();

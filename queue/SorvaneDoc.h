@@ -42,10 +42,6 @@ CPoint PlaylistPlacement(int nPlayerLeft, int nPlayerTop, int nPlayerRight);
 // missing, 0 or less when ">" comes first. Only values above 0 are track numbers.
 int ParseTrackNumber(std::string entry);
 
-// Whether a selection of full paths fits the open dialog's 2048-byte name buffer, laid out
-// as the folder, then each name, each ended by a zero byte, and a final zero byte.
-bool SelectionFitsNameBuffer(const std::vector<std::string>& paths);
-
 // The player's one document: it owns the play queue and the play engine and turns the
 // player's commands into calls on them, then tells its views what changed.
 // User-interface thread only.
@@ -55,7 +51,6 @@ public:
     static constexpr const char* kOpenFilter =
         "AudioFiles( .mid .wav .m3u,mp*)| *.mid; *.wav; *.m3u; *.mp3; *.mp2; *.mp||";
     static constexpr const char* kOpenDefExt = ".mid";
-    static constexpr std::size_t kOpenNameBufferSize = 2048;
     static constexpr const char* kCdPath = "path";
     static constexpr const char* kPlayFailedText = "演奏に失敗しました";
     static constexpr const char* kMciOpenErrorText = "MCI Open Error";

@@ -459,7 +459,9 @@ void CSorvaneView::OnDropFiles(const std::vector<std::string>& files)
 
 LPARAM CSorvaneView::OnMciNotify(WPARAM wParam, LPARAM lParam)
 {
-    if (wParam != MCI_NOTIFY_SUCCESSFUL) {
+    // A play ended early by a read error moves on like a play that reached its end, so that
+    // one bad file or scratched disc never stops the queue silently.
+    if (wParam != MCI_NOTIFY_SUCCESSFUL && wParam != MCI_NOTIFY_FAILURE) {
         return 0;
     }
     // An end that was posted before the medium was closed or replaced refers to a device
@@ -474,6 +476,9 @@ LPARAM CSorvaneView::OnMciNotify(WPARAM wParam, LPARAM lParam)
                                             pEngine->GetMode() != static_cast<int>(MCI_MODE_PLAY);
     if (!bCurrent) {
         return 0;
+    }
+    if (wParam == MCI_NOTIFY_FAILURE) {
+        pEngine->ReportPlayFailure();
     }
     CPlayQueue& queue = m_pDocument->m_queue;
     if (m_settings.Get(SK_REPEAT) != 0 || !queue.IsLast()) {

@@ -185,6 +185,16 @@ TEST_F(PlayerSettingsFile, FifoInPlaceOfTheFileIsPassedOverWithoutWaiting)
     EXPECT_EQ(settings.Get(SK_REPEAT), 1);
 }
 
+// Catches a huge (sparse) file being read line by line until memory runs out, which aborted
+// the player at every start.
+TEST_F(PlayerSettingsFile, HugeFileIsPassedOverAndTheDefaultsStay)
+{
+    dir.Write("Sorvix.ini", "[REPEAT]=0\r\n");
+    ASSERT_EQ(::truncate(settings.GetFileName().c_str(), 4LL << 30), 0);
+    EXPECT_EQ(settings.Load(), 1);
+    EXPECT_EQ(settings.Get(SK_REPEAT), 1);
+}
+
 TEST_F(PlayerSettingsFile, DirectoryInPlaceOfTheFileLoadsNothing)
 {
     std::filesystem::create_directory(dir / "Sorvix.ini");

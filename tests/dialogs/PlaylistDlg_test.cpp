@@ -251,14 +251,16 @@ TEST_F(PlaylistDlgTest, CancelledAddChangesNothing)
     EXPECT_EQ(m_dlg->m_list->GetCount(), 1);
 }
 
-TEST_F(PlaylistDlgTest, SelectionBeyondTheNameBufferCountsAsCancelled)
+// Catches an added selection longer than the original 2,048-byte name buffer being dropped.
+TEST_F(PlaylistDlgTest, AddTakesEveryChosenFileHoweverLongTheSelection)
 {
     std::vector<std::string> many;
     for (int i = 0; i < 200; ++i)
         many.push_back(m_dir.Path() + "/a-rather-long-file-name-" + std::to_string(i) + ".wav");
     m_prompts.QueueFiles(many);
     Click(IDC_PLAYLIST_ADD);
-    EXPECT_EQ(m_doc.m_queue.GetCount(), 0);
+    EXPECT_EQ(m_doc.m_queue.GetCount(), 200);
+    EXPECT_EQ(m_dlg->m_list->GetCount(), 200);
 }
 
 TEST_F(PlaylistDlgTest, AddingAnEmptyPlaylistIntoAnEmptyListTriesToPlayNothing)

@@ -122,7 +122,7 @@ TEST_F(PlayEngineCdTest, PlayOfATrackPlaysToTheEndOfTheDiscWithoutReportingTheJu
     InsertDisc(std::vector<int>(5, kSectorsPerSecond));
     ASSERT_EQ(m_engine.OpenMedium({}, 0), 1);
     ASSERT_EQ(m_engine.Play(3), 1);
-    EXPECT_EQ(m_engine.GetSkipTrackMsg(), 1);
+    EXPECT_EQ(m_engine.GetSkipTrackMsg(), 3);
     EXPECT_EQ(Position().nTrack, 3);
     WaitForTheMonitorToSeeTheJump();
     EXPECT_TRUE(TrackMessagesAfterAWhile().empty());
@@ -150,6 +150,35 @@ TEST_F(PlayEngineCdTest, AJumpWhileATrackPlaysIsNotReportedButTheNextTrackIs)
     PlayIntoTrack(8);
     EXPECT_TRUE(WaitForMessage(WM_PLAYPOS, 8));
     EXPECT_EQ(Received(WM_PLAYPOS), (std::vector<WPARAM>{2, 3, 8}));
+}
+
+// Catches a play of the track already playing leaving the skip flag set, so that the next
+// natural change went unreported and that track was played twice.
+TEST_F(PlayEngineCdTest, APlayOfTheTrackPlayingLetsTheNextChangeBeReported)
+{
+    InsertDisc(std::vector<int>(3, 2 * kSectorsPerSecond));
+    OpenAndPlayDisc();
+    PlayIntoTrack(2);
+    ASSERT_TRUE(WaitForMessage(WM_PLAYPOS, 2));
+    ASSERT_EQ(m_engine.Play(2), 1);
+    WaitForTheMonitorToSeeTheJump();
+    PlayIntoTrack(3);
+    EXPECT_TRUE(WaitForMessage(WM_PLAYPOS, 3));
+    EXPECT_EQ(Received(WM_PLAYPOS), (std::vector<WPARAM>{2, 3}));
+}
+
+// Catches the monitor's first reading counting as a change from no track: when it came
+// before Play(1) (a loaded machine), track 1 was reported and the player skipped it.
+TEST_F(PlayEngineCdTest, TheFirstReadingBeforeThePlayIsNoChange)
+{
+    InsertDisc(std::vector<int>(3, 2 * kSectorsPerSecond));
+    ASSERT_EQ(m_engine.OpenMedium({}, 0), 1);
+    EXPECT_TRUE(TrackMessagesAfterAWhile().empty());
+    ASSERT_EQ(m_engine.Play(1), 1);
+    WaitForTheMonitorToSeeTheJump();
+    PlayIntoTrack(2);
+    EXPECT_TRUE(WaitForMessage(WM_PLAYPOS, 2));
+    EXPECT_EQ(Received(WM_PLAYPOS), (std::vector<WPARAM>{2}));
 }
 
 TEST_F(PlayEngineCdTest, SeekStopAndResumeInsideATrackAreNotReported)

@@ -162,18 +162,24 @@ TEST_F(PlayEnginePluginTest, DestroyingTheEngineWhilePlayingClosesEverything)
     EXPECT_TRUE(Received(MM_MCINOTIFY).empty());
 }
 
-TEST(PluginCallback, TheEndPostsASuccessfulNotification)
+// Also catches a decoder failure reaching the player as nothing, or as a normal end.
+TEST(PluginCallback, TheEndAndAFailurePostTheirNotifications)
 {
     std::vector<MSG> received;
     CMessageWindow window([&](UINT message, WPARAM wParam, LPARAM lParam) {
         received.push_back(MSG{0, message, wParam, lParam});
     });
     EXPECT_EQ(PluginCallback(PLUGIN_CALLBACK_END, 99, window.GetSafeHwnd()), 0);
+    EXPECT_EQ(PluginCallback(PLUGIN_CALLBACK_FAILED, PLUGIN_FAILURE_READ, window.GetSafeHwnd()), 0);
+    EXPECT_EQ(g_nPluginFailure.load(), PLUGIN_FAILURE_READ);
     PumpMessages(1000);
-    ASSERT_EQ(received.size(), 1u);
+    ASSERT_EQ(received.size(), 2u);
     EXPECT_EQ(received[0].message, MM_MCINOTIFY);
     EXPECT_EQ(received[0].wParam, MCI_NOTIFY_SUCCESSFUL);
     EXPECT_EQ(received[0].lParam, 0);
+    EXPECT_EQ(received[1].message, MM_MCINOTIFY);
+    EXPECT_EQ(received[1].wParam, MCI_NOTIFY_FAILURE);
+    EXPECT_EQ(received[1].lParam, 0);
 }
 
 TEST(PluginCallback, ElapsedIsStoredAndOtherTypesAreIgnored)
@@ -184,7 +190,7 @@ TEST(PluginCallback, ElapsedIsStoredAndOtherTypesAreIgnored)
     });
     EXPECT_EQ(PluginCallback(PLUGIN_CALLBACK_ELAPSED, 42, window.GetSafeHwnd()), 0);
     EXPECT_EQ(g_nPluginElapsed.load(), 42);
-    EXPECT_EQ(PluginCallback(3, 7, window.GetSafeHwnd()), 0);
+    EXPECT_EQ(PluginCallback(4, 7, window.GetSafeHwnd()), 0);
     EXPECT_EQ(PluginCallback(0, 7, window.GetSafeHwnd()), 0);
     EXPECT_EQ(g_nPluginElapsed.load(), 42);
     PumpMessages(50);

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace {
 
@@ -191,10 +192,37 @@ TEST_F(CdAudioDevice, ALeadingDataTrackIsSkippedAndADataOnlyImageRefused)
     EXPECT_EQ(error, MCIERR_CD_NO_AUDIO_TRACKS);
 }
 
+// Catches the data file being looked up under the sheet's own name: "a.cue" naming
+// "sub/b.bin" failed without an "a.bin" and played "a.bin" when there was one.
+TEST_F(CdAudioDevice, TheDataFileIsTheOneTheSheetNames)
+{
+    std::filesystem::create_directory(dir / "sub");
+    const std::string named = WriteCdImage(dir / "sub", "b", kDisc);
+    WriteCdImage(dir.Path(), "a", {{75, 500.0}});
+    std::string sheet = CTempDir::Read(named);
+    sheet.replace(sheet.find("b.bin"), 5, "sub/b.bin");
+    setenv("SORVANE_CDROM", dir.Write("a.cue", sheet).c_str(), 1);
+    const MCIDEVICEID id = OpenTmsf();
+    ASSERT_NE(id, 0u);
+    EXPECT_EQ(Status(id, MCI_STATUS_NUMBER_OF_TRACKS), 3u);
+    EXPECT_EQ(Status(id, MCI_STATUS_LENGTH, MCI_TRACK, 3), MCI_MAKE_MSF(0, 1, 38));
+    mciSendCommand(id, MCI_CLOSE, 0, nullptr);
+    std::filesystem::remove(dir / "a.bin");
+    EXPECT_NE(OpenCd(), 0u);
+}
+
+// Also catches a FIFO as the source or as a sheet's data file holding the open for good, and
+// a sheet without a track after its FILE line reaching the reader (which leaks its name).
 TEST_F(CdAudioDevice, BrokenImagesAndMissingDrivesAreOpenErrors)
 {
     const std::string missingBin = WriteCdImage(dir.Path(), "nobin", kDisc);
     std::filesystem::remove(dir / "nobin.bin");
+    const std::string fifoBin = WriteCdImage(dir.Path(), "fifobin", kDisc);
+    std::filesystem::remove(dir / "fifobin.bin");
+    ASSERT_EQ(::mkfifo((dir / "fifobin.bin").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo((dir / "drive").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo((dir / "fifo.cue").c_str(), 0600), 0);
+    WriteCdImage(dir.Path(), "notracks", kDisc);
     const struct
     {
         std::string source;
@@ -204,6 +232,13 @@ TEST_F(CdAudioDevice, BrokenImagesAndMissingDrivesAreOpenErrors)
         {dir / "missing.cue", MCIERR_CD_IMAGE_UNREADABLE},
         {dir.Write("garbage.cue", std::string(500, '#')), MCIERR_CD_IMAGE_UNREADABLE},
         {dir.Write("empty.cue", ""), MCIERR_CD_IMAGE_UNREADABLE},
+        {dir.Write("notracks.cue", "FILE \"notracks.bin\" BINARY\r\n"), MCIERR_CD_IMAGE_UNREADABLE},
+        {dir.Write("trackfirst.cue",
+                   "TRACK 01 AUDIO\r\nINDEX 01 00:00:00\r\nFILE \"notracks.bin\" BINARY\r\n"),
+         MCIERR_CD_IMAGE_UNREADABLE},
+        {fifoBin, MCIERR_CD_IMAGE_UNREADABLE},
+        {dir / "fifo.cue", MCIERR_CD_IMAGE_UNREADABLE},
+        {dir / "drive", MCIERR_CD_NO_DRIVE},
         {"/dev/no-such-cdrom", MCIERR_CD_NO_DRIVE},
     };
     for (const auto& c : cases) {

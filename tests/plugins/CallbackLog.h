@@ -38,6 +38,19 @@ public:
         return ends;
     }
 
+    // The reasons of every failure reported, in order.
+    std::vector<int> Failures() const
+    {
+        std::lock_guard lock(m_mutex);
+        std::vector<int> reasons;
+        for (const auto& call : m_calls) {
+            if (call.first == PLUGIN_CALLBACK_FAILED) {
+                reasons.push_back(call.second);
+            }
+        }
+        return reasons;
+    }
+
     // Every elapsed value reported, in order.
     std::vector<int> ElapsedValues() const
     {

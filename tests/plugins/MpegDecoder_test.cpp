@@ -92,6 +92,30 @@ TEST_F(MpegDecoderTest, VariableRateWithoutInfoFrameHasItsTrueLength)
     EXPECT_EQ(m_info.nLengthSeconds, 12);
 }
 
+// Catches a corrupt Info frame count being trusted (a length of 649 days), in a short file
+// (scanned) and in a long one (estimated from its size instead of scanned when opened).
+TEST_F(MpegDecoderTest, ACorruptInfoCountGivesAPlausibleLength)
+{
+    Mp3Tone tone;
+    tone.dSeconds = 10.0;
+    std::string head = EncodeMp3(tone);
+    const std::size_t tag = head.find("Info");
+    ASSERT_NE(tag, std::string::npos);
+    head.replace(tag + 8, 4, "\x7F\x7F\x7F\x7F");
+    ASSERT_EQ(m_decoder.Open(m_dir.Write("short.mp3", head).c_str(), &m_info), 1);
+    EXPECT_EQ(m_info.nLengthSeconds, 10);
+
+    tone.bInfoTag = false;
+    const std::string stretch = EncodeMp3(tone);
+    std::string longer = head;
+    while (longer.size() < 9u << 20) {
+        longer += stretch;
+    }
+    const int seconds = 10 + static_cast<int>((longer.size() - head.size()) / stretch.size()) * 10;
+    ASSERT_EQ(m_decoder.Open(m_dir.Write("long.mp3", longer).c_str(), &m_info), 1);
+    EXPECT_NEAR(m_info.nLengthSeconds, seconds, seconds / 50);
+}
+
 TEST_F(MpegDecoderTest, FreeFormatHasItsTrueLength)
 {
     Mp3Tone tone;
@@ -191,6 +215,7 @@ TEST_F(MpegDecoderTest, AFailedOpenClosesTheFileOpenBefore)
     EXPECT_EQ(m_decoder.Play(), 0);
 }
 
+// Also catches a kilobyte of damage ending the play there as if the file were complete.
 TEST_F(MpegDecoderTest, DamagedFramesInTheMiddleArePlayedPast)
 {
     Mp3Tone tone;
@@ -202,9 +227,28 @@ TEST_F(MpegDecoderTest, DamagedFramesInTheMiddleArePlayedPast)
     }
     const std::string path = m_dir.Write("DamagedMiddle.mp3", bytes);
     ASSERT_EQ(m_decoder.Open(path.c_str(), &m_info), 1);
+    EXPECT_GE(m_info.nLengthSeconds, 2);
     ASSERT_EQ(m_decoder.Play(), 1);
     PlayToTheEnd();
     EXPECT_EQ(m_log.Ends(), 1);
+    EXPECT_GE(m_log.LastElapsed(), 2);
+}
+
+// Catches damage the decoder cannot get past ending the play as if the file were complete.
+TEST_F(MpegDecoderTest, DamageThatCannotBeResyncedEndsWithAFailureReport)
+{
+    Mp3Tone tone;
+    tone.dSeconds = 3.0;
+    std::string bytes = EncodeMp3(tone);
+    ASSERT_GT(bytes.size(), 30000u);
+    bytes.insert(20000, std::string(256 * 1024, '\0'));
+    const std::string path = m_dir.Write("Unresyncable.mp3", bytes);
+    ASSERT_EQ(m_decoder.Open(path.c_str(), &m_info), 1);
+    ASSERT_EQ(m_decoder.Play(), 1);
+    PlayFrames(kRate * 600, [&] { return !m_log.Failures().empty() || m_log.Ends() > 0; });
+    EXPECT_EQ(m_log.Failures(), std::vector<int>{PLUGIN_FAILURE_DECODE});
+    EXPECT_EQ(m_log.Ends(), 0);
+    EXPECT_EQ(m_decoder.GetState(), PLUGIN_STATE_STOPPED);
 }
 
 TEST_F(MpegDecoderTest, PlayTurnsThePlayingStateAtOnceAndReportsZero)

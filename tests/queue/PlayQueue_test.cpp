@@ -1,6 +1,7 @@
 #include "queue/PlayQueue.h"
 
 #include "tests/support/RecordingPrompts.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,8 @@ namespace {
 
 // How many of the next allocations in this test program fail with std::bad_alloc.
 std::atomic<int> g_nFailingAllocations{0};
+// While not 0, every allocation of at least this many bytes fails.
+std::atomic<std::size_t> g_nFailingFromBytes{0};
 
 } // namespace
 
@@ -22,6 +25,8 @@ void* operator new(std::size_t n)
         if (g_nFailingAllocations.compare_exchange_weak(pending, pending - 1))
             throw std::bad_alloc();
     }
+    if (const std::size_t from = g_nFailingFromBytes.load(); from != 0 && n >= from)
+        throw std::bad_alloc();
     if (void* p = std::malloc(n == 0 ? 1 : n))
         return p;
     throw std::bad_alloc();
@@ -179,6 +184,30 @@ TEST(PlayQueueAdd, OutOfMemoryIsReportedAndLeavesTheQueueAsItWas)
     EXPECT_EQ(q.GetCurrent(), 1);
     EXPECT_EQ(q.Add(entry), 1);
     EXPECT_EQ(q.GetAt(2), entry);
+}
+
+// Catches one out-of-memory box per remaining line of a playlist (hundreds of thousands of
+// modal boxes for a huge one) instead of one report that ends the expansion.
+TEST(PlayQueueAdd, OutOfMemoryWhileExpandingAPlaylistIsReportedOnceAndEndsIt)
+{
+    const CTempDir dir;
+    std::string lines;
+    for (int i = 0; i < 100; ++i)
+        lines += "/m/" + std::to_string(i) + ".wav\n";
+    const std::string inner = dir.Write("inner.m3u", lines);
+    const std::string outer = dir.Write("outer.m3u", lines + inner + "\n" + lines);
+    CRecordingPrompts prompts;
+    CPlayQueue q;
+    // The entries' vector grows past 64 strings with an allocation of 4 KiB, which fails;
+    // the reader's own buffers come from malloc.
+    g_nFailingFromBytes = 64 * sizeof(std::string) * 2;
+    q.Add(outer);
+    g_nFailingFromBytes = 0;
+    EXPECT_EQ(prompts.messages, std::vector<std::string>{CPlayQueue::kOutOfMemoryText});
+    EXPECT_EQ(q.GetCount(), 64);
+    q.Add(outer);
+    EXPECT_EQ(q.GetCount(), 64 + 300);
+    EXPECT_EQ(prompts.messages.size(), 1u);
 }
 
 TEST(PlayQueueDisplayName, IsTheTextAfterTheLastSeparator)

@@ -116,16 +116,25 @@ TEST_F(SorvaneViewPlayback, WithRepeatOnTheQueueWrapsToTheFirstEntry)
     EXPECT_EQ(m_doc.m_queue.GetCurrent(), 0);
 }
 
-TEST_F(SorvaneViewPlayback, OnlyASuccessfulEndAdvancesTheQueue)
+// Also catches a play ended by a read error (a failure notice) stopping the queue silently:
+// it moves on like a normal end, with one line on standard error naming the file.
+TEST_F(SorvaneViewPlayback, OnlyAnEndOrAFailureAdvancesTheQueue)
 {
-    m_view->OnDropFiles({Wav("a.wav"), Wav("b.wav")});
+    const std::string a = Wav("a.wav");
+    m_view->OnDropFiles({a, Wav("b.wav"), Wav("c.wav")});
     const auto device = static_cast<LPARAM>(Engine().IsOpen());
-    for (WPARAM code : {MCI_NOTIFY_SUPERSEDED, MCI_NOTIFY_ABORTED, MCI_NOTIFY_FAILURE}) {
+    for (WPARAM code : {MCI_NOTIFY_SUPERSEDED, MCI_NOTIFY_ABORTED}) {
         EXPECT_EQ(m_view->OnMciNotify(code, device), 0);
     }
     EXPECT_EQ(Engine().GetTitle(), "a.wav");
-    EXPECT_EQ(m_view->OnMciNotify(MCI_NOTIFY_SUCCESSFUL, device), 0);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(m_view->OnMciNotify(MCI_NOTIFY_FAILURE, device), 0);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "sorvane: " + a + ": play ended early: the device could not read it to its end\n");
     EXPECT_EQ(Engine().GetTitle(), "b.wav");
+    EXPECT_EQ(m_view->OnMciNotify(MCI_NOTIFY_SUCCESSFUL, static_cast<LPARAM>(Engine().IsOpen())),
+              0);
+    EXPECT_EQ(Engine().GetTitle(), "c.wav");
 }
 
 TEST_F(SorvaneViewPlayback, AnEndFromADeviceNoLongerOpenIsIgnored)
