@@ -31,7 +31,7 @@ int CPlayQueue::SaveM3u(const std::string& strPath)
 
     CTextFile file;
     if (!file.Open(strPath, CTextFile::Mode::Write))
-        return 1;
+        return 0;
     try {
         std::string line;
         for (const std::string& entry : m_entries) {
@@ -44,7 +44,6 @@ int CPlayQueue::SaveM3u(const std::string& strPath)
         }
         file.Close();
     } catch (const CFileException&) {
-        Prompts().ShowMessage(kFileErrorText);
         return 0;
     }
     return 1;
@@ -56,11 +55,12 @@ void CPlayQueue::LoadM3u(const std::string& strPath)
     if (!directory)
         return;
 
-    if (m_reading.empty())
-        m_nPlaylistReads = 0;
+    if (m_reading.empty()) {
+        m_nLinesRead = 0;
+        m_bBudgetReported = false;
+    }
     std::string name = CanonicalName(strPath);
     if (m_reading.size() >= static_cast<std::size_t>(kMaxPlaylistDepth) ||
-        m_nPlaylistReads >= kMaxPlaylistReads ||
         std::find(m_reading.begin(), m_reading.end(), name) != m_reading.end())
         return;
 
@@ -68,11 +68,21 @@ void CPlayQueue::LoadM3u(const std::string& strPath)
     if (!file.Open(strPath, CTextFile::Mode::Read))
         return;
 
-    ++m_nPlaylistReads;
     m_reading.push_back(std::move(name));
     try {
         std::string line;
         while (file.ReadLine(line)) {
+            if (m_nLinesRead >= m_nLineBudget) {
+                if (!m_bBudgetReported)
+                    Prompts().ShowMessage(kTooManyLinesText);
+                m_bBudgetReported = true;
+                break;
+            }
+            ++m_nLinesRead;
+            // Comment lines (the header and information lines of extended playlists) and
+            // blank lines name no medium.
+            if (line.empty() || line.front() == '#')
+                continue;
             if (IsCompletePlaylistLine(line))
                 Add(line);
             else
