@@ -126,9 +126,19 @@ void CMainFrame::OnNcLButtonDblClk()
 
 void CMainFrame::OnDestroy()
 {
-    if (m_bCreated) {
-        m_settings.SetLaunchPos(x(), y());
+    StoreLaunchPos();
+}
+
+void CMainFrame::StoreLaunchPos()
+{
+    if (!m_bCreated) {
+        return;
     }
+    QPoint where = pos();
+    if (m_positionQuery) {
+        where = m_positionQuery().value_or(where);
+    }
+    m_settings.SetLaunchPos(where.x(), where.y());
 }
 
 void CMainFrame::paintEvent(QPaintEvent*)

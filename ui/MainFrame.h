@@ -5,6 +5,8 @@
 
 #include <QWidget>
 
+#include <functional>
+#include <optional>
 #include <string>
 
 // How a top-level window is to be made: styles, name, position and outer size.
@@ -61,6 +63,13 @@ public:
     void OnNcPaint(CDC* pDC);
     // Hides the frame.
     void OnNcLButtonDblClk();
+    // Stores where the window is as the settings' launch position (also done when the
+    // frame is destroyed): what query says, when it is set and answers, else Qt's record.
+    void StoreLaunchPos();
+    void SetPositionQuery(std::function<std::optional<QPoint>()> query)
+    {
+        m_positionQuery = std::move(query);
+    }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -73,4 +82,5 @@ private:
     CPlayerSettings& m_settings;
     QWidget* m_pView = nullptr;
     bool m_bCreated = false;
+    std::function<std::optional<QPoint>()> m_positionQuery;
 };
