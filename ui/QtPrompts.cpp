@@ -73,9 +73,10 @@ bool CQtPrompts::AskFiles(const FileDialogRequest& request, std::vector<std::str
         dialog.setNameFilters(filters);
     }
     if (request.bOpen) {
+        // A single name may name a file that does not exist: whoever opens it says so.
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(request.bMultiSelect ? QFileDialog::ExistingFiles
-                                                : QFileDialog::ExistingFile);
+                                                : QFileDialog::AnyFile);
     } else {
         // A chosen file is replaced without a question, as the player's save commands ask.
         dialog.setAcceptMode(QFileDialog::AcceptSave);
