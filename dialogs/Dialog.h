@@ -82,6 +82,9 @@ protected:
     void accept() override;
     void reject() override;
     void closeEvent(QCloseEvent* pEvent) override;
+    // Before the window is mapped: asks the window manager for a title bar without minimise
+    // and maximise buttons.
+    void showEvent(QShowEvent* pEvent) override;
 
 private:
     std::vector<std::pair<int, QWidget*>> m_controls;

@@ -141,6 +141,18 @@ void CMainFrame::StoreLaunchPos()
     m_settings.SetLaunchPos(where.x(), where.y());
 }
 
+void CMainFrame::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    // The frame has no taskbar entry and no title bar: minimised (a window manager does so
+    // when one of its dialogs is minimised) it could come back only through a second start.
+    if (event->type() == QEvent::WindowStateChange && isMinimized()) {
+        QMetaObject::invokeMethod(
+            this, [this] { setWindowState(windowState() & ~Qt::WindowMinimized); },
+            Qt::QueuedConnection);
+    }
+}
+
 void CMainFrame::paintEvent(QPaintEvent*)
 {
     CDC dc(this);

@@ -24,10 +24,10 @@ struct CREATESTRUCT
 // The player's top-level window: a small tool window (no caption, no menu bar, no taskbar
 // entry) of the layout's outer size, at the stored launch position even when that lies off
 // the screen, on top of other windows when the settings ask for it. It paints its own thick
-// border in a darker shade of the button colour, hides on a double click on that border,
-// and stores its position as the launch position when it is destroyed. Its only child, the
-// view, fills the area inside the one-pixel window border. It reads the settings record it
-// is given, which must outlive it. User-interface thread only.
+// border in a darker shade of the button colour, never stays minimised, hides on a double
+// click on that border, and stores its position as the launch position when it is
+// destroyed. Its only child, the view, fills the area inside the one-pixel window border. It
+// reads the settings record it is given, which must outlive it. User-interface thread only.
 class CMainFrame : public QWidget
 {
 public:
@@ -72,6 +72,7 @@ public:
     }
 
 protected:
+    void changeEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 

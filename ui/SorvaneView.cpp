@@ -28,6 +28,7 @@
 #include <QTimerEvent>
 #include <QToolTip>
 #include <QUrl>
+#include <QWindow>
 
 #include <algorithm>
 #include <climits>
@@ -641,10 +642,18 @@ void CSorvaneView::GetPlayerRect(int& nLeft, int& nTop, int& nRight) const
 
 void CSorvaneView::ShowPlaylistAt(int x, int y)
 {
-    if (m_pPlaylistDlg != nullptr) {
-        m_pPlaylistDlg->move(x, y);
-        m_pPlaylistDlg->show();
+    if (m_pPlaylistDlg == nullptr) {
+        return;
     }
+    // The point is where the window's frame goes. Once the window exists, Qt's move() places
+    // the frame only while it knows the frame's size, which it forgets while the window is
+    // hidden; the window's own frame position always asks the window manager for the frame.
+    if (QWindow* pWindow = m_pPlaylistDlg->windowHandle()) {
+        pWindow->setFramePosition(QPoint(x, y));
+    } else {
+        m_pPlaylistDlg->move(x, y);
+    }
+    m_pPlaylistDlg->show();
 }
 
 QWidget* CSorvaneView::MainWindow() const
