@@ -68,10 +68,8 @@ QWidget* IconControl(const char* text, QWidget* pParent)
     return pLabel;
 }
 
-// Some window managers (openbox among them) draw minimise and maximise buttons on every
-// dialog whatever its motif hints say, and minimising a dialog there minimises the player
-// with it. A window that first calls itself a tool bar, and a dialog after that for the
-// window managers that know no tool bars, gets a title bar with only its close button.
+// A window that first calls itself a tool bar, and a dialog after that for the window
+// managers that know no tool bars, gets a title bar with only its close button.
 void AskForATitleWithoutMinimiseOrMaximise(QWidget& window)
 {
     auto* pX11 = qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>()
@@ -88,7 +86,29 @@ void AskForATitleWithoutMinimiseOrMaximise(QWidget& window)
     XFlush(pDisplay);
 }
 
+// Asks at every show: the show event comes after the native window is made and before it is
+// mapped, which is when window managers read the window's type.
+class CTitleHint : public QObject
+{
+public:
+    explicit CTitleHint(QWidget* pWindow)
+        : QObject(pWindow)
+    {}
+
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override
+    {
+        if (pEvent->type() == QEvent::Show && pWatched == parent())
+            AskForATitleWithoutMinimiseOrMaximise(*static_cast<QWidget*>(pWatched));
+        return false;
+    }
+};
+
 } // namespace
+
+void KeepTitleWithoutMinimiseOrMaximise(QWidget& window)
+{
+    window.installEventFilter(new CTitleHint(&window));
+}
 
 CDialog::CDialog(int nIDTemplate, QWidget* pParent)
     : QDialog(pParent)
@@ -133,6 +153,7 @@ void CDialog::BuildFromTemplate(int nIDTemplate)
     if ((pTemplate->style & WS_SYSMENU) != 0)
         flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
     setWindowFlags(flags);
+    KeepTitleWithoutMinimiseOrMaximise(*this);
     const CRect client = MapDialogRect(0, 0, pTemplate->cx, pTemplate->cy);
     setFixedSize(client.Width(), client.Height());
 
@@ -345,12 +366,6 @@ void CDialog::accept()
 void CDialog::reject()
 {
     OnCommand(IDCANCEL, BN_CLICKED);
-}
-
-void CDialog::showEvent(QShowEvent* pEvent)
-{
-    QDialog::showEvent(pEvent);
-    AskForATitleWithoutMinimiseOrMaximise(*this);
 }
 
 void CDialog::closeEvent(QCloseEvent* pEvent)

@@ -129,9 +129,19 @@ void CMainFrame::OnDestroy()
     StoreLaunchPos();
 }
 
+void CMainFrame::setVisible(bool bVisible)
+{
+    // Once hidden, the window is out of the window manager's frame, which may leave it
+    // anywhere: its place is taken while it still shows.
+    if (!bVisible && isVisible()) {
+        StoreLaunchPos();
+    }
+    QWidget::setVisible(bVisible);
+}
+
 void CMainFrame::StoreLaunchPos()
 {
-    if (!m_bCreated) {
+    if (!m_bCreated || !isVisible()) {
         return;
     }
     QPoint where = pos();

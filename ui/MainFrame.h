@@ -63,13 +63,16 @@ public:
     void OnNcPaint(CDC* pDC);
     // Hides the frame.
     void OnNcLButtonDblClk();
-    // Stores where the window is as the settings' launch position (also done when the
-    // frame is destroyed): what query says, when it is set and answers, else Qt's record.
+    // Stores where the window is as the settings' launch position while it shows (also done
+    // when it is hidden or destroyed): what the query says, when set and answering, else
+    // Qt's record. A hidden window keeps the place it had when it was hidden.
     void StoreLaunchPos();
     void SetPositionQuery(std::function<std::optional<QPoint>()> query)
     {
         m_positionQuery = std::move(query);
     }
+
+    void setVisible(bool bVisible) override;
 
 protected:
     void changeEvent(QEvent* event) override;

@@ -96,6 +96,25 @@ TEST_F(QtPrompts, AnOpenDialogReturnsTheChosenFilesInTheirOrder)
     EXPECT_EQ(paths, (std::vector<std::string>{a, b}));
 }
 
+TEST_F(QtPrompts, AnOpenDialogTakesATypedNameThatNamesNoFile)
+{
+    // Catches Qt's own English "File not found" box refusing the name the engine reports.
+    FileDialogRequest request;
+    request.bMultiSelect = true;
+    std::vector<std::string> paths;
+    bool bOk = false;
+    SorvaneViewTest::WithModal([&] { bOk = m_prompts.AskFiles(request, paths); },
+                               [&](QWidget* pWidget) {
+                                   auto* pDialog = qobject_cast<QFileDialog*>(pWidget);
+                                   ASSERT_NE(pDialog, nullptr);
+                                   pDialog->setDirectory(QString::fromStdString(m_dir.Path()));
+                                   pDialog->selectFile("missing.wav");
+                                   static_cast<QDialog*>(pDialog)->accept();
+                               });
+    EXPECT_TRUE(bOk);
+    EXPECT_EQ(paths, std::vector<std::string>{m_dir / "missing.wav"});
+}
+
 TEST_F(QtPrompts, ACancelledDialogAnswersNothing)
 {
     FileDialogRequest request;
