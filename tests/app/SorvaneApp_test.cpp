@@ -81,6 +81,19 @@ TEST_F(SorvaneApp, ExitWritesTheSettingsWithTheWindowsLastPosition)
               "[LED_COLOR]=15204343\r\n[BUTTON_COLOR]=16763060\r\n[REPEAT]=1\r\n");
 }
 
+TEST_F(SorvaneApp, TheSessionsCommitWritesTheSettingsWhileThePlayerRuns)
+{
+    // Catches a desktop session that ends the player after asking it to commit, losing the
+    // settings of its run.
+    ASSERT_EQ(Start(), 1);
+    m_app->m_settings.Set(SK_LAYOUT, 2);
+    m_app->m_pMainWnd->move(40, 50);
+    m_app->OnSessionCommit();
+    EXPECT_NE(CTempDir::Read(m_dir / "Sorvix.ini").find("[LAYOUT]=2\r\n[LAUNCHPOS]=40 50\r\n"),
+              std::string::npos);
+    EXPECT_NE(m_app->m_pMainWnd, nullptr) << "the player runs on";
+}
+
 TEST_F(SorvaneApp, AFileOnTheCommandLineBecomesTheDocumentButIsNeitherQueuedNorPlayed)
 {
     const std::string file = Wav("song.wav");
