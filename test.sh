@@ -39,3 +39,12 @@ cmake --build "$dir" -j "$jobs"
 ctest_args=(--test-dir "$dir" --output-on-failure -j "$jobs")
 [ "$mode" = --tsan ] && ctest_args+=(-L threads)
 ctest "${ctest_args[@]}"
+
+# ctest runs every test in a process of its own; once more, each test binary runs all its
+# tests in one process in a random order, so that tests that lean on one another show.
+if [ -z "$mode" ]; then
+    for binary in "$dir"/bin/*_tests; do
+        echo "$(basename "$binary") --gtest_shuffle"
+        QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy "$binary" --gtest_shuffle --gtest_brief=1
+    done
+fi

@@ -163,7 +163,7 @@ int CSingleDocTemplate::DoFileSave()
     }
     FileDialogRequest request;
     request.bOpen = false;
-    request.strFileName = GetTitle();
+    request.strFileName = m_strPathName.empty() ? GetTitle() : m_strPathName;
     request.strFilter = GetFilter();
     std::vector<std::string> paths;
     if (!Prompts().AskFiles(request, paths) || paths.empty()) {

@@ -34,8 +34,8 @@ public:
         regFileTypeName,
     };
 
-    // The filter of a template without one of its own.
-    static constexpr const char* kAllFilesFilter = "All Files (*.*)|*.*||";
+    // The filter of a template without one of its own: every file, with or without a dot.
+    static constexpr const char* kAllFilesFilter = "All Files (*)|*||";
 
     // Reads document string nIDResource. settings and app outlive the template; the app
     // receives the commands that pass the view and the document, and the recent files.
@@ -53,7 +53,8 @@ public:
     CSorvaneDoc* OpenDocumentFile(const std::string* pPath);
     // Destroys the frame (with the view) and then the document.
     void CloseAllDocuments();
-    // The framework's save: asks for a file name and writes the document, which is empty.
+    // The framework's save: asks for a file name (proposing the document's full path, or
+    // the new-file name) and writes the document, which is empty.
     // A file that already holds data is never replaced. 1 when written.
     int DoFileSave();
 

@@ -47,8 +47,9 @@ public:
     // it is larger than kMaxFileBytes (the defaults stay); FALSE when a read error or a lack
     // of memory interrupted it (the values read before it stay). Silent.
     int Load();
-    // Writes the seven lines. TRUE when it ran to the end, also when the file cannot be
-    // created; FALSE when a write error interrupted it. Silent.
+    // Writes the seven lines, through a temporary file in the same folder that replaces the
+    // old file only when complete. TRUE when it ran to the end, also when the file cannot be
+    // created; FALSE when a write error interrupted it (an earlier file stays whole). Silent.
     int Save() const;
 
     // The settings file's full path: "Sorvix.ini" in the settings directory, or the file

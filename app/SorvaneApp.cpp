@@ -55,6 +55,12 @@ int CSorvaneApp::InitInstance()
     m_pMainWnd->setWindowTitle(QString::fromUtf8(kMainWindowTitle));
     if (QGuiApplication::platformName() == QStringLiteral("xcb")) {
         m_pShowWatch = std::make_unique<CExternalShowWatch>(m_pMainWnd);
+        // Under a reparenting window manager Qt's record of the position can stay at (0, 0).
+        QWidget* pMain = m_pMainWnd;
+        GetDocTemplate()->GetFrame()->SetPositionQuery([pMain]() -> std::optional<QPoint> {
+            const auto where = X11ScreenPosition(pMain->winId());
+            return where ? std::optional(QPoint(where->first, where->second)) : std::nullopt;
+        });
     } else {
         m_pRendezvous = std::make_unique<CTitleRendezvous>();
         m_pRendezvous->Listen(kMainWindowTitle, m_pMainWnd);
@@ -72,6 +78,14 @@ int CSorvaneApp::ExitInstance()
     m_pShowWatch.reset();
     m_settings.Save();
     return CWinApp::ExitInstance();
+}
+
+void CSorvaneApp::OnSessionCommit()
+{
+    if (CMainFrame* pFrame = GetDocTemplate() != nullptr ? GetDocTemplate()->GetFrame() : nullptr)
+        pFrame->StoreLaunchPos();
+    m_settings.Save();
+    CWinApp::OnSessionCommit();
 }
 
 void CSorvaneApp::OnAppAbout()

@@ -32,6 +32,8 @@ public:
     int InitInstance() override;
     // Writes the settings file, then the framework's exit step.
     int ExitInstance() override;
+    // Writes the settings file with the window's present position, and the profile.
+    void OnSessionCommit() override;
 
     // ID_APP_ABOUT, then the framework's new, open and save.
     bool OnCmdMsg(int nId) override;

@@ -1,6 +1,7 @@
 #include "app/WinApp.h"
 
 #include "app/DocTemplate.h"
+#include "app/SessionEnd.h"
 #include "platform/Prompts.h"
 #include "res/Resource.h"
 #include "ui/MainFrame.h"
@@ -51,6 +52,9 @@ int CWinApp::WinMain(int argc, char** argv)
     CQtPrompts prompts;
     IPrompts* pPrevious = SetPrompts(&prompts);
     int nResult = 0;
+    // A termination signal or the end of the desktop session ends the message loop like
+    // closing the main window does, so that the exit steps still run.
+    const CSessionEnd sessionEnd([this] { OnSessionCommit(); });
     if (!InitInstance()) {
         CloseAllDocuments();
         nResult = ExitInstance();
@@ -79,6 +83,11 @@ int CWinApp::ExitInstance()
 {
     SaveStdProfileSettings();
     return m_nExitCode;
+}
+
+void CWinApp::OnSessionCommit()
+{
+    SaveStdProfileSettings();
 }
 
 bool CWinApp::OnCmdMsg(int nId)

@@ -55,6 +55,9 @@ public:
     virtual int Run();
     // The framework's exit step: saves the profile. Returns the exit code.
     virtual int ExitInstance();
+    // The desktop session is about to end and may end the process without another word:
+    // saves what ExitInstance would save, and the program runs on. By default the profile.
+    virtual void OnSessionCommit();
 
     // The framework's document commands: new, open and save.
     bool OnCmdMsg(int nId) override;

@@ -222,3 +222,26 @@ std::unique_ptr<CFoundWindow> FindTopLevelWindow(const std::string& title)
     }
     return FindRendezvousWindow(title);
 }
+
+std::optional<std::pair<int, int>> X11ScreenPosition(unsigned long window)
+{
+    auto* pX11 = qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>()
+                                    : nullptr;
+    Display* pDisplay = pX11 != nullptr ? pX11->display() : nullptr;
+    if (pDisplay == nullptr || window == 0) {
+        return std::nullopt;
+    }
+    int x = 0;
+    int y = 0;
+    Window child = None;
+    Bool bOk = False;
+    {
+        CXErrorGuard guard(pDisplay);
+        bOk = XTranslateCoordinates(pDisplay, window, DefaultRootWindow(pDisplay), 0, 0, &x, &y,
+                                    &child);
+    }
+    if (bOk == False) {
+        return std::nullopt;
+    }
+    return std::pair(x, y);
+}

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 
 // Finding a top-level window of any program by its exact title, and showing it: how a second
 // copy of the player finds the first. On X11 every top-level window (also one inside a window
@@ -23,6 +25,11 @@ public:
 // The window titled title: on X11 when the Qt platform is X11, otherwise through the
 // rendezvous. Null when there is none.
 std::unique_ptr<CFoundWindow> FindTopLevelWindow(const std::string& title);
+
+// Where the X server has the top-left corner of window (a native window of this program) on
+// the screen, asked of the server itself rather than Qt's record, which a reparenting window
+// manager can leave at (0, 0). Nothing when the program does not run on X11.
+std::optional<std::pair<int, int>> X11ScreenPosition(unsigned long window);
 
 // The X11 search on the display displayName (null: $DISPLAY). Null when the display cannot
 // be opened or no window carries the title.

@@ -1,5 +1,6 @@
 #include "dialogs/Dialog.h"
 
+#include "dialogs/GroupBox.h"
 #include "dialogs/ListBox.h"
 #include "dialogs/ManualRadioButton.h"
 #include "dialogs/Static.h"
@@ -13,10 +14,16 @@
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
 
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <string_view>
@@ -61,7 +68,47 @@ QWidget* IconControl(const char* text, QWidget* pParent)
     return pLabel;
 }
 
+// A window that first calls itself a tool bar, and a dialog after that for the window
+// managers that know no tool bars, gets a title bar with only its close button.
+void AskForATitleWithoutMinimiseOrMaximise(QWidget& window)
+{
+    auto* pX11 = qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>()
+                                    : nullptr;
+    Display* pDisplay = pX11 != nullptr ? pX11->display() : nullptr;
+    if (pDisplay == nullptr)
+        return;
+    const long types[] = {
+        static_cast<long>(XInternAtom(pDisplay, "_NET_WM_WINDOW_TYPE_TOOLBAR", False)),
+        static_cast<long>(XInternAtom(pDisplay, "_NET_WM_WINDOW_TYPE_DIALOG", False)),
+    };
+    XChangeProperty(pDisplay, window.winId(), XInternAtom(pDisplay, "_NET_WM_WINDOW_TYPE", False),
+                    XA_ATOM, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(types), 2);
+    XFlush(pDisplay);
+}
+
+// Asks at every show: the show event comes after the native window is made and before it is
+// mapped, which is when window managers read the window's type.
+class CTitleHint : public QObject
+{
+public:
+    explicit CTitleHint(QWidget* pWindow)
+        : QObject(pWindow)
+    {}
+
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override
+    {
+        if (pEvent->type() == QEvent::Show && pWatched == parent())
+            AskForATitleWithoutMinimiseOrMaximise(*static_cast<QWidget*>(pWatched));
+        return false;
+    }
+};
+
 } // namespace
+
+void KeepTitleWithoutMinimiseOrMaximise(QWidget& window)
+{
+    window.installEventFilter(new CTitleHint(&window));
+}
 
 CDialog::CDialog(int nIDTemplate, QWidget* pParent)
     : QDialog(pParent)
@@ -106,6 +153,7 @@ void CDialog::BuildFromTemplate(int nIDTemplate)
     if ((pTemplate->style & WS_SYSMENU) != 0)
         flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
     setWindowFlags(flags);
+    KeepTitleWithoutMinimiseOrMaximise(*this);
     const CRect client = MapDialogRect(0, 0, pTemplate->cx, pTemplate->cy);
     setFixedSize(client.Width(), client.Height());
 
@@ -134,8 +182,7 @@ void CDialog::BuildFromTemplate(int nIDTemplate)
             } else if (type == dlgstyle::BS_RADIOBUTTON) {
                 pControl = new CManualRadioButton(text, this);
             } else if (type == dlgstyle::BS_GROUPBOX) {
-                pControl = new QGroupBox(text, this);
-                pControl->setAttribute(Qt::WA_TransparentForMouseEvents);
+                pControl = new CGroupBox(text, this);
                 frames.push_back(pControl);
             }
             if (auto* pButton = qobject_cast<QAbstractButton*>(pControl)) {
@@ -143,12 +190,10 @@ void CDialog::BuildFromTemplate(int nIDTemplate)
                 connect(pButton, &QAbstractButton::clicked, this,
                         [this, nID] { OnCommand(nID, BN_CLICKED); });
             }
-            // Text on the left: the mark sits at the right edge, the text just before it,
-            // close enough to fit the narrow layout buttons.
-            if (pControl != nullptr && (item.style & dlgstyle::BS_LEFTTEXT) != 0) {
+            // Text on the left: the mark sits at the right edge and the text at the left
+            // edge, the space between them filling the control (once its size is known).
+            if (pControl != nullptr && (item.style & dlgstyle::BS_LEFTTEXT) != 0)
                 pControl->setLayoutDirection(Qt::RightToLeft);
-                pControl->setStyleSheet(QStringLiteral("spacing: 1px;"));
-            }
         } else if (cls == "ListBox") {
             auto* pList = new CListBox(this);
             const int nID = item.nID;
@@ -178,6 +223,12 @@ void CDialog::BuildFromTemplate(int nIDTemplate)
 
         const CRect rect = MapDialogRect(item.x, item.y, item.cx, item.cy);
         pControl->setGeometry(rect.left, rect.top, rect.Width(), rect.Height());
+        if (pControl->layoutDirection() == Qt::RightToLeft) {
+            const int mark = pControl->style()->pixelMetric(QStyle::PM_IndicatorWidth);
+            const int letters = QFontMetrics(m_font).horizontalAdvance(text);
+            const int spacing = std::max(1, rect.Width() - mark - letters - 1);
+            pControl->setStyleSheet(QStringLiteral("spacing: %1px;").arg(spacing));
+        }
         if ((item.style & dlgstyle::WS_TABSTOP) != 0) {
             pControl->setFocusPolicy(Qt::StrongFocus);
             if (pPrevious != nullptr)

@@ -20,6 +20,13 @@ inline constexpr int EN_CHANGE = 0x0300;
 // The kind of a control asking its dialog for a brush: a static control.
 inline constexpr UINT CTLCOLOR_STATIC = 6;
 
+// Asks the window manager, whenever window is about to be shown, for a title bar without
+// minimise and maximise buttons (X11 only). Some window managers (openbox among them) show
+// them on every dialog whatever its motif hints say, and minimising a dialog there minimises
+// the player with it. Template dialogs ask by themselves; others (message boxes, file and
+// colour dialogs) are given to this before they show.
+void KeepTitleWithoutMinimiseOrMaximise(QWidget& window);
+
 // A dialog window built from one of the player's dialog templates (res/DialogTemplates.h):
 // caption, font, size and controls, positions converted from dialog units with the dialog
 // font's average character size (x × width / 4, y × height / 8). Controls keep their

@@ -12,6 +12,19 @@
 
 #include <new>
 
+namespace {
+
+bool HoldsCdTracks(const CPlayQueue& queue)
+{
+    for (int i = 0; i < queue.GetCount(); ++i) {
+        if (queue.GetAt(i).starts_with('\\'))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 CPlaylistDlg::CPlaylistDlg(CSorvaneDoc* pDoc, QWidget* pParent)
     : CDialog(IDD_PLAYLIST, pParent)
     , m_pDoc(pDoc)
@@ -126,16 +139,22 @@ void CPlaylistDlg::OnAdd()
         return;
 
     CPlayQueue& queue = m_pDoc->m_queue;
-    if (m_pDoc->m_pEngine->GetKind() == DEVICE_CDAUDIO) {
-        m_pDoc->m_pEngine->Stop();
-        m_pDoc->m_pEngine->CloseMedium();
+    // The engine keeps reporting the CD kind after the disc was closed, so only the queue
+    // tells whether it still holds a disc's tracks.
+    if (HoldsCdTracks(queue)) {
+        if (m_pDoc->m_pEngine->GetKind() == DEVICE_CDAUDIO) {
+            m_pDoc->m_pEngine->Stop();
+            m_pDoc->m_pEngine->CloseMedium();
+        }
         queue.Clear();
     }
     for (const std::string& path : paths)
         queue.Add(path);
     // A playlist file without entries leaves nothing to start.
-    if (bWasEmpty && queue.GetCount() > 0)
+    if (bWasEmpty && queue.GetCount() > 0) {
+        queue.SetCurrent(0);
         m_pDoc->PlayEntry(queue.GetAt(0));
+    }
     RefreshList();
 }
 
@@ -149,7 +168,8 @@ void CPlaylistDlg::OnSave()
     std::vector<std::string> paths;
     if (!Prompts().AskFiles(request, paths) || paths.empty())
         return;
-    m_pDoc->m_queue.SaveM3u(paths.front());
+    if (m_pDoc->m_queue.SaveM3u(paths.front()) == 0)
+        Prompts().ShowMessage(kSaveFailedText);
 }
 
 void CPlaylistDlg::OnDeltaposSpin(int iDelta, long* pResult)
@@ -192,8 +212,12 @@ void CPlaylistDlg::OnDelete()
     const int current = queue.GetCurrent();
     if (current > sel)
         queue.SetCurrent(current - 1);
+    // The current index stays on a real entry, so that Next steps from where play is.
+    if (queue.GetCurrent() >= queue.GetCount())
+        queue.SetCurrent(queue.GetCount() - 1);
     m_list->SetCurSel(sel);
     if (queue.GetCount() == 0) {
+        queue.Clear();
         m_pDoc->m_pEngine->Stop();
         m_pDoc->m_pEngine->CloseMedium();
     }

@@ -32,6 +32,8 @@ public:
     static constexpr const char* kSaveFilter = "PlayListFiles(.m3u)|*.m3u||";
     static constexpr const char* kSaveDefExt = ".m3u";
     static constexpr const char* kSaveFileName = "MyPlayList";
+    // Shown when the playlist file could not be written.
+    static constexpr const char* kSaveFailedText = "プレイリストを保存できませんでした。";
 
     // Builds the hidden window from template 141 with pParent as its parent (it stays a
     // separate top-level window). pDoc must outlive the window. The list starts empty.
@@ -51,17 +53,20 @@ public:
     // Play the selected entry (nothing when no line is selected); OnPlay reselects it.
     void OnDblclkList();
     void OnPlay();
-    // Asks for files (open dialog), appends them (playlist files expanded); after a CD it
-    // replaces the queue; into an empty list it starts the first entry. Then refills.
+    // Asks for files (open dialog), appends them (playlist files expanded); into a queue of
+    // CD tracks it replaces the queue; into an empty list it makes the first entry current
+    // and starts it. Then refills.
     void OnAdd();
-    // Asks for a file name (save dialog) and writes the queue there as a playlist file.
+    // Asks for a file name (save dialog) and writes the queue there as a playlist file;
+    // tells the user when that failed.
     void OnSave();
     // The up-down control's proposed change: iDelta > 0 moves the selected entry one place
     // towards the end, otherwise towards the start; the selection follows it. The queue's
     // current index stays. Always sets *pResult to 0 (the control may move).
     void OnDeltaposSpin(int iDelta, long* pResult);
-    // Removes the selected entry, keeps the same entry current when it lay after it, selects
-    // the line that followed, and stops and closes the engine when the queue became empty.
+    // Removes the selected entry, keeps the same entry current when it lay after it (the last
+    // entry when the current one was beyond the end), selects the line that followed, and
+    // stops and closes the engine when the queue became empty.
     void OnDelete();
     // Empties the queue, stops and closes the engine, and updates all views.
     void OnClear();

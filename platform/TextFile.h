@@ -23,7 +23,7 @@ class CTextFile
 public:
     enum class Mode {
         Read,  // an existing regular file
-        Write, // created, or cut to length 0
+        Write, // written to a new file beside it that replaces it when Close succeeds
     };
 
     CTextFile() = default;
@@ -33,7 +33,9 @@ public:
 
     // Opens path; false (and nothing open) when it cannot be opened or is not a regular
     // file. A directory, a FIFO or a device counts as a file that cannot be opened, and
-    // opening never waits for another process.
+    // opening never waits for another process. For writing, path (or the file a link at
+    // path names) must be writable or missing and its folder writable: the text goes to a
+    // temporary file in that folder, so that a crash or a full disk never leaves half a file.
     bool Open(const std::string& path, Mode mode);
 
     // Writes text, each '\n' as CR LF. Throws CFileException when the write fails.
@@ -43,15 +45,21 @@ public:
     // file (line is then empty). Throws CFileException on a read error.
     bool ReadLine(std::string& line);
 
-    // Flushes and closes; throws CFileException when that fails. Closing a closed file does
-    // nothing. The destructor closes silently.
+    // Flushes and closes; a file opened for writing then replaces the file at the path, with
+    // that file's permissions. Throws CFileException when that fails, and a file opened for
+    // writing then leaves the earlier file as it was. Closing a closed file does nothing. The
+    // destructor closes silently, and a file opened for writing then replaces nothing.
     void Close();
 
     bool IsOpen() const { return m_pFile != nullptr; }
 
 private:
+    bool OpenReplacement(const std::string& path);
+
     std::FILE* m_pFile = nullptr;
     std::string m_strPath;
+    // For writing: the file the text goes to until Close renames it to m_strPath.
+    std::string m_strTempPath;
     char* m_pLine = nullptr;
     std::size_t m_nLineCapacity = 0;
 };

@@ -18,9 +18,12 @@ public:
     static constexpr const char* kFileErrorText = "ファイルが開けませんでした";
     // How deep playlist files may name other playlist files.
     static constexpr int kMaxPlaylistDepth = 16;
-    // How many playlist files one Add may read in all, so that a few small files naming each
-    // other many times over cannot expand without end.
-    static constexpr int kMaxPlaylistReads = 256;
+    // How many playlist lines one Add may read in all, far beyond any real library, so that
+    // a few small files naming each other many times over cannot expand without end.
+    static constexpr long kPlaylistLineBudget = 1'000'000;
+    // Shown once when an Add stops at that budget.
+    static constexpr const char* kTooManyLinesText =
+        "プレイリストの行が多すぎるため、残りを読み込みませんでした。";
 
     CPlayQueue() = default;
     virtual ~CPlayQueue() = default;
@@ -53,17 +56,23 @@ public:
     int IsLast() const;
 
     // Writes every entry to the playlist file at strPath, one line each, entries under the
-    // playlist's directory relative to it. 0 when strPath holds no separator or a write
-    // error occurred (reported to the user), else 1. A file that cannot be created is
-    // silently not written.
+    // playlist's directory relative to it, through a temporary file that replaces the old
+    // one only when it is complete. 1 on success; 0, silently, when strPath holds no
+    // separator, the file cannot be created or a write error occurred (an earlier file of
+    // that name is then left as it was): the caller tells the user.
     int SaveM3u(const std::string& strPath);
     // Reads the playlist file at strPath and adds each line, relative lines joined to the
-    // playlist's directory. A file that cannot be opened adds nothing, silently; a read
-    // error is reported to the user and keeps what was added. A playlist already being read
-    // (a loop of playlists), nesting beyond kMaxPlaylistDepth and playlists beyond the
-    // kMaxPlaylistReads-th of one expansion are skipped. Running out of memory is reported
-    // once and ends the whole expansion.
+    // playlist's directory; blank lines and lines that begin with '#' are no entries. A file
+    // that cannot be opened adds nothing, silently; a read error is reported to the user and
+    // keeps what was added. A playlist already being read (a loop of playlists) and nesting
+    // beyond kMaxPlaylistDepth are skipped; an expansion stops after kPlaylistLineBudget
+    // lines and says so once. Running out of memory is reported once and ends the whole
+    // expansion.
     void LoadM3u(const std::string& strPath);
+
+protected:
+    // The line budget of one expansion; tests lower it.
+    long m_nLineBudget = kPlaylistLineBudget;
 
 private:
     std::vector<std::string> m_entries;
@@ -71,8 +80,9 @@ private:
 
     // Playlist files being read, outermost first: the guard against playlist loops.
     std::vector<std::string> m_reading;
-    // Playlist files read since the outermost one began.
-    int m_nPlaylistReads = 0;
+    // Lines read since the outermost playlist began, and whether the budget was reported.
+    long m_nLinesRead = 0;
+    bool m_bBudgetReported = false;
     // Memory ran out during the current Add or expansion, and the user has been told.
     bool m_bOutOfMemory = false;
 

@@ -31,7 +31,7 @@ int CPlayQueue::SaveM3u(const std::string& strPath)
 
     CTextFile file;
     if (!file.Open(strPath, CTextFile::Mode::Write))
-        return 1;
+        return 0;
     try {
         std::string line;
         for (const std::string& entry : m_entries) {
@@ -47,7 +47,6 @@ int CPlayQueue::SaveM3u(const std::string& strPath)
         }
         file.Close();
     } catch (const CFileException&) {
-        Prompts().ShowMessage(kFileErrorText);
         return 0;
     }
     return 1;
@@ -60,12 +59,12 @@ void CPlayQueue::LoadM3u(const std::string& strPath)
         return;
 
     if (m_reading.empty()) {
-        m_nPlaylistReads = 0;
+        m_nLinesRead = 0;
+        m_bBudgetReported = false;
         m_bOutOfMemory = false;
     }
     std::string name = CanonicalName(strPath);
     if (m_reading.size() >= static_cast<std::size_t>(kMaxPlaylistDepth) ||
-        m_nPlaylistReads >= kMaxPlaylistReads ||
         std::find(m_reading.begin(), m_reading.end(), name) != m_reading.end())
         return;
 
@@ -73,13 +72,23 @@ void CPlayQueue::LoadM3u(const std::string& strPath)
     if (!file.Open(strPath, CTextFile::Mode::Read))
         return;
 
-    ++m_nPlaylistReads;
     m_reading.push_back(std::move(name));
     try {
         std::string line;
         // Once memory has run out, every playlist being read stops: each further line would
         // only fail and be reported again.
         while (!m_bOutOfMemory && file.ReadLine(line)) {
+            if (m_nLinesRead >= m_nLineBudget) {
+                if (!m_bBudgetReported)
+                    Prompts().ShowMessage(kTooManyLinesText);
+                m_bBudgetReported = true;
+                break;
+            }
+            ++m_nLinesRead;
+            // Comment lines (the header and information lines of extended playlists) and
+            // blank lines name no medium.
+            if (line.empty() || line.front() == '#')
+                continue;
             if (IsCompletePlaylistLine(line))
                 Add(line);
             else

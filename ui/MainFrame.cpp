@@ -126,8 +126,40 @@ void CMainFrame::OnNcLButtonDblClk()
 
 void CMainFrame::OnDestroy()
 {
-    if (m_bCreated) {
-        m_settings.SetLaunchPos(x(), y());
+    StoreLaunchPos();
+}
+
+void CMainFrame::setVisible(bool bVisible)
+{
+    // Once hidden, the window is out of the window manager's frame, which may leave it
+    // anywhere: its place is taken while it still shows.
+    if (!bVisible && isVisible()) {
+        StoreLaunchPos();
+    }
+    QWidget::setVisible(bVisible);
+}
+
+void CMainFrame::StoreLaunchPos()
+{
+    if (!m_bCreated || !isVisible()) {
+        return;
+    }
+    QPoint where = pos();
+    if (m_positionQuery) {
+        where = m_positionQuery().value_or(where);
+    }
+    m_settings.SetLaunchPos(where.x(), where.y());
+}
+
+void CMainFrame::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    // The frame has no taskbar entry and no title bar: minimised (a window manager does so
+    // when one of its dialogs is minimised) it could come back only through a second start.
+    if (event->type() == QEvent::WindowStateChange && isMinimized()) {
+        QMetaObject::invokeMethod(
+            this, [this] { setWindowState(windowState() & ~Qt::WindowMinimized); },
+            Qt::QueuedConnection);
     }
 }
 

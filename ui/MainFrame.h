@@ -5,6 +5,8 @@
 
 #include <QWidget>
 
+#include <functional>
+#include <optional>
 #include <string>
 
 // How a top-level window is to be made: styles, name, position and outer size.
@@ -22,10 +24,10 @@ struct CREATESTRUCT
 // The player's top-level window: a small tool window (no caption, no menu bar, no taskbar
 // entry) of the layout's outer size, at the stored launch position even when that lies off
 // the screen, on top of other windows when the settings ask for it. It paints its own thick
-// border in a darker shade of the button colour, hides on a double click on that border,
-// and stores its position as the launch position when it is destroyed. Its only child, the
-// view, fills the area inside the one-pixel window border. It reads the settings record it
-// is given, which must outlive it. User-interface thread only.
+// border in a darker shade of the button colour, never stays minimised, hides on a double
+// click on that border, and stores its position as the launch position when it is
+// destroyed. Its only child, the view, fills the area inside the one-pixel window border. It
+// reads the settings record it is given, which must outlive it. User-interface thread only.
 class CMainFrame : public QWidget
 {
 public:
@@ -61,8 +63,19 @@ public:
     void OnNcPaint(CDC* pDC);
     // Hides the frame.
     void OnNcLButtonDblClk();
+    // Stores where the window is as the settings' launch position while it shows (also done
+    // when it is hidden or destroyed): what the query says, when set and answering, else
+    // Qt's record. A hidden window keeps the place it had when it was hidden.
+    void StoreLaunchPos();
+    void SetPositionQuery(std::function<std::optional<QPoint>()> query)
+    {
+        m_positionQuery = std::move(query);
+    }
+
+    void setVisible(bool bVisible) override;
 
 protected:
+    void changeEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
@@ -73,4 +86,5 @@ private:
     CPlayerSettings& m_settings;
     QWidget* m_pView = nullptr;
     bool m_bCreated = false;
+    std::function<std::optional<QPoint>()> m_positionQuery;
 };

@@ -1,10 +1,43 @@
 #include "ui/QtPrompts.h"
 
+#include "dialogs/Dialog.h"
+
 #include <QApplication>
 #include <QColorDialog>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
+
+#include <algorithm>
+
+namespace {
+
+// An open dialog that also takes typed names of files that do not exist: whoever opens them
+// says so, in the player's own words. A typed folder is still entered.
+class COpenFileDialog : public QFileDialog
+{
+public:
+    using QFileDialog::QFileDialog;
+
+    void accept() override
+    {
+        const QStringList files = selectedFiles();
+        const bool bMissing = std::any_of(files.begin(), files.end(), [](const QString& file) {
+            return !QFileInfo::exists(file);
+        });
+        const bool bFolder = std::any_of(files.begin(), files.end(), [](const QString& file) {
+            return QFileInfo(file).isDir();
+        });
+        if (acceptMode() == AcceptOpen && bMissing && !bFolder) {
+            QDialog::accept();
+            return;
+        }
+        QFileDialog::accept();
+    }
+};
+
+} // namespace
 
 QWidget* CQtPrompts::Owner()
 {
@@ -16,6 +49,7 @@ void CQtPrompts::ShowMessage(const std::string& text)
 {
     QMessageBox box(QMessageBox::Warning, QString::fromUtf8(kAppTitle), QString::fromUtf8(text),
                     QMessageBox::Ok, Owner());
+    KeepTitleWithoutMinimiseOrMaximise(box);
     box.exec();
 }
 
@@ -65,7 +99,8 @@ QStringList CQtPrompts::NameFilters(const std::string& filter)
 
 bool CQtPrompts::AskFiles(const FileDialogRequest& request, std::vector<std::string>& paths)
 {
-    QFileDialog dialog(Owner());
+    COpenFileDialog dialog(Owner());
+    KeepTitleWithoutMinimiseOrMaximise(dialog);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     const QStringList filters = NameFilters(request.strFilter);
@@ -104,6 +139,7 @@ bool CQtPrompts::AskColor(COLORREF initial, COLORREF& chosen)
 {
     QColorDialog dialog(QColor(GetRValue(initial), GetGValue(initial), GetBValue(initial)),
                         Owner());
+    KeepTitleWithoutMinimiseOrMaximise(dialog);
     if (dialog.exec() != QDialog::Accepted) {
         return false;
     }

@@ -28,6 +28,7 @@
 #include <QTimerEvent>
 #include <QToolTip>
 #include <QUrl>
+#include <QWindow>
 
 #include <algorithm>
 #include <climits>
@@ -87,6 +88,8 @@ CSorvaneView::CSorvaneView(CSorvaneDoc* pDoc, CPlayerSettings& settings)
 {
     EnsureUiResources();
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // The view holds the keyboard focus, so that no button is pressed by a key.
+    setFocusPolicy(Qt::StrongFocus);
     if (m_pDocument != nullptr) {
         m_pDocument->AddView(this);
     }
@@ -146,9 +149,8 @@ int CSorvaneView::OnCreate()
                     PostMessage(GetSafeHwnd(), WM_TRAYNOTIFY, m_nTrayIconId, message);
                 }
             });
-    if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        m_pTrayIcon->show();
-    }
+    // Shown also without a notification area: Qt then puts it in one that starts later.
+    m_pTrayIcon->show();
 
     m_rcPanelTool = PanelRect();
     for (int i = 0; i < BUTTON_COUNT; ++i) {
@@ -191,6 +193,7 @@ void CSorvaneView::OnDestroy()
 
 void CSorvaneView::OnInitialUpdate()
 {
+    setFocus(Qt::OtherFocusReason);
     OnUpdate(nullptr, HINT_STATE_CHANGED);
     if (m_pDocument->m_pEngine == nullptr) {
         QMetaObject::invokeMethod(
@@ -229,15 +232,15 @@ void CSorvaneView::OnUpdate(CView*, int nHint)
     }
 
     if (pEngine != nullptr && pEngine->IsOpen() != 0) {
-        m_buttons[kPrevButton].setEnabled(true);
-        m_buttons[kNextButton].setEnabled(true);
+        EnableButton(kPrevButton, true);
+        EnableButton(kNextButton, true);
         const bool bStopped = pEngine->GetMode() == static_cast<int>(MCI_MODE_STOP);
-        m_buttons[kPlayButton].setEnabled(bStopped);
-        m_buttons[kStopButton].setEnabled(!bStopped);
-        m_buttons[kPauseButton].setEnabled(!bStopped);
+        EnableButton(kPlayButton, bStopped);
+        EnableButton(kStopButton, !bStopped);
+        EnableButton(kPauseButton, !bStopped);
     } else {
         for (int i : {kPlayButton, kStopButton, kPrevButton, kPauseButton, kNextButton}) {
-            m_buttons[i].setEnabled(false);
+            EnableButton(i, false);
         }
     }
 
@@ -252,6 +255,17 @@ void CSorvaneView::OnUpdate(CView*, int nHint)
             button.Invalidate();
         }
     }
+}
+
+void CSorvaneView::EnableButton(int nIndex, bool bEnable)
+{
+    CTransportButton& button = m_buttons[nIndex];
+    // A greyed button keeps no focus, and Qt would hand it to a neighbour, where Space
+    // would press that one: the view takes it back first.
+    if (!bEnable && button.hasFocus()) {
+        setFocus(Qt::OtherFocusReason);
+    }
+    button.setEnabled(bEnable);
 }
 
 PanelTime CSorvaneView::CurrentTime() const
@@ -362,6 +376,8 @@ void CSorvaneView::OnLButtonUp(UINT, CPoint point)
     if (pEngine != nullptr && pEngine->IsOpen() != 0) {
         pEngine->SeekPercent(DragPercent(point.x));
         pEngine->Play(0);
+        // The seek may have started play from pause or stop: the buttons follow.
+        m_pDocument->UpdateAllViews(nullptr, HINT_STATE_CHANGED);
     }
 }
 
@@ -452,7 +468,10 @@ void CSorvaneView::OnDropFiles(const std::vector<std::string>& files)
     pEngine->CloseMedium();
     const int bWasBusy = m_bPanelBusy;
     m_bPanelBusy = 1;
-    pEngine->OpenAndPlay(first);
+    // Empty playlists leave no entry: there is nothing to open, and nothing to complain of.
+    if (queue.GetCount() > 0) {
+        pEngine->OpenAndPlay(first);
+    }
     m_pDocument->UpdateAllViews(nullptr, HINT_QUEUE_CHANGED);
     m_bPanelBusy = bWasBusy;
 }
@@ -483,6 +502,9 @@ LPARAM CSorvaneView::OnMciNotify(WPARAM wParam, LPARAM lParam)
     CPlayQueue& queue = m_pDocument->m_queue;
     if (m_settings.Get(SK_REPEAT) != 0 || !queue.IsLast()) {
         m_pDocument->PlayEntry(queue.Next());
+    } else {
+        // The play ended by itself: the buttons show the stop.
+        m_pDocument->UpdateAllViews(nullptr, HINT_STATE_CHANGED);
     }
     return 0;
 }
@@ -625,10 +647,18 @@ void CSorvaneView::GetPlayerRect(int& nLeft, int& nTop, int& nRight) const
 
 void CSorvaneView::ShowPlaylistAt(int x, int y)
 {
-    if (m_pPlaylistDlg != nullptr) {
-        m_pPlaylistDlg->move(x, y);
-        m_pPlaylistDlg->show();
+    if (m_pPlaylistDlg == nullptr) {
+        return;
     }
+    // The point is where the window's frame goes. Once the window exists, Qt's move() places
+    // the frame only while it knows the frame's size, which it forgets while the window is
+    // hidden; the window's own frame position always asks the window manager for the frame.
+    if (QWindow* pWindow = m_pPlaylistDlg->windowHandle()) {
+        pWindow->setFramePosition(QPoint(x, y));
+    } else {
+        m_pPlaylistDlg->move(x, y);
+    }
+    m_pPlaylistDlg->show();
 }
 
 QWidget* CSorvaneView::MainWindow() const
@@ -759,6 +789,9 @@ void CSorvaneView::dropEvent(QDropEvent* pEvent)
         pEvent->ignore();
         return;
     }
+    // The drag source is released at once; what the drop starts, message boxes included,
+    // comes after.
     pEvent->acceptProposedAction();
-    OnDropFiles(files);
+    QMetaObject::invokeMethod(
+        this, [this, files = std::move(files)] { OnDropFiles(files); }, Qt::QueuedConnection);
 }

@@ -50,7 +50,9 @@ struct TOOLTIPTEXTA
 //
 // Button clicks and menu commands travel by command routing: the view (settings, hide/show,
 // exit), then the document (every transport command), then the application. The view's
-// client area lies inside a 2-pixel edge that it paints in the button colour.
+// client area lies inside a 2-pixel edge that it paints in the button colour. The view holds
+// the keyboard focus; a button has it only after a click, and never while greyed. A drop is
+// taken from its source at once and acted on afterwards.
 //
 // Threads: everything runs on the user-interface thread. The engine's notifications
 // (MM_MCINOTIFY, WM_PLAYPOS) and the tray icon's WM_TRAYNOTIFY arrive as messages posted to
@@ -166,6 +168,8 @@ public:
 
 protected:
     bool event(QEvent* pEvent) override;
+    // Enables or greys one of m_buttons, the focus going back to the view from a greyed one.
+    void EnableButton(int nIndex, bool bEnable);
     void paintEvent(QPaintEvent* pEvent) override;
     void resizeEvent(QResizeEvent* pEvent) override;
     void timerEvent(QTimerEvent* pEvent) override;

@@ -18,6 +18,7 @@ CTransportButton::CTransportButton(QWidget* pParent)
 {
     EnsureUiResources();
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::ClickFocus);
     connect(this, &QAbstractButton::pressed, this, [this] { Request(ODA_SELECT, ItemState()); });
     connect(this, &QAbstractButton::released, this, [this] { Request(ODA_SELECT, ItemState()); });
 }
@@ -141,6 +142,16 @@ void CTransportButton::resizeEvent(QResizeEvent* event)
 {
     QAbstractButton::resizeEvent(event);
     Request(ODA_DRAWENTIRE, ItemState());
+}
+
+bool CTransportButton::event(QEvent* event)
+{
+    // Qt asks a disabled widget for its tip too.
+    if (event->type() == QEvent::ToolTip && !isEnabled()) {
+        event->ignore();
+        return true;
+    }
+    return QAbstractButton::event(event);
 }
 
 void CTransportButton::changeEvent(QEvent* event)

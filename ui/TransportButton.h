@@ -13,8 +13,9 @@
 // keeps its own picture and changes it the way an owner-draw request asks: a full redraw
 // (shown, resized, enabled or disabled, Invalidate), a frame-only redraw when it is pressed
 // or released, and the focus dots when it gains the focus (they stay after the focus leaves,
-// until the next full redraw). A click reaches the owner through QAbstractButton::clicked;
-// GetDlgCtrlID names the command. User-interface thread only.
+// until the next full redraw). Only a click gives it the focus (Tab and window activation
+// never do), and a greyed button shows no tip. A click reaches the owner through
+// QAbstractButton::clicked; GetDlgCtrlID names the command. User-interface thread only.
 class CTransportButton : public QAbstractButton
 {
 public:
@@ -50,6 +51,7 @@ public:
     const QImage& Picture() const { return m_picture; }
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;

@@ -67,7 +67,8 @@ int CheckMenuItem(QMenu* pMenu, int nID, bool bChecked)
     }
     for (QAction* action : pMenu->actions()) {
         if (MenuItemId(action) == nID) {
-            action->setCheckable(true);
+            // An unchecked item shows no empty check box either.
+            action->setCheckable(bChecked);
             action->setChecked(bChecked);
             return 1;
         }

@@ -203,13 +203,16 @@ TEST_F(PlayerSettingsFile, DirectoryInPlaceOfTheFileLoadsNothing)
     EXPECT_EQ(settings.Save(), 1);
 }
 
-TEST_F(PlayerSettingsFile, WriteErrorIsReportedAsFailureAndKeepsWhatWasWritten)
+TEST_F(PlayerSettingsFile, WriteErrorIsReportedAsFailureAndKeepsTheEarlierFile)
 {
+    // Catches a full disk leaving half a settings file in place of the whole earlier one.
+    const std::string earlier = "[TOPMOST]=1\r\n[LAYOUT]=2\r\n";
+    dir.Write("Sorvix.ini", earlier);
     {
         const CFileSizeLimit limit(20);
         EXPECT_EQ(settings.Save(), 0);
     }
-    EXPECT_EQ(CTempDir::Read(settings.GetFileName()), "[TOPMOST]=0\r\n[LAYOUT");
+    EXPECT_EQ(CTempDir::Read(settings.GetFileName()), earlier);
 }
 
 TEST(PlayerSettingsLine, ParseLineReturnsTheKeyAndLeavesTheValueText)

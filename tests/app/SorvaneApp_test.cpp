@@ -19,6 +19,9 @@
 #include <QShortcut>
 #include <QTimer>
 
+#include <csignal>
+#include <filesystem>
+
 namespace {
 
 class SorvaneApp : public AppTest
@@ -61,7 +64,7 @@ TEST_F(SorvaneApp, TheTemplatesDocumentStringNamesTheWindowAndTheNewFile)
     EXPECT_EQ(Template()->GetDocString(CSingleDocTemplate::fileNewName), "Sorvo");
     EXPECT_EQ(Template()->GetDocString(CSingleDocTemplate::regFileTypeId), "Sorvane.Document");
     EXPECT_EQ(Template()->GetDocString(CSingleDocTemplate::regFileTypeName), "Sorvo Document");
-    EXPECT_EQ(Template()->GetFilter(), "All Files (*.*)|*.*||");
+    EXPECT_EQ(Template()->GetFilter(), "All Files (*)|*||") << "*.* hides names without a dot";
     EXPECT_EQ(Template()->GetTitle(), "Sorvo");
 }
 
@@ -76,6 +79,19 @@ TEST_F(SorvaneApp, ExitWritesTheSettingsWithTheWindowsLastPosition)
     EXPECT_EQ(CTempDir::Read(m_dir / "Sorvix.ini"),
               "[TOPMOST]=0\r\n[LAYOUT]=1\r\n[LAUNCHPOS]=-20 300\r\n[TEXT_COLOR]=0\r\n"
               "[LED_COLOR]=15204343\r\n[BUTTON_COLOR]=16763060\r\n[REPEAT]=1\r\n");
+}
+
+TEST_F(SorvaneApp, TheSessionsCommitWritesTheSettingsWhileThePlayerRuns)
+{
+    // Catches a desktop session that ends the player after asking it to commit, losing the
+    // settings of its run.
+    ASSERT_EQ(Start(), 1);
+    m_app->m_settings.Set(SK_LAYOUT, 2);
+    m_app->m_pMainWnd->move(40, 50);
+    m_app->OnSessionCommit();
+    EXPECT_NE(CTempDir::Read(m_dir / "Sorvix.ini").find("[LAYOUT]=2\r\n[LAUNCHPOS]=40 50\r\n"),
+              std::string::npos);
+    EXPECT_NE(m_app->m_pMainWnd, nullptr) << "the player runs on";
 }
 
 TEST_F(SorvaneApp, AFileOnTheCommandLineBecomesTheDocumentButIsNeitherQueuedNorPlayed)
@@ -142,7 +158,7 @@ TEST_F(SorvaneApp, NewAndOpenKeepTheQueueAndWhatPlays)
     EXPECT_EQ(Doc()->m_pEngine->GetMode(), static_cast<int>(MCI_MODE_PLAY));
     EXPECT_EQ(Template()->GetPathName(), other);
     ASSERT_EQ(m_prompts.fileRequests.size(), 1u);
-    EXPECT_EQ(m_prompts.fileRequests[0].strFilter, "All Files (*.*)|*.*||");
+    EXPECT_EQ(m_prompts.fileRequests[0].strFilter, "All Files (*)|*||");
     EXPECT_EQ(m_app->m_pMainWnd->windowTitle(), QString("Sorvix"));
 }
 
@@ -185,7 +201,7 @@ TEST_F(SorvaneApp, SaveNeverEmptiesAFileThatHoldsData)
     ASSERT_EQ(Start({song}), 1);
     m_prompts.QueueFiles(std::vector<std::string>{song});
     View()->RouteCmd(ID_FILE_SAVE);
-    EXPECT_EQ(m_prompts.fileRequests[0].strFileName, "song.wav");
+    EXPECT_EQ(m_prompts.fileRequests[0].strFileName, song) << "the full path, not the bare name";
     EXPECT_EQ(CTempDir::Read(song), bytes);
     ASSERT_EQ(m_prompts.messages.size(), 1u);
     EXPECT_EQ(m_prompts.messages[0], song + "\n" + CWinApp::kSaveRefusedText);
@@ -278,6 +294,36 @@ TEST_F(SorvaneApp, ASecondCopyShowsTheFirstsHiddenWindowAndEnds)
     EXPECT_FALSE(m_app->m_pMainWnd->isMinimized());
     EXPECT_FALSE(CTempDir::Read(m_dir / "Sorvix.ini").empty())
         << "the refused copy writes its settings on the way out";
+}
+
+TEST_F(SorvaneApp, TerminationSignalsEndThePlayerThroughItsNormalExit)
+{
+    // Catches a player ended at logout or by kill that loses the settings of its run.
+    const std::string prog = CopyProgram(m_dir.Path());
+    ASSERT_FALSE(prog.empty());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("SDL_AUDIODRIVER", "dummy");
+    env.insert("XDG_RUNTIME_DIR", QString::fromStdString(m_strRuntime));
+    env.insert("XDG_CONFIG_HOME", QString::fromStdString(m_dir / "config"));
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        std::filesystem::remove(m_dir / "Sorvix.ini");
+        QProcess player;
+        player.setProcessEnvironment(env);
+        player.start(QString::fromStdString(prog), {});
+        ASSERT_TRUE(player.waitForStarted(10000));
+        // The rendezvous is made once the main window shows.
+        QElapsedTimer started;
+        started.start();
+        while (!std::filesystem::exists(m_strRuntime + "/Sorvix") && started.elapsed() < 60000)
+            player.waitForFinished(20);
+        ASSERT_EQ(::kill(static_cast<pid_t>(player.processId()), signal), 0);
+        ASSERT_TRUE(player.waitForFinished(60000)) << signal;
+        EXPECT_EQ(player.exitStatus(), QProcess::NormalExit) << signal;
+        EXPECT_EQ(player.exitCode(), 0) << player.readAllStandardError().toStdString();
+        EXPECT_FALSE(CTempDir::Read(m_dir / "Sorvix.ini").empty()) << signal;
+        EXPECT_FALSE(std::filesystem::exists(m_strRuntime + "/Sorvix")) << signal;
+    }
 }
 
 TEST_F(SorvaneApp, AStaleRendezvousLeftByAnEndedPlayerIsReplaced)

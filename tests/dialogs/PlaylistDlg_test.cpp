@@ -201,6 +201,13 @@ TEST_F(PlaylistDlgTest, AddingAPlaylistIntoAnEmptyListAddsItsEntriesAndPlaysTheF
     const std::string first = Wav("first.wav");
     const std::string second = Wav("second.wav");
     const std::string list = m_dir.Write("mix.m3u", "first.wav\r\nsecond.wav\r\n");
+    // An emptied queue whose current index was left beyond the end: catches entry 0 played
+    // without becoming current.
+    for (int i = 0; i < 3; ++i)
+        m_doc.m_queue.Add(first);
+    m_doc.m_queue.SetCurrent(2);
+    for (int i = 0; i < 3; ++i)
+        m_doc.m_queue.RemoveAt(0);
     m_prompts.QueueFiles(std::vector<std::string>{list});
     Click(IDC_PLAYLIST_ADD);
 
@@ -240,6 +247,12 @@ TEST_F(PlaylistDlgTest, AddingAfterACdReplacesTheTrackMarkersAndStartsNothing)
     EXPECT_EQ(Queue(), (std::vector<std::string>{song}));
     EXPECT_EQ(Lines(), (std::vector<std::string>{"song.wav"}));
     EXPECT_EQ(m_doc.m_pEngine->IsOpen(), 0u);
+
+    // The engine still reports the CD kind: catches the second Add emptying the queue again.
+    const std::string other = Wav("other.wav");
+    m_prompts.QueueFiles(std::vector<std::string>{other});
+    Click(IDC_PLAYLIST_ADD);
+    EXPECT_EQ(Queue(), (std::vector<std::string>{song, other}));
 }
 
 TEST_F(PlaylistDlgTest, CancelledAddChangesNothing)
@@ -292,6 +305,15 @@ TEST_F(PlaylistDlgTest, SaveWritesEntriesRelativeToThePlaylistAndReplacesAnExist
     EXPECT_TRUE(m_prompts.messages.empty());
 }
 
+TEST_F(PlaylistDlgTest, SaveThatCannotWriteItsFileTellsTheUser)
+{
+    // Catches a save into a missing folder that reports nothing.
+    FillQueue(1);
+    m_prompts.QueueFiles(std::vector<std::string>{m_dir / "no-such-folder/MyPlayList.m3u"});
+    Click(IDC_PLAYLIST_SAVE);
+    EXPECT_EQ(m_prompts.messages, std::vector<std::string>{CPlaylistDlg::kSaveFailedText});
+}
+
 TEST_F(PlaylistDlgTest, CancelledSaveWritesNothing)
 {
     FillQueue(1);
@@ -335,6 +357,16 @@ TEST_F(PlaylistDlgTest, DeletingTheCurrentEntryMakesTheFollowingOneCurrent)
     EXPECT_EQ(m_doc.m_queue.GetAt(2), paths[3]);
     EXPECT_EQ(m_dlg->GetSelectedLine(), 2);
     ExpectListMatchesQueue();
+}
+
+TEST_F(PlaylistDlgTest, DeletingTheCurrentLastEntryMakesTheNewLastOneCurrent)
+{
+    // Catches a current index left past the end, from which Next replays the wrong entry.
+    FillQueue(3);
+    m_doc.m_queue.SetCurrent(2);
+    m_dlg->SelectLine(2);
+    Click(IDC_PLAYLIST_DELETE);
+    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 1);
 }
 
 TEST_F(PlaylistDlgTest, DeletingTheLastLineLeavesCurrentAndSelectsNothing)

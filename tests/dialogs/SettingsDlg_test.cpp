@@ -8,11 +8,13 @@
 #include "tests/support/RecordingPrompts.h"
 
 #include <QAbstractButton>
+#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLineEdit>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -378,6 +380,21 @@ TEST_F(SettingsDlgTest, PictureOfTheDialogShowsTheChosenTargetsColourInTheSwatch
     ASSERT_FALSE(picture.isNull());
     const QColor swatch = picture.pixelColor(dlg.m_wndSwatch->geometry().center());
     EXPECT_EQ(swatch, QColor(0xF7, 0xFF, 0xE7)) << swatch.name().toStdString();
+
+    // Catches a group box frame whose top line runs through its first row of controls.
+    for (const QGroupBox* pGroup : m_dlg->findChildren<QGroupBox*>()) {
+        const QRect box = pGroup->geometry();
+        int firstRow = box.bottom();
+        for (const QWidget* pChild : m_dlg->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (pChild != pGroup && box.contains(pChild->geometry()))
+                firstRow = std::min(firstRow, pChild->geometry().top());
+        }
+        const QColor background = picture.pixelColor(box.right() - 3, box.top());
+        int line = box.top();
+        while (line < box.bottom() && picture.pixelColor(box.right() - 3, line) == background)
+            ++line;
+        EXPECT_LT(line, firstRow) << pGroup->title().toStdString();
+    }
 }
 
 } // namespace

@@ -72,8 +72,13 @@ TEST_F(M3u, SavedQueueReadsBackWithMarkersBecomingPaths)
 TEST_F(M3u, SavingAnEmptyQueueLeavesAnEmptyFile)
 {
     const std::string path = dir.Write("old.m3u", "something\r\n");
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read |
+                                           std::filesystem::perms::owner_write);
     ASSERT_EQ(queue.SaveM3u(path), 1);
     EXPECT_EQ(std::filesystem::file_size(path), 0u);
+    // Catches a replacement file that keeps the temporary file's own permissions.
+    EXPECT_EQ(std::filesystem::status(path).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
 TEST_F(M3u, PathWithoutASeparatorTouchesNothing)
@@ -85,25 +90,28 @@ TEST_F(M3u, PathWithoutASeparatorTouchesNothing)
     EXPECT_FALSE(std::filesystem::exists("mix.m3u"));
 }
 
-TEST_F(M3u, FileThatCannotBeCreatedIsSkippedSilently)
+TEST_F(M3u, FileThatCannotBeCreatedIsAFailure)
 {
+    // Catches a save that reports success for a file it never wrote.
     queue.Add("/a.mid");
-    EXPECT_EQ(queue.SaveM3u(dir / "no-such-dir/mix.m3u"), 1);
-    EXPECT_EQ(queue.SaveM3u(dir.Path() + "/"), 1);
-    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_EQ(queue.SaveM3u(dir / "no-such-dir/mix.m3u"), 0);
+    EXPECT_EQ(queue.SaveM3u(dir.Path() + "/"), 0);
+    EXPECT_TRUE(prompts.messages.empty()) << "the playlist window tells the user";
 }
 
-TEST_F(M3u, WriteErrorIsReportedAndKeepsWhatReachedTheFile)
+TEST_F(M3u, WriteErrorLeavesTheEarlierFileIntact)
 {
+    // Catches a save that cuts the old playlist and leaves half a new one.
     queue.Add(std::string(100, 'a'));
     queue.Add(std::string(100, 'b'));
-    const std::string path = dir / "mix.m3u";
+    const std::string path = dir.Write("mix.m3u", "/old.mid\r\n");
     {
         const CFileSizeLimit limit(150);
         EXPECT_EQ(queue.SaveM3u(path), 0);
     }
-    EXPECT_EQ(prompts.messages, std::vector<std::string>{"ファイルが開けませんでした"});
-    EXPECT_TRUE(std::filesystem::exists(path));
+    EXPECT_EQ(CTempDir::Read(path), "/old.mid\r\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1)
+        << "the temporary file is removed";
 }
 
 TEST_F(M3u, RelativeLinesAreJoinedToThePlaylistDirectory)
@@ -113,11 +121,12 @@ TEST_F(M3u, RelativeLinesAreJoinedToThePlaylistDirectory)
         dir.Write("Lists/l.m3u", "Pop/b.mp3\n/x.mid\n\\x.mid\nC:x.mid\n"
                                  "http://host/s.mp3\n\n#EXTM3U\n#EXTINF:3,T\n a b \n");
     queue.Add(path);
-    EXPECT_EQ(Entries(queue),
-              (std::vector<std::string>{lists + "/Pop/b.mp3", "/x.mid", lists + "/\\x.mid",
-                                        lists + "/C:x.mid", "http://host/s.mp3", lists + "/",
-                                        lists + "/#EXTINF:3,T", lists + "/ a b "}))
-        << "the header line ends in \"M3U\", so it is taken for a playlist that does not exist";
+    // Blank and '#' lines are no entries: catches "#EXTM3U" taken for a missing playlist and
+    // "#EXTINF" lines becoming entries that fail when played.
+    EXPECT_EQ(Entries(queue), (std::vector<std::string>{lists + "/Pop/b.mp3", "/x.mid",
+                                                        lists + "/\\x.mid", lists + "/C:x.mid",
+                                                        "http://host/s.mp3", lists + "/ a b "}));
+    EXPECT_TRUE(prompts.messages.empty());
 }
 
 TEST_F(M3u, LinesMayEndInLfOrCrLfAndTheLastNeedsNoEnd)
@@ -177,22 +186,43 @@ TEST_F(M3u, DeepChainsOfPlaylistsStopAtTheDepthLimit)
     EXPECT_EQ(queue.GetAt(0), dir / "0.mid");
 }
 
-TEST_F(M3u, PlaylistsNamingEachOtherManyTimesStopAfterTheReadLimit)
+TEST_F(M3u, AMasterPlaylistOfThreeHundredAlbumsLoadsThemAll)
 {
-    // Sixteen files, each naming the next four times: without a limit 4^15 expansions.
+    // Catches a cap on playlist reads that silently drops albums of a real library.
+    std::string master;
+    for (int i = 0; i < 300; ++i) {
+        dir.Write("album" + std::to_string(i) + ".m3u", std::to_string(i) + ".mid\n");
+        master += "album" + std::to_string(i) + ".m3u\n";
+    }
+    queue.Add(dir.Write("master.m3u", master));
+    EXPECT_EQ(queue.GetCount(), 300);
+    EXPECT_EQ(queue.GetAt(299), dir / "299.mid");
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(M3u, PlaylistsNamingEachOtherManyTimesStopAtTheLineBudgetSayingSoOnce)
+{
+    // Catches an expansion without end, or one message per file cut short.
+    struct CSmallBudgetQueue : CPlayQueue
+    {
+        CSmallBudgetQueue() { m_nLineBudget = 1000; }
+    } small;
+    // Sixteen files, each naming the next four times: without a budget 4^15 expansions.
     for (int i = 0; i < 16; ++i) {
         std::string text = std::to_string(i) + ".mid\n";
         for (int k = 0; k < 4; ++k)
             text += "p" + std::to_string(i + 1) + ".m3u\n";
         dir.Write("p" + std::to_string(i) + ".m3u", text);
     }
-    queue.Add(dir / "p0.m3u");
-    EXPECT_EQ(queue.GetCount(), CPlayQueue::kMaxPlaylistReads);
-    EXPECT_EQ(queue.GetAt(0), dir / "0.mid");
+    small.Add(dir / "p0.m3u");
+    const int count = small.GetCount();
+    EXPECT_GE(count, 200) << "at least one entry in every five lines read";
+    EXPECT_LE(count, 1000) << "no more lines than the budget";
+    EXPECT_EQ(small.GetAt(0), dir / "0.mid");
+    EXPECT_EQ(prompts.messages, std::vector<std::string>{CPlayQueue::kTooManyLinesText});
 
-    queue.Add(dir / "p15.m3u");
-    EXPECT_EQ(queue.GetCount(), CPlayQueue::kMaxPlaylistReads + 1)
-        << "a new expansion starts a new count";
+    small.Add(dir / "p15.m3u");
+    EXPECT_EQ(small.GetCount(), count + 1) << "a new expansion starts a new count";
 }
 
 TEST_F(M3u, FifoNamedLikeAPlaylistIsPassedOverWithoutWaiting)
@@ -202,7 +232,7 @@ TEST_F(M3u, FifoNamedLikeAPlaylistIsPassedOverWithoutWaiting)
     queue.Add(fifo);
     EXPECT_EQ(queue.GetCount(), 0);
     queue.Add("/a.mid");
-    EXPECT_EQ(queue.SaveM3u(fifo), 1);
+    EXPECT_EQ(queue.SaveM3u(fifo), 0);
     EXPECT_TRUE(prompts.messages.empty());
 }
 

@@ -78,6 +78,29 @@ TEST_F(MainFrame, SetTopmostChangesTheBandAndKeepsPlaceAndVisibility)
     EXPECT_FALSE(frame->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
 }
 
+TEST_F(MainFrame, AMinimisedFrameComesBackAtOnce)
+{
+    // Catches a window manager that minimises the player with its dialog leaving a window
+    // without title bar or taskbar entry that only a second start brings back.
+    auto frame = MakeFrame();
+    frame->setWindowState(Qt::WindowMinimized);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(frame->isMinimized());
+}
+
+TEST_F(MainFrame, AHiddenFrameKeepsThePlaceItHadWhenItHid)
+{
+    // Catches the launch position read from a window out of the window manager's frame,
+    // which a reparenting window manager can leave at (0, 0).
+    auto frame = MakeFrame();
+    frame->move(50, 60);
+    frame->hide();
+    frame->move(0, 0);
+    frame.reset();
+    EXPECT_EQ(m_settings.GetLaunchPos().x, 50);
+    EXPECT_EQ(m_settings.GetLaunchPos().y, 60);
+}
+
 TEST_F(MainFrame, BorderIsTheButtonColourHalved)
 {
     EXPECT_EQ(CMainFrame::BorderColor(0xFFC8B4), RGB(90, 100, 127));

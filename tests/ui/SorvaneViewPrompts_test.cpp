@@ -96,6 +96,37 @@ TEST_F(QtPrompts, AnOpenDialogReturnsTheChosenFilesInTheirOrder)
     EXPECT_EQ(paths, (std::vector<std::string>{a, b}));
 }
 
+TEST_F(QtPrompts, AnOpenDialogTakesATypedNameThatNamesNoFile)
+{
+    // Catches Qt's own English "File not found" box refusing the name the engine reports.
+    FileDialogRequest request;
+    request.bMultiSelect = true;
+    std::vector<std::string> paths;
+    bool bOk = false;
+    SorvaneViewTest::WithModal([&] { bOk = m_prompts.AskFiles(request, paths); },
+                               [&](QWidget* pWidget) {
+                                   auto* pDialog = qobject_cast<QFileDialog*>(pWidget);
+                                   ASSERT_NE(pDialog, nullptr);
+                                   pDialog->setDirectory(QString::fromStdString(m_dir.Path()));
+                                   pDialog->selectFile("missing.wav");
+                                   // A refusal box would hold the test: it is closed, and
+                                   // the dialog left open is cancelled.
+                                   QTimer closer;
+                                   closer.setSingleShot(true);
+                                   QObject::connect(&closer, &QTimer::timeout, [pDialog] {
+                                       QWidget* pBox = QApplication::activeModalWidget();
+                                       if (pBox != nullptr && pBox != pDialog)
+                                           pBox->close();
+                                   });
+                                   closer.start(0);
+                                   static_cast<QDialog*>(pDialog)->accept();
+                                   if (pDialog->isVisible())
+                                       pDialog->reject();
+                               });
+    EXPECT_TRUE(bOk);
+    EXPECT_EQ(paths, std::vector<std::string>{m_dir / "missing.wav"});
+}
+
 TEST_F(QtPrompts, ACancelledDialogAnswersNothing)
 {
     FileDialogRequest request;

@@ -84,13 +84,17 @@ TEST_F(SorvaneViewWindow, TheHideItemIsCheckedOnlyWhileTheWindowIsHidden)
     for (bool bHidden : {false, true}) {
         m_frame->setVisible(!bHidden);
         bool bChecked = !bHidden;
+        bool bCheckable = !bHidden;
         WithModal([&] { m_view->OnTrayNotify(0, WM_RBUTTONDOWN); },
                   [&](QWidget* pWidget) {
                       auto* pMenu = qobject_cast<QMenu*>(pWidget);
                       bChecked = FindItem(pMenu, ID_MENU_HIDE)->isChecked();
+                      bCheckable = FindItem(pMenu, ID_MENU_HIDE)->isCheckable();
                       pMenu->close();
                   });
         EXPECT_EQ(bChecked, bHidden);
+        // Catches an empty check box drawn while the window shows.
+        EXPECT_EQ(bCheckable, bHidden);
     }
 }
 

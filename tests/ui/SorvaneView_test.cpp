@@ -4,6 +4,9 @@
 #include "dialogs/PlaylistDlg.h"
 #include "res/Resource.h"
 
+#include <QHelpEvent>
+#include <QToolTip>
+
 namespace {
 
 // The last stop on the command route, recording what reaches it.
@@ -77,6 +80,12 @@ TEST_F(SorvaneView, ButtonTipsAreTheStringTableTexts)
     for (int i = 0; i < BUTTON_COUNT; ++i) {
         EXPECT_EQ(m_view->GetButton(i).toolTip().toStdString(), tips[i]) << i;
     }
+    // Catches a greyed button showing its tip all the same.
+    CTransportButton& play = m_view->GetButton(IDC_BTN_PLAY - IDC_BTN_OPEN);
+    ASSERT_FALSE(play.isEnabled());
+    QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), play.mapToGlobal(QPoint(5, 5)));
+    QCoreApplication::sendEvent(&play, &help);
+    EXPECT_FALSE(QToolTip::isVisible());
 }
 
 TEST_F(SorvaneView, ThePanelToolCoversThePanelBesideTheButtonColumnInTheVerticalLayout)
@@ -117,8 +126,13 @@ TEST_F(SorvaneView, WhilePlayingStopAndPauseAreEnabledAndPlayIsNot)
 TEST_F(SorvaneView, WhenPausedPlayIsEnabledAndStopAndPauseAreNot)
 {
     m_view->OnDropFiles({Wav("a.wav")});
-    m_view->GetButton(IDC_BTN_PAUSE - IDC_BTN_OPEN).click();
+    EXPECT_EQ(m_frame->focusWidget(), m_view) << "no button holds the focus at start";
+    CTransportButton& pause = m_view->GetButton(IDC_BTN_PAUSE - IDC_BTN_OPEN);
+    pause.setFocus(Qt::MouseFocusReason);
+    pause.click();
     ASSERT_EQ(Engine().GetMode(), static_cast<int>(MCI_MODE_STOP));
+    // Catches the greyed pause button handing the focus to next, which Space then presses.
+    EXPECT_EQ(m_frame->focusWidget(), m_view);
     const bool enabled[] = {true, true, false, true, false, true, true, true, true};
     for (int i = 0; i < BUTTON_COUNT; ++i) {
         EXPECT_EQ(m_view->GetButton(i).isEnabled(), enabled[i]) << i;
