@@ -195,8 +195,11 @@ QString CMprisService::PlaybackStatus() const
     if (pEngine->GetMode() == static_cast<int>(MCI_MODE_PLAY)) {
         return QStringLiteral("Playing");
     }
-    // The stop button stops and goes back to the start; the pause button only stops.
-    return PositionMicroseconds() > 0 ? QStringLiteral("Paused") : QStringLiteral("Stopped");
+    // The stop button stops and goes back to the start, and the queue's end stands at the
+    // end; the pause button stops anywhere between.
+    const qlonglong position = PositionMicroseconds();
+    return position > 0 && position < LengthMicroseconds() ? QStringLiteral("Paused")
+                                                           : QStringLiteral("Stopped");
 }
 
 QString CMprisService::TrackId() const

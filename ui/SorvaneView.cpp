@@ -478,6 +478,10 @@ LPARAM CSorvaneView::OnMciNotify(WPARAM wParam, LPARAM lParam)
     CPlayQueue& queue = m_pDocument->m_queue;
     if (m_settings.Get(SK_REPEAT) != 0 || !queue.IsLast()) {
         m_pDocument->PlayEntry(queue.Next());
+    } else {
+        // The queue has ended: the other views (the bus service) learn that nothing plays;
+        // this view keeps its display as it is.
+        m_pDocument->UpdateAllViews(this, HINT_STATE_CHANGED);
     }
     return 0;
 }

@@ -150,6 +150,29 @@ protected:
         return player.callWithArgumentList(QDBus::Block, method, args);
     }
 
+    // Whether recorder hears PropertiesChanged with key set to value within 10 s.
+    static bool Announced(const CChangeRecorder& recorder, const QString& key, const QString& value)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < 10000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            for (const QVariantMap& change : recorder.m_changes) {
+                if (change.value(key).toString() == value) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    }
+
+    bool Record(CChangeRecorder& recorder) const
+    {
+        return m_pConnection->connect(kService, kPath, "org.freedesktop.DBus.Properties",
+                                      "PropertiesChanged", &recorder,
+                                      SLOT(OnChanged(QString, QVariantMap, QStringList)));
+    }
+
     std::string Wav(const std::string& name, unsigned nSeconds = 10)
     {
         WavTone tone;
@@ -257,26 +280,26 @@ TEST_F(InstalledPlayer, EnqueueAppendsToTheRunningCopysQueue)
 TEST_F(InstalledPlayer, PlayPauseThroughMprisPausesAndAnnouncesIt)
 {
     CChangeRecorder recorder;
-    ASSERT_TRUE(m_pConnection->connect(kService, kPath, "org.freedesktop.DBus.Properties",
-                                       "PropertiesChanged", &recorder,
-                                       SLOT(OnChanged(QString, QVariantMap, QStringList))));
+    ASSERT_TRUE(Record(recorder));
     ASSERT_TRUE(StartPlayer({"--play", QString::fromStdString(Wav("tone.wav"))}));
     ASSERT_EQ(Property("PlaybackStatus").toString(), "Playing");
 
     Call(kPlayer, "PlayPause");
     EXPECT_EQ(Property("PlaybackStatus").toString(), "Paused");
-    QElapsedTimer timer;
-    timer.start();
-    bool bAnnounced = false;
-    while (!bAnnounced && timer.elapsed() < 10000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        for (const QVariantMap& change : recorder.m_changes) {
-            bAnnounced = bAnnounced || change.value("PlaybackStatus").toString() == "Paused";
-        }
-    }
-    EXPECT_TRUE(bAnnounced);
+    EXPECT_TRUE(Announced(recorder, "PlaybackStatus", "Paused"));
     EXPECT_TRUE(Property("CanPlay").toBool());
     EXPECT_FALSE(Property("CanPause").toBool());
+}
+
+// Catches panels left showing a playing track after the queue has played to its end.
+TEST_F(InstalledPlayer, TheQueuesEndIsAnnouncedAsStopped)
+{
+    CChangeRecorder recorder;
+    ASSERT_TRUE(Record(recorder));
+    m_dir.Write("config/sorvane/Sorvix.ini", "[REPEAT]=0\r\n");
+    ASSERT_TRUE(StartPlayer({"--play", QString::fromStdString(Wav("short.wav", 1))}));
+    EXPECT_TRUE(Announced(recorder, "PlaybackStatus", "Stopped"));
+    EXPECT_EQ(Property("PlaybackStatus").toString(), "Stopped");
 }
 
 // Catches SetPosition that ignores the position, or seeks a track it was not meant for.
