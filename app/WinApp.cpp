@@ -16,6 +16,18 @@ namespace {
 
 CWinApp* g_pApp = nullptr;
 
+// The whole scale factor closest to the text of QT_SCALE_FACTOR (at least 1), so that every
+// design pixel becomes a square block of screen pixels; empty when text is no number.
+std::string WholeScaleFactor(const std::string& text)
+{
+    bool bOk = false;
+    const double factor = QString::fromStdString(text).toDouble(&bOk);
+    if (!bOk || !std::isfinite(factor)) {
+        return {};
+    }
+    return std::to_string(std::max(1L, std::lround(factor)));
+}
+
 } // namespace
 
 CWinApp* AfxGetApp()
@@ -36,16 +48,6 @@ CWinApp::~CWinApp()
     if (g_pApp == this) {
         g_pApp = nullptr;
     }
-}
-
-std::string WholeScaleFactor(const std::string& text)
-{
-    bool bOk = false;
-    const double factor = QString::fromStdString(text).toDouble(&bOk);
-    if (!bOk || !std::isfinite(factor)) {
-        return {};
-    }
-    return std::to_string(std::max(1L, std::lround(factor)));
 }
 
 int CWinApp::WinMain(int argc, char** argv)

@@ -100,9 +100,5 @@ private:
     std::vector<std::string> m_args;
 };
 
-// The whole scale factor closest to the text of QT_SCALE_FACTOR (at least 1), so that every
-// design pixel becomes a square block of screen pixels; empty when text is no number.
-std::string WholeScaleFactor(const std::string& text);
-
 // The application object of the process; null when none exists.
 CWinApp* AfxGetApp();
