@@ -12,6 +12,7 @@
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
+#include <QFileInfo>
 #include <QUrl>
 
 namespace {
@@ -23,6 +24,17 @@ constexpr const char* kIntrospectableInterface = "org.freedesktop.DBus.Introspec
 constexpr const char* kNoTrack = "/org/mpris/MediaPlayer2/TrackList/NoTrack";
 constexpr qlonglong kMicrosPerSecond = 1000000;
 constexpr qlonglong kCdFramesPerSecond = 75;
+
+// Whether the environment names a session bus: its address, or the bus socket in the user's
+// runtime directory. Without one Qt's bus thread is not even started.
+bool SessionBusNamed()
+{
+    if (qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS")) {
+        return true;
+    }
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return !runtime.isEmpty() && QFileInfo(runtime + QStringLiteral("/bus")).exists();
+}
 
 QDBusMessage Error(const QDBusMessage& message, const char* name, const QString& text)
 {
@@ -73,8 +85,11 @@ CMprisService::~CMprisService()
 
 bool CMprisService::Register()
 {
+    if (m_bRegistered || !SessionBusNamed()) {
+        return false;
+    }
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (m_bRegistered || !bus.isConnected()) {
+    if (!bus.isConnected()) {
         return false;
     }
     m_pObject = std::make_unique<CBusObject>(*this);
