@@ -88,6 +88,12 @@ void StopPlayer(pid_t pid)
     ::waitpid(pid, &status, 0);
 }
 
+// A window may go away while it is looked at (a player just stopped); that is no error here.
+int IgnoreXError(Display*, XErrorEvent*)
+{
+    return 0;
+}
+
 // The player's window when it is on the screen and its panel shows the panel's background
 // (only mapped when bMappedOnly: a playing title may cover the panel's point).
 bool PanelPainted(Display* pDisplay, bool bMappedOnly = false)
@@ -175,6 +181,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "the X server %s cannot be reached\n", server.Display().c_str());
         return 1;
     }
+    XSetErrorHandler(IgnoreXError);
     const std::string program = ProgramPath();
     CTempDir dir;
 

@@ -6,9 +6,19 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <sys/prctl.h>
+
+#include <csignal>
+
 #include <thread>
 
 namespace {
+
+// Windows may go away while the test looks at them; that is no error of the test's.
+int IgnoreXError(Display*, XErrorEvent*)
+{
+    return 0;
+}
 
 // The real program on a private X server at a given QT_SCALE_FACTOR, and what its window
 // shows there, read back from the server.
@@ -22,6 +32,7 @@ protected:
         }
         m_pDisplay = XOpenDisplay(m_server.Display().c_str());
         ASSERT_NE(m_pDisplay, nullptr);
+        m_pPreviousHandler = XSetErrorHandler(IgnoreXError);
         m_strProgram = CopyProgram(m_dir.Path());
         ASSERT_FALSE(m_strProgram.empty());
     }
@@ -30,6 +41,7 @@ protected:
     {
         if (m_pDisplay != nullptr) {
             XCloseDisplay(m_pDisplay);
+            XSetErrorHandler(m_pPreviousHandler);
         }
     }
 
@@ -89,6 +101,7 @@ protected:
         env.insert("XDG_RUNTIME_DIR", QString::fromStdString(m_dir.Path()));
         env.remove("DBUS_SESSION_BUS_ADDRESS");
         player.setProcessEnvironment(env);
+        player.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
         player.start(QString::fromStdString(m_strProgram), {});
         QImage picture;
         QElapsedTimer timer;
@@ -109,6 +122,7 @@ protected:
 
     CXvfbServer m_server;
     Display* m_pDisplay = nullptr;
+    XErrorHandler m_pPreviousHandler = nullptr;
     CTempDir m_dir;
     std::string m_strProgram;
 };

@@ -14,6 +14,10 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include <sys/prctl.h>
+
+#include <csignal>
+
 #ifndef SORVANE_BUILD_DIR
 #define SORVANE_BUILD_DIR "."
 #endif
@@ -36,6 +40,12 @@ public slots:
 };
 
 namespace {
+
+// The bus and the players end with the test process, also when a sanitizer stops it.
+void EndWithParent(QProcess& process)
+{
+    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+}
 
 const QString kService = QStringLiteral("org.mpris.MediaPlayer2.sorvane");
 const QString kPath = QStringLiteral("/org/mpris/MediaPlayer2");
@@ -67,6 +77,7 @@ protected:
     {
         ASSERT_TRUE(s_bInstalled) << "cmake --install failed";
         ::mkdir((m_dir / "runtime").c_str(), 0700);
+        EndWithParent(m_bus);
         m_bus.start(QStringLiteral("dbus-daemon"),
                     {QStringLiteral("--session"), QStringLiteral("--nofork"),
                      QStringLiteral("--nopidfile"), QStringLiteral("--print-address=1")});
@@ -109,6 +120,7 @@ protected:
     // Starts the installed program with args in process.
     void Run(QProcess& process, const QStringList& args) const
     {
+        EndWithParent(process);
         process.setProcessEnvironment(Environment());
         process.start(QString::fromStdString(Installed("bin/sorvane")), args);
     }
