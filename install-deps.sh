@@ -10,6 +10,7 @@ packages=(
     libsdl2-dev libsndfile1-dev libfluidsynth-dev timgm6mb-soundfont
     libmpg123-dev libcdio-dev libmp3lame-dev mpg123
     libx11-dev fonts-ipafont-gothic xvfb
+    dbus dbus-daemon desktop-file-utils appstream
 )
 
 missing=()

@@ -1,16 +1,21 @@
 #include "app/SorvaneApp.h"
 
 #include "app/AboutDlg.h"
+#include "app/CommandLine.h"
 #include "app/DocTemplate.h"
 #include "app/ExternalShowWatch.h"
+#include "app/MprisService.h"
 #include "app/TitleRendezvous.h"
 #include "app/WindowSearch.h"
+#include "queue/SorvaneDoc.h"
 #include "res/Resource.h"
 #include "ui/MainFrame.h"
 #include "ui/SorvaneView.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+
+#include <cstdio>
 
 CSorvaneApp::CSorvaneApp() = default;
 
@@ -37,14 +42,36 @@ int CSorvaneApp::InitInstance()
             QCoreApplication::instance(), [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
     });
 
+    const CPlayerCommand command = ParsePlayerCommand(GetArguments());
+    if (command.m_nAction == CPlayerCommand::Invalid) {
+        std::fprintf(stderr, "sorvane: %s\n", command.m_strError.c_str());
+        m_nExitCode = kExitUsage;
+        return 0;
+    }
+    const bool bFiles =
+        command.m_nAction == CPlayerCommand::Play || command.m_nAction == CPlayerCommand::Enqueue;
+    const bool bPlay = command.m_nAction == CPlayerCommand::Play;
+    if (bFiles) {
+        std::unique_ptr<CFoundWindow> pOther = FindRendezvousWindow(kMainWindowTitle);
+        if (pOther != nullptr && pOther->HandFiles(bPlay, command.m_files)) {
+            m_bFoundOther = true;
+            return 0;
+        }
+    }
     if (std::unique_ptr<CFoundWindow> pOther = FindTopLevelWindow(kMainWindowTitle)) {
         pOther->ShowNormal();
         m_bFoundOther = true;
+        if (bFiles) {
+            std::fprintf(stderr, "sorvane: the running player did not take the files\n");
+            m_nExitCode = kExitNotDelivered;
+        }
         return 0;
     }
 
     CCommandLineInfo cmdInfo;
-    ParseCommandLine(cmdInfo);
+    if (!bFiles) {
+        ParseCommandLine(cmdInfo);
+    }
     if (!ProcessShellCommand(cmdInfo)) {
         m_nExitCode = kExitStartFailed;
         return 0;
@@ -61,19 +88,50 @@ int CSorvaneApp::InitInstance()
             const auto where = X11ScreenPosition(pMain->winId());
             return where ? std::optional(QPoint(where->first, where->second)) : std::nullopt;
         });
-    } else {
-        m_pRendezvous = std::make_unique<CTitleRendezvous>();
-        m_pRendezvous->Listen(kMainWindowTitle, m_pMainWnd);
     }
+    // The rendezvous also runs beside the X11 title search: it carries the files of --play
+    // and --enqueue from another copy.
+    m_pRendezvous = std::make_unique<CTitleRendezvous>();
+    m_pRendezvous->SetFilesHandler([this](bool bPlayFiles, const std::vector<std::string>& paths) {
+        if (CSorvaneDoc* pDoc = GetDocTemplate() ? GetDocTemplate()->GetDocument() : nullptr) {
+            if (bPlayFiles) {
+                pDoc->OpenFiles(paths);
+            } else {
+                pDoc->EnqueueFiles(paths);
+            }
+        }
+    });
+    m_pRendezvous->Listen(kMainWindowTitle, m_pMainWnd);
 
-    if (CSorvaneView* pView = GetDocTemplate()->GetView()) {
+    CSorvaneView* pView = GetDocTemplate()->GetView();
+    if (pView != nullptr) {
         pView->DragAcceptFiles(true);
+    }
+    CSorvaneDoc* pDoc = GetDocTemplate()->GetDocument();
+    if (pView != nullptr && pDoc != nullptr) {
+        m_pMpris = std::make_unique<CMprisService>(
+            *pDoc, m_settings, m_pMainWnd, [pView](int nId) { return pView->RouteCmd(nId); });
+        if (!m_pMpris->Register()) {
+            m_pMpris.reset();
+        }
+        if (bPlay) {
+            pDoc->OpenFiles(command.m_files);
+        } else if (bFiles) {
+            pDoc->EnqueueFiles(command.m_files);
+        }
     }
     return 1;
 }
 
+void CSorvaneApp::CloseAllDocuments()
+{
+    m_pMpris.reset();
+    CWinApp::CloseAllDocuments();
+}
+
 int CSorvaneApp::ExitInstance()
 {
+    m_pMpris.reset();
     m_pRendezvous.reset();
     m_pShowWatch.reset();
     m_settings.Save();

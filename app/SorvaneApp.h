@@ -6,6 +6,7 @@
 #include <memory>
 
 class CExternalShowWatch;
+class CMprisService;
 class CTitleRendezvous;
 
 // The player's application object. It holds the settings record for the whole run (read in
@@ -22,18 +23,27 @@ public:
     static constexpr int kRecentFileCount = 4;
     // The exit code of a start refused because the command line's file could not be opened.
     static constexpr int kExitStartFailed = 1;
+    // The exit code of a wrong command line, and of files the running copy did not take.
+    static constexpr int kExitUsage = 2;
+    static constexpr int kExitNotDelivered = 3;
 
     CSorvaneApp();
     ~CSorvaneApp() override;
 
     // Reads the settings and the profile, registers the template; then either shows the
-    // other running player's window and returns FALSE, or creates the main window, shows it,
-    // titles it "Sorvix" and lets its view accept dropped files.
+    // other running player's window (or hands it the files of --play or --enqueue) and
+    // returns FALSE, or creates the main window, shows it, titles it "Sorvix", lets its view
+    // accept dropped files, offers the player on the session bus and plays or queues the
+    // files of --play or --enqueue.
     int InitInstance() override;
     // Writes the settings file, then the framework's exit step.
     int ExitInstance() override;
     // Writes the settings file with the window's present position, and the profile.
     void OnSessionCommit() override;
+    // Leaves the session bus, then closes the document.
+    void CloseAllDocuments() override;
+    // The player on the session bus; null when there is none.
+    CMprisService* GetMprisService() const { return m_pMpris.get(); }
 
     // ID_APP_ABOUT, then the framework's new, open and save.
     bool OnCmdMsg(int nId) override;
@@ -47,5 +57,6 @@ public:
 private:
     std::unique_ptr<CTitleRendezvous> m_pRendezvous;
     std::unique_ptr<CExternalShowWatch> m_pShowWatch;
+    std::unique_ptr<CMprisService> m_pMpris;
     bool m_bFoundOther = false;
 };

@@ -6,6 +6,7 @@
 #include <QLocalSocket>
 #include <QWidget>
 
+#include <algorithm>
 #include <cerrno>
 
 #include <sys/stat.h>
@@ -22,10 +23,30 @@ public:
 
     bool ShowNormal() override
     {
-        const QByteArray request(CTitleRendezvous::kShowRequest);
+        return Ask(CTitleRendezvous::kShowRequest) == CTitleRendezvous::kShownReply;
+    }
+
+    bool HandFiles(bool bPlay, const std::vector<std::string>& paths) override
+    {
+        QByteArray request(bPlay ? CTitleRendezvous::kPlayVerb : CTitleRendezvous::kEnqueueVerb);
+        for (const std::string& path : paths) {
+            request += ' ';
+            request += QByteArray::fromStdString(path).toPercentEncoding();
+        }
+        request += '\n';
+        if (request.size() > CTitleRendezvous::kMaxFilesRequestBytes) {
+            return false;
+        }
+        return Ask(request) == CTitleRendezvous::kTakenReply;
+    }
+
+private:
+    // Sends request and reads the one-line reply; empty when none came in time.
+    QByteArray Ask(const QByteArray& request)
+    {
         if (m_pSocket->write(request) != request.size() ||
             !m_pSocket->waitForBytesWritten(CTitleRendezvous::kConnectTimeoutMs)) {
-            return false;
+            return {};
         }
         // One deadline for the whole reply, however slowly it trickles in.
         const QDeadlineTimer deadline(CTitleRendezvous::kReplyTimeoutMs);
@@ -33,14 +54,13 @@ public:
         while (!reply.contains('\n') && reply.size() <= CTitleRendezvous::kMaxRequestBytes) {
             if (deadline.hasExpired() ||
                 !m_pSocket->waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
-                return false;
+                return {};
             }
             reply += m_pSocket->readAll();
         }
-        return reply == CTitleRendezvous::kShownReply;
+        return reply;
     }
 
-private:
     std::unique_ptr<QLocalSocket> m_pSocket;
 };
 
@@ -71,6 +91,31 @@ bool IsOwnSocket(const QString& path)
     struct stat st = {};
     return lstat(path.toLocal8Bit().constData(), &st) == 0 && S_ISSOCK(st.st_mode) &&
            st.st_uid == getuid();
+}
+
+// The verb of a file request ("PLAY" or "ENQUEUE"), empty for any other text.
+QByteArray FilesVerbOf(const QByteArray& text)
+{
+    for (const char* verb : {CTitleRendezvous::kPlayVerb, CTitleRendezvous::kEnqueueVerb}) {
+        const QByteArray word = QByteArray(verb) + ' ';
+        if (text.startsWith(word)) {
+            return verb;
+        }
+    }
+    return {};
+}
+
+// Whether the bytes received so far can still become a request.
+bool CouldBeRequest(const QByteArray& text)
+{
+    for (const char* start : {CTitleRendezvous::kShowRequest, "PLAY ", "ENQUEUE "}) {
+        const QByteArray word(start);
+        const qsizetype n = std::min(word.size(), text.size());
+        if (text.left(n) == word.left(n)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace
@@ -154,22 +199,52 @@ void CTitleRendezvous::OnNewConnection()
     while (QLocalSocket* pSocket = m_pServer->nextPendingConnection()) {
         QObject::connect(pSocket, &QLocalSocket::disconnected, pSocket, &QObject::deleteLater);
         QObject::connect(pSocket, &QLocalSocket::readyRead, pSocket, [this, pSocket] {
+            const QByteArray pending = pSocket->peek(kMaxFilesRequestBytes + 1);
+            const int nLimit =
+                FilesVerbOf(pending).isEmpty() ? kMaxRequestBytes : kMaxFilesRequestBytes;
             if (!pSocket->canReadLine()) {
-                if (pSocket->bytesAvailable() > kMaxRequestBytes) {
+                if (pSocket->bytesAvailable() > nLimit || !CouldBeRequest(pending)) {
                     pSocket->abort();
                 }
                 return;
             }
-            const QByteArray request = pSocket->readLine(kMaxRequestBytes + 1);
-            if (request != kShowRequest || m_pWindow == nullptr) {
-                pSocket->abort();
-                return;
-            }
-            m_pWindow->showNormal();
-            m_pWindow->raise();
-            m_pWindow->activateWindow();
-            pSocket->write(kShownReply);
-            pSocket->flush();
+            Answer(pSocket, pSocket->readLine(nLimit + 1));
         });
     }
+}
+
+void CTitleRendezvous::Answer(QLocalSocket* pSocket, const QByteArray& request)
+{
+    const QByteArray verb = FilesVerbOf(request);
+    if (!verb.isEmpty() && request.endsWith('\n') && m_filesHandler) {
+        std::vector<std::string> paths;
+        const QList<QByteArray> words = request.chopped(1).split(' ');
+        for (qsizetype i = 1; i < words.size(); ++i) {
+            if (!words[i].isEmpty()) {
+                paths.push_back(QByteArray::fromPercentEncoding(words[i]).toStdString());
+            }
+        }
+        if (paths.empty()) {
+            pSocket->abort();
+            return;
+        }
+        pSocket->write(kTakenReply);
+        pSocket->flush();
+        // The handler may show message boxes that run their own loops, so it runs after this
+        // socket's signal, and not at all once the listener has closed.
+        QMetaObject::invokeMethod(
+            m_pServer.get(),
+            [handler = m_filesHandler, bPlay = verb == kPlayVerb, paths] { handler(bPlay, paths); },
+            Qt::QueuedConnection);
+        return;
+    }
+    if (request != kShowRequest || m_pWindow == nullptr) {
+        pSocket->abort();
+        return;
+    }
+    m_pWindow->showNormal();
+    m_pWindow->raise();
+    m_pWindow->activateWindow();
+    pSocket->write(kShownReply);
+    pSocket->flush();
 }

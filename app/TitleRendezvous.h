@@ -4,16 +4,21 @@
 
 #include <QPointer>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
+class QByteArray;
 class QLocalServer;
+class QLocalSocket;
 class QWidget;
 
 // The local rendezvous through which players find each other's main window by title where
 // there is no X server: a running player listens on a local socket named after its main
 // window's title; a copy that can connect to it has found a window with that title, and
-// asks it to show itself in its normal state. User-interface thread only.
+// asks it to show itself in its normal state, or hands it files to play or to queue.
+// User-interface thread only.
 
 // The socket path for title: in $XDG_RUNTIME_DIR when set, else in the directory
 // sorvane-<user id> of the temporary directory, made private to the user when missing.
@@ -30,8 +35,14 @@ public:
     // What a finder asks and what the listener answers once the window shows.
     static constexpr const char* kShowRequest = "SHOW\n";
     static constexpr const char* kShownReply = "SHOWN\n";
-    // A connection that sends more than this without a full request is dropped.
+    // A file request is one line: the verb, then each path percent-encoded after a space.
+    static constexpr const char* kPlayVerb = "PLAY";
+    static constexpr const char* kEnqueueVerb = "ENQUEUE";
+    static constexpr const char* kTakenReply = "TAKEN\n";
+    // A connection that sends more than this without a full request is dropped, and so is
+    // one whose first bytes begin no request.
     static constexpr int kMaxRequestBytes = 64;
+    static constexpr int kMaxFilesRequestBytes = 1 << 20;
     // How long a finder waits for the connection and for the whole reply.
     static constexpr int kConnectTimeoutMs = 1000;
     static constexpr int kReplyTimeoutMs = 5000;
@@ -46,12 +57,21 @@ public:
     // replaced; one that another player listens on, or another user's, is not. False when it
     // cannot listen.
     bool Listen(const std::string& title, QWidget* pWindow);
+    // What a file request does: bPlay for PLAY, the decoded paths. Without a handler file
+    // requests are dropped.
+    void SetFilesHandler(std::function<void(bool bPlay, const std::vector<std::string>&)> handler)
+    {
+        m_filesHandler = std::move(handler);
+    }
     void Close();
     bool IsListening() const;
 
 private:
     void OnNewConnection();
+    // Answers the complete request line on pSocket.
+    void Answer(QLocalSocket* pSocket, const QByteArray& request);
 
     std::unique_ptr<QLocalServer> m_pServer;
     QPointer<QWidget> m_pWindow;
+    std::function<void(bool, const std::vector<std::string>&)> m_filesHandler;
 };

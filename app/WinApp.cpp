@@ -10,9 +10,24 @@
 #include <QApplication>
 #include <QStandardPaths>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 CWinApp* g_pApp = nullptr;
+
+// The whole scale factor closest to the text of QT_SCALE_FACTOR (at least 1), so that every
+// design pixel becomes a square block of screen pixels; empty when text is no number.
+std::string WholeScaleFactor(const std::string& text)
+{
+    bool bOk = false;
+    const double factor = QString::fromStdString(text).toDouble(&bOk);
+    if (!bOk || !std::isfinite(factor)) {
+        return {};
+    }
+    return std::to_string(std::max(1L, std::lround(factor)));
+}
 
 } // namespace
 
@@ -39,6 +54,18 @@ CWinApp::~CWinApp()
 int CWinApp::WinMain(int argc, char** argv)
 {
     if (QApplication::instance() == nullptr) {
+        // The player's pictures are pixel art: a screen's scale, or the one asked for, is
+        // rounded to a whole factor so that nothing is blurred.
+        QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
+            Qt::HighDpiScaleFactorRoundingPolicy::Round);
+        if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR")) {
+            const std::string whole = WholeScaleFactor(qgetenv("QT_SCALE_FACTOR").toStdString());
+            if (whole.empty()) {
+                qunsetenv("QT_SCALE_FACTOR");
+            } else {
+                qputenv("QT_SCALE_FACTOR", QByteArray::fromStdString(whole));
+            }
+        }
         m_pQtApp = std::make_unique<QApplication>(argc, argv);
     }
     QApplication::setQuitOnLastWindowClosed(false);

@@ -75,10 +75,11 @@ public:
     void AddDocTemplate(std::unique_ptr<CSingleDocTemplate> pTemplate);
     CSingleDocTemplate* GetDocTemplate() const { return m_pDocTemplate.get(); }
     // Closes the document with its frame and view (the main window goes).
-    void CloseAllDocuments();
+    virtual void CloseAllDocuments();
 
     // The program's arguments after its name (Qt's own options taken out).
     void SetArguments(std::vector<std::string> args) { m_args = std::move(args); }
+    const std::vector<std::string>& GetArguments() const { return m_args; }
     // The first argument that is not an option ("-..."), as the file to open.
     void ParseCommandLine(CCommandLineInfo& info) const;
     // Creates the document, frame and view, opening the named file as the document.

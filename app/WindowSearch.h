@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 // Finding a top-level window of any program by its exact title, and showing it: how a second
 // copy of the player finds the first. On X11 every top-level window (also one inside a window
@@ -20,6 +21,15 @@ public:
     // Shows the window in its normal state: mapped (a hidden or minimised window comes
     // back), raised and activated. True when the window took the request.
     virtual bool ShowNormal() = 0;
+    // Hands files (absolute paths) to the player behind the window: bPlay replaces its queue
+    // and plays the first, otherwise they are appended. True once that player took them;
+    // false where the window cannot take files (an X11 window found by its title alone).
+    virtual bool HandFiles(bool bPlay, const std::vector<std::string>& paths)
+    {
+        (void)bPlay;
+        (void)paths;
+        return false;
+    }
 };
 
 // The window titled title: on X11 when the Qt platform is X11, otherwise through the

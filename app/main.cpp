@@ -1,9 +1,23 @@
+#include "app/CommandLine.h"
 #include "app/SorvaneApp.h"
+
+#include <cstdio>
 
 // The one application object, made during static initialisation.
 CSorvaneApp theApp;
 
 int main(int argc, char** argv)
 {
+    // --help and --version answer without a display or a sound card.
+    const CPlayerCommand command =
+        ParsePlayerCommand(std::vector<std::string>(argv + 1, argv + argc));
+    if (command.m_nAction == CPlayerCommand::Help) {
+        std::fputs(UsageText().c_str(), stdout);
+        return 0;
+    }
+    if (command.m_nAction == CPlayerCommand::Version) {
+        std::fputs(VersionText().c_str(), stdout);
+        return 0;
+    }
     return theApp.WinMain(argc, argv);
 }

@@ -30,6 +30,12 @@ void* LoadPluginLibrary(std::string_view strName, const std::string& strDirector
             return lib;
         }
     }
+    const std::string installed = GetInstalledLibraryDirectory();
+    if (!installed.empty()) {
+        if (void* lib = ::dlopen(JoinPath(installed, file).c_str(), RTLD_NOW | RTLD_LOCAL)) {
+            return lib;
+        }
+    }
     return ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
 }
 

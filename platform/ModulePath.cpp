@@ -13,11 +13,23 @@ std::string GetModuleFileName()
     return ec ? std::string() : exe.string();
 }
 
+std::string GetInstalledLibraryDirectory()
+{
+    const std::string exe = GetModuleFileName();
+    const auto exeDir = DirectoryOf(exe);
+    if (!exeDir || exeDir->empty())
+        return {};
+    const std::string dir = JoinPath(JoinPath(JoinPath(*exeDir, ".."), "lib"), "sorvane");
+    std::error_code ec;
+    return std::filesystem::is_directory(dir, ec) ? dir : std::string();
+}
+
 std::string GetSettingsDirectory()
 {
     const std::string exe = GetModuleFileName();
     const std::string exeDir = DirectoryOf(exe).value_or(exe);
-    if (!exeDir.empty() && ::access(exeDir.c_str(), W_OK) == 0)
+    if (GetInstalledLibraryDirectory().empty() && !exeDir.empty() &&
+        ::access(exeDir.c_str(), W_OK) == 0)
         return exeDir;
 
     const char* xdg = std::getenv("XDG_CONFIG_HOME");

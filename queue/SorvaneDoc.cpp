@@ -2,6 +2,7 @@
 
 #include "engine/PlayEngine.h"
 #include "platform/MbString.h"
+#include "platform/Mci.h"
 #include "platform/Path.h"
 #include "platform/Prompts.h"
 #include "platform/StrFormat.h"
@@ -85,7 +86,11 @@ void CSorvaneDoc::OnCmdOpen()
     std::vector<std::string> paths;
     if (!Prompts().AskFiles(request, paths))
         return;
+    OpenFiles(paths);
+}
 
+void CSorvaneDoc::OpenFiles(const std::vector<std::string>& paths)
+{
     m_pEngine->Stop();
     m_pEngine->CloseMedium();
     m_queue.Clear();
@@ -96,6 +101,24 @@ void CSorvaneDoc::OnCmdOpen()
     if (!entry.empty() && !m_pEngine->OpenAndPlay(entry))
         Prompts().ShowMessage(kPlayFailedText);
     UpdateAllViews(nullptr, HINT_QUEUE_CHANGED);
+}
+
+void CSorvaneDoc::EnqueueFiles(const std::vector<std::string>& paths)
+{
+    for (const std::string& path : paths)
+        m_queue.Add(path);
+    UpdateAllViews(nullptr, HINT_QUEUE_CHANGED);
+}
+
+void CSorvaneDoc::SeekTo(int nPercent)
+{
+    if (m_pEngine->IsOpen() == 0)
+        return;
+    const bool bPlaying = m_pEngine->GetMode() == static_cast<int>(MCI_MODE_PLAY);
+    m_pEngine->SeekPercent(nPercent);
+    if (bPlaying && m_pEngine->GetMode() != static_cast<int>(MCI_MODE_PLAY))
+        m_pEngine->Play(0);
+    UpdateAllViews(nullptr, HINT_STATE_CHANGED);
 }
 
 void CSorvaneDoc::OnCmdPlay()

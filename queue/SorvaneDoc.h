@@ -77,6 +77,14 @@ public:
     void OnCmdCdPlay();
     void OnCmdEject();
 
+    // Replaces the queue by paths (playlists expanded) and plays its first entry, as the open
+    // button does with the files chosen in its dialog.
+    void OpenFiles(const std::vector<std::string>& paths);
+    // Appends paths to the queue (playlists expanded); what plays goes on.
+    void EnqueueFiles(const std::vector<std::string>& paths);
+    // Moves what is open to nPercent (0-100) of its length, as the drag seek does; it keeps
+    // playing when it played. Nothing when nothing is open.
+    void SeekTo(int nPercent);
     // Plays an entry: a CD track marker plays that track of the open CD; a file is opened
     // and played. Returns the queue's current index.
     int PlayEntry(std::string entry);

@@ -503,7 +503,8 @@ LPARAM CSorvaneView::OnMciNotify(WPARAM wParam, LPARAM lParam)
     if (m_settings.Get(SK_REPEAT) != 0 || !queue.IsLast()) {
         m_pDocument->PlayEntry(queue.Next());
     } else {
-        // The play ended by itself: the buttons show the stop.
+        // The play ended by itself: the buttons show the stop, and every other view (the bus
+        // service) learns that nothing plays.
         m_pDocument->UpdateAllViews(nullptr, HINT_STATE_CHANGED);
     }
     return 0;

@@ -326,6 +326,38 @@ TEST_F(SorvaneApp, TerminationSignalsEndThePlayerThroughItsNormalExit)
     }
 }
 
+// Catches --play that starts a second player, or whose files replace the running copy's
+// queue other than the open button does (all of them queued, the first playing).
+TEST_F(SorvaneApp, PlayFromASecondCopyReplacesTheRunningQueueAndPlaysTheFirst)
+{
+    ASSERT_EQ(Start(), 1);
+    Doc()->EnqueueFiles({Wav("old.wav")});
+    const std::string first = Wav("first.wav");
+    const std::string second = Wav("second.wav");
+
+    const std::string prog = CopyProgram(m_dir.Path());
+    ASSERT_FALSE(prog.empty());
+    QProcess other;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("SDL_AUDIODRIVER", "dummy");
+    env.insert("XDG_RUNTIME_DIR", QString::fromStdString(m_strRuntime));
+    env.insert("XDG_CONFIG_HOME", QString::fromStdString(m_dir / "config"));
+    other.setProcessEnvironment(env);
+    other.setWorkingDirectory(QString::fromStdString(m_dir.Path()));
+    other.start(QString::fromStdString(prog),
+                {"--play", "first.wav", QString::fromStdString(second)});
+    ASSERT_TRUE(other.waitForStarted(10000));
+    ASSERT_TRUE(WaitForEnd(other, 60000)) << "the second copy did not end";
+    EXPECT_EQ(other.exitCode(), 0) << other.readAllStandardError().toStdString();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(Doc()->m_queue.GetCount(), 2);
+    EXPECT_EQ(Doc()->m_queue.GetAt(0), first);
+    EXPECT_EQ(Doc()->m_queue.GetAt(1), second);
+    EXPECT_EQ(Doc()->m_pEngine->GetTitle(), "first.wav");
+    EXPECT_EQ(Doc()->m_pEngine->GetMode(), static_cast<int>(MCI_MODE_PLAY));
+}
+
 TEST_F(SorvaneApp, AStaleRendezvousLeftByAnEndedPlayerIsReplaced)
 {
     const std::string path = RendezvousPath("Sorvix");

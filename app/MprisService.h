@@ -1,0 +1,67 @@
+#pragma once
+
+#include "platform/Document.h"
+
+#include <QPointer>
+#include <QVariantMap>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class CPlayerSettings;
+class CSorvaneDoc;
+class QDBusMessage;
+
+// The player on the desktop's session bus as org.mpris.MediaPlayer2.sorvane, so that media
+// keys, desktop panels and scripts can drive it: the root and player interfaces with their
+// properties and PropertiesChanged, answered on the user-interface thread. Commands take
+// the buttons' routes (the same checks, the same messages on failure). It watches the
+// document as one of its views and sends changes only when the document tells of one, so
+// it adds no timer. Without a session bus it does nothing. User-interface thread only.
+class CMprisService : public CView
+{
+public:
+    static constexpr const char* kServiceName = "org.mpris.MediaPlayer2.sorvane";
+    static constexpr const char* kObjectPath = "/org/mpris/MediaPlayer2";
+
+    // route runs a command id on the player's command route (view, document, application);
+    // pMainWnd is the window Raise shows. The document must outlive the service.
+    CMprisService(CSorvaneDoc& doc, CPlayerSettings& settings, QWidget* pMainWnd,
+                  std::function<bool(int)> route);
+    ~CMprisService() override;
+    CMprisService(const CMprisService&) = delete;
+    CMprisService& operator=(const CMprisService&) = delete;
+
+    // Takes the name on the session bus. False when there is no bus or the name is taken.
+    bool Register();
+
+    // Sends PropertiesChanged for the player properties that changed since the last time.
+    void OnUpdate(CView* pSender, int nHint) override;
+
+    // Answers one call addressed to the player's object; user-interface thread.
+    void Handle(const QDBusMessage& message);
+
+private:
+    class CBusObject;
+
+    QVariantMap PlayerProperties() const;
+    QVariantMap RootProperties() const;
+    QVariantMap Metadata() const;
+    QString PlaybackStatus() const;
+    QString TrackId() const;
+    qlonglong PositionMicroseconds() const;
+    qlonglong LengthMicroseconds() const;
+    // Handles a player method; false when there is no such method.
+    bool CallPlayer(const QDBusMessage& message, QDBusMessage& reply);
+    void SeekToMicroseconds(qlonglong position);
+    void SendChanged(const QVariantMap& changed);
+
+    CSorvaneDoc& m_doc;
+    CPlayerSettings& m_settings;
+    QPointer<QWidget> m_pMainWnd;
+    std::function<bool(int)> m_route;
+    std::unique_ptr<CBusObject> m_pObject;
+    bool m_bRegistered = false;
+    QVariantMap m_sent;
+};

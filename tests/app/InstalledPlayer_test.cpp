@@ -1,0 +1,333 @@
+#include "tests/app/AppTest.h"
+
+#include "tests/support/Mp3Writer.h"
+#include "tests/support/TestMedia.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusInterface>
+#include <QDBusObjectPath>
+#include <QDBusReply>
+#include <QDBusVariant>
+#include <QFileInfo>
+#include <QImage>
+#include <QStandardPaths>
+#include <QUrl>
+
+#include <sys/prctl.h>
+
+#include <csignal>
+
+#ifndef SORVANE_BUILD_DIR
+#define SORVANE_BUILD_DIR "."
+#endif
+#ifndef SORVANE_CMAKE_COMMAND
+#define SORVANE_CMAKE_COMMAND "cmake"
+#endif
+
+// Records the player's PropertiesChanged signals as a real D-Bus client receives them.
+class CChangeRecorder : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QVariantMap> m_changes;
+
+public slots:
+    void OnChanged(const QString&, const QVariantMap& changed, const QStringList&)
+    {
+        m_changes.append(changed);
+    }
+};
+
+namespace {
+
+// The bus and the players end with the test process, also when a sanitizer stops it.
+void EndWithParent(QProcess& process)
+{
+    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+}
+
+const QString kService = QStringLiteral("org.mpris.MediaPlayer2.sorvane");
+const QString kPath = QStringLiteral("/org/mpris/MediaPlayer2");
+const QString kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
+
+// The program installed once into a temporary prefix with cmake --install; each test runs it
+// on a private session bus of its own, with its own XDG folders.
+class InstalledPlayer : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        EnsureQtApplication();
+        s_pPrefix = new CTempDir;
+        QProcess install;
+        install.start(QStringLiteral(SORVANE_CMAKE_COMMAND),
+                      {QStringLiteral("--install"), QStringLiteral(SORVANE_BUILD_DIR),
+                       QStringLiteral("--prefix"), QString::fromStdString(s_pPrefix->Path())});
+        s_bInstalled = install.waitForFinished(120000) && install.exitCode() == 0;
+    }
+
+    static void TearDownTestSuite()
+    {
+        delete s_pPrefix;
+        s_pPrefix = nullptr;
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(s_bInstalled) << "cmake --install failed";
+        ::mkdir((m_dir / "runtime").c_str(), 0700);
+        EndWithParent(m_bus);
+        m_bus.start(QStringLiteral("dbus-daemon"),
+                    {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                     QStringLiteral("--nopidfile"), QStringLiteral("--print-address=1")});
+        ASSERT_TRUE(m_bus.waitForStarted(10000)) << "no dbus-daemon";
+        while (!m_bus.canReadLine() && m_bus.waitForReadyRead(10000)) {
+        }
+        m_strAddress = QString::fromUtf8(m_bus.readLine()).trimmed();
+        ASSERT_FALSE(m_strAddress.isEmpty());
+        m_strConnection = QStringLiteral("test-%1").arg(++s_nConnections);
+        m_pConnection = std::make_unique<QDBusConnection>(
+            QDBusConnection::connectToBus(m_strAddress, m_strConnection));
+        ASSERT_TRUE(m_pConnection->isConnected());
+    }
+
+    void TearDown() override
+    {
+        for (QProcess* pProcess : {&m_player, &m_bus}) {
+            if (pProcess->state() != QProcess::NotRunning) {
+                pProcess->kill();
+                pProcess->waitForFinished(10000);
+            }
+        }
+        m_pConnection.reset();
+        QDBusConnection::disconnectFromBus(m_strConnection);
+    }
+
+    static std::string Installed(const std::string& name) { return s_pPrefix->Path() + "/" + name; }
+
+    QProcessEnvironment Environment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("SDL_AUDIODRIVER", "dummy");
+        env.insert("XDG_RUNTIME_DIR", QString::fromStdString(m_dir / "runtime"));
+        env.insert("XDG_CONFIG_HOME", QString::fromStdString(m_dir / "config"));
+        env.insert("DBUS_SESSION_BUS_ADDRESS", m_strAddress);
+        return env;
+    }
+
+    // Starts the installed program with args in process.
+    void Run(QProcess& process, const QStringList& args) const
+    {
+        EndWithParent(process);
+        process.setProcessEnvironment(Environment());
+        process.start(QString::fromStdString(Installed("bin/sorvane")), args);
+    }
+
+    // Starts the player and waits until it holds its name on the bus.
+    bool StartPlayer(const QStringList& args)
+    {
+        Run(m_player, args);
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < 30000 && m_player.state() != QProcess::NotRunning) {
+            if (m_pConnection->interface()->isServiceRegistered(kService).value()) {
+                return true;
+            }
+            m_player.waitForFinished(20);
+        }
+        return false;
+    }
+
+    QVariant Property(const QString& name, const QString& iface = kPlayer) const
+    {
+        QDBusInterface props(kService, kPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+                             *m_pConnection);
+        const QDBusReply<QDBusVariant> reply = props.call(QStringLiteral("Get"), iface, name);
+        return reply.isValid() ? reply.value().variant() : QVariant();
+    }
+
+    QVariantMap Metadata() const
+    {
+        const auto arg = Property(QStringLiteral("Metadata")).value<QDBusArgument>();
+        QVariantMap map;
+        arg >> map;
+        return map;
+    }
+
+    QDBusMessage Call(const QString& iface, const QString& method, const QVariantList& args = {})
+    {
+        QDBusInterface player(kService, kPath, iface, *m_pConnection);
+        return player.callWithArgumentList(QDBus::Block, method, args);
+    }
+
+    // Whether recorder hears PropertiesChanged with key set to value within 10 s.
+    static bool Announced(const CChangeRecorder& recorder, const QString& key, const QString& value)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < 10000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            for (const QVariantMap& change : recorder.m_changes) {
+                if (change.value(key).toString() == value) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    }
+
+    bool Record(CChangeRecorder& recorder) const
+    {
+        return m_pConnection->connect(kService, kPath, "org.freedesktop.DBus.Properties",
+                                      "PropertiesChanged", &recorder,
+                                      SLOT(OnChanged(QString, QVariantMap, QStringList)));
+    }
+
+    std::string Wav(const std::string& name, unsigned nSeconds = 10)
+    {
+        WavTone tone;
+        tone.nRate = 8000;
+        tone.nFrames = 8000U * nSeconds;
+        return m_dir.Write(name, MakeWav(tone));
+    }
+
+    static inline CTempDir* s_pPrefix = nullptr;
+    static inline bool s_bInstalled = false;
+    static inline int s_nConnections = 0;
+    CTempDir m_dir;
+    QProcess m_bus;
+    QProcess m_player;
+    QString m_strAddress;
+    QString m_strConnection;
+    std::unique_ptr<QDBusConnection> m_pConnection;
+};
+
+// Catches an install that leaves out a piece the installed program or the desktop needs,
+// or icons enlarged with smoothing.
+TEST_F(InstalledPlayer, TheInstallHoldsTheProgramItsLibrariesAndCrispIcons)
+{
+    for (const char* name :
+         {"bin/sorvane", "lib/sorvane/libsorvane_audio.so", "lib/sorvane/Dekoda.so",
+          "lib/sorvane/Voxout.so", "share/applications/sorvane.desktop",
+          "share/metainfo/org.example.Sorvane.metainfo.xml", "share/man/man1/sorvane.1"}) {
+        EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(Installed(name)))) << name;
+    }
+    const QImage small(
+        QString::fromStdString(Installed("share/icons/hicolor/32x32/apps/sorvane.png")));
+    const QImage large(
+        QString::fromStdString(Installed("share/icons/hicolor/256x256/apps/sorvane.png")));
+    ASSERT_EQ(small.size(), QSize(32, 32));
+    ASSERT_EQ(large.size(), QSize(256, 256));
+    EXPECT_EQ(large, small.scaled(256, 256, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+}
+
+// Catches a launcher entry or AppStream file that the desktop's own tools refuse.
+TEST_F(InstalledPlayer, TheLauncherEntryAndTheMetadataValidate)
+{
+    const QString desktopTool = QStandardPaths::findExecutable("desktop-file-validate");
+    const QString appstreamTool = QStandardPaths::findExecutable("appstreamcli");
+    if (desktopTool.isEmpty() || appstreamTool.isEmpty()) {
+        GTEST_SKIP() << "desktop-file-utils or appstream is not installed";
+    }
+    QProcess check;
+    check.start(desktopTool,
+                {QString::fromStdString(Installed("share/applications/sorvane.desktop"))});
+    ASSERT_TRUE(check.waitForFinished(30000));
+    EXPECT_EQ(check.exitCode(), 0) << check.readAll().toStdString();
+    check.start(appstreamTool, {"validate", "--no-net",
+                                QString::fromStdString(
+                                    Installed("share/metainfo/org.example.Sorvane.metainfo.xml"))});
+    ASSERT_TRUE(check.waitForFinished(30000));
+    EXPECT_EQ(check.exitCode(), 0) << check.readAll().toStdString();
+}
+
+// Catches an installed program that cannot find its decoder plug-ins, ignores --play, or
+// keeps its settings in its program folder instead of the XDG folder after an MPRIS quit.
+TEST_F(InstalledPlayer, PlaysAnMp3FromPlayAndQuitsThroughMprisWithItsSettingsInXdg)
+{
+    Mp3Tone tone;
+    tone.dSeconds = 20.0;
+    const std::string mp3 = m_dir / "tone.mp3";
+    ASSERT_TRUE(WriteMp3(mp3, tone));
+    ASSERT_TRUE(StartPlayer({"--play", QString::fromStdString(mp3)}));
+    EXPECT_EQ(Property("PlaybackStatus").toString(), "Playing");
+    const QVariantMap metadata = Metadata();
+    EXPECT_EQ(metadata.value("xesam:url").toString(),
+              QUrl::fromLocalFile(QString::fromStdString(mp3)).toString());
+    EXPECT_EQ(metadata.value("mpris:length").toLongLong(), 20000000);
+
+    QDBusInterface props(kService, kPath, "org.freedesktop.DBus.Properties", *m_pConnection);
+    props.call("Set", kPlayer, "LoopStatus", QVariant::fromValue(QDBusVariant("None")));
+    Call("org.mpris.MediaPlayer2", "Quit");
+    ASSERT_TRUE(m_player.waitForFinished(30000)) << "Quit did not end the player";
+    EXPECT_EQ(m_player.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(m_player.exitCode(), 0);
+    EXPECT_NE(CTempDir::Read(m_dir / "config/sorvane/Sorvix.ini").find("[REPEAT]=0"),
+              std::string::npos);
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(Installed("bin/Sorvix.ini"))));
+}
+
+// Catches --enqueue starting a second player, or its files not reaching the running one.
+TEST_F(InstalledPlayer, EnqueueAppendsToTheRunningCopysQueue)
+{
+    const std::string first = Wav("first.wav");
+    const std::string second = Wav("second.wav");
+    ASSERT_TRUE(StartPlayer({"--play", QString::fromStdString(first)}));
+    QProcess other;
+    Run(other, {"--enqueue", QString::fromStdString(second)});
+    ASSERT_TRUE(other.waitForFinished(30000));
+    EXPECT_EQ(other.exitCode(), 0) << other.readAllStandardError().toStdString();
+    EXPECT_EQ(m_player.state(), QProcess::Running);
+
+    Call(kPlayer, "Next");
+    EXPECT_EQ(Metadata().value("xesam:url").toString(),
+              QUrl::fromLocalFile(QString::fromStdString(second)).toString());
+    EXPECT_EQ(Property("PlaybackStatus").toString(), "Playing");
+}
+
+// Catches a pause through MPRIS that takes another path than the button, or that panels
+// never hear of because no PropertiesChanged goes out.
+TEST_F(InstalledPlayer, PlayPauseThroughMprisPausesAndAnnouncesIt)
+{
+    CChangeRecorder recorder;
+    ASSERT_TRUE(Record(recorder));
+    ASSERT_TRUE(StartPlayer({"--play", QString::fromStdString(Wav("tone.wav"))}));
+    ASSERT_EQ(Property("PlaybackStatus").toString(), "Playing");
+
+    Call(kPlayer, "PlayPause");
+    EXPECT_EQ(Property("PlaybackStatus").toString(), "Paused");
+    EXPECT_TRUE(Announced(recorder, "PlaybackStatus", "Paused"));
+    EXPECT_TRUE(Property("CanPlay").toBool());
+    EXPECT_FALSE(Property("CanPause").toBool());
+}
+
+// Catches panels left showing a playing track after the queue has played to its end.
+TEST_F(InstalledPlayer, TheQueuesEndIsAnnouncedAsStopped)
+{
+    CChangeRecorder recorder;
+    ASSERT_TRUE(Record(recorder));
+    m_dir.Write("config/sorvane/Sorvix.ini", "[REPEAT]=0\r\n");
+    ASSERT_TRUE(StartPlayer({"--play", QString::fromStdString(Wav("short.wav", 1))}));
+    EXPECT_TRUE(Announced(recorder, "PlaybackStatus", "Stopped"));
+    EXPECT_EQ(Property("PlaybackStatus").toString(), "Stopped");
+}
+
+// Catches SetPosition that ignores the position, or seeks a track it was not meant for.
+TEST_F(InstalledPlayer, SetPositionMovesTheCurrentTrackOnly)
+{
+    ASSERT_TRUE(StartPlayer({"--play", QString::fromStdString(Wav("tone.wav", 20))}));
+    const auto track = Metadata().value("mpris:trackid").value<QDBusObjectPath>();
+    Call(kPlayer, "SetPosition",
+         {QVariant::fromValue(QDBusObjectPath("/org/mpris/MediaPlayer2/track/7")),
+          qlonglong{15000000}});
+    EXPECT_LT(Property("Position").toLongLong(), 10000000);
+    Call(kPlayer, "SetPosition", {QVariant::fromValue(track), qlonglong{15000000}});
+    EXPECT_GE(Property("Position").toLongLong(), 15000000);
+    EXPECT_EQ(Property("PlaybackStatus").toString(), "Playing");
+}
+
+} // namespace
+
+#include "InstalledPlayer_test.moc"
