@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing Sorvane need,
-# and does nothing when every one of them is already present.
+# and does nothing when every one of them is already present. With --fuzz it also installs
+# what the fuzz targets need (clang and its sanitizer and libFuzzer runtimes).
 set -euo pipefail
 
 packages=(
@@ -11,6 +12,9 @@ packages=(
     libmpg123-dev libcdio-dev libmp3lame-dev mpg123
     libx11-dev fonts-ipafont-gothic xvfb
 )
+if [ "${1:-}" = --fuzz ]; then
+    packages+=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
