@@ -20,7 +20,7 @@ scratch=$(mktemp -d "${TMPDIR:-/tmp}/sorvane-fuzz-run-XXXXXX")
 export QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
-export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
+export LSAN_OPTIONS=suppressions=$PWD/fuzz/lsan.supp:print_suppressions=0
 
 failed=()
 for target in settings playlist midi wave cdimage mp3; do

@@ -57,12 +57,10 @@ public:
         : m_strDir(std::move(dir))
     {}
 
-    std::string Add(const std::string& name, const std::string& bytes, BadInputKind kind,
-                    BadInputOutcome outcome)
+    void Add(const std::string& name, const std::string& bytes, BadInputKind kind,
+             BadInputOutcome outcome)
     {
-        const std::string path = Write(name, bytes);
-        m_inputs.push_back({path, kind, outcome});
-        return path;
+        m_inputs.push_back({Write(name, bytes), kind, outcome});
     }
     std::string Write(const std::string& name, const std::string& bytes) const
     {
