@@ -9,7 +9,11 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 mode=${1:-}
-./install-deps.sh $([ "$mode" = --fuzz ] && echo --fuzz)
+if [ "$mode" = --fuzz ]; then
+    ./install-deps.sh --fuzz
+else
+    ./install-deps.sh
+fi
 jobs=$(nproc)
 case "$mode" in
 "")
