@@ -41,6 +41,8 @@ private:
     std::atomic<std::int64_t> m_nFrames{0};
 };
 
+CInstantOutput g_output;
+CMpegDecoder g_decoder;
 std::atomic<int> g_nEnds{0};
 
 int Callback(int nType, int, std::uint32_t)
@@ -60,13 +62,15 @@ void WaitForEnd(IDecoderPlugin& decoder)
 
 } // namespace
 
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    g_decoder.SetOutput(&g_output);
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static CInstantOutput output;
-    static CMpegDecoder decoder;
-    static const bool bReady = decoder.SetOutput(&output) >= 0;
-    (void)bReady;
-
+    CMpegDecoder& decoder = g_decoder;
     const std::string path = WriteFuzzFile("input.mp3", AsText(data, size));
     g_nEnds = 0;
     decoder.SetCallback(Callback, 0);
