@@ -1,5 +1,7 @@
 #include "platform/CdAudioDevice.h"
 
+#include "platform/CueSheet.h"
+
 #include <cdio/cdio.h>
 #include <cdio/logging.h>
 
@@ -82,6 +84,8 @@ MCIERROR CCdAudioDevice::Open(const std::string& source)
     std::error_code ec;
     if (source.empty() || !std::filesystem::exists(source, ec))
         return m_bImage ? MCIERR_CD_IMAGE_UNREADABLE : MCIERR_CD_NO_DRIVE;
+    if (image == DRIVER_BINCUE && !CueFileTracksInOrder(source))
+        return MCIERR_CD_IMAGE_UNREADABLE;
     m_pCdio = cdio_open(source.c_str(), m_bImage ? image : DRIVER_DEVICE);
     if (m_pCdio == nullptr)
         return m_bImage ? MCIERR_CD_IMAGE_UNREADABLE : MCIERR_CD_NO_DRIVE;

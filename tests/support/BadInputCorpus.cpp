@@ -270,6 +270,9 @@ void AddCdImages(CCorpus& c)
         c, "cue-track-past-the-end",
         CueSheet("cue-track-past-the-end", oneTrack + "  TRACK 02 AUDIO\n    INDEX 01 10:00:00\n"),
         kSecond);
+    // libcdio reads outside its track table when the first track has a high number.
+    AddCue(c, "cue-first-track-70",
+           CueSheet("cue-first-track-70", "  TRACK 70 AUDIO\n    INDEX 01 00:00:00\n"), kSecond);
     AddCue(c, "cue-data-track-only",
            CueSheet("cue-data-track-only", "  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n"),
            kSecond);
