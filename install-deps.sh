@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing Sorvane need,
-# and does nothing when every one of them is already present.
+# and does nothing when every one of them is already present. With --fuzz it also installs
+# what the fuzz targets need (clang and its sanitizer and libFuzzer runtimes).
 set -euo pipefail
 
 packages=(
@@ -12,6 +13,9 @@ packages=(
     libx11-dev fonts-ipafont-gothic xvfb
     dbus dbus-daemon desktop-file-utils appstream
 )
+if [ "${1:-}" = --fuzz ]; then
+    packages+=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -3,11 +3,17 @@
 #   ./test.sh             normal build (build/), with the formatting check
 #   ./test.sh --sanitize  AddressSanitizer + UndefinedBehaviorSanitizer (build-asan/)
 #   ./test.sh --tsan      ThreadSanitizer on the threaded tests (build-tsan/)
+#   ./test.sh --fuzz SECONDS  builds the fuzz targets with clang (build-fuzz/) and runs each
+#                         for SECONDS from its seeds in fuzz/seeds/
 set -euo pipefail
 cd "$(dirname "$0")"
-./install-deps.sh
 
 mode=${1:-}
+if [ "$mode" = --fuzz ]; then
+    ./install-deps.sh --fuzz
+else
+    ./install-deps.sh
+fi
 jobs=$(nproc)
 case "$mode" in
 "")
@@ -28,8 +34,11 @@ case "$mode" in
     dir=build-tsan
     flags=(-DCMAKE_BUILD_TYPE=Debug -DSORVANE_TSAN=ON -DCMAKE_CXX_FLAGS=-O1)
     ;;
+--fuzz)
+    exec ./fuzz/run.sh "${2:-}"
+    ;;
 *)
-    echo "usage: $0 [--sanitize|--tsan]" >&2
+    echo "usage: $0 [--sanitize|--tsan|--fuzz SECONDS]" >&2
     exit 2
     ;;
 esac

@@ -85,6 +85,20 @@ std::optional<std::string> FileName(const std::string& rest, std::string& type)
     return name;
 }
 
+// The track number at the start of a TRACK line's rest; -1 when there is none or it lies
+// beyond the 99 tracks a disc can hold.
+long TrackNumber(const std::string& rest)
+{
+    std::size_t i = 0;
+    long value = 0;
+    for (; i < rest.size() && std::isdigit(static_cast<unsigned char>(rest[i])) != 0; ++i) {
+        value = value * 10 + (rest[i] - '0');
+        if (value > 99)
+            return -1;
+    }
+    return i == 0 ? -1 : value;
+}
+
 } // namespace
 
 CCueImage::~CCueImage()
@@ -127,14 +141,20 @@ bool CCueImage::Prepare(const std::string& path)
     std::string copy;
     std::optional<std::string> data;
     bool bTrackAfterFile = false;
+    long nTracks = 0;
     std::string line;
     while (std::getline(lines, line)) {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         std::string rest;
         const std::string word = Keyword(line, rest);
-        if (word == "TRACK")
+        if (word == "TRACK") {
+            // The reader indexes its track table by the sheet's numbers: a first track
+            // numbered high reads and writes past that table, so tracks must run 1, 2, 3...
+            if (TrackNumber(rest) != ++nTracks)
+                return false;
             bTrackAfterFile = data.has_value();
+        }
         if (word == "FILE") {
             std::string type;
             const std::optional<std::string> name = FileName(rest, type);

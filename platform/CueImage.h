@@ -22,8 +22,8 @@ public:
     CCueImage& operator=(const CCueImage&) = delete;
 
     // Prepares the sheet at path. False when the sheet or its data file cannot be read or is
-    // not a regular file, when the sheet is too large, or when it holds no FILE line, more
-    // than one, or no TRACK line after it.
+    // not a regular file, when the sheet is too large, when it holds no FILE line, more
+    // than one, or no TRACK line after it, or when its tracks are not numbered 1, 2, 3...
     bool Prepare(const std::string& path);
     // The copy to hand to the reader; empty until Prepare has succeeded.
     const std::string& SheetPath() const { return m_strSheet; }

@@ -1,0 +1,59 @@
+#include "fuzz/FuzzSupport.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <system_error>
+
+namespace {
+
+class CScratchDir
+{
+public:
+    CScratchDir()
+    {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "sorvane-fuzz-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr)
+            throw std::runtime_error("cannot create the fuzz scratch directory");
+        m_strPath = pattern;
+    }
+    ~CScratchDir()
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(m_strPath, ec);
+    }
+    CScratchDir(const CScratchDir&) = delete;
+    CScratchDir& operator=(const CScratchDir&) = delete;
+
+    const std::string& Path() const { return m_strPath; }
+
+private:
+    std::string m_strPath;
+};
+
+} // namespace
+
+const std::string& FuzzDir()
+{
+    static const CScratchDir dir;
+    return dir.Path();
+}
+
+std::string WriteFuzzFile(std::string_view name, std::string_view bytes)
+{
+    std::string path = FuzzDir() + "/" + std::string(name);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out)
+        throw std::runtime_error("cannot write " + path);
+    return path;
+}
+
+CFuzzPrompts& InstallFuzzPrompts()
+{
+    static CFuzzPrompts prompts;
+    SetPrompts(&prompts);
+    return prompts;
+}

@@ -1,0 +1,27 @@
+// The settings file reader: any bytes as Sorvix.ini. Whatever the reader keeps must come
+// back unchanged from a save and a second load.
+#include "app/PlayerSettings.h"
+#include "fuzz/FuzzSupport.h"
+
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    CPlayerSettings settings;
+    settings.UseFile(WriteFuzzFile("Sorvix.ini", AsText(data, size)));
+    settings.Load();
+
+    settings.UseFile(FuzzDir() + "/Saved.ini");
+    CPlayerSettings reread;
+    reread.UseFile(settings.GetFileName());
+    if (settings.Save() == 0 || reread.Load() == 0)
+        std::abort();
+    for (int key :
+         {SK_TOPMOST, SK_TEXT_COLOR, SK_BUTTON_COLOR, SK_LED_COLOR, SK_LAYOUT, SK_REPEAT}) {
+        if (settings.Get(key) != reread.Get(key))
+            std::abort();
+    }
+    if (!(settings.GetLaunchPos() == reread.GetLaunchPos()))
+        std::abort();
+    return 0;
+}
