@@ -17,6 +17,10 @@
 // What the decoder reports through the callback.
 inline constexpr int PLUGIN_CALLBACK_END = 1;     // value unused: the file has played to its end
 inline constexpr int PLUGIN_CALLBACK_ELAPSED = 2; // value = elapsed playing time, whole seconds
+// value unused: playing ended early because the file could not be read on (cut short or
+// removed while it played, or damage the decoder cannot resynchronize past); what was
+// decoded before has been heard. Sent instead of PLUGIN_CALLBACK_END.
+inline constexpr int PLUGIN_CALLBACK_FAILED = 3;
 
 // The decoder's play states.
 inline constexpr int PLUGIN_STATE_STOPPED = 0;

@@ -189,9 +189,9 @@ std::size_t CCdAudioDevice::Decode(void* buffer, std::size_t frames)
             if (track.bAudio) {
                 bool bRead = false;
                 for (int attempt = 0; attempt < 2 && !bRead; ++attempt)
-                    bRead = cdio_read_audio_sectors(m_pCdio, m_sectors.data(), lsn,
-                                                    static_cast<uint32_t>(count)) ==
-                            DRIVER_OP_SUCCESS;
+                    bRead =
+                        cdio_read_audio_sectors(m_pCdio, m_sectors.data(), lsn,
+                                                static_cast<uint32_t>(count)) == DRIVER_OP_SUCCESS;
                 if (!bRead) {
                     m_nFailedLsn = lsn;
                     return done;

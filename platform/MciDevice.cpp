@@ -14,12 +14,18 @@ constexpr std::size_t kChunkFrames = 4096;
 constexpr std::uint64_t kUnknownFrame = std::numeric_limits<std::uint64_t>::max();
 
 std::atomic<unsigned> g_nStallNextReadMs{0};
+std::atomic<bool> g_bReadStalled{false};
 
 } // namespace
 
 void CMciDevice::StallNextReadForTest(unsigned ms)
 {
     g_nStallNextReadMs.store(ms);
+}
+
+bool CMciDevice::ReadStalledForTest()
+{
+    return g_bReadStalled.load();
 }
 
 CMciDevice::~CMciDevice()
@@ -267,8 +273,11 @@ void CMciDevice::DecodeLoop()
                 wake.wait(seen);
                 continue;
             }
-            if (const unsigned stall = g_nStallNextReadMs.exchange(0); stall > 0)
+            if (const unsigned stall = g_nStallNextReadMs.exchange(0); stall > 0) {
+                g_bReadStalled.store(true);
                 std::this_thread::sleep_for(std::chrono::milliseconds(stall));
+                g_bReadStalled.store(false);
+            }
             const std::size_t got = std::min(Decode(buffer.data(), want), want);
             decoderPos += got;
             stream.Write(buffer.data(), got, job.generation);

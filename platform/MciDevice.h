@@ -54,6 +54,8 @@ public:
     // Test seam: the next read of any device (its Decode) first waits ms milliseconds, as a
     // drive spinning up does.
     static void StallNextReadForTest(unsigned ms);
+    // Test seam: whether a read is being held up by StallNextReadForTest now.
+    static bool ReadStalledForTest();
 
 protected:
     // The frame format the device renders in; fixed once the device is open.
@@ -137,22 +139,22 @@ private:
     const MCIDEVICEID m_nId;
     std::mutex m_command;
     mutable std::mutex m_state;
-    std::condition_variable m_ended;   // a play ended (with m_state)
-    std::condition_variable m_idle;    // the decode thread went idle (with m_state)
+    std::condition_variable m_ended;         // a play ended (with m_state)
+    std::condition_variable m_idle;          // the decode thread went idle (with m_state)
     std::unique_ptr<CAudioStream> m_pStream; // set under m_command and m_state
     std::thread m_decoder;
     bool m_bQuit = false;
     bool m_bClosed = false;
     bool m_bPlaying = false;
-    bool m_bResumable = false; // a stopped play whose stream holds the frames that follow
-    bool m_bDecoding = false;  // the decode thread works on a job
-    std::uint64_t m_nPlays = 0; // counts plays, so a waiting play knows when it was replaced
-    std::uint64_t m_nPos = 0;   // the position while not playing
+    bool m_bResumable = false;     // a stopped play whose stream holds the frames that follow
+    bool m_bDecoding = false;      // the decode thread works on a job
+    std::uint64_t m_nPlays = 0;    // counts plays, so a waiting play knows when it was replaced
+    std::uint64_t m_nPos = 0;      // the position while not playing
     std::uint64_t m_nPlayFrom = 0; // the frame the stream's generation starts at
     std::uint64_t m_nEnd = 0;
     Job m_job;
-    MCIERROR m_nFailure = 0;   // the read error that ended the current job
+    MCIERROR m_nFailure = 0;    // the read error that ended the current job
     MCIERROR m_nLastResult = 0; // the read error of the last play, for a waiting play
-    HWND m_hNotify = 0;        // the window a pending notification goes to
+    HWND m_hNotify = 0;         // the window a pending notification goes to
     DWORD m_nTimeFormat = MCI_FORMAT_MILLISECONDS;
 };

@@ -219,8 +219,8 @@ std::size_t CSequencerDevice::DecodeTail(void* buffer, std::size_t frames)
     }
     if (m_nTailFrames >= kLongestTail)
         return 0;
-    const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(
-        {frames, kLongestTail - m_nTailFrames, 4096}));
+    const auto n = static_cast<std::size_t>(
+        std::min<std::uint64_t>({frames, kLongestTail - m_nTailFrames, 4096}));
     auto* out = static_cast<float*>(buffer);
     if (fluid_synth_write_float(m_pSynth, static_cast<int>(n), out, 0, 2, out, 1, 2) != FLUID_OK)
         return 0;

@@ -47,9 +47,9 @@ private:
     unsigned AheadMs() const override { return 3000; }
 
     std::string m_strPath;
-    bool m_bInTail = false;        // decode thread: the notes were released at the end
+    bool m_bInTail = false;          // decode thread: the notes were released at the end
     std::uint64_t m_nTailFrames = 0; // decode thread: frames of decay rendered
-    std::string m_strBytes; // the file, for starting the player again after a seek
+    std::string m_strBytes;          // the file, for starting the player again after a seek
     CMidiFile m_midi;
     std::uint64_t m_nFrames = 0;
     _fluid_synth_t* m_pSynth = nullptr; // the shared synthesizer while this device holds it

@@ -123,8 +123,7 @@ public:
     // The manual clock: whether frames more are worth waiting for.
     bool Producing() const
     {
-        return !m_bFinished.load() && !m_bPaused.load() && !m_bClosed.load() &&
-               !m_bDetached.load();
+        return !m_bFinished.load() && !m_bPaused.load() && !m_bClosed.load() && !m_bDetached.load();
     }
     std::size_t Queued() const
     {
@@ -184,8 +183,8 @@ private:
     std::atomic<std::uint64_t> m_nSourceWritten{0};
     std::atomic<std::uint64_t> m_nEndRing{kNoEnd};
     std::atomic<bool> m_bFinished{false};
-    bool m_bHadFrames = false;       // consumer: frames came in this generation
-    std::uint64_t m_nAfterEnd = 0;   // consumer: frames of silence since the end was reached
+    bool m_bHadFrames = false;     // consumer: frames came in this generation
+    std::uint64_t m_nAfterEnd = 0; // consumer: frames of silence since the end was reached
     std::atomic<std::uint64_t> m_nPending{0}; // producer's converted frames not yet in the ring
 
     // Producer only.
@@ -273,7 +272,8 @@ void CAudioStreamImpl::Convert(const void* frames, std::size_t count)
             int nLeft = 0;
             int nRight = 0;
             for (int c = 0; c < channels; ++c) {
-                const float s = SampleAt(frames, m_source.format, base + static_cast<std::size_t>(c));
+                const float s =
+                    SampleAt(frames, m_source.format, base + static_cast<std::size_t>(c));
                 if (c % 2 == 0) {
                     left += s;
                     ++nLeft;
@@ -467,13 +467,18 @@ std::size_t CAudioStreamImpl::Pull(void* out, std::size_t frames, bool bRealTime
     if (n > 0)
         m_bHadFrames = true;
 
-    bool bWake = (fill > m_nRingFrames / 2 && fill - n <= m_nRingFrames / 2) || n < frames;
+    // The producer wakes when the ring falls to half, when it runs short, and at every whole
+    // second played (so that a decoder can report the time heard).
+    const auto second = static_cast<std::uint64_t>(m_ring.nRate);
+    bool bWake = (fill > m_nRingFrames / 2 && fill - n <= m_nRingFrames / 2) || n < frames ||
+                 played / second != (played - n) / second;
     const std::uint64_t endRing = m_nEndRing.load();
     const bool bFinished = m_bFinished.load();
     if (!m_bEnded.load() && (endRing != kNoEnd || (bFinished && n == fill))) {
         const bool bReached = played >= endRing || (bFinished && n == fill);
         if (bReached) {
-            const std::uint64_t beyond = played >= endRing && endRing != kNoEnd ? played - endRing : 0;
+            const std::uint64_t beyond =
+                played >= endRing && endRing != kNoEnd ? played - endRing : 0;
             m_nAfterEnd += frames - n;
             if (beyond + m_nAfterEnd >= m_nTailFrames) {
                 m_bEnded.store(true);
@@ -761,8 +766,9 @@ std::shared_ptr<CAudioStreamImpl> COutput::Connect(const AudioFormat& format, un
                 m_mix = wanted;
                 m_nLatencyMs =
                     static_cast<unsigned>(std::chrono::milliseconds(kSilentTick).count());
-                std::fprintf(stderr, "sorvane: the sound device cannot be opened again (%s); "
-                                     "playing silently\n",
+                std::fprintf(stderr,
+                             "sorvane: the sound device cannot be opened again (%s); "
+                             "playing silently\n",
                              SDL_GetError());
             }
         } else {
@@ -953,8 +959,9 @@ void COutput::Recover()
     m_silentStart = std::chrono::steady_clock::now();
     m_nSilentFrames = 0;
     m_nLatencyMs = static_cast<unsigned>(std::chrono::milliseconds(kSilentTick).count());
-    std::fprintf(stderr, "sorvane: the sound device was removed and no other opens (%s); "
-                         "playing silently\n",
+    std::fprintf(stderr,
+                 "sorvane: the sound device was removed and no other opens (%s); "
+                 "playing silently\n",
                  reason.c_str());
 }
 

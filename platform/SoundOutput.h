@@ -104,8 +104,8 @@ public:
     // the queue runs empty the piece has ended (as at MarkEnd). A later Write goes on with
     // the same piece.
     void Finish(std::uint32_t generation);
-    // Bumped (and notified) when room frees up in the ring, on Flush, SetPaused, Close and
-    // when the end has been heard; a producer waits on it.
+    // Bumped (and notified) when the ring falls to half or runs short, at every whole second
+    // played, on Flush and SetPaused, and when the end has been heard; a producer waits on it.
     std::atomic<unsigned>& WakeCounter();
 
     // --- Any thread.

@@ -31,7 +31,7 @@ private:
     std::string Name() const override { return m_strPath; }
 
     std::string m_strPath;
-    int m_nFd = -1; // owned by m_pFile once that is open
+    int m_nFd = -1;         // owned by m_pFile once that is open
     std::string m_strError; // decode thread: why the last Decode came short
     SNDFILE* m_pFile = nullptr;
     AudioFormat m_format;

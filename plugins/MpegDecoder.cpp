@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <pthread.h>
 #include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
 
 namespace {
 
@@ -75,19 +77,34 @@ int CMpegDecoder::Open(const char* pszPath, PluginMediaInfo* pInfo)
     long rate = 0;
     int channels = 0;
     int encoding = 0;
-    if (mpg123_open_fixed(handle, pszPath, kOutputChannels, MPG123_ENC_SIGNED_16) != MPG123_OK ||
-        mpg123_getformat(handle, &rate, &channels, &encoding) != MPG123_OK || rate <= 0) {
+    // The file is also held open here, so that a removal while it plays can be seen.
+    const int fd = ::open(pszPath, O_RDONLY | O_CLOEXEC);
+    auto fail = [&] {
         mpg123_delete(handle);
+        if (fd >= 0) {
+            ::close(fd);
+        }
         return 0;
+    };
+    // Damage is resynchronized past over up to 64 KiB of junk, not mpg123's default 1 KiB.
+    mpg123_param(handle, MPG123_RESYNC_LIMIT, 65536, 0.0);
+    if (fd < 0 ||
+        mpg123_open_fixed(handle, pszPath, kOutputChannels, MPG123_ENC_SIGNED_16) != MPG123_OK ||
+        mpg123_getformat(handle, &rate, &channels, &encoding) != MPG123_OK || rate <= 0) {
+        return fail();
     }
     const off_t length = mpg123_length(handle);
     mpg123_frameinfo frame{};
     if (length <= 0 || mpg123_info(handle, &frame) != MPG123_OK) {
-        mpg123_delete(handle);
-        return 0;
+        return fail();
     }
 
     m_pHandle = handle;
+    m_nFd = fd;
+    m_strPath = pszPath;
+    struct stat st
+    {};
+    m_nFileSize = ::fstat(fd, &st) == 0 ? st.st_size : 0;
     m_nRate = rate;
     m_nLengthFrames = length;
 
@@ -111,6 +128,10 @@ int CMpegDecoder::Close()
     if (m_pHandle != nullptr) {
         mpg123_delete(m_pHandle);
         m_pHandle = nullptr;
+    }
+    if (m_nFd >= 0) {
+        ::close(m_nFd);
+        m_nFd = -1;
     }
     m_nState.store(PLUGIN_STATE_STOPPED);
     return 1;
@@ -225,6 +246,8 @@ void CMpegDecoder::DecodeLoop()
     unsigned char* pcm = nullptr;
     std::size_t pending = 0;
     bool decodedAll = false;
+    bool failed = false;
+    unsigned framesSinceCheck = 0;
     int reported = -1;
     Clock::time_point reportedAt{};
 
@@ -254,6 +277,7 @@ void CMpegDecoder::DecodeLoop()
             base = reached >= 0 ? reached : target;
             pending = 0;
             decodedAll = reached < 0;
+            failed = false;
             reported = -1;
         }
         const int state = m_nState.load();
@@ -280,12 +304,35 @@ void CMpegDecoder::DecodeLoop()
         if (!decodedAll) {
             off_t frameNumber = 0;
             std::size_t bytes = 0;
-            const int err = mpg123_decode_frame(m_pHandle, &frameNumber, &pcm, &bytes);
+            std::string reason;
+            if (++framesSinceCheck >= kRemovalCheckFrames) {
+                framesSinceCheck = 0;
+                struct stat st
+                {};
+                if (::fstat(m_nFd, &st) == 0 && st.st_nlink == 0) {
+                    reason = "the file was removed while it played";
+                }
+            }
+            const int err = reason.empty()
+                                ? mpg123_decode_frame(m_pHandle, &frameNumber, &pcm, &bytes)
+                                : MPG123_ERR;
             if (err == MPG123_OK || err == MPG123_NEW_FORMAT) {
                 pending = bytes - bytes % kBytesPerFrame;
             } else {
                 // The end of the stream, or damage past which nothing more can be read.
                 decodedAll = true;
+                struct stat st
+                {};
+                if (reason.empty() && ::fstat(m_nFd, &st) == 0 && st.st_size < m_nFileSize) {
+                    reason = "the file was cut short while it played";
+                } else if (reason.empty() && err != MPG123_DONE) {
+                    reason = std::string("the stream is damaged past repair (") +
+                             mpg123_strerror(m_pHandle) + ")";
+                }
+                if (!reason.empty()) {
+                    failed = true;
+                    std::fprintf(stderr, "sorvane: %s: %s\n", m_strPath.c_str(), reason.c_str());
+                }
             }
             continue;
         }
@@ -293,7 +340,7 @@ void CMpegDecoder::DecodeLoop()
             int expected = PLUGIN_STATE_PLAYING;
             if (m_nState.compare_exchange_strong(expected, PLUGIN_STATE_STOPPED)) {
                 reportElapsed();
-                Report(PLUGIN_CALLBACK_END, 0);
+                Report(failed ? PLUGIN_CALLBACK_FAILED : PLUGIN_CALLBACK_END, 0);
                 return;
             }
         }

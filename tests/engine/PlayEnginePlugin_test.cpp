@@ -184,11 +184,24 @@ TEST(PluginCallback, ElapsedIsStoredAndOtherTypesAreIgnored)
     });
     EXPECT_EQ(PluginCallback(PLUGIN_CALLBACK_ELAPSED, 42, window.GetSafeHwnd()), 0);
     EXPECT_EQ(g_nPluginElapsed.load(), 42);
-    EXPECT_EQ(PluginCallback(3, 7, window.GetSafeHwnd()), 0);
+    EXPECT_EQ(PluginCallback(4, 7, window.GetSafeHwnd()), 0);
     EXPECT_EQ(PluginCallback(0, 7, window.GetSafeHwnd()), 0);
     EXPECT_EQ(g_nPluginElapsed.load(), 42);
     PumpMessages(50);
     EXPECT_TRUE(received.empty());
+}
+
+TEST(PluginCallback, AFailureIsPostedAsAFailedEnd)
+{
+    std::vector<MSG> received;
+    CMessageWindow window([&](UINT message, WPARAM wParam, LPARAM lParam) {
+        received.push_back(MSG{0, message, wParam, lParam});
+    });
+    EXPECT_EQ(PluginCallback(PLUGIN_CALLBACK_FAILED, 0, window.GetSafeHwnd()), 0);
+    PumpMessages(50);
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0].message, MM_MCINOTIFY);
+    EXPECT_EQ(received[0].wParam, MCI_NOTIFY_FAILURE);
 }
 
 TEST(PluginCallback, AnEndForAWindowThatHasGoneIsDropped)

@@ -24,9 +24,8 @@ Tone WriteTone(const CTempDir& dir, int rate, double seconds, int channels = 1)
     Tone tone;
     const auto frames = static_cast<std::size_t>(std::lround(rate * seconds));
     for (std::size_t i = 0; i < frames; ++i) {
-        const double v = 0.5 * std::sin(2.0 * std::numbers::pi * 1000.0 * static_cast<double>(i) /
-                                            rate +
-                                        0.3);
+        const double v =
+            0.5 * std::sin(2.0 * std::numbers::pi * 1000.0 * static_cast<double>(i) / rate + 0.3);
         auto s = static_cast<std::int16_t>(std::lround(v * 32768.0));
         if (s == 0)
             s = 1;
@@ -84,9 +83,9 @@ protected:
         MCI_OPEN_PARMS open;
         open.lpstrDeviceType = MciDeviceType(MCI_DEVTYPE_WAVEFORM_AUDIO);
         open.lpstrElementName = path.c_str();
-        EXPECT_EQ(mciSendCommand(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_TYPE_ID | MCI_OPEN_ELEMENT,
-                                 &open),
-                  0u);
+        EXPECT_EQ(
+            mciSendCommand(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_TYPE_ID | MCI_OPEN_ELEMENT, &open),
+            0u);
         return open.wDeviceID;
     }
 
@@ -322,9 +321,9 @@ TEST(SdlDummyOutput, TheFirstPlayOnAClosedOutputEndsNoSoonerThanLaterOnes)
         MCI_OPEN_PARMS open;
         open.lpstrDeviceType = MciDeviceType(MCI_DEVTYPE_WAVEFORM_AUDIO);
         open.lpstrElementName = wav.c_str();
-        EXPECT_EQ(mciSendCommand(0, MCI_OPEN,
-                                 MCI_OPEN_TYPE | MCI_OPEN_TYPE_ID | MCI_OPEN_ELEMENT, &open),
-                  0u);
+        EXPECT_EQ(
+            mciSendCommand(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_TYPE_ID | MCI_OPEN_ELEMENT, &open),
+            0u);
         MCI_PLAY_PARMS play;
         const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(mciSendCommand(open.wDeviceID, MCI_PLAY, MCI_WAIT, &play), 0u);
@@ -356,9 +355,9 @@ TEST(SdlDummyOutput, APlayGoesOnWhenTheDeviceIsRemoved)
         MCI_OPEN_PARMS open;
         open.lpstrDeviceType = MciDeviceType(MCI_DEVTYPE_WAVEFORM_AUDIO);
         open.lpstrElementName = wav.c_str();
-        ASSERT_EQ(mciSendCommand(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_TYPE_ID | MCI_OPEN_ELEMENT,
-                                 &open),
-                  0u);
+        ASSERT_EQ(
+            mciSendCommand(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_TYPE_ID | MCI_OPEN_ELEMENT, &open),
+            0u);
         MCI_PLAY_PARMS play;
         ASSERT_EQ(mciSendCommand(open.wDeviceID, MCI_PLAY, 0, &play), 0u);
         std::this_thread::sleep_for(std::chrono::milliseconds(300));

@@ -38,6 +38,16 @@ public:
         return ends;
     }
 
+    int Failures() const
+    {
+        std::lock_guard lock(m_mutex);
+        int failures = 0;
+        for (const auto& call : m_calls) {
+            failures += call.first == PLUGIN_CALLBACK_FAILED ? 1 : 0;
+        }
+        return failures;
+    }
+
     // Every elapsed value reported, in order.
     std::vector<int> ElapsedValues() const
     {

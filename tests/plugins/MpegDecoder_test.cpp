@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <functional>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -51,7 +54,7 @@ protected:
     // Plays until the end is reported (or the file has long run out).
     void PlayToTheEnd()
     {
-        PlayFrames(kRate * 600, [&] { return m_log.Ends() > 0; });
+        PlayFrames(kRate * 600, [&] { return m_log.Ends() + m_log.Failures() > 0; });
     }
 
     CTempDir m_dir;
@@ -205,6 +208,50 @@ TEST_F(MpegDecoderTest, DamagedFramesInTheMiddleArePlayedPast)
     ASSERT_EQ(m_decoder.Play(), 1);
     PlayToTheEnd();
     EXPECT_EQ(m_log.Ends(), 1);
+}
+
+// A file that cannot be read on ends, once what was decoded has been heard, with a failure
+// instead of an end, and one line on standard error names the file and the reason.
+TEST_F(MpegDecoderTest, AFileThatCannotBeReadOnEndsWithAFailure)
+{
+    Mp3Tone tone;
+    tone.dSeconds = 10.0;
+    const std::string whole = EncodeMp3(tone);
+    std::string junk = whole;
+    for (std::size_t i = whole.size() / 3; i < whole.size() / 3 + 70000; ++i) {
+        junk[i] = static_cast<char>(i * 7);
+    }
+    struct Case
+    {
+        const char* name;
+        std::function<void(const std::string&)> spoil; // done after the first second
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"cut.mp3",
+         [&](const std::string& path) { std::filesystem::resize_file(path, whole.size() / 2); },
+         "cut short"},
+        {"removed.mp3", [](const std::string& path) { std::filesystem::remove(path); }, "removed"},
+        {"junk.mp3", [](const std::string&) {}, "damaged"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CCallbackLog log;
+        const std::string path =
+            m_dir.Write(c.name, std::string(c.name) == "junk.mp3" ? junk : whole);
+        ASSERT_EQ(m_decoder.Open(path.c_str(), &m_info), 1);
+        ASSERT_EQ(m_decoder.Play(), 1);
+        PlayFrames(kRate);
+        testing::internal::CaptureStderr();
+        c.spoil(path);
+        PlayFrames(kRate * 600, [&] { return log.Ends() + log.Failures() > 0; });
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(log.Failures(), 1);
+        EXPECT_EQ(log.Ends(), 0);
+        EXPECT_NE(said.find(path), std::string::npos) << said;
+        EXPECT_NE(said.find(c.reason), std::string::npos) << said;
+        m_decoder.Close();
+    }
 }
 
 TEST_F(MpegDecoderTest, PlayTurnsThePlayingStateAtOnceAndReportsZero)
