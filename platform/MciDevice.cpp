@@ -280,8 +280,9 @@ void CMciDevice::DecodeLoop()
             }
             const std::size_t got = std::min(Decode(buffer.data(), want), want);
             decoderPos += got;
-            stream.Write(buffer.data(), got, job.generation);
             pos += got;
+            // The last frames of the play, or the last that could be read, carry the end.
+            stream.Write(buffer.data(), got, job.generation, got < want || pos >= job.end);
             if (got < want) {
                 std::string reason;
                 const MCIERROR code = ReadError(reason);

@@ -107,7 +107,7 @@ public:
 
     // Producer.
     std::size_t Space() const;
-    bool Write(const void* frames, std::size_t count, std::uint32_t generation);
+    bool Write(const void* frames, std::size_t count, std::uint32_t generation, bool bEnd);
     void MarkEnd(std::uint32_t generation);
     void Finish(std::uint32_t generation);
 
@@ -163,6 +163,8 @@ private:
     // Producer: moves pending frames into the ring as far as they fit (m_lock held).
     void MovePendingLocked();
     void CopyIn(const unsigned char* data, std::size_t frames);
+    // m_lock held: the end is everything written so far.
+    void MarkEndLocked();
     // Producer, m_lock held: writing after Finish goes on with the same piece.
     void ReopenLocked()
     {
@@ -337,7 +339,8 @@ void CAudioStreamImpl::MovePendingLocked()
     m_nPending.store((m_pending.size() - m_nPendingStart) / m_nFrameBytes);
 }
 
-bool CAudioStreamImpl::Write(const void* frames, std::size_t count, std::uint32_t generation)
+bool CAudioStreamImpl::Write(const void* frames, std::size_t count, std::uint32_t generation,
+                             bool bEnd)
 {
     if (generation != m_nGeneration.load())
         return false;
@@ -353,35 +356,33 @@ bool CAudioStreamImpl::Write(const void* frames, std::size_t count, std::uint32_
     const auto* bytes = static_cast<const unsigned char*>(frames);
     const std::size_t sourceBytes = m_source.FrameBytes();
     std::size_t done = 0;
-    while (done < count) {
+    do {
         const std::size_t n = std::min(count - done, kMaxChunk);
+        if (!Direct())
+            Convert(bytes + done * sourceBytes, n);
+        std::lock_guard lock(m_lock);
+        if (generation != m_nGeneration.load())
+            return false;
+        ReopenLocked();
         if (Direct()) {
-            std::lock_guard lock(m_lock);
-            if (generation != m_nGeneration.load())
-                return false;
             const std::uint64_t fill = m_nWritten.load() - m_nRead.load();
             const std::size_t take = std::min(n, m_nRingFrames - static_cast<std::size_t>(fill));
-            ReopenLocked();
             CopyIn(bytes + done * sourceBytes, take);
         } else {
-            Convert(bytes + done * sourceBytes, n);
-            std::lock_guard lock(m_lock);
-            if (generation != m_nGeneration.load())
-                return false;
-            ReopenLocked();
             MovePendingLocked();
         }
         m_nSourceWritten.fetch_add(n);
         done += n;
-    }
+        // The end goes in with the last frames, so that the output never takes them
+        // without knowing that they end the piece.
+        if (bEnd && done == count)
+            MarkEndLocked();
+    } while (done < count);
     return true;
 }
 
-void CAudioStreamImpl::MarkEnd(std::uint32_t generation)
+void CAudioStreamImpl::MarkEndLocked()
 {
-    std::lock_guard lock(m_lock);
-    if (generation != m_nGeneration.load())
-        return;
     const std::uint64_t source = m_nSourceWritten.load();
     std::uint64_t ring = source;
     if (m_ring.nRate != m_source.nRate)
@@ -389,6 +390,14 @@ void CAudioStreamImpl::MarkEnd(std::uint32_t generation)
                 static_cast<std::uint64_t>(m_source.nRate) - 1) /
                static_cast<std::uint64_t>(m_source.nRate);
     m_nEndRing.store(ring);
+}
+
+void CAudioStreamImpl::MarkEnd(std::uint32_t generation)
+{
+    std::lock_guard lock(m_lock);
+    if (generation != m_nGeneration.load())
+        return;
+    MarkEndLocked();
 }
 
 void CAudioStreamImpl::Finish(std::uint32_t generation)
@@ -1073,9 +1082,10 @@ std::size_t CAudioStream::Space() const
     return m_impl->Space();
 }
 
-bool CAudioStream::Write(const void* frames, std::size_t count, std::uint32_t generation)
+bool CAudioStream::Write(const void* frames, std::size_t count, std::uint32_t generation,
+                         bool bEnd)
 {
-    return m_impl->Write(frames, count, generation);
+    return m_impl->Write(frames, count, generation, bEnd);
 }
 
 void CAudioStream::MarkEnd(std::uint32_t generation)

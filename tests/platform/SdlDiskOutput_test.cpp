@@ -283,6 +283,41 @@ TEST_F(SdlDiskOutput, TenPausesInARowLoseAndRepeatNothing)
         ASSERT_EQ(sound[i], static_cast<float>(tone.samples[2 * i]) / 32768.0f) << i;
 }
 
+// A CD plays to its last sample: what is heard (without silence) is the disc's audio.
+TEST_F(SdlDiskOutput, ACdIsHeardToItsLastSample)
+{
+    const std::string cue = WriteCdImage(m_dir.Path(), "disc", {{75, 441.0}, {60, 882.0}});
+    MCI_OPEN_PARMS open;
+    open.lpstrDeviceType = MciDeviceType(MCI_DEVTYPE_CD_AUDIO);
+    open.lpstrElementName = cue.c_str();
+    ASSERT_EQ(mciSendCommand(0, MCI_OPEN,
+                             MCI_OPEN_TYPE | MCI_OPEN_TYPE_ID | MCI_OPEN_ELEMENT |
+                                 MCI_OPEN_SHAREABLE,
+                             &open),
+              0u);
+    MCI_PLAY_PARMS play;
+    ASSERT_EQ(mciSendCommand(open.wDeviceID, MCI_PLAY, MCI_WAIT, &play), 0u);
+    mciSendCommand(open.wDeviceID, MCI_CLOSE, MCI_WAIT, nullptr);
+    AudioFormat format;
+    const std::vector<float> heard = Heard(&format);
+    EXPECT_EQ(format.nRate, 44100);
+    const std::string bin = CTempDir::Read(m_dir / "disc.bin");
+    std::vector<float> disc;
+    for (std::size_t at = 0; at + 4 <= bin.size(); at += 4) {
+        std::int16_t s = 0;
+        std::memcpy(&s, bin.data() + at, 2);
+        if (s != 0)
+            disc.push_back(static_cast<float>(s) / 32768.0f);
+    }
+    std::vector<float> sound;
+    for (const float s : heard) {
+        if (s != 0.0f)
+            sound.push_back(s);
+    }
+    ASSERT_EQ(sound.size(), disc.size());
+    EXPECT_EQ(sound, disc);
+}
+
 // A callback that comes 300 ms late loses nothing: the frames wait in the stream.
 TEST_F(SdlDiskOutput, ALateCallbackLosesNothing)
 {

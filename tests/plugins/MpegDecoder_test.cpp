@@ -8,6 +8,7 @@
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
+#include <mpg123.h>
 
 #include <filesystem>
 #include <functional>
@@ -456,4 +457,80 @@ TEST(MpegDecoderRealTime, AFileEndsOnAnOutputThatKeepsRealTime)
     ASSERT_EQ(decoder.Play(), 1);
     EXPECT_TRUE(WaitUntil([&] { return log.Ends() == 1; }));
     EXPECT_EQ(decoder.GetState(), PLUGIN_STATE_STOPPED);
+}
+
+// On SDL's disk driver, an MP3 at any rate is heard to its last sample: what is heard (without
+// silence) is exactly what libmpg123 decodes from the file.
+TEST(MpegDecoderOnDisk, EveryDecodedSampleIsHeard)
+{
+    for (const int rate : {44100, 22050}) {
+        SCOPED_TRACE(std::to_string(rate) + " Hz");
+        CTempDir dir;
+        const std::string out = dir / "played.raw";
+        setenv("SDL_AUDIODRIVER", "disk", 1);
+        setenv("SDL_DISKAUDIOFILE", out.c_str(), 1);
+        const bool bSelected = SelectAudioOutput(AudioOutputKind::Device);
+        const AudioOutputKind kind = OpenAudioOutput();
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        ASSERT_TRUE(bSelected);
+        if (kind != AudioOutputKind::Device) {
+            GTEST_SKIP() << "SDL's disk audio driver is not available";
+        }
+        Mp3Tone tone;
+        tone.dSeconds = 1.5;
+        tone.nSampleRate = rate;
+        tone.nBitrateKbps = rate == 44100 ? 128 : 64;
+        const std::string path = dir / "tone.mp3";
+        ASSERT_TRUE(WriteMp3(path, tone));
+
+        // What the library decodes, the reference.
+        std::vector<std::int16_t> decoded;
+        mpg123_handle* handle = mpg123_new(nullptr, nullptr);
+        ASSERT_EQ(mpg123_open_fixed(handle, path.c_str(), 2, MPG123_ENC_SIGNED_16), MPG123_OK);
+        mpg123_seek(handle, 0, SEEK_SET); // as the decoder does before it plays
+        std::vector<std::int16_t> block(4096);
+        std::size_t done = 0;
+        while (mpg123_read(handle, block.data(), block.size() * 2, &done) == MPG123_OK ||
+               done > 0) {
+            decoded.insert(decoded.end(), block.begin(),
+                           block.begin() + static_cast<std::ptrdiff_t>(done / 2));
+            if (done == 0) {
+                break;
+            }
+        }
+        mpg123_delete(handle);
+
+        CCallbackLog log;
+        CPcmOutput output;
+        CMpegDecoder decoder;
+        decoder.SetOutput(&output);
+        decoder.SetCallback(&CCallbackLog::Record, CCallbackLog::kUser);
+        PluginMediaInfo info{};
+        ASSERT_EQ(decoder.Open(path.c_str(), &info), 1);
+        ASSERT_EQ(decoder.Play(), 1);
+        ASSERT_TRUE(WaitUntil([&] { return log.Ends() == 1; }, std::chrono::seconds(30)));
+        decoder.Close();
+        EXPECT_EQ(AudioOutputFormat().nRate, rate) << "the device runs at the file's rate";
+        ASSERT_TRUE(SelectAudioOutput(AudioOutputKind::ManualClock));
+
+        const std::string bytes = CTempDir::Read(out);
+        std::vector<std::int16_t> heard;
+        for (std::size_t at = 0; at + 2 <= bytes.size(); at += 2) {
+            std::int16_t s = 0;
+            std::memcpy(&s, bytes.data() + at, 2);
+            if (s != 0) {
+                heard.push_back(s);
+            }
+        }
+        std::vector<std::int16_t> expected;
+        for (const std::int16_t s : decoded) {
+            if (s != 0) {
+                expected.push_back(s);
+            }
+        }
+        ASSERT_EQ(heard.size(), expected.size());
+        for (std::size_t i = 0; i < heard.size(); ++i) {
+            ASSERT_EQ(heard[i], expected[i]) << "sample " << i << " of " << heard.size();
+        }
+    }
 }
