@@ -1082,8 +1082,7 @@ std::size_t CAudioStream::Space() const
     return m_impl->Space();
 }
 
-bool CAudioStream::Write(const void* frames, std::size_t count, std::uint32_t generation,
-                         bool bEnd)
+bool CAudioStream::Write(const void* frames, std::size_t count, std::uint32_t generation, bool bEnd)
 {
     return m_impl->Write(frames, count, generation, bEnd);
 }

@@ -97,8 +97,7 @@ public:
     // Appends frames (at most Space()) when generation is current; false, taking nothing,
     // when a Flush has made it stale. bEnd marks the end (as MarkEnd) after the last of them,
     // in the same step, so that the output never plays them without knowing.
-    bool Write(const void* frames, std::size_t count, std::uint32_t generation,
-               bool bEnd = false);
+    bool Write(const void* frames, std::size_t count, std::uint32_t generation, bool bEnd = false);
     // Everything written so far ends the piece: the owner hears of it once it has been heard.
     // Frames written later (a MIDI file's decay) still play, and do not move Played().
     void MarkEnd(std::uint32_t generation);
