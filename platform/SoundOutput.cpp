@@ -129,8 +129,6 @@ public:
     {
         return static_cast<std::size_t>(m_nWritten.load() - m_nRead.load());
     }
-    // Played to the end of everything the producer will write.
-    bool Drained() const { return m_bFinished.load() && m_nRead.load() == m_nWritten.load(); }
 
     void Wake()
     {
