@@ -34,6 +34,7 @@ struct CEndCounter : IAudioStreamOwner
     std::atomic<int> nEnds{0};
 };
 
+// Catches a manual clock that plays on by itself, which would make positions inexact.
 TEST_F(SoundOutput, NothingPlaysUntilTheManualClockIsAdvanced)
 {
     auto stream = CAudioStream::Open(kMono16, 1000);
@@ -46,6 +47,7 @@ TEST_F(SoundOutput, NothingPlaysUntilTheManualClockIsAdvanced)
     EXPECT_EQ(stream->Queued(), 22050u - 2205u);
 }
 
+// Catches a clock that drops fractions of a frame, so that many small steps drift.
 TEST_F(SoundOutput, FractionsOfAFrameCarryOverBetweenAdvances)
 {
     auto stream = CAudioStream::Open(kMono16, 2000);
@@ -55,6 +57,7 @@ TEST_F(SoundOutput, FractionsOfAFrameCarryOverBetweenAdvances)
     EXPECT_EQ(stream->Played(), 22050u);
 }
 
+// Catches captured samples that are not the stream's own.
 TEST_F(SoundOutput, CapturedAudioIsTheStreamsFramesAsFloats)
 {
     auto stream = CAudioStream::Open(kMono16, 1000);
@@ -65,6 +68,7 @@ TEST_F(SoundOutput, CapturedAudioIsTheStreamsFramesAsFloats)
     EXPECT_FLOAT_EQ(captured[21], 21.0f / 32768.0f);
 }
 
+// Catches frames dropped or played twice across a pause.
 TEST_F(SoundOutput, PausingLosesAndRepeatsNothing)
 {
     auto stream = CAudioStream::Open(kMono16, 1000);
@@ -81,6 +85,7 @@ TEST_F(SoundOutput, PausingLosesAndRepeatsNothing)
         ASSERT_FLOAT_EQ(captured[i], static_cast<float>(i % 1000) / 32768.0f) << i;
 }
 
+// Catches frames decoded before a seek that slip in after it.
 TEST_F(SoundOutput, FlushDropsWhatIsQueuedAndRefusesStaleWrites)
 {
     auto stream = CAudioStream::Open(kMono16, 1000);
@@ -97,6 +102,7 @@ TEST_F(SoundOutput, FlushDropsWhatIsQueuedAndRefusesStaleWrites)
     EXPECT_EQ(stream->Queued(), 1u);
 }
 
+// Catches an end told early, late, twice, or moved by what sounds after it (a decay).
 TEST_F(SoundOutput, TheOwnerHearsOfTheEndOnceWhenItsLastFrameIsPlayed)
 {
     CEndCounter owner;
@@ -117,6 +123,7 @@ TEST_F(SoundOutput, TheOwnerHearsOfTheEndOnceWhenItsLastFrameIsPlayed)
     EXPECT_EQ(owner.nEnds.load(), 1);
 }
 
+// Catches a decay cut at its device's close, or a stream that is never let go.
 TEST_F(SoundOutput, AStreamClosedWhenPlayedPlaysOutAndIsReleased)
 {
     auto stream = CAudioStream::Open(kMono16, 1000);
@@ -126,6 +133,7 @@ TEST_F(SoundOutput, AStreamClosedWhenPlayedPlaysOutAndIsReleased)
     EXPECT_TRUE(SelectAudioOutput(AudioOutputKind::ManualClock)) << "released";
 }
 
+// Catches a closed stream that the output still reads.
 TEST_F(SoundOutput, AClosedStreamIsNotPulledAgain)
 {
     auto stream = CAudioStream::Open(kMono16, 1000);
@@ -136,6 +144,7 @@ TEST_F(SoundOutput, AClosedStreamIsNotPulledAgain)
     stream->Close();
 }
 
+// Catches formats the output cannot play being accepted.
 TEST_F(SoundOutput, InvalidFormatsAreRefused)
 {
     EXPECT_EQ(CAudioStream::Open(AudioFormat{0, 2, SampleFormat::S16}, 100), nullptr);
@@ -144,6 +153,7 @@ TEST_F(SoundOutput, InvalidFormatsAreRefused)
     EXPECT_EQ(CAudioStream::Open(AudioFormat{400000, 2, SampleFormat::F32}, 100), nullptr);
 }
 
+// Catches an output swapped away under a playing stream.
 TEST_F(SoundOutput, TheOutputCannotBeReplacedWhileAStreamIsOpen)
 {
     auto stream = CAudioStream::Open(kMono16, 100);
@@ -153,6 +163,7 @@ TEST_F(SoundOutput, TheOutputCannotBeReplacedWhileAStreamIsOpen)
     EXPECT_TRUE(SelectAudioOutput(AudioOutputKind::Silent));
 }
 
+// Catches a silent output that races ahead of real time or ignores the medium's rate.
 TEST_F(SoundOutput, TheSilentOutputPullsInRealTimeAtTheFirstStreamsRate)
 {
     ASSERT_TRUE(SelectAudioOutput(AudioOutputKind::Silent));
@@ -167,6 +178,7 @@ TEST_F(SoundOutput, TheSilentOutputPullsInRealTimeAtTheFirstStreamsRate)
     EXPECT_EQ(AdvanceManualAudioClock(10), 0u) << "the manual clock is not selected";
 }
 
+// Catches a converted stream whose played count is not in its own frames.
 TEST_F(SoundOutput, AStreamAtAnotherRateIsConvertedToTheOutputsRate)
 {
     ASSERT_TRUE(SelectAudioOutput(AudioOutputKind::Silent));

@@ -289,6 +289,7 @@ TEST_F(WaveDevice, AFileCutShortWhileItPlaysEndsWithAFailure)
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
 }
 
+// Catches a removed file that plays on from the open descriptor as if nothing happened.
 TEST_F(WaveDevice, AFileRemovedWhileItPlaysEndsWithAFailure)
 {
     WavTone tone;
