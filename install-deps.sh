@@ -9,7 +9,7 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-qpa-plugins
     libsdl2-dev libsndfile1-dev libfluidsynth-dev timgm6mb-soundfont
-    libmpg123-dev libcdio-dev libmp3lame-dev mpg123
+    libmpg123-dev libcdio-dev libsoxr-dev libmp3lame-dev mpg123
     libx11-dev fonts-ipafont-gothic xvfb
     dbus dbus-daemon desktop-file-utils appstream
 )

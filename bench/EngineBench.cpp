@@ -9,10 +9,18 @@
 //   bench_engine open-long [hours]  the time OpenMedium holds the user-interface thread for
 //                                   a long (default 10 h) 128 kbps MP3 without an Info frame,
 //                                   and the length it gives, also with a corrupt Info count
-//   bench_engine                    the first three with their defaults
+//   bench_engine sdl [seconds]      CPU of the engine playing an MP3 of that length (default
+//                                   60 s, 128 kbps, 44.1 kHz) on SDL's dummy driver, beside
+//                                   bench_mp3_floor (libmpg123 straight into SDL) on the same
+//   bench_engine ui                 on SDL's dummy driver: the longest wait of a position
+//                                   query while a WAV's read blocks for 2 s, and the underruns
+//                                   while the user-interface thread is busy for 500 ms (WAV
+//                                   and MP3, five times each)
+//   bench_engine                    cpu, latency and monitor with their defaults
 
 #include "engine/PlayEngine.h"
 
+#include "platform/MciDevice.h"
 #include "platform/Messages.h"
 #include "platform/SoundOutput.h"
 #include "tests/support/Mp3Writer.h"
@@ -33,6 +41,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 extern char** environ;
@@ -434,6 +443,119 @@ void BenchLongOpen(double hours)
     }
 }
 
+std::string Beside(const std::string& name)
+{
+    char self[4096] = {};
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof(self) - 1);
+    const std::string path(self, n > 0 ? static_cast<std::size_t>(n) : 0);
+    return path.substr(0, path.rfind('/') + 1) + name;
+}
+
+void BenchSdl(double seconds)
+{
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    CTempDir dir;
+    const std::string path = Mp3File(dir, seconds);
+    std::printf("MP3 of %.0f s at 128 kbps, 44.1 kHz stereo, on SDL's dummy driver\n", seconds);
+    // The floor's own figure: CPU from its device's opening to the end of the file.
+    double floorCpu = -1;
+    if (FILE* floor = popen(("'" + Beside("bench_mp3_floor") + "' '" + path + "'").c_str(), "r")) {
+        double wall = 0;
+        if (std::fscanf(floor, "%lf %lf", &floorCpu, &wall) != 2) {
+            floorCpu = -1;
+        }
+        pclose(floor);
+    }
+
+    SelectAudioOutput(AudioOutputKind::Device);
+    double playCpu = 0;
+    double playWall = 0;
+    {
+        CNotifiedEngine ne;
+        const double cpu0 = ProcessCpuSeconds();
+        const auto wall0 = Clock::now();
+        if (ne.engine.OpenAndPlay(path) == 0) {
+            std::fprintf(stderr, "the MP3 did not play\n");
+            std::exit(1);
+        }
+        const auto limit = std::chrono::duration<double>(seconds * 2 + 10);
+        while (!ne.WaitForEnd(200) && Clock::now() - wall0 < limit) {
+        }
+        playCpu = ProcessCpuSeconds() - cpu0;
+        playWall = Seconds(Clock::now() - wall0);
+        ne.engine.CloseMedium();
+    }
+    std::printf("  engine (Dekoda, Voxout, the sound output): %6.3f s CPU in %5.1f s = %5.2f %% "
+                "of a core\n",
+                playCpu, playWall, 100.0 * playCpu / playWall);
+    std::printf("  floor (bench_mp3_floor, libmpg123 into SDL): %6.3f s CPU = %5.2f %% of a core\n",
+                floorCpu, 100.0 * floorCpu / seconds);
+    if (floorCpu > 0) {
+        std::printf("  engine / floor: %.2fx (goal <= 1.3x)\n", playCpu / floorCpu);
+    }
+}
+
+// Keeps this thread busy (as a long handler on the user-interface thread would) for ms.
+void BusyFor(int ms)
+{
+    const auto until = Clock::now() + std::chrono::milliseconds(ms);
+    volatile unsigned long long spin = 0;
+    while (Clock::now() < until) {
+        spin = spin + 1;
+    }
+}
+
+void BenchUi()
+{
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    SelectAudioOutput(AudioOutputKind::Device);
+    CTempDir dir;
+    WavTone tone;
+    tone.nChannels = 2;
+    tone.nFrames = 44100 * 20;
+    const std::string wav = dir.Write("long.wav", MakeWav(tone));
+    const std::string mp3 = Mp3File(dir, 20);
+    {
+        CNotifiedEngine ne;
+        ne.engine.OpenAndPlay(wav);
+        PumpMessages(500);
+        // The next read blocks for 2 s: a seek makes the device read afresh.
+        CMciDevice::StallNextReadForTest(2000);
+        ne.engine.SeekPercent(50);
+        ne.engine.Play(0);
+        double longest = 0;
+        long queries = 0;
+        const auto end = Clock::now() + std::chrono::milliseconds(3000);
+        while (Clock::now() < end) {
+            PlayPosition pos{};
+            const auto t0 = Clock::now();
+            ne.engine.GetPosition(&pos);
+            longest = std::max(longest, Seconds(Clock::now() - t0));
+            ++queries;
+            PumpMessages(1);
+        }
+        std::printf("position queries while a read blocks 2 s: %ld, longest %.3f ms (goal < 1 "
+                    "ms)\n",
+                    queries, longest * 1000.0);
+        ne.engine.CloseMedium();
+    }
+    for (const std::string& path : {wav, mp3}) {
+        CNotifiedEngine ne;
+        ne.engine.OpenAndPlay(path);
+        PumpMessages(1000);
+        const std::uint64_t before = AudioOutputUnderruns();
+        for (int i = 0; i < 5; ++i) {
+            BusyFor(500);
+            PumpMessages(100);
+        }
+        std::printf("%s: underruns while the user-interface thread was busy 5 x 500 ms: %llu "
+                    "(goal 0)\n",
+                    path == wav ? "WAV" : "MP3",
+                    static_cast<unsigned long long>(AudioOutputUnderruns() - before));
+        ne.engine.CloseMedium();
+    }
+}
+
 int main(int argc, char** argv)
 {
     const std::string mode = argc > 1 ? argv[1] : "all";
@@ -449,6 +571,12 @@ int main(int argc, char** argv)
     }
     if (mode == "open-long") {
         BenchLongOpen(arg > 0 ? arg : 10);
+    }
+    if (mode == "sdl") {
+        BenchSdl(arg > 0 ? arg : 60);
+    }
+    if (mode == "ui") {
+        BenchUi();
     }
     CloseAudioOutput();
     return 0;

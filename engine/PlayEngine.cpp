@@ -10,7 +10,6 @@
 #include "platform/WorkerThread.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -398,17 +397,6 @@ int CPlayEngine::Eject()
     OpenDoor(open.wDeviceID);
     SendSimple(open.wDeviceID, MCI_CLOSE, MCI_WAIT);
     return 1;
-}
-
-void CPlayEngine::ReportPlayFailure() const
-{
-    const char* reason = "the device could not read it to its end";
-    if (m_nKind.load() == DEVICE_PLUGIN) {
-        reason = g_nPluginFailure.load() == PLUGIN_FAILURE_READ
-                     ? "the file could not be read to its end"
-                     : "the decoder found no more frames in damaged data";
-    }
-    std::fprintf(stderr, "sorvane: %s: play ended early: %s\n", m_strPath.c_str(), reason);
 }
 
 int CPlayEngine::ShowError(int nCode)

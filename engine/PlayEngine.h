@@ -48,15 +48,10 @@ struct PlayPosition
 // not reset it.
 extern std::atomic<std::int32_t> g_nPluginElapsed;
 
-// The reason (PLUGIN_FAILURE_*) the decoder last gave for a file that ended early; written
-// only by PluginCallback.
-extern std::atomic<std::int32_t> g_nPluginFailure;
-
 // Registered with the decoder. Type PLUGIN_CALLBACK_END posts MM_MCINOTIFY to the window
-// dwWindow with MCI_NOTIFY_SUCCESSFUL and lParam 0; PLUGIN_CALLBACK_FAILED stores nValue in
-// g_nPluginFailure and posts MM_MCINOTIFY with MCI_NOTIFY_FAILURE and lParam 0; type
-// PLUGIN_CALLBACK_ELAPSED stores nValue in g_nPluginElapsed; other types do nothing.
-// Returns 0. Safe on any thread.
+// dwWindow with MCI_NOTIFY_SUCCESSFUL and lParam 0; PLUGIN_CALLBACK_FAILED posts MM_MCINOTIFY with
+// MCI_NOTIFY_FAILURE and lParam 0; type PLUGIN_CALLBACK_ELAPSED stores nValue in g_nPluginElapsed;
+// other types do nothing. Returns 0. Safe on any thread.
 int PluginCallback(int nType, int nValue, std::uint32_t dwWindow);
 
 class CPlayEngine
@@ -127,10 +122,6 @@ public:
     // Opens the CD drive's door. With a CD open it is stopped and closed; otherwise a
     // separate device does it and the open medium plays on. 0 when no CD device opens.
     int Eject();
-
-    // Writes one line on standard error naming the open medium and why its play ended early
-    // (a failure notification for it has arrived). User-interface thread.
-    void ReportPlayFailure() const;
 
     std::string GetTitle() const { return m_strTitle; }
     DeviceKind GetKind() const { return m_nKind.load(); }

@@ -4,7 +4,6 @@
 #include "platform/Messages.h"
 
 std::atomic<std::int32_t> g_nPluginElapsed{0};
-std::atomic<std::int32_t> g_nPluginFailure{0};
 
 int PluginCallback(int nType, int nValue, std::uint32_t dwWindow)
 {
@@ -13,7 +12,6 @@ int PluginCallback(int nType, int nValue, std::uint32_t dwWindow)
         PostMessage(static_cast<HWND>(dwWindow), MM_MCINOTIFY, MCI_NOTIFY_SUCCESSFUL, 0);
         break;
     case PLUGIN_CALLBACK_FAILED:
-        g_nPluginFailure.store(nValue);
         PostMessage(static_cast<HWND>(dwWindow), MM_MCINOTIFY, MCI_NOTIFY_FAILURE, 0);
         break;
     case PLUGIN_CALLBACK_ELAPSED:

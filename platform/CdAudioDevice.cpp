@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <string>
 #include <sys/stat.h>
 
 namespace {
@@ -183,6 +184,7 @@ bool CCdAudioDevice::Reposition(std::uint64_t frame)
 
 std::size_t CCdAudioDevice::Decode(void* buffer, std::size_t frames)
 {
+    m_nFailedLsn = -1;
     if (!HasDisc())
         return 0;
     constexpr std::size_t kFrameBytes = 4;
@@ -196,12 +198,21 @@ std::size_t CCdAudioDevice::Decode(void* buffer, std::size_t frames)
             const Track& track = m_tracks[TrackAt(lsn)];
             const int count = std::min(kReadAhead, track.lsnEnd - lsn);
             m_sectors.resize(static_cast<std::size_t>(count) * CDIO_CD_FRAMESIZE_RAW);
-            const bool bRead =
-                track.bAudio &&
-                cdio_read_audio_sectors(m_pCdio, m_sectors.data(), lsn,
-                                        static_cast<uint32_t>(count)) == DRIVER_OP_SUCCESS;
-            if (!bRead)
+            m_nBufferCount = 0;
+            if (track.bAudio) {
+                bool bRead = false;
+                for (int attempt = 0; attempt < 2 && !bRead; ++attempt)
+                    bRead =
+                        cdio_read_audio_sectors(m_pCdio, m_sectors.data(), lsn,
+                                                static_cast<uint32_t>(count)) == DRIVER_OP_SUCCESS;
+                if (!bRead) {
+                    m_nFailedLsn = lsn;
+                    return done;
+                }
+            } else {
+                // A data track within a play is silent.
                 std::fill(m_sectors.begin(), m_sectors.end(), 0);
+            }
             m_nBufferLsn = lsn;
             m_nBufferCount = count;
         }
@@ -216,6 +227,20 @@ std::size_t CCdAudioDevice::Decode(void* buffer, std::size_t frames)
         m_nCursor += n;
     }
     return done;
+}
+
+MCIERROR CCdAudioDevice::ReadError(std::string& reason)
+{
+    if (m_nFailedLsn >= 0) {
+        const int sector = m_nFailedLsn - FirstLsn();
+        reason = "the disc cannot be read at " + std::to_string(sector / (60 * kSectorsPerSecond)) +
+                 ":" + std::to_string(sector / kSectorsPerSecond % 60) + "." +
+                 std::to_string(sector % kSectorsPerSecond) + " (sector " +
+                 std::to_string(m_nFailedLsn) + ")";
+    } else {
+        reason = "the disc cannot be read";
+    }
+    return MCIERR_CD_READ;
 }
 
 bool CCdAudioDevice::IsTimeFormatSupported(DWORD format) const

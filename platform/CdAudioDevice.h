@@ -12,7 +12,10 @@ struct _CdIo;
 // CD audio: a CD drive, or a CD image (.cue with its data file, .toc, .nrg) that libcdio
 // reads like a disc. Audio is read digitally, a few sectors at a time, and rendered as
 // 44.1 kHz stereo 16-bit frames; a play goes on across track boundaries to the end of the
-// last audio track; data tracks are skipped at the start of a play and silent within one.
+// last audio track; data tracks are skipped at the start of a play and silent within one. An
+// audio sector that cannot be read (after one more try) ends the play with a failure
+// (MCIERR_CD_READ for a waiting play), never with silence in its place. The decode thread
+// reads ahead about 2 s, so a drive that spins up holds up nothing else.
 // Time formats: milliseconds and MSF from the start of the disc, TMSF.
 //
 // A drive without a disc opens (its door can then be opened); the commands that need a disc
@@ -47,6 +50,9 @@ private:
     std::uint64_t LengthFrames() const override;
     bool Reposition(std::uint64_t frame) override;
     std::size_t Decode(void* buffer, std::size_t frames) override;
+    MCIERROR ReadError(std::string& reason) override;
+    std::string Name() const override { return m_strSource; }
+    unsigned AheadMs() const override { return 2000; }
     bool IsTimeFormatSupported(DWORD format) const override;
     MCIERROR ToFrame(DWORD value, std::uint64_t& frame) const override;
     DWORD FromFrame(std::uint64_t frame) const override;
@@ -77,4 +83,5 @@ private:
     std::vector<unsigned char> m_sectors; // sectors read ahead
     int m_nBufferLsn = 0;                 // the first sector in m_sectors
     int m_nBufferCount = 0;               // sectors in m_sectors
+    int m_nFailedLsn = -1;                // the sector the last Decode could not read
 };

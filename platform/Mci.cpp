@@ -114,56 +114,83 @@ MCIERROR Open(DWORD flags, MCI_OPEN_PARMS* params)
     if ((flags & MCI_OPEN_ELEMENT) != 0 && element == nullptr)
         return MCIERR_MISSING_PARAMETER;
 
-    DeviceTable& table = TheTable();
-    std::unique_lock lock(table.mutex);
-    if (table.devices.size() >= kLastDeviceId)
-        return MCIERR_OUT_OF_MEMORY;
-    while (table.devices.contains(table.next))
-        table.next = table.next == kLastDeviceId ? 1 : table.next + 1;
-    const MCIDEVICEID id = table.next;
-    table.next = table.next == kLastDeviceId ? 1 : table.next + 1;
+    if (type != MCI_DEVTYPE_WAVEFORM_AUDIO && type != MCI_DEVTYPE_SEQUENCER &&
+        type != MCI_DEVTYPE_CD_AUDIO)
+        return MCIERR_INVALID_DEVICE_NAME;
+    if (type != MCI_DEVTYPE_CD_AUDIO && element == nullptr)
+        return MCIERR_FILENAME_REQUIRED;
 
+    // The id (and, for CD audio, the drive) is taken under the table's lock; the device opens
+    // without it (loading a SoundFont, spinning up a drive), so that no other command waits.
     OpenDevice entry;
     entry.bShareable = (flags & MCI_OPEN_SHAREABLE) != 0;
-    MCIERROR result = 0;
-    switch (type) {
-    case MCI_DEVTYPE_WAVEFORM_AUDIO: {
-        if (element == nullptr)
-            return MCIERR_FILENAME_REQUIRED;
-        auto device = std::make_shared<CWaveDevice>(id);
-        result = device->Open(element);
-        entry.device = device;
-        break;
-    }
-    case MCI_DEVTYPE_SEQUENCER: {
-        if (element == nullptr)
-            return MCIERR_FILENAME_REQUIRED;
-        auto device = std::make_shared<CSequencerDevice>(id);
-        result = device->Open(element);
-        entry.device = device;
-        break;
-    }
-    case MCI_DEVTYPE_CD_AUDIO: {
+    if (type == MCI_DEVTYPE_CD_AUDIO) {
         entry.strDrive = CCdAudioDevice::ChooseSource(element);
         if (entry.strDrive.empty())
             return MCIERR_CD_NO_DRIVE;
-        for (const auto& [otherId, other] : table.devices) {
-            if (other.strDrive == entry.strDrive && (!other.bShareable || !entry.bShareable))
-                return MCIERR_MUST_USE_SHAREABLE;
+    }
+    DeviceTable& table = TheTable();
+    MCIDEVICEID id = 0;
+    {
+        std::lock_guard lock(table.mutex);
+        if (table.devices.size() >= kLastDeviceId)
+            return MCIERR_OUT_OF_MEMORY;
+        if (type == MCI_DEVTYPE_CD_AUDIO) {
+            for (const auto& [otherId, other] : table.devices) {
+                if (other.strDrive == entry.strDrive && (!other.bShareable || !entry.bShareable))
+                    return MCIERR_MUST_USE_SHAREABLE;
+            }
         }
-        auto device = std::make_shared<CCdAudioDevice>(id);
-        result = device->Open(entry.strDrive);
-        entry.device = device;
+        while (table.devices.contains(table.next))
+            table.next = table.next == kLastDeviceId ? 1 : table.next + 1;
+        id = table.next;
+        table.next = table.next == kLastDeviceId ? 1 : table.next + 1;
+        table.devices[id] = entry; // reserved: no device yet, so commands to it fail
+    }
+
+    std::shared_ptr<CMciDevice> device;
+    MCIERROR result = 0;
+    switch (type) {
+    case MCI_DEVTYPE_WAVEFORM_AUDIO: {
+        auto wave = std::make_shared<CWaveDevice>(id);
+        result = wave->Open(element);
+        device = wave;
         break;
     }
-    default:
-        return MCIERR_INVALID_DEVICE_NAME;
+    case MCI_DEVTYPE_SEQUENCER: {
+        auto sequencer = std::make_shared<CSequencerDevice>(id);
+        result = sequencer->Open(element);
+        device = sequencer;
+        break;
+    }
+    default: {
+        auto cd = std::make_shared<CCdAudioDevice>(id);
+        result = cd->Open(entry.strDrive);
+        device = cd;
+        break;
+    }
+    }
+    bool bKept = false;
+    {
+        std::lock_guard lock(table.mutex);
+        const auto it = table.devices.find(id);
+        if (it != table.devices.end()) {
+            if (result == 0) {
+                it->second.device = device;
+                bKept = true;
+            } else {
+                table.devices.erase(it);
+            }
+        }
     }
     if (result != 0)
         return result;
-    table.devices[id] = std::move(entry);
+    if (!bKept) {
+        // Closed (MCI_ALL_DEVICE_ID) while it opened.
+        device->Close();
+        return MCIERR_INVALID_DEVICE_ID;
+    }
     params->wDeviceID = id;
-    lock.unlock();
     NotifySuccess(flags, params->dwCallback, id);
     return 0;
 }
@@ -177,12 +204,14 @@ MCIERROR Close(MCIDEVICEID id, DWORD flags, const MCI_GENERIC_PARMS* params)
         DeviceTable& table = TheTable();
         std::lock_guard lock(table.mutex);
         if (id == MCI_ALL_DEVICE_ID) {
-            for (auto& [devId, entry] : table.devices)
-                closing.push_back(entry.device);
+            for (auto& [devId, entry] : table.devices) {
+                if (entry.device != nullptr)
+                    closing.push_back(entry.device);
+            }
             table.devices.clear();
         } else {
             const auto it = table.devices.find(id);
-            if (it == table.devices.end())
+            if (it == table.devices.end() || it->second.device == nullptr)
                 return MCIERR_INVALID_DEVICE_ID;
             closing.push_back(it->second.device);
             table.devices.erase(it);
@@ -211,7 +240,7 @@ MCIERROR mciSendCommand(MCIDEVICEID deviceId, UINT message, DWORD flags, void* p
             DeviceTable& table = TheTable();
             std::lock_guard lock(table.mutex);
             const auto it = table.devices.find(deviceId);
-            if (it == table.devices.end())
+            if (it == table.devices.end() || it->second.device == nullptr)
                 return MCIERR_INVALID_DEVICE_ID;
             device = it->second.device;
         }

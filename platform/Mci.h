@@ -10,15 +10,19 @@
 //
 // Threads: mciSendCommand may be called from any thread, also on one device from two threads
 // at once (the user-interface thread commands, a monitor thread asks for the position).
-// Playing goes on in the output's own thread; a play's end is reported by posting
+// Each device decodes on a thread of its own into the sound output; no command or status
+// query waits for a file or disc read (MCI_CLOSE alone waits for a read in progress), and an
+// open holds up no command to another device. A play's end is reported by posting
 // MM_MCINOTIFY (wParam = notification code, lParam = device id) to the window handle given as
-// dwCallback, delivered on that window's thread.
+// dwCallback, from the sound output's service thread, delivered on that window's thread.
 //
 // Notifications: a play sent with MCI_NOTIFY gets exactly one: MCI_NOTIFY_SUCCESSFUL when it
 // reaches its end, MCI_NOTIFY_SUPERSEDED when a newer MCI_PLAY with MCI_NOTIFY replaces it,
 // MCI_NOTIFY_ABORTED when a stop, seek, close, door open or a play without MCI_NOTIFY
-// interrupts it. Any other command sent with MCI_NOTIFY gets MCI_NOTIFY_SUCCESSFUL once it has
-// been carried out (nothing when it fails).
+// interrupts it, MCI_NOTIFY_FAILURE when the medium cannot be read on (a disc that cannot be
+// read, a file cut short or removed while it plays; once what was read has been heard, with
+// one line on standard error naming the medium and the reason). Any other command sent with
+// MCI_NOTIFY gets MCI_NOTIFY_SUCCESSFUL once it has been carried out (nothing when it fails).
 //
 // Devices: waveform audio plays any WAV file libsndfile reads; the sequencer plays MIDI type 0
 // and 1 through FluidSynth with the SoundFont in $SORVANE_SOUNDFONT (only that file when the
@@ -197,8 +201,10 @@ inline const char* MciDeviceType(UINT typeId)
 // else an error code; never throws. Supported per device:
 //   MCI_OPEN   type (id or name), element, shareable (CD audio: a non-shareable open is refused
 //              while the same drive is open, and a later open of it is refused meanwhile).
-//   MCI_PLAY   from, to, notify, wait (waits until the play ends or is interrupted).
-//   MCI_STOP / MCI_PAUSE   halt and keep the position.
+//   MCI_PLAY   from, to, notify, wait (waits until the play ends or is interrupted; a play
+//              that failed returns the read error: MCIERR_CD_READ, MCIERR_FILE_READ).
+//   MCI_STOP / MCI_PAUSE   halt and keep the position; a play without MCI_FROM goes on with
+//              exactly the next frame (nothing lost or repeated).
 //   MCI_SEEK   to, to start, to end; the device stands stopped at the target.
 //   MCI_SET    time format; CD audio also door open (ejects a drive; succeeds and changes
 //              nothing on an image) and door closed.

@@ -1,12 +1,42 @@
 #include "platform/MciDevice.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <limits>
+#include <vector>
+
+namespace {
+
+// Frames decoded at a time.
+constexpr std::size_t kChunkFrames = 4096;
+constexpr std::uint64_t kUnknownFrame = std::numeric_limits<std::uint64_t>::max();
+
+std::atomic<unsigned> g_nStallNextReadMs{0};
+std::atomic<bool> g_bReadStalled{false};
+
+} // namespace
+
+void CMciDevice::StallNextReadForTest(unsigned ms)
+{
+    g_nStallNextReadMs.store(ms);
+}
+
+bool CMciDevice::ReadStalledForTest()
+{
+    return g_bReadStalled.load();
+}
 
 CMciDevice::~CMciDevice()
 {
     Close();
+}
+
+MCIERROR CMciDevice::ReadError(std::string& reason)
+{
+    reason = "the medium cannot be read";
+    return MCIERR_FILE_READ;
 }
 
 void CMciDevice::Notify(DWORD_PTR callback, WPARAM code)
@@ -65,7 +95,7 @@ MCIERROR CMciDevice::StatusItem(DWORD item, DWORD flags, DWORD track, DWORD_PTR&
         answer = FromFrame(LengthFrames());
         return 0;
     case MCI_STATUS_POSITION:
-        answer = FromFrame((flags & MCI_STATUS_START) != 0 || bTrack ? 0 : m_nPos);
+        answer = FromFrame((flags & MCI_STATUS_START) != 0 || bTrack ? 0 : Position());
         return 0;
     case MCI_STATUS_NUMBER_OF_TRACKS:
     case MCI_STATUS_CURRENT_TRACK:
@@ -84,9 +114,22 @@ MCIERROR CMciDevice::StatusItem(DWORD item, DWORD flags, DWORD track, DWORD_PTR&
     }
 }
 
+std::uint64_t CMciDevice::PositionLocked() const
+{
+    if (!m_bPlaying || m_pStream == nullptr)
+        return m_nPos;
+    return std::min(m_nPlayFrom + m_pStream->Played(), m_nEnd);
+}
+
 void CMciDevice::HaltLocked(WPARAM code)
 {
-    m_bPlaying = false;
+    if (m_bPlaying) {
+        m_nPos = PositionLocked();
+        m_bPlaying = false;
+        m_bResumable = true;
+        if (m_pStream != nullptr)
+            m_pStream->SetPaused(true);
+    }
     if (m_hNotify != 0) {
         Notify(m_hNotify, code);
         m_hNotify = 0;
@@ -94,14 +137,28 @@ void CMciDevice::HaltLocked(WPARAM code)
     m_ended.notify_all();
 }
 
-void CMciDevice::Halt()
+void CMciDevice::Wake()
+{
+    if (m_pStream == nullptr)
+        return;
+    std::atomic<unsigned>& wake = m_pStream->WakeCounter();
+    wake.fetch_add(1);
+    wake.notify_all();
+}
+
+void CMciDevice::StopDecoding()
 {
     {
         std::lock_guard state(m_state);
         HaltLocked(MCI_NOTIFY_ABORTED);
+        m_bResumable = false;
+        m_job.bActive = false;
+        if (m_pStream != nullptr)
+            m_pStream->Flush();
     }
-    DisconnectAudioSource(m_connection);
-    m_connection = 0;
+    Wake();
+    std::unique_lock state(m_state);
+    m_idle.wait(state, [this] { return !m_bDecoding; });
 }
 
 void CMciDevice::Close()
@@ -113,33 +170,146 @@ void CMciDevice::Close()
             return;
         HaltLocked(MCI_NOTIFY_ABORTED);
         m_bClosed = true;
+        m_bQuit = true;
     }
-    DisconnectAudioSource(m_connection);
-    m_connection = 0;
+    Wake();
+    // A read in progress finishes first; a decay being rendered is completed.
+    if (m_decoder.joinable())
+        m_decoder.join();
+    std::unique_ptr<CAudioStream> stream;
+    {
+        std::lock_guard state(m_state);
+        stream = std::move(m_pStream);
+    }
+    if (stream == nullptr)
+        return;
+    // A play that ended may still have its decay queued: it plays out.
+    if (stream->Ended())
+        CAudioStream::CloseWhenPlayed(std::move(stream));
+    else
+        stream->Close();
 }
 
-std::size_t CMciDevice::Render(void* buffer, std::size_t frames)
+void CMciDevice::OnStreamEnded()
 {
     std::lock_guard state(m_state);
-    if (!m_bPlaying)
-        return 0;
-    const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(frames, m_nEnd - m_nPos));
-    const std::size_t got = wanted > 0 ? std::min(Decode(buffer, wanted), wanted) : 0;
-    m_nPos += got;
-    m_nDecoderPos += got;
-    if (got < wanted) {
-        HaltLocked(MCI_NOTIFY_FAILURE);
-        return got;
+    if (!m_bPlaying || m_pStream == nullptr || !m_pStream->Ended())
+        return;
+    m_nPos = m_nFailure != 0 ? PositionLocked() : m_nEnd;
+    m_nLastResult = m_nFailure;
+    m_bPlaying = false;
+    m_bResumable = false;
+    if (m_hNotify != 0) {
+        Notify(m_hNotify, m_nFailure != 0 ? MCI_NOTIFY_FAILURE : MCI_NOTIFY_SUCCESSFUL);
+        m_hNotify = 0;
     }
-    if (m_nPos < m_nEnd)
-        return got;
-    const std::size_t frameBytes = Format().FrameBytes();
-    const auto silence = static_cast<std::size_t>(std::min<std::uint64_t>(frames - got, m_nTail));
-    std::memset(static_cast<unsigned char*>(buffer) + got * frameBytes, 0, silence * frameBytes);
-    m_nTail -= silence;
-    if (m_nTail == 0)
-        HaltLocked(MCI_NOTIFY_SUCCESSFUL);
-    return got + silence;
+    m_ended.notify_all();
+}
+
+void CMciDevice::DecodeLoop()
+{
+    enum class Phase { Idle, Music, Tail };
+    CAudioStream& stream = *m_pStream;
+    std::atomic<unsigned>& wake = stream.WakeCounter();
+    std::vector<unsigned char> buffer(kChunkFrames * Format().FrameBytes());
+    std::uint64_t decoderPos = 0; // a device opens with its decoder at the start
+    std::uint64_t pos = 0;
+    std::uint32_t working = 0;
+    Phase phase = Phase::Idle;
+
+    // Ends the job of generation (if it is still the device's) after a read failure.
+    auto fail = [&](std::uint32_t generation, MCIERROR code, const std::string& reason) {
+        std::fprintf(stderr, "sorvane: %s: %s\n", Name().c_str(), reason.c_str());
+        stream.MarkEnd(generation);
+        stream.Finish(generation);
+        decoderPos = kUnknownFrame;
+        phase = Phase::Idle;
+        std::lock_guard state(m_state);
+        if (m_job.generation == generation && m_job.bActive) {
+            m_job.bActive = false;
+            m_nFailure = code;
+        }
+    };
+
+    for (;;) {
+        const unsigned seen = wake.load();
+        Job job;
+        bool bQuit = false;
+        {
+            std::lock_guard state(m_state);
+            job = m_job;
+            bQuit = m_bQuit;
+            m_bDecoding = job.bActive && !(bQuit && phase != Phase::Tail);
+            if (!m_bDecoding)
+                m_idle.notify_all();
+        }
+        if (!job.bActive || (bQuit && phase != Phase::Tail)) {
+            if (bQuit)
+                return;
+            wake.wait(seen);
+            continue;
+        }
+        if (job.generation != working) {
+            working = job.generation;
+            pos = job.from;
+            phase = Phase::Music;
+            if (decoderPos != pos) {
+                if (!Reposition(pos)) {
+                    fail(job.generation, MCIERR_FILE_READ, "cannot seek in the medium");
+                    continue;
+                }
+                decoderPos = pos;
+            }
+        }
+        if (phase == Phase::Music) {
+            if (pos >= job.end) {
+                stream.MarkEnd(job.generation);
+                phase = Phase::Tail;
+                continue;
+            }
+            const auto want =
+                static_cast<std::size_t>(std::min<std::uint64_t>(kChunkFrames, job.end - pos));
+            if (stream.Space() < want) {
+                wake.wait(seen);
+                continue;
+            }
+            if (const unsigned stall = g_nStallNextReadMs.exchange(0); stall > 0) {
+                g_bReadStalled.store(true);
+                std::this_thread::sleep_for(std::chrono::milliseconds(stall));
+                g_bReadStalled.store(false);
+            }
+            const std::size_t got = std::min(Decode(buffer.data(), want), want);
+            decoderPos += got;
+            pos += got;
+            // The last frames of the play, or the last that could be read, carry the end.
+            stream.Write(buffer.data(), got, job.generation, got < want || pos >= job.end);
+            if (got < want) {
+                std::string reason;
+                const MCIERROR code = ReadError(reason);
+                fail(job.generation, code, reason);
+            }
+            continue;
+        }
+        // The tail: what still sounds past the end, then nothing more.
+        decoderPos = kUnknownFrame;
+        const std::size_t room = std::min(kChunkFrames, stream.Space());
+        if (room < kChunkFrames / 4) {
+            if (bQuit)
+                return;
+            wake.wait(seen);
+            continue;
+        }
+        const std::size_t n = std::min(DecodeTail(buffer.data(), room), room);
+        if (n > 0) {
+            stream.Write(buffer.data(), n, job.generation);
+            continue;
+        }
+        stream.Finish(job.generation);
+        phase = Phase::Idle;
+        std::lock_guard state(m_state);
+        if (m_job.generation == job.generation)
+            m_job.bActive = false;
+    }
 }
 
 MCIERROR CMciDevice::Command(UINT message, DWORD flags, void* params)
@@ -162,7 +332,10 @@ MCIERROR CMciDevice::Command(UINT message, DWORD flags, void* params)
     case MCI_PAUSE:
         if ((flags & MCI_NOTIFY) != 0 && params == nullptr)
             return MCIERR_NULL_PARAMETER_BLOCK;
-        Halt();
+        {
+            std::lock_guard state(m_state);
+            HaltLocked(MCI_NOTIFY_ABORTED);
+        }
         if (params != nullptr)
             callback = static_cast<const MCI_GENERIC_PARMS*>(params)->dwCallback;
         break;
@@ -189,15 +362,29 @@ MCIERROR CMciDevice::Play(DWORD flags, MCI_PLAY_PARMS* params,
 {
     if ((flags & (MCI_FROM | MCI_TO | MCI_NOTIFY)) != 0 && params == nullptr)
         return MCIERR_NULL_PARAMETER_BLOCK;
-    // The output is opened before its latency is read: the first play of a run must also
-    // wait for its last frames to be heard before it reports its end.
-    OpenAudioOutput();
-    std::uint64_t nPlay = 0;
     {
         std::lock_guard state(m_state);
         if (const MCIERROR notReady = ReadyToPlay(); notReady != 0)
             return notReady;
-        std::uint64_t from = m_nPos;
+    }
+    // The stream and the decode thread come with the first play; opening the stream may
+    // open the sound device, so it happens without m_state.
+    if (m_pStream == nullptr) {
+        auto stream = CAudioStream::Open(Format(), AheadMs(), this);
+        if (stream == nullptr)
+            return MCIERR_WAVE_OUTPUTSUNSUITABLE;
+        stream->SetPaused(true);
+        {
+            std::lock_guard state(m_state);
+            m_pStream = std::move(stream);
+        }
+        m_decoder = std::thread(&CMciDevice::DecodeLoop, this);
+    }
+    std::uint64_t nPlay = 0;
+    {
+        std::lock_guard state(m_state);
+        const std::uint64_t now = PositionLocked();
+        std::uint64_t from = now;
         std::uint64_t end = PlayEnd();
         if ((flags & MCI_FROM) != 0) {
             if (const MCIERROR e = ToFrame(params->dwFrom, from); e != 0)
@@ -215,40 +402,38 @@ MCIERROR CMciDevice::Play(DWORD flags, MCI_PLAY_PARMS* params,
                    (flags & MCI_NOTIFY) != 0 ? MCI_NOTIFY_SUPERSEDED : MCI_NOTIFY_ABORTED);
             m_hNotify = 0;
         }
-        m_nPos = from;
-        m_nEnd = end;
-        m_nTail = MsToFrames(AudioOutputLatencyMs());
-        nPlay = ++m_nPlays;
-        if (m_nDecoderPos != m_nPos) {
-            if (!Reposition(m_nPos)) {
-                m_bPlaying = false;
-                m_ended.notify_all();
-                return MCIERR_FILE_READ;
-            }
-            m_nDecoderPos = m_nPos;
+        // Playing on from where the stream stands keeps what it holds: nothing lost or
+        // repeated. Anywhere else the decoder starts afresh.
+        const bool bGoOn = (m_bPlaying || m_bResumable) && from == now && end == m_nEnd;
+        if (!bGoOn) {
+            m_bPlaying = false;
+            const std::uint32_t generation = m_pStream->Flush();
+            m_nPlayFrom = from;
+            m_nEnd = end;
+            m_nFailure = 0;
+            m_job = Job{generation, from, end, from < end};
         }
+        m_nPos = from;
+        m_nLastResult = 0;
+        nPlay = ++m_nPlays;
         if ((flags & MCI_NOTIFY) != 0)
             m_hNotify = static_cast<HWND>(params->dwCallback & 0xFFFFu);
-        m_bPlaying = true;
-        if (m_nPos >= m_nEnd) {
+        if (from >= end) {
+            m_bPlaying = true;
             HaltLocked(MCI_NOTIFY_SUCCESSFUL);
+            m_bResumable = false;
             return 0;
         }
+        m_bPlaying = true;
+        m_bResumable = false;
+        m_pStream->SetPaused(false);
     }
-    if (m_connection == 0) {
-        m_connection = ConnectAudioSource(*this, Format());
-        if (m_connection == 0) {
-            std::lock_guard state(m_state);
-            m_hNotify = 0;
-            m_bPlaying = false;
-            m_ended.notify_all();
-            return MCIERR_WAVE_OUTPUTSUNSUITABLE;
-        }
-    }
+    Wake();
     if ((flags & MCI_WAIT) != 0) {
         command.unlock();
         std::unique_lock state(m_state);
         m_ended.wait(state, [&] { return !m_bPlaying || m_bClosed || m_nPlays != nPlay; });
+        return m_nPlays == nPlay && !m_bClosed ? m_nLastResult : 0;
     }
     return 0;
 }
@@ -273,9 +458,12 @@ MCIERROR CMciDevice::Seek(DWORD flags, const MCI_SEEK_PARMS* params)
         }
         HaltLocked(MCI_NOTIFY_ABORTED);
         m_nPos = target;
+        m_bResumable = false;
+        m_job.bActive = false;
+        if (m_pStream != nullptr)
+            m_pStream->Flush();
     }
-    DisconnectAudioSource(m_connection);
-    m_connection = 0;
+    Wake();
     return 0;
 }
 
@@ -298,8 +486,7 @@ MCIERROR CMciDevice::Set(DWORD flags, const MCI_SET_PARMS* params)
     }
     if (door == 0)
         return 0;
-    if (door == MCI_SET_DOOR_OPEN)
-        Halt();
+    StopDecoding();
     std::lock_guard state(m_state);
     return SetDoor(door == MCI_SET_DOOR_OPEN);
 }

@@ -16,6 +16,9 @@
 namespace {
 
 constexpr int kRate = 44100;
+// The decay after the end: at most 2 s, and over once a block's peak is below -80 dBFS.
+constexpr std::uint64_t kLongestTail = 2 * kRate;
+constexpr float kSilentPeak = 1e-4f;
 constexpr std::uintmax_t kLargestFile = 64u << 20;
 constexpr const char* kSoundFontDir = "/usr/share/sounds/sf2";
 
@@ -141,6 +144,7 @@ MCIERROR CSequencerDevice::Open(const std::string& path)
     std::error_code ec;
     if (path.empty() || !std::filesystem::exists(path, ec))
         return MCIERR_FILE_NOT_FOUND;
+    m_strPath = path;
     const std::uintmax_t size = std::filesystem::file_size(path, ec);
     if (ec || !std::filesystem::is_regular_file(path, ec) || size > kLargestFile)
         return MCIERR_INVALID_FILE;
@@ -171,6 +175,7 @@ AudioFormat CSequencerDevice::Format() const
 
 bool CSequencerDevice::Reposition(std::uint64_t frame)
 {
+    m_bInTail = false;
     fluid_synth_all_sounds_off(m_pSynth, -1);
     if (m_pPlayer != nullptr)
         delete_fluid_player(m_pPlayer);
@@ -200,4 +205,28 @@ std::size_t CSequencerDevice::Decode(void* buffer, std::size_t frames)
         done += static_cast<std::size_t>(n);
     }
     return done;
+}
+
+std::size_t CSequencerDevice::DecodeTail(void* buffer, std::size_t frames)
+{
+    if (!m_bInTail) {
+        // No more events: the notes sounding now are released, as at the end of a song.
+        m_bInTail = true;
+        m_nTailFrames = 0;
+        if (m_pPlayer != nullptr)
+            fluid_player_stop(m_pPlayer);
+        fluid_synth_all_notes_off(m_pSynth, -1);
+    }
+    if (m_nTailFrames >= kLongestTail)
+        return 0;
+    const auto n = static_cast<std::size_t>(
+        std::min<std::uint64_t>({frames, kLongestTail - m_nTailFrames, 4096}));
+    auto* out = static_cast<float*>(buffer);
+    if (fluid_synth_write_float(m_pSynth, static_cast<int>(n), out, 0, 2, out, 1, 2) != FLUID_OK)
+        return 0;
+    m_nTailFrames += n;
+    float peak = 0.0f;
+    for (std::size_t i = 0; i < 2 * n; ++i)
+        peak = std::max(peak, std::fabs(out[i]));
+    return peak < kSilentPeak ? 0 : n;
 }

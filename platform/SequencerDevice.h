@@ -12,6 +12,10 @@ struct _fluid_synth_t;
 // 44.1 kHz stereo floats. The player takes its timing from the samples rendered, so it keeps
 // step with the sound output's clock. Length, position and the end of a play come from the
 // file's own tempo map (the player itself reports "playing" for a while past the last event).
+// At the end of a play the notes still sounding are released and their decay (release and
+// reverb) plays on until it is silent or for 2 s at most, after the end notification; the
+// decay is decoded ahead, so it plays out also when the device is closed at once (the next
+// medium then starts during it).
 // One synthesizer with its SoundFont exists per process and serves one open sequencer at a
 // time; the SoundFont is loaded once and again only when the chosen file changes.
 // Time format: milliseconds.
@@ -38,8 +42,14 @@ private:
     std::uint64_t LengthFrames() const override { return m_nFrames; }
     bool Reposition(std::uint64_t frame) override;
     std::size_t Decode(void* buffer, std::size_t frames) override;
+    std::size_t DecodeTail(void* buffer, std::size_t frames) override;
+    std::string Name() const override { return m_strPath; }
+    unsigned AheadMs() const override { return 3000; }
 
-    std::string m_strBytes; // the file, for starting the player again after a seek
+    std::string m_strPath;
+    bool m_bInTail = false;          // decode thread: the notes were released at the end
+    std::uint64_t m_nTailFrames = 0; // decode thread: frames of decay rendered
+    std::string m_strBytes;          // the file, for starting the player again after a seek
     CMidiFile m_midi;
     std::uint64_t m_nFrames = 0;
     _fluid_synth_t* m_pSynth = nullptr; // the shared synthesizer while this device holds it

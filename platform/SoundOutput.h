@@ -1,21 +1,40 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 // The one process-wide sound output, in the shared library sorvane_audio that the program
-// and the output plug-in both link. Producers connect with their own rate, channel count and
-// sample format; conversion to the device's format is SDL's.
+// and the output plug-in both link. Each producer (a media device, the output plug-in) writes
+// its frames into a stream of its own; the output mixes the streams that play.
 //
 // Kinds of output: the SDL device (SDL_AUDIODRIVER and SDL's other variables apply); when no
 // device can be opened, a silent output that pulls in real time and says so once on standard
 // error; and, for tests only, a manual clock that pulls nothing until the test advances it.
 //
-// Threads: ConnectAudioSource and DisconnectAudioSource may be called from any thread, but
-// never from inside IAudioSource::Render and never while holding a lock that Render takes.
-// Render runs on the output's thread (SDL's audio thread, the silent output's clock thread,
-// or the thread calling AdvanceManualAudioClock), one call at a time for all sources.
+// Format: when a stream opens while no other stream is open, the device is (re)opened at
+// that stream's rate and sample format, stereo, so a 16-bit file at any rate reaches the
+// device unchanged. A stream whose rate differs from the device's (one that opens while
+// another plays, or a rate the device refused) is converted by libsoxr on the producer's
+// thread, as one continuous stream from one flush to the next. Mono is sent to both sides;
+// more than two channels are folded to stereo (even channels left, odd channels right).
+// The manual clock converts nothing: it pulls each stream at its own rate and format.
+//
+// Threads:
+// - The producer of a stream (its decode thread) calls Space, Write, MarkEnd and Finish;
+//   they never wait. Its wait for room goes on a counter the output bumps (WakeCounter).
+// - The output's real-time thread (SDL's audio callback) only copies ready frames out of the
+//   streams' rings and mixes them: no file or disc read, no allocation, no lock held by
+//   another thread for longer than a copy of one ring's frames.
+// - The output's service thread (the silent output's clock, the device's watchdog) calls
+//   IAudioStreamOwner::OnStreamEnded, reopens a device that was removed, and releases
+//   streams closed with CloseWhenPlayed. For the manual clock the thread calling
+//   AdvanceManualAudioClock does all of it.
+// - Any other thread (the user-interface thread, a monitor) may call the control functions
+//   (Flush, SetPaused, Close, CloseWhenPlayed) and the queries (Played, Ended, ...); the
+//   queries read atomics only and never wait.
 
 enum class SampleFormat {
     S16, // signed 16-bit, native byte order
@@ -36,30 +55,90 @@ struct AudioFormat
     {
         return nRate >= 1000 && nRate <= 384000 && nChannels >= 1 && nChannels <= 8;
     }
+    bool operator==(const AudioFormat&) const = default;
 };
 
-// A producer that the output pulls.
-class IAudioSource
+// Told when a stream's end has been heard.
+class IAudioStreamOwner
 {
 public:
-    virtual ~IAudioSource() = default;
+    // The output's service thread (or the thread advancing the manual clock), once per
+    // MarkEnd: every frame written before MarkEnd has been played and the output's latency
+    // has passed since. Must return quickly and must not close the stream.
+    virtual void OnStreamEnded() = 0;
 
-    // Output thread. Writes up to frames whole frames, in the format given when connecting,
-    // to buffer and returns how many it wrote. Fewer (also 0) means it has nothing more just
-    // now: the rest plays as silence and the source is asked again on the next round. Must
-    // return quickly and must not connect or disconnect sources.
-    virtual std::size_t Render(void* buffer, std::size_t frames) = 0;
+    virtual ~IAudioStreamOwner() = default;
 };
 
-using AudioConnection = std::uint32_t;
+class CAudioStreamImpl;
 
-// Connects source, which will be pulled in format until disconnected; opens the output first
-// when it is not open yet. Returns a non-zero connection, or 0 when format is not valid.
-AudioConnection ConnectAudioSource(IAudioSource& source, const AudioFormat& format);
+// One producer's stream into the output: a ring of ready frames, and the conversion to the
+// output's format. Generations: Flush starts a new one; a Write, MarkEnd or Finish that
+// names an older generation is dropped, so a producer that decoded before a flush cannot
+// sneak stale frames in.
+class CAudioStream
+{
+public:
+    // Any thread but the output's. Opens a stream for frames in format with room for about
+    // ringMs milliseconds, opening or reopening the output first as described above. owner
+    // (may be null) must outlive the stream's Close. Null when format is not valid.
+    static std::unique_ptr<CAudioStream> Open(const AudioFormat& format, unsigned ringMs,
+                                              IAudioStreamOwner* owner = nullptr);
+    // Closes (as Close).
+    ~CAudioStream();
+    CAudioStream(const CAudioStream&) = delete;
+    CAudioStream& operator=(const CAudioStream&) = delete;
 
-// Disconnects; when it returns, the source's Render is not running and is not called again.
-// 0 and unknown connections are ignored.
-void DisconnectAudioSource(AudioConnection connection);
+    const AudioFormat& Format() const;
+
+    // --- Producer thread.
+    // Frames of Format() that Write takes now without dropping any.
+    std::size_t Space() const;
+    // Appends frames (at most Space()) when generation is current; false, taking nothing,
+    // when a Flush has made it stale. bEnd marks the end (as MarkEnd) after the last of them,
+    // in the same step, so that the output never plays them without knowing.
+    bool Write(const void* frames, std::size_t count, std::uint32_t generation, bool bEnd = false);
+    // Everything written so far ends the piece: the owner hears of it once it has been heard.
+    // Frames written later (a MIDI file's decay) still play, and do not move Played().
+    void MarkEnd(std::uint32_t generation);
+    // Nothing more is written for now: what the converter still holds is let out, and once
+    // the queue runs empty the piece has ended (as at MarkEnd). A later Write goes on with
+    // the same piece.
+    void Finish(std::uint32_t generation);
+    // Bumped (and notified) when the ring falls to half or runs short, at every whole second
+    // played, on Flush and SetPaused, and when the end has been heard; a producer waits on it.
+    std::atomic<unsigned>& WakeCounter();
+
+    // --- Any thread.
+    // Drops what is queued, restarts Played() at 0 and the conversion, and returns the new
+    // generation. The pause setting stays.
+    std::uint32_t Flush();
+    // The current generation.
+    std::uint32_t Generation() const;
+    // Paused, the output leaves the stream's frames where they are: nothing is lost or
+    // repeated when it plays on.
+    void SetPaused(bool bPaused);
+    // Frames of Format() played since the last Flush (at the output's rate, mapped back).
+    std::uint64_t Played() const;
+    // The end marked in this generation has been heard.
+    bool Ended() const;
+    // How long after a frame is played it is heard (the device's buffering); 0 for the
+    // manual clock.
+    unsigned LatencyMs() const;
+    // Frames still queued, in the ring's own rate.
+    std::size_t Queued() const;
+
+    // Disconnects at once: the queued frames are dropped, and when Close returns the owner is
+    // not called again. Harmless to call twice.
+    void Close();
+    // Lets the output play what is queued, then release the stream by itself (on its service
+    // thread); the owner is not called again. Nothing may be written to it any more.
+    static void CloseWhenPlayed(std::unique_ptr<CAudioStream> stream);
+
+private:
+    explicit CAudioStream(std::shared_ptr<CAudioStreamImpl> impl);
+    std::shared_ptr<CAudioStreamImpl> m_impl;
+};
 
 enum class AudioOutputKind {
     Device,     // SDL's audio device
@@ -68,28 +147,46 @@ enum class AudioOutputKind {
 };
 
 // Opens the output now if it is not open (the device, else the silent output) and returns
-// its kind. Connecting opens it anyway; calling this early only moves the cost of opening.
+// its kind. Opening a stream opens it anyway; calling this early only moves the cost of
+// opening.
 AudioOutputKind OpenAudioOutput();
 
 // Replaces the open output with one of the given kind (Device falls back to Silent when no
-// device opens). Only while nothing is connected: returns false, and changes nothing,
+// device opens). Only while no stream is open: returns false, and changes nothing,
 // otherwise. The player never calls it; tests and benchmarks do. A new Device output reads
 // SDL's environment variables again.
 bool SelectAudioOutput(AudioOutputKind kind);
 
-// Manual clock only: pulls exactly ms milliseconds of audio from every connected source
-// (each at its own rate; fractions of a frame carry over to the next call, so N calls of 1 ms
-// pull the same as one call of N ms). When captured is not null, each source's frames are
-// appended to it as floats in the source's own channel layout, in connection order. Returns
-// the number of frames pulled from all sources; 0 when the output is not the manual clock.
+// Manual clock only: pulls exactly ms milliseconds of audio from every playing stream (each
+// at its own rate; fractions of a frame carry over to the next call, so N calls of 1 ms pull
+// the same as one call of N ms). A stream whose producer is still producing is waited for
+// (at most a few seconds), so that tests are exact without sleeping. When captured is not
+// null, each stream's frames are appended to it as floats in the stream's own channel layout.
+// Returns the number of frames pulled from all streams; 0 when the output is not the manual
+// clock.
 std::size_t AdvanceManualAudioClock(unsigned ms, std::vector<float>* captured = nullptr);
 
-// How long after a source's frame is pulled it is heard: the device's buffering, or the
-// silent output's one tick of lead; 0 for the manual clock (and before the output is open). A
-// producer that ends lets this much time pass (playing silence) before it reports the end, so that
-// closing it then cuts nothing off.
+// How long after a frame is pulled it is heard: the device's buffering, or the silent
+// output's one tick of lead; 0 for the manual clock and before the output is open.
 unsigned AudioOutputLatencyMs();
 
-// Closes the output (and SDL's audio) when nothing is connected; the next connection opens
-// it again. Called at exit; harmless to call more than once.
+// The device's format while it is open (rate and sample format of the medium it was opened
+// for; always two channels).
+AudioFormat AudioOutputFormat();
+
+// Times a playing stream whose producer had not finished had fewer frames ready than the
+// output asked for, since the process started.
+std::uint64_t AudioOutputUnderruns();
+
+// Closes the output (and SDL's audio) when no stream is open; the next stream opens it
+// again. Called at exit; harmless to call more than once.
 void CloseAudioOutput();
+
+// Test seams: an output that misbehaves. Tests and benchmarks only.
+// The next ms milliseconds of the device's real-time callbacks do not come: the next
+// callback first sleeps that long (a late or stalled callback).
+void StallAudioOutputForTest(unsigned ms);
+// The device is reported removed, as SDL reports a pulled USB headset: the output reopens
+// the default device (SDL's variables read again) or falls back to the silent output, and
+// every stream plays on from where it was.
+void LoseAudioDeviceForTest();

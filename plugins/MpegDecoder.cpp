@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <pthread.h>
 #include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
 
 namespace {
 
@@ -115,23 +117,33 @@ int CMpegDecoder::Open(const char* pszPath, PluginMediaInfo* pInfo)
     long rate = 0;
     int channels = 0;
     int encoding = 0;
-    if (mpg123_format_none(handle) != MPG123_OK ||
+    // The file is also held open here, so that a removal while it plays can be seen.
+    const int fd = ::open(pszPath, O_RDONLY | O_CLOEXEC);
+    auto fail = [&] {
+        mpg123_delete(handle);
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return 0;
+    };
+    if (fd < 0 || mpg123_format_none(handle) != MPG123_OK ||
         mpg123_format2(handle, 0, kOutputChannels, MPG123_ENC_SIGNED_16) != MPG123_OK ||
         mpg123_open(handle, pszPath) != MPG123_OK ||
         mpg123_getformat(handle, &rate, &channels, &encoding) != MPG123_OK || rate <= 0 ||
         mpg123_format_none(handle) != MPG123_OK ||
         mpg123_format(handle, rate, kOutputChannels, MPG123_ENC_SIGNED_16) != MPG123_OK) {
-        mpg123_delete(handle);
-        return 0;
+        return fail();
     }
     const std::int64_t length = PlausibleLength(handle, st.st_size, rate);
     mpg123_frameinfo frame{};
     if (length <= 0 || mpg123_info(handle, &frame) != MPG123_OK) {
-        mpg123_delete(handle);
-        return 0;
+        return fail();
     }
 
     m_pHandle = handle;
+    m_nFd = fd;
+    m_strPath = pszPath;
+    m_nFileSize = st.st_size;
     m_nRate = rate;
     m_nLengthFrames = length;
 
@@ -156,6 +168,10 @@ int CMpegDecoder::Close()
     if (m_pHandle != nullptr) {
         mpg123_delete(m_pHandle);
         m_pHandle = nullptr;
+    }
+    if (m_nFd >= 0) {
+        ::close(m_nFd);
+        m_nFd = -1;
     }
     m_nState.store(PLUGIN_STATE_STOPPED);
     return 1;
@@ -271,6 +287,7 @@ void CMpegDecoder::DecodeLoop()
     std::size_t pending = 0;
     bool decodedAll = false;
     int failure = 0; // the PLUGIN_FAILURE_ reason that ended decoding early; 0 for none
+    unsigned framesSinceCheck = 0;
     int reported = -1;
     Clock::time_point reportedAt{};
 
@@ -327,17 +344,42 @@ void CMpegDecoder::DecodeLoop()
         if (!decodedAll) {
             off_t frameNumber = 0;
             std::size_t bytes = 0;
-            const int err = mpg123_decode_frame(m_pHandle, &frameNumber, &pcm, &bytes);
+            std::string reason;
+            if (++framesSinceCheck >= kRemovalCheckFrames) {
+                framesSinceCheck = 0;
+                struct stat st
+                {};
+                if (::fstat(m_nFd, &st) == 0 && st.st_nlink == 0) {
+                    reason = "the file was removed while it played";
+                }
+            }
+            const int err = reason.empty()
+                                ? mpg123_decode_frame(m_pHandle, &frameNumber, &pcm, &bytes)
+                                : MPG123_ERR;
             if (err == MPG123_OK || err == MPG123_NEW_FORMAT) {
                 pending = bytes - bytes % kBytesPerFrame;
             } else {
                 // The end of the stream, or a read error or damage past which the decoder
                 // finds no frame: then the end is reported as a failure.
                 decodedAll = true;
-                if (err != MPG123_DONE) {
+                struct stat st
+                {};
+                if (reason.empty() && ::fstat(m_nFd, &st) == 0 && st.st_size < m_nFileSize) {
+                    reason = "the file was cut short while it played";
+                } else if (reason.empty() && err != MPG123_DONE) {
+                    reason = mpg123_errcode(m_pHandle) == MPG123_ERR_READER
+                                 ? std::string("the file could not be read on")
+                                 : std::string("the stream is damaged past repair (") +
+                                       mpg123_strerror(m_pHandle) + ")";
                     failure = mpg123_errcode(m_pHandle) == MPG123_ERR_READER
                                   ? PLUGIN_FAILURE_READ
                                   : PLUGIN_FAILURE_DECODE;
+                }
+                if (!reason.empty()) {
+                    if (failure == 0) {
+                        failure = PLUGIN_FAILURE_READ;
+                    }
+                    std::fprintf(stderr, "sorvane: %s: %s\n", m_strPath.c_str(), reason.c_str());
                 }
             }
             continue;

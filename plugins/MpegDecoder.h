@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <string>
 #include <thread>
 
 struct mpg123_handle_struct;
@@ -12,9 +13,11 @@ struct mpg123_handle_struct;
 // The decoder plug-in: MPEG audio layers 1, 2 and 3 through libmpg123. The file is read
 // as it plays, a frame at a time; a decode thread, started by Play, hands the PCM to the
 // output, which takes it only as fast as it plays, and reports the elapsed seconds and the
-// end through the callback; an end forced by a read error or by damage the decoder cannot
-// get past is reported as a failure, once what was decoded has been heard. The length of a
-// file above a few megabytes is estimated from its first frames and its size.
+// end through the callback. A file that cannot be read on (cut short or removed while it
+// plays, damage that the decoder cannot resynchronize past) ends, once what was decoded has
+// been heard, with PLUGIN_CALLBACK_FAILED and its PLUGIN_FAILURE_ reason instead of the end,
+// and one line on standard error names the file and the reason. The length of a file above
+// a few megabytes is estimated from its first frames and its size.
 //
 // Threads: the slots are called on the user-interface thread. The decode thread owns the
 // mpg123 handle while it runs; the user-interface thread passes it requests (pause, seek,
@@ -46,6 +49,8 @@ public:
     static constexpr int kDrainWaitMs = 50;
     // The elapsed time is reported when its whole seconds change, and at least this often.
     static constexpr std::chrono::milliseconds kReportInterval{1000};
+    // A removal of the file is looked for every this many decoded frames (about a second).
+    static constexpr unsigned kRemovalCheckFrames = 32;
 
 private:
     void DecodeLoop();
@@ -59,6 +64,9 @@ private:
     std::atomic<std::uint32_t> m_dwUser{0};
 
     mpg123_handle_struct* m_pHandle = nullptr;
+    int m_nFd = -1;               // the open file, watched for a removal
+    std::int64_t m_nFileSize = 0; // when it was opened
+    std::string m_strPath;
     long m_nRate = 0;
     std::int64_t m_nLengthFrames = 0;
     bool m_bOutputOpen = false;

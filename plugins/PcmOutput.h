@@ -6,26 +6,27 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <memory>
 
-// The output plug-in: a source of the process's sound output that plays the decoder's PCM
-// from a ring of kBufferMs. Write waits while the ring is full and is woken only once half
-// of it has been heard, so the decoder wakes a few times a second instead of at every pull
-// of the output. Whatever output the process has selected plays it (the device, the silent
-// output, or the manual clock of the tests).
+// The output plug-in: plays the decoder's PCM through a stream of the process's sound output
+// (CAudioStream) that holds kBufferMs. Write waits while the stream is full and is woken
+// only once half of it has been played, so the decoder wakes a few times a second instead of
+// at every pull of the output. Whatever output the process has selected plays it (the device,
+// the silent output, or the manual clock of the tests); the stream converts when the device
+// runs at another rate.
 //
-// Threads: as IOutputPlugin states; the output's thread calls Render. One producer (the
-// decode thread) and one consumer (Render) share the ring through two atomic byte counters;
-// waits are atomic waits, woken by Render, Interrupt and SetPaused. Flush and Close
-// disconnect the source first, so that Render is not running while the ring is reset.
-class CPcmOutput final : public IOutputPlugin, private IAudioSource
+// Threads: as IOutputPlugin states. The decode thread is the stream's producer; pause,
+// interruption and the played count go through the stream's atomics; waits are atomic waits
+// on the stream's wake counter, bumped by the output as it plays and by Interrupt and
+// SetPaused.
+class CPcmOutput final : public IOutputPlugin
 {
 public:
     // How far the decoder may run ahead of what is heard.
     static constexpr unsigned kBufferMs = 500;
 
     CPcmOutput() = default;
-    ~CPcmOutput() override;
+    ~CPcmOutput();
     CPcmOutput(const CPcmOutput&) = delete;
     CPcmOutput& operator=(const CPcmOutput&) = delete;
 
@@ -39,18 +40,10 @@ public:
     void Close() override;
 
 private:
-    std::size_t Render(void* buffer, std::size_t frames) override;
     void Signal();
-    bool Connect();
 
-    AudioFormat m_format;
+    std::unique_ptr<CAudioStream> m_pStream; // changed only while no decode thread runs
     std::size_t m_nFrameBytes = 0;
-    std::vector<unsigned char> m_ring;
-    AudioConnection m_connection = 0;
-
-    std::atomic<std::uint64_t> m_nWritten{0}; // bytes ever written (the producer's)
-    std::atomic<std::uint64_t> m_nRead{0};    // bytes ever played (the consumer's)
-    std::atomic<unsigned> m_nSignal{0};       // bumped to wake a waiting Write or WaitDrained
-    std::atomic<bool> m_bPaused{false};
+    std::uint32_t m_nGeneration = 0; // the decode thread's
     std::atomic<bool> m_bInterrupted{false};
 };

@@ -496,9 +496,6 @@ LPARAM CSorvaneView::OnMciNotify(WPARAM wParam, LPARAM lParam)
     if (!bCurrent) {
         return 0;
     }
-    if (wParam == MCI_NOTIFY_FAILURE) {
-        pEngine->ReportPlayFailure();
-    }
     CPlayQueue& queue = m_pDocument->m_queue;
     if (m_settings.Get(SK_REPEAT) != 0 || !queue.IsLast()) {
         m_pDocument->PlayEntry(queue.Next());

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <future>
 #include <sys/stat.h>
 
 namespace {
@@ -284,6 +285,41 @@ TEST_F(CdAudioDevice, ABinCutShortBeforeTheLastTrackIsRefused)
     MCIERROR error = 0;
     EXPECT_EQ(OpenCd(&error), 0u);
     EXPECT_EQ(error, MCIERR_CD_IMAGE_UNREADABLE);
+}
+
+// A disc that cannot be read (here an image cut short while it plays) ends the play with a
+// failure, never with silence in place of the sound; a waiting play returns MCIERR_CD_READ.
+TEST_F(CdAudioDevice, ASectorThatCannotBeReadEndsThePlayWithAFailure)
+{
+    const std::string cue = WriteCdImage(dir.Path(), "scratched", kDisc);
+    setenv("SORVANE_CDROM", cue.c_str(), 1);
+    const MCIDEVICEID id = OpenTmsf();
+    ASSERT_NE(id, 0u);
+    std::filesystem::resize_file(dir / "scratched.bin", 2352 * 200);
+    testing::internal::CaptureStderr();
+    ASSERT_EQ(Play(id, MCI_NOTIFY | MCI_FROM, MCI_MAKE_TMSF(2, 0, 0, 0)), 0u);
+    for (int i = 0; i < 60 && window.Count(MM_MCINOTIFY) == 0; ++i)
+        Advance(100);
+    EXPECT_EQ(Notified(MCI_NOTIFY_FAILURE), 1u);
+    EXPECT_EQ(Notified(MCI_NOTIFY_SUCCESSFUL), 0u);
+    const DWORD pos = Status(id, MCI_STATUS_POSITION);
+    EXPECT_EQ(MCI_TMSF_TRACK(pos), 2u);
+    EXPECT_LT(MCI_TMSF_SECOND(pos), 1u) << "what could be read was heard, nothing more";
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("scratched.cue"), std::string::npos) << said;
+    EXPECT_NE(said.find("cannot be read"), std::string::npos) << said;
+
+    auto waiting = std::async(std::launch::async, [&] {
+        MCI_PLAY_PARMS play;
+        play.dwFrom = MCI_MAKE_TMSF(2, 0, 0, 0);
+        return mciSendCommand(id, MCI_PLAY, MCI_FROM | MCI_WAIT, &play);
+    });
+    for (int i = 0;
+         i < 600 && waiting.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready;
+         ++i)
+        AdvanceManualAudioClock(10);
+    ASSERT_EQ(waiting.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+    EXPECT_EQ(waiting.get(), MCIERR_CD_READ);
 }
 
 } // namespace

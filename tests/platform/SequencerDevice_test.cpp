@@ -182,4 +182,41 @@ TEST_F(SequencerDevice, BadMidiFilesAreOpenErrors)
     EXPECT_NE(OpenMidi(good), 0u) << "no failed open keeps the synthesizer";
 }
 
+// The last notes decay (release and reverb) past the end instead of being cut, while the end
+// is notified at the tempo map's time; closing the device at once (as the player does to go
+// on to the next medium) lets the decay play out beside the next medium.
+TEST_F(SequencerDevice, TheLastNotesDecayPastTheEndBesideTheNextMedium)
+{
+    MidiTrack track{{MidiProgram(0, 0, 0), MidiNoteOn(0, 0, 60, 127), MidiNoteOff(960, 0, 60)},
+                    960};
+    const MCIDEVICEID id = OpenMidi(MakeMidi(0, 480, {track}));
+    ASSERT_EQ(Status(id, MCI_STATUS_LENGTH), 1000u);
+    ASSERT_EQ(Play(id), 0u);
+    Advance(899);
+    std::vector<float> before;
+    Advance(100, &before);
+    EXPECT_EQ(window.Count(MM_MCINOTIFY), 0u);
+    Advance(1);
+    EXPECT_EQ(Notified(MCI_NOTIFY_SUCCESSFUL), 1u) << "the end keeps the tempo map's time";
+    EXPECT_EQ(Status(id, MCI_STATUS_POSITION), 1000u);
+    mciSendCommand(id, MCI_CLOSE, MCI_WAIT, nullptr);
+
+    WavTone tone;
+    tone.nRate = 8000;
+    tone.nFrames = 8000;
+    const MCIDEVICEID next = Open(MCI_DEVTYPE_WAVEFORM_AUDIO, dir.Write("next.wav", MakeWav(tone)));
+    ASSERT_EQ(Play(next), 0u);
+    std::vector<float> both;
+    EXPECT_EQ(AdvanceManualAudioClock(100, &both), 4410u + 800u) << "both are heard";
+    const std::vector<float> decay(both.begin(), both.begin() + 4410 * 2);
+    EXPECT_GT(Rms(decay), Rms(before) / 30) << "the note decays instead of stopping dead";
+    const std::vector<float> last(decay.end() - 441 * 2, decay.end());
+    EXPECT_LT(Rms(last), Rms(before)) << "and fades";
+    std::vector<float> later;
+    AdvanceManualAudioClock(2500, &later);
+    AdvanceManualAudioClock(100);
+    mciSendCommand(next, MCI_CLOSE, MCI_WAIT, nullptr);
+    EXPECT_TRUE(SelectAudioOutput(AudioOutputKind::ManualClock)) << "the decay has ended";
+}
+
 } // namespace

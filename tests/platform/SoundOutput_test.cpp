@@ -3,29 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
-#include <future>
 #include <thread>
 
 namespace {
-
-// A source that counts the frames asked of it and renders a ramp of 16-bit values.
-class CCountingSource : public IAudioSource
-{
-public:
-    std::size_t Render(void* buffer, std::size_t frames) override
-    {
-        auto* out = static_cast<std::int16_t*>(buffer);
-        const std::size_t n = limit < frames ? limit : frames;
-        for (std::size_t i = 0; i < n; ++i)
-            out[i] = static_cast<std::int16_t>((rendered + i) % 1000);
-        rendered += n;
-        limit -= n;
-        return n;
-    }
-    std::atomic<std::size_t> rendered{0};
-    std::size_t limit = SIZE_MAX;
-};
 
 class SoundOutput : public ::testing::Test
 {
@@ -35,81 +17,182 @@ protected:
 
 const AudioFormat kMono16{22050, 1, SampleFormat::S16};
 
-TEST_F(SoundOutput, NothingRendersUntilTheManualClockIsAdvanced)
+// Writes frames of a ramp of 16-bit values (the value of frame i is (first + i) % 1000).
+void WriteRamp(CAudioStream& stream, std::size_t frames, std::size_t first = 0)
 {
-    CCountingSource source;
-    const AudioConnection c = ConnectAudioSource(source, kMono16);
-    ASSERT_NE(c, 0u);
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    EXPECT_EQ(source.rendered.load(), 0u);
-    EXPECT_EQ(AdvanceManualAudioClock(100), 2205u);
-    EXPECT_EQ(source.rendered.load(), 2205u);
-    DisconnectAudioSource(c);
+    std::vector<std::int16_t> ramp(frames);
+    for (std::size_t i = 0; i < frames; ++i)
+        ramp[i] = static_cast<std::int16_t>((first + i) % 1000);
+    ASSERT_LE(frames, stream.Space());
+    ASSERT_TRUE(stream.Write(ramp.data(), frames, stream.Generation()));
 }
 
+// Counts the ends it is told of.
+struct CEndCounter : IAudioStreamOwner
+{
+    void OnStreamEnded() override { ++nEnds; }
+    std::atomic<int> nEnds{0};
+};
+
+// Catches a manual clock that plays on by itself, which would make positions inexact.
+TEST_F(SoundOutput, NothingPlaysUntilTheManualClockIsAdvanced)
+{
+    auto stream = CAudioStream::Open(kMono16, 1000);
+    ASSERT_NE(stream, nullptr);
+    WriteRamp(*stream, 22050);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(stream->Played(), 0u);
+    EXPECT_EQ(AdvanceManualAudioClock(100), 2205u);
+    EXPECT_EQ(stream->Played(), 2205u);
+    EXPECT_EQ(stream->Queued(), 22050u - 2205u);
+}
+
+// Catches a clock that drops fractions of a frame, so that many small steps drift.
 TEST_F(SoundOutput, FractionsOfAFrameCarryOverBetweenAdvances)
 {
-    CCountingSource source;
-    const AudioConnection c = ConnectAudioSource(source, kMono16);
+    auto stream = CAudioStream::Open(kMono16, 2000);
+    WriteRamp(*stream, 22050 + 100);
     for (int i = 0; i < 1000; ++i)
         AdvanceManualAudioClock(1);
-    EXPECT_EQ(source.rendered.load(), 22050u);
-    DisconnectAudioSource(c);
+    EXPECT_EQ(stream->Played(), 22050u);
 }
 
-TEST_F(SoundOutput, CapturedAudioIsTheSourcesFramesAsFloats)
+// Catches captured samples that are not the stream's own.
+TEST_F(SoundOutput, CapturedAudioIsTheStreamsFramesAsFloats)
 {
-    CCountingSource source;
-    const AudioConnection c = ConnectAudioSource(source, kMono16);
+    auto stream = CAudioStream::Open(kMono16, 1000);
+    WriteRamp(*stream, 100);
     std::vector<float> captured;
     AdvanceManualAudioClock(1, &captured);
     ASSERT_EQ(captured.size(), 22u);
     EXPECT_FLOAT_EQ(captured[21], 21.0f / 32768.0f);
-    DisconnectAudioSource(c);
 }
 
-TEST_F(SoundOutput, ADisconnectedSourceIsNotAskedAgain)
+// Catches frames dropped or played twice across a pause.
+TEST_F(SoundOutput, PausingLosesAndRepeatsNothing)
 {
-    CCountingSource source;
-    const AudioConnection c = ConnectAudioSource(source, kMono16);
-    AdvanceManualAudioClock(10);
-    DisconnectAudioSource(c);
-    const std::size_t before = source.rendered;
-    EXPECT_EQ(AdvanceManualAudioClock(10), 0u);
-    EXPECT_EQ(source.rendered.load(), before);
-    DisconnectAudioSource(c);
-    DisconnectAudioSource(0);
+    auto stream = CAudioStream::Open(kMono16, 1000);
+    WriteRamp(*stream, 8000);
+    std::vector<float> captured;
+    for (int i = 0; i < 10; ++i) {
+        AdvanceManualAudioClock(7, &captured);
+        stream->SetPaused(true);
+        EXPECT_EQ(AdvanceManualAudioClock(50, &captured), 0u) << "a paused stream is not pulled";
+        stream->SetPaused(false);
+    }
+    ASSERT_EQ(captured.size(), 1543u); // 70 ms at 22.05 kHz
+    for (std::size_t i = 0; i < captured.size(); ++i)
+        ASSERT_FLOAT_EQ(captured[i], static_cast<float>(i % 1000) / 32768.0f) << i;
 }
 
+// Catches frames decoded before a seek that slip in after it.
+TEST_F(SoundOutput, FlushDropsWhatIsQueuedAndRefusesStaleWrites)
+{
+    auto stream = CAudioStream::Open(kMono16, 1000);
+    const std::uint32_t old = stream->Generation();
+    WriteRamp(*stream, 1000);
+    AdvanceManualAudioClock(10);
+    const std::uint32_t fresh = stream->Flush();
+    EXPECT_NE(fresh, old);
+    EXPECT_EQ(stream->Played(), 0u);
+    EXPECT_EQ(stream->Queued(), 0u);
+    const std::int16_t frame = 5;
+    EXPECT_FALSE(stream->Write(&frame, 1, old)) << "decoded before the flush";
+    EXPECT_TRUE(stream->Write(&frame, 1, fresh));
+    EXPECT_EQ(stream->Queued(), 1u);
+}
+
+// Catches an end told early, late, twice, or moved by what sounds after it (a decay).
+TEST_F(SoundOutput, TheOwnerHearsOfTheEndOnceWhenItsLastFrameIsPlayed)
+{
+    CEndCounter owner;
+    auto stream = CAudioStream::Open(kMono16, 1000, &owner);
+    WriteRamp(*stream, 2205);
+    stream->MarkEnd(stream->Generation());
+    WriteRamp(*stream, 441, 2205); // sounds after the end (a decay): played, but not counted
+    stream->Finish(stream->Generation());
+    AdvanceManualAudioClock(99);
+    EXPECT_EQ(owner.nEnds.load(), 0);
+    EXPECT_FALSE(stream->Ended());
+    AdvanceManualAudioClock(1);
+    EXPECT_EQ(owner.nEnds.load(), 1);
+    EXPECT_TRUE(stream->Ended());
+    std::vector<float> decay;
+    AdvanceManualAudioClock(100, &decay);
+    EXPECT_EQ(decay.size(), 441u);
+    EXPECT_EQ(owner.nEnds.load(), 1);
+}
+
+// Catches a decay cut at its device's close, or a stream that is never let go.
+TEST_F(SoundOutput, AStreamClosedWhenPlayedPlaysOutAndIsReleased)
+{
+    auto stream = CAudioStream::Open(kMono16, 1000);
+    WriteRamp(*stream, 441);
+    CAudioStream::CloseWhenPlayed(std::move(stream));
+    EXPECT_EQ(AdvanceManualAudioClock(50), 441u);
+    EXPECT_TRUE(SelectAudioOutput(AudioOutputKind::ManualClock)) << "released";
+}
+
+// Catches a closed stream that the output still reads.
+TEST_F(SoundOutput, AClosedStreamIsNotPulledAgain)
+{
+    auto stream = CAudioStream::Open(kMono16, 1000);
+    WriteRamp(*stream, 1000);
+    AdvanceManualAudioClock(10);
+    stream->Close();
+    EXPECT_EQ(AdvanceManualAudioClock(10), 0u);
+    stream->Close();
+}
+
+// Catches formats the output cannot play being accepted.
 TEST_F(SoundOutput, InvalidFormatsAreRefused)
 {
-    CCountingSource source;
-    EXPECT_EQ(ConnectAudioSource(source, AudioFormat{0, 2, SampleFormat::S16}), 0u);
-    EXPECT_EQ(ConnectAudioSource(source, AudioFormat{44100, 0, SampleFormat::S16}), 0u);
-    EXPECT_EQ(ConnectAudioSource(source, AudioFormat{44100, 9, SampleFormat::F32}), 0u);
-    EXPECT_EQ(ConnectAudioSource(source, AudioFormat{400000, 2, SampleFormat::F32}), 0u);
+    EXPECT_EQ(CAudioStream::Open(AudioFormat{0, 2, SampleFormat::S16}, 100), nullptr);
+    EXPECT_EQ(CAudioStream::Open(AudioFormat{44100, 0, SampleFormat::S16}, 100), nullptr);
+    EXPECT_EQ(CAudioStream::Open(AudioFormat{44100, 9, SampleFormat::F32}, 100), nullptr);
+    EXPECT_EQ(CAudioStream::Open(AudioFormat{400000, 2, SampleFormat::F32}, 100), nullptr);
 }
 
-TEST_F(SoundOutput, TheOutputCannotBeReplacedWhileASourceIsConnected)
+// Catches an output swapped away under a playing stream.
+TEST_F(SoundOutput, TheOutputCannotBeReplacedWhileAStreamIsOpen)
 {
-    CCountingSource source;
-    const AudioConnection c = ConnectAudioSource(source, kMono16);
+    auto stream = CAudioStream::Open(kMono16, 100);
     EXPECT_FALSE(SelectAudioOutput(AudioOutputKind::Silent));
     EXPECT_EQ(OpenAudioOutput(), AudioOutputKind::ManualClock);
-    DisconnectAudioSource(c);
+    stream.reset();
     EXPECT_TRUE(SelectAudioOutput(AudioOutputKind::Silent));
 }
 
-TEST_F(SoundOutput, TheSilentOutputPullsInRealTime)
+// Catches a silent output that races ahead of real time or ignores the medium's rate.
+TEST_F(SoundOutput, TheSilentOutputPullsInRealTimeAtTheFirstStreamsRate)
 {
     ASSERT_TRUE(SelectAudioOutput(AudioOutputKind::Silent));
-    CCountingSource source;
-    const AudioConnection c = ConnectAudioSource(source, kMono16);
+    auto stream = CAudioStream::Open(kMono16, 5000);
+    EXPECT_EQ(AudioOutputFormat().nRate, 22050);
+    WriteRamp(*stream, 22050 * 4);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    DisconnectAudioSource(c);
-    EXPECT_GT(source.rendered.load(), 0u);
-    EXPECT_LT(source.rendered.load(), 22050u * 5) << "far more than real time was pulled";
+    const std::uint64_t played = stream->Played();
+    stream.reset();
+    EXPECT_GT(played, 0u);
+    EXPECT_LT(played, 22050u) << "far more than real time was pulled";
     EXPECT_EQ(AdvanceManualAudioClock(10), 0u) << "the manual clock is not selected";
+}
+
+// Catches a converted stream whose played count is not in its own frames.
+TEST_F(SoundOutput, AStreamAtAnotherRateIsConvertedToTheOutputsRate)
+{
+    ASSERT_TRUE(SelectAudioOutput(AudioOutputKind::Silent));
+    auto first = CAudioStream::Open(AudioFormat{48000, 2, SampleFormat::F32}, 1000);
+    auto second = CAudioStream::Open(kMono16, 5000);
+    EXPECT_EQ(AudioOutputFormat().nRate, 48000) << "the first stream chose the rate";
+    WriteRamp(*second, 22050 * 3);
+    second->Finish(second->Generation());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!second->Ended() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_TRUE(second->Ended());
+    EXPECT_NEAR(static_cast<double>(second->Played()), 22050.0 * 3, 2.0)
+        << "the played count is in the stream's own frames";
 }
 
 } // namespace

@@ -1,7 +1,11 @@
 #include "tests/platform/MciFixture.h"
 #include "tests/support/TestMedia.h"
 
+#include "platform/MciDevice.h"
+#include "tests/support/ManualClock.h"
+
 #include <cmath>
+#include <filesystem>
 #include <future>
 
 namespace {
@@ -248,6 +252,82 @@ TEST_F(WaveDevice, AFileWhoseDataIsCutShortPlaysWhatItHolds)
     Advance(2000);
     EXPECT_EQ(Notified(MCI_NOTIFY_SUCCESSFUL), 1u);
     EXPECT_EQ(Status(id, MCI_STATUS_POSITION), length);
+}
+
+// A file cut short while it plays: what was read is heard, then the play ends with a failure
+// (a waiting play returns the read error), and one line on standard error says why.
+TEST_F(WaveDevice, AFileCutShortWhileItPlaysEndsWithAFailure)
+{
+    WavTone tone;
+    tone.nRate = 8000;
+    tone.nFrames = 8000 * 5;
+    const std::string path = dir.Write("cut.wav", MakeWav(tone));
+    const MCIDEVICEID id = Open(MCI_DEVTYPE_WAVEFORM_AUDIO, path);
+    ASSERT_EQ(Play(id), 0u);
+    Advance(100);
+    std::filesystem::resize_file(path, 44 + 2 * 8000 * 2); // 2 s are left
+    testing::internal::CaptureStderr();
+    auto waiting = std::async(std::launch::async, [&] {
+        MCI_PLAY_PARMS play;
+        play.dwCallback = window.Handle();
+        return mciSendCommand(id, MCI_PLAY, MCI_NOTIFY | MCI_WAIT, &play);
+    });
+    for (int i = 0;
+         i < 600 && waiting.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready;
+         ++i)
+        AdvanceManualAudioClock(10);
+    ASSERT_EQ(waiting.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+    EXPECT_EQ(waiting.get(), MCIERR_FILE_READ);
+    const std::string said = testing::internal::GetCapturedStderr();
+    window.Pump();
+    EXPECT_EQ(Notified(MCI_NOTIFY_FAILURE), 1u);
+    EXPECT_EQ(Notified(MCI_NOTIFY_SUCCESSFUL), 0u);
+    EXPECT_EQ(Status(id, MCI_STATUS_MODE), MCI_MODE_STOP);
+    EXPECT_EQ(Status(id, MCI_STATUS_POSITION), 2000u) << "everything that was read was heard";
+    EXPECT_NE(said.find(path), std::string::npos) << said;
+    EXPECT_NE(said.find("ends before its length"), std::string::npos) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+}
+
+// Catches a removed file that plays on from the open descriptor as if nothing happened.
+TEST_F(WaveDevice, AFileRemovedWhileItPlaysEndsWithAFailure)
+{
+    WavTone tone;
+    tone.nRate = 8000;
+    tone.nFrames = 8000 * 5;
+    const std::string path = dir.Write("gone.wav", MakeWav(tone));
+    const MCIDEVICEID id = Open(MCI_DEVTYPE_WAVEFORM_AUDIO, path);
+    ASSERT_EQ(Play(id), 0u);
+    Advance(100);
+    testing::internal::CaptureStderr();
+    std::filesystem::remove(path);
+    for (int i = 0; i < 60 && Notified(MCI_NOTIFY_FAILURE) == 0; ++i)
+        Advance(100);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(Notified(MCI_NOTIFY_FAILURE), 1u);
+    EXPECT_LT(Status(id, MCI_STATUS_POSITION), 5000u);
+    EXPECT_NE(said.find("removed"), std::string::npos) << said;
+}
+
+// A read that blocks for 2 s (a drive spinning up) holds up no status query and no stop, and
+// playing goes on once the read returns.
+TEST_F(WaveDevice, AReadThatBlocksHoldsUpNoQueryAndPlayingRecovers)
+{
+    const MCIDEVICEID id = OpenTone(3000);
+    CMciDevice::StallNextReadForTest(2000);
+    ASSERT_EQ(Play(id), 0u);
+    ASSERT_TRUE(WaitUntil([] { return CMciDevice::ReadStalledForTest(); }));
+    for (int i = 0; i < 1000; ++i) {
+        EXPECT_EQ(Status(id, MCI_STATUS_POSITION), 0u);
+        EXPECT_EQ(Status(id, MCI_STATUS_MODE), MCI_MODE_PLAY);
+    }
+    ASSERT_EQ(Stop(id), 0u);
+    ASSERT_EQ(Play(id), 0u);
+    EXPECT_TRUE(CMciDevice::ReadStalledForTest()) << "none of it waited for the read";
+    Advance(500);
+    EXPECT_EQ(Status(id, MCI_STATUS_POSITION), 500u);
+    Advance(2500);
+    EXPECT_EQ(Notified(MCI_NOTIFY_SUCCESSFUL), 1u);
 }
 
 } // namespace

@@ -8,6 +8,10 @@
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
+#include <mpg123.h>
+
+#include <filesystem>
+#include <functional>
 
 #include <algorithm>
 #include <cmath>
@@ -51,7 +55,7 @@ protected:
     // Plays until the end is reported (or the file has long run out).
     void PlayToTheEnd()
     {
-        PlayFrames(kRate * 600, [&] { return m_log.Ends() > 0; });
+        PlayFrames(kRate * 600, [&] { return m_log.Ends() > 0 || !m_log.Failures().empty(); });
     }
 
     CTempDir m_dir;
@@ -234,21 +238,50 @@ TEST_F(MpegDecoderTest, DamagedFramesInTheMiddleArePlayedPast)
     EXPECT_GE(m_log.LastElapsed(), 2);
 }
 
-// Catches damage the decoder cannot get past ending the play as if the file were complete.
-TEST_F(MpegDecoderTest, DamageThatCannotBeResyncedEndsWithAFailureReport)
+// A file that cannot be read on ends, once what was decoded has been heard, with a failure
+// instead of an end, and one line on standard error names the file and the reason.
+TEST_F(MpegDecoderTest, AFileThatCannotBeReadOnEndsWithAFailure)
 {
     Mp3Tone tone;
-    tone.dSeconds = 3.0;
-    std::string bytes = EncodeMp3(tone);
-    ASSERT_GT(bytes.size(), 30000u);
-    bytes.insert(20000, std::string(256 * 1024, '\0'));
-    const std::string path = m_dir.Write("Unresyncable.mp3", bytes);
-    ASSERT_EQ(m_decoder.Open(path.c_str(), &m_info), 1);
-    ASSERT_EQ(m_decoder.Play(), 1);
-    PlayFrames(kRate * 600, [&] { return !m_log.Failures().empty() || m_log.Ends() > 0; });
-    EXPECT_EQ(m_log.Failures(), std::vector<int>{PLUGIN_FAILURE_DECODE});
-    EXPECT_EQ(m_log.Ends(), 0);
-    EXPECT_EQ(m_decoder.GetState(), PLUGIN_STATE_STOPPED);
+    tone.dSeconds = 10.0;
+    const std::string whole = EncodeMp3(tone);
+    std::string junk = whole;
+    for (std::size_t i = whole.size() / 3; i < whole.size() / 3 + 70000; ++i) {
+        junk[i] = static_cast<char>(i * 7);
+    }
+    struct Case
+    {
+        const char* name;
+        std::function<void(const std::string&)> spoil; // done after the first second
+        const char* reason;
+        int nFailure; // the PLUGIN_FAILURE_ reason reported
+    };
+    const Case cases[] = {
+        {"cut.mp3",
+         [&](const std::string& path) { std::filesystem::resize_file(path, whole.size() / 2); },
+         "cut short", PLUGIN_FAILURE_READ},
+        {"removed.mp3", [](const std::string& path) { std::filesystem::remove(path); }, "removed",
+         PLUGIN_FAILURE_READ},
+        {"junk.mp3", [](const std::string&) {}, "damaged", PLUGIN_FAILURE_DECODE},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CCallbackLog log;
+        const std::string path =
+            m_dir.Write(c.name, std::string(c.name) == "junk.mp3" ? junk : whole);
+        ASSERT_EQ(m_decoder.Open(path.c_str(), &m_info), 1);
+        ASSERT_EQ(m_decoder.Play(), 1);
+        PlayFrames(kRate);
+        testing::internal::CaptureStderr();
+        c.spoil(path);
+        PlayFrames(kRate * 600, [&] { return log.Ends() > 0 || !log.Failures().empty(); });
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(log.Failures(), std::vector<int>{c.nFailure});
+        EXPECT_EQ(log.Ends(), 0);
+        EXPECT_NE(said.find(path), std::string::npos) << said;
+        EXPECT_NE(said.find(c.reason), std::string::npos) << said;
+        m_decoder.Close();
+    }
 }
 
 TEST_F(MpegDecoderTest, PlayTurnsThePlayingStateAtOnceAndReportsZero)
@@ -453,4 +486,80 @@ TEST(MpegDecoderRealTime, AFileEndsOnAnOutputThatKeepsRealTime)
     ASSERT_EQ(decoder.Play(), 1);
     EXPECT_TRUE(WaitUntil([&] { return log.Ends() == 1; }));
     EXPECT_EQ(decoder.GetState(), PLUGIN_STATE_STOPPED);
+}
+
+// On SDL's disk driver, an MP3 at any rate is heard to its last sample: what is heard (without
+// silence) is exactly what libmpg123 decodes from the file.
+TEST(MpegDecoderOnDisk, EveryDecodedSampleIsHeard)
+{
+    for (const int rate : {44100, 22050}) {
+        SCOPED_TRACE(std::to_string(rate) + " Hz");
+        CTempDir dir;
+        const std::string out = dir / "played.raw";
+        setenv("SDL_AUDIODRIVER", "disk", 1);
+        setenv("SDL_DISKAUDIOFILE", out.c_str(), 1);
+        const bool bSelected = SelectAudioOutput(AudioOutputKind::Device);
+        const AudioOutputKind kind = OpenAudioOutput();
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        ASSERT_TRUE(bSelected);
+        if (kind != AudioOutputKind::Device) {
+            GTEST_SKIP() << "SDL's disk audio driver is not available";
+        }
+        Mp3Tone tone;
+        tone.dSeconds = 1.5;
+        tone.nSampleRate = rate;
+        tone.nBitrateKbps = rate == 44100 ? 128 : 64;
+        const std::string path = dir / "tone.mp3";
+        ASSERT_TRUE(WriteMp3(path, tone));
+
+        // What the library decodes, the reference.
+        std::vector<std::int16_t> decoded;
+        mpg123_handle* handle = mpg123_new(nullptr, nullptr);
+        ASSERT_EQ(mpg123_open_fixed(handle, path.c_str(), 2, MPG123_ENC_SIGNED_16), MPG123_OK);
+        mpg123_seek(handle, 0, SEEK_SET); // as the decoder does before it plays
+        std::vector<std::int16_t> block(4096);
+        std::size_t done = 0;
+        while (mpg123_read(handle, block.data(), block.size() * 2, &done) == MPG123_OK ||
+               done > 0) {
+            decoded.insert(decoded.end(), block.begin(),
+                           block.begin() + static_cast<std::ptrdiff_t>(done / 2));
+            if (done == 0) {
+                break;
+            }
+        }
+        mpg123_delete(handle);
+
+        CCallbackLog log;
+        CPcmOutput output;
+        CMpegDecoder decoder;
+        decoder.SetOutput(&output);
+        decoder.SetCallback(&CCallbackLog::Record, CCallbackLog::kUser);
+        PluginMediaInfo info{};
+        ASSERT_EQ(decoder.Open(path.c_str(), &info), 1);
+        ASSERT_EQ(decoder.Play(), 1);
+        ASSERT_TRUE(WaitUntil([&] { return log.Ends() == 1; }, std::chrono::seconds(30)));
+        decoder.Close();
+        EXPECT_EQ(AudioOutputFormat().nRate, rate) << "the device runs at the file's rate";
+        ASSERT_TRUE(SelectAudioOutput(AudioOutputKind::ManualClock));
+
+        const std::string bytes = CTempDir::Read(out);
+        std::vector<std::int16_t> heard;
+        for (std::size_t at = 0; at + 2 <= bytes.size(); at += 2) {
+            std::int16_t s = 0;
+            std::memcpy(&s, bytes.data() + at, 2);
+            if (s != 0) {
+                heard.push_back(s);
+            }
+        }
+        std::vector<std::int16_t> expected;
+        for (const std::int16_t s : decoded) {
+            if (s != 0) {
+                expected.push_back(s);
+            }
+        }
+        ASSERT_EQ(heard.size(), expected.size());
+        for (std::size_t i = 0; i < heard.size(); ++i) {
+            ASSERT_EQ(heard[i], expected[i]) << "sample " << i << " of " << heard.size();
+        }
+    }
 }
