@@ -7,6 +7,7 @@
 #include <QColorDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QRegularExpression>
 
@@ -89,7 +90,11 @@ TEST_F(QtPrompts, AnOpenDialogReturnsTheChosenFilesInTheirOrder)
                                    EXPECT_EQ(pDialog->fileMode(), QFileDialog::ExistingFiles);
                                    EXPECT_EQ(pDialog->defaultSuffix(), QString("mid"));
                                    pDialog->setDirectory(QString::fromStdString(m_dir.Path()));
-                                   pDialog->selectFile("\"A.MID\" \"b.wav\"");
+                                   // Typed into the name field: selectFile leaves the field
+                                   // as it was while it has the focus.
+                                   auto* pEdit = pDialog->findChild<QLineEdit*>("fileNameEdit");
+                                   ASSERT_NE(pEdit, nullptr);
+                                   pEdit->setText("\"A.MID\" \"b.wav\"");
                                    static_cast<QDialog*>(pDialog)->accept();
                                });
     EXPECT_TRUE(bOk);
@@ -108,7 +113,9 @@ TEST_F(QtPrompts, AnOpenDialogTakesATypedNameThatNamesNoFile)
                                    auto* pDialog = qobject_cast<QFileDialog*>(pWidget);
                                    ASSERT_NE(pDialog, nullptr);
                                    pDialog->setDirectory(QString::fromStdString(m_dir.Path()));
-                                   pDialog->selectFile("missing.wav");
+                                   auto* pEdit = pDialog->findChild<QLineEdit*>("fileNameEdit");
+                                   ASSERT_NE(pEdit, nullptr);
+                                   pEdit->setText("missing.wav");
                                    // A refusal box would hold the test: it is closed, and
                                    // the dialog left open is cancelled.
                                    QTimer closer;
