@@ -1,11 +1,11 @@
 #include "app/MprisService.h"
 
 #include "app/MprisIntrospection.h"
-#include "app/PlayerSettings.h"
 #include "engine/PlayEngine.h"
-#include "platform/Mci.h"
+#include "media/Mci.h"
 #include "queue/SorvaneDoc.h"
 #include "res/Resource.h"
+#include "settings/PlayerSettings.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/PlayerSettings.h"
 #include "app/WinApp.h"
+#include "settings/PlayerSettings.h"
 
 #include <memory>
 

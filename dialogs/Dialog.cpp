@@ -5,8 +5,8 @@
 #include "dialogs/ManualRadioButton.h"
 #include "dialogs/Static.h"
 #include "dialogs/UpDownCtrl.h"
-#include "platform/DC.h"
-#include "platform/Resources.h"
+#include "draw/DC.h"
+#include "draw/Resources.h"
 #include "res/DialogTemplates.h"
 
 #include <QAbstractButton>

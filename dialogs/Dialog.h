@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/GdiObjects.h"
-#include "platform/GdiTypes.h"
+#include "draw/GdiObjects.h"
+#include "draw/GdiTypes.h"
 
 #include <QDialog>
 #include <QFont>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "platform/CmdTarget.h"
-#include "platform/DC.h"
-#include "platform/Document.h"
-#include "platform/Messages.h"
+#include "draw/DC.h"
+#include "framework/CmdTarget.h"
+#include "framework/Document.h"
+#include "framework/Messages.h"
 #include "queue/SorvaneDoc.h"
 #include "ui/DisplayPanel.h"
 #include "ui/Layout.h"
