@@ -1,6 +1,7 @@
 #include "app/MprisService.h"
 
 #include "app/MprisIntrospection.h"
+#include "base/Prompts.h"
 #include "engine/PlayEngine.h"
 #include "media/Mci.h"
 #include "queue/SorvaneDoc.h"
@@ -245,7 +246,7 @@ QVariantMap CMprisService::RootProperties() const
         {QStringLiteral("CanQuit"), true},
         {QStringLiteral("CanRaise"), true},
         {QStringLiteral("HasTrackList"), false},
-        {QStringLiteral("Identity"), QStringLiteral("Sorvane")},
+        {QStringLiteral("Identity"), QString::fromUtf8(kAppTitle)},
         {QStringLiteral("DesktopEntry"), QStringLiteral("sorvane")},
         {QStringLiteral("SupportedUriSchemes"), QStringList{QStringLiteral("file")}},
         {QStringLiteral("SupportedMimeTypes"),

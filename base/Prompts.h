@@ -11,7 +11,8 @@
 // one at start-up; tests install a scripted one. All calls come from the user-interface
 // thread.
 
-// The caption of every message box.
+// The program's title: the caption of every message box, the tray icon's tip, the
+// application title of the string table and the name on the session bus.
 inline constexpr const char* kAppTitle = "Sorvane";
 
 struct FileDialogRequest

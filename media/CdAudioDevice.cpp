@@ -1,5 +1,7 @@
 #include "media/CdAudioDevice.h"
 
+#include "base/MbString.h"
+
 #include <cdio/cdio.h>
 #include <cdio/logging.h>
 
@@ -20,21 +22,14 @@ constexpr int kReadAhead = 8;   // sectors per read, about 0.1 s
 
 void DiscardCdioLog(cdio_log_level_t, const char*) {}
 
-std::string Lower(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
-
 driver_id_t ImageDriver(const std::string& source)
 {
-    const std::string ext = Lower(std::filesystem::path(source).extension().string());
-    if (ext == ".cue")
+    const std::string ext = std::filesystem::path(source).extension().string();
+    if (EndsWithNoCase(ext, ".cue"))
         return DRIVER_BINCUE;
-    if (ext == ".toc")
+    if (EndsWithNoCase(ext, ".toc"))
         return DRIVER_CDRDAO;
-    if (ext == ".nrg")
+    if (EndsWithNoCase(ext, ".nrg"))
         return DRIVER_NRG;
     return DRIVER_UNKNOWN;
 }

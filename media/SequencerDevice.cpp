@@ -1,9 +1,10 @@
 #include "media/SequencerDevice.h"
 
+#include "base/MbString.h"
+
 #include <fluidsynth.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -120,10 +121,7 @@ std::string CSequencerDevice::ChooseSoundFont()
         return standard.string();
     std::vector<std::string> found;
     for (const auto& entry : std::filesystem::directory_iterator(kSoundFontDir, ec)) {
-        std::string ext = entry.path().extension().string();
-        std::transform(ext.begin(), ext.end(), ext.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        if (ext == ".sf2")
+        if (EndsWithNoCase(entry.path().extension().string(), ".sf2"))
             found.push_back(entry.path().string());
     }
     std::sort(found.begin(), found.end());

@@ -64,7 +64,6 @@ public:
     static constexpr UINT PANEL_TIMER_ID = 1;
     static constexpr int PANEL_TIMER_MS = 450;
     static constexpr UINT TRAY_ICON_ID = 1;
-    static constexpr const char* kTrayTip = "Sorvane";
     // The window text of every button; it never shows, every button has a glyph.
     static constexpr const char* kButtonText = "open";
     // The client edge inside the view's window, and the pen that covers it.
