@@ -42,8 +42,6 @@ public:
     void OnSessionCommit() override;
     // Leaves the session bus, then closes the document.
     void CloseAllDocuments() override;
-    // The player on the session bus; null when there is none.
-    CMprisService* GetMprisService() const { return m_pMpris.get(); }
 
     // ID_APP_ABOUT, then the framework's new, open and save.
     bool OnCmdMsg(int nId) override;

@@ -323,12 +323,6 @@ int CDialog::IsDlgButtonChecked(int nID) const
     return pButton != nullptr && pButton->isChecked() ? 1 : 0;
 }
 
-void CDialog::CheckRadioButton(int nIDFirst, int nIDLast, int nIDCheck)
-{
-    for (int nID = nIDFirst; nID <= nIDLast; ++nID)
-        CheckDlgButton(nID, nID == nIDCheck ? 1 : 0);
-}
-
 std::string CDialog::GetDlgItemText(int nID) const
 {
     QWidget* pControl = GetDlgItem(nID);

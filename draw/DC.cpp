@@ -293,27 +293,6 @@ void CDC::FillRect(const CRect& rect, const CBrush* pBrush)
                 ToQColor(pBrush->GetColor()));
 }
 
-int CDC::Rectangle(int x1, int y1, int x2, int y2)
-{
-    QPainter* p = Painter();
-    if (p == nullptr) {
-        return 0;
-    }
-    const QRect rect = Normalised(x1, y1, x2, y2);
-    if (rect.isEmpty()) {
-        return 1;
-    }
-    if (m_brush) {
-        p->fillRect(rect, *m_brush);
-    }
-    if (m_pen.style() != Qt::NoPen) {
-        p->setPen(m_pen);
-        p->setBrush(Qt::NoBrush);
-        p->drawRect(rect.adjusted(0, 0, -1, -1));
-    }
-    return 1;
-}
-
 int CDC::Polygon(const CPoint* pPoints, int nCount)
 {
     QPainter* p = Painter();

@@ -60,7 +60,6 @@ public:
     COLORREF SetBkColor(COLORREF crColor);
     COLORREF GetBkColor() const { return m_crBk; }
     int SetBkMode(int nMode);
-    int GetBkMode() const { return m_nBkMode; }
 
     // Fills the rectangle with crColor and, as a side effect, makes crColor the background
     // colour. A rectangle given with right < left or bottom < top is taken in the same
@@ -75,8 +74,6 @@ public:
 
     // Fills the rectangle with pBrush, no outline.
     void FillRect(const CRect& rect, const CBrush* pBrush);
-    // Fills the rectangle with the selected brush and outlines it with the selected pen.
-    int Rectangle(int x1, int y1, int x2, int y2);
     // The closed polygon through nCount points, filled with the selected brush and outlined
     // with the selected pen; its vertices and edges belong to it. FALSE for nCount < 2.
     int Polygon(const CPoint* pPoints, int nCount);

@@ -35,7 +35,6 @@ struct CRect
 
     constexpr int Width() const { return right - left; }
     constexpr int Height() const { return bottom - top; }
-    constexpr bool IsRectEmpty() const { return right <= left || bottom <= top; }
     constexpr bool PtInRect(CPoint pt) const
     {
         return pt.x >= left && pt.x < right && pt.y >= top && pt.y < bottom;

@@ -101,7 +101,6 @@ protected:
     DWORD TimeFormat() const { return m_nTimeFormat; }
     // With m_state held: the position now (while playing, what has been heard).
     std::uint64_t Position() const { return PositionLocked(); }
-    bool IsPlaying() const { return m_bPlaying; }
     // Milliseconds and frames of the device's format, each rounded to the nearest, so that
     // a whole number of milliseconds survives the round trip at any rate.
     std::uint64_t MsToFrames(std::uint64_t ms) const;
@@ -118,8 +117,6 @@ private:
 
     void OnStreamEnded() override;
     void DecodeLoop();
-    // Decode thread: what to do next; false when the thread is to end.
-    bool TakeJob(Job& job);
     void Wake();
 
     MCIERROR Play(DWORD flags, MCI_PLAY_PARMS* params, std::unique_lock<std::mutex>& command);

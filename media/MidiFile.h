@@ -23,7 +23,6 @@ public:
 
     int Type() const { return m_nType; }
     int TrackCount() const { return m_nTracks; }
-    int TicksPerQuarter() const { return m_nDivision; }
     // The tick of the last event of the longest track (its end-of-track event included).
     std::uint64_t EndTick() const { return m_nEndTick; }
     // Milliseconds from the start to EndTick().
