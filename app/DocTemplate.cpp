@@ -1,8 +1,8 @@
 #include "app/DocTemplate.h"
 
 #include "app/WinApp.h"
-#include "platform/Prompts.h"
-#include "platform/StrFormat.h"
+#include "base/Prompts.h"
+#include "base/StrFormat.h"
 #include "queue/SorvaneDoc.h"
 #include "res/Resource.h"
 #include "ui/MainFrame.h"

@@ -1,11 +1,12 @@
 #include "app/MprisService.h"
 
 #include "app/MprisIntrospection.h"
-#include "app/PlayerSettings.h"
+#include "base/Prompts.h"
 #include "engine/PlayEngine.h"
-#include "platform/Mci.h"
+#include "media/Mci.h"
 #include "queue/SorvaneDoc.h"
 #include "res/Resource.h"
+#include "settings/PlayerSettings.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -245,7 +246,7 @@ QVariantMap CMprisService::RootProperties() const
         {QStringLiteral("CanQuit"), true},
         {QStringLiteral("CanRaise"), true},
         {QStringLiteral("HasTrackList"), false},
-        {QStringLiteral("Identity"), QStringLiteral("Sorvane")},
+        {QStringLiteral("Identity"), QString::fromUtf8(kAppTitle)},
         {QStringLiteral("DesktopEntry"), QStringLiteral("sorvane")},
         {QStringLiteral("SupportedUriSchemes"), QStringList{QStringLiteral("file")}},
         {QStringLiteral("SupportedMimeTypes"),

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Document.h"
+#include "framework/Document.h"
 
 #include <QPointer>
 #include <QVariantMap>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/PlayerSettings.h"
 #include "app/WinApp.h"
+#include "settings/PlayerSettings.h"
 
 #include <memory>
 
@@ -42,8 +42,6 @@ public:
     void OnSessionCommit() override;
     // Leaves the session bus, then closes the document.
     void CloseAllDocuments() override;
-    // The player on the session bus; null when there is none.
-    CMprisService* GetMprisService() const { return m_pMpris.get(); }
 
     // ID_APP_ABOUT, then the framework's new, open and save.
     bool OnCmdMsg(int nId) override;

@@ -2,7 +2,7 @@
 
 #include "app/DocTemplate.h"
 #include "app/SessionEnd.h"
-#include "platform/Prompts.h"
+#include "base/Prompts.h"
 #include "res/Resource.h"
 #include "ui/MainFrame.h"
 #include "ui/QtPrompts.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/RecentFileList.h"
-#include "platform/CmdTarget.h"
+#include "framework/CmdTarget.h"
 
 #include <memory>
 #include <optional>

@@ -20,9 +20,9 @@
 
 #include "engine/PlayEngine.h"
 
-#include "platform/MciDevice.h"
-#include "platform/Messages.h"
-#include "platform/SoundOutput.h"
+#include "audio/SoundOutput.h"
+#include "framework/Messages.h"
+#include "media/MciDevice.h"
 #include "tests/support/Mp3Writer.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestMedia.h"

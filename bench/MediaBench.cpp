@@ -4,10 +4,10 @@
 // Also the time from MCI_OPEN to the first frame handed to the output, and the time to load
 // the SoundFont.
 
+#include "audio/SoundOutput.h"
 #include "bench/MediaBenchMedia.h"
-#include "platform/Mci.h"
-#include "platform/SequencerDevice.h"
-#include "platform/SoundOutput.h"
+#include "media/Mci.h"
+#include "media/SequencerDevice.h"
 #include "tests/support/TempDir.h"
 
 #include <benchmark/benchmark.h>

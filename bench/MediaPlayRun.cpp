@@ -4,9 +4,9 @@
 // Reported: time from MCI_OPEN to the first frame handed to the output, CPU time as a share
 // of one core, the resident set before opening and its peak while playing.
 
+#include "audio/SoundOutput.h"
 #include "bench/MediaBenchMedia.h"
-#include "platform/Mci.h"
-#include "platform/SoundOutput.h"
+#include "media/Mci.h"
 
 #include <sys/resource.h>
 

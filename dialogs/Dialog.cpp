@@ -5,8 +5,8 @@
 #include "dialogs/ManualRadioButton.h"
 #include "dialogs/Static.h"
 #include "dialogs/UpDownCtrl.h"
-#include "platform/DC.h"
-#include "platform/Resources.h"
+#include "draw/DC.h"
+#include "draw/Resources.h"
 #include "res/DialogTemplates.h"
 
 #include <QAbstractButton>
@@ -321,12 +321,6 @@ int CDialog::IsDlgButtonChecked(int nID) const
 {
     const auto* pButton = qobject_cast<const QAbstractButton*>(GetDlgItem(nID));
     return pButton != nullptr && pButton->isChecked() ? 1 : 0;
-}
-
-void CDialog::CheckRadioButton(int nIDFirst, int nIDLast, int nIDCheck)
-{
-    for (int nID = nIDFirst; nID <= nIDLast; ++nID)
-        CheckDlgButton(nID, nID == nIDCheck ? 1 : 0);
 }
 
 std::string CDialog::GetDlgItemText(int nID) const

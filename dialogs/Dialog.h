@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/GdiObjects.h"
-#include "platform/GdiTypes.h"
+#include "draw/GdiObjects.h"
+#include "draw/GdiTypes.h"
 
 #include <QDialog>
 #include <QFont>
@@ -69,8 +69,6 @@ public:
     // Check marks of check boxes and radio buttons (0 clear, 1 checked).
     void CheckDlgButton(int nID, int nCheck);
     int IsDlgButtonChecked(int nID) const;
-    // Checks nIDCheck and clears every other button from nIDFirst to nIDLast.
-    void CheckRadioButton(int nIDFirst, int nIDLast, int nIDCheck);
     // Text of an edit, button or static control (UTF-8); "" for an unknown one.
     std::string GetDlgItemText(int nID) const;
     void SetDlgItemText(int nID, const std::string& text);

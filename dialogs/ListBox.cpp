@@ -47,16 +47,6 @@ int CListBox::AddString(const std::string& text)
     return count() - 1;
 }
 
-int CListBox::InsertString(int nIndex, const std::string& text)
-{
-    if (nIndex == -1)
-        return AddString(text);
-    if (nIndex < 0 || nIndex > count())
-        return LB_ERR;
-    insertItem(nIndex, QString::fromStdString(text));
-    return nIndex;
-}
-
 int CListBox::DeleteString(int nIndex)
 {
     if (nIndex < 0 || nIndex >= count())

@@ -26,9 +26,6 @@ public:
     void ResetContent();
     // Appends a line; returns its index.
     int AddString(const std::string& text);
-    // Inserts a line before nIndex (-1 appends); returns its index, or LB_ERR when nIndex
-    // lies beyond the end.
-    int InsertString(int nIndex, const std::string& text);
     // Removes line nIndex; returns the number of lines left, or LB_ERR.
     int DeleteString(int nIndex);
     // The text of line nIndex; "" when it does not exist.

@@ -1,9 +1,9 @@
 #include "dialogs/PlaylistDlg.h"
 
+#include "base/Prompts.h"
 #include "dialogs/ListBox.h"
 #include "dialogs/UpDownCtrl.h"
 #include "engine/PlayEngine.h"
-#include "platform/Prompts.h"
 #include "queue/SorvaneDoc.h"
 #include "res/Resource.h"
 

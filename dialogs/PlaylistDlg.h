@@ -27,7 +27,6 @@ public:
     static constexpr const char* kAddFilter =
         "AudioFiles( .mid .wav .m3u .mp*)| *.mid; *.wav; *.m3u; *.mp3; *.mp2; *.mp||";
     static constexpr const char* kAddDefExt = ".mid";
-    static constexpr std::size_t kAddNameBufferSize = 2048;
     // The save-file dialog of Save; an existing file is replaced without a question.
     static constexpr const char* kSaveFilter = "PlayListFiles(.m3u)|*.m3u||";
     static constexpr const char* kSaveDefExt = ".m3u";

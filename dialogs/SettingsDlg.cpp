@@ -1,10 +1,10 @@
 #include "dialogs/SettingsDlg.h"
 
-#include "app/PlayerSettings.h"
+#include "base/Prompts.h"
 #include "dialogs/Static.h"
-#include "platform/DC.h"
-#include "platform/Prompts.h"
+#include "draw/DC.h"
 #include "res/Resource.h"
+#include "settings/PlayerSettings.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "base/WinTypes.h"
 #include "dialogs/Dialog.h"
-#include "platform/GdiObjects.h"
-#include "platform/WinTypes.h"
+#include "draw/GdiObjects.h"
 
 #include <memory>
 

@@ -1,7 +1,7 @@
 #include "dialogs/Static.h"
 
 #include "dialogs/Dialog.h"
-#include "platform/DC.h"
+#include "draw/DC.h"
 
 #include <QPainter>
 

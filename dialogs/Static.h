@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "base/WinTypes.h"
 
 #include <QLabel>
 

@@ -15,13 +15,6 @@ CUpDownCtrl::CUpDownCtrl(QWidget* pParent)
     connect(&m_repeat, &QTimer::timeout, this, [this] { OnRepeat(); });
 }
 
-void CUpDownCtrl::SetRange(int nMinimum, int nMaximum)
-{
-    m_nMinimum = nMinimum;
-    m_nMaximum = nMaximum;
-    m_nPos = std::clamp(m_nPos, std::min(nMinimum, nMaximum), std::max(nMinimum, nMaximum));
-}
-
 int CUpDownCtrl::Step(bool bUp)
 {
     // The upper arrow counts towards the maximum, so a reversed range turns it negative.

@@ -28,10 +28,8 @@ public:
     explicit CUpDownCtrl(QWidget* pParent);
 
     void SetDeltaPosHandler(DeltaPosHandler handler) { m_onDeltaPos = std::move(handler); }
-    void SetRange(int nMinimum, int nMaximum);
     int GetMinimum() const { return m_nMinimum; }
     int GetMaximum() const { return m_nMaximum; }
-    int GetPos() const { return m_nPos; }
 
     // What one press of the upper (bUp) or lower arrow does: notifies and, when allowed,
     // moves the position. Returns the proposed change.

@@ -1,13 +1,13 @@
 #include "engine/PlayEngine.h"
 
+#include "base/MbString.h"
+#include "base/Path.h"
+#include "base/Prompts.h"
 #include "engine/PluginLibrary.h"
-#include "platform/ManualEvent.h"
-#include "platform/MbString.h"
-#include "platform/Mci.h"
-#include "platform/Messages.h"
-#include "platform/Path.h"
-#include "platform/Prompts.h"
-#include "platform/WorkerThread.h"
+#include "framework/ManualEvent.h"
+#include "framework/Messages.h"
+#include "framework/WorkerThread.h"
+#include "media/Mci.h"
 
 #include <algorithm>
 #include <cstring>

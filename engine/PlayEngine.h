@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/PluginInterface.h"
-#include "platform/WinTypes.h"
+#include "base/WinTypes.h"
+#include "pluginapi/PluginInterface.h"
 
 #include <atomic>
 #include <cstdint>

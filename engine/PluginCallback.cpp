@@ -1,7 +1,7 @@
 #include "engine/PlayEngine.h"
 
-#include "platform/Mci.h"
-#include "platform/Messages.h"
+#include "framework/Messages.h"
+#include "media/Mci.h"
 
 std::atomic<std::int32_t> g_nPluginElapsed{0};
 

@@ -1,8 +1,8 @@
 #include "engine/PluginLibrary.h"
 
-#include "platform/MbString.h"
-#include "platform/ModulePath.h"
-#include "platform/Path.h"
+#include "base/MbString.h"
+#include "base/ModulePath.h"
+#include "base/Path.h"
 
 #include <dlfcn.h>
 

@@ -1,8 +1,8 @@
 #include "engine/PlayEngine.h"
 
-#include "platform/ManualEvent.h"
-#include "platform/Messages.h"
-#include "platform/WorkerThread.h"
+#include "framework/ManualEvent.h"
+#include "framework/Messages.h"
+#include "framework/WorkerThread.h"
 
 #include <pthread.h>
 

@@ -1,9 +1,9 @@
 // The CD audio device on an image: any bytes as a CUE sheet beside a small data file of
 // audio sectors, opened, asked about each track, played on the manual clock from the
 // first and the last track, and closed.
+#include "audio/SoundOutput.h"
 #include "fuzz/FuzzSupport.h"
-#include "platform/Mci.h"
-#include "platform/SoundOutput.h"
+#include "media/Mci.h"
 
 #include <cstdlib>
 

@@ -1,7 +1,7 @@
 // The MIDI file reader: any bytes as a Standard MIDI File. A file it accepts must give a
 // length and time conversions that agree with each other.
 #include "fuzz/FuzzSupport.h"
-#include "platform/MidiFile.h"
+#include "media/MidiFile.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // The settings file reader: any bytes as Sorvix.ini. Whatever the reader keeps must come
 // back unchanged from a save and a second load.
-#include "app/PlayerSettings.h"
 #include "fuzz/FuzzSupport.h"
+#include "settings/PlayerSettings.h"
 
 #include <cstdlib>
 

@@ -1,8 +1,8 @@
 // The waveform-audio device: any bytes as a .wav file, opened, asked about, played on the
 // manual clock from the start and from a seek, and closed.
+#include "audio/SoundOutput.h"
 #include "fuzz/FuzzSupport.h"
-#include "platform/Mci.h"
-#include "platform/SoundOutput.h"
+#include "media/Mci.h"
 
 #include <cstdlib>
 

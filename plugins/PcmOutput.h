@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/PluginInterface.h"
-#include "platform/SoundOutput.h"
+#include "audio/SoundOutput.h"
+#include "pluginapi/PluginInterface.h"
 
 #include <atomic>
 #include <cstddef>

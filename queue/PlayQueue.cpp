@@ -1,8 +1,8 @@
 #include "queue/PlayQueue.h"
 
-#include "platform/MbString.h"
-#include "platform/Path.h"
-#include "platform/Prompts.h"
+#include "base/MbString.h"
+#include "base/Path.h"
+#include "base/Prompts.h"
 
 #include <algorithm>
 #include <climits>

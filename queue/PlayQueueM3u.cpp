@@ -2,9 +2,9 @@
 
 #include "queue/PlayQueue.h"
 
-#include "platform/Path.h"
-#include "platform/Prompts.h"
-#include "platform/TextFile.h"
+#include "base/Path.h"
+#include "base/Prompts.h"
+#include "base/TextFile.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,11 +1,11 @@
 #include "queue/SorvaneDoc.h"
 
+#include "base/MbString.h"
+#include "base/Path.h"
+#include "base/Prompts.h"
+#include "base/StrFormat.h"
 #include "engine/PlayEngine.h"
-#include "platform/MbString.h"
-#include "platform/Mci.h"
-#include "platform/Path.h"
-#include "platform/Prompts.h"
-#include "platform/StrFormat.h"
+#include "media/Mci.h"
 #include "res/Resource.h"
 
 #include <climits>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Document.h"
-#include "platform/WinTypes.h"
+#include "base/WinTypes.h"
+#include "framework/Document.h"
 #include "queue/PlayQueue.h"
 
 #include <memory>

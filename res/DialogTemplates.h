@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/GdiTypes.h"
+#include "draw/GdiTypes.h"
 #include "res/Resource.h"
 
 #include <cstdint>
@@ -11,7 +11,7 @@
 // Controls are listed in tab order. dialogs/Dialog builds windows from them.
 
 // Window and control styles used by the templates, beside WS_VISIBLE, WS_BORDER and
-// WS_SYSMENU of platform/GdiTypes.h.
+// WS_SYSMENU of draw/GdiTypes.h.
 namespace dlgstyle {
 inline constexpr std::uint32_t WS_POPUP = 0x80000000;
 inline constexpr std::uint32_t WS_CHILD = 0x40000000;

@@ -1,7 +1,7 @@
 #pragma once
 
 // Resource numbers and command ids of the player. The bitmaps and icons themselves are Qt
-// resources (res/sorvane.qrc, made by res/make_resources.py); platform/Resources.h finds
+// resources (res/sorvane.qrc, made by res/make_resources.py); draw/Resources.h finds
 // them by these numbers.
 
 // Resources of the document template: document string, program icon, discarded frame menu

@@ -1,6 +1,6 @@
 #include "ui/DisplayPanel.h"
 
-#include "platform/StrFormat.h"
+#include "base/StrFormat.h"
 #include "ui/Layout.h"
 
 #include <algorithm>

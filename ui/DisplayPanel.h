@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/DC.h"
+#include "draw/DC.h"
 #include "ui/TitleMarquee.h"
 
 #include <string>

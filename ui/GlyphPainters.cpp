@@ -1,6 +1,6 @@
 #include "ui/GlyphPainters.h"
 
-#include "platform/DC.h"
+#include "draw/DC.h"
 #include "res/Resource.h"
 #include "ui/UiResources.h"
 

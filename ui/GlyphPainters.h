@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/GdiTypes.h"
+#include "draw/GdiTypes.h"
 
 // The glyphs of the nine transport buttons. Each painter draws into the owner-draw record's
 // device context, using its item rectangle's right and bottom as width and height, and

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/GdiTypes.h"
+#include "draw/GdiTypes.h"
 
 // The player window's three fixed layouts: the frame's outer size, the display panel's
 // rectangles and the nine button rectangles. Sizes and coordinates are device pixels;

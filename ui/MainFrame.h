@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/PlayerSettings.h"
-#include "platform/DC.h"
+#include "draw/DC.h"
+#include "settings/PlayerSettings.h"
 
 #include <QWidget>
 

@@ -1,14 +1,15 @@
 #include "ui/SorvaneView.h"
 
-#include "app/PlayerSettings.h"
+#include "base/MbString.h"
+#include "base/Prompts.h"
+#include "base/StrFormat.h"
 #include "dialogs/PlaylistDlg.h"
 #include "dialogs/SettingsDlg.h"
+#include "draw/Resources.h"
 #include "engine/PlayEngine.h"
-#include "platform/MbString.h"
-#include "platform/Mci.h"
-#include "platform/Resources.h"
-#include "platform/StrFormat.h"
+#include "media/Mci.h"
 #include "res/Resource.h"
+#include "settings/PlayerSettings.h"
 #include "ui/GlyphPainters.h"
 #include "ui/Layout.h"
 #include "ui/MainFrame.h"
@@ -141,7 +142,7 @@ int CSorvaneView::OnCreate()
     m_panel.SetLayout(m_nLayout, CDC().GetDeviceCaps(LOGPIXELSY));
 
     m_pTrayIcon = std::make_unique<QSystemTrayIcon>(LoadIconResource(IDI_TRAY));
-    m_pTrayIcon->setToolTip(QString::fromUtf8(kTrayTip));
+    m_pTrayIcon->setToolTip(QString::fromUtf8(kAppTitle));
     connect(m_pTrayIcon.get(), &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
                 const LPARAM message = TrayMouseMessage(reason);

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "platform/CmdTarget.h"
-#include "platform/DC.h"
-#include "platform/Document.h"
-#include "platform/Messages.h"
+#include "draw/DC.h"
+#include "framework/CmdTarget.h"
+#include "framework/Document.h"
+#include "framework/Messages.h"
 #include "queue/SorvaneDoc.h"
 #include "ui/DisplayPanel.h"
 #include "ui/Layout.h"
@@ -64,7 +64,6 @@ public:
     static constexpr UINT PANEL_TIMER_ID = 1;
     static constexpr int PANEL_TIMER_MS = 450;
     static constexpr UINT TRAY_ICON_ID = 1;
-    static constexpr const char* kTrayTip = "Sorvane";
     // The window text of every button; it never shows, every button has a glyph.
     static constexpr const char* kButtonText = "open";
     // The client edge inside the view's window, and the pen that covers it.

@@ -1,5 +1,6 @@
 #include "ui/StringTable.h"
 
+#include "base/Prompts.h"
 #include "res/Resource.h"
 
 namespace {
@@ -12,7 +13,7 @@ struct StringEntry
 
 constexpr StringEntry kStringTable[] = {
     {IDR_MAINFRAME, "Sorvane\n\nSorvo\n\n\nSorvane.Document\nSorvo Document"},
-    {AFX_IDS_APP_TITLE, "Sorvane"},
+    {AFX_IDS_APP_TITLE, kAppTitle},
     {IDS_TIP_OPEN, "ファイルを開く"},
     {IDS_TIP_PLAY, "演奏開始・再開"},
     {IDS_TIP_STOP, "演奏停止"},

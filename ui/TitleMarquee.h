@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/GdiTypes.h"
+#include "draw/GdiTypes.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "app/PlayerSettings.h"
+#include "settings/PlayerSettings.h"
 
 #include "tests/support/BadInputCorpus.h"
 #include "tests/support/TempDir.h"

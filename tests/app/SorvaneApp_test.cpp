@@ -4,7 +4,7 @@
 #include "app/DocTemplate.h"
 #include "app/TitleRendezvous.h"
 #include "engine/PlayEngine.h"
-#include "platform/Mci.h"
+#include "media/Mci.h"
 #include "queue/SorvaneDoc.h"
 #include "res/Resource.h"
 #include "tests/support/TestMedia.h"

@@ -3,7 +3,7 @@
 #include "dialogs/ListBox.h"
 #include "dialogs/UpDownCtrl.h"
 #include "engine/PlayEngine.h"
-#include "platform/Mci.h"
+#include "media/Mci.h"
 #include "queue/SorvaneDoc.h"
 #include "res/Resource.h"
 #include "tests/dialogs/DialogTestSupport.h"

@@ -1,9 +1,9 @@
 #include "dialogs/SettingsDlg.h"
 
-#include "app/PlayerSettings.h"
 #include "dialogs/Static.h"
-#include "platform/DC.h"
+#include "draw/DC.h"
 #include "res/Resource.h"
+#include "settings/PlayerSettings.h"
 #include "tests/dialogs/DialogTestSupport.h"
 #include "tests/support/RecordingPrompts.h"
 

@@ -2,7 +2,7 @@
 
 #include "engine/PlayEngine.h"
 
-#include "platform/Messages.h"
+#include "framework/Messages.h"
 #include "tests/support/ManualClock.h"
 #include "tests/support/RecordingPrompts.h"
 #include "tests/support/TempDir.h"

@@ -1,6 +1,6 @@
 #include "tests/engine/EngineTest.h"
 
-#include "platform/Mci.h"
+#include "media/Mci.h"
 #include "tests/support/TestMedia.h"
 
 namespace {

@@ -1,8 +1,8 @@
 #include "tests/engine/EngineTest.h"
 
-#include "platform/Mci.h"
-#include "platform/ModulePath.h"
-#include "platform/Path.h"
+#include "base/ModulePath.h"
+#include "base/Path.h"
+#include "media/Mci.h"
 #include "tests/support/Mp3Writer.h"
 #include "tests/support/TestMedia.h"
 

@@ -1,7 +1,7 @@
 #include "tests/engine/EngineTest.h"
 
-#include "platform/Mci.h"
-#include "platform/SoundOutput.h"
+#include "audio/SoundOutput.h"
+#include "media/Mci.h"
 #include "tests/support/Mp3Writer.h"
 
 #include <memory>

@@ -1,7 +1,7 @@
 #include "engine/PluginLibrary.h"
 
-#include "platform/ModulePath.h"
-#include "platform/Path.h"
+#include "base/ModulePath.h"
+#include "base/Path.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/PluginInterface.h"
+#include "pluginapi/PluginInterface.h"
 
 #include <mutex>
 #include <utility>

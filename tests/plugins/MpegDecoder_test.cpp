@@ -1,7 +1,7 @@
 #include "plugins/MpegDecoder.h"
 #include "plugins/PcmOutput.h"
 
-#include "platform/SoundOutput.h"
+#include "audio/SoundOutput.h"
 #include "tests/plugins/CallbackLog.h"
 #include "tests/support/ManualClock.h"
 #include "tests/support/Mp3Writer.h"

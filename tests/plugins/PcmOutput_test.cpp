@@ -1,6 +1,6 @@
 #include "plugins/PcmOutput.h"
 
-#include "platform/SoundOutput.h"
+#include "audio/SoundOutput.h"
 #include "tests/support/ManualClock.h"
 
 #include <gtest/gtest.h>

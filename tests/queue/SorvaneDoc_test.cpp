@@ -1,7 +1,7 @@
 #include "queue/SorvaneDoc.h"
 
 #include "engine/PlayEngine.h"
-#include "platform/Mci.h"
+#include "media/Mci.h"
 #include "res/Resource.h"
 #include "tests/support/ManualClock.h"
 #include "tests/support/RecordingPrompts.h"

@@ -1,6 +1,6 @@
 #include "tests/support/ManualClock.h"
 
-#include "platform/SoundOutput.h"
+#include "audio/SoundOutput.h"
 
 #include <thread>
 

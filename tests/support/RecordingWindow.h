@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Messages.h"
+#include "framework/Messages.h"
 
 #include <cstddef>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "platform/DC.h"
+#include "draw/DC.h"
 
 #include "tests/ui/UiTestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "platform/Resources.h"
+#include "draw/Resources.h"
 #include "res/Resource.h"
 #include "ui/UiResources.h"
 

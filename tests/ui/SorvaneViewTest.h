@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/PlayerSettings.h"
 #include "engine/PlayEngine.h"
-#include "platform/Mci.h"
+#include "media/Mci.h"
 #include "queue/SorvaneDoc.h"
+#include "settings/PlayerSettings.h"
 #include "ui/MainFrame.h"
 #include "ui/SorvaneView.h"
 

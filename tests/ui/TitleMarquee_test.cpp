@@ -1,6 +1,6 @@
 #include "ui/TitleMarquee.h"
 
-#include "platform/DC.h"
+#include "draw/DC.h"
 
 #include "tests/ui/UiTestSupport.h"
 

@@ -1,0 +1,40 @@
+#include "base/ModulePath.h"
+
+#include "base/Path.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <unistd.h>
+
+std::string GetModuleFileName()
+{
+    std::error_code ec;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string() : exe.string();
+}
+
+std::string GetInstalledLibraryDirectory()
+{
+    const std::string exe = GetModuleFileName();
+    const auto exeDir = DirectoryOf(exe);
+    if (!exeDir || exeDir->empty())
+        return {};
+    const std::string dir = JoinPath(JoinPath(JoinPath(*exeDir, ".."), "lib"), "sorvane");
+    std::error_code ec;
+    return std::filesystem::is_directory(dir, ec) ? dir : std::string();
+}
+
+std::string GetSettingsDirectory()
+{
+    const std::string exe = GetModuleFileName();
+    const std::string exeDir = DirectoryOf(exe).value_or(exe);
+    if (GetInstalledLibraryDirectory().empty() && !exeDir.empty() &&
+        ::access(exeDir.c_str(), W_OK) == 0)
+        return exeDir;
+
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg != nullptr && xdg[0] == kPathSeparator)
+        return JoinPath(xdg, "sorvane");
+    const char* home = std::getenv("HOME");
+    return JoinPath(JoinPath(home != nullptr ? home : "", ".config"), "sorvane");
+}

@@ -1,0 +1,230 @@
+#include "media/SequencerDevice.h"
+
+#include "base/MbString.h"
+
+#include <fluidsynth.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+constexpr int kRate = 44100;
+// The decay after the end: at most 2 s, and over once a block's peak is below -80 dBFS.
+constexpr std::uint64_t kLongestTail = 2 * kRate;
+constexpr float kSilentPeak = 1e-4f;
+constexpr std::uintmax_t kLargestFile = 64u << 20;
+constexpr const char* kSoundFontDir = "/usr/share/sounds/sf2";
+
+// The process's one synthesizer. Never destroyed, since the output may still be rendering
+// when the process ends.
+struct SharedSynth
+{
+    std::mutex mutex;
+    fluid_settings_t* settings = nullptr;
+    fluid_synth_t* synth = nullptr;
+    std::string strSoundFont;
+    int nFontId = -1;
+    bool bInUse = false;
+};
+
+SharedSynth& TheSynth()
+{
+    static SharedSynth* shared = new SharedSynth;
+    return *shared;
+}
+
+// True when path holds a whole RIFF file of SoundFont form. FluidSynth's own check reads only
+// the first bytes, and a damaged file then goes through every loader it has, some of which
+// complain on the terminal.
+bool IsWholeSoundFont(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    char header[12] = {};
+    if (!in.read(header, sizeof header) || std::memcmp(header, "RIFF", 4) != 0 ||
+        std::memcmp(header + 8, "sfbk", 4) != 0)
+        return false;
+    std::uint32_t riffSize = 0;
+    for (int i = 3; i >= 0; --i)
+        riffSize = (riffSize << 8) | static_cast<unsigned char>(header[4 + i]);
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    return !ec && riffSize >= 4 && std::uintmax_t{riffSize} + 8 <= size;
+}
+
+// Takes the synthesizer with soundFont loaded, or answers why not.
+MCIERROR AcquireSynth(const std::string& soundFont, fluid_synth_t*& synth)
+{
+    SharedSynth& s = TheSynth();
+    std::lock_guard lock(s.mutex);
+    if (s.bInUse)
+        return MCIERR_SEQ_PORT_INUSE;
+    std::error_code ec;
+    if (soundFont.empty() || !std::filesystem::is_regular_file(soundFont, ec))
+        return MCIERR_SEQ_NO_SOUNDFONT;
+    if (s.synth == nullptr) {
+        for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level)
+            fluid_set_log_function(level, nullptr, nullptr);
+        s.settings = new_fluid_settings();
+        if (s.settings == nullptr)
+            return MCIERR_OUT_OF_MEMORY;
+        fluid_settings_setnum(s.settings, "synth.sample-rate", kRate);
+        fluid_settings_setstr(s.settings, "player.timing-source", "sample");
+        s.synth = new_fluid_synth(s.settings);
+        if (s.synth == nullptr)
+            return MCIERR_OUT_OF_MEMORY;
+    }
+    if (s.strSoundFont != soundFont) {
+        if (s.nFontId >= 0)
+            fluid_synth_sfunload(s.synth, s.nFontId, 1);
+        s.nFontId = -1;
+        s.strSoundFont.clear();
+        if (!IsWholeSoundFont(soundFont) || fluid_is_soundfont(soundFont.c_str()) == 0)
+            return MCIERR_SEQ_SOUNDFONT_INVALID;
+        const int id = fluid_synth_sfload(s.synth, soundFont.c_str(), 1);
+        if (id == FLUID_FAILED)
+            return MCIERR_SEQ_SOUNDFONT_INVALID;
+        s.nFontId = id;
+        s.strSoundFont = soundFont;
+    }
+    fluid_synth_system_reset(s.synth);
+    s.bInUse = true;
+    synth = s.synth;
+    return 0;
+}
+
+void ReleaseSynth()
+{
+    SharedSynth& s = TheSynth();
+    std::lock_guard lock(s.mutex);
+    if (s.synth != nullptr)
+        fluid_synth_all_sounds_off(s.synth, -1);
+    s.bInUse = false;
+}
+
+} // namespace
+
+std::string CSequencerDevice::ChooseSoundFont()
+{
+    if (const char* env = std::getenv("SORVANE_SOUNDFONT"); env != nullptr && *env != '\0')
+        return env;
+    std::error_code ec;
+    const std::filesystem::path standard = std::filesystem::path(kSoundFontDir) / "default-GM.sf2";
+    if (std::filesystem::exists(standard, ec))
+        return standard.string();
+    std::vector<std::string> found;
+    for (const auto& entry : std::filesystem::directory_iterator(kSoundFontDir, ec)) {
+        if (EndsWithNoCase(entry.path().extension().string(), ".sf2"))
+            found.push_back(entry.path().string());
+    }
+    std::sort(found.begin(), found.end());
+    return found.empty() ? std::string() : found.front();
+}
+
+CSequencerDevice::~CSequencerDevice()
+{
+    Close();
+    if (m_pPlayer != nullptr)
+        delete_fluid_player(m_pPlayer);
+    if (m_pSynth != nullptr)
+        ReleaseSynth();
+}
+
+MCIERROR CSequencerDevice::Open(const std::string& path)
+{
+    std::error_code ec;
+    if (path.empty() || !std::filesystem::exists(path, ec))
+        return MCIERR_FILE_NOT_FOUND;
+    m_strPath = path;
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    if (ec || !std::filesystem::is_regular_file(path, ec) || size > kLargestFile)
+        return MCIERR_INVALID_FILE;
+    std::ifstream in(path, std::ios::binary);
+    m_strBytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (!in.good() && !in.eof())
+        return MCIERR_INVALID_FILE;
+    switch (m_midi.Parse(m_strBytes)) {
+    case CMidiFile::Result::Ok:
+        break;
+    case CMidiFile::Result::SmpteTiming:
+        return MCIERR_SEQ_DIV_INCOMPATIBLE;
+    default:
+        return MCIERR_INVALID_FILE;
+    }
+    m_nFrames = static_cast<std::uint64_t>(std::llround(m_midi.LengthMs() * kRate / 1000.0));
+    if (const MCIERROR e = AcquireSynth(ChooseSoundFont(), m_pSynth); e != 0) {
+        m_pSynth = nullptr;
+        return e;
+    }
+    return Reposition(0) ? 0 : MCIERR_INVALID_FILE;
+}
+
+AudioFormat CSequencerDevice::Format() const
+{
+    return AudioFormat{kRate, 2, SampleFormat::F32};
+}
+
+bool CSequencerDevice::Reposition(std::uint64_t frame)
+{
+    m_bInTail = false;
+    fluid_synth_all_sounds_off(m_pSynth, -1);
+    if (m_pPlayer != nullptr)
+        delete_fluid_player(m_pPlayer);
+    m_pPlayer = new_fluid_player(m_pSynth);
+    if (m_pPlayer == nullptr)
+        return false;
+    if (fluid_player_add_mem(m_pPlayer, m_strBytes.data(), m_strBytes.size()) != FLUID_OK)
+        return false;
+    if (frame > 0) {
+        const double ms = static_cast<double>(frame) * 1000.0 / kRate;
+        const auto tick = std::min<std::uint64_t>(m_midi.MsToTick(ms), 0x7FFFFFFF);
+        if (fluid_player_seek(m_pPlayer, static_cast<int>(tick)) != FLUID_OK)
+            return false;
+    }
+    return fluid_player_play(m_pPlayer) == FLUID_OK;
+}
+
+std::size_t CSequencerDevice::Decode(void* buffer, std::size_t frames)
+{
+    auto* out = static_cast<float*>(buffer);
+    std::size_t done = 0;
+    while (done < frames) {
+        const int n = static_cast<int>(std::min<std::size_t>(frames - done, 4096));
+        if (fluid_synth_write_float(m_pSynth, n, out + 2 * done, 0, 2, out + 2 * done, 1, 2) !=
+            FLUID_OK)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+std::size_t CSequencerDevice::DecodeTail(void* buffer, std::size_t frames)
+{
+    if (!m_bInTail) {
+        // No more events: the notes sounding now are released, as at the end of a song.
+        m_bInTail = true;
+        m_nTailFrames = 0;
+        if (m_pPlayer != nullptr)
+            fluid_player_stop(m_pPlayer);
+        fluid_synth_all_notes_off(m_pSynth, -1);
+    }
+    if (m_nTailFrames >= kLongestTail)
+        return 0;
+    const auto n = static_cast<std::size_t>(
+        std::min<std::uint64_t>({frames, kLongestTail - m_nTailFrames, 4096}));
+    auto* out = static_cast<float*>(buffer);
+    if (fluid_synth_write_float(m_pSynth, static_cast<int>(n), out, 0, 2, out, 1, 2) != FLUID_OK)
+        return 0;
+    m_nTailFrames += n;
+    float peak = 0.0f;
+    for (std::size_t i = 0; i < 2 * n; ++i)
+        peak = std::max(peak, std::fabs(out[i]));
+    return peak < kSilentPeak ? 0 : n;
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "media/MciDevice.h"
+#include "media/MidiFile.h"
+
+#include <string>
+
+struct _fluid_player_t;
+struct _fluid_synth_t;
+
+// Sequencer: a Standard MIDI File of type 0 or 1 played by FluidSynth's file player into
+// 44.1 kHz stereo floats. The player takes its timing from the samples rendered, so it keeps
+// step with the sound output's clock. Length, position and the end of a play come from the
+// file's own tempo map (the player itself reports "playing" for a while past the last event).
+// At the end of a play the notes still sounding are released and their decay (release and
+// reverb) plays on until it is silent or for 2 s at most, after the end notification; the
+// decay is decoded ahead, so it plays out also when the device is closed at once (the next
+// medium then starts during it).
+// One synthesizer with its SoundFont exists per process and serves one open sequencer at a
+// time; the SoundFont is loaded once and again only when the chosen file changes.
+// Time format: milliseconds.
+class CSequencerDevice final : public CMciDevice
+{
+public:
+    explicit CSequencerDevice(MCIDEVICEID id)
+        : CMciDevice(id)
+    {}
+    ~CSequencerDevice() override;
+
+    // Opens path; 0 or MCIERR_FILE_NOT_FOUND, MCIERR_INVALID_FILE, MCIERR_SEQ_DIV_INCOMPATIBLE
+    // (SMPTE timing), MCIERR_SEQ_NO_SOUNDFONT, MCIERR_SEQ_SOUNDFONT_INVALID,
+    // MCIERR_SEQ_PORT_INUSE (another sequencer is open), MCIERR_OUT_OF_MEMORY.
+    MCIERROR Open(const std::string& path);
+
+    // The SoundFont the rule picks now: $SORVANE_SOUNDFONT when set and not empty, else
+    // /usr/share/sounds/sf2/default-GM.sf2 when it exists, else the first .sf2 file (by name)
+    // in that folder; empty when there is none.
+    static std::string ChooseSoundFont();
+
+private:
+    AudioFormat Format() const override;
+    std::uint64_t LengthFrames() const override { return m_nFrames; }
+    bool Reposition(std::uint64_t frame) override;
+    std::size_t Decode(void* buffer, std::size_t frames) override;
+    std::size_t DecodeTail(void* buffer, std::size_t frames) override;
+    std::string Name() const override { return m_strPath; }
+    unsigned AheadMs() const override { return 3000; }
+
+    std::string m_strPath;
+    bool m_bInTail = false;          // decode thread: the notes were released at the end
+    std::uint64_t m_nTailFrames = 0; // decode thread: frames of decay rendered
+    std::string m_strBytes;          // the file, for starting the player again after a seek
+    CMidiFile m_midi;
+    std::uint64_t m_nFrames = 0;
+    _fluid_synth_t* m_pSynth = nullptr; // the shared synthesizer while this device holds it
+    _fluid_player_t* m_pPlayer = nullptr;
+};

@@ -1,0 +1,74 @@
+#include "media/WaveDevice.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+CWaveDevice::~CWaveDevice()
+{
+    Close();
+    if (m_pFile != nullptr)
+        sf_close(m_pFile);
+    else if (m_nFd >= 0)
+        ::close(m_nFd);
+}
+
+MCIERROR CWaveDevice::Open(const std::string& path)
+{
+    struct stat st
+    {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0)
+        return MCIERR_FILE_NOT_FOUND;
+    if (!S_ISREG(st.st_mode))
+        return MCIERR_INVALID_FILE;
+    m_strPath = path;
+    // Opened by descriptor, so that a removal while playing can be seen.
+    m_nFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (m_nFd < 0)
+        return MCIERR_INVALID_FILE;
+    SF_INFO info{};
+    m_pFile = sf_open_fd(m_nFd, SFM_READ, &info, SF_TRUE);
+    if (m_pFile == nullptr) {
+        m_nFd = -1; // libsndfile has let it go
+        return MCIERR_INVALID_FILE;
+    }
+    if (info.frames < 0 || info.seekable == 0)
+        return MCIERR_INVALID_FILE;
+    const int sub = info.format & SF_FORMAT_SUBMASK;
+    const bool bShort =
+        sub == SF_FORMAT_PCM_S8 || sub == SF_FORMAT_PCM_U8 || sub == SF_FORMAT_PCM_16;
+    m_format =
+        AudioFormat{info.samplerate, info.channels, bShort ? SampleFormat::S16 : SampleFormat::F32};
+    if (!m_format.IsValid())
+        return MCIERR_WAVE_OUTPUTSUNSUITABLE;
+    m_nFrames = static_cast<std::uint64_t>(info.frames);
+    return 0;
+}
+
+bool CWaveDevice::Reposition(std::uint64_t frame)
+{
+    return sf_seek(m_pFile, static_cast<sf_count_t>(frame), SEEK_SET) >= 0;
+}
+
+std::size_t CWaveDevice::Decode(void* buffer, std::size_t frames)
+{
+    struct stat st
+    {};
+    if (::fstat(m_nFd, &st) == 0 && st.st_nlink == 0) {
+        m_strError = "the file was removed while it played";
+        return 0;
+    }
+    const auto n = static_cast<sf_count_t>(frames);
+    const sf_count_t got = m_format.format == SampleFormat::S16
+                               ? sf_readf_short(m_pFile, static_cast<short*>(buffer), n)
+                               : sf_readf_float(m_pFile, static_cast<float*>(buffer), n);
+    if (got < n)
+        m_strError = "the file ends before its length (cut short while it played?)";
+    return got > 0 ? static_cast<std::size_t>(got) : 0;
+}
+
+MCIERROR CWaveDevice::ReadError(std::string& reason)
+{
+    reason = m_strError.empty() ? "the file cannot be read" : m_strError;
+    return MCIERR_FILE_READ;
+}

@@ -1,0 +1,198 @@
+#include "audio/SoundOutput.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <thread>
+
+namespace {
+
+class SoundOutput : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(SelectAudioOutput(AudioOutputKind::ManualClock)); }
+};
+
+const AudioFormat kMono16{22050, 1, SampleFormat::S16};
+
+// Writes frames of a ramp of 16-bit values (the value of frame i is (first + i) % 1000).
+void WriteRamp(CAudioStream& stream, std::size_t frames, std::size_t first = 0)
+{
+    std::vector<std::int16_t> ramp(frames);
+    for (std::size_t i = 0; i < frames; ++i)
+        ramp[i] = static_cast<std::int16_t>((first + i) % 1000);
+    ASSERT_LE(frames, stream.Space());
+    ASSERT_TRUE(stream.Write(ramp.data(), frames, stream.Generation()));
+}
+
+// Counts the ends it is told of.
+struct CEndCounter : IAudioStreamOwner
+{
+    void OnStreamEnded() override { ++nEnds; }
+    std::atomic<int> nEnds{0};
+};
+
+// Catches a manual clock that plays on by itself, which would make positions inexact.
+TEST_F(SoundOutput, NothingPlaysUntilTheManualClockIsAdvanced)
+{
+    auto stream = CAudioStream::Open(kMono16, 1000);
+    ASSERT_NE(stream, nullptr);
+    WriteRamp(*stream, 22050);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(stream->Played(), 0u);
+    EXPECT_EQ(AdvanceManualAudioClock(100), 2205u);
+    EXPECT_EQ(stream->Played(), 2205u);
+    EXPECT_EQ(stream->Queued(), 22050u - 2205u);
+}
+
+// Catches a clock that drops fractions of a frame, so that many small steps drift.
+TEST_F(SoundOutput, FractionsOfAFrameCarryOverBetweenAdvances)
+{
+    auto stream = CAudioStream::Open(kMono16, 2000);
+    WriteRamp(*stream, 22050 + 100);
+    for (int i = 0; i < 1000; ++i)
+        AdvanceManualAudioClock(1);
+    EXPECT_EQ(stream->Played(), 22050u);
+}
+
+// Catches captured samples that are not the stream's own.
+TEST_F(SoundOutput, CapturedAudioIsTheStreamsFramesAsFloats)
+{
+    auto stream = CAudioStream::Open(kMono16, 1000);
+    WriteRamp(*stream, 100);
+    std::vector<float> captured;
+    AdvanceManualAudioClock(1, &captured);
+    ASSERT_EQ(captured.size(), 22u);
+    EXPECT_FLOAT_EQ(captured[21], 21.0f / 32768.0f);
+}
+
+// Catches frames dropped or played twice across a pause.
+TEST_F(SoundOutput, PausingLosesAndRepeatsNothing)
+{
+    auto stream = CAudioStream::Open(kMono16, 1000);
+    WriteRamp(*stream, 8000);
+    std::vector<float> captured;
+    for (int i = 0; i < 10; ++i) {
+        AdvanceManualAudioClock(7, &captured);
+        stream->SetPaused(true);
+        EXPECT_EQ(AdvanceManualAudioClock(50, &captured), 0u) << "a paused stream is not pulled";
+        stream->SetPaused(false);
+    }
+    ASSERT_EQ(captured.size(), 1543u); // 70 ms at 22.05 kHz
+    for (std::size_t i = 0; i < captured.size(); ++i)
+        ASSERT_FLOAT_EQ(captured[i], static_cast<float>(i % 1000) / 32768.0f) << i;
+}
+
+// Catches frames decoded before a seek that slip in after it.
+TEST_F(SoundOutput, FlushDropsWhatIsQueuedAndRefusesStaleWrites)
+{
+    auto stream = CAudioStream::Open(kMono16, 1000);
+    const std::uint32_t old = stream->Generation();
+    WriteRamp(*stream, 1000);
+    AdvanceManualAudioClock(10);
+    const std::uint32_t fresh = stream->Flush();
+    EXPECT_NE(fresh, old);
+    EXPECT_EQ(stream->Played(), 0u);
+    EXPECT_EQ(stream->Queued(), 0u);
+    const std::int16_t frame = 5;
+    EXPECT_FALSE(stream->Write(&frame, 1, old)) << "decoded before the flush";
+    EXPECT_TRUE(stream->Write(&frame, 1, fresh));
+    EXPECT_EQ(stream->Queued(), 1u);
+}
+
+// Catches an end told early, late, twice, or moved by what sounds after it (a decay).
+TEST_F(SoundOutput, TheOwnerHearsOfTheEndOnceWhenItsLastFrameIsPlayed)
+{
+    CEndCounter owner;
+    auto stream = CAudioStream::Open(kMono16, 1000, &owner);
+    WriteRamp(*stream, 2205);
+    stream->MarkEnd(stream->Generation());
+    WriteRamp(*stream, 441, 2205); // sounds after the end (a decay): played, but not counted
+    stream->Finish(stream->Generation());
+    AdvanceManualAudioClock(99);
+    EXPECT_EQ(owner.nEnds.load(), 0);
+    EXPECT_FALSE(stream->Ended());
+    AdvanceManualAudioClock(1);
+    EXPECT_EQ(owner.nEnds.load(), 1);
+    EXPECT_TRUE(stream->Ended());
+    std::vector<float> decay;
+    AdvanceManualAudioClock(100, &decay);
+    EXPECT_EQ(decay.size(), 441u);
+    EXPECT_EQ(owner.nEnds.load(), 1);
+}
+
+// Catches a decay cut at its device's close, or a stream that is never let go.
+TEST_F(SoundOutput, AStreamClosedWhenPlayedPlaysOutAndIsReleased)
+{
+    auto stream = CAudioStream::Open(kMono16, 1000);
+    WriteRamp(*stream, 441);
+    CAudioStream::CloseWhenPlayed(std::move(stream));
+    EXPECT_EQ(AdvanceManualAudioClock(50), 441u);
+    EXPECT_TRUE(SelectAudioOutput(AudioOutputKind::ManualClock)) << "released";
+}
+
+// Catches a closed stream that the output still reads.
+TEST_F(SoundOutput, AClosedStreamIsNotPulledAgain)
+{
+    auto stream = CAudioStream::Open(kMono16, 1000);
+    WriteRamp(*stream, 1000);
+    AdvanceManualAudioClock(10);
+    stream->Close();
+    EXPECT_EQ(AdvanceManualAudioClock(10), 0u);
+    stream->Close();
+}
+
+// Catches formats the output cannot play being accepted.
+TEST_F(SoundOutput, InvalidFormatsAreRefused)
+{
+    EXPECT_EQ(CAudioStream::Open(AudioFormat{0, 2, SampleFormat::S16}, 100), nullptr);
+    EXPECT_EQ(CAudioStream::Open(AudioFormat{44100, 0, SampleFormat::S16}, 100), nullptr);
+    EXPECT_EQ(CAudioStream::Open(AudioFormat{44100, 9, SampleFormat::F32}, 100), nullptr);
+    EXPECT_EQ(CAudioStream::Open(AudioFormat{400000, 2, SampleFormat::F32}, 100), nullptr);
+}
+
+// Catches an output swapped away under a playing stream.
+TEST_F(SoundOutput, TheOutputCannotBeReplacedWhileAStreamIsOpen)
+{
+    auto stream = CAudioStream::Open(kMono16, 100);
+    EXPECT_FALSE(SelectAudioOutput(AudioOutputKind::Silent));
+    EXPECT_EQ(OpenAudioOutput(), AudioOutputKind::ManualClock);
+    stream.reset();
+    EXPECT_TRUE(SelectAudioOutput(AudioOutputKind::Silent));
+}
+
+// Catches a silent output that races ahead of real time or ignores the medium's rate.
+TEST_F(SoundOutput, TheSilentOutputPullsInRealTimeAtTheFirstStreamsRate)
+{
+    ASSERT_TRUE(SelectAudioOutput(AudioOutputKind::Silent));
+    auto stream = CAudioStream::Open(kMono16, 5000);
+    EXPECT_EQ(AudioOutputFormat().nRate, 22050);
+    WriteRamp(*stream, 22050 * 4);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const std::uint64_t played = stream->Played();
+    stream.reset();
+    EXPECT_GT(played, 0u);
+    EXPECT_LT(played, 22050u) << "far more than real time was pulled";
+    EXPECT_EQ(AdvanceManualAudioClock(10), 0u) << "the manual clock is not selected";
+}
+
+// Catches a converted stream whose played count is not in its own frames.
+TEST_F(SoundOutput, AStreamAtAnotherRateIsConvertedToTheOutputsRate)
+{
+    ASSERT_TRUE(SelectAudioOutput(AudioOutputKind::Silent));
+    auto first = CAudioStream::Open(AudioFormat{48000, 2, SampleFormat::F32}, 1000);
+    auto second = CAudioStream::Open(kMono16, 5000);
+    EXPECT_EQ(AudioOutputFormat().nRate, 48000) << "the first stream chose the rate";
+    WriteRamp(*second, 22050 * 3);
+    second->Finish(second->Generation());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!second->Ended() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_TRUE(second->Ended());
+    EXPECT_NEAR(static_cast<double>(second->Played()), 22050.0 * 3, 2.0)
+        << "the played count is in the stream's own frames";
+}
+
+} // namespace

@@ -1,0 +1,440 @@
+#include "tests/media/MciFixture.h"
+#include "tests/support/TestMedia.h"
+
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <numbers>
+#include <thread>
+
+namespace {
+
+// A mono 16-bit WAV of a -6 dBFS 1 kHz tone (no sample is 0, so where it starts and ends can
+// be seen in what is heard), and its samples.
+struct Tone
+{
+    std::string path;
+    std::vector<std::int16_t> samples;
+};
+
+Tone WriteTone(const CTempDir& dir, int rate, double seconds, int channels = 1)
+{
+    Tone tone;
+    const auto frames = static_cast<std::size_t>(std::lround(rate * seconds));
+    for (std::size_t i = 0; i < frames; ++i) {
+        const double v =
+            0.5 * std::sin(2.0 * std::numbers::pi * 1000.0 * static_cast<double>(i) / rate + 0.3);
+        auto s = static_cast<std::int16_t>(std::lround(v * 32768.0));
+        if (s == 0)
+            s = 1;
+        for (int c = 0; c < channels; ++c)
+            tone.samples.push_back(s);
+    }
+    std::string wav = "RIFF";
+    auto put = [&wav](std::uint32_t v, int bytes) {
+        for (int b = 0; b < bytes; ++b)
+            wav.push_back(static_cast<char>((v >> (8 * b)) & 0xFF));
+    };
+    const auto dataBytes = static_cast<std::uint32_t>(tone.samples.size() * 2);
+    put(36 + dataBytes, 4);
+    wav += "WAVEfmt ";
+    put(16, 4);
+    put(1, 2);
+    put(static_cast<std::uint32_t>(channels), 2);
+    put(static_cast<std::uint32_t>(rate), 4);
+    put(static_cast<std::uint32_t>(rate * channels * 2), 4);
+    put(static_cast<std::uint32_t>(channels * 2), 2);
+    put(16, 2);
+    wav += "data";
+    put(dataBytes, 4);
+    for (const std::int16_t s : tone.samples)
+        put(static_cast<std::uint16_t>(s), 2);
+    tone.path = dir.Write("tone" + std::to_string(rate) + ".wav", wav);
+    return tone;
+}
+
+// The sound output on SDL's disk driver, which writes what it plays to a file of raw samples
+// in the device's format, at the pace of real time.
+class SdlDiskOutput : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_out = m_dir / "played.raw";
+        setenv("SDL_AUDIODRIVER", "disk", 1);
+        setenv("SDL_DISKAUDIOFILE", m_out.c_str(), 1);
+        const bool bSelected = SelectAudioOutput(AudioOutputKind::Device);
+        const AudioOutputKind kind = OpenAudioOutput();
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        ASSERT_TRUE(bSelected);
+        if (kind != AudioOutputKind::Device)
+            GTEST_SKIP() << "SDL's disk audio driver is not available";
+    }
+    void TearDown() override
+    {
+        mciSendCommand(MCI_ALL_DEVICE_ID, MCI_CLOSE, MCI_WAIT, nullptr);
+        SelectAudioOutput(AudioOutputKind::ManualClock);
+    }
+
+    static MCIDEVICEID OpenWav(const std::string& path)
+    {
+        MCI_OPEN_PARMS open;
+        open.lpstrDeviceType = MciDeviceType(MCI_DEVTYPE_WAVEFORM_AUDIO);
+        open.lpstrElementName = path.c_str();
+        EXPECT_EQ(
+            mciSendCommand(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_TYPE_ID | MCI_OPEN_ELEMENT, &open),
+            0u);
+        return open.wDeviceID;
+    }
+
+    static void PlayToTheEnd(const std::string& path)
+    {
+        const MCIDEVICEID id = OpenWav(path);
+        MCI_PLAY_PARMS play;
+        EXPECT_EQ(mciSendCommand(id, MCI_PLAY, MCI_WAIT, &play), 0u);
+        mciSendCommand(id, MCI_CLOSE, MCI_WAIT, nullptr);
+    }
+
+    // Closes the device (so the file is complete) and returns the left channel of what was
+    // written, as floats, with the device's format in *format.
+    std::vector<float> Heard(AudioFormat* format = nullptr)
+    {
+        const AudioFormat f = AudioOutputFormat();
+        if (format != nullptr)
+            *format = f;
+        EXPECT_TRUE(SelectAudioOutput(AudioOutputKind::ManualClock)) << "closes the disk file";
+        const std::string bytes = CTempDir::Read(m_out);
+        std::vector<float> left;
+        const std::size_t frameBytes = f.FrameBytes();
+        for (std::size_t at = 0; at + frameBytes <= bytes.size(); at += frameBytes) {
+            if (f.format == SampleFormat::S16) {
+                std::int16_t s = 0;
+                std::memcpy(&s, bytes.data() + at, 2);
+                left.push_back(static_cast<float>(s) / 32768.0f);
+            } else {
+                float s = 0;
+                std::memcpy(&s, bytes.data() + at, 4);
+                left.push_back(s);
+            }
+        }
+        return left;
+    }
+
+    CTempDir m_dir;
+    std::string m_out;
+};
+
+// First and one past the last sample above the threshold.
+std::pair<std::size_t, std::size_t> SoundSpan(const std::vector<float>& x, float threshold = 0.01f)
+{
+    std::size_t first = x.size();
+    std::size_t end = 0;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        if (std::fabs(x[i]) > threshold) {
+            first = std::min(first, i);
+            end = i + 1;
+        }
+    }
+    return {first, end};
+}
+
+// THD+N in dB: the one sinusoid (frequency, amplitude, phase and offset) that fits best is the
+// signal; everything else counts as distortion and noise.
+double ThdPlusNoise(const std::vector<float>& x, int rate)
+{
+    auto residual = [&](double w, double* signal) {
+        double s[3][3] = {};
+        double r[3] = {};
+        for (std::size_t n = 0; n < x.size(); ++n) {
+            const double b[3] = {std::cos(w * static_cast<double>(n)),
+                                 std::sin(w * static_cast<double>(n)), 1.0};
+            for (int i = 0; i < 3; ++i) {
+                r[i] += b[i] * x[n];
+                for (int j = 0; j < 3; ++j)
+                    s[i][j] += b[i] * b[j];
+            }
+        }
+        // Solve the 3x3 normal equations by Cramer's rule.
+        auto det = [](double m[3][3]) {
+            return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
+                   m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+                   m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+        };
+        const double d = det(s);
+        double c[3];
+        for (int k = 0; k < 3; ++k) {
+            double m[3][3];
+            for (int i = 0; i < 3; ++i)
+                for (int j = 0; j < 3; ++j)
+                    m[i][j] = j == k ? r[i] : s[i][j];
+            c[k] = det(m) / d;
+        }
+        double err = 0.0;
+        double sig = 0.0;
+        for (std::size_t n = 0; n < x.size(); ++n) {
+            const double fit = c[0] * std::cos(w * static_cast<double>(n)) +
+                               c[1] * std::sin(w * static_cast<double>(n));
+            const double e = x[n] - fit - c[2];
+            err += e * e;
+            sig += fit * fit;
+        }
+        if (signal != nullptr)
+            *signal = sig;
+        return err;
+    };
+    // Golden-section search for the frequency within 1 Hz of 1 kHz.
+    const double toW = 2.0 * std::numbers::pi / rate;
+    double lo = 999.0 * toW;
+    double hi = 1001.0 * toW;
+    const double g = (std::sqrt(5.0) - 1.0) / 2.0;
+    for (int i = 0; i < 40; ++i) {
+        const double a = hi - g * (hi - lo);
+        const double b = lo + g * (hi - lo);
+        if (residual(a, nullptr) < residual(b, nullptr))
+            hi = b;
+        else
+            lo = a;
+    }
+    double signal = 0.0;
+    const double err = residual((lo + hi) / 2.0, &signal);
+    return 10.0 * std::log10(err / signal);
+}
+
+// The middle of what was heard, a few milliseconds in from where the tone starts and ends.
+std::vector<float> Middle(const std::vector<float>& heard, int rate)
+{
+    const auto [first, end] = SoundSpan(heard);
+    const auto margin = static_cast<std::size_t>(rate / 100);
+    if (end <= first + 2 * margin)
+        return {};
+    return std::vector<float>(heard.begin() + static_cast<std::ptrdiff_t>(first + margin),
+                              heard.begin() + static_cast<std::ptrdiff_t>(end - margin));
+}
+
+// At every rate the device runs at the file's own rate and sample format: the samples reach
+// it unchanged, the tone is clean, and it lasts exactly as long as the file.
+TEST_F(SdlDiskOutput, A16BitToneReachesTheDeviceUnchangedAtEveryRate)
+{
+    for (const int rate : {22050, 44100, 48000, 96000}) {
+        SCOPED_TRACE(std::to_string(rate) + " Hz");
+        SetUp();
+        const Tone tone = WriteTone(m_dir, rate, 1.0);
+        PlayToTheEnd(tone.path);
+        AudioFormat format;
+        const std::vector<float> heard = Heard(&format);
+        EXPECT_EQ(format.nRate, rate);
+        EXPECT_EQ(format.format, SampleFormat::S16);
+        const auto [first, end] = SoundSpan(heard, 0.0f);
+        ASSERT_EQ(end - first, tone.samples.size()) << "heard for exactly as long as the file";
+        for (std::size_t i = 0; i < tone.samples.size(); ++i)
+            ASSERT_EQ(heard[first + i], static_cast<float>(tone.samples[i]) / 32768.0f) << i;
+        const double thd = ThdPlusNoise(Middle(heard, rate), rate);
+        RecordProperty("thd_n_db_" + std::to_string(rate), std::to_string(thd));
+        std::printf("THD+N of a -6 dBFS 1 kHz tone at %d Hz, as is: %.1f dB\n", rate, thd);
+        EXPECT_LE(thd, -90.0);
+    }
+}
+
+// A medium at another rate than the device's (here while a 48 kHz stream is open) is
+// converted by the resampler as one stream: clean, and as long as the file within 1 ms.
+TEST_F(SdlDiskOutput, AToneConvertedToTheDevicesRateStaysCleanAndKeepsItsLength)
+{
+    for (const int rate : {22050, 44100}) {
+        SCOPED_TRACE(std::to_string(rate) + " Hz");
+        SetUp();
+        auto holder = CAudioStream::Open(AudioFormat{48000, 2, SampleFormat::F32}, 100);
+        ASSERT_NE(holder, nullptr);
+        const Tone tone = WriteTone(m_dir, rate, 3.0);
+        PlayToTheEnd(tone.path);
+        holder.reset();
+        AudioFormat format;
+        const std::vector<float> heard = Heard(&format);
+        ASSERT_EQ(format.nRate, 48000);
+        const auto [first, end] = SoundSpan(heard);
+        EXPECT_NEAR(static_cast<double>(end - first), 3.0 * 48000, 48.0) << "3 s within 1 ms";
+        const double thd = ThdPlusNoise(Middle(heard, 48000), 48000);
+        std::printf("THD+N of a -6 dBFS 1 kHz tone at %d Hz converted to 48 kHz: %.1f dB, "
+                    "heard for %zu frames of 144000\n",
+                    rate, thd, end - first);
+        EXPECT_LE(thd, -90.0);
+    }
+}
+
+// Ten pauses (stop and play again) in a row: what is heard, without the silence of the
+// pauses, is exactly the file.
+TEST_F(SdlDiskOutput, TenPausesInARowLoseAndRepeatNothing)
+{
+    const Tone tone = WriteTone(m_dir, 44100, 2.0, 2);
+    const MCIDEVICEID id = OpenWav(tone.path);
+    MCI_PLAY_PARMS play;
+    MCI_GENERIC_PARMS generic;
+    ASSERT_EQ(mciSendCommand(id, MCI_PLAY, 0, &play), 0u);
+    for (int i = 0; i < 10; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(97));
+        mciSendCommand(id, MCI_STOP, MCI_WAIT, &generic);
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        mciSendCommand(id, MCI_PLAY, 0, &play);
+    }
+    ASSERT_EQ(mciSendCommand(id, MCI_PLAY, MCI_WAIT, &play), 0u);
+    mciSendCommand(id, MCI_CLOSE, MCI_WAIT, nullptr);
+    const std::vector<float> heard = Heard();
+    std::vector<float> sound;
+    for (const float s : heard) {
+        if (s != 0.0f)
+            sound.push_back(s);
+    }
+    ASSERT_EQ(sound.size(), tone.samples.size() / 2) << "frames lost or repeated";
+    for (std::size_t i = 0; i < sound.size(); ++i)
+        ASSERT_EQ(sound[i], static_cast<float>(tone.samples[2 * i]) / 32768.0f) << i;
+}
+
+// A CD plays to its last sample: what is heard (without silence) is the disc's audio.
+TEST_F(SdlDiskOutput, ACdIsHeardToItsLastSample)
+{
+    const std::string cue = WriteCdImage(m_dir.Path(), "disc", {{75, 441.0}, {60, 882.0}});
+    MCI_OPEN_PARMS open;
+    open.lpstrDeviceType = MciDeviceType(MCI_DEVTYPE_CD_AUDIO);
+    open.lpstrElementName = cue.c_str();
+    ASSERT_EQ(mciSendCommand(
+                  0, MCI_OPEN,
+                  MCI_OPEN_TYPE | MCI_OPEN_TYPE_ID | MCI_OPEN_ELEMENT | MCI_OPEN_SHAREABLE, &open),
+              0u);
+    MCI_PLAY_PARMS play;
+    ASSERT_EQ(mciSendCommand(open.wDeviceID, MCI_PLAY, MCI_WAIT, &play), 0u);
+    mciSendCommand(open.wDeviceID, MCI_CLOSE, MCI_WAIT, nullptr);
+    AudioFormat format;
+    const std::vector<float> heard = Heard(&format);
+    EXPECT_EQ(format.nRate, 44100);
+    const std::string bin = CTempDir::Read(m_dir / "disc.bin");
+    std::vector<float> disc;
+    for (std::size_t at = 0; at + 4 <= bin.size(); at += 4) {
+        std::int16_t s = 0;
+        std::memcpy(&s, bin.data() + at, 2);
+        if (s != 0)
+            disc.push_back(static_cast<float>(s) / 32768.0f);
+    }
+    std::vector<float> sound;
+    for (const float s : heard) {
+        if (s != 0.0f)
+            sound.push_back(s);
+    }
+    ASSERT_EQ(sound.size(), disc.size());
+    EXPECT_EQ(sound, disc);
+}
+
+// A callback that comes 300 ms late loses nothing: the frames wait in the stream.
+TEST_F(SdlDiskOutput, ALateCallbackLosesNothing)
+{
+    const Tone tone = WriteTone(m_dir, 44100, 1.0);
+    const MCIDEVICEID id = OpenWav(tone.path);
+    MCI_PLAY_PARMS play;
+    ASSERT_EQ(mciSendCommand(id, MCI_PLAY, 0, &play), 0u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    StallAudioOutputForTest(300);
+    ASSERT_EQ(mciSendCommand(id, MCI_PLAY, MCI_WAIT, &play), 0u);
+    mciSendCommand(id, MCI_CLOSE, MCI_WAIT, nullptr);
+    const std::vector<float> heard = Heard();
+    std::vector<float> sound;
+    for (const float s : heard) {
+        if (s != 0.0f)
+            sound.push_back(s);
+    }
+    ASSERT_EQ(sound.size(), tone.samples.size());
+    for (std::size_t i = 0; i < sound.size(); ++i)
+        ASSERT_EQ(sound[i], static_cast<float>(tone.samples[i]) / 32768.0f) << i;
+}
+
+// The end of a play waits until its last frames have been heard, also on the first play,
+// when the output opens only as the play starts.
+TEST(SdlDummyOutput, TheFirstPlayOnAClosedOutputEndsNoSoonerThanLaterOnes)
+{
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    ASSERT_TRUE(SelectAudioOutput(AudioOutputKind::Device));
+    CloseAudioOutput();
+    EXPECT_EQ(AudioOutputLatencyMs(), 0u) << "a closed output has no latency";
+    CTempDir dir;
+    WavTone tone;
+    tone.nFrames = 44100 * 3 / 10;
+    const std::string wav = dir.Write("tone.wav", MakeWav(tone));
+    auto playToTheEnd = [&wav] {
+        MCI_OPEN_PARMS open;
+        open.lpstrDeviceType = MciDeviceType(MCI_DEVTYPE_WAVEFORM_AUDIO);
+        open.lpstrElementName = wav.c_str();
+        EXPECT_EQ(
+            mciSendCommand(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_TYPE_ID | MCI_OPEN_ELEMENT, &open),
+            0u);
+        MCI_PLAY_PARMS play;
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(mciSendCommand(open.wDeviceID, MCI_PLAY, MCI_WAIT, &play), 0u);
+        const auto took = std::chrono::steady_clock::now() - start;
+        mciSendCommand(open.wDeviceID, MCI_CLOSE, MCI_WAIT, nullptr);
+        return std::chrono::duration_cast<std::chrono::milliseconds>(took);
+    };
+    const auto first = playToTheEnd();
+    const auto second = playToTheEnd();
+    EXPECT_GT(AudioOutputLatencyMs(), 0u);
+    SelectAudioOutput(AudioOutputKind::ManualClock);
+    EXPECT_LT((second - first).count(), 40)
+        << "first " << first.count() << " ms, second " << second.count() << " ms";
+}
+
+// A device that disappears while playing (SDL reports it stopped): the output opens the
+// default device again, or else the silent output, and the play goes on to its end.
+TEST(SdlDummyOutput, APlayGoesOnWhenTheDeviceIsRemoved)
+{
+    for (const bool bAnotherDevice : {true, false}) {
+        SCOPED_TRACE(bAnotherDevice ? "another device opens" : "no device opens");
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        ASSERT_TRUE(SelectAudioOutput(AudioOutputKind::Device));
+        ASSERT_EQ(OpenAudioOutput(), AudioOutputKind::Device);
+        CTempDir dir;
+        WavTone tone;
+        tone.nFrames = 44100 * 8 / 10;
+        const std::string wav = dir.Write("tone.wav", MakeWav(tone));
+        MCI_OPEN_PARMS open;
+        open.lpstrDeviceType = MciDeviceType(MCI_DEVTYPE_WAVEFORM_AUDIO);
+        open.lpstrElementName = wav.c_str();
+        ASSERT_EQ(
+            mciSendCommand(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_TYPE_ID | MCI_OPEN_ELEMENT, &open),
+            0u);
+        MCI_PLAY_PARMS play;
+        ASSERT_EQ(mciSendCommand(open.wDeviceID, MCI_PLAY, 0, &play), 0u);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        if (!bAnotherDevice)
+            setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+        testing::internal::CaptureStderr();
+        LoseAudioDeviceForTest();
+        EXPECT_EQ(mciSendCommand(open.wDeviceID, MCI_PLAY, MCI_WAIT, &play), 0u);
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find("sound device was removed"), std::string::npos) << said;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        MCI_STATUS_PARMS status;
+        status.dwItem = MCI_STATUS_POSITION;
+        mciSendCommand(open.wDeviceID, MCI_STATUS, MCI_STATUS_ITEM, &status);
+        EXPECT_EQ(status.dwReturn, 800u) << "played to its end";
+        EXPECT_EQ(OpenAudioOutput(),
+                  bAnotherDevice ? AudioOutputKind::Device : AudioOutputKind::Silent);
+        mciSendCommand(open.wDeviceID, MCI_CLOSE, MCI_WAIT, nullptr);
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        SelectAudioOutput(AudioOutputKind::ManualClock);
+    }
+}
+
+TEST(SdlDummyOutput, OpeningTheDeviceLeavesTheProcesssSignalHandlersAlone)
+{
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    ASSERT_TRUE(SelectAudioOutput(AudioOutputKind::Device));
+    OpenAudioOutput();
+    for (const int signal : {SIGINT, SIGTERM}) {
+        struct sigaction action
+        {};
+        sigaction(signal, nullptr, &action);
+        EXPECT_EQ(action.sa_handler, SIG_DFL) << "signal " << signal;
+    }
+    SelectAudioOutput(AudioOutputKind::ManualClock);
+}
+
+} // namespace
