@@ -1,12 +1,14 @@
 #include "tests/media/MciFixture.h"
 #include "tests/support/TestMedia.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <numbers>
 #include <thread>
 
@@ -96,6 +98,16 @@ protected:
         MCI_PLAY_PARMS play;
         EXPECT_EQ(mciSendCommand(id, MCI_PLAY, MCI_WAIT, &play), 0u);
         mciSendCommand(id, MCI_CLOSE, MCI_WAIT, nullptr);
+    }
+
+    // The samples of heard that are not silence: the tone as played, without the silence a
+    // pause, a stall or the device's start adds around it.
+    static std::vector<float> NonSilent(const std::vector<float>& heard)
+    {
+        std::vector<float> sound;
+        std::copy_if(heard.begin(), heard.end(), std::back_inserter(sound),
+                     [](float s) { return s != 0.0f; });
+        return sound;
     }
 
     // Closes the device (so the file is complete) and returns the left channel of what was
@@ -281,11 +293,7 @@ TEST_F(SdlDiskOutput, TenPausesInARowLoseAndRepeatNothing)
     ASSERT_EQ(mciSendCommand(id, MCI_PLAY, MCI_WAIT, &play), 0u);
     mciSendCommand(id, MCI_CLOSE, MCI_WAIT, nullptr);
     const std::vector<float> heard = Heard();
-    std::vector<float> sound;
-    for (const float s : heard) {
-        if (s != 0.0f)
-            sound.push_back(s);
-    }
+    const std::vector<float> sound = NonSilent(heard);
     ASSERT_EQ(sound.size(), tone.samples.size() / 2) << "frames lost or repeated";
     for (std::size_t i = 0; i < sound.size(); ++i)
         ASSERT_EQ(sound[i], static_cast<float>(tone.samples[2 * i]) / 32768.0f) << i;
@@ -316,11 +324,7 @@ TEST_F(SdlDiskOutput, ACdIsHeardToItsLastSample)
         if (s != 0)
             disc.push_back(static_cast<float>(s) / 32768.0f);
     }
-    std::vector<float> sound;
-    for (const float s : heard) {
-        if (s != 0.0f)
-            sound.push_back(s);
-    }
+    const std::vector<float> sound = NonSilent(heard);
     ASSERT_EQ(sound.size(), disc.size());
     EXPECT_EQ(sound, disc);
 }
@@ -337,11 +341,7 @@ TEST_F(SdlDiskOutput, ALateCallbackLosesNothing)
     ASSERT_EQ(mciSendCommand(id, MCI_PLAY, MCI_WAIT, &play), 0u);
     mciSendCommand(id, MCI_CLOSE, MCI_WAIT, nullptr);
     const std::vector<float> heard = Heard();
-    std::vector<float> sound;
-    for (const float s : heard) {
-        if (s != 0.0f)
-            sound.push_back(s);
-    }
+    const std::vector<float> sound = NonSilent(heard);
     ASSERT_EQ(sound.size(), tone.samples.size());
     for (std::size_t i = 0; i < sound.size(); ++i)
         ASSERT_EQ(sound[i], static_cast<float>(tone.samples[i]) / 32768.0f) << i;
