@@ -1,6 +1,6 @@
 #include "app/MprisService.h"
 
-#include "app/MprisIntrospection.h"
+#include "app/MprisInterfaceXml.h"
 #include "base/Prompts.h"
 #include "engine/PlayEngine.h"
 #include "media/Mci.h"
@@ -330,7 +330,7 @@ void CMprisService::Handle(const QDBusMessage& message)
     QDBusMessage reply;
     if (iface == QString::fromUtf8(kIntrospectableInterface) &&
         member == QStringLiteral("Introspect")) {
-        reply = message.createReply(QString::fromUtf8(kMprisIntrospection));
+        reply = message.createReply(QString::fromUtf8(kMprisInterfaceXml));
     } else if (iface == QString::fromUtf8(kPropertiesInterface)) {
         const QString target = args.value(0).toString();
         const QVariantMap props = target == QString::fromUtf8(kRootInterface) ? RootProperties()

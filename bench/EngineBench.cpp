@@ -142,6 +142,35 @@ long long ThreadRunNs(const std::string& name)
     return ns;
 }
 
+// What playing a file to its end cost this process: CPU seconds and wall seconds. poll runs
+// between waits of pollMs while the file plays.
+struct PlayCost
+{
+    double dCpu = 0;
+    double dWall = 0;
+};
+
+PlayCost PlayToTheEnd(const std::string& path, double seconds, DWORD pollMs,
+                      const std::function<void()>& poll = {})
+{
+    CNotifiedEngine ne;
+    const double cpu0 = ProcessCpuSeconds();
+    const auto wall0 = Clock::now();
+    if (ne.engine.OpenAndPlay(path) == 0) {
+        std::fprintf(stderr, "%s did not play\n", path.c_str());
+        std::exit(1);
+    }
+    const auto limit = std::chrono::duration<double>(seconds * 2 + 10);
+    while (!ne.WaitForEnd(pollMs) && Clock::now() - wall0 < limit) {
+        if (poll) {
+            poll();
+        }
+    }
+    const PlayCost cost{ProcessCpuSeconds() - cpu0, Seconds(Clock::now() - wall0)};
+    ne.engine.CloseMedium();
+    return cost;
+}
+
 void BenchCpu(double seconds)
 {
     CTempDir dir;
@@ -151,51 +180,26 @@ void BenchCpu(double seconds)
     const double mpg123 = Mpg123DecodeSeconds(path);
 
     SelectAudioOutput(AudioOutputKind::Silent);
-    double playCpu = 0;
-    double playWall = 0;
     long long decodeNs = 0;
-    {
-        CNotifiedEngine ne;
-        const double cpu0 = ProcessCpuSeconds();
-        const auto wall0 = Clock::now();
-        if (ne.engine.OpenAndPlay(path) == 0) {
-            std::fprintf(stderr, "the MP3 did not play\n");
-            std::exit(1);
+    auto lastSample = Clock::now();
+    const PlayCost play = PlayToTheEnd(path, seconds, 200, [&] {
+        // The decode thread ends with the file: keep its last reading.
+        if (Clock::now() - lastSample >= std::chrono::seconds(1)) {
+            decodeNs = std::max(decodeNs, ThreadRunNs("dekoda-decode"));
+            lastSample = Clock::now();
         }
-        const auto limit = std::chrono::duration<double>(seconds * 2 + 10);
-        auto lastSample = wall0;
-        while (!ne.WaitForEnd(200) && Clock::now() - wall0 < limit) {
-            // The decode thread ends with the file: keep its last reading.
-            if (Clock::now() - lastSample >= std::chrono::seconds(1)) {
-                decodeNs = std::max(decodeNs, ThreadRunNs("dekoda-decode"));
-                lastSample = Clock::now();
-            }
-        }
-        playCpu = ProcessCpuSeconds() - cpu0;
-        playWall = Seconds(Clock::now() - wall0);
-        ne.engine.CloseMedium();
-    }
+    });
+    const double playCpu = play.dCpu;
+    const double playWall = play.dWall;
 
     // The output's own cost for a stream of the same length: a WAV file, whose device only
     // copies its samples.
-    double wavCpu = 0;
-    double wavWall = 0;
-    {
-        WavTone tone;
-        tone.nChannels = 2;
-        tone.nFrames = static_cast<std::uint32_t>(seconds * 44100);
-        const std::string wav = dir.Write("baseline.wav", MakeWav(tone));
-        CNotifiedEngine ne;
-        const double cpu0 = ProcessCpuSeconds();
-        const auto wall0 = Clock::now();
-        ne.engine.OpenAndPlay(wav);
-        const auto limit = std::chrono::duration<double>(seconds * 2 + 10);
-        while (!ne.WaitForEnd(1000) && Clock::now() - wall0 < limit) {
-        }
-        wavCpu = ProcessCpuSeconds() - cpu0;
-        wavWall = Seconds(Clock::now() - wall0);
-        ne.engine.CloseMedium();
-    }
+    WavTone tone;
+    tone.nChannels = 2;
+    tone.nFrames = static_cast<std::uint32_t>(seconds * 44100);
+    const PlayCost wavPlay = PlayToTheEnd(dir.Write("baseline.wav", MakeWav(tone)), seconds, 1000);
+    const double wavCpu = wavPlay.dCpu;
+    const double wavWall = wavPlay.dWall;
 
     // The same pipeline as fast as it goes: the manual clock pulls as soon as there is sound.
     SelectAudioOutput(AudioOutputKind::ManualClock);
@@ -468,23 +472,9 @@ void BenchSdl(double seconds)
     }
 
     SelectAudioOutput(AudioOutputKind::Device);
-    double playCpu = 0;
-    double playWall = 0;
-    {
-        CNotifiedEngine ne;
-        const double cpu0 = ProcessCpuSeconds();
-        const auto wall0 = Clock::now();
-        if (ne.engine.OpenAndPlay(path) == 0) {
-            std::fprintf(stderr, "the MP3 did not play\n");
-            std::exit(1);
-        }
-        const auto limit = std::chrono::duration<double>(seconds * 2 + 10);
-        while (!ne.WaitForEnd(200) && Clock::now() - wall0 < limit) {
-        }
-        playCpu = ProcessCpuSeconds() - cpu0;
-        playWall = Seconds(Clock::now() - wall0);
-        ne.engine.CloseMedium();
-    }
+    const PlayCost play = PlayToTheEnd(path, seconds, 200);
+    const double playCpu = play.dCpu;
+    const double playWall = play.dWall;
     std::printf("  engine (Dekoda, Voxout, the sound output): %6.3f s CPU in %5.1f s = %5.2f %% "
                 "of a core\n",
                 playCpu, playWall, 100.0 * playCpu / playWall);

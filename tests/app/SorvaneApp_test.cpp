@@ -31,6 +31,18 @@ protected:
     CSorvaneDoc* Doc() const { return Template()->GetDocument(); }
     CSorvaneView* View() const { return Template()->GetView(); }
 
+    // The environment of another player process: offscreen, silent, and this test's runtime
+    // and settings folders.
+    QProcessEnvironment PlayerEnvironment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("SDL_AUDIODRIVER", "dummy");
+        env.insert("XDG_RUNTIME_DIR", QString::fromStdString(m_strRuntime));
+        env.insert("XDG_CONFIG_HOME", QString::fromStdString(m_dir / "config"));
+        return env;
+    }
+
     std::string Wav(const std::string& name)
     {
         WavTone tone;
@@ -278,11 +290,7 @@ TEST_F(SorvaneApp, ASecondCopyShowsTheFirstsHiddenWindowAndEnds)
     const std::string prog = CopyProgram(m_dir.Path());
     ASSERT_FALSE(prog.empty());
     QProcess second;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("SDL_AUDIODRIVER", "dummy");
-    env.insert("XDG_RUNTIME_DIR", QString::fromStdString(m_strRuntime));
-    env.insert("XDG_CONFIG_HOME", QString::fromStdString(m_dir / "config"));
+    const QProcessEnvironment env = PlayerEnvironment();
     second.setProcessEnvironment(env);
     second.start(QString::fromStdString(prog), {});
     ASSERT_TRUE(second.waitForStarted(10000));
@@ -301,11 +309,7 @@ TEST_F(SorvaneApp, TerminationSignalsEndThePlayerThroughItsNormalExit)
     // Catches a player ended at logout or by kill that loses the settings of its run.
     const std::string prog = CopyProgram(m_dir.Path());
     ASSERT_FALSE(prog.empty());
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("SDL_AUDIODRIVER", "dummy");
-    env.insert("XDG_RUNTIME_DIR", QString::fromStdString(m_strRuntime));
-    env.insert("XDG_CONFIG_HOME", QString::fromStdString(m_dir / "config"));
+    const QProcessEnvironment env = PlayerEnvironment();
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
         std::filesystem::remove(m_dir / "Sorvix.ini");
         QProcess player;
@@ -338,11 +342,7 @@ TEST_F(SorvaneApp, PlayFromASecondCopyReplacesTheRunningQueueAndPlaysTheFirst)
     const std::string prog = CopyProgram(m_dir.Path());
     ASSERT_FALSE(prog.empty());
     QProcess other;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("SDL_AUDIODRIVER", "dummy");
-    env.insert("XDG_RUNTIME_DIR", QString::fromStdString(m_strRuntime));
-    env.insert("XDG_CONFIG_HOME", QString::fromStdString(m_dir / "config"));
+    const QProcessEnvironment env = PlayerEnvironment();
     other.setProcessEnvironment(env);
     other.setWorkingDirectory(QString::fromStdString(m_dir.Path()));
     other.start(QString::fromStdString(prog),

@@ -2,7 +2,7 @@
 
 // The introspection data of the player's bus object: the MPRIS root and player interfaces,
 // with the standard properties and introspection interfaces it answers itself.
-inline constexpr char kMprisIntrospection[] = R"(<node>
+inline constexpr char kMprisInterfaceXml[] = R"(<node>
  <interface name="org.mpris.MediaPlayer2">
   <method name="Raise"/>
   <method name="Quit"/>
