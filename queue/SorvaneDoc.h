@@ -143,11 +143,16 @@ public:
     // The window that shows the playlist; null until the view registers itself.
     void SetPlaylistHost(IPlaylistWindowHost* pHost) { m_pPlaylistHost = pHost; }
 
+protected:
+    // Tests only, through a derived class: the queue and the engine themselves, to arrange a
+    // queue no command builds or to wait on the engine's CD monitor.
+    CPlayQueue& QueueForTests() { return m_queue; }
+    CPlayEngine& EngineForTests() { return *m_pEngine; }
+
+private:
     CPlayQueue m_queue;
     // Declared after the queue, so that the engine goes first.
     std::unique_ptr<CPlayEngine> m_pEngine;
-
-private:
     IPlaylistWindowHost* m_pPlaylistHost = nullptr;
 
     // Plays an entry: a CD track marker plays that track of the open CD; a file is opened
