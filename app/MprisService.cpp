@@ -136,11 +136,10 @@ void CMprisService::SendChanged(const QVariantMap& changed)
 
 QString CMprisService::PlaybackStatus() const
 {
-    CPlayEngine* pEngine = m_doc.m_pEngine;
-    if (pEngine == nullptr || pEngine->IsOpen() == 0) {
+    if (m_doc.IsOpen() == 0) {
         return QStringLiteral("Stopped");
     }
-    if (pEngine->GetMode() == static_cast<int>(MCI_MODE_PLAY)) {
+    if (m_doc.GetMode() == static_cast<int>(MCI_MODE_PLAY)) {
         return QStringLiteral("Playing");
     }
     // The stop button stops and goes back to the start, and the queue's end stands at the
@@ -152,22 +151,20 @@ QString CMprisService::PlaybackStatus() const
 
 QString CMprisService::TrackId() const
 {
-    CPlayEngine* pEngine = m_doc.m_pEngine;
-    if (pEngine == nullptr || pEngine->IsOpen() == 0) {
+    if (m_doc.IsOpen() == 0) {
         return QString::fromUtf8(kNoTrack);
     }
     return QStringLiteral("/org/mpris/MediaPlayer2/track/%1")
-        .arg(std::max(0, m_doc.m_queue.GetCurrent()));
+        .arg(std::max(0, m_doc.GetQueue().GetCurrent()));
 }
 
 qlonglong CMprisService::PositionMicroseconds() const
 {
-    CPlayEngine* pEngine = m_doc.m_pEngine;
     PlayPosition pos{};
-    if (pEngine == nullptr || pEngine->GetPosition(&pos) == 0) {
+    if (m_doc.GetPosition(&pos) == 0) {
         return 0;
     }
-    switch (pEngine->GetKind()) {
+    switch (m_doc.GetKind()) {
     case DEVICE_MIDI:
     case DEVICE_WAVE:
         return qlonglong{pos.nMilliseconds} * 1000;
@@ -181,12 +178,11 @@ qlonglong CMprisService::PositionMicroseconds() const
 
 qlonglong CMprisService::LengthMicroseconds() const
 {
-    CPlayEngine* pEngine = m_doc.m_pEngine;
     PlayPosition pos{};
-    if (pEngine == nullptr || pEngine->GetPosition(&pos) == 0) {
+    if (m_doc.GetPosition(&pos) == 0) {
         return 0;
     }
-    return qlonglong{pEngine->GetLengthSeconds(pos.nTrack)} * kMicrosPerSecond;
+    return qlonglong{m_doc.GetLengthSeconds(pos.nTrack)} * kMicrosPerSecond;
 }
 
 QVariantMap CMprisService::Metadata() const
@@ -194,18 +190,18 @@ QVariantMap CMprisService::Metadata() const
     QVariantMap metadata;
     metadata.insert(QStringLiteral("mpris:trackid"),
                     QVariant::fromValue(QDBusObjectPath(TrackId())));
-    CPlayEngine* pEngine = m_doc.m_pEngine;
-    if (pEngine == nullptr || pEngine->IsOpen() == 0) {
+    if (m_doc.IsOpen() == 0) {
         return metadata;
     }
-    metadata.insert(QStringLiteral("xesam:title"), QString::fromLocal8Bit(pEngine->GetTitle()));
+    metadata.insert(QStringLiteral("xesam:title"), QString::fromLocal8Bit(m_doc.GetTitle()));
     metadata.insert(QStringLiteral("mpris:length"), LengthMicroseconds());
-    if (pEngine->GetKind() == DEVICE_CDAUDIO) {
+    if (m_doc.GetKind() == DEVICE_CDAUDIO) {
         PlayPosition pos{};
-        pEngine->GetPosition(&pos);
+        m_doc.GetPosition(&pos);
         metadata.insert(QStringLiteral("xesam:trackNumber"), int{pos.nTrack});
     } else {
-        const std::string entry = m_doc.m_queue.GetAt(m_doc.m_queue.GetCurrent());
+        const CPlayQueue& queue = m_doc.GetQueue();
+        const std::string entry = queue.GetAt(queue.GetCurrent());
         if (!entry.empty() && entry.front() != '\\') {
             metadata.insert(QStringLiteral("xesam:url"),
                             QUrl::fromLocalFile(QString::fromLocal8Bit(entry)).toString());
@@ -216,10 +212,9 @@ QVariantMap CMprisService::Metadata() const
 
 QVariantMap CMprisService::PlayerProperties() const
 {
-    CPlayEngine* pEngine = m_doc.m_pEngine;
-    const bool bOpen = pEngine != nullptr && pEngine->IsOpen() != 0;
-    const bool bPlaying = bOpen && pEngine->GetMode() == static_cast<int>(MCI_MODE_PLAY);
-    const bool bQueued = m_doc.m_queue.GetCount() > 0;
+    const bool bOpen = m_doc.IsOpen() != 0;
+    const bool bPlaying = bOpen && m_doc.GetMode() == static_cast<int>(MCI_MODE_PLAY);
+    const bool bQueued = m_doc.GetQueue().GetCount() > 0;
     return {
         {QStringLiteral("PlaybackStatus"), PlaybackStatus()},
         {QStringLiteral("LoopStatus"),
@@ -287,7 +282,7 @@ bool CMprisService::CallPlayer(const QDBusMessage& message, QDBusMessage& reply)
             m_route(IDC_BTN_PAUSE);
         }
     } else if (member == QStringLiteral("Stop")) {
-        if (m_doc.m_pEngine->IsOpen() != 0) {
+        if (m_doc.IsOpen() != 0) {
             m_route(IDC_BTN_STOP);
         }
     } else if (member == QStringLiteral("Next") || member == QStringLiteral("Previous")) {

@@ -13,15 +13,18 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
 void Fill(CSorvaneDoc& doc, int nEntries)
 {
-    doc.m_queue.Clear();
+    std::vector<std::string> paths;
     for (int i = 0; i < nEntries; ++i)
-        doc.m_queue.Add("/music/album " + std::to_string(i / 12) + "/track " + std::to_string(i) +
+        paths.push_back("/music/album " + std::to_string(i / 12) + "/track " + std::to_string(i) +
                         ".wav");
+    doc.ClearQueue();
+    doc.EnqueueFiles(paths);
 }
 
 void BM_RefreshList(benchmark::State& state)
@@ -31,7 +34,7 @@ void BM_RefreshList(benchmark::State& state)
     CPlaylistDlg dlg(&doc, nullptr);
     dlg.show();
     for (auto _ : state) {
-        if (dlg.RefreshList() != 1 || dlg.m_list->GetCount() != doc.m_queue.GetCount())
+        if (dlg.RefreshList() != 1 || dlg.m_list->GetCount() != doc.GetQueue().GetCount())
             state.SkipWithError("the list does not match the queue");
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));

@@ -34,7 +34,7 @@ void OpenSelection(benchmark::State& state, int nFiles, bool bExpectPlay)
     for (auto _ : state) {
         prompts.QueueFiles(paths);
         doc.OnCmdMsg(IDC_BTN_OPEN);
-        const bool played = doc.m_queue.GetCount() == nFiles && doc.m_pEngine->IsOpen() != 0;
+        const bool played = doc.GetQueue().GetCount() == nFiles && doc.IsOpen() != 0;
         if (played != bExpectPlay)
             state.SkipWithError("unexpected result of the open");
     }
@@ -65,7 +65,7 @@ void BM_OpenPlaylist100k(benchmark::State& state)
     for (auto _ : state) {
         prompts.QueueFiles(std::vector<std::string>{list});
         doc.OnCmdMsg(IDC_BTN_OPEN);
-        if (doc.m_queue.GetCount() != 100000 || !doc.m_pEngine->IsOpen())
+        if (doc.GetQueue().GetCount() != 100000 || !doc.IsOpen())
             state.SkipWithError("the open did not play");
     }
 }

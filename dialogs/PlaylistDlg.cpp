@@ -3,7 +3,6 @@
 #include "base/Prompts.h"
 #include "dialogs/ListBox.h"
 #include "dialogs/UpDownCtrl.h"
-#include "engine/PlayEngine.h"
 #include "queue/SorvaneDoc.h"
 #include "res/Resource.h"
 
@@ -11,19 +10,6 @@
 #include <QStringList>
 
 #include <new>
-
-namespace {
-
-bool HoldsCdTracks(const CPlayQueue& queue)
-{
-    for (int i = 0; i < queue.GetCount(); ++i) {
-        if (queue.GetAt(i).starts_with('\\'))
-            return true;
-    }
-    return false;
-}
-
-} // namespace
 
 CPlaylistDlg::CPlaylistDlg(CSorvaneDoc* pDoc, QWidget* pParent)
     : CDialog(IDD_PLAYLIST, pParent)
@@ -83,7 +69,7 @@ void CPlaylistDlg::closeEvent(QCloseEvent* pEvent)
 int CPlaylistDlg::RefreshList()
 {
     m_list->ResetContent();
-    const CPlayQueue& queue = m_pDoc->m_queue;
+    const CPlayQueue& queue = m_pDoc->GetQueue();
     // The lines go in as one batch, which is far quicker for long queues than line by line;
     // when memory runs out part way, the lines gathered so far still go in.
     QStringList lines;
@@ -137,24 +123,7 @@ void CPlaylistDlg::OnAdd()
     std::vector<std::string> paths;
     if (!Prompts().AskFiles(request, paths))
         return;
-
-    CPlayQueue& queue = m_pDoc->m_queue;
-    // The engine keeps reporting the CD kind after the disc was closed, so only the queue
-    // tells whether it still holds a disc's tracks.
-    if (HoldsCdTracks(queue)) {
-        if (m_pDoc->m_pEngine->GetKind() == DEVICE_CDAUDIO) {
-            m_pDoc->m_pEngine->Stop();
-            m_pDoc->m_pEngine->CloseMedium();
-        }
-        queue.Clear();
-    }
-    for (const std::string& path : paths)
-        queue.Add(path);
-    // A playlist file without entries leaves nothing to start.
-    if (bWasEmpty && queue.GetCount() > 0) {
-        queue.SetCurrent(0);
-        m_pDoc->PlayEntry(queue.GetAt(0));
-    }
+    m_pDoc->AddFiles(paths, bWasEmpty);
     RefreshList();
 }
 
@@ -168,7 +137,7 @@ void CPlaylistDlg::OnSave()
     std::vector<std::string> paths;
     if (!Prompts().AskFiles(request, paths) || paths.empty())
         return;
-    if (m_pDoc->m_queue.SaveM3u(paths.front()) == 0)
+    if (m_pDoc->SavePlaylist(paths.front()) == 0)
         Prompts().ShowMessage(kSaveFailedText);
 }
 
@@ -193,7 +162,7 @@ void CPlaylistDlg::OnDeltaposSpin(int iDelta, long* pResult)
         upper = sel - 1;
         target = sel - 1;
     }
-    if (m_pDoc->m_queue.Swap(upper, upper + 1) == 1) {
+    if (m_pDoc->SwapEntries(upper, upper + 1) == 1) {
         const std::string first = m_list->GetText(upper);
         m_list->SetText(upper, m_list->GetText(upper + 1));
         m_list->SetText(upper + 1, first);
@@ -206,29 +175,14 @@ void CPlaylistDlg::OnDelete()
     const int sel = m_list->GetCurSel();
     if (sel == CListBox::LB_ERR)
         return;
-    CPlayQueue& queue = m_pDoc->m_queue;
-    if (queue.RemoveAt(sel) == 1)
+    if (m_pDoc->DeleteEntry(sel) == 1)
         m_list->DeleteString(sel);
-    const int current = queue.GetCurrent();
-    if (current > sel)
-        queue.SetCurrent(current - 1);
-    // The current index stays on a real entry, so that Next steps from where play is.
-    if (queue.GetCurrent() >= queue.GetCount())
-        queue.SetCurrent(queue.GetCount() - 1);
     m_list->SetCurSel(sel);
-    if (queue.GetCount() == 0) {
-        queue.Clear();
-        m_pDoc->m_pEngine->Stop();
-        m_pDoc->m_pEngine->CloseMedium();
-    }
 }
 
 void CPlaylistDlg::OnClear()
 {
-    m_pDoc->m_queue.Clear();
-    m_pDoc->m_pEngine->Stop();
-    m_pDoc->m_pEngine->CloseMedium();
-    m_pDoc->UpdateAllViews(nullptr, HINT_QUEUE_CHANGED);
+    m_pDoc->ClearQueue();
 }
 
 void CPlaylistDlg::OnHide()

@@ -16,8 +16,8 @@ class CUpDownCtrl;
 // It is created hidden and lives as long as its parent view; it is shown, hidden and moved
 // as a QWidget (show, hide, isVisible, move). Its Close button hides it, and so does a close
 // request from the window manager; Escape acts as Delete (the Delete button carries the
-// cancel identifier). It edits pDoc->m_queue and drives pDoc->m_pEngine directly and plays
-// through pDoc->PlayAt and pDoc->PlayEntry; file dialogs go through Prompts().
+// cancel identifier). It reads the queue through pDoc->GetQueue and changes the queue and
+// what plays only through the document's operations; file dialogs go through Prompts().
 // User-interface thread only.
 class CPlaylistDlg : public CDialog
 {

@@ -35,6 +35,15 @@ const CommandEntry<CSorvaneDoc> kCommandTable[] = {
     {ID_MENU_EJECT, &CSorvaneDoc::OnCmdEject},
 };
 
+bool HoldsCdTracks(const CPlayQueue& queue)
+{
+    for (int i = 0; i < queue.GetCount(); ++i) {
+        if (queue.GetAt(i).starts_with('\\'))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 CPoint PlaylistPlacement(int nPlayerLeft, int nPlayerTop, int nPlayerRight)
@@ -61,14 +70,12 @@ int ParseTrackNumber(std::string entry)
 }
 
 CSorvaneDoc::CSorvaneDoc()
-    : m_pEngine(new CPlayEngine)
+    : m_pEngine(std::make_unique<CPlayEngine>())
 {}
 
 CSorvaneDoc::~CSorvaneDoc()
 {
-    m_pEngine->Stop();
-    m_pEngine->CloseMedium();
-    delete m_pEngine;
+    StopAndClose();
 }
 
 bool CSorvaneDoc::OnCmdMsg(int nId)
@@ -89,17 +96,37 @@ void CSorvaneDoc::OnCmdOpen()
     OpenFiles(paths);
 }
 
-void CSorvaneDoc::OpenFiles(const std::vector<std::string>& paths)
+void CSorvaneDoc::StopAndClose()
 {
     m_pEngine->Stop();
     m_pEngine->CloseMedium();
+}
+
+void CSorvaneDoc::ReplaceEntries(const std::vector<std::string>& paths)
+{
     m_queue.Clear();
     for (const std::string& path : paths)
         m_queue.Add(path);
+}
+
+void CSorvaneDoc::OpenFiles(const std::vector<std::string>& paths)
+{
+    StopAndClose();
+    ReplaceEntries(paths);
 
     const std::string entry = m_queue.GetAt(0);
     if (!entry.empty() && !m_pEngine->OpenAndPlay(entry))
         Prompts().ShowMessage(kPlayFailedText);
+    UpdateAllViews(nullptr, HINT_QUEUE_CHANGED);
+}
+
+void CSorvaneDoc::DropFiles(const std::vector<std::string>& paths)
+{
+    ReplaceEntries(paths);
+    StopAndClose();
+    // Empty playlists leave no entry: there is nothing to open, and nothing to complain of.
+    if (m_queue.GetCount() > 0)
+        m_pEngine->OpenAndPlay(m_queue.GetAt(0));
     UpdateAllViews(nullptr, HINT_QUEUE_CHANGED);
 }
 
@@ -108,6 +135,57 @@ void CSorvaneDoc::EnqueueFiles(const std::vector<std::string>& paths)
     for (const std::string& path : paths)
         m_queue.Add(path);
     UpdateAllViews(nullptr, HINT_QUEUE_CHANGED);
+}
+
+void CSorvaneDoc::AddFiles(const std::vector<std::string>& paths, bool bPlayFirst)
+{
+    // The engine keeps reporting the CD kind after the disc was closed, so only the queue
+    // tells whether it still holds a disc's tracks.
+    if (HoldsCdTracks(m_queue)) {
+        if (m_pEngine->GetKind() == DEVICE_CDAUDIO)
+            StopAndClose();
+        m_queue.Clear();
+    }
+    for (const std::string& path : paths)
+        m_queue.Add(path);
+    // A playlist file without entries leaves nothing to start.
+    if (bPlayFirst && m_queue.GetCount() > 0) {
+        m_queue.SetCurrent(0);
+        PlayEntry(m_queue.GetAt(0));
+    }
+}
+
+int CSorvaneDoc::DeleteEntry(int nIndex)
+{
+    const int removed = m_queue.RemoveAt(nIndex);
+    const int current = m_queue.GetCurrent();
+    if (current > nIndex)
+        m_queue.SetCurrent(current - 1);
+    // The current index stays on a real entry, so that Next steps from where play is.
+    if (m_queue.GetCurrent() >= m_queue.GetCount())
+        m_queue.SetCurrent(m_queue.GetCount() - 1);
+    if (m_queue.GetCount() == 0) {
+        m_queue.Clear();
+        StopAndClose();
+    }
+    return removed;
+}
+
+int CSorvaneDoc::SwapEntries(int nA, int nB)
+{
+    return m_queue.Swap(nA, nB);
+}
+
+void CSorvaneDoc::ClearQueue()
+{
+    m_queue.Clear();
+    StopAndClose();
+    UpdateAllViews(nullptr, HINT_QUEUE_CHANGED);
+}
+
+int CSorvaneDoc::SavePlaylist(const std::string& strPath)
+{
+    return m_queue.SaveM3u(strPath);
 }
 
 void CSorvaneDoc::SeekTo(int nPercent)
@@ -119,6 +197,40 @@ void CSorvaneDoc::SeekTo(int nPercent)
     if (bPlaying && m_pEngine->GetMode() != static_cast<int>(MCI_MODE_PLAY))
         m_pEngine->Play(0);
     UpdateAllViews(nullptr, HINT_STATE_CHANGED);
+}
+
+void CSorvaneDoc::SeekAndPlay(int nPercent)
+{
+    if (m_pEngine->IsOpen() == 0)
+        return;
+    m_pEngine->SeekPercent(nPercent);
+    m_pEngine->Play(0);
+    // The seek may have started play from pause or stop: the views follow.
+    UpdateAllViews(nullptr, HINT_STATE_CHANGED);
+}
+
+void CSorvaneDoc::PlayNextAfterEnd(bool bRepeat)
+{
+    if (bRepeat || !m_queue.IsLast()) {
+        PlayEntry(m_queue.Next());
+        return;
+    }
+    // The play ended by itself: the buttons show the stop, and every other view (the bus
+    // service) learns that nothing plays.
+    UpdateAllViews(nullptr, HINT_STATE_CHANGED);
+}
+
+void CSorvaneDoc::FollowCdTrack(int nTrack)
+{
+    const std::string entry = m_queue.Next();
+    if (ParseTrackNumber(entry) != nTrack)
+        PlayEntry(entry);
+    UpdateAllViews(nullptr, HINT_STATE_CHANGED);
+}
+
+void CSorvaneDoc::SetNotifyWindow(HWND hWnd)
+{
+    m_pEngine->SetNotifyWindow(hWnd);
 }
 
 void CSorvaneDoc::OnCmdPlay()
@@ -175,8 +287,7 @@ void CSorvaneDoc::OnCmdPlaylist()
 
 void CSorvaneDoc::OnCmdCdPlay()
 {
-    m_pEngine->Stop();
-    m_pEngine->CloseMedium();
+    StopAndClose();
     if (!m_pEngine->OpenMedium(kCdPath, 0)) {
         Prompts().ShowMessage(kMciOpenErrorText);
         return;
@@ -223,6 +334,36 @@ void CSorvaneDoc::PlayAt(int nIndex)
     PlayEntryMedium(m_queue.GetAt(nIndex));
     m_queue.SetCurrent(nIndex);
     UpdateAllViews(nullptr, HINT_STATE_CHANGED);
+}
+
+UINT CSorvaneDoc::IsOpen() const
+{
+    return m_pEngine->IsOpen();
+}
+
+DeviceKind CSorvaneDoc::GetKind() const
+{
+    return m_pEngine->GetKind();
+}
+
+std::string CSorvaneDoc::GetTitle() const
+{
+    return m_pEngine->GetTitle();
+}
+
+int CSorvaneDoc::GetMode() const
+{
+    return m_pEngine->GetMode();
+}
+
+int CSorvaneDoc::GetPosition(PlayPosition* pPos) const
+{
+    return m_pEngine->GetPosition(pPos);
+}
+
+int CSorvaneDoc::GetLengthSeconds(int nTrack) const
+{
+    return m_pEngine->GetLengthSeconds(nTrack);
 }
 
 std::string CSorvaneDoc::GetStatusText() const

@@ -1,14 +1,13 @@
 #pragma once
 
 #include "base/WinTypes.h"
+#include "engine/PlayEngine.h"
 #include "framework/Document.h"
 #include "queue/PlayQueue.h"
 
 #include <memory>
 #include <string>
 #include <vector>
-
-class CPlayEngine;
 
 // Update hints the document gives its views.
 enum : int {
@@ -42,8 +41,10 @@ CPoint PlaylistPlacement(int nPlayerLeft, int nPlayerTop, int nPlayerRight);
 // missing, 0 or less when ">" comes first. Only values above 0 are track numbers.
 int ParseTrackNumber(std::string entry);
 
-// The player's one document: it owns the play queue and the play engine and turns the
-// player's commands into calls on them, then tells its views what changed.
+// The player's one document: it owns the play queue and the play engine, and it alone
+// changes them. It turns the player's commands, and the operations of the windows and the
+// bus service, into calls on them, then tells its views what changed; the windows read the
+// queue and the medium's state through its const queries.
 // User-interface thread only.
 class CSorvaneDoc : public CDocument
 {
@@ -78,18 +79,63 @@ public:
     void OnCmdEject();
 
     // Replaces the queue by paths (playlists expanded) and plays its first entry, as the open
-    // button does with the files chosen in its dialog.
+    // button does with the files chosen in its dialog: what plays stops and closes first, and
+    // a first entry that does not start is told with kPlayFailedText after the engine's boxes.
     void OpenFiles(const std::vector<std::string>& paths);
+    // Replaces the queue by dropped files (playlists expanded) and plays its first entry. The
+    // queue is replaced before what plays stops and closes, and a first entry that does not
+    // start is told only by the engine's boxes.
+    void DropFiles(const std::vector<std::string>& paths);
     // Appends paths to the queue (playlists expanded); what plays goes on.
     void EnqueueFiles(const std::vector<std::string>& paths);
-    // Moves what is open to nPercent (0-100) of its length, as the drag seek does; it keeps
-    // playing when it played. Nothing when nothing is open.
+    // Appends paths (playlists expanded) as the playlist window's Add does: a queue holding CD
+    // track markers is emptied first (the CD stopped and closed when the engine's kind is the
+    // CD). With bPlayFirst the first entry, when there is one, becomes current and plays.
+    // The views are not told of the new entries.
+    void AddFiles(const std::vector<std::string>& paths, bool bPlayFirst);
+    // Removes the entry at nIndex; the current index follows the entry it designated when that
+    // lay after it, and one left at or beyond the end moves to the last entry. An emptied
+    // queue is cleared and what plays stops and closes. 1 when removed, 0 when not in range.
+    int DeleteEntry(int nIndex);
+    // Exchanges two entries; the current index stays. 0 when either is not in range.
+    int SwapEntries(int nA, int nB);
+    // Empties the queue, stops and closes what plays and tells the views.
+    void ClearQueue();
+    // Writes the queue to the playlist file at strPath (see CPlayQueue::SaveM3u); 0, silently,
+    // when it could not be written.
+    int SavePlaylist(const std::string& strPath);
+    // Stops and closes what is open; the queue and the views are left as they are.
+    void StopAndClose();
+
+    // Moves what is open to nPercent (0-100) of its length; it keeps playing when it played.
+    // Nothing when nothing is open.
     void SeekTo(int nPercent);
-    // Plays an entry: a CD track marker plays that track of the open CD; a file is opened
-    // and played. Returns the queue's current index.
-    int PlayEntry(std::string entry);
+    // Moves what is open to nPercent (0-100) of its length and plays from there, whether it
+    // played, paused or stood stopped. Nothing when nothing is open.
+    void SeekAndPlay(int nPercent);
+    // The open medium played to its end (or a read error ended it): the next entry plays,
+    // from the last one back to the first only with bRepeat. Otherwise the views learn that
+    // nothing plays.
+    void PlayNextAfterEnd(bool bRepeat);
+    // The playing CD moved into track nTrack by itself: the queue steps on, and when its next
+    // entry is not that track, that entry plays instead. The views are told.
+    void FollowCdTrack(int nTrack);
     // Plays the entry at nIndex and makes it current; nothing when not in range.
     void PlayAt(int nIndex);
+    // Engine notifications go to the window hWnd.
+    void SetNotifyWindow(HWND hWnd);
+
+    // The queue, read only.
+    const CPlayQueue& GetQueue() const { return m_queue; }
+    // What the engine reports of the medium, as CPlayEngine's members of the same names:
+    // the device id of the open medium (0 when none), the kind and title of the medium last
+    // opened, the media mode, the position and a length in whole seconds.
+    UINT IsOpen() const;
+    DeviceKind GetKind() const;
+    std::string GetTitle() const;
+    int GetMode() const;
+    int GetPosition(PlayPosition* pPos) const;
+    int GetLengthSeconds(int nTrack) const;
     // "title mm:ss" (the length, not the elapsed time) for a file, "title <tt> mm:ss" for
     // the CD's current track; "" with nothing open.
     std::string GetStatusText() const;
@@ -97,12 +143,23 @@ public:
     // The window that shows the playlist; null until the view registers itself.
     void SetPlaylistHost(IPlaylistWindowHost* pHost) { m_pPlaylistHost = pHost; }
 
-    CPlayQueue m_queue;
-    CPlayEngine* m_pEngine;
+protected:
+    // Tests only, through a derived class: the queue and the engine themselves, to arrange a
+    // queue no command builds or to wait on the engine's CD monitor.
+    CPlayQueue& QueueForTests() { return m_queue; }
+    CPlayEngine& EngineForTests() { return *m_pEngine; }
 
 private:
+    CPlayQueue m_queue;
+    // Declared after the queue, so that the engine goes first.
+    std::unique_ptr<CPlayEngine> m_pEngine;
     IPlaylistWindowHost* m_pPlaylistHost = nullptr;
 
+    // Plays an entry: a CD track marker plays that track of the open CD; a file is opened
+    // and played. The views are told. Returns the queue's current index.
+    int PlayEntry(std::string entry);
     // Steps 1 and 2 of playing an entry: a marker plays its track, a file reopens.
     void PlayEntryMedium(const std::string& entry);
+    // Empties the queue and adds paths (playlists expanded).
+    void ReplaceEntries(const std::vector<std::string>& paths);
 };

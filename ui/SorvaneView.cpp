@@ -196,12 +196,7 @@ void CSorvaneView::OnInitialUpdate()
 {
     setFocus(Qt::OtherFocusReason);
     OnUpdate(nullptr, HINT_STATE_CHANGED);
-    if (m_pDocument->m_pEngine == nullptr) {
-        QMetaObject::invokeMethod(
-            this, [this] { close(); }, Qt::QueuedConnection);
-        return;
-    }
-    m_pDocument->m_pEngine->SetNotifyWindow(GetSafeHwnd());
+    m_pDocument->SetNotifyWindow(GetSafeHwnd());
 }
 
 int CSorvaneView::ApplySettings()
@@ -217,7 +212,6 @@ int CSorvaneView::ApplySettings()
 
 void CSorvaneView::OnUpdate(CView*, int nHint)
 {
-    CPlayEngine* pEngine = m_pDocument->m_pEngine;
     const std::string status = m_pDocument->GetStatusText();
     if (!status.empty()) {
         // The flag holds off the tick while the title changes; a drag seek in progress
@@ -232,10 +226,10 @@ void CSorvaneView::OnUpdate(CView*, int nHint)
         m_pPlaylistDlg->RefreshList();
     }
 
-    if (pEngine != nullptr && pEngine->IsOpen() != 0) {
+    if (m_pDocument->IsOpen() != 0) {
         EnableButton(kPrevButton, true);
         EnableButton(kNextButton, true);
-        const bool bStopped = pEngine->GetMode() == static_cast<int>(MCI_MODE_STOP);
+        const bool bStopped = m_pDocument->GetMode() == static_cast<int>(MCI_MODE_STOP);
         EnableButton(kPlayButton, bStopped);
         EnableButton(kStopButton, !bStopped);
         EnableButton(kPauseButton, !bStopped);
@@ -246,7 +240,7 @@ void CSorvaneView::OnUpdate(CView*, int nHint)
     }
 
     if (m_pPlaylistDlg != nullptr) {
-        m_pPlaylistDlg->SelectLine(m_pDocument->m_queue.GetCurrent());
+        m_pPlaylistDlg->SelectLine(m_pDocument->GetQueue().GetCurrent());
     }
 
     if (nHint == HINT_QUEUE_CHANGED) {
@@ -271,14 +265,10 @@ void CSorvaneView::EnableButton(int nIndex, bool bEnable)
 
 PanelTime CSorvaneView::CurrentTime() const
 {
-    CPlayEngine* pEngine = m_pDocument->m_pEngine;
     PanelTime time;
-    if (pEngine == nullptr) {
-        return time;
-    }
     PlayPosition pos{};
-    pEngine->GetPosition(&pos);
-    time.nKind = pEngine->GetKind();
+    m_pDocument->GetPosition(&pos);
+    time.nKind = m_pDocument->GetKind();
     time.nTrack = pos.nTrack;
     time.nMinutes = pos.nMinutes;
     time.nSeconds = pos.nSeconds;
@@ -287,8 +277,7 @@ PanelTime CSorvaneView::CurrentTime() const
 
 void CSorvaneView::OnDraw(CDC* pDC)
 {
-    CPlayEngine* pEngine = m_pDocument->m_pEngine;
-    const int bOpen = pEngine != nullptr && pEngine->IsOpen() != 0 ? 1 : 0;
+    const int bOpen = m_pDocument->IsOpen() != 0 ? 1 : 0;
     m_panel.Compose(pDC, 0, bOpen, CurrentTime());
 }
 
@@ -297,8 +286,7 @@ void CSorvaneView::OnTimer(UINT)
     if (m_bPanelBusy != 0 || m_client.isNull()) {
         return;
     }
-    CPlayEngine* pEngine = m_pDocument->m_pEngine;
-    const int bOpen = pEngine != nullptr && pEngine->IsOpen() != 0 ? 1 : 0;
+    const int bOpen = m_pDocument->IsOpen() != 0 ? 1 : 0;
     {
         CDC clientDC(&m_client);
         m_panel.Compose(&clientDC, 1, bOpen, CurrentTime());
@@ -322,14 +310,13 @@ int CSorvaneView::DragPercent(int x) const
 
 void CSorvaneView::OnLButtonDown(UINT, CPoint point)
 {
-    CPlayEngine* pEngine = m_pDocument->m_pEngine;
-    if (pEngine == nullptr || pEngine->IsOpen() == 0 || !PanelRect().PtInRect(point)) {
+    if (m_pDocument->IsOpen() == 0 || !PanelRect().PtInRect(point)) {
         return;
     }
     m_bPanelBusy = 1;
     PlayPosition pos{};
-    pEngine->GetPosition(&pos);
-    int length = pEngine->GetLengthSeconds(pos.nTrack);
+    m_pDocument->GetPosition(&pos);
+    int length = m_pDocument->GetLengthSeconds(pos.nTrack);
     if (length == 0) {
         length = 1;
     }
@@ -344,8 +331,7 @@ void CSorvaneView::OnMouseMove(UINT nFlags, CPoint point)
     if ((nFlags & MK_LBUTTON) == 0 || m_bPanelBusy == 0) {
         return;
     }
-    CPlayEngine* pEngine = m_pDocument->m_pEngine;
-    if (pEngine == nullptr || pEngine->IsOpen() == 0) {
+    if (m_pDocument->IsOpen() == 0) {
         return;
     }
     DrawSeekText(DragPercent(point.x));
@@ -356,13 +342,12 @@ void CSorvaneView::DrawSeekText(int nPercent)
     if (m_client.isNull()) {
         return;
     }
-    CPlayEngine* pEngine = m_pDocument->m_pEngine;
     PlayPosition pos{};
-    pEngine->GetPosition(&pos);
-    const int length = pEngine->GetLengthSeconds(pos.nTrack);
+    m_pDocument->GetPosition(&pos);
+    const int length = m_pDocument->GetLengthSeconds(pos.nTrack);
     {
         CDC clientDC(&m_client);
-        m_panel.DrawSeekText(&clientDC, nPercent, pEngine->GetKind(), pos.nTrack, length);
+        m_panel.DrawSeekText(&clientDC, nPercent, m_pDocument->GetKind(), pos.nTrack, length);
     }
     InvalidateClientRect(PanelRect());
 }
@@ -373,13 +358,7 @@ void CSorvaneView::OnLButtonUp(UINT, CPoint point)
         return;
     }
     m_bPanelBusy = 0;
-    CPlayEngine* pEngine = m_pDocument->m_pEngine;
-    if (pEngine != nullptr && pEngine->IsOpen() != 0) {
-        pEngine->SeekPercent(DragPercent(point.x));
-        pEngine->Play(0);
-        // The seek may have started play from pause or stop: the buttons follow.
-        m_pDocument->UpdateAllViews(nullptr, HINT_STATE_CHANGED);
-    }
+    m_pDocument->SeekAndPlay(DragPercent(point.x));
 }
 
 LPARAM CSorvaneView::TrayMouseMessage(QSystemTrayIcon::ActivationReason reason)
@@ -458,22 +437,9 @@ void CSorvaneView::OnExit()
 
 void CSorvaneView::OnDropFiles(const std::vector<std::string>& files)
 {
-    CPlayQueue& queue = m_pDocument->m_queue;
-    CPlayEngine* pEngine = m_pDocument->m_pEngine;
-    queue.Clear();
-    for (const std::string& name : files) {
-        queue.Add(name);
-    }
-    const std::string first = queue.GetAt(0);
-    pEngine->Stop();
-    pEngine->CloseMedium();
     const int bWasBusy = m_bPanelBusy;
     m_bPanelBusy = 1;
-    // Empty playlists leave no entry: there is nothing to open, and nothing to complain of.
-    if (queue.GetCount() > 0) {
-        pEngine->OpenAndPlay(first);
-    }
-    m_pDocument->UpdateAllViews(nullptr, HINT_QUEUE_CHANGED);
+    m_pDocument->DropFiles(files);
     m_bPanelBusy = bWasBusy;
 }
 
@@ -488,23 +454,16 @@ LPARAM CSorvaneView::OnMciNotify(WPARAM wParam, LPARAM lParam)
     // that is no longer open (the plug-in's end carries no device: then the open medium
     // must be the plug-in's and no longer playing). The plug-in's medium reports device 1,
     // which a device's late end may carry too, so a device's end never ends it.
-    CPlayEngine* pEngine = m_pDocument->m_pEngine;
-    const UINT nOpen = pEngine->IsOpen();
-    const bool bCurrent = lParam != 0 ? nOpen != 0 && static_cast<LPARAM>(nOpen) == lParam &&
-                                            pEngine->GetKind() != DEVICE_PLUGIN
-                                      : nOpen != 0 && pEngine->GetKind() == DEVICE_PLUGIN &&
-                                            pEngine->GetMode() != static_cast<int>(MCI_MODE_PLAY);
+    const UINT nOpen = m_pDocument->IsOpen();
+    const bool bCurrent = lParam != 0
+                              ? nOpen != 0 && static_cast<LPARAM>(nOpen) == lParam &&
+                                    m_pDocument->GetKind() != DEVICE_PLUGIN
+                              : nOpen != 0 && m_pDocument->GetKind() == DEVICE_PLUGIN &&
+                                    m_pDocument->GetMode() != static_cast<int>(MCI_MODE_PLAY);
     if (!bCurrent) {
         return 0;
     }
-    CPlayQueue& queue = m_pDocument->m_queue;
-    if (m_settings.Get(SK_REPEAT) != 0 || !queue.IsLast()) {
-        m_pDocument->PlayEntry(queue.Next());
-    } else {
-        // The play ended by itself: the buttons show the stop, and every other view (the bus
-        // service) learns that nothing plays.
-        m_pDocument->UpdateAllViews(nullptr, HINT_STATE_CHANGED);
-    }
+    m_pDocument->PlayNextAfterEnd(m_settings.Get(SK_REPEAT) != 0);
     return 0;
 }
 
@@ -512,17 +471,12 @@ LPARAM CSorvaneView::OnPlayPos(WPARAM wParam, LPARAM)
 {
     // A track change posted before the CD was closed, or before another track was asked
     // for, no longer describes what plays.
-    CPlayEngine* pEngine = m_pDocument->m_pEngine;
     PlayPosition pos{};
-    if (pEngine->IsOpen() == 0 || pEngine->GetKind() != DEVICE_CDAUDIO ||
-        pEngine->GetPosition(&pos) == 0 || static_cast<WPARAM>(pos.nTrack) != wParam) {
+    if (m_pDocument->IsOpen() == 0 || m_pDocument->GetKind() != DEVICE_CDAUDIO ||
+        m_pDocument->GetPosition(&pos) == 0 || static_cast<WPARAM>(pos.nTrack) != wParam) {
         return 0;
     }
-    const std::string entry = m_pDocument->m_queue.Next();
-    if (static_cast<WPARAM>(ParseTrackNumber(entry)) != wParam) {
-        m_pDocument->PlayEntry(entry);
-    }
-    m_pDocument->UpdateAllViews(nullptr, HINT_STATE_CHANGED);
+    m_pDocument->FollowCdTrack(pos.nTrack);
     return 0;
 }
 
@@ -589,19 +543,18 @@ int CSorvaneView::OnToolTipNeedText(TOOLTIPTEXTA* pTTT)
     if (tool == 0) {
         return 0;
     }
-    CPlayEngine* pEngine = m_pDocument->m_pEngine;
-    const std::string title = pEngine->GetTitle();
+    const std::string title = m_pDocument->GetTitle();
     if (title.empty()) {
         return 0;
     }
     std::string text;
-    if (pEngine->GetKind() == DEVICE_CDAUDIO) {
+    if (m_pDocument->GetKind() == DEVICE_CDAUDIO) {
         PlayPosition pos{};
-        pEngine->GetPosition(&pos);
-        const int length = pEngine->GetLengthSeconds(pos.nTrack);
+        m_pDocument->GetPosition(&pos);
+        const int length = m_pDocument->GetLengthSeconds(pos.nTrack);
         text = StrFormat("%s <%2d> %2d:%2d", title.c_str(), pos.nTrack, length / 60, length % 60);
     } else {
-        const int length = pEngine->GetLengthSeconds(1);
+        const int length = m_pDocument->GetLengthSeconds(1);
         text = StrFormat("%s  %2d : %2d", title.c_str(), length / 60, length % 60);
     }
     text = CutToBytes(text, kMaxTipLength);

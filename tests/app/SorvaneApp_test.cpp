@@ -110,8 +110,8 @@ TEST_F(SorvaneApp, AFileOnTheCommandLineBecomesTheDocumentButIsNeitherQueuedNorP
 {
     const std::string file = Wav("song.wav");
     ASSERT_EQ(Start({"-style=fusion", file}), 1);
-    EXPECT_EQ(Doc()->m_queue.GetCount(), 0);
-    EXPECT_EQ(Doc()->m_pEngine->IsOpen(), 0u);
+    EXPECT_EQ(Doc()->GetQueue().GetCount(), 0);
+    EXPECT_EQ(Doc()->IsOpen(), 0u);
     EXPECT_EQ(Template()->GetPathName(), file);
     EXPECT_EQ(Template()->GetTitle(), "song.wav");
     EXPECT_EQ(m_app->m_pMainWnd->windowTitle(), QString("Sorvix"));
@@ -165,9 +165,9 @@ TEST_F(SorvaneApp, NewAndOpenKeepTheQueueAndWhatPlays)
     EXPECT_TRUE(View()->RouteCmd(ID_FILE_OPEN));
 
     EXPECT_EQ(Doc(), pDoc);
-    EXPECT_EQ(Doc()->m_queue.GetCount(), 2);
-    EXPECT_EQ(Doc()->m_pEngine->GetTitle(), "a.wav");
-    EXPECT_EQ(Doc()->m_pEngine->GetMode(), static_cast<int>(MCI_MODE_PLAY));
+    EXPECT_EQ(Doc()->GetQueue().GetCount(), 2);
+    EXPECT_EQ(Doc()->GetTitle(), "a.wav");
+    EXPECT_EQ(Doc()->GetMode(), static_cast<int>(MCI_MODE_PLAY));
     EXPECT_EQ(Template()->GetPathName(), other);
     ASSERT_EQ(m_prompts.fileRequests.size(), 1u);
     EXPECT_EQ(m_prompts.fileRequests[0].strFilter, "All Files (*)|*||");
@@ -351,11 +351,11 @@ TEST_F(SorvaneApp, PlayFromASecondCopyReplacesTheRunningQueueAndPlaysTheFirst)
     ASSERT_TRUE(WaitForEnd(other, 60000)) << "the second copy did not end";
     EXPECT_EQ(other.exitCode(), 0) << other.readAllStandardError().toStdString();
     QCoreApplication::processEvents();
-    ASSERT_EQ(Doc()->m_queue.GetCount(), 2);
-    EXPECT_EQ(Doc()->m_queue.GetAt(0), first);
-    EXPECT_EQ(Doc()->m_queue.GetAt(1), second);
-    EXPECT_EQ(Doc()->m_pEngine->GetTitle(), "first.wav");
-    EXPECT_EQ(Doc()->m_pEngine->GetMode(), static_cast<int>(MCI_MODE_PLAY));
+    ASSERT_EQ(Doc()->GetQueue().GetCount(), 2);
+    EXPECT_EQ(Doc()->GetQueue().GetAt(0), first);
+    EXPECT_EQ(Doc()->GetQueue().GetAt(1), second);
+    EXPECT_EQ(Doc()->GetTitle(), "first.wav");
+    EXPECT_EQ(Doc()->GetMode(), static_cast<int>(MCI_MODE_PLAY));
 }
 
 TEST_F(SorvaneApp, AStaleRendezvousLeftByAnEndedPlayerIsReplaced)

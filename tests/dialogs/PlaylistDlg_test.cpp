@@ -35,7 +35,7 @@ public:
     {
         if (nHint != HINT_STATE_CHANGED)
             m_dlg.RefreshList();
-        m_dlg.SelectLine(m_doc.m_queue.GetCurrent());
+        m_dlg.SelectLine(m_doc.GetQueue().GetCurrent());
     }
 
 private:
@@ -71,10 +71,9 @@ protected:
     std::vector<std::string> FillQueue(int n)
     {
         std::vector<std::string> paths;
-        for (int i = 0; i < n; ++i) {
+        for (int i = 0; i < n; ++i)
             paths.push_back(Wav(std::to_string(i) + ".wav"));
-            m_doc.m_queue.Add(paths.back());
-        }
+        m_doc.AddFiles(paths, false);
         m_dlg->RefreshList();
         return paths;
     }
@@ -90,17 +89,17 @@ protected:
     std::vector<std::string> Queue() const
     {
         std::vector<std::string> entries;
-        for (int i = 0; i < m_doc.m_queue.GetCount(); ++i)
-            entries.push_back(m_doc.m_queue.GetAt(i));
+        for (int i = 0; i < m_doc.GetQueue().GetCount(); ++i)
+            entries.push_back(m_doc.GetQueue().GetAt(i));
         return entries;
     }
 
     // Line i of the list shows entry i of the queue.
     void ExpectListMatchesQueue() const
     {
-        ASSERT_EQ(m_dlg->m_list->GetCount(), m_doc.m_queue.GetCount());
-        for (int i = 0; i < m_doc.m_queue.GetCount(); ++i)
-            EXPECT_EQ(m_dlg->m_list->GetText(i), m_doc.m_queue.GetDisplayName(i)) << i;
+        ASSERT_EQ(m_dlg->m_list->GetCount(), m_doc.GetQueue().GetCount());
+        for (int i = 0; i < m_doc.GetQueue().GetCount(); ++i)
+            EXPECT_EQ(m_dlg->m_list->GetText(i), m_doc.GetQueue().GetDisplayName(i)) << i;
     }
 
     void Click(int nID)
@@ -125,7 +124,14 @@ protected:
     CTempDir m_dir;
     CManualClockOutput m_clock;
     CRecordingPrompts m_prompts;
-    CSorvaneDoc m_doc;
+    // The document with its queue in reach of the tests.
+    class CTestDoc : public CSorvaneDoc
+    {
+    public:
+        using CSorvaneDoc::QueueForTests;
+    };
+
+    CTestDoc m_doc;
     std::unique_ptr<CPlaylistDlg> m_dlg;
     std::unique_ptr<CPlaylistView> m_view;
 };
@@ -172,12 +178,10 @@ TEST_F(PlaylistDlgTest, DialogFontIsTheProportionalGothicOrItsStandIn)
 
 TEST_F(PlaylistDlgTest, RefreshShowsDisplayNamesInQueueOrder)
 {
-    m_doc.m_queue.Add("/music/b side.wav");
-    m_doc.m_queue.Add("\\track <3>");
-    m_doc.m_queue.Add("/music/a.mid");
+    m_doc.AddFiles({"/music/b side.wav", "\\track <3>", "/music/a.mid"}, false);
     EXPECT_EQ(m_dlg->RefreshList(), 1);
     EXPECT_EQ(Lines(), (std::vector<std::string>{"b side.wav", "track <3>", "a.mid"}));
-    m_doc.m_queue.RemoveAt(0);
+    m_doc.DeleteEntry(0);
     m_dlg->RefreshList();
     EXPECT_EQ(Lines(), (std::vector<std::string>{"track <3>", "a.mid"}));
 }
@@ -193,7 +197,7 @@ TEST_F(PlaylistDlgTest, AddAsksForSeveralAudioFilesWithItsOwnFilter)
     EXPECT_EQ(request.strFileName, "");
     EXPECT_EQ(request.strFilter,
               "AudioFiles( .mid .wav .m3u .mp*)| *.mid; *.wav; *.m3u; *.mp3; *.mp2; *.mp||");
-    EXPECT_EQ(m_doc.m_queue.GetCount(), 0);
+    EXPECT_EQ(m_doc.GetQueue().GetCount(), 0);
 }
 
 TEST_F(PlaylistDlgTest, AddingAPlaylistIntoAnEmptyListAddsItsEntriesAndPlaysTheFirst)
@@ -203,20 +207,21 @@ TEST_F(PlaylistDlgTest, AddingAPlaylistIntoAnEmptyListAddsItsEntriesAndPlaysTheF
     const std::string list = m_dir.Write("mix.m3u", "first.wav\r\nsecond.wav\r\n");
     // An emptied queue whose current index was left beyond the end: catches entry 0 played
     // without becoming current.
+    CPlayQueue& queue = m_doc.QueueForTests();
     for (int i = 0; i < 3; ++i)
-        m_doc.m_queue.Add(first);
-    m_doc.m_queue.SetCurrent(2);
+        queue.Add(first);
+    queue.SetCurrent(2);
     for (int i = 0; i < 3; ++i)
-        m_doc.m_queue.RemoveAt(0);
+        queue.RemoveAt(0);
     m_prompts.QueueFiles(std::vector<std::string>{list});
     Click(IDC_PLAYLIST_ADD);
 
     EXPECT_EQ(Queue(), (std::vector<std::string>{first, second}));
     EXPECT_EQ(Lines(), (std::vector<std::string>{"first.wav", "second.wav"}));
-    EXPECT_NE(m_doc.m_pEngine->IsOpen(), 0u);
-    EXPECT_EQ(m_doc.m_pEngine->GetTitle(), "first.wav");
-    EXPECT_EQ(m_doc.m_pEngine->GetMode(), static_cast<int>(MCI_MODE_PLAY));
-    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 0);
+    EXPECT_NE(m_doc.IsOpen(), 0u);
+    EXPECT_EQ(m_doc.GetTitle(), "first.wav");
+    EXPECT_EQ(m_doc.GetMode(), static_cast<int>(MCI_MODE_PLAY));
+    EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 0);
     EXPECT_TRUE(m_prompts.messages.empty());
 }
 
@@ -229,7 +234,7 @@ TEST_F(PlaylistDlgTest, AddingToAListWithFilesAppendsAndStartsNothing)
 
     EXPECT_EQ(Queue(), (std::vector<std::string>{before[0], before[1], added, before[0]}));
     ExpectListMatchesQueue();
-    EXPECT_EQ(m_doc.m_pEngine->IsOpen(), 0u);
+    EXPECT_EQ(m_doc.IsOpen(), 0u);
 }
 
 TEST_F(PlaylistDlgTest, AddingAfterACdReplacesTheTrackMarkersAndStartsNothing)
@@ -237,7 +242,7 @@ TEST_F(PlaylistDlgTest, AddingAfterACdReplacesTheTrackMarkersAndStartsNothing)
     std::vector<CdTrackTone> tracks(2, CdTrackTone{75});
     ::setenv("SORVANE_CDROM", WriteCdImage(m_dir.Path(), "disc", tracks).c_str(), 1);
     m_doc.OnCmdCdPlay();
-    ASSERT_EQ(m_doc.m_pEngine->GetKind(), DEVICE_CDAUDIO);
+    ASSERT_EQ(m_doc.GetKind(), DEVICE_CDAUDIO);
     ASSERT_EQ(m_dlg->m_list->GetCount(), 2);
 
     const std::string song = Wav("song.wav");
@@ -246,7 +251,7 @@ TEST_F(PlaylistDlgTest, AddingAfterACdReplacesTheTrackMarkersAndStartsNothing)
 
     EXPECT_EQ(Queue(), (std::vector<std::string>{song}));
     EXPECT_EQ(Lines(), (std::vector<std::string>{"song.wav"}));
-    EXPECT_EQ(m_doc.m_pEngine->IsOpen(), 0u);
+    EXPECT_EQ(m_doc.IsOpen(), 0u);
 
     // The engine still reports the CD kind: catches the second Add emptying the queue again.
     const std::string other = Wav("other.wav");
@@ -272,7 +277,7 @@ TEST_F(PlaylistDlgTest, AddTakesEveryChosenFileHoweverLongTheSelection)
         many.push_back(m_dir.Path() + "/a-rather-long-file-name-" + std::to_string(i) + ".wav");
     m_prompts.QueueFiles(many);
     Click(IDC_PLAYLIST_ADD);
-    EXPECT_EQ(m_doc.m_queue.GetCount(), 200);
+    EXPECT_EQ(m_doc.GetQueue().GetCount(), 200);
     EXPECT_EQ(m_dlg->m_list->GetCount(), 200);
 }
 
@@ -281,15 +286,15 @@ TEST_F(PlaylistDlgTest, AddingAnEmptyPlaylistIntoAnEmptyListTriesToPlayNothing)
     const std::string list = m_dir.Write("empty.m3u", "");
     m_prompts.QueueFiles(std::vector<std::string>{list});
     Click(IDC_PLAYLIST_ADD);
-    EXPECT_EQ(m_doc.m_queue.GetCount(), 0);
-    EXPECT_EQ(m_doc.m_pEngine->IsOpen(), 0u);
+    EXPECT_EQ(m_doc.GetQueue().GetCount(), 0);
+    EXPECT_EQ(m_doc.IsOpen(), 0u);
     EXPECT_TRUE(m_prompts.messages.empty());
 }
 
 TEST_F(PlaylistDlgTest, SaveWritesEntriesRelativeToThePlaylistAndReplacesAnExistingFile)
 {
     FillQueue(2);
-    m_doc.m_queue.Add("/elsewhere/far.mid");
+    m_doc.AddFiles({"/elsewhere/far.mid"}, false);
     const std::string target = m_dir.Write("MyPlayList.m3u", "old contents that must go\n");
     m_prompts.QueueFiles(std::vector<std::string>{target});
     Click(IDC_PLAYLIST_SAVE);
@@ -326,22 +331,22 @@ TEST_F(PlaylistDlgTest, ClearEmptiesQueueAndListAndClosesTheEngine)
 {
     FillQueue(3);
     m_doc.PlayAt(1);
-    ASSERT_NE(m_doc.m_pEngine->IsOpen(), 0u);
+    ASSERT_NE(m_doc.IsOpen(), 0u);
     Click(IDC_PLAYLIST_CLEAR);
-    EXPECT_EQ(m_doc.m_queue.GetCount(), 0);
-    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 0);
+    EXPECT_EQ(m_doc.GetQueue().GetCount(), 0);
+    EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 0);
     EXPECT_EQ(m_dlg->m_list->GetCount(), 0);
-    EXPECT_EQ(m_doc.m_pEngine->IsOpen(), 0u);
+    EXPECT_EQ(m_doc.IsOpen(), 0u);
 }
 
 TEST_F(PlaylistDlgTest, DeletingBeforeTheCurrentEntryKeepsThatEntryCurrent)
 {
     const std::vector<std::string> paths = FillQueue(5);
-    m_doc.m_queue.SetCurrent(2);
+    m_doc.PlayAt(2);
     m_dlg->SelectLine(0);
     Click(IDC_PLAYLIST_DELETE);
-    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 1);
-    EXPECT_EQ(m_doc.m_queue.GetAt(1), paths[2]);
+    EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 1);
+    EXPECT_EQ(m_doc.GetQueue().GetAt(1), paths[2]);
     EXPECT_EQ(m_dlg->GetSelectedLine(), 0);
     EXPECT_EQ(m_dlg->m_list->GetText(0), "1.wav");
     ExpectListMatchesQueue();
@@ -350,11 +355,11 @@ TEST_F(PlaylistDlgTest, DeletingBeforeTheCurrentEntryKeepsThatEntryCurrent)
 TEST_F(PlaylistDlgTest, DeletingTheCurrentEntryMakesTheFollowingOneCurrent)
 {
     const std::vector<std::string> paths = FillQueue(5);
-    m_doc.m_queue.SetCurrent(2);
+    m_doc.PlayAt(2);
     m_dlg->SelectLine(2);
     Click(IDC_PLAYLIST_DELETE);
-    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 2);
-    EXPECT_EQ(m_doc.m_queue.GetAt(2), paths[3]);
+    EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 2);
+    EXPECT_EQ(m_doc.GetQueue().GetAt(2), paths[3]);
     EXPECT_EQ(m_dlg->GetSelectedLine(), 2);
     ExpectListMatchesQueue();
 }
@@ -363,20 +368,20 @@ TEST_F(PlaylistDlgTest, DeletingTheCurrentLastEntryMakesTheNewLastOneCurrent)
 {
     // Catches a current index left past the end, from which Next replays the wrong entry.
     FillQueue(3);
-    m_doc.m_queue.SetCurrent(2);
+    m_doc.PlayAt(2);
     m_dlg->SelectLine(2);
     Click(IDC_PLAYLIST_DELETE);
-    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 1);
+    EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 1);
 }
 
 TEST_F(PlaylistDlgTest, DeletingTheLastLineLeavesCurrentAndSelectsNothing)
 {
     FillQueue(5);
-    m_doc.m_queue.SetCurrent(2);
+    m_doc.PlayAt(2);
     m_dlg->SelectLine(4);
     Click(IDC_PLAYLIST_DELETE);
-    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 2);
-    EXPECT_EQ(m_doc.m_queue.GetCount(), 4);
+    EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 2);
+    EXPECT_EQ(m_doc.GetQueue().GetCount(), 4);
     EXPECT_EQ(m_dlg->GetSelectedLine(), -1);
     ExpectListMatchesQueue();
 }
@@ -387,20 +392,20 @@ TEST_F(PlaylistDlgTest, DeletingThePlayingEntryKeepsItPlayingWhileEntriesRemain)
     m_doc.PlayAt(0);
     m_dlg->SelectLine(0);
     Click(IDC_PLAYLIST_DELETE);
-    EXPECT_EQ(m_doc.m_pEngine->GetMode(), static_cast<int>(MCI_MODE_PLAY));
-    EXPECT_EQ(m_doc.m_pEngine->GetTitle(), "0.wav");
+    EXPECT_EQ(m_doc.GetMode(), static_cast<int>(MCI_MODE_PLAY));
+    EXPECT_EQ(m_doc.GetTitle(), "0.wav");
 }
 
 TEST_F(PlaylistDlgTest, DeletingTheOnlyEntryStopsAndClosesTheEngine)
 {
     FillQueue(1);
     m_doc.PlayAt(0);
-    ASSERT_NE(m_doc.m_pEngine->IsOpen(), 0u);
+    ASSERT_NE(m_doc.IsOpen(), 0u);
     m_dlg->SelectLine(0);
     Click(IDC_PLAYLIST_DELETE);
-    EXPECT_EQ(m_doc.m_queue.GetCount(), 0);
+    EXPECT_EQ(m_doc.GetQueue().GetCount(), 0);
     EXPECT_EQ(m_dlg->m_list->GetCount(), 0);
-    EXPECT_EQ(m_doc.m_pEngine->IsOpen(), 0u);
+    EXPECT_EQ(m_doc.IsOpen(), 0u);
 }
 
 TEST_F(PlaylistDlgTest, EscapeDeletesTheSelectedEntryAndNothingWithoutSelection)
@@ -408,12 +413,12 @@ TEST_F(PlaylistDlgTest, EscapeDeletesTheSelectedEntryAndNothingWithoutSelection)
     FillQueue(3);
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QApplication::sendEvent(m_dlg.get(), &escape);
-    EXPECT_EQ(m_doc.m_queue.GetCount(), 3);
+    EXPECT_EQ(m_doc.GetQueue().GetCount(), 3);
 
     m_dlg->SelectLine(1);
     QApplication::sendEvent(m_dlg.get(), &escape);
     EXPECT_EQ(Lines(), (std::vector<std::string>{"0.wav", "2.wav"}));
-    EXPECT_EQ(m_doc.m_queue.GetCount(), 2);
+    EXPECT_EQ(m_doc.GetQueue().GetCount(), 2);
 }
 
 TEST_F(PlaylistDlgTest, WithoutSelectionPlayDeleteAndMoveDoNothing)
@@ -427,7 +432,7 @@ TEST_F(PlaylistDlgTest, WithoutSelectionPlayDeleteAndMoveDoNothing)
     EXPECT_EQ(result, 0);
     m_dlg->OnDeltaposSpin(-1, &result);
     EXPECT_EQ(Queue(), paths);
-    EXPECT_EQ(m_doc.m_pEngine->IsOpen(), 0u);
+    EXPECT_EQ(m_doc.IsOpen(), 0u);
     EXPECT_EQ(m_dlg->GetSelectedLine(), -1);
 }
 
@@ -440,14 +445,14 @@ TEST_F(PlaylistDlgTest, UpDownControlKeepsItsDefaultReversedRange)
 TEST_F(PlaylistDlgTest, UpperArrowMovesTheSelectedEntryTowardsTheStart)
 {
     const std::vector<std::string> paths = FillQueue(4);
-    m_doc.m_queue.SetCurrent(2);
+    m_doc.PlayAt(2);
     m_dlg->SelectLine(2);
     PressArrow(true);
     EXPECT_EQ(Queue(), (std::vector<std::string>{paths[0], paths[2], paths[1], paths[3]}));
     EXPECT_EQ(m_dlg->GetSelectedLine(), 1);
     ExpectListMatchesQueue();
     // The current index stays: it now designates the entry that moved down into place 2.
-    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 2);
+    EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 2);
     m_doc.UpdateAllViews(nullptr, HINT_STATE_CHANGED);
     EXPECT_EQ(m_dlg->GetSelectedLine(), 2);
     EXPECT_EQ(m_dlg->m_list->GetText(2), "1.wav");
@@ -482,9 +487,9 @@ TEST_F(PlaylistDlgTest, PlayPlaysTheSelectedEntryAndMakesItCurrent)
     FillQueue(3);
     m_dlg->SelectLine(2);
     Click(IDC_PLAYLIST_PLAY);
-    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 2);
-    EXPECT_EQ(m_doc.m_pEngine->GetTitle(), "2.wav");
-    EXPECT_EQ(m_doc.m_pEngine->GetMode(), static_cast<int>(MCI_MODE_PLAY));
+    EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 2);
+    EXPECT_EQ(m_doc.GetTitle(), "2.wav");
+    EXPECT_EQ(m_doc.GetMode(), static_cast<int>(MCI_MODE_PLAY));
     EXPECT_EQ(m_dlg->GetSelectedLine(), 2);
 }
 
@@ -504,8 +509,8 @@ TEST_F(PlaylistDlgTest, DoubleClickOnALinePlaysThatEntry)
                        Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(list.viewport(), &dblclk);
 
-    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 1);
-    EXPECT_EQ(m_doc.m_pEngine->GetTitle(), "1.wav");
+    EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 1);
+    EXPECT_EQ(m_doc.GetTitle(), "1.wav");
     EXPECT_EQ(m_dlg->GetSelectedLine(), 1);
 }
 
@@ -518,14 +523,14 @@ TEST_F(PlaylistDlgTest, CloseButtonAndCloseRequestHideTheWindowKeepingTheList)
     m_dlg->show();
     m_dlg->close();
     EXPECT_FALSE(m_dlg->isVisible());
-    EXPECT_EQ(m_doc.m_queue.GetCount(), 2);
+    EXPECT_EQ(m_doc.GetQueue().GetCount(), 2);
     EXPECT_EQ(m_dlg->m_list->GetCount(), 2);
 }
 
 TEST_F(PlaylistDlgTest, PictureOfTheWindowShowsTheSelectedLineHighlighted)
 {
     FillQueue(3);
-    m_doc.m_queue.Add("\\track <2>");
+    m_doc.AddFiles({"\\track <2>"}, false);
     m_dlg->RefreshList();
     m_dlg->SelectLine(1);
     const QImage picture = SavePicture(*m_dlg, "playlist");

@@ -82,22 +82,22 @@ protected:
     std::vector<std::string> Queue() const
     {
         std::vector<std::string> all;
-        for (int i = 0; i < m_doc.m_queue.GetCount(); ++i)
-            all.push_back(m_doc.m_queue.GetAt(i));
+        for (int i = 0; i < m_doc.GetQueue().GetCount(); ++i)
+            all.push_back(m_doc.GetQueue().GetAt(i));
         return all;
     }
 
     int Milliseconds()
     {
         PlayPosition pos{};
-        m_doc.m_pEngine->GetPosition(&pos);
+        m_doc.GetPosition(&pos);
         return pos.nMilliseconds;
     }
 
     PlayPosition Position()
     {
         PlayPosition pos{};
-        m_doc.m_pEngine->GetPosition(&pos);
+        m_doc.GetPosition(&pos);
         return pos;
     }
 
@@ -125,9 +125,9 @@ TEST_F(SorvaneDocTest, OpenWithThreeFilesQueuesThemAndPlaysTheFirst)
     const std::vector<std::string> files = {Wav("a.wav"), Wav("b.wav"), Wav("c.wav")};
     Open(files);
     EXPECT_EQ(Queue(), files);
-    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 0);
-    EXPECT_EQ(m_doc.m_pEngine->GetTitle(), "a.wav");
-    EXPECT_EQ(m_doc.m_pEngine->GetMode(), MCI_MODE_PLAY);
+    EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 0);
+    EXPECT_EQ(m_doc.GetTitle(), "a.wav");
+    EXPECT_EQ(m_doc.GetMode(), MCI_MODE_PLAY);
     EXPECT_EQ(m_view.hints, std::vector<int>{HINT_QUEUE_CHANGED});
     EXPECT_TRUE(m_prompts.messages.empty());
 }
@@ -138,8 +138,8 @@ TEST_F(SorvaneDocTest, OpenWithAPlaylistQueuesItsEntriesInItsPlace)
     Wav("y.wav");
     Open({m_dir.Write("list.m3u", "x.wav\r\ny.wav\r\n")});
     EXPECT_EQ(Queue(), (std::vector<std::string>{m_dir / "x.wav", m_dir / "y.wav"}));
-    EXPECT_EQ(m_doc.m_pEngine->GetTitle(), "x.wav");
-    EXPECT_EQ(m_doc.m_pEngine->GetMode(), MCI_MODE_PLAY);
+    EXPECT_EQ(m_doc.GetTitle(), "x.wav");
+    EXPECT_EQ(m_doc.GetMode(), MCI_MODE_PLAY);
 }
 
 TEST_F(SorvaneDocTest, OpenWithAnUnplayableFirstFileShowsThreeBoxesInOrder)
@@ -149,7 +149,7 @@ TEST_F(SorvaneDocTest, OpenWithAnUnplayableFirstFileShowsThreeBoxesInOrder)
     EXPECT_EQ(m_prompts.messages,
               (std::vector<std::string>{"無効なファイル", "MCI機器の初期化に失敗しました",
                                         "演奏に失敗しました"}));
-    EXPECT_EQ(m_doc.m_pEngine->IsOpen(), 0u);
+    EXPECT_EQ(m_doc.IsOpen(), 0u);
     EXPECT_EQ(Queue(), files);
     EXPECT_EQ(m_view.hints, std::vector<int>{HINT_QUEUE_CHANGED});
 }
@@ -160,7 +160,7 @@ TEST_F(SorvaneDocTest, CancelledOpenLeavesWhatPlaysAlone)
     m_view.hints.clear();
     m_prompts.QueueFiles(std::nullopt);
     m_doc.OnCmdMsg(IDC_BTN_OPEN);
-    EXPECT_EQ(m_doc.m_pEngine->GetMode(), MCI_MODE_PLAY);
+    EXPECT_EQ(m_doc.GetMode(), MCI_MODE_PLAY);
     EXPECT_EQ(Queue().size(), 1u);
     EXPECT_TRUE(m_view.hints.empty());
 }
@@ -176,8 +176,8 @@ TEST_F(SorvaneDocTest, EveryChosenFileIsTakenHoweverLongTheSelection)
         many.push_back(m_dir / ("file" + std::to_string(i) + ".wav"));
     Open(many);
     EXPECT_EQ(Queue(), many);
-    EXPECT_EQ(m_doc.m_pEngine->GetTitle(), "first.wav");
-    EXPECT_EQ(m_doc.m_pEngine->GetMode(), MCI_MODE_PLAY);
+    EXPECT_EQ(m_doc.GetTitle(), "first.wav");
+    EXPECT_EQ(m_doc.GetMode(), MCI_MODE_PLAY);
     EXPECT_EQ(m_view.hints, std::vector<int>{HINT_QUEUE_CHANGED});
 }
 
@@ -186,7 +186,7 @@ TEST_F(SorvaneDocTest, OpenWithAnEmptyPlaylistClosesTheMediumSilently)
     Open({Wav("a.wav")});
     m_view.hints.clear();
     Open({m_dir.Write("empty.m3u", "")});
-    EXPECT_EQ(m_doc.m_pEngine->IsOpen(), 0u);
+    EXPECT_EQ(m_doc.IsOpen(), 0u);
     EXPECT_TRUE(Queue().empty());
     EXPECT_TRUE(m_prompts.messages.empty());
     EXPECT_EQ(m_view.hints, std::vector<int>{HINT_QUEUE_CHANGED});
@@ -196,12 +196,12 @@ TEST_F(SorvaneDocTest, CdPlayQueuesOneMarkerPerTrackAndPlaysTrackOne)
 {
     InsertDisc(12);
     m_doc.OnCmdMsg(IDC_BTN_CDPLAY);
-    ASSERT_EQ(m_doc.m_queue.GetCount(), 12);
-    EXPECT_EQ(m_doc.m_queue.GetAt(0), "\\track <1>");
-    EXPECT_EQ(m_doc.m_queue.GetAt(11), "\\track <12>");
-    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 0);
-    EXPECT_EQ(m_doc.m_pEngine->GetKind(), DEVICE_CDAUDIO);
-    EXPECT_EQ(m_doc.m_pEngine->GetMode(), MCI_MODE_PLAY);
+    ASSERT_EQ(m_doc.GetQueue().GetCount(), 12);
+    EXPECT_EQ(m_doc.GetQueue().GetAt(0), "\\track <1>");
+    EXPECT_EQ(m_doc.GetQueue().GetAt(11), "\\track <12>");
+    EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 0);
+    EXPECT_EQ(m_doc.GetKind(), DEVICE_CDAUDIO);
+    EXPECT_EQ(m_doc.GetMode(), MCI_MODE_PLAY);
     EXPECT_EQ(Position().nTrack, 1);
     EXPECT_EQ(m_view.hints, std::vector<int>{HINT_QUEUE_CHANGED});
 }
@@ -216,7 +216,7 @@ TEST_F(SorvaneDocTest, CdPlayWithoutADiscKeepsTheQueue)
     EXPECT_FALSE(m_prompts.messages[0].empty());
     EXPECT_EQ(m_prompts.messages[1], "MCI Open Error");
     EXPECT_EQ(Queue(), std::vector<std::string>{m_dir / "a.wav"});
-    EXPECT_EQ(m_doc.m_pEngine->IsOpen(), 0u);
+    EXPECT_EQ(m_doc.IsOpen(), 0u);
     EXPECT_TRUE(m_view.hints.empty());
 }
 
@@ -227,10 +227,10 @@ TEST_F(SorvaneDocTest, StopReturnsAFileToItsStart)
     m_view.hints.clear();
     m_doc.OnCmdMsg(IDC_BTN_STOP);
     EXPECT_EQ(Milliseconds(), 0);
-    EXPECT_EQ(m_doc.m_pEngine->GetMode(), MCI_MODE_STOP);
+    EXPECT_EQ(m_doc.GetMode(), MCI_MODE_STOP);
     EXPECT_EQ(m_view.hints, std::vector<int>{HINT_STATE_CHANGED});
     m_doc.OnCmdMsg(IDC_BTN_PLAY);
-    EXPECT_EQ(m_doc.m_pEngine->GetMode(), MCI_MODE_PLAY);
+    EXPECT_EQ(m_doc.GetMode(), MCI_MODE_PLAY);
 }
 
 TEST_F(SorvaneDocTest, StopOnACdReturnsToTheStartOfTheCurrentTrack)
@@ -255,9 +255,9 @@ TEST_F(SorvaneDocTest, PauseThenPlayGoesOnFromThePause)
     m_doc.OnCmdMsg(IDC_BTN_PAUSE);
     const int paused = Milliseconds();
     EXPECT_GE(paused, 900);
-    EXPECT_EQ(m_doc.m_pEngine->GetMode(), MCI_MODE_STOP);
+    EXPECT_EQ(m_doc.GetMode(), MCI_MODE_STOP);
     m_doc.OnCmdMsg(ID_MENU_PLAY);
-    EXPECT_EQ(m_doc.m_pEngine->GetMode(), MCI_MODE_PLAY);
+    EXPECT_EQ(m_doc.GetMode(), MCI_MODE_PLAY);
     EXPECT_EQ(Milliseconds(), paused);
 }
 
@@ -268,18 +268,18 @@ TEST_F(SorvaneDocTest, PlayAndStopWithNothingOpenDoNothingButPlayUpdates)
     EXPECT_TRUE(m_view.hints.empty());
     m_doc.OnCmdMsg(IDC_BTN_PLAY);
     EXPECT_EQ(m_view.hints, std::vector<int>{HINT_STATE_CHANGED});
-    EXPECT_EQ(m_doc.m_pEngine->IsOpen(), 0u);
+    EXPECT_EQ(m_doc.IsOpen(), 0u);
 }
 
 TEST_F(SorvaneDocTest, NextOnTheLastEntryPlaysTheFirst)
 {
     Open({Wav("a.wav"), Wav("b.wav")});
     m_doc.OnCmdMsg(IDC_BTN_NEXT);
-    EXPECT_EQ(m_doc.m_pEngine->GetTitle(), "b.wav");
+    EXPECT_EQ(m_doc.GetTitle(), "b.wav");
     m_view.hints.clear();
     m_doc.OnCmdMsg(ID_MENU_NEXT);
-    EXPECT_EQ(m_doc.m_pEngine->GetTitle(), "a.wav");
-    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 0);
+    EXPECT_EQ(m_doc.GetTitle(), "a.wav");
+    EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 0);
     EXPECT_EQ(m_view.hints, (std::vector<int>{HINT_STATE_CHANGED, HINT_STATE_CHANGED}));
 }
 
@@ -288,8 +288,8 @@ TEST_F(SorvaneDocTest, PreviousOnTheFirstEntryPlaysItAgainFromItsStart)
     Open({Wav("a.wav", 3), Wav("b.wav")});
     PlayFrames(kFramesPerSecond);
     m_doc.OnCmdMsg(IDC_BTN_PREV);
-    EXPECT_EQ(m_doc.m_pEngine->GetTitle(), "a.wav");
-    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 0);
+    EXPECT_EQ(m_doc.GetTitle(), "a.wav");
+    EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 0);
     EXPECT_LT(Milliseconds(), 100);
 }
 
@@ -305,13 +305,13 @@ TEST_F(SorvaneDocTest, AMarkerPlaysItsTrackOnTheOpenCdWithoutReopening)
 {
     InsertDisc(4);
     m_doc.OnCmdMsg(IDC_BTN_CDPLAY);
-    const UINT device = m_doc.m_pEngine->IsOpen();
+    const UINT device = m_doc.IsOpen();
     m_doc.OnCmdMsg(IDC_BTN_NEXT);
     m_doc.OnCmdMsg(IDC_BTN_NEXT);
-    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 2);
-    EXPECT_EQ(m_doc.m_pEngine->IsOpen(), device);
+    EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 2);
+    EXPECT_EQ(m_doc.IsOpen(), device);
     EXPECT_EQ(Position().nTrack, 3);
-    EXPECT_EQ(m_doc.m_pEngine->GetMode(), MCI_MODE_PLAY);
+    EXPECT_EQ(m_doc.GetMode(), MCI_MODE_PLAY);
 }
 
 TEST_F(SorvaneDocTest, AfterAnEjectAMarkerPlaysNothing)
@@ -320,31 +320,31 @@ TEST_F(SorvaneDocTest, AfterAnEjectAMarkerPlaysNothing)
     m_doc.OnCmdMsg(IDC_BTN_CDPLAY);
     m_doc.OnCmdMsg(IDC_BTN_EJECT);
     m_doc.OnCmdMsg(IDC_BTN_NEXT);
-    EXPECT_EQ(m_doc.m_pEngine->IsOpen(), 0u);
+    EXPECT_EQ(m_doc.IsOpen(), 0u);
     EXPECT_TRUE(m_prompts.messages.empty());
 }
 
 TEST_F(SorvaneDocTest, AMarkerReachedWhileAFileIsOpenGoesOnWithTheFile)
 {
     const std::string file = Wav("a.wav", 3);
-    m_doc.m_queue.Add(file);
-    m_doc.m_queue.Add("\\track <2>");
+    m_doc.EnqueueFiles({file, "\\track <2>"});
     m_doc.PlayAt(0);
     PlayFrames(kFramesPerSecond / 2);
     m_doc.OnCmdMsg(IDC_BTN_PAUSE);
     const int paused = Milliseconds();
     m_doc.OnCmdMsg(IDC_BTN_NEXT);
-    EXPECT_EQ(m_doc.m_pEngine->GetTitle(), "a.wav");
-    EXPECT_EQ(m_doc.m_pEngine->GetMode(), MCI_MODE_PLAY);
+    EXPECT_EQ(m_doc.GetTitle(), "a.wav");
+    EXPECT_EQ(m_doc.GetMode(), MCI_MODE_PLAY);
     EXPECT_EQ(Milliseconds(), paused);
-    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 1);
+    EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 1);
 }
 
 TEST_F(SorvaneDocTest, AnEntryBeginningWithTwoBackslashesIsAMarkerWithoutANumber)
 {
-    m_doc.m_queue.Add("\\\\server\\share\\a.wav");
+    m_doc.EnqueueFiles({"\\\\server\\share\\a.wav"});
+    m_view.hints.clear();
     m_doc.PlayAt(0);
-    EXPECT_EQ(m_doc.m_pEngine->IsOpen(), 0u);
+    EXPECT_EQ(m_doc.IsOpen(), 0u);
     EXPECT_TRUE(m_prompts.messages.empty());
     EXPECT_EQ(m_view.hints, std::vector<int>{HINT_STATE_CHANGED});
 }
@@ -352,22 +352,21 @@ TEST_F(SorvaneDocTest, AnEntryBeginningWithTwoBackslashesIsAMarkerWithoutANumber
 TEST_F(SorvaneDocTest, AnEntryBeginningWithTwoSeparatorsIsAFile)
 {
     const std::string file = Wav("a.wav");
-    m_doc.m_queue.Add("/" + file);
+    m_doc.EnqueueFiles({"/" + file});
     m_doc.PlayAt(0);
-    EXPECT_EQ(m_doc.m_pEngine->GetMode(), MCI_MODE_PLAY);
+    EXPECT_EQ(m_doc.GetMode(), MCI_MODE_PLAY);
 }
 
 TEST_F(SorvaneDocTest, PlayAtMakesTheEntryCurrentEvenWhenItFails)
 {
-    m_doc.m_queue.Add(Wav("a.wav"));
-    m_doc.m_queue.Add(m_dir / "missing.wav");
+    m_doc.EnqueueFiles({Wav("a.wav"), m_dir / "missing.wav"});
     m_doc.PlayAt(1);
-    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 1);
+    EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 1);
     EXPECT_EQ(m_prompts.messages.size(), 2u);
     m_view.hints.clear();
     m_doc.PlayAt(2);
     m_doc.PlayAt(-1);
-    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 1);
+    EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 1);
     EXPECT_TRUE(m_view.hints.empty());
 }
 
@@ -397,9 +396,9 @@ TEST_F(SorvaneDocTest, EjectWithTheCdOpenClosesItAndKeepsTheMarkers)
     m_doc.OnCmdMsg(IDC_BTN_CDPLAY);
     m_view.hints.clear();
     m_doc.OnCmdMsg(ID_MENU_EJECT);
-    EXPECT_EQ(m_doc.m_pEngine->IsOpen(), 0u);
-    EXPECT_EQ(m_doc.m_pEngine->GetKind(), DEVICE_CDAUDIO);
-    EXPECT_EQ(m_doc.m_queue.GetCount(), 3);
+    EXPECT_EQ(m_doc.IsOpen(), 0u);
+    EXPECT_EQ(m_doc.GetKind(), DEVICE_CDAUDIO);
+    EXPECT_EQ(m_doc.GetQueue().GetCount(), 3);
     EXPECT_EQ(m_view.hints, std::vector<int>{HINT_QUEUE_CHANGED});
 }
 
@@ -409,8 +408,8 @@ TEST_F(SorvaneDocTest, EjectWithAFileOpenChangesNothingElse)
     Open({Wav("a.wav")});
     m_view.hints.clear();
     m_doc.OnCmdMsg(IDC_BTN_EJECT);
-    EXPECT_EQ(m_doc.m_pEngine->GetMode(), MCI_MODE_PLAY);
-    EXPECT_EQ(m_doc.m_pEngine->GetTitle(), "a.wav");
+    EXPECT_EQ(m_doc.GetMode(), MCI_MODE_PLAY);
+    EXPECT_EQ(m_doc.GetTitle(), "a.wav");
     EXPECT_TRUE(m_view.hints.empty());
 }
 

@@ -20,9 +20,9 @@ TEST_F(SorvaneViewPlayback, ADropReplacesTheQueueInTheGivenOrderAndPlaysTheFirst
     const std::vector<std::string> files = {Wav("c.wav"), Wav("a.wav"), Wav("b.wav")};
     m_view->OnDropFiles(files);
     EXPECT_EQ(Queue(), files);
-    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 0);
-    EXPECT_EQ(Engine().GetTitle(), "c.wav");
-    EXPECT_EQ(Engine().GetMode(), static_cast<int>(MCI_MODE_PLAY));
+    EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 0);
+    EXPECT_EQ(m_doc.GetTitle(), "c.wav");
+    EXPECT_EQ(m_doc.GetMode(), static_cast<int>(MCI_MODE_PLAY));
     EXPECT_FALSE(m_view->IsPanelBusy());
     EXPECT_TRUE(m_prompts.messages.empty());
 }
@@ -34,7 +34,7 @@ TEST_F(SorvaneViewPlayback, ADroppedPlaylistAddsItsEntriesInItsPlace)
     const std::string z = Wav("z.wav");
     m_view->OnDropFiles({m_dir.Write("list.m3u", "x.wav\r\ny.wav\r\n"), z});
     EXPECT_EQ(Queue(), (std::vector<std::string>{x, y, z}));
-    EXPECT_EQ(Engine().GetTitle(), "x.wav");
+    EXPECT_EQ(m_doc.GetTitle(), "x.wav");
 }
 
 TEST_F(SorvaneViewPlayback, AnEmptyPlaylistDropShowsNoMessage)
@@ -42,7 +42,7 @@ TEST_F(SorvaneViewPlayback, AnEmptyPlaylistDropShowsNoMessage)
     // Catches the engine asked to open an empty name, with two error boxes.
     m_view->OnDropFiles({m_dir.Write("empty.m3u", "#EXTM3U\r\n")});
     EXPECT_TRUE(Queue().empty());
-    EXPECT_EQ(Engine().IsOpen(), 0u);
+    EXPECT_EQ(m_doc.IsOpen(), 0u);
     EXPECT_TRUE(m_prompts.messages.empty());
 }
 
@@ -51,7 +51,7 @@ TEST_F(SorvaneViewPlayback, AnUnplayableDropShowsTheEnginesMessagesAndKeepsTheEn
     const std::vector<std::string> files = {m_dir.Write("notes.txt", "text"), Wav("b.wav")};
     m_view->OnDropFiles(files);
     EXPECT_EQ(Queue(), files);
-    EXPECT_EQ(Engine().IsOpen(), 0u);
+    EXPECT_EQ(m_doc.IsOpen(), 0u);
     EXPECT_EQ(m_prompts.messages,
               (std::vector<std::string>{"無効なファイル", "MCI機器の初期化に失敗しました"}));
 }
@@ -76,7 +76,7 @@ TEST_F(SorvaneViewPlayback, DroppedUrlsThatAreLocalFilesArriveInTheirOrder)
     EXPECT_TRUE(Queue().empty()) << "the drop is taken first and played after";
     QCoreApplication::processEvents();
     EXPECT_EQ(Queue(), (std::vector<std::string>{b, a}));
-    EXPECT_EQ(Engine().GetTitle(), "b.wav");
+    EXPECT_EQ(m_doc.GetTitle(), "b.wav");
 }
 
 TEST_F(SorvaneViewPlayback, ADropWithoutLocalFilesChangesNothing)
@@ -90,16 +90,16 @@ TEST_F(SorvaneViewPlayback, ADropWithoutLocalFilesChangesNothing)
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(m_view, &drop);
     EXPECT_EQ(Queue().size(), 1u);
-    EXPECT_EQ(Engine().GetTitle(), "keep.wav");
+    EXPECT_EQ(m_doc.GetTitle(), "keep.wav");
 }
 
 TEST_F(SorvaneViewPlayback, AtTheEndOfAMediumTheNextEntryPlays)
 {
     m_view->OnDropFiles({Wav("a.wav", 1), Wav("b.wav", 1), Wav("c.wav", 1)});
-    PlayUntil([&] { return Engine().GetTitle() == "b.wav"; }, 3, kWaveFrames);
-    EXPECT_EQ(Engine().GetTitle(), "b.wav");
-    EXPECT_EQ(Engine().GetMode(), static_cast<int>(MCI_MODE_PLAY));
-    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 1);
+    PlayUntil([&] { return m_doc.GetTitle() == "b.wav"; }, 3, kWaveFrames);
+    EXPECT_EQ(m_doc.GetTitle(), "b.wav");
+    EXPECT_EQ(m_doc.GetMode(), static_cast<int>(MCI_MODE_PLAY));
+    EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 1);
     EXPECT_EQ(m_view->m_pPlaylistDlg->GetSelectedLine(), 1);
 }
 
@@ -108,13 +108,12 @@ TEST_F(SorvaneViewPlayback, WithRepeatOffTheLastEntryEndsThePlay)
     m_settings.Set(SK_REPEAT, 0);
     m_view->OnDropFiles({Wav("a.wav", 1), Wav("b.wav", 1)});
     m_view->RouteCmd(IDC_BTN_NEXT);
-    ASSERT_EQ(Engine().GetTitle(), "b.wav");
-    PlayUntil([&] { return Engine().GetMode() != static_cast<int>(MCI_MODE_PLAY); }, 3,
-              kWaveFrames);
+    ASSERT_EQ(m_doc.GetTitle(), "b.wav");
+    PlayUntil([&] { return m_doc.GetMode() != static_cast<int>(MCI_MODE_PLAY); }, 3, kWaveFrames);
     PumpMessages(100);
-    EXPECT_EQ(Engine().GetTitle(), "b.wav");
-    EXPECT_EQ(Engine().GetMode(), static_cast<int>(MCI_MODE_STOP));
-    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 1);
+    EXPECT_EQ(m_doc.GetTitle(), "b.wav");
+    EXPECT_EQ(m_doc.GetMode(), static_cast<int>(MCI_MODE_STOP));
+    EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 1);
     // Catches play left greyed after the end.
     EXPECT_TRUE(m_view->GetButton(IDC_BTN_PLAY - IDC_BTN_OPEN).isEnabled());
     EXPECT_FALSE(m_view->GetButton(IDC_BTN_STOP - IDC_BTN_OPEN).isEnabled());
@@ -125,10 +124,10 @@ TEST_F(SorvaneViewPlayback, WithRepeatOnTheQueueWrapsToTheFirstEntry)
     m_settings.Set(SK_REPEAT, 1);
     m_view->OnDropFiles({Wav("a.wav", 1), Wav("b.wav", 1)});
     m_view->RouteCmd(IDC_BTN_NEXT);
-    PlayUntil([&] { return Engine().GetTitle() == "a.wav"; }, 3, kWaveFrames);
-    EXPECT_EQ(Engine().GetTitle(), "a.wav");
-    EXPECT_EQ(Engine().GetMode(), static_cast<int>(MCI_MODE_PLAY));
-    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 0);
+    PlayUntil([&] { return m_doc.GetTitle() == "a.wav"; }, 3, kWaveFrames);
+    EXPECT_EQ(m_doc.GetTitle(), "a.wav");
+    EXPECT_EQ(m_doc.GetMode(), static_cast<int>(MCI_MODE_PLAY));
+    EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 0);
 }
 
 // Also catches a play ended by a read error (a failure notice) stopping the queue silently:
@@ -137,31 +136,30 @@ TEST_F(SorvaneViewPlayback, OnlyAnEndOrAFailureAdvancesTheQueue)
 {
     const std::string a = Wav("a.wav");
     m_view->OnDropFiles({a, Wav("b.wav"), Wav("c.wav")});
-    const auto device = static_cast<LPARAM>(Engine().IsOpen());
+    const auto device = static_cast<LPARAM>(m_doc.IsOpen());
     for (WPARAM code : {MCI_NOTIFY_SUPERSEDED, MCI_NOTIFY_ABORTED}) {
         EXPECT_EQ(m_view->OnMciNotify(code, device), 0);
     }
-    EXPECT_EQ(Engine().GetTitle(), "a.wav");
+    EXPECT_EQ(m_doc.GetTitle(), "a.wav");
     EXPECT_EQ(m_view->OnMciNotify(MCI_NOTIFY_FAILURE, device), 0);
-    EXPECT_EQ(Engine().GetTitle(), "b.wav");
-    EXPECT_EQ(m_view->OnMciNotify(MCI_NOTIFY_SUCCESSFUL, static_cast<LPARAM>(Engine().IsOpen())),
-              0);
-    EXPECT_EQ(Engine().GetTitle(), "c.wav");
+    EXPECT_EQ(m_doc.GetTitle(), "b.wav");
+    EXPECT_EQ(m_view->OnMciNotify(MCI_NOTIFY_SUCCESSFUL, static_cast<LPARAM>(m_doc.IsOpen())), 0);
+    EXPECT_EQ(m_doc.GetTitle(), "c.wav");
 }
 
 TEST_F(SorvaneViewPlayback, AnEndFromADeviceNoLongerOpenIsIgnored)
 {
     m_view->OnDropFiles({Wav("a.wav"), Wav("b.wav"), Wav("c.wav")});
-    const auto oldDevice = static_cast<LPARAM>(Engine().IsOpen());
+    const auto oldDevice = static_cast<LPARAM>(m_doc.IsOpen());
     m_view->RouteCmd(IDC_BTN_NEXT);
-    ASSERT_EQ(Engine().GetTitle(), "b.wav");
+    ASSERT_EQ(m_doc.GetTitle(), "b.wav");
     m_view->OnMciNotify(MCI_NOTIFY_SUCCESSFUL, oldDevice);
-    EXPECT_EQ(Engine().GetTitle(), "b.wav");
-    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 1);
+    EXPECT_EQ(m_doc.GetTitle(), "b.wav");
+    EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 1);
 
-    Engine().CloseMedium();
+    m_doc.StopAndClose();
     m_view->OnMciNotify(MCI_NOTIFY_SUCCESSFUL, 0);
-    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 1);
+    EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 1);
     EXPECT_TRUE(m_prompts.messages.empty());
 }
 
@@ -173,23 +171,23 @@ TEST_F(SorvaneViewPlayback, ALateEndOfTheFirstDeviceDoesNotEndACompressedFile)
     ASSERT_TRUE(WriteMp3(mp3, tone));
     m_view->OnDropFiles({Wav("a.wav"), mp3, Wav("c.wav")});
     m_view->RouteCmd(IDC_BTN_NEXT);
-    ASSERT_EQ(Engine().GetTitle(), "b.mp3");
+    ASSERT_EQ(m_doc.GetTitle(), "b.mp3");
     // The compressed file reports device 1, which a device opened earlier may have carried,
     // whichever device this process opened first.
-    const auto sameNumber = static_cast<LPARAM>(Engine().IsOpen());
+    const auto sameNumber = static_cast<LPARAM>(m_doc.IsOpen());
     m_view->OnMciNotify(MCI_NOTIFY_SUCCESSFUL, sameNumber);
-    EXPECT_EQ(Engine().GetTitle(), "b.mp3");
-    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 1);
+    EXPECT_EQ(m_doc.GetTitle(), "b.mp3");
+    EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 1);
 }
 
 TEST_F(SorvaneViewPlayback, TheEndNotificationArrivesThroughTheViewsWindow)
 {
     m_view->OnDropFiles({Wav("a.wav"), Wav("b.wav")});
     ASSERT_EQ(PostMessage(m_view->GetSafeHwnd(), MM_MCINOTIFY, MCI_NOTIFY_SUCCESSFUL,
-                          static_cast<LPARAM>(Engine().IsOpen())),
+                          static_cast<LPARAM>(m_doc.IsOpen())),
               1);
     PumpMessages(0);
-    EXPECT_EQ(Engine().GetTitle(), "b.wav");
+    EXPECT_EQ(m_doc.GetTitle(), "b.wav");
 }
 
 TEST_F(SorvaneViewPlayback, TheQueueFollowsTheDiscIntoItsNextTrack)
@@ -201,7 +199,7 @@ TEST_F(SorvaneViewPlayback, TheQueueFollowsTheDiscIntoItsNextTrack)
     PlayFrames(3 * kCdFramesPerSecond, [&] { return Position().nTrack == 2; });
     EXPECT_TRUE(WaitUntil([&] {
         PumpMessages(0);
-        return m_doc.m_queue.GetCurrent() == 1;
+        return m_doc.GetQueue().GetCurrent() == 1;
     }));
     EXPECT_EQ(Position().nTrack, 2);
     EXPECT_EQ(m_view->m_pPlaylistDlg->GetSelectedLine(), 1);
@@ -212,7 +210,7 @@ TEST_F(SorvaneViewPlayback, WhenTheQueuesNextEntryIsAnotherTrackThatTrackPlays)
 {
     InsertDisc(3);
     ASSERT_TRUE(m_view->RouteCmd(IDC_BTN_CDPLAY));
-    m_doc.m_queue.RemoveAt(1);
+    m_doc.DeleteEntry(1);
     ASSERT_EQ(Queue(), (std::vector<std::string>{"\\track <1>", "\\track <3>"}));
     ASSERT_TRUE(WaitUntil([&] { return Engine().GetSkipTrackMsg() == 0; }));
     PlayFrames(3 * kCdFramesPerSecond, [&] { return Position().nTrack == 2; });
@@ -221,20 +219,20 @@ TEST_F(SorvaneViewPlayback, WhenTheQueuesNextEntryIsAnotherTrackThatTrackPlays)
         return Position().nTrack == 3;
     }));
     EXPECT_EQ(Position().nSeconds, 0);
-    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 1);
+    EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 1);
 }
 
 TEST_F(SorvaneViewPlayback, ATrackChangeThatNoLongerDescribesWhatPlaysIsIgnored)
 {
     m_view->OnDropFiles({Wav("a.wav"), Wav("b.wav")});
     EXPECT_EQ(m_view->OnPlayPos(2, 0), 0);
-    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 0);
-    EXPECT_EQ(Engine().GetTitle(), "a.wav");
+    EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 0);
+    EXPECT_EQ(m_doc.GetTitle(), "a.wav");
 
     InsertDisc(3);
     ASSERT_TRUE(m_view->RouteCmd(IDC_BTN_CDPLAY));
     m_view->OnPlayPos(3, 0);
-    EXPECT_EQ(m_doc.m_queue.GetCurrent(), 0);
+    EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 0);
     EXPECT_EQ(Position().nTrack, 1);
 }
 
@@ -262,7 +260,7 @@ TEST_F(SorvaneViewDrag, ThirtyPixelsRightFromFortyPercentSeeksToSeventyAndPlays)
     m_view->OnLButtonUp(0, {50, 6});
     EXPECT_FALSE(m_view->IsPanelBusy());
     EXPECT_EQ(Position().nSeconds, 7);
-    EXPECT_EQ(Engine().GetMode(), static_cast<int>(MCI_MODE_PLAY));
+    EXPECT_EQ(m_doc.GetMode(), static_cast<int>(MCI_MODE_PLAY));
 }
 
 TEST_F(SorvaneViewDrag, ATrackChangeDuringTheDragKeepsTheDrag)
@@ -289,7 +287,7 @@ TEST_F(SorvaneViewDrag, DraggingLeftPastTheStartSeeksToTheStart)
     m_view->OnLButtonDown(MK_LBUTTON, {40, 5});
     m_view->OnLButtonUp(0, {-200, 5});
     EXPECT_EQ(Position().nSeconds, 0);
-    EXPECT_EQ(Engine().GetMode(), static_cast<int>(MCI_MODE_PLAY));
+    EXPECT_EQ(m_doc.GetMode(), static_cast<int>(MCI_MODE_PLAY));
 }
 
 TEST_F(SorvaneViewDrag, AReleaseSeeksAndPlaysAlsoWhenThePlayerWasPaused)
@@ -299,7 +297,7 @@ TEST_F(SorvaneViewDrag, AReleaseSeeksAndPlaysAlsoWhenThePlayerWasPaused)
     m_view->OnLButtonDown(MK_LBUTTON, {0, 0});
     m_view->OnLButtonUp(0, {-10, 0});
     EXPECT_EQ(Position().nSeconds, 3);
-    EXPECT_EQ(Engine().GetMode(), static_cast<int>(MCI_MODE_PLAY));
+    EXPECT_EQ(m_doc.GetMode(), static_cast<int>(MCI_MODE_PLAY));
     // Catches play left enabled and stop and pause greyed while it plays.
     EXPECT_FALSE(m_view->GetButton(IDC_BTN_PLAY - IDC_BTN_OPEN).isEnabled());
     EXPECT_TRUE(m_view->GetButton(IDC_BTN_STOP - IDC_BTN_OPEN).isEnabled());
@@ -312,7 +310,7 @@ TEST_F(SorvaneViewDrag, APressWithNothingOpenStartsNoDrag)
     EXPECT_FALSE(m_view->IsPanelBusy());
     m_view->OnMouseMove(MK_LBUTTON, {40, 5});
     m_view->OnLButtonUp(0, {40, 5});
-    EXPECT_EQ(Engine().IsOpen(), 0u);
+    EXPECT_EQ(m_doc.IsOpen(), 0u);
 }
 
 TEST_F(SorvaneViewDrag, APressOutsideThePanelStartsNoDrag)

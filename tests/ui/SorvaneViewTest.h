@@ -58,7 +58,8 @@ protected:
         m_view->OnInitialUpdate();
     }
 
-    CPlayEngine& Engine() { return *m_doc.m_pEngine; }
+    // The engine itself, for waits on its CD monitor.
+    CPlayEngine& Engine() { return m_doc.EngineForTests(); }
 
     // A WAV tone of whole seconds at 8 kHz.
     std::string Wav(const std::string& name, std::uint32_t seconds = 2)
@@ -79,8 +80,8 @@ protected:
     std::vector<std::string> Queue() const
     {
         std::vector<std::string> all;
-        for (int i = 0; i < m_doc.m_queue.GetCount(); ++i) {
-            all.push_back(m_doc.m_queue.GetAt(i));
+        for (int i = 0; i < m_doc.GetQueue().GetCount(); ++i) {
+            all.push_back(m_doc.GetQueue().GetAt(i));
         }
         return all;
     }
@@ -88,7 +89,7 @@ protected:
     PlayPosition Position()
     {
         PlayPosition pos{};
-        Engine().GetPosition(&pos);
+        m_doc.GetPosition(&pos);
         return pos;
     }
 
@@ -136,7 +137,14 @@ protected:
     CManualClockOutput m_clock;
     CRecordingPrompts m_prompts;
     CPlayerSettings m_settings;
-    CSorvaneDoc m_doc;
+    // The document with its engine in reach of the tests.
+    class CTestDoc : public CSorvaneDoc
+    {
+    public:
+        using CSorvaneDoc::EngineForTests;
+    };
+
+    CTestDoc m_doc;
     std::unique_ptr<CMainFrame> m_frame;
     CSorvaneView* m_view = nullptr;
 };

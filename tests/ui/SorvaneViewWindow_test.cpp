@@ -116,7 +116,7 @@ TEST_F(SorvaneViewWindow, ATrayMenuTransportItemReachesTheDocument)
     WithModal([&] { m_view->OnTrayNotify(0, WM_RBUTTONDOWN); },
               [&](QWidget* pWidget) { Choose(qobject_cast<QMenu*>(pWidget), ID_MENU_OPEN); });
     EXPECT_EQ(Queue(), std::vector<std::string>{file});
-    EXPECT_EQ(Engine().GetTitle(), "a.wav");
+    EXPECT_EQ(m_doc.GetTitle(), "a.wav");
 }
 
 TEST_F(SorvaneViewWindow, ADoubleClickOnTheTrayIconShowsTheHiddenWindow)

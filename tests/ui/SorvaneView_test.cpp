@@ -130,7 +130,7 @@ TEST_F(SorvaneView, WhenPausedPlayIsEnabledAndStopAndPauseAreNot)
     CTransportButton& pause = m_view->GetButton(IDC_BTN_PAUSE - IDC_BTN_OPEN);
     pause.setFocus(Qt::MouseFocusReason);
     pause.click();
-    ASSERT_EQ(Engine().GetMode(), static_cast<int>(MCI_MODE_STOP));
+    ASSERT_EQ(m_doc.GetMode(), static_cast<int>(MCI_MODE_STOP));
     // Catches the greyed pause button handing the focus to next, which Space then presses.
     EXPECT_EQ(m_frame->focusWidget(), m_view);
     const bool enabled[] = {true, true, false, true, false, true, true, true, true};
@@ -146,8 +146,8 @@ TEST_F(SorvaneView, AButtonClickTravelsToTheDocument)
     m_view->GetButton(0).click();
     ASSERT_EQ(m_prompts.fileRequests.size(), 1u);
     EXPECT_EQ(Queue(), std::vector<std::string>{file});
-    EXPECT_EQ(Engine().GetTitle(), "a.wav");
-    EXPECT_EQ(Engine().GetMode(), static_cast<int>(MCI_MODE_PLAY));
+    EXPECT_EQ(m_doc.GetTitle(), "a.wav");
+    EXPECT_EQ(m_doc.GetMode(), static_cast<int>(MCI_MODE_PLAY));
 }
 
 TEST_F(SorvaneView, TheViewTakesOnlySettingsHideAndExit)
@@ -201,9 +201,8 @@ TEST_F(SorvaneView, AQueueChangeRefillsThePlaylistAndMarksTheCurrentEntry)
 TEST_F(SorvaneView, AStateChangeMarksTheCurrentEntryWithoutRefillingTheList)
 {
     m_view->OnDropFiles({Wav("a.wav"), Wav("b.wav")});
-    m_doc.m_queue.Add(Wav("c.wav"));
-    m_doc.m_queue.SetCurrent(2);
-    m_doc.UpdateAllViews(nullptr, HINT_STATE_CHANGED);
+    m_doc.AddFiles({Wav("c.wav")}, false);
+    m_doc.PlayAt(2);
     EXPECT_EQ(m_view->m_pPlaylistDlg->m_list->GetCount(), 2);
     EXPECT_EQ(m_view->m_pPlaylistDlg->GetSelectedLine(), -1);
     m_doc.UpdateAllViews(nullptr, HINT_QUEUE_CHANGED);
@@ -226,7 +225,7 @@ TEST_F(SorvaneView, EveryUpdateWithAStatusRestartsTheTitleFromItsStart)
 TEST_F(SorvaneView, AnUpdateWithNothingOpenKeepsThePreviousTitle)
 {
     m_view->OnDropFiles({Wav("a.wav")});
-    Engine().CloseMedium();
+    m_doc.StopAndClose();
     m_doc.UpdateAllViews(nullptr, HINT_STATE_CHANGED);
     EXPECT_EQ(m_view->GetPanel().GetMarquee().GetText(), "a.wav  0: 2");
 }
