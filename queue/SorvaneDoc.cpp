@@ -177,7 +177,7 @@ void CSorvaneDoc::OnCmdCdPlay()
 {
     m_pEngine->Stop();
     m_pEngine->CloseMedium();
-    if (!m_pEngine->OpenMedium(kCdPath, 0)) {
+    if (!m_pEngine->OpenMedium(kCdPath, MEDIUM_CD)) {
         Prompts().ShowMessage(kMciOpenErrorText);
         return;
     }

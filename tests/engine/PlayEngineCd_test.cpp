@@ -26,7 +26,7 @@ protected:
     // Opens the disc and plays it from track 1, as the player's CD play command does.
     void OpenAndPlayDisc()
     {
-        ASSERT_EQ(m_engine.OpenMedium({}, 0), 1);
+        ASSERT_EQ(m_engine.OpenMedium({}, MEDIUM_CD), 1);
         ASSERT_EQ(m_engine.Play(1), 1);
         WaitForTheMonitorToSeeTheJump();
     }
@@ -65,7 +65,7 @@ protected:
 TEST_F(PlayEngineCdTest, ADiscOpensAsAudioCDWithItsTrackCount)
 {
     InsertDisc({75, 75, 75});
-    ASSERT_EQ(m_engine.OpenMedium("/ignored/path.wav", 0), 1);
+    ASSERT_EQ(m_engine.OpenMedium("/ignored/path.wav", MEDIUM_CD), 1);
     EXPECT_EQ(m_engine.GetTitle(), "Audio CD");
     EXPECT_EQ(m_engine.GetKind(), DEVICE_CDAUDIO);
     EXPECT_EQ(m_engine.GetTrackCount(), 3);
@@ -74,7 +74,7 @@ TEST_F(PlayEngineCdTest, ADiscOpensAsAudioCDWithItsTrackCount)
 TEST_F(PlayEngineCdTest, WithoutADiscTheOpenShowsTheDeviceError)
 {
     ::setenv("SORVANE_CDROM", (m_dir / "absent.cue").c_str(), 1);
-    EXPECT_EQ(m_engine.OpenMedium({}, 0), 0);
+    EXPECT_EQ(m_engine.OpenMedium({}, MEDIUM_CD), 0);
     EXPECT_EQ(m_prompts.messages.size(), 1u);
     EXPECT_EQ(m_engine.GetTitle(), "Audio CD");
     EXPECT_EQ(m_engine.IsOpen(), 0u);
@@ -83,7 +83,7 @@ TEST_F(PlayEngineCdTest, WithoutADiscTheOpenShowsTheDeviceError)
 TEST_F(PlayEngineCdTest, ATrackLengthDropsItsFrames)
 {
     InsertDisc({75, 59 * kSectorsPerSecond + 74});
-    ASSERT_EQ(m_engine.OpenMedium({}, 0), 1);
+    ASSERT_EQ(m_engine.OpenMedium({}, MEDIUM_CD), 1);
     EXPECT_EQ(m_engine.GetLengthSeconds(2), 59);
     EXPECT_EQ(m_engine.GetLengthSeconds(1), 1);
 }
@@ -120,7 +120,7 @@ TEST_F(PlayEngineCdTest, PlayingFromTrackOneReportsEveryLaterTrackOnce)
 TEST_F(PlayEngineCdTest, PlayOfATrackPlaysToTheEndOfTheDiscWithoutReportingTheJump)
 {
     InsertDisc(std::vector<int>(5, kSectorsPerSecond));
-    ASSERT_EQ(m_engine.OpenMedium({}, 0), 1);
+    ASSERT_EQ(m_engine.OpenMedium({}, MEDIUM_CD), 1);
     ASSERT_EQ(m_engine.Play(3), 1);
     EXPECT_EQ(m_engine.GetSkipTrackMsg(), 3);
     EXPECT_EQ(Position().nTrack, 3);
@@ -172,7 +172,7 @@ TEST_F(PlayEngineCdTest, APlayOfTheTrackPlayingLetsTheNextChangeBeReported)
 TEST_F(PlayEngineCdTest, TheFirstReadingBeforeThePlayIsNoChange)
 {
     InsertDisc(std::vector<int>(3, 2 * kSectorsPerSecond));
-    ASSERT_EQ(m_engine.OpenMedium({}, 0), 1);
+    ASSERT_EQ(m_engine.OpenMedium({}, MEDIUM_CD), 1);
     EXPECT_TRUE(TrackMessagesAfterAWhile().empty());
     ASSERT_EQ(m_engine.Play(1), 1);
     WaitForTheMonitorToSeeTheJump();
@@ -243,7 +243,7 @@ TEST_F(PlayEngineCdTest, AStopRightAfterTheOpenReachesTheMonitor)
 {
     InsertDisc({kSectorsPerSecond});
     for (int i = 0; i < 5; ++i) {
-        ASSERT_EQ(m_engine.OpenMedium({}, 0), 1);
+        ASSERT_EQ(m_engine.OpenMedium({}, MEDIUM_CD), 1);
         const auto started = std::chrono::steady_clock::now();
         m_engine.CloseMedium();
         EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(2000));
