@@ -15,7 +15,7 @@ CPluginBackend::~CPluginBackend()
     FreePlugins();
 }
 
-int CPluginBackend::Open(const std::string& strPath, DeviceKind /*kind*/)
+int CPluginBackend::Open(const std::string& strPath, DeviceKind)
 {
     if ((m_pDecoder == nullptr || m_pOutput == nullptr) && LoadPlugins() == 0) {
         ShowPlaybackError(kPluginMissingError);
@@ -38,7 +38,7 @@ void CPluginBackend::Close()
     m_bOpen = false;
 }
 
-int CPluginBackend::Play(int /*nTrack*/)
+int CPluginBackend::Play(int)
 {
     const int state = m_pDecoder->GetState();
     if (state == PLUGIN_STATE_PLAYING) {
@@ -87,7 +87,7 @@ void CPluginBackend::GetPosition(PlayPosition& pos)
     pos.nSeconds = elapsed % 60;
 }
 
-int CPluginBackend::GetLengthSeconds(int /*nTrack*/)
+int CPluginBackend::GetLengthSeconds(int)
 {
     return m_pluginInfo.nLengthSeconds;
 }

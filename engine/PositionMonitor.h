@@ -34,6 +34,7 @@ public:
     // The current track of the CD, 0 when there is none; called on the monitor's thread.
     using TrackReader = std::function<int()>;
 
+    // How often the monitor reads the track.
     static constexpr std::chrono::milliseconds kMonitorPollMs{40};
     // Longest wait in Stop for the monitor to acknowledge.
     static constexpr std::chrono::milliseconds kMonitorStopTimeoutMs{3000};
