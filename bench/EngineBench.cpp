@@ -315,7 +315,7 @@ void BenchLatency(int runs)
         {"WAV", [&] { return engine.OpenAndPlay(wave); }},
         {"MIDI, SoundFont already loaded", [&] { return engine.OpenAndPlay(midi); }},
         {"CD image, open and Play(1)",
-         [&] { return engine.OpenMedium({}, 0) != 0 ? engine.Play(1) : 0; }},
+         [&] { return engine.OpenMedium({}, MEDIUM_CD) != 0 ? engine.Play(1) : 0; }},
     };
     for (const Case& c : cases) {
         std::vector<double> ms;
@@ -334,7 +334,7 @@ void BenchLatency(int runs)
 
     std::vector<double> closeMs;
     for (int i = 0; i < runs; ++i) {
-        engine.OpenMedium({}, 0);
+        engine.OpenMedium({}, MEDIUM_CD);
         engine.Play(1);
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         const auto t0 = Clock::now();
@@ -353,16 +353,16 @@ void BenchMonitor(double seconds)
     ::setenv("SORVANE_CDROM", cue.c_str(), 1);
     SelectAudioOutput(AudioOutputKind::Silent);
     CNotifiedEngine ne;
-    if (ne.engine.OpenMedium({}, 0) == 0 || ne.engine.Play(1) == 0) {
+    if (ne.engine.OpenMedium({}, MEDIUM_CD) == 0 || ne.engine.Play(1) == 0) {
         std::fprintf(stderr, "the CD image did not play\n");
         std::exit(1);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    const long long run0 = ThreadRunNs(CPlayEngine::kMonitorThreadName);
+    const long long run0 = ThreadRunNs(CPositionMonitor::kMonitorThreadName);
     const double cpu0 = ProcessCpuSeconds();
     const auto wall0 = Clock::now();
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-    const long long run1 = ThreadRunNs(CPlayEngine::kMonitorThreadName);
+    const long long run1 = ThreadRunNs(CPositionMonitor::kMonitorThreadName);
     const double wall = Seconds(Clock::now() - wall0);
     const double cpu = ProcessCpuSeconds() - cpu0;
     ne.engine.CloseMedium();
@@ -428,7 +428,7 @@ void BenchLongOpen(double hours)
         double worst = 0;
         for (int run = 0; run < 5; ++run) {
             const auto start = Clock::now();
-            const int opened = engine.OpenMedium(path, 1);
+            const int opened = engine.OpenMedium(path, MEDIUM_FILE);
             const double ms = Seconds(Clock::now() - start) * 1000;
             best = std::min(best, ms);
             worst = std::max(worst, ms);

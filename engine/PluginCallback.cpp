@@ -1,7 +1,8 @@
-#include "engine/PlayEngine.h"
+#include "engine/PluginCallback.h"
 
 #include "framework/Messages.h"
 #include "media/Mci.h"
+#include "pluginapi/PluginInterface.h"
 
 std::atomic<std::int32_t> g_nPluginElapsed{0};
 

@@ -288,7 +288,7 @@ void CSorvaneDoc::OnCmdPlaylist()
 void CSorvaneDoc::OnCmdCdPlay()
 {
     StopAndClose();
-    if (!m_pEngine->OpenMedium(kCdPath, 0)) {
+    if (!m_pEngine->OpenMedium(kCdPath, MEDIUM_CD)) {
         Prompts().ShowMessage(kMciOpenErrorText);
         return;
     }

@@ -12,7 +12,7 @@ protected:
     int OpenAndPlayDisc(const std::string& cue)
     {
         ::setenv("SORVANE_CDROM", cue.c_str(), 1);
-        return m_engine.OpenMedium({}, 0) != 0 ? m_engine.Play(1) : 0;
+        return m_engine.OpenMedium({}, MEDIUM_CD) != 0 ? m_engine.Play(1) : 0;
     }
 
     // Plays up to three seconds on the manual clock, or to the end; returns the frames heard

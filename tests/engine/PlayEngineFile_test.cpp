@@ -57,7 +57,7 @@ TEST_F(PlayEngineFileTest, WavePositionGivesMinutesSecondsAndTheWholeMillisecond
 
 TEST_F(PlayEngineFileTest, WaveLengthIsInWholeSeconds)
 {
-    ASSERT_EQ(m_engine.OpenMedium(WriteWave("a.wav", 100.75), 1), 1);
+    ASSERT_EQ(m_engine.OpenMedium(WriteWave("a.wav", 100.75), MEDIUM_FILE), 1);
     EXPECT_EQ(m_engine.GetLengthSeconds(7), 100);
 }
 

@@ -64,7 +64,7 @@ TEST_F(PlayEngineOpenTest, OperationsWithNothingOpenRefuseAndZeroThePosition)
 TEST_F(PlayEngineOpenTest, TheTitleIsTheFileNameAfterTheLastSeparator)
 {
     const std::string path = m_dir.Write("song.wav", MakeWav(WavTone{}));
-    ASSERT_EQ(m_engine.OpenMedium(path, 1), 1);
+    ASSERT_EQ(m_engine.OpenMedium(path, MEDIUM_FILE), 1);
     EXPECT_EQ(m_engine.GetTitle(), "song.wav");
     EXPECT_EQ(m_engine.GetKind(), DEVICE_WAVE);
     EXPECT_NE(m_engine.IsOpen(), 0u);
@@ -116,9 +116,9 @@ TEST_F(PlayEngineOpenTest, TheNextCompressedFileTriesTheLoadAgain)
 {
     CTempDir empty;
     m_engine.SetPluginDirectory(empty.Path());
-    EXPECT_EQ(m_engine.OpenMedium(WriteTone("first.mp3"), 1), 0);
+    EXPECT_EQ(m_engine.OpenMedium(WriteTone("first.mp3"), MEDIUM_FILE), 0);
     m_engine.SetPluginDirectory({});
-    EXPECT_EQ(m_engine.OpenMedium(WriteTone("second.mp3"), 1), 1);
+    EXPECT_EQ(m_engine.OpenMedium(WriteTone("second.mp3"), MEDIUM_FILE), 1);
     EXPECT_EQ(m_engine.IsOpen(), 1u);
     EXPECT_EQ(m_prompts.messages, (Messages{CPlayEngine::kTextPluginMissing}));
 }
@@ -136,7 +136,7 @@ TEST_F(PlayEngineOpenTest, APlugInWithoutTheExportCountsAsMissing)
 {
     m_engine.SetPluginDirectory(BrokenPluginDir("noexport"));
     EXPECT_EQ(m_engine.LoadPlugins(), 0);
-    EXPECT_EQ(m_engine.OpenMedium(WriteTone("x.mp3"), 1), 0);
+    EXPECT_EQ(m_engine.OpenMedium(WriteTone("x.mp3"), MEDIUM_FILE), 0);
     EXPECT_EQ(m_prompts.messages, (Messages{CPlayEngine::kTextPluginMissing}));
 }
 
@@ -171,7 +171,7 @@ TEST_F(PlayEngineOpenTest, OpeningOverAnOpenMediumClosesItFirst)
     const std::string second = m_dir.Write("second.wav", MakeWav(WavTone{}));
     ASSERT_EQ(m_engine.OpenAndPlay(first), 1);
     const UINT firstId = m_engine.IsOpen();
-    ASSERT_EQ(m_engine.OpenMedium(second, 1), 1);
+    ASSERT_EQ(m_engine.OpenMedium(second, MEDIUM_FILE), 1);
     // The first device was closed, so its play was aborted and its id answers nothing.
     MCI_STATUS_PARMS status;
     status.dwItem = MCI_STATUS_MODE;

@@ -39,7 +39,7 @@ protected:
 
 TEST_F(PlayEnginePluginTest, ACompressedFileOpensThroughThePlugIns)
 {
-    ASSERT_EQ(m_engine.OpenMedium(WriteTone("a.mp3", 5.0), 1), 1);
+    ASSERT_EQ(m_engine.OpenMedium(WriteTone("a.mp3", 5.0), MEDIUM_FILE), 1);
     EXPECT_EQ(m_engine.IsOpen(), 1u);
     EXPECT_EQ(m_engine.GetKind(), DEVICE_PLUGIN);
     EXPECT_EQ(m_engine.GetTitle(), "a.mp3");
@@ -98,7 +98,7 @@ TEST_F(PlayEnginePluginTest, TheEndIsNotifiedAsSuccessfulWithLParamZero)
 
 TEST_F(PlayEnginePluginTest, PositionComesFromTheLastReportedElapsedTime)
 {
-    ASSERT_EQ(m_engine.OpenMedium(WriteTone("a.mp3", 2.0), 1), 1);
+    ASSERT_EQ(m_engine.OpenMedium(WriteTone("a.mp3", 2.0), MEDIUM_FILE), 1);
     PluginCallback(PLUGIN_CALLBACK_ELAPSED, 125, m_window.GetSafeHwnd());
     const PlayPosition pos = Position();
     EXPECT_EQ(pos.nTrack, 0);
@@ -114,7 +114,7 @@ TEST_F(PlayEnginePluginTest, TheElapsedTimeSurvivesACloseUntilTheDecoderReportsA
     PlayFrames(3 * kRate);
     ASSERT_TRUE(WaitForElapsed(3));
     m_engine.CloseMedium();
-    ASSERT_EQ(m_engine.OpenMedium(WriteTone("second.mp3", 5.0), 1), 1);
+    ASSERT_EQ(m_engine.OpenMedium(WriteTone("second.mp3", 5.0), MEDIUM_FILE), 1);
     EXPECT_EQ(Position().nSeconds, 3);
     ASSERT_EQ(m_engine.Play(0), 1);
     EXPECT_TRUE(WaitForElapsed(0));
@@ -123,7 +123,7 @@ TEST_F(PlayEnginePluginTest, TheElapsedTimeSurvivesACloseUntilTheDecoderReportsA
 
 TEST_F(PlayEnginePluginTest, SeekPercentBeforePlayingDoesNothing)
 {
-    ASSERT_EQ(m_engine.OpenMedium(WriteTone("a.mp3", 10.0), 1), 1);
+    ASSERT_EQ(m_engine.OpenMedium(WriteTone("a.mp3", 10.0), MEDIUM_FILE), 1);
     PluginCallback(PLUGIN_CALLBACK_ELAPSED, 0, 0);
     EXPECT_EQ(m_engine.SeekPercent(50), 1);
     EXPECT_EQ(m_engine.GetMode(), static_cast<int>(MCI_MODE_STOP));

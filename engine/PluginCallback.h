@@ -1,0 +1,17 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+// What the decoder plug-in tells the player, on a thread of its own.
+
+// The elapsed playing time in whole seconds that the decoder last reported. Written only by
+// PluginCallback (one 32-bit store), read on any thread; opening or closing a medium does
+// not reset it.
+extern std::atomic<std::int32_t> g_nPluginElapsed;
+
+// Registered with the decoder. Type PLUGIN_CALLBACK_END posts MM_MCINOTIFY to the window
+// dwWindow with MCI_NOTIFY_SUCCESSFUL and lParam 0; PLUGIN_CALLBACK_FAILED posts MM_MCINOTIFY with
+// MCI_NOTIFY_FAILURE and lParam 0; type PLUGIN_CALLBACK_ELAPSED stores nValue in g_nPluginElapsed;
+// other types do nothing. Returns 0. Safe on any thread.
+int PluginCallback(int nType, int nValue, std::uint32_t dwWindow);
