@@ -32,6 +32,26 @@ struct PostedMessage : QEvent
     LPARAM lParam;
 };
 
+// Qt hands a posted event to the receiving thread under its own futex-based lock, which
+// ThreadSanitizer cannot see inside the uninstrumented library; these tell it. A message
+// dropped undelivered is freed after the window's destructor took the table's lock, which
+// orders it after the post.
+#if defined(__SANITIZE_THREAD__)
+extern "C" void __tsan_acquire(void* addr);
+extern "C" void __tsan_release(void* addr);
+void HandOver(QEvent* pEvent)
+{
+    __tsan_release(pEvent);
+}
+void TakeOver(QEvent* pEvent)
+{
+    __tsan_acquire(pEvent);
+}
+#else
+void HandOver(QEvent*) {}
+void TakeOver(QEvent*) {}
+#endif
+
 // The windows by handle. A window leaves the table in its destructor under the lock that
 // PostMessage holds from the lookup to the post, so nothing is posted to a window that is
 // being destroyed; Qt drops what was posted before.
@@ -89,6 +109,7 @@ CMessageWindow::~CMessageWindow()
 
 void CMessageWindow::customEvent(QEvent* pEvent)
 {
+    TakeOver(pEvent);
     if (pEvent->type() != PostedMessageType()) {
         QObject::customEvent(pEvent);
         return;
@@ -108,7 +129,9 @@ int PostMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     if (it == t.windows.end()) {
         return 0;
     }
-    QCoreApplication::postEvent(it->second, new PostedMessage(message, wParam, lParam));
+    auto* pEvent = new PostedMessage(message, wParam, lParam);
+    HandOver(pEvent);
+    QCoreApplication::postEvent(it->second, pEvent);
     return 1;
 }
 
