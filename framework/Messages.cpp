@@ -21,15 +21,11 @@ QEvent::Type PostedMessageType()
 
 struct PostedMessage : QEvent
 {
-    PostedMessage(UINT nMessage, WPARAM w, LPARAM l)
+    explicit PostedMessage(const MSG& m)
         : QEvent(PostedMessageType())
-        , message(nMessage)
-        , wParam(w)
-        , lParam(l)
+        , msg(m)
     {}
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
+    MSG msg;
 };
 
 // Qt hands a posted event to the receiving thread under its own futex-based lock, which
@@ -114,10 +110,10 @@ void CMessageWindow::customEvent(QEvent* pEvent)
         QObject::customEvent(pEvent);
         return;
     }
-    const auto* pMsg = static_cast<const PostedMessage*>(pEvent);
+    const MSG& msg = static_cast<const PostedMessage*>(pEvent)->msg;
     ++t_nDelivered;
     if (m_handler) {
-        m_handler(pMsg->message, pMsg->wParam, pMsg->lParam);
+        m_handler(msg.message, msg.wParam, msg.lParam);
     }
 }
 
@@ -129,7 +125,7 @@ int PostMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     if (it == t.windows.end()) {
         return 0;
     }
-    auto* pEvent = new PostedMessage(message, wParam, lParam);
+    auto* pEvent = new PostedMessage(MSG{hwnd, message, wParam, lParam});
     HandOver(pEvent);
     QCoreApplication::postEvent(it->second, pEvent);
     return 1;
@@ -137,6 +133,9 @@ int PostMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 
 int PumpMessages(DWORD waitMs)
 {
+    if (QCoreApplication::instance() == nullptr) {
+        return 0;
+    }
     const int before = t_nDelivered;
     const QDeadlineTimer deadline(std::chrono::milliseconds(waitMs), Qt::PreciseTimer);
     for (;;) {

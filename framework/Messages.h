@@ -21,7 +21,7 @@ inline constexpr UINT MM_MCINOTIFY = 0x03B9;         // 953: wParam = notificati
 inline constexpr UINT WM_MONITOR_STOP = WM_USER + 1; // 1025, thread message: wParam = event
 inline constexpr UINT WM_PLAYPOS = WM_USER + 400;    // 1424: wParam = the new CD track
 
-// One message, as a worker takes it from its mailbox.
+// One message: a worker's mailbox entry, or a window message on its way.
 struct MSG
 {
     HWND hwnd = 0; // 0 for a thread message
@@ -63,5 +63,6 @@ int PostMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 // Delivers, on the calling thread, the messages queued for this thread's windows, in posting
 // order, including those their handlers post meanwhile. When none has arrived yet, runs this
 // thread's Qt events for up to waitMs until one has (0: no waiting). Returns the number of
-// messages delivered. For threads without a running event loop, such as a test's.
+// messages delivered; 0 without a Qt application object. For threads without a running event
+// loop, such as a test's.
 int PumpMessages(DWORD waitMs = 0);
