@@ -27,6 +27,8 @@
 #include "tests/support/TempDir.h"
 #include "tests/support/TestMedia.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -548,6 +550,8 @@ void BenchUi()
 
 int main(int argc, char** argv)
 {
+    // Delivers the engine's notifications.
+    QCoreApplication app(argc, argv);
     const std::string mode = argc > 1 ? argv[1] : "all";
     const double arg = argc > 2 ? std::atof(argv[2]) : 0;
     if (mode == "cpu" || mode == "all") {

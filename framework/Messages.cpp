@@ -1,148 +1,159 @@
 #include "framework/Messages.h"
 
 #include <QCoreApplication>
-#include <QMetaObject>
-#include <QThread>
+#include <QDeadlineTimer>
+#include <QEvent>
+#include <QEventLoop>
+#include <QTimer>
 
-#include <atomic>
-#include <condition_variable>
-#include <deque>
-#include <memory>
 #include <mutex>
-#include <thread>
 #include <unordered_map>
 
 namespace {
 
 constexpr HWND kLastHandle = 0xFFFF;
 
-struct Receiver
+QEvent::Type PostedMessageType()
 {
-    std::shared_ptr<MessageHandler> handler;
-    std::thread::id thread;
-    QThread* qthread = nullptr; // to tell whether Qt's event loop of that thread can pump
+    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+}
+
+struct PostedMessage : QEvent
+{
+    explicit PostedMessage(const MSG& m)
+        : QEvent(PostedMessageType())
+        , msg(m)
+    {}
+    MSG msg;
 };
 
-struct Registry
+// Qt hands a posted event to the receiving thread under its own futex-based lock, which
+// ThreadSanitizer cannot see inside the uninstrumented library; these tell it. A message
+// dropped undelivered is freed after the window's destructor took the table's lock, which
+// orders it after the post.
+#if defined(__SANITIZE_THREAD__)
+extern "C" void __tsan_acquire(void* addr);
+extern "C" void __tsan_release(void* addr);
+void HandOver(QEvent* pEvent)
+{
+    __tsan_release(pEvent);
+}
+void TakeOver(QEvent* pEvent)
+{
+    __tsan_acquire(pEvent);
+}
+#else
+void HandOver(QEvent*) {}
+void TakeOver(QEvent*) {}
+#endif
+
+// The windows by handle. A window leaves the table in its destructor under the lock that
+// PostMessage holds from the lookup to the post, so nothing is posted to a window that is
+// being destroyed; Qt drops what was posted before.
+struct WindowTable
 {
     std::mutex mutex;
-    std::condition_variable posted;
-    std::unordered_map<HWND, Receiver> receivers;
-    std::unordered_map<std::thread::id, std::deque<MSG>> queues;
+    std::unordered_map<HWND, CMessageWindow*> windows;
     HWND next = 1;
 };
 
 // Never destroyed: workers may still post while the process exits.
-Registry& TheRegistry()
+WindowTable& Windows()
 {
-    static Registry* registry = new Registry;
-    return *registry;
+    static WindowTable* table = new WindowTable;
+    return *table;
 }
 
-std::atomic<bool> g_bQtPumpScheduled{false};
-
-void ScheduleQtPump(QThread* receiverThread)
+HWND Following(HWND hwnd)
 {
-    QCoreApplication* app = QCoreApplication::instance();
-    if (app == nullptr || app->thread() != receiverThread)
-        return;
-    if (g_bQtPumpScheduled.exchange(true))
-        return;
-    QMetaObject::invokeMethod(
-        app,
-        [] {
-            g_bQtPumpScheduled = false;
-            PumpMessages(0);
-        },
-        Qt::QueuedConnection);
+    return hwnd == kLastHandle ? 1 : hwnd + 1;
 }
 
-} // namespace
-
-HWND RegisterWindow(MessageHandler handler)
+HWND Register(CMessageWindow* pWindow)
 {
-    Registry& r = TheRegistry();
-    QThread* qthread = QThread::currentThread();
-    std::lock_guard lock(r.mutex);
-    if (r.receivers.size() >= kLastHandle)
+    WindowTable& t = Windows();
+    std::lock_guard lock(t.mutex);
+    if (t.windows.size() >= kLastHandle) {
         return 0;
-    while (r.receivers.contains(r.next))
-        r.next = r.next == kLastHandle ? 1 : r.next + 1;
-    const HWND hwnd = r.next;
-    r.next = r.next == kLastHandle ? 1 : r.next + 1;
-    r.receivers[hwnd] = Receiver{std::make_shared<MessageHandler>(std::move(handler)),
-                                 std::this_thread::get_id(), qthread};
+    }
+    while (t.windows.contains(t.next)) {
+        t.next = Following(t.next);
+    }
+    const HWND hwnd = t.next;
+    t.next = Following(hwnd);
+    t.windows.emplace(hwnd, pWindow);
     return hwnd;
 }
 
-void UnregisterWindow(HWND hwnd)
+// Messages delivered on this thread, so that PumpMessages can tell whether one came.
+thread_local int t_nDelivered = 0;
+
+} // namespace
+
+CMessageWindow::CMessageWindow(MessageHandler handler)
+    : m_handler(std::move(handler))
+    , m_hWnd(Register(this))
+{}
+
+CMessageWindow::~CMessageWindow()
 {
-    Registry& r = TheRegistry();
-    std::lock_guard lock(r.mutex);
-    const auto it = r.receivers.find(hwnd);
-    if (it == r.receivers.end())
-        return;
-    const auto queue = r.queues.find(it->second.thread);
-    if (queue != r.queues.end())
-        std::erase_if(queue->second, [hwnd](const MSG& m) { return m.hwnd == hwnd; });
-    r.receivers.erase(it);
+    WindowTable& t = Windows();
+    std::lock_guard lock(t.mutex);
+    t.windows.erase(m_hWnd);
 }
 
-bool IsWindow(HWND hwnd)
+void CMessageWindow::customEvent(QEvent* pEvent)
 {
-    Registry& r = TheRegistry();
-    std::lock_guard lock(r.mutex);
-    return hwnd != 0 && r.receivers.contains(hwnd);
+    TakeOver(pEvent);
+    if (pEvent->type() != PostedMessageType()) {
+        QObject::customEvent(pEvent);
+        return;
+    }
+    const MSG& msg = static_cast<const PostedMessage*>(pEvent)->msg;
+    ++t_nDelivered;
+    if (m_handler) {
+        m_handler(msg.message, msg.wParam, msg.lParam);
+    }
 }
 
 int PostMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    Registry& r = TheRegistry();
-    QThread* qthread = nullptr;
-    {
-        std::lock_guard lock(r.mutex);
-        const auto it = r.receivers.find(hwnd);
-        if (hwnd == 0 || it == r.receivers.end())
-            return 0;
-        r.queues[it->second.thread].push_back(MSG{hwnd, message, wParam, lParam});
-        qthread = it->second.qthread;
+    WindowTable& t = Windows();
+    std::lock_guard lock(t.mutex);
+    const auto it = t.windows.find(hwnd);
+    if (it == t.windows.end()) {
+        return 0;
     }
-    r.posted.notify_all();
-    ScheduleQtPump(qthread);
+    auto* pEvent = new PostedMessage(MSG{hwnd, message, wParam, lParam});
+    HandOver(pEvent);
+    QCoreApplication::postEvent(it->second, pEvent);
     return 1;
 }
 
 int PumpMessages(DWORD waitMs)
 {
-    Registry& r = TheRegistry();
-    const std::thread::id self = std::this_thread::get_id();
-    int delivered = 0;
-    std::unique_lock lock(r.mutex);
-    if (waitMs > 0) {
-        r.posted.wait_for(lock, std::chrono::milliseconds(waitMs), [&] {
-            const auto q = r.queues.find(self);
-            return q != r.queues.end() && !q->second.empty();
-        });
+    if (QCoreApplication::instance() == nullptr) {
+        return 0;
     }
+    const int before = t_nDelivered;
+    const QDeadlineTimer deadline(std::chrono::milliseconds(waitMs), Qt::PreciseTimer);
     for (;;) {
-        const auto q = r.queues.find(self);
-        if (q == r.queues.end())
-            break;
-        if (q->second.empty()) {
-            r.queues.erase(q);
-            break;
+        // Qt leaves what a handler posts during a delivery for the next one.
+        for (int seen = -1; seen != t_nDelivered;) {
+            seen = t_nDelivered;
+            QCoreApplication::sendPostedEvents(nullptr, PostedMessageType());
         }
-        const MSG msg = q->second.front();
-        q->second.pop_front();
-        const auto it = r.receivers.find(msg.hwnd);
-        if (it == r.receivers.end())
-            continue;
-        const std::shared_ptr<MessageHandler> handler = it->second.handler;
-        lock.unlock();
-        if (*handler)
-            (*handler)(msg.message, msg.wParam, msg.lParam);
-        ++delivered;
-        lock.lock();
+        if (t_nDelivered != before || deadline.hasExpired()) {
+            return t_nDelivered - before;
+        }
+        // The loop gives a thread that Qt did not start an event dispatcher to wait in; the
+        // timer ends the wait at the deadline.
+        QEventLoop loop;
+        QTimer wake;
+        wake.setSingleShot(true);
+        wake.setTimerType(Qt::PreciseTimer);
+        wake.start(static_cast<int>(deadline.remainingTime()));
+        loop.processEvents(QEventLoop::WaitForMoreEvents);
     }
-    return delivered;
 }

@@ -143,13 +143,10 @@ int CSorvaneView::OnCreate()
 
     m_pTrayIcon = std::make_unique<QSystemTrayIcon>(LoadIconResource(IDI_TRAY));
     m_pTrayIcon->setToolTip(QString::fromUtf8(kAppTitle));
-    connect(m_pTrayIcon.get(), &QSystemTrayIcon::activated, this,
-            [this](QSystemTrayIcon::ActivationReason reason) {
-                const LPARAM message = TrayMouseMessage(reason);
-                if (message != 0) {
-                    PostMessage(GetSafeHwnd(), WM_TRAYNOTIFY, m_nTrayIconId, message);
-                }
-            });
+    // Queued, so that a menu chosen from the tray that ends the view never deletes the icon
+    // while it emits.
+    connect(m_pTrayIcon.get(), &QSystemTrayIcon::activated, this, &CSorvaneView::OnTrayActivated,
+            Qt::QueuedConnection);
     // Shown also without a notification area: Qt then puts it in one that starts later.
     m_pTrayIcon->show();
 
@@ -361,34 +358,20 @@ void CSorvaneView::OnLButtonUp(UINT, CPoint point)
     m_pDocument->SeekAndPlay(DragPercent(point.x));
 }
 
-LPARAM CSorvaneView::TrayMouseMessage(QSystemTrayIcon::ActivationReason reason)
-{
-    switch (reason) {
-    case QSystemTrayIcon::Trigger:
-        return WM_LBUTTONDOWN;
-    case QSystemTrayIcon::DoubleClick:
-        return WM_LBUTTONDBLCLK;
-    case QSystemTrayIcon::Context:
-        return WM_RBUTTONDOWN;
-    default:
-        return 0;
-    }
-}
-
-LPARAM CSorvaneView::OnTrayNotify(WPARAM, LPARAM lParam)
+void CSorvaneView::OnTrayActivated(QSystemTrayIcon::ActivationReason reason)
 {
     QWidget* pMain = MainWindow();
-    switch (lParam) {
-    case WM_LBUTTONDOWN:
+    switch (reason) {
+    case QSystemTrayIcon::Trigger:
         pMain->raise();
         pMain->activateWindow();
         break;
-    case WM_LBUTTONDBLCLK:
+    case QSystemTrayIcon::DoubleClick:
         if (!pMain->isVisible()) {
             pMain->show();
         }
         break;
-    case WM_RBUTTONDOWN: {
+    case QSystemTrayIcon::Context: {
         std::unique_ptr<QMenu> menu = LoadPopupMenu(IDR_MENU_TRAY);
         CheckMenuItem(menu.get(), ID_MENU_HIDE, !isVisible());
         TrackPopupMenu(menu.get());
@@ -397,7 +380,6 @@ LPARAM CSorvaneView::OnTrayNotify(WPARAM, LPARAM lParam)
     default:
         break;
     }
-    return 0;
 }
 
 void CSorvaneView::OnContextMenu()
@@ -631,9 +613,6 @@ void CSorvaneView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     case WM_PLAYPOS:
         OnPlayPos(wParam, lParam);
-        break;
-    case WM_TRAYNOTIFY:
-        OnTrayNotify(wParam, lParam);
         break;
     default:
         break;

@@ -22,13 +22,7 @@ class CPlayerSettings;
 class CPlaylistDlg;
 class QMenu;
 
-// The tray icon's callback message: lParam carries the mouse message on the icon.
-inline constexpr UINT WM_TRAYNOTIFY = WM_USER + 600;
-
-// Mouse messages as the tray icon reports them, and the left-button flag of mouse moves.
-inline constexpr LPARAM WM_LBUTTONDOWN = 0x0201;
-inline constexpr LPARAM WM_LBUTTONDBLCLK = 0x0203;
-inline constexpr LPARAM WM_RBUTTONDOWN = 0x0204;
+// The left-button flag of mouse moves.
 inline constexpr UINT MK_LBUTTON = 0x0001;
 
 // A tooltip's request for text: which tool asks (a tool id, or with TTF_IDISHWND the
@@ -55,15 +49,15 @@ struct TOOLTIPTEXTA
 // taken from its source at once and acted on afterwards.
 //
 // Threads: everything runs on the user-interface thread. The engine's notifications
-// (MM_MCINOTIFY, WM_PLAYPOS) and the tray icon's WM_TRAYNOTIFY arrive as messages posted to
-// GetSafeHwnd(); a notification that refers to a medium no longer open is ignored.
+// (MM_MCINOTIFY, WM_PLAYPOS) arrive as messages posted to GetSafeHwnd(); a notification that
+// refers to a medium no longer open is ignored. The tray icon's activations arrive through
+// the event loop too.
 class CSorvaneView : public QWidget, public CView, public CCmdTarget, public IPlaylistWindowHost
 {
 public:
     static constexpr UINT TOOL_ID_PANEL = 2001;
     static constexpr UINT PANEL_TIMER_ID = 1;
     static constexpr int PANEL_TIMER_MS = 450;
-    static constexpr UINT TRAY_ICON_ID = 1;
     // The window text of every button; it never shows, every button has a glyph.
     static constexpr const char* kButtonText = "open";
     // The client edge inside the view's window, and the pen that covers it.
@@ -106,7 +100,7 @@ public:
     void DragAcceptFiles(bool bAccept = true);
 
     CSorvaneDoc* GetDocument() const { return m_pDocument; }
-    // The handle the engine's and the tray's messages are posted to.
+    // The handle the engine's messages are posted to.
     HWND GetSafeHwnd() const { return m_msgWindow.GetSafeHwnd(); }
 
     // Copies the colours and the layout from the settings (layout outside 0..2 → 0).
@@ -121,7 +115,9 @@ public:
     void OnLButtonDown(UINT nFlags, CPoint point);
     void OnMouseMove(UINT nFlags, CPoint point);
     void OnLButtonUp(UINT nFlags, CPoint point);
-    LPARAM OnTrayNotify(WPARAM wParam, LPARAM lParam);
+    // The tray icon: a click brings the main window to the front, a double click shows it
+    // when hidden, the context request opens the tray menu; other activations do nothing.
+    void OnTrayActivated(QSystemTrayIcon::ActivationReason reason);
     // Replaces the queue by the dropped files (playlists expanded), in the order given, and
     // plays the first.
     void OnDropFiles(const std::vector<std::string>& files);
@@ -136,10 +132,6 @@ public:
     void OnNcPaint(CDC* pWindowDC);
     // The panel tip's text. FALSE (no tip) for tool 0 and with nothing open.
     int OnToolTipNeedText(TOOLTIPTEXTA* pTTT);
-
-    // The tray icon's activation as the mouse message on the icon: a click is a left press,
-    // a double click a left double click, the context request a right press; 0 otherwise.
-    static LPARAM TrayMouseMessage(QSystemTrayIcon::ActivationReason reason);
 
     // IPlaylistWindowHost, for the document's playlist command.
     bool IsPlaylistVisible() const override;
@@ -157,7 +149,7 @@ public:
     CRect GetPanelToolRect() const { return m_rcPanelTool; }
     const CDisplayPanel& GetPanel() const { return m_panel; }
     CTransportButton& GetButton(int nIndex) { return m_buttons[nIndex]; }
-    const QSystemTrayIcon* GetTrayIcon() const { return m_pTrayIcon.get(); }
+    QSystemTrayIcon* GetTrayIcon() const { return m_pTrayIcon.get(); }
     // The picture of the client area as last painted (the panel and the background; the
     // buttons paint themselves on top).
     const QImage& GetClientImage() const { return m_client; }
@@ -208,7 +200,6 @@ private:
     CDisplayPanel m_panel;
     // Tooltips: the panel's tool rectangle (the buttons carry their own tips).
     CRect m_rcPanelTool;
-    UINT m_nTrayIconId = TRAY_ICON_ID;
     std::unique_ptr<QSystemTrayIcon> m_pTrayIcon;
     CTransportButton m_buttons[BUTTON_COUNT];
     int m_nTimerId = 0;

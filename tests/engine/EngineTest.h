@@ -3,6 +3,7 @@
 #include "engine/PlayEngine.h"
 
 #include "framework/Messages.h"
+#include "tests/support/CoreApplication.h"
 #include "tests/support/ManualClock.h"
 #include "tests/support/RecordingPrompts.h"
 #include "tests/support/TempDir.h"
@@ -22,6 +23,7 @@ protected:
 
     void SetUp() override
     {
+        EnsureCoreApplication();
         ASSERT_TRUE(m_clock.Ok());
         ASSERT_NE(m_window.GetSafeHwnd(), 0u);
         m_engine.SetNotifyWindow(m_window.GetSafeHwnd());

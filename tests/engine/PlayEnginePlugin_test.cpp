@@ -165,6 +165,7 @@ TEST_F(PlayEnginePluginTest, DestroyingTheEngineWhilePlayingClosesEverything)
 // Also catches a decoder failure reaching the player as nothing, or as a normal end.
 TEST(PluginCallback, TheEndAndAFailurePostTheirNotifications)
 {
+    EnsureCoreApplication();
     std::vector<MSG> received;
     CMessageWindow window([&](UINT message, WPARAM wParam, LPARAM lParam) {
         received.push_back(MSG{0, message, wParam, lParam});
@@ -183,6 +184,7 @@ TEST(PluginCallback, TheEndAndAFailurePostTheirNotifications)
 
 TEST(PluginCallback, ElapsedIsStoredAndOtherTypesAreIgnored)
 {
+    EnsureCoreApplication();
     std::vector<MSG> received;
     CMessageWindow window([&](UINT message, WPARAM wParam, LPARAM lParam) {
         received.push_back(MSG{0, message, wParam, lParam});

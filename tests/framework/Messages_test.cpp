@@ -1,14 +1,20 @@
 #include "framework/Messages.h"
 
+#include "tests/support/CoreApplication.h"
 #include "tests/support/RecordingWindow.h"
 
-#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
 #include <gtest/gtest.h>
 
+#include <future>
+#include <memory>
 #include <thread>
 
 namespace {
 
+// Catches messages delivered out of order, with their parameters mixed up, or at once on the
+// posting thread.
 TEST(Messages, PostedMessagesArriveInPostingOrderWhenPumped)
 {
     CRecordingWindow window;
@@ -24,6 +30,7 @@ TEST(Messages, PostedMessagesArriveInPostingOrderWhenPumped)
     EXPECT_EQ(window.messages[1].wParam, 3u);
 }
 
+// Catches a post to a handle whose window has gone being accepted or reaching another window.
 TEST(Messages, PostToAHandleThatIsGoneFailsAndDeliversNothing)
 {
     HWND gone = 0;
@@ -31,46 +38,66 @@ TEST(Messages, PostToAHandleThatIsGoneFailsAndDeliversNothing)
         CRecordingWindow window;
         gone = window.Handle();
     }
-    EXPECT_FALSE(IsWindow(gone));
+    CRecordingWindow other;
     EXPECT_EQ(PostMessage(gone, WM_PLAYPOS, 1, 0), 0);
     EXPECT_EQ(PostMessage(0, WM_PLAYPOS, 1, 0), 0);
-    CRecordingWindow other;
     EXPECT_EQ(other.Pump(), 0u);
 }
 
-TEST(Messages, UnregisteringDropsMessagesStillQueued)
+// Catches a message posted before its window went being handled (or crashing) afterwards.
+TEST(Messages, AMessageQueuedForAWindowThatWentIsDropped)
 {
     CRecordingWindow keeper;
     int calls = 0;
-    const HWND hwnd = RegisterWindow([&](UINT, WPARAM, LPARAM) { ++calls; });
-    PostMessage(hwnd, WM_USER, 0, 0);
+    auto window = std::make_unique<CMessageWindow>([&](UINT, WPARAM, LPARAM) { ++calls; });
+    PostMessage(window->GetSafeHwnd(), WM_USER, 0, 0);
     PostMessage(keeper.Handle(), WM_USER, 0, 0);
-    UnregisterWindow(hwnd);
-    PumpMessages();
+    window.reset();
+    keeper.Pump();
     EXPECT_EQ(calls, 0);
     EXPECT_EQ(keeper.messages.size(), 1u);
 }
 
+// Catches a late message reaching a newer window that was given the same handle.
 TEST(Messages, AHandleIsNotGivenOutAgainRightAfterItsWindowWent)
 {
-    const HWND first = RegisterWindow({});
-    UnregisterWindow(first);
-    const HWND second = RegisterWindow({});
-    EXPECT_NE(first, second);
-    EXPECT_LE(second, 0xFFFFu);
-    UnregisterWindow(second);
+    HWND first = 0;
+    {
+        CMessageWindow window{MessageHandler{}};
+        first = window.GetSafeHwnd();
+    }
+    CMessageWindow second{MessageHandler{}};
+    EXPECT_NE(first, 0u);
+    EXPECT_NE(second.GetSafeHwnd(), first);
+    EXPECT_LE(second.GetSafeHwnd(), 0xFFFFu);
 }
 
-TEST(Messages, MessagesFromAnotherThreadAreHandledOnTheReceiversThread)
+// Catches a handler run on the posting thread, or on the application's thread instead of the
+// window's own, and a window thread's event loop that does not deliver.
+TEST(Messages, AMessageFromAnotherThreadIsHandledOnTheWindowsThread)
 {
+    EnsureCoreApplication();
+    std::promise<HWND> handle;
     std::thread::id handledOn;
-    CMessageWindow window([&](UINT, WPARAM, LPARAM) { handledOn = std::this_thread::get_id(); });
-    std::thread poster([&] { PostMessage(window.GetSafeHwnd(), WM_USER + 5, 0, 0); });
-    poster.join();
-    EXPECT_EQ(PumpMessages(2000), 1);
-    EXPECT_EQ(handledOn, std::this_thread::get_id());
+    std::thread receiver([&] {
+        QEventLoop loop;
+        CMessageWindow window([&](UINT, WPARAM, LPARAM) {
+            handledOn = std::this_thread::get_id();
+            loop.quit();
+        });
+        QTimer giveUp;
+        QObject::connect(&giveUp, &QTimer::timeout, &loop, &QEventLoop::quit);
+        giveUp.start(5000);
+        handle.set_value(window.GetSafeHwnd());
+        loop.exec();
+    });
+    const std::thread::id receiverId = receiver.get_id();
+    EXPECT_EQ(PostMessage(handle.get_future().get(), WM_USER, 0, 0), 1);
+    receiver.join();
+    EXPECT_EQ(handledOn, receiverId);
 }
 
+// Catches a pump that gives up before a message posted during its wait arrives.
 TEST(Messages, PumpWaitsForAMessageThatIsPostedLater)
 {
     CRecordingWindow window;
@@ -83,34 +110,23 @@ TEST(Messages, PumpWaitsForAMessageThatIsPostedLater)
     EXPECT_EQ(window.messages[0].wParam, 9u);
 }
 
+// Catches a pump that leaves what a handler posts for a later pump.
 TEST(Messages, MessagesPostedByAHandlerAreDeliveredInTheSamePump)
 {
+    EnsureCoreApplication();
     int second = 0;
     HWND hwnd = 0;
-    hwnd = RegisterWindow([&](UINT message, WPARAM, LPARAM) {
-        if (message == WM_USER)
+    CMessageWindow window([&](UINT message, WPARAM, LPARAM) {
+        if (message == WM_USER) {
             PostMessage(hwnd, WM_USER + 1, 0, 0);
-        else
+        } else {
             ++second;
+        }
     });
+    hwnd = window.GetSafeHwnd();
     PostMessage(hwnd, WM_USER, 0, 0);
     EXPECT_EQ(PumpMessages(), 2);
     EXPECT_EQ(second, 1);
-    UnregisterWindow(hwnd);
-}
-
-TEST(Messages, QtEventLoopDeliversPostsWithoutExplicitPumping)
-{
-    int argc = 1;
-    char name[] = "framework_tests";
-    char* argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
-    CRecordingWindow window;
-    std::thread poster([&] { PostMessage(window.Handle(), MM_MCINOTIFY, 1, 2); });
-    poster.join();
-    QCoreApplication::processEvents();
-    ASSERT_EQ(window.messages.size(), 1u);
-    EXPECT_EQ(window.messages[0].message, MM_MCINOTIFY);
 }
 
 } // namespace

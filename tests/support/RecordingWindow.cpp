@@ -1,16 +1,15 @@
 #include "tests/support/RecordingWindow.h"
 
+#include "tests/support/CoreApplication.h"
+
 #include <algorithm>
 
 CRecordingWindow::CRecordingWindow()
-    : m_hWnd(RegisterWindow([this](UINT message, WPARAM wParam, LPARAM lParam) {
-        messages.push_back(MSG{m_hWnd, message, wParam, lParam});
-    }))
-{}
-
-CRecordingWindow::~CRecordingWindow()
+    : m_window([this](UINT message, WPARAM wParam, LPARAM lParam) {
+        messages.push_back(MSG{Handle(), message, wParam, lParam});
+    })
 {
-    UnregisterWindow(m_hWnd);
+    EnsureCoreApplication();
 }
 
 std::size_t CRecordingWindow::Pump(DWORD waitMs)

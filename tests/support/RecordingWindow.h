@@ -5,16 +5,14 @@
 #include <cstddef>
 #include <vector>
 
-// A window registered on the test's thread that records every message delivered to it.
+// A window on the test's thread that records every message delivered to it. It creates the
+// Qt application object when the test has none.
 class CRecordingWindow
 {
 public:
     CRecordingWindow();
-    ~CRecordingWindow();
-    CRecordingWindow(const CRecordingWindow&) = delete;
-    CRecordingWindow& operator=(const CRecordingWindow&) = delete;
 
-    HWND Handle() const { return m_hWnd; }
+    HWND Handle() const { return m_window.GetSafeHwnd(); }
 
     // Delivers what has been posted to this thread's windows, waiting up to waitMs for the
     // first message when none is queued; returns the number of messages recorded so far.
@@ -27,5 +25,5 @@ public:
     std::vector<MSG> messages; // in delivery order
 
 private:
-    HWND m_hWnd;
+    CMessageWindow m_window;
 };
