@@ -4,10 +4,11 @@
 #include "base/Prompts.h"
 #include "base/StrFormat.h"
 #include "queue/SorvaneDoc.h"
+#include "res/Accelerators.h"
 #include "res/Resource.h"
+#include "res/StringTable.h"
 #include "ui/MainFrame.h"
 #include "ui/SorvaneView.h"
-#include "ui/StringTable.h"
 
 #include <QEvent>
 #include <QFile>
@@ -32,18 +33,6 @@ std::vector<std::string> SplitLines(const std::string& text)
 }
 
 } // namespace
-
-const std::vector<CSingleDocTemplate::Accelerator>& CSingleDocTemplate::GetAccelerators()
-{
-    static const std::vector<Accelerator> kAccelerators = {
-        {"Ctrl+N", ID_FILE_NEW},    {"Ctrl+O", ID_FILE_OPEN},        {"Ctrl+S", ID_FILE_SAVE},
-        {"Ctrl+Z", ID_EDIT_UNDO},   {"Alt+Backspace", ID_EDIT_UNDO}, {"Ctrl+X", ID_EDIT_CUT},
-        {"Shift+Del", ID_EDIT_CUT}, {"Ctrl+C", ID_EDIT_COPY},        {"Ctrl+Ins", ID_EDIT_COPY},
-        {"Ctrl+V", ID_EDIT_PASTE},  {"Shift+Ins", ID_EDIT_PASTE},    {"F6", ID_NEXT_PANE},
-        {"Shift+F6", ID_PREV_PANE},
-    };
-    return kAccelerators;
-}
 
 CSingleDocTemplate::CSingleDocTemplate(int nIDResource, CPlayerSettings& settings, CWinApp& app)
     : m_nIDResource(nIDResource)
@@ -97,7 +86,7 @@ void CSingleDocTemplate::CreateFrame()
 
 void CSingleDocTemplate::InstallAccelerators()
 {
-    for (const Accelerator& accelerator : GetAccelerators()) {
+    for (const Accelerator& accelerator : kMainFrameAccelerators) {
         auto* pShortcut =
             new QShortcut(QKeySequence(QString::fromUtf8(accelerator.lpszKeys)), m_pFrame.get());
         pShortcut->setContext(Qt::WindowShortcut);

@@ -69,14 +69,6 @@ public:
     // Called when the main window is asked to close (the program then ends).
     void SetCloseHandler(std::function<void()> handler) { m_onClose = std::move(handler); }
 
-    // The accelerator table of the resource: key sequences and command ids, in its order.
-    struct Accelerator
-    {
-        const char* lpszKeys; // in Qt's portable text form, such as "Ctrl+N"
-        int nID;
-    };
-    static const std::vector<Accelerator>& GetAccelerators();
-
 protected:
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 

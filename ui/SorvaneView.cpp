@@ -9,11 +9,11 @@
 #include "engine/PlayEngine.h"
 #include "media/Mci.h"
 #include "res/Resource.h"
+#include "res/StringTable.h"
 #include "settings/PlayerSettings.h"
 #include "ui/GlyphPainters.h"
 #include "ui/Layout.h"
 #include "ui/MainFrame.h"
-#include "ui/StringTable.h"
 #include "ui/UiResources.h"
 #include "ui/ViewMenus.h"
 
