@@ -2,6 +2,7 @@
 
 #include "app/WinApp.h"
 #include "base/Prompts.h"
+#include "base/QtText.h"
 #include "base/StrFormat.h"
 #include "queue/SorvaneDoc.h"
 #include "res/Accelerators.h"
@@ -67,8 +68,7 @@ std::string CSingleDocTemplate::GetTitle() const
     if (m_strPathName.empty()) {
         return GetDocString(fileNewName);
     }
-    return QFile::encodeName(QFileInfo(QFile::decodeName(m_strPathName.c_str())).fileName())
-        .toStdString();
+    return FromQString(QFileInfo(ToQString(m_strPathName)).fileName());
 }
 
 void CSingleDocTemplate::CreateFrame()
@@ -88,7 +88,7 @@ void CSingleDocTemplate::InstallAccelerators()
 {
     for (const Accelerator& accelerator : kMainFrameAccelerators) {
         auto* pShortcut =
-            new QShortcut(QKeySequence(QString::fromUtf8(accelerator.lpszKeys)), m_pFrame.get());
+            new QShortcut(QKeySequence(ToQString(accelerator.lpszKeys)), m_pFrame.get());
         pShortcut->setContext(Qt::WindowShortcut);
         const int nID = accelerator.nID;
         connect(pShortcut, &QShortcut::activated, this, [this, nID] {
@@ -108,7 +108,7 @@ CSorvaneDoc* CSingleDocTemplate::OpenDocumentFile(const std::string* pPath)
     }
 
     if (pPath != nullptr) {
-        QFile file(QFile::decodeName(pPath->c_str()));
+        QFile file(ToQString(*pPath));
         if (pPath->empty() || !QFileInfo(file).isFile() || !file.open(QIODevice::ReadOnly)) {
             Prompts().ShowMessage(StrFormat("%s\n%s", pPath->c_str(), CWinApp::kOpenFailedText));
             if (bCreated) {
@@ -129,8 +129,8 @@ CSorvaneDoc* CSingleDocTemplate::OpenDocumentFile(const std::string* pPath)
 
 void CSingleDocTemplate::SetPathName(const std::string& path)
 {
-    const QFileInfo info(QFile::decodeName(path.c_str()));
-    m_strPathName = QFile::encodeName(info.absoluteFilePath()).toStdString();
+    const QFileInfo info(ToQString(path));
+    m_strPathName = FromQString(info.absoluteFilePath());
     m_app.AddToRecentFileList(m_strPathName);
 }
 
@@ -159,7 +159,7 @@ int CSingleDocTemplate::DoFileSave()
         return 0;
     }
     const std::string& path = paths.front();
-    const QString name = QFile::decodeName(path.c_str());
+    const QString name = ToQString(path);
     const QFileInfo info(name);
     if (info.exists() && (!info.isFile() || info.size() > 0)) {
         Prompts().ShowMessage(StrFormat("%s\n%s", path.c_str(), CWinApp::kSaveRefusedText));

@@ -3,6 +3,7 @@
 #include "app/DocTemplate.h"
 #include "app/SessionEnd.h"
 #include "base/Prompts.h"
+#include "base/QtText.h"
 #include "res/Resource.h"
 #include "ui/MainFrame.h"
 #include "ui/QtPrompts.h"
@@ -22,7 +23,7 @@ CWinApp* g_pApp = nullptr;
 std::string WholeScaleFactor(const std::string& text)
 {
     bool bOk = false;
-    const double factor = QString::fromStdString(text).toDouble(&bOk);
+    const double factor = ToQString(text).toDouble(&bOk);
     if (!bOk || !std::isfinite(factor)) {
         return {};
     }
@@ -72,7 +73,7 @@ int CWinApp::WinMain(int argc, char** argv)
     std::vector<std::string> args;
     const QStringList arguments = QCoreApplication::arguments();
     for (qsizetype i = 1; i < arguments.size(); ++i) {
-        args.push_back(arguments[i].toLocal8Bit().toStdString());
+        args.push_back(FromQString(arguments[i]));
     }
     SetArguments(std::move(args));
 
@@ -159,7 +160,7 @@ void CWinApp::OnFileSave()
 std::string CWinApp::ProfilePath()
 {
     const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    return (base + u'/' + QString::fromUtf8(kProfileFileName)).toStdString();
+    return FromQString(base + u'/' + ToQString(kProfileFileName));
 }
 
 void CWinApp::LoadStdProfileSettings(int nMaxMRU)

@@ -1,5 +1,6 @@
 #include "dialogs/Dialog.h"
 
+#include "base/QtText.h"
 #include "dialogs/GroupBox.h"
 #include "dialogs/ListBox.h"
 #include "dialogs/ManualRadioButton.h"
@@ -36,11 +37,6 @@ int MulDiv(int a, int b, int c)
     const long long product = static_cast<long long>(a) * b;
     const long long half = c / 2;
     return static_cast<int>(product >= 0 ? (product + half) / c : (product - half) / c);
-}
-
-QString FromUtf8(const char* text)
-{
-    return QString::fromUtf8(text, static_cast<qsizetype>(std::strlen(text)));
 }
 
 bool IsPushButton(std::uint32_t style)
@@ -148,7 +144,7 @@ void CDialog::BuildFromTemplate(int nIDTemplate)
     if (pTemplate == nullptr)
         return;
 
-    setWindowTitle(FromUtf8(pTemplate->lpszCaption));
+    setWindowTitle(ToQString(pTemplate->lpszCaption));
     Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
     if ((pTemplate->style & WS_SYSMENU) != 0)
         flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
@@ -166,7 +162,7 @@ void CDialog::BuildFromTemplate(int nIDTemplate)
     QWidget* pPrevious = nullptr;
     std::vector<QWidget*> frames;
     for (const DLGITEMTEMPLATE& item : pTemplate->items) {
-        const QString text = FromUtf8(item.lpszText);
+        const QString text = ToQString(item.lpszText);
         const std::string_view cls = item.lpszClass;
         QWidget* pControl = nullptr;
         if (cls == "Button") {
@@ -335,13 +331,13 @@ std::string CDialog::GetDlgItemText(int nID) const
         text = pLabel->text();
     else if (auto* pGroup = qobject_cast<QGroupBox*>(pControl))
         text = pGroup->title();
-    return text.toStdString();
+    return FromQString(text);
 }
 
 void CDialog::SetDlgItemText(int nID, const std::string& text)
 {
     QWidget* pControl = GetDlgItem(nID);
-    const QString value = QString::fromStdString(text);
+    const QString value = ToQString(text);
     if (auto* pEdit = qobject_cast<QLineEdit*>(pControl))
         pEdit->setText(value);
     else if (auto* pButton = qobject_cast<QAbstractButton*>(pControl))

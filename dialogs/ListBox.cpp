@@ -1,5 +1,7 @@
 #include "dialogs/ListBox.h"
 
+#include "base/QtText.h"
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 
@@ -43,7 +45,7 @@ void CListBox::ResetContent()
 
 int CListBox::AddString(const std::string& text)
 {
-    addItem(QString::fromStdString(text));
+    addItem(ToQString(text));
     return count() - 1;
 }
 
@@ -58,7 +60,7 @@ int CListBox::DeleteString(int nIndex)
 std::string CListBox::GetText(int nIndex) const
 {
     const QListWidgetItem* pItem = item(nIndex);
-    return pItem != nullptr ? pItem->text().toStdString() : std::string();
+    return pItem != nullptr ? FromQString(pItem->text()) : std::string();
 }
 
 int CListBox::SetText(int nIndex, const std::string& text)
@@ -66,7 +68,7 @@ int CListBox::SetText(int nIndex, const std::string& text)
     QListWidgetItem* pItem = item(nIndex);
     if (pItem == nullptr)
         return LB_ERR;
-    pItem->setText(QString::fromStdString(text));
+    pItem->setText(ToQString(text));
     return nIndex;
 }
 

@@ -1,5 +1,7 @@
 #include "draw/DC.h"
 
+#include "base/QtText.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -390,7 +392,7 @@ int CDC::TextOut(int x, int y, std::string_view text)
     if (Painter() == nullptr || metrics == nullptr) {
         return 0;
     }
-    DrawTextAt(x, y, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), *metrics);
+    DrawTextAt(x, y, ToQString(text), *metrics);
     return 1;
 }
 
@@ -404,7 +406,7 @@ int CDC::DrawText(std::string_view text, CRect* pRect, unsigned nFormat)
     if (p == nullptr) {
         return metrics->height();
     }
-    const QString string = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    const QString string = ToQString(text);
     const int nWidth = metrics->horizontalAdvance(string);
     const int nHeight = metrics->height();
     int x = pRect->left;
@@ -438,6 +440,6 @@ CSize CDC::GetTextExtentPoint32(std::string_view text) const
     if (metrics == nullptr) {
         return {};
     }
-    const QString string = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    const QString string = ToQString(text);
     return {metrics->horizontalAdvance(string), metrics->height()};
 }

@@ -1,5 +1,6 @@
 #include "ui/ViewMenus.h"
 
+#include "base/QtText.h"
 #include "res/Menus.h"
 
 #include <QAction>
@@ -17,7 +18,7 @@ std::unique_ptr<QMenu> LoadPopupMenu(int nIDResource)
             menu->addSeparator();
             continue;
         }
-        QAction* action = menu->addAction(QString::fromUtf8(item.lpszText));
+        QAction* action = menu->addAction(ToQString(item.lpszText));
         action->setData(item.nID);
     }
     return menu;
