@@ -25,7 +25,6 @@ constexpr const char* kPropertiesInterface = "org.freedesktop.DBus.Properties";
 constexpr const char* kIntrospectableInterface = "org.freedesktop.DBus.Introspectable";
 constexpr const char* kNoTrack = "/org/mpris/MediaPlayer2/TrackList/NoTrack";
 constexpr qlonglong kMicrosPerSecond = 1000000;
-constexpr qlonglong kCdFramesPerSecond = 75;
 
 // Whether the environment names a session bus: its address, or the bus socket in the user's
 // runtime directory. Without one Qt's bus thread is not even started.
@@ -174,7 +173,7 @@ qlonglong CMprisService::PositionMicroseconds() const
         return qlonglong{pos.nMilliseconds} * 1000;
     case DEVICE_CDAUDIO:
         return (qlonglong{pos.nMinutes} * 60 + pos.nSeconds) * kMicrosPerSecond +
-               qlonglong{pos.nFrames} * kMicrosPerSecond / kCdFramesPerSecond;
+               qlonglong{pos.nFrames} * kMicrosPerSecond / qlonglong{kCdFramesPerSecond};
     default:
         return (qlonglong{pos.nMinutes} * 60 + pos.nSeconds) * kMicrosPerSecond;
     }

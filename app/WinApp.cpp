@@ -16,6 +16,9 @@
 
 namespace {
 
+// The environment variable by which the user asks Qt for a scale.
+constexpr const char* kScaleFactorVariable = "QT_SCALE_FACTOR";
+
 CWinApp* g_pApp = nullptr;
 
 // The whole scale factor closest to the text of QT_SCALE_FACTOR (at least 1), so that every
@@ -59,12 +62,12 @@ int CWinApp::WinMain(int argc, char** argv)
         // rounded to a whole factor so that nothing is blurred.
         QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
             Qt::HighDpiScaleFactorRoundingPolicy::Round);
-        if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR")) {
-            const std::string whole = WholeScaleFactor(qgetenv("QT_SCALE_FACTOR").toStdString());
+        if (qEnvironmentVariableIsSet(kScaleFactorVariable)) {
+            const std::string whole = WholeScaleFactor(qgetenv(kScaleFactorVariable).toStdString());
             if (whole.empty()) {
-                qunsetenv("QT_SCALE_FACTOR");
+                qunsetenv(kScaleFactorVariable);
             } else {
-                qputenv("QT_SCALE_FACTOR", QByteArray::fromStdString(whole));
+                qputenv(kScaleFactorVariable, QByteArray::fromStdString(whole));
             }
         }
         m_pQtApp = std::make_unique<QApplication>(argc, argv);

@@ -219,7 +219,9 @@ MCIERROR mciSendCommand(MCIDEVICEID deviceId, UINT message, DWORD flags, void* p
 int mciGetErrorString(MCIERROR code, char* buffer, UINT size);
 
 // Packing of CD positions: TMSF = track, minutes, seconds, frames in bits 0-7, 8-15, 16-23,
-// 24-31; MSF = minutes, seconds, frames in bits 0-7, 8-15, 16-23. 75 frames make a second.
+// 24-31; MSF = minutes, seconds, frames in bits 0-7, 8-15, 16-23.
+// A CD frame is one sector of sound; this many make a second.
+inline constexpr int kCdFramesPerSecond = 75;
 constexpr DWORD MCI_MAKE_TMSF(unsigned t, unsigned m, unsigned s, unsigned f)
 {
     return (t & 0xFFu) | ((m & 0xFFu) << 8) | ((s & 0xFFu) << 16) | ((f & 0xFFu) << 24);
