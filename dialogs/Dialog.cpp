@@ -1,6 +1,7 @@
 #include "dialogs/Dialog.h"
 
 #include "base/QtText.h"
+#include "base/ScanInt.h"
 #include "dialogs/GroupBox.h"
 #include "dialogs/ListBox.h"
 #include "dialogs/ManualRadioButton.h"
@@ -25,8 +26,10 @@
 #include <X11/Xlib.h>
 
 #include <algorithm>
-#include <charconv>
+#include <cstdint>
 #include <cstring>
+#include <limits>
+#include <optional>
 #include <string_view>
 
 namespace {
@@ -53,11 +56,11 @@ QWidget* IconControl(const char* text, QWidget* pParent)
     auto* pLabel = new QLabel(pParent);
     pLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     const std::string_view name = text;
-    unsigned nID = 0;
-    if (name.size() > 1 && name.front() == '#' &&
-        std::from_chars(name.data() + 1, name.data() + name.size(), nID).ptr ==
-            name.data() + name.size()) {
-        const QIcon icon = LoadIconResource(nID);
+    std::size_t pos = 1;
+    const std::optional<std::uint64_t> nID =
+        name.size() > 1 && name.front() == '#' ? ScanDigits(name, pos) : std::nullopt;
+    if (nID && pos == name.size() && *nID <= std::numeric_limits<unsigned>::max()) {
+        const QIcon icon = LoadIconResource(static_cast<unsigned>(*nID));
         if (!icon.isNull())
             pLabel->setPixmap(icon.pixmap(kIconSize, kIconSize));
     }
