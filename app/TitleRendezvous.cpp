@@ -191,11 +191,6 @@ void CTitleRendezvous::Close()
     m_pWindow = nullptr;
 }
 
-bool CTitleRendezvous::IsListening() const
-{
-    return m_pServer != nullptr && m_pServer->isListening();
-}
-
 void CTitleRendezvous::OnNewConnection()
 {
     while (QLocalSocket* pSocket = m_pServer->nextPendingConnection()) {

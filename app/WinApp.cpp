@@ -19,8 +19,6 @@ namespace {
 // The environment variable by which the user asks Qt for a scale.
 constexpr const char* kScaleFactorVariable = "QT_SCALE_FACTOR";
 
-CWinApp* g_pApp = nullptr;
-
 // The whole scale factor closest to the text of QT_SCALE_FACTOR (at least 1), so that every
 // design pixel becomes a square block of screen pixels; empty when text is no number.
 std::string WholeScaleFactor(const std::string& text)
@@ -35,24 +33,11 @@ std::string WholeScaleFactor(const std::string& text)
 
 } // namespace
 
-CWinApp* AfxGetApp()
-{
-    return g_pApp;
-}
-
-CWinApp::CWinApp()
-{
-    if (g_pApp == nullptr) {
-        g_pApp = this;
-    }
-}
+CWinApp::CWinApp() = default;
 
 CWinApp::~CWinApp()
 {
     m_pDocTemplate.reset();
-    if (g_pApp == this) {
-        g_pApp = nullptr;
-    }
 }
 
 int CWinApp::WinMain(int argc, char** argv)

@@ -43,12 +43,6 @@ void CListBox::ResetContent()
     clear();
 }
 
-int CListBox::AddString(const std::string& text)
-{
-    addItem(ToQString(text));
-    return count() - 1;
-}
-
 int CListBox::DeleteString(int nIndex)
 {
     if (nIndex < 0 || nIndex >= count())

@@ -238,14 +238,6 @@ COLORREF CDC::SetBkColor(COLORREF crColor)
     return std::exchange(m_crBk, crColor & 0xFFFFFF);
 }
 
-int CDC::SetBkMode(int nMode)
-{
-    if (nMode != OPAQUE && nMode != TRANSPARENT) {
-        return 0;
-    }
-    return std::exchange(m_nBkMode, nMode);
-}
-
 QPainter* CDC::Painter()
 {
     return m_pPainter;
@@ -376,10 +368,7 @@ void CDC::DrawTextAt(int x, int y, const QString& text, const QFontMetrics& metr
     if (m_nEscapement != 0) {
         p->rotate(-m_nEscapement / 10.0);
     }
-    if (m_nBkMode == OPAQUE) {
-        p->fillRect(QRect(0, 0, metrics.horizontalAdvance(text), metrics.height()),
-                    ToQColor(m_crBk));
-    }
+    p->fillRect(QRect(0, 0, metrics.horizontalAdvance(text), metrics.height()), ToQColor(m_crBk));
     p->setFont(m_font);
     p->setPen(ToQColor(m_crText));
     p->drawText(0, metrics.ascent(), text);
