@@ -1,6 +1,6 @@
 #include "draw/DC.h"
 
-#include "tests/ui/UiTestSupport.h"
+#include "tests/draw/DrawTestSupport.h"
 
 #include <QFontInfo>
 
@@ -15,7 +15,7 @@ constexpr COLORREF kBlue = RGB(0, 0, 255);
 class DeviceContext : public ::testing::Test
 {
 protected:
-    void SetUp() override { EnsureQtApplication(); }
+    void SetUp() override { EnsureGuiApplication(); }
 
     static CFont* MakeFont(CFont& font, int nHeight, int nEscapement = 0)
     {
