@@ -52,7 +52,8 @@ int main(int argc, char** argv)
         const QImage scaled =
             pSource->scaled(size, size, Qt::IgnoreAspectRatio, Qt::FastTransformation);
         if (!scaled.save(dir + QStringLiteral("/sorvane.png"))) {
-            std::fprintf(stderr, "sorvane_icon_scaler: cannot write %s\n", qPrintable(dir));
+            std::fprintf(stderr, "sorvane_icon_scaler: cannot write %s\n",
+                         FromQString(dir).c_str());
             return 1;
         }
     }
