@@ -36,8 +36,7 @@ std::vector<std::string> SplitLines(const std::string& text)
 } // namespace
 
 CSingleDocTemplate::CSingleDocTemplate(int nIDResource, CPlayerSettings& settings, CWinApp& app)
-    : m_nIDResource(nIDResource)
-    , m_docStrings(SplitLines(LoadString(nIDResource)))
+    : m_docStrings(SplitLines(LoadString(nIDResource)))
     , m_settings(settings)
     , m_app(app)
 {}

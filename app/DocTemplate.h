@@ -77,7 +77,6 @@ private:
     void InstallAccelerators();
     void SetPathName(const std::string& path);
 
-    int m_nIDResource;
     std::vector<std::string> m_docStrings;
     CPlayerSettings& m_settings;
     CWinApp& m_app;
