@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "base/QtText.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QUrl>
@@ -12,11 +14,11 @@ namespace {
 
 std::string AbsolutePath(const std::string& arg)
 {
-    QString path = QString::fromLocal8Bit(arg.c_str());
+    QString path = ToQString(arg);
     if (path.startsWith(QStringLiteral("file:"))) {
         path = QUrl(path).toLocalFile();
     }
-    return QFileInfo(path).absoluteFilePath().toLocal8Bit().toStdString();
+    return FromQString(QFileInfo(path).absoluteFilePath());
 }
 
 } // namespace

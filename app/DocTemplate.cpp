@@ -2,12 +2,14 @@
 
 #include "app/WinApp.h"
 #include "base/Prompts.h"
+#include "base/QtText.h"
 #include "base/StrFormat.h"
 #include "queue/SorvaneDoc.h"
+#include "res/Accelerators.h"
 #include "res/Resource.h"
+#include "res/StringTable.h"
 #include "ui/MainFrame.h"
 #include "ui/SorvaneView.h"
-#include "ui/StringTable.h"
 
 #include <QEvent>
 #include <QFile>
@@ -33,21 +35,8 @@ std::vector<std::string> SplitLines(const std::string& text)
 
 } // namespace
 
-const std::vector<CSingleDocTemplate::Accelerator>& CSingleDocTemplate::GetAccelerators()
-{
-    static const std::vector<Accelerator> kAccelerators = {
-        {"Ctrl+N", ID_FILE_NEW},    {"Ctrl+O", ID_FILE_OPEN},        {"Ctrl+S", ID_FILE_SAVE},
-        {"Ctrl+Z", ID_EDIT_UNDO},   {"Alt+Backspace", ID_EDIT_UNDO}, {"Ctrl+X", ID_EDIT_CUT},
-        {"Shift+Del", ID_EDIT_CUT}, {"Ctrl+C", ID_EDIT_COPY},        {"Ctrl+Ins", ID_EDIT_COPY},
-        {"Ctrl+V", ID_EDIT_PASTE},  {"Shift+Ins", ID_EDIT_PASTE},    {"F6", ID_NEXT_PANE},
-        {"Shift+F6", ID_PREV_PANE},
-    };
-    return kAccelerators;
-}
-
 CSingleDocTemplate::CSingleDocTemplate(int nIDResource, CPlayerSettings& settings, CWinApp& app)
-    : m_nIDResource(nIDResource)
-    , m_docStrings(SplitLines(LoadString(nIDResource)))
+    : m_docStrings(SplitLines(LoadString(nIDResource)))
     , m_settings(settings)
     , m_app(app)
 {}
@@ -78,8 +67,7 @@ std::string CSingleDocTemplate::GetTitle() const
     if (m_strPathName.empty()) {
         return GetDocString(fileNewName);
     }
-    return QFile::encodeName(QFileInfo(QFile::decodeName(m_strPathName.c_str())).fileName())
-        .toStdString();
+    return FromQString(QFileInfo(ToQString(m_strPathName)).fileName());
 }
 
 void CSingleDocTemplate::CreateFrame()
@@ -97,9 +85,9 @@ void CSingleDocTemplate::CreateFrame()
 
 void CSingleDocTemplate::InstallAccelerators()
 {
-    for (const Accelerator& accelerator : GetAccelerators()) {
+    for (const Accelerator& accelerator : kMainFrameAccelerators) {
         auto* pShortcut =
-            new QShortcut(QKeySequence(QString::fromUtf8(accelerator.lpszKeys)), m_pFrame.get());
+            new QShortcut(QKeySequence(ToQString(accelerator.lpszKeys)), m_pFrame.get());
         pShortcut->setContext(Qt::WindowShortcut);
         const int nID = accelerator.nID;
         connect(pShortcut, &QShortcut::activated, this, [this, nID] {
@@ -119,7 +107,7 @@ CSorvaneDoc* CSingleDocTemplate::OpenDocumentFile(const std::string* pPath)
     }
 
     if (pPath != nullptr) {
-        QFile file(QFile::decodeName(pPath->c_str()));
+        QFile file(ToQString(*pPath));
         if (pPath->empty() || !QFileInfo(file).isFile() || !file.open(QIODevice::ReadOnly)) {
             Prompts().ShowMessage(StrFormat("%s\n%s", pPath->c_str(), CWinApp::kOpenFailedText));
             if (bCreated) {
@@ -140,8 +128,8 @@ CSorvaneDoc* CSingleDocTemplate::OpenDocumentFile(const std::string* pPath)
 
 void CSingleDocTemplate::SetPathName(const std::string& path)
 {
-    const QFileInfo info(QFile::decodeName(path.c_str()));
-    m_strPathName = QFile::encodeName(info.absoluteFilePath()).toStdString();
+    const QFileInfo info(ToQString(path));
+    m_strPathName = FromQString(info.absoluteFilePath());
     m_app.AddToRecentFileList(m_strPathName);
 }
 
@@ -170,7 +158,7 @@ int CSingleDocTemplate::DoFileSave()
         return 0;
     }
     const std::string& path = paths.front();
-    const QString name = QFile::decodeName(path.c_str());
+    const QString name = ToQString(path);
     const QFileInfo info(name);
     if (info.exists() && (!info.isFile() || info.size() > 0)) {
         Prompts().ShowMessage(StrFormat("%s\n%s", path.c_str(), CWinApp::kSaveRefusedText));

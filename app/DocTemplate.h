@@ -69,14 +69,6 @@ public:
     // Called when the main window is asked to close (the program then ends).
     void SetCloseHandler(std::function<void()> handler) { m_onClose = std::move(handler); }
 
-    // The accelerator table of the resource: key sequences and command ids, in its order.
-    struct Accelerator
-    {
-        const char* lpszKeys; // in Qt's portable text form, such as "Ctrl+N"
-        int nID;
-    };
-    static const std::vector<Accelerator>& GetAccelerators();
-
 protected:
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
@@ -85,7 +77,6 @@ private:
     void InstallAccelerators();
     void SetPathName(const std::string& path);
 
-    int m_nIDResource;
     std::vector<std::string> m_docStrings;
     CPlayerSettings& m_settings;
     CWinApp& m_app;

@@ -2,6 +2,7 @@
 
 #include "app/MprisInterfaceXml.h"
 #include "base/Prompts.h"
+#include "base/QtText.h"
 #include "engine/PlayEngine.h"
 #include "media/Mci.h"
 #include "queue/SorvaneDoc.h"
@@ -24,7 +25,6 @@ constexpr const char* kPropertiesInterface = "org.freedesktop.DBus.Properties";
 constexpr const char* kIntrospectableInterface = "org.freedesktop.DBus.Introspectable";
 constexpr const char* kNoTrack = "/org/mpris/MediaPlayer2/TrackList/NoTrack";
 constexpr qlonglong kMicrosPerSecond = 1000000;
-constexpr qlonglong kCdFramesPerSecond = 75;
 
 // Whether the environment names a session bus: its address, or the bus socket in the user's
 // runtime directory. Without one Qt's bus thread is not even started.
@@ -39,7 +39,7 @@ bool SessionBusNamed()
 
 QDBusMessage Error(const QDBusMessage& message, const char* name, const QString& text)
 {
-    return message.createErrorReply(QString::fromUtf8(name), text);
+    return message.createErrorReply(ToQString(name), text);
 }
 
 } // namespace
@@ -78,8 +78,8 @@ CMprisService::~CMprisService()
 {
     if (m_bRegistered) {
         QDBusConnection bus = QDBusConnection::sessionBus();
-        bus.unregisterService(QString::fromUtf8(kServiceName));
-        bus.unregisterObject(QString::fromUtf8(kObjectPath));
+        bus.unregisterService(ToQString(kServiceName));
+        bus.unregisterObject(ToQString(kObjectPath));
         m_doc.RemoveView(this);
     }
 }
@@ -94,12 +94,12 @@ bool CMprisService::Register()
         return false;
     }
     m_pObject = std::make_unique<CBusObject>(*this);
-    if (!bus.registerVirtualObject(QString::fromUtf8(kObjectPath), m_pObject.get())) {
+    if (!bus.registerVirtualObject(ToQString(kObjectPath), m_pObject.get())) {
         m_pObject.reset();
         return false;
     }
-    if (!bus.registerService(QString::fromUtf8(kServiceName))) {
-        bus.unregisterObject(QString::fromUtf8(kObjectPath));
+    if (!bus.registerService(ToQString(kServiceName))) {
+        bus.unregisterObject(ToQString(kObjectPath));
         m_pObject.reset();
         return false;
     }
@@ -127,10 +127,10 @@ void CMprisService::SendChanged(const QVariantMap& changed)
     if (changed.isEmpty() || !m_bRegistered) {
         return;
     }
-    QDBusMessage signal = QDBusMessage::createSignal(QString::fromUtf8(kObjectPath),
-                                                     QString::fromUtf8(kPropertiesInterface),
-                                                     QStringLiteral("PropertiesChanged"));
-    signal << QString::fromUtf8(kPlayerInterface) << changed << QStringList();
+    QDBusMessage signal =
+        QDBusMessage::createSignal(ToQString(kObjectPath), ToQString(kPropertiesInterface),
+                                   QStringLiteral("PropertiesChanged"));
+    signal << ToQString(kPlayerInterface) << changed << QStringList();
     QDBusConnection::sessionBus().send(signal);
 }
 
@@ -152,7 +152,7 @@ QString CMprisService::PlaybackStatus() const
 QString CMprisService::TrackId() const
 {
     if (m_doc.IsOpen() == 0) {
-        return QString::fromUtf8(kNoTrack);
+        return ToQString(kNoTrack);
     }
     return QStringLiteral("/org/mpris/MediaPlayer2/track/%1")
         .arg(std::max(0, m_doc.GetQueue().GetCurrent()));
@@ -170,7 +170,7 @@ qlonglong CMprisService::PositionMicroseconds() const
         return qlonglong{pos.nMilliseconds} * 1000;
     case DEVICE_CDAUDIO:
         return (qlonglong{pos.nMinutes} * 60 + pos.nSeconds) * kMicrosPerSecond +
-               qlonglong{pos.nFrames} * kMicrosPerSecond / kCdFramesPerSecond;
+               qlonglong{pos.nFrames} * kMicrosPerSecond / qlonglong{kCdFramesPerSecond};
     default:
         return (qlonglong{pos.nMinutes} * 60 + pos.nSeconds) * kMicrosPerSecond;
     }
@@ -193,7 +193,7 @@ QVariantMap CMprisService::Metadata() const
     if (m_doc.IsOpen() == 0) {
         return metadata;
     }
-    metadata.insert(QStringLiteral("xesam:title"), QString::fromLocal8Bit(m_doc.GetTitle()));
+    metadata.insert(QStringLiteral("xesam:title"), ToQString(m_doc.GetTitle()));
     metadata.insert(QStringLiteral("mpris:length"), LengthMicroseconds());
     if (m_doc.GetKind() == DEVICE_CDAUDIO) {
         PlayPosition pos{};
@@ -204,7 +204,7 @@ QVariantMap CMprisService::Metadata() const
         const std::string entry = queue.GetAt(queue.GetCurrent());
         if (!entry.empty() && entry.front() != '\\') {
             metadata.insert(QStringLiteral("xesam:url"),
-                            QUrl::fromLocalFile(QString::fromLocal8Bit(entry)).toString());
+                            QUrl::fromLocalFile(ToQString(entry)).toString());
         }
     }
     return metadata;
@@ -241,7 +241,7 @@ QVariantMap CMprisService::RootProperties() const
         {QStringLiteral("CanQuit"), true},
         {QStringLiteral("CanRaise"), true},
         {QStringLiteral("HasTrackList"), false},
-        {QStringLiteral("Identity"), QString::fromUtf8(kAppTitle)},
+        {QStringLiteral("Identity"), ToQString(kAppTitle)},
         {QStringLiteral("DesktopEntry"), QStringLiteral("sorvane")},
         {QStringLiteral("SupportedUriSchemes"), QStringList{QStringLiteral("file")}},
         {QStringLiteral("SupportedMimeTypes"),
@@ -259,9 +259,8 @@ void CMprisService::SeekToMicroseconds(qlonglong position)
     const auto percent =
         static_cast<int>(std::clamp(position, qlonglong{0}, length) * 100 / length);
     m_doc.SeekTo(percent);
-    QDBusMessage seeked =
-        QDBusMessage::createSignal(QString::fromUtf8(kObjectPath),
-                                   QString::fromUtf8(kPlayerInterface), QStringLiteral("Seeked"));
+    QDBusMessage seeked = QDBusMessage::createSignal(
+        ToQString(kObjectPath), ToQString(kPlayerInterface), QStringLiteral("Seeked"));
     seeked << PositionMicroseconds();
     QDBusConnection::sessionBus().send(seeked);
 }
@@ -309,7 +308,7 @@ bool CMprisService::CallPlayer(const QDBusMessage& message, QDBusMessage& reply)
                           QStringLiteral("Only file: URIs can be opened"));
             return true;
         }
-        m_doc.OpenFiles({url.toLocalFile().toLocal8Bit().toStdString()});
+        m_doc.OpenFiles({FromQString(url.toLocalFile())});
     } else {
         return false;
     }
@@ -323,23 +322,20 @@ void CMprisService::Handle(const QDBusMessage& message)
     const QString member = message.member();
     const QList<QVariant> args = message.arguments();
     QDBusMessage reply;
-    if (iface == QString::fromUtf8(kIntrospectableInterface) &&
-        member == QStringLiteral("Introspect")) {
-        reply = message.createReply(QString::fromUtf8(kMprisInterfaceXml));
-    } else if (iface == QString::fromUtf8(kPropertiesInterface)) {
+    if (iface == ToQString(kIntrospectableInterface) && member == QStringLiteral("Introspect")) {
+        reply = message.createReply(ToQString(kMprisInterfaceXml));
+    } else if (iface == ToQString(kPropertiesInterface)) {
         const QString target = args.value(0).toString();
-        const QVariantMap props = target == QString::fromUtf8(kRootInterface) ? RootProperties()
-                                  : target == QString::fromUtf8(kPlayerInterface)
-                                      ? PlayerProperties()
-                                      : QVariantMap();
+        const QVariantMap props = target == ToQString(kRootInterface)     ? RootProperties()
+                                  : target == ToQString(kPlayerInterface) ? PlayerProperties()
+                                                                          : QVariantMap();
         const QString name = args.value(1).toString();
         if (member == QStringLiteral("GetAll") && args.size() == 1) {
             reply = message.createReply(props);
         } else if (member == QStringLiteral("Get") && args.size() == 2 && props.contains(name)) {
             reply = message.createReply(QVariant::fromValue(QDBusVariant(props.value(name))));
         } else if (member == QStringLiteral("Set") && args.size() == 3 &&
-                   target == QString::fromUtf8(kPlayerInterface) &&
-                   name == QStringLiteral("LoopStatus")) {
+                   target == ToQString(kPlayerInterface) && name == QStringLiteral("LoopStatus")) {
             const QString value = args[2].value<QDBusVariant>().variant().toString();
             m_settings.Set(SK_REPEAT, value == QStringLiteral("None") ? 0 : 1);
             reply = message.createReply();
@@ -348,7 +344,7 @@ void CMprisService::Handle(const QDBusMessage& message)
             reply = Error(message, "org.freedesktop.DBus.Error.InvalidArgs",
                           QStringLiteral("No such property"));
         }
-    } else if ((iface.isEmpty() || iface == QString::fromUtf8(kRootInterface)) &&
+    } else if ((iface.isEmpty() || iface == ToQString(kRootInterface)) &&
                (member == QStringLiteral("Raise") || member == QStringLiteral("Quit"))) {
         if (member == QStringLiteral("Quit")) {
             m_route(ID_APP_EXIT);
@@ -358,7 +354,7 @@ void CMprisService::Handle(const QDBusMessage& message)
             m_pMainWnd->activateWindow();
         }
         reply = message.createReply();
-    } else if (iface.isEmpty() || iface == QString::fromUtf8(kPlayerInterface)) {
+    } else if (iface.isEmpty() || iface == ToQString(kPlayerInterface)) {
         if (!CallPlayer(message, reply)) {
             reply = Error(message, "org.freedesktop.DBus.Error.UnknownMethod",
                           QStringLiteral("No such method: %1").arg(member));

@@ -1,5 +1,7 @@
 #include "app/RecentFileList.h"
 
+#include "base/QtText.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
@@ -35,8 +37,8 @@ void CRecentFileList::Add(const std::string& path)
 void CRecentFileList::ReadList()
 {
     m_entries.clear();
-    QSettings profile(QString::fromStdString(m_strProfile), QSettings::IniFormat);
-    profile.beginGroup(QString::fromUtf8(kSection));
+    QSettings profile(ToQString(m_strProfile), QSettings::IniFormat);
+    profile.beginGroup(ToQString(kSection));
     for (int i = 0; i < m_nSize; ++i) {
         const QByteArray path = profile.value(EntryKey(i)).toByteArray();
         if (!path.isEmpty()) {
@@ -47,10 +49,10 @@ void CRecentFileList::ReadList()
 
 bool CRecentFileList::WriteList() const
 {
-    const QString file = QString::fromStdString(m_strProfile);
+    const QString file = ToQString(m_strProfile);
     QDir().mkpath(QFileInfo(file).absolutePath());
     QSettings profile(file, QSettings::IniFormat);
-    profile.beginGroup(QString::fromUtf8(kSection));
+    profile.beginGroup(ToQString(kSection));
     profile.remove(QString());
     for (std::size_t i = 0; i < m_entries.size(); ++i) {
         profile.setValue(EntryKey(static_cast<int>(i)), QByteArray::fromStdString(m_entries[i]));

@@ -7,6 +7,7 @@
 #include "app/MprisService.h"
 #include "app/TitleRendezvous.h"
 #include "app/WindowSearch.h"
+#include "base/QtText.h"
 #include "queue/SorvaneDoc.h"
 #include "res/Resource.h"
 #include "ui/MainFrame.h"
@@ -79,7 +80,7 @@ int CSorvaneApp::InitInstance()
 
     m_pMainWnd->show();
     m_pMainWnd->repaint();
-    m_pMainWnd->setWindowTitle(QString::fromUtf8(kMainWindowTitle));
+    m_pMainWnd->setWindowTitle(ToQString(kMainWindowTitle));
     if (QGuiApplication::platformName() == QStringLiteral("xcb")) {
         m_pShowWatch = std::make_unique<CExternalShowWatch>(m_pMainWnd);
         // Under a reparenting window manager Qt's record of the position can stay at (0, 0).

@@ -12,8 +12,8 @@ class CTitleRendezvous;
 // The player's application object. It holds the settings record for the whole run (read in
 // InitInstance, written in ExitInstance, also after a refused start), registers the
 // document template (document, frame and view), lets one copy of the player run per
-// desktop, creates and shows the main window titled "Sorvix", and owns the about box.
-// User-interface thread only.
+// desktop, creates and shows the main window titled kMainWindowTitle, and owns the about
+// box. User-interface thread only.
 class CSorvaneApp : public CWinApp
 {
 public:
@@ -32,9 +32,9 @@ public:
 
     // Reads the settings and the profile, registers the template; then either shows the
     // other running player's window (or hands it the files of --play or --enqueue) and
-    // returns FALSE, or creates the main window, shows it, titles it "Sorvix", lets its view
-    // accept dropped files, offers the player on the session bus and plays or queues the
-    // files of --play or --enqueue.
+    // returns FALSE, or creates the main window, shows it, titles it kMainWindowTitle, lets
+    // its view accept dropped files, offers the player on the session bus and plays or queues
+    // the files of --play or --enqueue.
     int InitInstance() override;
     // Writes the settings file, then the framework's exit step.
     int ExitInstance() override;

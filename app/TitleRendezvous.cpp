@@ -1,5 +1,7 @@
 #include "app/TitleRendezvous.h"
 
+#include "base/QtText.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QLocalServer>
@@ -73,7 +75,7 @@ std::string RendezvousDir()
     if (!runtime.isEmpty()) {
         return runtime.toStdString();
     }
-    const std::string dir = QDir::tempPath().toStdString() + "/sorvane-" + std::to_string(getuid());
+    const std::string dir = FromQString(QDir::tempPath()) + "/sorvane-" + std::to_string(getuid());
     if (mkdir(dir.c_str(), S_IRWXU) != 0 && errno != EEXIST) {
         return {};
     }
@@ -89,7 +91,7 @@ std::string RendezvousDir()
 bool IsOwnSocket(const QString& path)
 {
     struct stat st = {};
-    return lstat(path.toLocal8Bit().constData(), &st) == 0 && S_ISSOCK(st.st_mode) &&
+    return lstat(FromQString(path).c_str(), &st) == 0 && S_ISSOCK(st.st_mode) &&
            st.st_uid == getuid();
 }
 
@@ -128,7 +130,7 @@ std::string RendezvousPath(const std::string& title)
 
 std::unique_ptr<CFoundWindow> FindRendezvousWindow(const std::string& title)
 {
-    const QString path = QString::fromStdString(RendezvousPath(title));
+    const QString path = ToQString(RendezvousPath(title));
     if (path.isEmpty() || !IsOwnSocket(path)) {
         return nullptr;
     }
@@ -150,14 +152,14 @@ CTitleRendezvous::~CTitleRendezvous()
 bool CTitleRendezvous::Listen(const std::string& title, QWidget* pWindow)
 {
     Close();
-    const QString path = QString::fromStdString(RendezvousPath(title));
+    const QString path = ToQString(RendezvousPath(title));
     if (path.isEmpty()) {
         return false;
     }
     // The server's access option makes listening replace whatever has the name, so what is
     // there is judged first: another user's file, or a player that answers, is kept.
     struct stat st = {};
-    if (lstat(path.toLocal8Bit().constData(), &st) == 0) {
+    if (lstat(FromQString(path).c_str(), &st) == 0) {
         if (st.st_uid != getuid()) {
             return false;
         }
@@ -187,11 +189,6 @@ void CTitleRendezvous::Close()
         m_pServer.reset();
     }
     m_pWindow = nullptr;
-}
-
-bool CTitleRendezvous::IsListening() const
-{
-    return m_pServer != nullptr && m_pServer->isListening();
 }
 
 void CTitleRendezvous::OnNewConnection()

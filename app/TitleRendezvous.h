@@ -64,7 +64,6 @@ public:
         m_filesHandler = std::move(handler);
     }
     void Close();
-    bool IsListening() const;
 
 private:
     void OnNewConnection();

@@ -3,6 +3,7 @@
 #include "app/DocTemplate.h"
 #include "app/SessionEnd.h"
 #include "base/Prompts.h"
+#include "base/QtText.h"
 #include "res/Resource.h"
 #include "ui/MainFrame.h"
 #include "ui/QtPrompts.h"
@@ -15,14 +16,15 @@
 
 namespace {
 
-CWinApp* g_pApp = nullptr;
+// The environment variable by which the user asks Qt for a scale.
+constexpr const char* kScaleFactorVariable = "QT_SCALE_FACTOR";
 
 // The whole scale factor closest to the text of QT_SCALE_FACTOR (at least 1), so that every
 // design pixel becomes a square block of screen pixels; empty when text is no number.
 std::string WholeScaleFactor(const std::string& text)
 {
     bool bOk = false;
-    const double factor = QString::fromStdString(text).toDouble(&bOk);
+    const double factor = ToQString(text).toDouble(&bOk);
     if (!bOk || !std::isfinite(factor)) {
         return {};
     }
@@ -31,24 +33,11 @@ std::string WholeScaleFactor(const std::string& text)
 
 } // namespace
 
-CWinApp* AfxGetApp()
-{
-    return g_pApp;
-}
-
-CWinApp::CWinApp()
-{
-    if (g_pApp == nullptr) {
-        g_pApp = this;
-    }
-}
+CWinApp::CWinApp() = default;
 
 CWinApp::~CWinApp()
 {
     m_pDocTemplate.reset();
-    if (g_pApp == this) {
-        g_pApp = nullptr;
-    }
 }
 
 int CWinApp::WinMain(int argc, char** argv)
@@ -58,12 +47,12 @@ int CWinApp::WinMain(int argc, char** argv)
         // rounded to a whole factor so that nothing is blurred.
         QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
             Qt::HighDpiScaleFactorRoundingPolicy::Round);
-        if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR")) {
-            const std::string whole = WholeScaleFactor(qgetenv("QT_SCALE_FACTOR").toStdString());
+        if (qEnvironmentVariableIsSet(kScaleFactorVariable)) {
+            const std::string whole = WholeScaleFactor(qgetenv(kScaleFactorVariable).toStdString());
             if (whole.empty()) {
-                qunsetenv("QT_SCALE_FACTOR");
+                qunsetenv(kScaleFactorVariable);
             } else {
-                qputenv("QT_SCALE_FACTOR", QByteArray::fromStdString(whole));
+                qputenv(kScaleFactorVariable, QByteArray::fromStdString(whole));
             }
         }
         m_pQtApp = std::make_unique<QApplication>(argc, argv);
@@ -72,7 +61,7 @@ int CWinApp::WinMain(int argc, char** argv)
     std::vector<std::string> args;
     const QStringList arguments = QCoreApplication::arguments();
     for (qsizetype i = 1; i < arguments.size(); ++i) {
-        args.push_back(arguments[i].toLocal8Bit().toStdString());
+        args.push_back(FromQString(arguments[i]));
     }
     SetArguments(std::move(args));
 
@@ -159,7 +148,7 @@ void CWinApp::OnFileSave()
 std::string CWinApp::ProfilePath()
 {
     const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    return (base + u'/' + QString::fromUtf8(kProfileFileName)).toStdString();
+    return FromQString(base + u'/' + ToQString(kProfileFileName));
 }
 
 void CWinApp::LoadStdProfileSettings(int nMaxMRU)

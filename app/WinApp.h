@@ -27,8 +27,8 @@ struct CCommandLineInfo
 // Qt application object, runs InitInstance, the message loop and ExitInstance, in that
 // order; it holds the document template, the main window, the command line and the
 // framework's profile (the recent-file list). Commands reach it last on the command route;
-// it handles the framework's standard new, open and save. One per process, reached with
-// AfxGetApp(). User-interface thread only.
+// it handles the framework's standard new, open and save. One per process. User-interface
+// thread only.
 class CWinApp : public CCmdTarget
 {
 public:
@@ -102,6 +102,3 @@ private:
     std::unique_ptr<CRecentFileList> m_pRecentFileList;
     std::vector<std::string> m_args;
 };
-
-// The application object of the process; null when none exists.
-CWinApp* AfxGetApp();

@@ -135,3 +135,11 @@ bool EndsWithNoCase(std::string_view s, std::string_view suffix)
     }
     return true;
 }
+
+std::string AsciiUpper(std::string_view s)
+{
+    std::string upper(s);
+    for (char& c : upper)
+        c = static_cast<char>(FoldAscii(static_cast<unsigned char>(c)));
+    return upper;
+}

@@ -29,6 +29,10 @@ std::size_t MbsRChr(std::string_view s, char c, CodePage cp = ActiveCodePage());
 // (their bytes are never case-folded). Returns <0, 0 or >0 like strcmp.
 int MbsICmp(std::string_view a, std::string_view b, CodePage cp = ActiveCodePage());
 
+// s with the ASCII letters in capitals; every other byte, multibyte characters' included, as
+// it is.
+std::string AsciiUpper(std::string_view s);
+
 // True when the last n bytes of s (all of s when shorter) equal suffix without regard to
 // ASCII letter case. Bytes are compared one by one, as a byte-counting test does.
 bool EndsWithNoCase(std::string_view s, std::string_view suffix);

@@ -6,6 +6,14 @@
 #include <filesystem>
 #include <unistd.h>
 
+namespace {
+
+// The name of the program's own folders: its installed library folder and its settings
+// folder.
+constexpr const char* kProgramFolder = "sorvane";
+
+} // namespace
+
 std::string GetModuleFileName()
 {
     std::error_code ec;
@@ -19,7 +27,7 @@ std::string GetInstalledLibraryDirectory()
     const auto exeDir = DirectoryOf(exe);
     if (!exeDir || exeDir->empty())
         return {};
-    const std::string dir = JoinPath(JoinPath(JoinPath(*exeDir, ".."), "lib"), "sorvane");
+    const std::string dir = JoinPath(JoinPath(JoinPath(*exeDir, ".."), "lib"), kProgramFolder);
     std::error_code ec;
     return std::filesystem::is_directory(dir, ec) ? dir : std::string();
 }
@@ -34,7 +42,7 @@ std::string GetSettingsDirectory()
 
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
     if (xdg != nullptr && xdg[0] == kPathSeparator)
-        return JoinPath(xdg, "sorvane");
+        return JoinPath(xdg, kProgramFolder);
     const char* home = std::getenv("HOME");
-    return JoinPath(JoinPath(home != nullptr ? home : "", ".config"), "sorvane");
+    return JoinPath(JoinPath(home != nullptr ? home : "", ".config"), kProgramFolder);
 }

@@ -55,7 +55,7 @@ void BM_StartUpToFirstPaint(benchmark::State& state)
         const auto start = std::chrono::steady_clock::now();
         {
             CSorvaneApp app;
-            app.m_settings.UseFile(dir / "Sorvix.ini");
+            app.m_settings.UseFile(dir / CPlayerSettings::kFileName);
             if (!app.InitInstance()) {
                 state.SkipWithError("the start was refused");
                 break;

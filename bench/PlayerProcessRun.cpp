@@ -10,6 +10,7 @@
 // with its settings file and profile in a temporary directory. Run under dbus-run-session to
 // measure the idle player with its MPRIS service on the bus.
 
+#include "app/SorvaneApp.h"
 #include "tests/app/XvfbServer.h"
 #include "tests/support/Mp3Writer.h"
 #include "tests/support/TempDir.h"
@@ -112,7 +113,7 @@ bool PanelPainted(Display* pDisplay, bool bMappedOnly = false)
         if (XFetchName(pDisplay, pChildren[i], &pName) == 0 || pName == nullptr) {
             continue;
         }
-        const bool bPlayer = std::string(pName) == "Sorvix";
+        const bool bPlayer = std::string(pName) == CSorvaneApp::kMainWindowTitle;
         XFree(pName);
         XWindowAttributes attributes{};
         if (!bPlayer || XGetWindowAttributes(pDisplay, pChildren[i], &attributes) == 0 ||

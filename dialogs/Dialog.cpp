@@ -1,5 +1,7 @@
 #include "dialogs/Dialog.h"
 
+#include "base/QtText.h"
+#include "base/ScanInt.h"
 #include "dialogs/GroupBox.h"
 #include "dialogs/ListBox.h"
 #include "dialogs/ManualRadioButton.h"
@@ -24,8 +26,10 @@
 #include <X11/Xlib.h>
 
 #include <algorithm>
-#include <charconv>
+#include <cstdint>
 #include <cstring>
+#include <limits>
+#include <optional>
 #include <string_view>
 
 namespace {
@@ -36,11 +40,6 @@ int MulDiv(int a, int b, int c)
     const long long product = static_cast<long long>(a) * b;
     const long long half = c / 2;
     return static_cast<int>(product >= 0 ? (product + half) / c : (product - half) / c);
-}
-
-QString FromUtf8(const char* text)
-{
-    return QString::fromUtf8(text, static_cast<qsizetype>(std::strlen(text)));
 }
 
 bool IsPushButton(std::uint32_t style)
@@ -57,11 +56,11 @@ QWidget* IconControl(const char* text, QWidget* pParent)
     auto* pLabel = new QLabel(pParent);
     pLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     const std::string_view name = text;
-    unsigned nID = 0;
-    if (name.size() > 1 && name.front() == '#' &&
-        std::from_chars(name.data() + 1, name.data() + name.size(), nID).ptr ==
-            name.data() + name.size()) {
-        const QIcon icon = LoadIconResource(nID);
+    std::size_t pos = 1;
+    const std::optional<std::uint64_t> nID =
+        name.size() > 1 && name.front() == '#' ? ScanDigits(name, pos) : std::nullopt;
+    if (nID && pos == name.size() && *nID <= std::numeric_limits<unsigned>::max()) {
+        const QIcon icon = LoadIconResource(static_cast<unsigned>(*nID));
         if (!icon.isNull())
             pLabel->setPixmap(icon.pixmap(kIconSize, kIconSize));
     }
@@ -148,7 +147,7 @@ void CDialog::BuildFromTemplate(int nIDTemplate)
     if (pTemplate == nullptr)
         return;
 
-    setWindowTitle(FromUtf8(pTemplate->lpszCaption));
+    setWindowTitle(ToQString(pTemplate->lpszCaption));
     Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
     if ((pTemplate->style & WS_SYSMENU) != 0)
         flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
@@ -166,7 +165,7 @@ void CDialog::BuildFromTemplate(int nIDTemplate)
     QWidget* pPrevious = nullptr;
     std::vector<QWidget*> frames;
     for (const DLGITEMTEMPLATE& item : pTemplate->items) {
-        const QString text = FromUtf8(item.lpszText);
+        const QString text = ToQString(item.lpszText);
         const std::string_view cls = item.lpszClass;
         QWidget* pControl = nullptr;
         if (cls == "Button") {
@@ -335,13 +334,13 @@ std::string CDialog::GetDlgItemText(int nID) const
         text = pLabel->text();
     else if (auto* pGroup = qobject_cast<QGroupBox*>(pControl))
         text = pGroup->title();
-    return text.toStdString();
+    return FromQString(text);
 }
 
 void CDialog::SetDlgItemText(int nID, const std::string& text)
 {
     QWidget* pControl = GetDlgItem(nID);
-    const QString value = QString::fromStdString(text);
+    const QString value = ToQString(text);
     if (auto* pEdit = qobject_cast<QLineEdit*>(pControl))
         pEdit->setText(value);
     else if (auto* pButton = qobject_cast<QAbstractButton*>(pControl))

@@ -1,5 +1,7 @@
 #include "dialogs/ListBox.h"
 
+#include "base/QtText.h"
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 
@@ -41,12 +43,6 @@ void CListBox::ResetContent()
     clear();
 }
 
-int CListBox::AddString(const std::string& text)
-{
-    addItem(QString::fromStdString(text));
-    return count() - 1;
-}
-
 int CListBox::DeleteString(int nIndex)
 {
     if (nIndex < 0 || nIndex >= count())
@@ -58,7 +54,7 @@ int CListBox::DeleteString(int nIndex)
 std::string CListBox::GetText(int nIndex) const
 {
     const QListWidgetItem* pItem = item(nIndex);
-    return pItem != nullptr ? pItem->text().toStdString() : std::string();
+    return pItem != nullptr ? FromQString(pItem->text()) : std::string();
 }
 
 int CListBox::SetText(int nIndex, const std::string& text)
@@ -66,7 +62,7 @@ int CListBox::SetText(int nIndex, const std::string& text)
     QListWidgetItem* pItem = item(nIndex);
     if (pItem == nullptr)
         return LB_ERR;
-    pItem->setText(QString::fromStdString(text));
+    pItem->setText(ToQString(text));
     return nIndex;
 }
 

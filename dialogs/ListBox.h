@@ -24,8 +24,6 @@ public:
     int SetCurSel(int nIndex);
     int GetCount() const;
     void ResetContent();
-    // Appends a line; returns its index.
-    int AddString(const std::string& text);
     // Removes line nIndex; returns the number of lines left, or LB_ERR.
     int DeleteString(int nIndex);
     // The text of line nIndex; "" when it does not exist.

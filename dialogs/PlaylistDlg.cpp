@@ -1,6 +1,7 @@
 #include "dialogs/PlaylistDlg.h"
 
 #include "base/Prompts.h"
+#include "base/QtText.h"
 #include "dialogs/ListBox.h"
 #include "dialogs/UpDownCtrl.h"
 #include "queue/SorvaneDoc.h"
@@ -77,7 +78,7 @@ int CPlaylistDlg::RefreshList()
     try {
         lines.reserve(queue.GetCount());
         for (int i = 0; i < queue.GetCount(); ++i)
-            lines.append(QString::fromStdString(queue.GetDisplayName(i)));
+            lines.append(ToQString(queue.GetDisplayName(i)));
     } catch (const std::bad_alloc&) {
         result = 0;
     }

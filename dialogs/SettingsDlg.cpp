@@ -1,6 +1,7 @@
 #include "dialogs/SettingsDlg.h"
 
 #include "base/Prompts.h"
+#include "base/ScanInt.h"
 #include "dialogs/Static.h"
 #include "draw/DC.h"
 #include "res/Resource.h"
@@ -9,7 +10,8 @@
 #include <QCheckBox>
 #include <QLineEdit>
 
-#include <charconv>
+#include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 
@@ -23,19 +25,14 @@ constexpr const char* kOutOfRangeText = "0 から 255 までの整数を入力�
 // (no digits, a sign, other characters, or a number beyond 32 bits).
 std::optional<UINT> ParseUnsigned(const std::string& text)
 {
-    const std::size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos)
+    std::size_t pos = text.find_first_not_of(" \t");
+    if (pos == std::string::npos)
         return std::nullopt;
-    const std::size_t last = text.find_last_not_of(" \t");
-    const char* begin = text.data() + first;
-    const char* end = text.data() + last + 1;
-    if (*begin < '0' || *begin > '9')
+    const std::optional<std::uint64_t> value = ScanDigits(text, pos);
+    if (!value || *value > std::numeric_limits<UINT>::max() ||
+        text.find_first_not_of(" \t", pos) != std::string::npos)
         return std::nullopt;
-    UINT value = 0;
-    const auto [stop, error] = std::from_chars(begin, end, value);
-    if (error != std::errc() || stop != end)
-        return std::nullopt;
-    return value;
+    return static_cast<UINT>(*value);
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "draw/DC.h"
 
+#include "base/QtText.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -236,14 +238,6 @@ COLORREF CDC::SetBkColor(COLORREF crColor)
     return std::exchange(m_crBk, crColor & 0xFFFFFF);
 }
 
-int CDC::SetBkMode(int nMode)
-{
-    if (nMode != OPAQUE && nMode != TRANSPARENT) {
-        return 0;
-    }
-    return std::exchange(m_nBkMode, nMode);
-}
-
 QPainter* CDC::Painter()
 {
     return m_pPainter;
@@ -374,10 +368,7 @@ void CDC::DrawTextAt(int x, int y, const QString& text, const QFontMetrics& metr
     if (m_nEscapement != 0) {
         p->rotate(-m_nEscapement / 10.0);
     }
-    if (m_nBkMode == OPAQUE) {
-        p->fillRect(QRect(0, 0, metrics.horizontalAdvance(text), metrics.height()),
-                    ToQColor(m_crBk));
-    }
+    p->fillRect(QRect(0, 0, metrics.horizontalAdvance(text), metrics.height()), ToQColor(m_crBk));
     p->setFont(m_font);
     p->setPen(ToQColor(m_crText));
     p->drawText(0, metrics.ascent(), text);
@@ -390,7 +381,7 @@ int CDC::TextOut(int x, int y, std::string_view text)
     if (Painter() == nullptr || metrics == nullptr) {
         return 0;
     }
-    DrawTextAt(x, y, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), *metrics);
+    DrawTextAt(x, y, ToQString(text), *metrics);
     return 1;
 }
 
@@ -404,7 +395,7 @@ int CDC::DrawText(std::string_view text, CRect* pRect, unsigned nFormat)
     if (p == nullptr) {
         return metrics->height();
     }
-    const QString string = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    const QString string = ToQString(text);
     const int nWidth = metrics->horizontalAdvance(string);
     const int nHeight = metrics->height();
     int x = pRect->left;
@@ -438,6 +429,6 @@ CSize CDC::GetTextExtentPoint32(std::string_view text) const
     if (metrics == nullptr) {
         return {};
     }
-    const QString string = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    const QString string = ToQString(text);
     return {metrics->horizontalAdvance(string), metrics->height()};
 }

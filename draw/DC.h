@@ -13,7 +13,7 @@
 class QPaintDevice;
 
 // A device context: drawing state (selected pen, brush, font and, for a memory context,
-// bitmap; text and background colours; background mode) over a QPainter. Drawing is aliased
+// bitmap; text and background colours) over a QPainter. Drawing is aliased
 // and in device pixels; filled rectangles leave out their right and bottom edges. A context
 // draws on a paint device (an image, or a widget during its paint event), on a painter that
 // someone else owns and lends, or, as a memory context, on the bitmap selected into it; a
@@ -59,7 +59,6 @@ public:
     COLORREF GetTextColor() const { return m_crText; }
     COLORREF SetBkColor(COLORREF crColor);
     COLORREF GetBkColor() const { return m_crBk; }
-    int SetBkMode(int nMode);
 
     // Fills the rectangle with crColor and, as a side effect, makes crColor the background
     // colour. A rectangle given with right < left or bottom < top is taken in the same
@@ -86,8 +85,8 @@ public:
     int BitBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSrc, int ySrc,
                std::uint32_t dwRop);
 
-    // Draws text (UTF-8) with its cell's top-left at (x, y), in the text colour, on an
-    // opaque background box when the background mode is OPAQUE. A font with an escapement
+    // Draws text (UTF-8) with its cell's top-left at (x, y), in the text colour, on a box in
+    // the background colour (the background is always opaque). A font with an escapement
     // turns the text and its box about (x, y): −900 runs downwards, the cell lying just
     // left of x.
     int TextOut(int x, int y, std::string_view text);
@@ -129,5 +128,4 @@ private:
 
     COLORREF m_crText = 0;
     COLORREF m_crBk = 0xFFFFFF;
-    int m_nBkMode = OPAQUE;
 };

@@ -1,5 +1,6 @@
 #include "draw/GdiObjects.h"
 
+#include "base/QtText.h"
 #include "draw/DC.h"
 #include "draw/Resources.h"
 
@@ -113,7 +114,7 @@ const CBrush* CBrush::Stock(int nObject)
 QString CFont::ResolveFaceName(const std::string& face)
 {
     const QStringList families = QFontDatabase::families();
-    const QString wanted = QString::fromStdString(face);
+    const QString wanted = ToQString(face);
     if (!wanted.isEmpty() && HasFamily(families, wanted)) {
         return wanted;
     }

@@ -83,7 +83,6 @@ inline constexpr std::uint32_t SRCAND = 0x008800C6;
 inline constexpr std::uint32_t SRCINVERT = 0x00660046;
 
 // DrawText formats. Text is laid out on one line; DT_VCENTER needs DT_SINGLELINE.
-inline constexpr unsigned DT_TOP = 0x0000;
 inline constexpr unsigned DT_LEFT = 0x0000;
 inline constexpr unsigned DT_CENTER = 0x0001;
 inline constexpr unsigned DT_RIGHT = 0x0002;
@@ -91,10 +90,6 @@ inline constexpr unsigned DT_VCENTER = 0x0004;
 inline constexpr unsigned DT_BOTTOM = 0x0008;
 inline constexpr unsigned DT_SINGLELINE = 0x0020;
 inline constexpr unsigned DT_NOCLIP = 0x0100;
-
-// Background modes of text output.
-inline constexpr int TRANSPARENT = 1;
-inline constexpr int OPAQUE = 2;
 
 // Pen styles.
 inline constexpr int PS_SOLID = 0;
@@ -116,5 +111,4 @@ inline constexpr int DEFAULT_GUI_FONT = 17;
 inline constexpr int LOGPIXELSY = 90;
 
 inline constexpr int DEFAULT_CHARSET = 1;
-inline constexpr int FW_NORMAL = 400;
 inline constexpr int FW_BOLD = 700;

@@ -8,7 +8,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     CPlayerSettings settings;
-    settings.UseFile(WriteFuzzFile("Sorvix.ini", AsText(data, size)));
+    settings.UseFile(WriteFuzzFile(CPlayerSettings::kFileName, AsText(data, size)));
     settings.Load();
 
     settings.UseFile(FuzzDir() + "/Saved.ini");

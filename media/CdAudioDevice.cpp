@@ -1,6 +1,7 @@
 #include "media/CdAudioDevice.h"
 
 #include "base/MbString.h"
+#include "media/Mci.h"
 
 #include <cdio/cdio.h>
 #include <cdio/logging.h>
@@ -15,8 +16,7 @@
 namespace {
 
 constexpr int kRate = 44100;
-constexpr std::uint64_t kFramesPerSector = 588; // 44100 / 75
-constexpr int kSectorsPerSecond = 75;
+constexpr std::uint64_t kFramesPerSector = kRate / kCdFramesPerSecond;
 constexpr int kMsfOffset = 150; // MSF 00:02:00 is the first sector of the disc
 constexpr int kReadAhead = 8;   // sectors per read, about 0.1 s
 
@@ -37,15 +37,15 @@ driver_id_t ImageDriver(const std::string& source)
 DWORD Msf(int sectors)
 {
     sectors = std::max(sectors, 0);
-    const int minutes = std::min(sectors / (60 * kSectorsPerSecond), 255);
+    const int minutes = std::min(sectors / (60 * kCdFramesPerSecond), 255);
     return MCI_MAKE_MSF(static_cast<unsigned>(minutes),
-                        static_cast<unsigned>((sectors / kSectorsPerSecond) % 60),
-                        static_cast<unsigned>(sectors % kSectorsPerSecond));
+                        static_cast<unsigned>((sectors / kCdFramesPerSecond) % 60),
+                        static_cast<unsigned>(sectors % kCdFramesPerSecond));
 }
 
 int Sectors(unsigned m, unsigned s, unsigned f)
 {
-    return static_cast<int>((m * 60 + s) * kSectorsPerSecond + f);
+    return static_cast<int>((m * 60 + s) * kCdFramesPerSecond + f);
 }
 
 } // namespace
@@ -228,9 +228,10 @@ MCIERROR CCdAudioDevice::ReadError(std::string& reason)
 {
     if (m_nFailedLsn >= 0) {
         const int sector = m_nFailedLsn - FirstLsn();
-        reason = "the disc cannot be read at " + std::to_string(sector / (60 * kSectorsPerSecond)) +
-                 ":" + std::to_string(sector / kSectorsPerSecond % 60) + "." +
-                 std::to_string(sector % kSectorsPerSecond) + " (sector " +
+        reason = "the disc cannot be read at " +
+                 std::to_string(sector / (60 * kCdFramesPerSecond)) + ":" +
+                 std::to_string(sector / kCdFramesPerSecond % 60) + "." +
+                 std::to_string(sector % kCdFramesPerSecond) + " (sector " +
                  std::to_string(m_nFailedLsn) + ")";
     } else {
         reason = "the disc cannot be read";
@@ -332,7 +333,7 @@ MCIERROR CCdAudioDevice::StatusItem(DWORD item, DWORD flags, DWORD track, DWORD_
             pTrack != nullptr ? pTrack->lsnEnd - pTrack->lsnStart : LeadOut() - FirstLsn();
         if (TimeFormat() == MCI_FORMAT_MILLISECONDS)
             answer =
-                static_cast<DWORD>(static_cast<std::uint64_t>(sectors) * 1000 / kSectorsPerSecond);
+                static_cast<DWORD>(static_cast<std::uint64_t>(sectors) * 1000 / kCdFramesPerSecond);
         else
             answer = Msf(sectors);
         return 0;

@@ -1,8 +1,10 @@
 #include "media/CueImage.h"
 
+#include "base/MbString.h"
 #include "base/Path.h"
+#include "base/ScanInt.h"
 
-#include <cctype>
+#include <cstdint>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -53,9 +55,7 @@ std::string Keyword(const std::string& line, std::string& rest)
     std::size_t end = line.find_first_of(" \t", i);
     if (end == std::string::npos)
         end = line.size();
-    std::string word = line.substr(i, end - i);
-    for (char& c : word)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const std::string word = AsciiUpper(std::string_view(line).substr(i, end - i));
     const std::size_t next = line.find_first_not_of(" \t", end);
     rest = next == std::string::npos ? std::string() : line.substr(next);
     return word;
@@ -89,14 +89,10 @@ std::optional<std::string> FileName(const std::string& rest, std::string& type)
 // beyond the 99 tracks a disc can hold.
 long TrackNumber(const std::string& rest)
 {
-    std::size_t i = 0;
-    long value = 0;
-    for (; i < rest.size() && std::isdigit(static_cast<unsigned char>(rest[i])) != 0; ++i) {
-        value = value * 10 + (rest[i] - '0');
-        if (value > 99)
-            return -1;
-    }
-    return i == 0 ? -1 : value;
+    constexpr std::uint64_t kMaxTrack = 99;
+    std::size_t pos = 0;
+    const std::optional<std::uint64_t> value = ScanDigits(rest, pos);
+    return value && *value <= kMaxTrack ? static_cast<long>(*value) : -1;
 }
 
 } // namespace

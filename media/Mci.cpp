@@ -1,5 +1,6 @@
 #include "media/Mci.h"
 
+#include "base/MbString.h"
 #include "media/CdAudioDevice.h"
 #include "media/SequencerDevice.h"
 #include "media/WaveDevice.h"
@@ -10,7 +11,6 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <strings.h>
 
 namespace {
 
@@ -82,11 +82,11 @@ constexpr ErrorText kErrorTexts[] = {
 
 UINT TypeFromName(const char* name)
 {
-    if (strcasecmp(name, "waveaudio") == 0)
+    if (MbsICmp(name, "waveaudio") == 0)
         return MCI_DEVTYPE_WAVEFORM_AUDIO;
-    if (strcasecmp(name, "sequencer") == 0)
+    if (MbsICmp(name, "sequencer") == 0)
         return MCI_DEVTYPE_SEQUENCER;
-    if (strcasecmp(name, "cdaudio") == 0)
+    if (MbsICmp(name, "cdaudio") == 0)
         return MCI_DEVTYPE_CD_AUDIO;
     return 0;
 }

@@ -56,7 +56,6 @@ inline constexpr DWORD MCI_TRACK = 0x00000010;
 // MCI_OPEN flags.
 inline constexpr DWORD MCI_OPEN_SHAREABLE = 0x00000100;
 inline constexpr DWORD MCI_OPEN_ELEMENT = 0x00000200;
-inline constexpr DWORD MCI_OPEN_ALIAS = 0x00000400;
 inline constexpr DWORD MCI_OPEN_TYPE_ID = 0x00001000;
 inline constexpr DWORD MCI_OPEN_TYPE = 0x00002000;
 
@@ -92,8 +91,6 @@ inline constexpr DWORD MCI_FORMAT_TMSF = 10;
 inline constexpr DWORD MCI_MODE_NOT_READY = 524;
 inline constexpr DWORD MCI_MODE_STOP = 525;
 inline constexpr DWORD MCI_MODE_PLAY = 526;
-inline constexpr DWORD MCI_MODE_SEEK = 528;
-inline constexpr DWORD MCI_MODE_PAUSE = 529;
 inline constexpr DWORD MCI_MODE_OPEN = 530;
 
 // Notification codes (the wParam of MM_MCINOTIFY).
@@ -108,7 +105,6 @@ inline constexpr UINT MCI_DEVTYPE_WAVEFORM_AUDIO = 522;
 inline constexpr UINT MCI_DEVTYPE_SEQUENCER = 523;
 
 // Error codes. 0 is success; every other value has a text (mciGetErrorString).
-inline constexpr MCIERROR MMSYSERR_NOERROR = 0;
 inline constexpr MCIERROR MCIERR_BASE = 256;
 inline constexpr MCIERROR MCIERR_INVALID_DEVICE_ID = MCIERR_BASE + 1;
 inline constexpr MCIERROR MCIERR_UNRECOGNIZED_COMMAND = MCIERR_BASE + 5;
@@ -219,7 +215,9 @@ MCIERROR mciSendCommand(MCIDEVICEID deviceId, UINT message, DWORD flags, void* p
 int mciGetErrorString(MCIERROR code, char* buffer, UINT size);
 
 // Packing of CD positions: TMSF = track, minutes, seconds, frames in bits 0-7, 8-15, 16-23,
-// 24-31; MSF = minutes, seconds, frames in bits 0-7, 8-15, 16-23. 75 frames make a second.
+// 24-31; MSF = minutes, seconds, frames in bits 0-7, 8-15, 16-23.
+// A CD frame is one sector of sound; this many make a second.
+inline constexpr int kCdFramesPerSecond = 75;
 constexpr DWORD MCI_MAKE_TMSF(unsigned t, unsigned m, unsigned s, unsigned f)
 {
     return (t & 0xFFu) | ((m & 0xFFu) << 8) | ((s & 0xFFu) << 16) | ((f & 0xFFu) << 24);

@@ -68,10 +68,10 @@ public:
     // count at 0; the paused setting stays.
     virtual void Flush() = 0;
 
-    // Decode thread. Waits for the queued sound to play out and be heard (the sound output's
-    // own latency included); gives up after about nTimeoutMs, except that while paused it
-    // waits on until SetPaused, Interrupt or Close. An interruption cuts the wait short.
-    // Non-zero when everything queued has been heard.
+    // Decode thread. Non-zero once everything queued has played and been heard (the output's
+    // latency included). 0 after an Interrupt, or when nTimeoutMs have passed, which it looks
+    // at first and then only when the output wakes it: at least every whole second played,
+    // and while paused only on SetPaused, Interrupt or Close. So a wait may outlast nTimeoutMs.
     virtual int WaitDrained(int nTimeoutMs) = 0;
 
     // Any thread. PCM frames played (heard) since Open or the last Flush.

@@ -44,8 +44,10 @@ public:
     int Resume() override;
     int Seek(std::int32_t nSeconds) override;
 
-    // Longest single wait of the decode thread for the output to play out at the end of
-    // the file before it looks at its requests again (an interruption cuts it short).
+    // How long the decode thread, waiting at the end of the file for the output to play out,
+    // waits before the output's next wake lets it report the time and look at its requests
+    // (a seek or a stop interrupts the output, which ends the wait at once; pause and resume
+    // wake it).
     static constexpr int kDrainWaitMs = 50;
     // The elapsed time is reported when its whole seconds change, and at least this often.
     static constexpr std::chrono::milliseconds kReportInterval{1000};

@@ -3,14 +3,13 @@
 #include "base/MbString.h"
 #include "base/Path.h"
 #include "base/Prompts.h"
+#include "base/ScanInt.h"
 #include "base/StrFormat.h"
 #include "engine/PlayEngine.h"
 #include "media/Mci.h"
 #include "res/Resource.h"
 
-#include <climits>
 #include <cstdio>
-#include <cstdlib>
 
 namespace {
 
@@ -62,11 +61,8 @@ int ParseTrackNumber(std::string entry)
         return -1;
     if (close < open)
         return 0;
-    const std::string number = entry.substr(open + 1, close - open - 1);
-    const long value = std::strtol(number.c_str(), nullptr, 10);
-    if (value > INT_MAX || value < INT_MIN)
-        return value > 0 ? INT_MAX : INT_MIN;
-    return static_cast<int>(value);
+    std::size_t pos = 0;
+    return ScanInt(std::string_view(entry).substr(open + 1, close - open - 1), pos).value_or(0);
 }
 
 CSorvaneDoc::CSorvaneDoc()

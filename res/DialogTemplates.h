@@ -32,7 +32,6 @@ inline constexpr std::uint32_t BS_TYPEMASK = 0x000F;
 inline constexpr std::uint32_t BS_LEFTTEXT = 0x0020;
 
 inline constexpr std::uint32_t LBS_NOTIFY = 0x0001;
-inline constexpr std::uint32_t LBS_SORT = 0x0002;
 inline constexpr std::uint32_t LBS_USETABSTOPS = 0x0080;
 inline constexpr std::uint32_t LBS_NOINTEGRALHEIGHT = 0x0100;
 inline constexpr std::uint32_t LBS_WANTKEYBOARDINPUT = 0x0400;
@@ -44,7 +43,6 @@ inline constexpr std::uint32_t SS_ICON = 0x0003;
 inline constexpr std::uint32_t SS_GRAYRECT = 0x0008;
 inline constexpr std::uint32_t SS_TYPEMASK = 0x001F;
 
-inline constexpr std::uint32_t UDS_WRAP = 0x0001;
 inline constexpr std::uint32_t UDS_ARROWKEYS = 0x0020;
 } // namespace dlgstyle
 

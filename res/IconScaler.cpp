@@ -3,6 +3,8 @@
 // so that every drawn pixel stays a sharp square.
 //   sorvane_icon_scaler ICO OUTDIR  ->  OUTDIR/<n>x<n>/apps/sorvane.png
 
+#include "base/QtText.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QImage>
@@ -18,7 +20,7 @@ int main(int argc, char** argv)
         std::fputs("usage: sorvane_icon_scaler ICO OUTDIR\n", stderr);
         return 2;
     }
-    QImageReader reader(QString::fromLocal8Bit(argv[1]));
+    QImageReader reader(ToQString(argv[1]));
     std::vector<QImage> drawn;
     for (int i = 0; i < reader.imageCount() || i == 0; ++i) {
         if (!reader.jumpToImage(i) && i > 0) {
@@ -45,13 +47,13 @@ int main(int argc, char** argv)
         if (pSource == nullptr) {
             continue;
         }
-        const QString dir =
-            QStringLiteral("%1/%2x%2/apps").arg(QString::fromLocal8Bit(argv[2])).arg(size);
+        const QString dir = QStringLiteral("%1/%2x%2/apps").arg(ToQString(argv[2])).arg(size);
         QDir().mkpath(dir);
         const QImage scaled =
             pSource->scaled(size, size, Qt::IgnoreAspectRatio, Qt::FastTransformation);
         if (!scaled.save(dir + QStringLiteral("/sorvane.png"))) {
-            std::fprintf(stderr, "sorvane_icon_scaler: cannot write %s\n", qPrintable(dir));
+            std::fprintf(stderr, "sorvane_icon_scaler: cannot write %s\n",
+                         FromQString(dir).c_str());
             return 1;
         }
     }

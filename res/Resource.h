@@ -1,8 +1,9 @@
 #pragma once
 
-// Resource numbers and command ids of the player. The bitmaps and icons themselves are Qt
-// resources (res/sorvane.qrc, made by res/make_resources.py); draw/Resources.h finds
-// them by these numbers.
+// Resource numbers and command ids of the player. The menus, the string table, the
+// accelerators and the dialog templates are data beside this file (Menus.h, StringTable.h,
+// Accelerators.h, DialogTemplates.h); the bitmaps and icons are Qt resources
+// (res/sorvane.qrc, made by res/make_resources.py), which draw/Resources.h finds by number.
 
 // Resources of the document template: document string, program icon, discarded frame menu
 // and accelerator table.

@@ -3,50 +3,12 @@
 #include "base/MbString.h"
 #include "base/ModulePath.h"
 #include "base/Path.h"
+#include "base/ScanInt.h"
 #include "base/TextFile.h"
 
-#include <cctype>
-#include <climits>
-#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <new>
-#include <optional>
-
-namespace {
-
-// Reads one decimal integer in the manner of scanf's "%d": leading white space, an
-// optional sign, digits. Advances pos past what it read; nullopt when no digit follows.
-// Values beyond the 32-bit range saturate.
-std::optional<int> ScanInt(const std::string& text, std::size_t& pos)
-{
-    std::size_t i = pos;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    const std::size_t firstDigit = i;
-    std::int64_t value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        if (value <= INT_MAX)
-            value = value * 10 + (text[i] - '0');
-    }
-    if (i == firstDigit)
-        return std::nullopt;
-    pos = i;
-    if (negative)
-        value = -value;
-    if (value > INT_MAX)
-        return INT_MAX;
-    if (value < INT_MIN)
-        return INT_MIN;
-    return static_cast<int>(value);
-}
-
-} // namespace
 
 int CPlayerSettings::Get(int nKey) const
 {

@@ -1,5 +1,6 @@
 #include "ui/MainFrame.h"
 
+#include "base/QtText.h"
 #include "ui/Layout.h"
 #include "ui/UiResources.h"
 
@@ -46,7 +47,7 @@ int CMainFrame::Create()
         flags |= Qt::WindowStaysOnTopHint;
     }
     setWindowFlags(flags);
-    setWindowTitle(QString::fromStdString(cs.lpszName));
+    setWindowTitle(ToQString(cs.lpszName));
     setFixedSize(cs.cx, cs.cy);
     move(cs.x, cs.y);
     PlaceView();

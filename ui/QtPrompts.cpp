@@ -1,10 +1,10 @@
 #include "ui/QtPrompts.h"
 
+#include "base/QtText.h"
 #include "dialogs/Dialog.h"
 
 #include <QApplication>
 #include <QColorDialog>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -47,8 +47,8 @@ QWidget* CQtPrompts::Owner()
 
 void CQtPrompts::ShowMessage(const std::string& text)
 {
-    QMessageBox box(QMessageBox::Warning, QString::fromUtf8(kAppTitle), QString::fromUtf8(text),
-                    QMessageBox::Ok, Owner());
+    QMessageBox box(QMessageBox::Warning, ToQString(kAppTitle), ToQString(text), QMessageBox::Ok,
+                    Owner());
     KeepTitleWithoutMinimiseOrMaximise(box);
     box.exec();
 }
@@ -80,7 +80,7 @@ QString CQtPrompts::CaseInsensitivePattern(const QString& pattern)
 QStringList CQtPrompts::NameFilters(const std::string& filter)
 {
     QStringList filters;
-    const QString converted = QString::fromUtf8(ConvertFilter(filter));
+    const QString converted = ToQString(ConvertFilter(filter));
     for (const QString& entry : converted.split(QStringLiteral(";;"), Qt::SkipEmptyParts)) {
         const qsizetype open = entry.lastIndexOf(u'(');
         if (open < 0 || !entry.endsWith(u')')) {
@@ -117,20 +117,20 @@ bool CQtPrompts::AskFiles(const FileDialogRequest& request, std::vector<std::str
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setOption(QFileDialog::DontConfirmOverwrite);
     }
-    QString suffix = QString::fromUtf8(request.strDefExt);
+    QString suffix = ToQString(request.strDefExt);
     if (suffix.startsWith(u'.')) {
         suffix.remove(0, 1);
     }
     dialog.setDefaultSuffix(suffix);
     if (!request.strFileName.empty()) {
-        dialog.selectFile(QString::fromUtf8(request.strFileName));
+        dialog.selectFile(ToQString(request.strFileName));
     }
     if (dialog.exec() != QDialog::Accepted) {
         return false;
     }
     paths.clear();
     for (const QString& path : dialog.selectedFiles()) {
-        paths.push_back(QFile::encodeName(path).toStdString());
+        paths.push_back(FromQString(path));
     }
     return !paths.empty();
 }

@@ -2,6 +2,7 @@
 
 #include "base/MbString.h"
 #include "base/Prompts.h"
+#include "base/QtText.h"
 #include "base/StrFormat.h"
 #include "dialogs/PlaylistDlg.h"
 #include "dialogs/SettingsDlg.h"
@@ -9,18 +10,17 @@
 #include "engine/PlayEngine.h"
 #include "media/Mci.h"
 #include "res/Resource.h"
+#include "res/StringTable.h"
 #include "settings/PlayerSettings.h"
 #include "ui/GlyphPainters.h"
 #include "ui/Layout.h"
 #include "ui/MainFrame.h"
-#include "ui/StringTable.h"
 #include "ui/UiResources.h"
 #include "ui/ViewMenus.h"
 
 #include <QContextMenuEvent>
 #include <QCursor>
 #include <QDropEvent>
-#include <QFile>
 #include <QHelpEvent>
 #include <QMenu>
 #include <QMimeData>
@@ -142,7 +142,7 @@ int CSorvaneView::OnCreate()
     m_panel.SetLayout(m_nLayout, CDC().GetDeviceCaps(LOGPIXELSY));
 
     m_pTrayIcon = std::make_unique<QSystemTrayIcon>(LoadIconResource(IDI_TRAY));
-    m_pTrayIcon->setToolTip(QString::fromUtf8(kAppTitle));
+    m_pTrayIcon->setToolTip(ToQString(kAppTitle));
     // Queued, so that a menu chosen from the tray that ends the view never deletes the icon
     // while it emits.
     connect(m_pTrayIcon.get(), &QSystemTrayIcon::activated, this, &CSorvaneView::OnTrayActivated,
@@ -152,7 +152,7 @@ int CSorvaneView::OnCreate()
 
     m_rcPanelTool = PanelRect();
     for (int i = 0; i < BUTTON_COUNT; ++i) {
-        m_buttons[kTipButtons[i]].setToolTip(QString::fromStdString(LoadString(kTipStrings[i])));
+        m_buttons[kTipButtons[i]].setToolTip(ToQString(LoadString(kTipStrings[i])));
     }
 
     m_pPlaylistDlg = new (std::nothrow) CPlaylistDlg(m_pDocument, this);
@@ -631,7 +631,7 @@ bool CSorvaneView::event(QEvent* pEvent)
     if (m_rcPanelTool.PtInRect(point) && OnToolTipNeedText(&ttt) != 0) {
         const QRect area(m_rcPanelTool.left + CLIENT_EDGE, m_rcPanelTool.top + CLIENT_EDGE,
                          m_rcPanelTool.Width(), m_rcPanelTool.Height());
-        QToolTip::showText(pHelp->globalPos(), QString::fromUtf8(ttt.szText), this, area);
+        QToolTip::showText(pHelp->globalPos(), ToQString(ttt.szText), this, area);
     } else {
         QToolTip::hideText();
         pEvent->ignore();
@@ -713,7 +713,7 @@ void CSorvaneView::dropEvent(QDropEvent* pEvent)
     std::vector<std::string> files;
     for (const QUrl& url : pEvent->mimeData()->urls()) {
         if (url.isLocalFile()) {
-            files.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+            files.push_back(FromQString(url.toLocalFile()));
         }
     }
     if (files.empty()) {

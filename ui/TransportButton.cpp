@@ -1,5 +1,6 @@
 #include "ui/TransportButton.h"
 
+#include "base/QtText.h"
 #include "ui/UiResources.h"
 
 #include <QEvent>
@@ -33,7 +34,7 @@ int CTransportButton::Create(const std::string& strText, std::uint32_t dwStyle, 
     }
     m_strText = strText;
     m_nID = nID;
-    setText(QString::fromStdString(strText));
+    setText(ToQString(strText));
     setParent(pParent);
     setGeometry(rect.left, rect.top, rect.Width(), rect.Height());
     setVisible((dwStyle & WS_VISIBLE) != 0);

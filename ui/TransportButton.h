@@ -1,6 +1,7 @@
 #pragma once
 
 #include "draw/DC.h"
+#include "settings/PlayerSettings.h"
 #include "ui/GlyphPainters.h"
 
 #include <QAbstractButton>
@@ -19,7 +20,6 @@
 class CTransportButton : public QAbstractButton
 {
 public:
-    static constexpr COLORREF kDefaultFace = 0xFFC8B4;
     static constexpr COLORREF kLight = 0xFFFFFF;
     static constexpr COLORREF kShadow = 0x000000;
 
@@ -65,7 +65,7 @@ private:
     void Request(unsigned itemAction, unsigned itemState);
     unsigned ItemState() const;
 
-    COLORREF m_crFace = kDefaultFace;
+    COLORREF m_crFace = CPlayerSettings::kDefaultButton;
     GlyphPainter m_pfnGlyph = nullptr;
     int m_nID = 0;
     std::string m_strText;

@@ -5,17 +5,9 @@
 class QAction;
 class QMenu;
 
-// The two pop-up menus of the player view as data: the tray icon's menu (resource 140) and
-// the window's pop-up menu (resource 134). Each item carries its command id; a chosen item
-// is sent on as that command. User-interface thread only.
-
-// One item of a pop-up menu: a command and its text (UTF-8, "&" before the mnemonic), or a
-// separator when nID is 0.
-struct MenuItemTemplate
-{
-    int nID;
-    const char* lpszText;
-};
+// The player view's pop-up menus, built from their templates in res/Menus.h. Each item
+// carries its command id; a chosen item is sent on as that command. User-interface thread
+// only.
 
 // The first pop-up of menu resource nIDResource as a new menu; null for an unknown resource.
 std::unique_ptr<QMenu> LoadPopupMenu(int nIDResource);

@@ -1,6 +1,7 @@
 #include "tests/support/Mp3Writer.h"
 #include "tests/ui/SorvaneViewTest.h"
 
+#include "dialogs/ListBox.h"
 #include "dialogs/PlaylistDlg.h"
 #include "res/Resource.h"
 
@@ -8,11 +9,31 @@
 #include <QMimeData>
 #include <QUrl>
 
+#include <clocale>
+#include <string>
+
 namespace {
 
 using SorvaneViewPlayback = SorvaneViewTest;
 
 constexpr std::size_t kWaveFrames = 8000;
+
+// The "C" locale, whose encoding is ASCII, while it lives; then the locale before it.
+class AsciiLocale
+{
+public:
+    AsciiLocale()
+        : m_previous(std::setlocale(LC_ALL, nullptr))
+    {
+        std::setlocale(LC_ALL, "C");
+    }
+    ~AsciiLocale() { std::setlocale(LC_ALL, m_previous.c_str()); }
+    AsciiLocale(const AsciiLocale&) = delete;
+    AsciiLocale& operator=(const AsciiLocale&) = delete;
+
+private:
+    std::string m_previous;
+};
 
 TEST_F(SorvaneViewPlayback, ADropReplacesTheQueueInTheGivenOrderAndPlaysTheFirst)
 {
@@ -56,10 +77,13 @@ TEST_F(SorvaneViewPlayback, AnUnplayableDropShowsTheEnginesMessagesAndKeepsTheEn
               (std::vector<std::string>{"無効なファイル", "MCI機器の初期化に失敗しました"}));
 }
 
-TEST_F(SorvaneViewPlayback, DroppedUrlsThatAreLocalFilesArriveInTheirOrder)
+// Catches a file name converted with the locale's encoding on its way in or out: under the
+// "C" locale a non-ASCII name would reach the queue, the engine or the playlist garbled.
+TEST_F(SorvaneViewPlayback, DroppedUrlsThatAreLocalFilesArriveInTheirOrderWhateverTheLocale)
 {
+    const AsciiLocale ascii;
     const std::string a = Wav("a.wav");
-    const std::string b = Wav("b.wav");
+    const std::string b = Wav("曲 b.wav");
     m_view->DragAcceptFiles(true);
     EXPECT_TRUE(m_view->acceptDrops());
     QMimeData data;
@@ -76,7 +100,9 @@ TEST_F(SorvaneViewPlayback, DroppedUrlsThatAreLocalFilesArriveInTheirOrder)
     EXPECT_TRUE(Queue().empty()) << "the drop is taken first and played after";
     QCoreApplication::processEvents();
     EXPECT_EQ(Queue(), (std::vector<std::string>{b, a}));
-    EXPECT_EQ(m_doc.GetTitle(), "b.wav");
+    EXPECT_EQ(m_doc.GetTitle(), "曲 b.wav");
+    ASSERT_EQ(m_view->m_pPlaylistDlg->m_list->count(), 2);
+    EXPECT_EQ(m_view->m_pPlaylistDlg->m_list->item(0)->text(), QStringLiteral(u"曲 b.wav"));
 }
 
 TEST_F(SorvaneViewPlayback, ADropWithoutLocalFilesChangesNothing)

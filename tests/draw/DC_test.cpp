@@ -1,6 +1,6 @@
 #include "draw/DC.h"
 
-#include "tests/ui/UiTestSupport.h"
+#include "tests/draw/DrawTestSupport.h"
 
 #include <QFontInfo>
 
@@ -15,7 +15,7 @@ constexpr COLORREF kBlue = RGB(0, 0, 255);
 class DeviceContext : public ::testing::Test
 {
 protected:
-    void SetUp() override { EnsureQtApplication(); }
+    void SetUp() override { EnsureGuiApplication(); }
 
     static CFont* MakeFont(CFont& font, int nHeight, int nEscapement = 0)
     {
@@ -197,25 +197,12 @@ TEST_F(DeviceContext, TextOutDrawsGlyphsOnAnOpaqueBoxOfTheTextExtent)
     EXPECT_EQ(CountColor(image, 0, 0, 60, 20, kBlue), 60 * 20 - extent.cx * extent.cy);
 }
 
-TEST_F(DeviceContext, TransparentModeDrawsOnlyTheGlyphs)
-{
-    QImage image = FilledImage(40, 20, kBlue);
-    CDC dc(&image);
-    dc.SetBkMode(TRANSPARENT);
-    dc.SetTextColor(kRed);
-    dc.TextOut(2, 2, "Ab");
-    EXPECT_GT(CountColor(image, 0, 0, 40, 20, kRed), 5);
-    EXPECT_EQ(CountColor(image, 0, 0, 40, 20, kRed) + CountColor(image, 0, 0, 40, 20, kBlue),
-              40 * 20);
-}
-
 TEST_F(DeviceContext, RotatedTextRunsDownwardsLeftOfItsReferencePoint)
 {
     QImage image = FilledImage(30, 80, kWhite);
     CDC dc(&image);
     CFont font;
     dc.SelectObject(MakeFont(font, -10, -900));
-    dc.SetBkMode(TRANSPARENT);
     dc.TextOut(20, 5, "12 : 34");
     const CSize extent = dc.GetTextExtentPoint32("12 : 34");
     int minX = 30, maxX = -1, minY = 80, maxY = -1;

@@ -1,17 +1,21 @@
-#include "ui/StringTable.h"
+#pragma once
 
 #include "base/Prompts.h"
 #include "res/Resource.h"
 
-namespace {
+#include <string>
 
-struct StringEntry
+// The program's string table as data: the document string of the document template, the
+// application title that captions every message box, and the tips of the nine transport
+// buttons. Texts are UTF-8. Usable from any thread.
+
+struct StringTableEntry
 {
     int nID;
     const char* lpszText;
 };
 
-constexpr StringEntry kStringTable[] = {
+inline constexpr StringTableEntry kStringTable[] = {
     {IDR_MAINFRAME, "Sorvane\n\nSorvo\n\n\nSorvane.Document\nSorvo Document"},
     {AFX_IDS_APP_TITLE, kAppTitle},
     {IDS_TIP_OPEN, "ファイルを開く"},
@@ -25,14 +29,12 @@ constexpr StringEntry kStringTable[] = {
     {IDS_TIP_EJECT, "CDを取り出す"},
 };
 
-} // namespace
-
-std::string LoadString(int nID)
+// The text of string nID; "" when the table has no such string.
+inline std::string LoadString(int nID)
 {
-    for (const StringEntry& entry : kStringTable) {
-        if (entry.nID == nID) {
+    for (const StringTableEntry& entry : kStringTable) {
+        if (entry.nID == nID)
             return entry.lpszText;
-        }
     }
     return {};
 }
