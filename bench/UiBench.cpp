@@ -28,7 +28,7 @@ void BM_PanelTick(benchmark::State& state)
     panel.RefreshTitle("ファイル名 sample.mid  3:27");
     int seconds = 0;
     for (auto _ : state) {
-        panel.Compose(&viewDC, 1, 1, {1, 0, seconds / 60, seconds % 60});
+        panel.Compose(&viewDC, 1, 1, {DEVICE_MIDI, 0, seconds / 60, seconds % 60});
         seconds = (seconds + 1) % 3600;
     }
     benchmark::DoNotOptimize(view.constBits());

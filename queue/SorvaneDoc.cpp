@@ -300,7 +300,7 @@ void CSorvaneDoc::OnCmdCdPlay()
 
 void CSorvaneDoc::OnCmdEject()
 {
-    if (m_pEngine->Eject() && m_pEngine->GetKind() == 0)
+    if (m_pEngine->Eject() && m_pEngine->GetKind() == DEVICE_CDAUDIO)
         UpdateAllViews(nullptr, HINT_QUEUE_CHANGED);
 }
 
@@ -370,7 +370,7 @@ std::string CSorvaneDoc::GetStatusText() const
     m_pEngine->GetPosition(&position);
     const int length = m_pEngine->GetLengthSeconds(position.nTrack);
     const std::string title = m_pEngine->GetTitle();
-    if (m_pEngine->GetKind() != 0)
+    if (m_pEngine->GetKind() != DEVICE_CDAUDIO)
         return StrFormat("%s %2d:%2d", title.c_str(), length / 60, length % 60);
     return StrFormat("%s <%2d> %2d:%2d", title.c_str(), position.nTrack, length / 60, length % 60);
 }

@@ -37,9 +37,9 @@ void CDisplayPanel::SetColors(COLORREF crText, COLORREF crLed)
     m_crLed = crLed & 0xFFFFFF;
 }
 
-std::string CDisplayPanel::TimeText(int nKind, int nTrack, int nMinutes, int nSeconds)
+std::string CDisplayPanel::TimeText(DeviceKind nKind, int nTrack, int nMinutes, int nSeconds)
 {
-    if (nKind != 0) {
+    if (nKind != DEVICE_CDAUDIO) {
         return StrFormat("%2d : %2d", nMinutes, nSeconds);
     }
     return StrFormat("<%2d> %2d : %2d", nTrack, nMinutes, nSeconds);
@@ -73,10 +73,12 @@ void CDisplayPanel::Compose(CDC* pTarget, int bAdvance, int bOpen, const PanelTi
     }
 }
 
-void CDisplayPanel::DrawTimeText(CDC* pDC, CRect rcTime, int nKind, const std::string& text) const
+void CDisplayPanel::DrawTimeText(CDC* pDC, CRect rcTime, DeviceKind nKind,
+                                 const std::string& text) const
 {
     if (m_nLayout == LAYOUT_VERTICAL) {
-        pDC->TextOut(rcTime.right, rcTime.top + (nKind != 0 ? VERTICAL_TIME_DROP : 0), text);
+        pDC->TextOut(rcTime.right, rcTime.top + (nKind != DEVICE_CDAUDIO ? VERTICAL_TIME_DROP : 0),
+                     text);
     } else {
         pDC->DrawText(text, &rcTime, DT_RIGHT);
     }
@@ -111,7 +113,7 @@ void CDisplayPanel::RefreshTitle(const std::string& status)
     }
 }
 
-void CDisplayPanel::DrawSeekText(CDC* pViewDC, int nPercent, int nKind, int nTrack,
+void CDisplayPanel::DrawSeekText(CDC* pViewDC, int nPercent, DeviceKind nKind, int nTrack,
                                  int nLengthSeconds)
 {
     if (pViewDC == nullptr) {

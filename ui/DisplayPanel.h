@@ -1,16 +1,17 @@
 #pragma once
 
 #include "draw/DC.h"
+#include "engine/MediumTypes.h"
 #include "ui/TitleMarquee.h"
 
 #include <string>
 
 // What the panel shows of the player's position, as the engine reports it: the kind of
-// medium (0 audio CD, 1 MIDI, 2 WAV, 3 compressed; the time of a CD also shows its track),
-// the track, and the minutes and seconds (within the track on a CD).
+// medium (the time of an audio CD also shows its track), the track, and the minutes and
+// seconds (within the track on a CD).
 struct PanelTime
 {
-    int nKind = 1;
+    DeviceKind nKind = DEVICE_MIDI;
     int nTrack = 0;
     int nMinutes = 0;
     int nSeconds = 0;
@@ -58,10 +59,10 @@ public:
 
     // Draws the time that a drag seek to nPercent of nLengthSeconds would reach, straight
     // onto a view-coordinate context; the title and marker stay as they are.
-    void DrawSeekText(CDC* pViewDC, int nPercent, int nKind, int nTrack, int nLengthSeconds);
+    void DrawSeekText(CDC* pViewDC, int nPercent, DeviceKind nKind, int nTrack, int nLengthSeconds);
 
     // "%2d : %2d" (minutes, seconds), or "<%2d> %2d : %2d" with the track for a CD.
-    static std::string TimeText(int nKind, int nTrack, int nMinutes, int nSeconds);
+    static std::string TimeText(DeviceKind nKind, int nTrack, int nMinutes, int nSeconds);
 
     // Text colour of the title and time, and the background colour of the panel.
     void SetColors(COLORREF crText, COLORREF crLed);
@@ -75,7 +76,7 @@ public:
 private:
     // Draws text in the time area: rotated below its top-right corner in the vertical
     // layout, right-aligned in it otherwise.
-    void DrawTimeText(CDC* pDC, CRect rcTime, int nKind, const std::string& text) const;
+    void DrawTimeText(CDC* pDC, CRect rcTime, DeviceKind nKind, const std::string& text) const;
 
     int m_nLayout = 0;
     CBitmap m_bmpPanel;

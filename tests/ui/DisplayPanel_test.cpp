@@ -15,7 +15,7 @@ constexpr COLORREF kText = 0;
 constexpr COLORREF kRed = CDisplayPanel::MARKER_COLOR;
 constexpr COLORREF kOutside = RGB(0, 0, 255);
 
-const PanelTime kStopped{1, 0, 0, 0};
+const PanelTime kStopped{DEVICE_MIDI, 0, 0, 0};
 
 struct Box
 {
@@ -71,16 +71,16 @@ protected:
 
 TEST_F(DisplayPanel, TimeTextIsNeverZeroPadded)
 {
-    EXPECT_EQ(CDisplayPanel::TimeText(1, 0, 0, 0), " 0 :  0");
-    EXPECT_EQ(CDisplayPanel::TimeText(3, 9, 5, 7), " 5 :  7");
-    EXPECT_EQ(CDisplayPanel::TimeText(2, 0, 12, 34), "12 : 34");
-    EXPECT_EQ(CDisplayPanel::TimeText(1, 0, 125, 59), "125 : 59");
+    EXPECT_EQ(CDisplayPanel::TimeText(DEVICE_MIDI, 0, 0, 0), " 0 :  0");
+    EXPECT_EQ(CDisplayPanel::TimeText(DEVICE_PLUGIN, 9, 5, 7), " 5 :  7");
+    EXPECT_EQ(CDisplayPanel::TimeText(DEVICE_WAVE, 0, 12, 34), "12 : 34");
+    EXPECT_EQ(CDisplayPanel::TimeText(DEVICE_MIDI, 0, 125, 59), "125 : 59");
 }
 
 TEST_F(DisplayPanel, CdTimeTextCarriesTheTrack)
 {
-    EXPECT_EQ(CDisplayPanel::TimeText(0, 12, 0, 7), "<12>  0 :  7");
-    EXPECT_EQ(CDisplayPanel::TimeText(0, 0, 0, 0), "< 0>  0 :  0");
+    EXPECT_EQ(CDisplayPanel::TimeText(DEVICE_CDAUDIO, 12, 0, 7), "<12>  0 :  7");
+    EXPECT_EQ(CDisplayPanel::TimeText(DEVICE_CDAUDIO, 0, 0, 0), "< 0>  0 :  0");
 }
 
 TEST_F(DisplayPanel, PanelFontIsEightPointsAndRotatedOnlyInTheVerticalLayout)
@@ -128,7 +128,7 @@ TEST_F(DisplayPanel, RedMarkerSitsAtTheTopLeftInEveryState)
         auto panel = MakePanel(layout);
         for (int bOpen : {0, 1}) {
             panel->RefreshTitle("Some title  3:20");
-            const QImage image = Compose(*panel, 1, bOpen, {0, 3, 1, 2});
+            const QImage image = Compose(*panel, 1, bOpen, {DEVICE_CDAUDIO, 3, 1, 2});
             const Box red = BoxOf(image, kRed, 0, 0, 200, 200);
             ASSERT_FALSE(red.Empty()) << layout;
             EXPECT_LE(red.minX, 2) << layout;
@@ -156,7 +156,7 @@ TEST_F(DisplayPanel, VerticalMarkerRunsDownLeftOfX12)
 TEST_F(DisplayPanel, TimeIsRightAlignedAtTheTopOfItsArea)
 {
     auto panel = MakePanel(LAYOUT_GRID);
-    const QImage image = Compose(*panel, 0, 0, {1, 0, 12, 34});
+    const QImage image = Compose(*panel, 0, 0, {DEVICE_MIDI, 0, 12, 34});
     const Box ink = BoxOf(image, kText, 0, 11, 62, 21);
     ASSERT_FALSE(ink.Empty());
     EXPECT_GE(ink.maxX, 47);
@@ -168,7 +168,7 @@ TEST_F(DisplayPanel, TimeIsRightAlignedAtTheTopOfItsArea)
 TEST_F(DisplayPanel, TimeTextMatchesItsFormatPixelForPixel)
 {
     auto panel = MakePanel(LAYOUT_GRID);
-    const QImage composed = Compose(*panel, 0, 0, {0, 12, 0, 7});
+    const QImage composed = Compose(*panel, 0, 0, {DEVICE_CDAUDIO, 12, 0, 7});
     QImage expected = FilledImage(62, 21, kLed);
     {
         CDC dc(&expected);
@@ -229,7 +229,7 @@ TEST_F(DisplayPanel, HorizontalTimeCoversTheTitleFrom101To130)
     const CSize time = [&] {
         CDC dc;
         dc.SelectObject(&panel->GetFont());
-        return dc.GetTextExtentPoint32(CDisplayPanel::TimeText(1, 0, 0, 0));
+        return dc.GetTextExtentPoint32(CDisplayPanel::TimeText(DEVICE_MIDI, 0, 0, 0));
     }();
     const int timeLeft = 162 - time.cx;
     ASSERT_GT(timeLeft, 131);
@@ -245,14 +245,14 @@ TEST_F(DisplayPanel, HorizontalTimeCoversTheTitleFrom101To130)
 TEST_F(DisplayPanel, VerticalTimeRunsDownwardsBelowTheTimeAreaTop)
 {
     auto panel = MakePanel(LAYOUT_VERTICAL);
-    const QImage image = Compose(*panel, 0, 0, {2, 0, 3, 45});
+    const QImage image = Compose(*panel, 0, 0, {DEVICE_WAVE, 0, 3, 45});
     const Box ink = BoxOf(image, kText, 0, 0, 200, 200);
     ASSERT_FALSE(ink.Empty());
     EXPECT_GE(ink.minY, 110 + 22);
     EXPECT_LT(ink.maxX, 19 + 12);
     EXPECT_GT(ink.maxY - ink.minY, 2 * (ink.maxX - ink.minX));
 
-    const QImage cd = Compose(*panel, 0, 0, {0, 4, 3, 45});
+    const QImage cd = Compose(*panel, 0, 0, {DEVICE_CDAUDIO, 4, 3, 45});
     const Box cdInk = BoxOf(cd, kText, 0, 0, 200, 200);
     ASSERT_FALSE(cdInk.Empty());
     EXPECT_GE(cdInk.minY, 110);
@@ -267,9 +267,9 @@ TEST_F(DisplayPanel, SeekTextShowsTheTargetTimeInTheTimeArea)
         QImage seek = FilledImage(200, 200, kOutside);
         {
             CDC dc(&seek);
-            panel->DrawSeekText(&dc, 50, 1, 0, 200);
+            panel->DrawSeekText(&dc, 50, DEVICE_MIDI, 0, 200);
         }
-        const QImage composed = Compose(*panel, 0, 0, {1, 0, 1, 40});
+        const QImage composed = Compose(*panel, 0, 0, {DEVICE_MIDI, 0, 1, 40});
         CRect rc = kPanelRects[layout].rcTime;
         rc.OffsetRect(PanelOffsetX(layout), 0);
         const int bottom = std::min(rc.bottom, kPanelRects[layout].rcDisplay.bottom);
@@ -287,12 +287,12 @@ TEST_F(DisplayPanel, SeekTextOnACdUsesTheTrackAndClampsThePercentage)
     QImage full = FilledImage(62, 21, kOutside);
     {
         CDC dc(&seek);
-        panel->DrawSeekText(&dc, 150, 0, 7, 125);
+        panel->DrawSeekText(&dc, 150, DEVICE_CDAUDIO, 7, 125);
         CDC fullDC(&full);
-        panel->DrawSeekText(&fullDC, 100, 0, 7, 125);
+        panel->DrawSeekText(&fullDC, 100, DEVICE_CDAUDIO, 7, 125);
     }
     EXPECT_EQ(seek, full);
-    const QImage composed = Compose(*panel, 0, 0, {0, 7, 2, 5}, {62, 21});
+    const QImage composed = Compose(*panel, 0, 0, {DEVICE_CDAUDIO, 7, 2, 5}, {62, 21});
     EXPECT_EQ(seek.copy(0, 11, 52, 10), composed.copy(0, 11, 52, 10));
 }
 
@@ -305,7 +305,7 @@ TEST_F(DisplayPanel, PanelWithoutLayoutDrawsNothing)
         panel.Compose(&dc, 1, 1, kStopped);
         panel.Compose(nullptr, 1, 1, kStopped);
         panel.DrawTime(nullptr, kStopped);
-        panel.DrawSeekText(nullptr, 10, 1, 0, 10);
+        panel.DrawSeekText(nullptr, 10, DEVICE_MIDI, 0, 10);
     }
     EXPECT_EQ(CountColor(image, 0, 0, 20, 20, kOutside), 400);
 }

@@ -47,7 +47,7 @@ QImage RenderWindow(int nLayout, CPlayerSettings& settings)
         panel.SetColors(0, 0xE7FFF7);
         panel.RefreshTitle("ファイル名 sample.mid  3:27");
         for (int tick = 0; tick < 4; ++tick) {
-            panel.Compose(&clientDC, 1, 1, {1, 0, 1, 5});
+            panel.Compose(&clientDC, 1, 1, {DEVICE_MIDI, 0, 1, 5});
         }
     }
     {
