@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/WinTypes.h"
+#include "tests/support/CoreApplication.h"
 
 #include <QApplication>
 #include <QDir>
@@ -14,13 +15,7 @@
 
 inline void EnsureQtApplication()
 {
-    if (QApplication::instance() != nullptr)
-        return;
-    static int argc = 1;
-    static char name[] = "sorvane-dialog-tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    (void)app;
+    EnsureApplication<QApplication>();
 }
 
 // The colour of a widget's pixel as it paints itself now.

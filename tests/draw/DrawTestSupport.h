@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/WinTypes.h"
+#include "tests/support/CoreApplication.h"
 
 #include <QColor>
 #include <QGuiApplication>
@@ -8,18 +9,9 @@
 
 // Helpers of the drawing tests: the Qt application object and pixel colours as COLORREF.
 
-// Creates a Qt application object on the first call when none exists (on the platform CTest
-// chooses, the offscreen one). It stays reachable until the process ends.
 inline void EnsureGuiApplication()
 {
-    if (QGuiApplication::instance() != nullptr) {
-        return;
-    }
-    static int argc = 1;
-    static char name[] = "sorvane-draw-tests";
-    static char* argv[] = {name, nullptr};
-    static QGuiApplication* app = new QGuiApplication(argc, argv);
-    (void)app;
+    EnsureApplication<QGuiApplication>();
 }
 
 inline COLORREF PixelAt(const QImage& image, int x, int y)

@@ -2,10 +2,12 @@
 
 #include <QCoreApplication>
 
-// Creates the Qt application object that delivers posted window messages, on the first call
-// from the test's main thread, in a test program that has no widgets. It stays reachable until
-// the process ends.
-inline void EnsureCoreApplication()
+// Creates the test program's Qt application object, of type App (QCoreApplication to deliver
+// posted window messages, QGuiApplication to draw, QApplication for widgets), on the first
+// call from the test's main thread, unless one exists. It stays reachable until the process
+// ends.
+template<class App>
+void EnsureApplication()
 {
     if (QCoreApplication::instance() != nullptr) {
         return;
@@ -13,6 +15,11 @@ inline void EnsureCoreApplication()
     static int argc = 1;
     static char name[] = "sorvane-tests";
     static char* argv[] = {name, nullptr};
-    static QCoreApplication* app = new QCoreApplication(argc, argv);
+    static App* app = new App(argc, argv);
     (void)app;
+}
+
+inline void EnsureCoreApplication()
+{
+    EnsureApplication<QCoreApplication>();
 }

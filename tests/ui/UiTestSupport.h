@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tests/draw/DrawTestSupport.h"
+#include "tests/support/CoreApplication.h"
 
 #include <QApplication>
 
@@ -9,18 +10,9 @@
 // Helpers of the window tests: the Qt application object with widgets, the pixel helpers of
 // the drawing tests, and the folder where the tests leave pictures for a person to look at.
 
-// Creates the Qt application object on the first call (on the platform CTest chooses, the
-// offscreen one). It stays reachable until the process ends.
 inline void EnsureQtApplication()
 {
-    if (QApplication::instance() != nullptr) {
-        return;
-    }
-    static int argc = 1;
-    static char name[] = "sorvane-ui-tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    (void)app;
+    EnsureApplication<QApplication>();
 }
 
 #ifndef SORVANE_UI_PICTURE_DIR
