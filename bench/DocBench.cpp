@@ -1,5 +1,5 @@
-// The open command at scale: a full selection in the dialog, and one playlist of 100,000
-// lines, each timed from the command to the first entry playing.
+// The open command at scale: selections of 200 and 1,000 files in the dialog, and one playlist
+// of 100,000 lines, each timed from the command to the first entry playing.
 
 #include "engine/PlayEngine.h"
 #include "queue/SorvaneDoc.h"
@@ -20,9 +20,9 @@ std::string Tone(const CTempDir& dir)
     return dir.Write("tone.wav", MakeWav(tone));
 }
 
-// A selection fills the dialog's 2048-byte name buffer at about 250 short names; a longer
-// one, such as 1,000 files, counts as cancelled. Both are timed.
-void OpenSelection(benchmark::State& state, int nFiles, bool bExpectPlay)
+// A selection of nFiles names, the first of them a playable tone: the queue takes them all and
+// the first plays.
+void OpenSelection(benchmark::State& state, int nFiles)
 {
     const CTempDir dir;
     const std::string first = Tone(dir);
@@ -34,23 +34,22 @@ void OpenSelection(benchmark::State& state, int nFiles, bool bExpectPlay)
     for (auto _ : state) {
         prompts.QueueFiles(paths);
         doc.OnCmdMsg(IDC_BTN_OPEN);
-        const bool played = doc.GetQueue().GetCount() == nFiles && doc.IsOpen() != 0;
-        if (played != bExpectPlay)
-            state.SkipWithError("unexpected result of the open");
+        if (doc.GetQueue().GetCount() != nFiles || doc.IsOpen() == 0)
+            state.SkipWithError("the open did not play");
     }
 }
 
-void BM_OpenFullNameBuffer(benchmark::State& state)
+void BM_OpenTwoHundredFiles(benchmark::State& state)
 {
-    OpenSelection(state, 200, true);
+    OpenSelection(state, 200);
 }
-BENCHMARK(BM_OpenFullNameBuffer)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenTwoHundredFiles)->Unit(benchmark::kMillisecond);
 
-void BM_OpenThousandFilesRefused(benchmark::State& state)
+void BM_OpenThousandFiles(benchmark::State& state)
 {
-    OpenSelection(state, 1000, false);
+    OpenSelection(state, 1000);
 }
-BENCHMARK(BM_OpenThousandFilesRefused)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_OpenThousandFiles)->Unit(benchmark::kMillisecond);
 
 void BM_OpenPlaylist100k(benchmark::State& state)
 {
