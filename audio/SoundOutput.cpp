@@ -22,6 +22,8 @@ constexpr int kMixChannels = 2;
 // The silent output's pull period: long enough to cost next to nothing, short enough for a
 // display that refreshes every 450 ms.
 constexpr auto kSilentTick = std::chrono::milliseconds(40);
+// What the silent output reports as its latency: one tick.
+constexpr unsigned kSilentLatencyMs = static_cast<unsigned>(kSilentTick.count());
 // How often the service thread looks whether SDL has reported the device removed.
 constexpr auto kWatchTick = std::chrono::milliseconds(100);
 // The manual clock waits this long at most for a producer that is still producing.
@@ -538,6 +540,9 @@ public:
 
 private:
     void OpenLocked(AudioOutputKind kind, const AudioFormat& format);
+    // Mixes at mix without a device (silent or manual clock): buffers for a tenth of a
+    // second, and the silent clock starting now. The caller holds m_render, or nothing mixes.
+    void MixWithoutDevice(const AudioFormat& mix);
     void CloseLocked();
     // With m_control held: lets go of the streams that were playing out after their close.
     void DropDetachedLocked();
@@ -662,13 +667,8 @@ void COutput::OpenLocked(AudioOutputKind kind, const AudioFormat& format)
     if (kind != AudioOutputKind::Device) {
         m_kind = kind;
         m_bOpen = true;
-        m_mix = mix;
-        const std::size_t frames = static_cast<std::size_t>(mix.nRate) / 10;
-        m_mixBuffer.assign(frames * kMixChannels, 0.0f);
-        m_pullBuffer.assign(frames * mix.FrameBytes(), 0);
-        m_nLatencyMs = kind == AudioOutputKind::Silent
-                           ? static_cast<unsigned>(std::chrono::milliseconds(kSilentTick).count())
-                           : 0;
+        MixWithoutDevice(mix);
+        m_nLatencyMs = kind == AudioOutputKind::Silent ? kSilentLatencyMs : 0;
         if (kind == AudioOutputKind::Silent && !m_bToldSilent) {
             m_bToldSilent = true;
             std::fprintf(stderr,
@@ -682,6 +682,16 @@ void COutput::OpenLocked(AudioOutputKind kind, const AudioFormat& format)
         m_bServiceStop = false;
         m_service = std::thread([this] { ServiceThread(); });
     }
+}
+
+void COutput::MixWithoutDevice(const AudioFormat& mix)
+{
+    m_mix = mix;
+    const std::size_t frames = static_cast<std::size_t>(mix.nRate) / 10;
+    m_mixBuffer.assign(frames * kMixChannels, 0.0f);
+    m_pullBuffer.assign(frames * mix.FrameBytes(), 0);
+    m_silentStart = std::chrono::steady_clock::now();
+    m_nSilentFrames = 0;
 }
 
 void COutput::CloseLocked()
@@ -769,10 +779,10 @@ std::shared_ptr<CAudioStreamImpl> COutput::Connect(const AudioFormat& format, un
             if (OpenDevice(wanted, false)) {
                 m_nLatencyMs = DeviceLatencyMs();
             } else {
+                std::lock_guard render(m_render);
                 m_kind = AudioOutputKind::Silent;
-                m_mix = wanted;
-                m_nLatencyMs =
-                    static_cast<unsigned>(std::chrono::milliseconds(kSilentTick).count());
+                MixWithoutDevice(wanted);
+                m_nLatencyMs = kSilentLatencyMs;
                 std::fprintf(stderr,
                              "sorvane: the sound device cannot be opened again (%s); "
                              "playing silently\n",
@@ -780,12 +790,7 @@ std::shared_ptr<CAudioStreamImpl> COutput::Connect(const AudioFormat& format, un
             }
         } else {
             std::lock_guard render(m_render);
-            m_mix = wanted;
-            const std::size_t frames = static_cast<std::size_t>(wanted.nRate) / 10;
-            m_mixBuffer.assign(frames * kMixChannels, 0.0f);
-            m_pullBuffer.assign(frames * wanted.FrameBytes(), 0);
-            m_silentStart = std::chrono::steady_clock::now();
-            m_nSilentFrames = 0;
+            MixWithoutDevice(wanted);
         }
     }
     if (m_streams.size() >= kMaxStreams)
@@ -959,13 +964,8 @@ void COutput::Recover()
     const std::string reason = SDL_GetError();
     std::lock_guard render(m_render);
     m_kind = AudioOutputKind::Silent;
-    m_mix = mix;
-    const std::size_t frames = static_cast<std::size_t>(mix.nRate) / 10;
-    m_mixBuffer.assign(frames * kMixChannels, 0.0f);
-    m_pullBuffer.assign(frames * mix.FrameBytes(), 0);
-    m_silentStart = std::chrono::steady_clock::now();
-    m_nSilentFrames = 0;
-    m_nLatencyMs = static_cast<unsigned>(std::chrono::milliseconds(kSilentTick).count());
+    MixWithoutDevice(mix);
+    m_nLatencyMs = kSilentLatencyMs;
     std::fprintf(stderr,
                  "sorvane: the sound device was removed and no other opens (%s); "
                  "playing silently\n",
