@@ -3,7 +3,7 @@
 // first and the last track, and closed.
 #include "audio/SoundOutput.h"
 #include "fuzz/FuzzSupport.h"
-#include "media/Mci.h"
+#include "fuzz/MciFuzzSupport.h"
 
 #include <cstdlib>
 
@@ -11,15 +11,6 @@ namespace {
 
 constexpr std::size_t kSectorBytes = 2352;
 constexpr std::size_t kSectors = 150;
-
-DWORD_PTR Status(MCIDEVICEID id, DWORD item, DWORD track = 0)
-{
-    MCI_STATUS_PARMS status;
-    status.dwItem = item;
-    status.dwTrack = track;
-    mciSendCommand(id, MCI_STATUS, MCI_STATUS_ITEM | (track != 0 ? MCI_TRACK : 0), &status);
-    return status.dwReturn;
-}
 
 void PlayFromTrack(MCIDEVICEID id, DWORD track)
 {
@@ -47,13 +38,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::string path = WriteFuzzFile("disc.cue", AsText(data, size));
-    MCI_OPEN_PARMS open;
-    open.lpstrDeviceType = MciDeviceType(MCI_DEVTYPE_CD_AUDIO);
-    open.lpstrElementName = path.c_str();
-    if (mciSendCommand(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_TYPE_ID | MCI_OPEN_ELEMENT | MCI_WAIT,
-                       &open) != 0)
+    const MCIDEVICEID id = OpenFuzzElement(MCI_DEVTYPE_CD_AUDIO, path);
+    if (id == 0)
         return 0;
-    const MCIDEVICEID id = open.wDeviceID;
     MCI_SET_PARMS set;
     set.dwTimeFormat = MCI_FORMAT_TMSF;
     mciSendCommand(id, MCI_SET, MCI_SET_TIME_FORMAT, &set);

@@ -2,21 +2,9 @@
 // manual clock from the start and from a seek, and closed.
 #include "audio/SoundOutput.h"
 #include "fuzz/FuzzSupport.h"
-#include "media/Mci.h"
+#include "fuzz/MciFuzzSupport.h"
 
 #include <cstdlib>
-
-namespace {
-
-DWORD_PTR Status(MCIDEVICEID id, DWORD item)
-{
-    MCI_STATUS_PARMS status;
-    status.dwItem = item;
-    mciSendCommand(id, MCI_STATUS, MCI_STATUS_ITEM, &status);
-    return status.dwReturn;
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
@@ -28,13 +16,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::string path = WriteFuzzFile("input.wav", AsText(data, size));
-    MCI_OPEN_PARMS open;
-    open.lpstrDeviceType = MciDeviceType(MCI_DEVTYPE_WAVEFORM_AUDIO);
-    open.lpstrElementName = path.c_str();
-    if (mciSendCommand(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_TYPE_ID | MCI_OPEN_ELEMENT | MCI_WAIT,
-                       &open) != 0)
+    const MCIDEVICEID id = OpenFuzzElement(MCI_DEVTYPE_WAVEFORM_AUDIO, path);
+    if (id == 0)
         return 0;
-    const MCIDEVICEID id = open.wDeviceID;
     const auto length = static_cast<DWORD>(Status(id, MCI_STATUS_LENGTH));
 
     MCI_PLAY_PARMS play;
