@@ -29,6 +29,17 @@ bool Matches(const QString& pattern, const QString& name)
         .hasMatch();
 }
 
+// Types names into a file dialog's name field, as a user does (selectFile leaves the field as
+// it was while it has the focus). False when the dialog has no such field.
+bool TypeNames(QFileDialog* pDialog, const char* names)
+{
+    auto* pEdit = pDialog->findChild<QLineEdit*>("fileNameEdit");
+    if (pEdit == nullptr)
+        return false;
+    pEdit->setText(names);
+    return true;
+}
+
 TEST_F(QtPrompts, PatternsMatchLettersOfEitherCase)
 {
     const QString pattern = CQtPrompts::CaseInsensitivePattern("*.mid");
@@ -90,11 +101,7 @@ TEST_F(QtPrompts, AnOpenDialogReturnsTheChosenFilesInTheirOrder)
                                    EXPECT_EQ(pDialog->fileMode(), QFileDialog::ExistingFiles);
                                    EXPECT_EQ(pDialog->defaultSuffix(), QString("mid"));
                                    pDialog->setDirectory(QString::fromStdString(m_dir.Path()));
-                                   // Typed into the name field: selectFile leaves the field
-                                   // as it was while it has the focus.
-                                   auto* pEdit = pDialog->findChild<QLineEdit*>("fileNameEdit");
-                                   ASSERT_NE(pEdit, nullptr);
-                                   pEdit->setText("\"A.MID\" \"b.wav\"");
+                                   ASSERT_TRUE(TypeNames(pDialog, "\"A.MID\" \"b.wav\""));
                                    static_cast<QDialog*>(pDialog)->accept();
                                });
     EXPECT_TRUE(bOk);
@@ -113,9 +120,7 @@ TEST_F(QtPrompts, AnOpenDialogTakesATypedNameThatNamesNoFile)
                                    auto* pDialog = qobject_cast<QFileDialog*>(pWidget);
                                    ASSERT_NE(pDialog, nullptr);
                                    pDialog->setDirectory(QString::fromStdString(m_dir.Path()));
-                                   auto* pEdit = pDialog->findChild<QLineEdit*>("fileNameEdit");
-                                   ASSERT_NE(pEdit, nullptr);
-                                   pEdit->setText("missing.wav");
+                                   ASSERT_TRUE(TypeNames(pDialog, "missing.wav"));
                                    // A refusal box would hold the test: it is closed, and
                                    // the dialog left open is cancelled.
                                    QTimer closer;
