@@ -41,6 +41,19 @@ void PatchBe(std::string& bytes, std::size_t at, std::uint32_t value, int size)
             static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
+// A copy of bytes with a field patched.
+std::string WithLe(std::string bytes, std::size_t at, std::uint32_t value, int size)
+{
+    PatchLe(bytes, at, value, size);
+    return bytes;
+}
+
+std::string WithBe(std::string bytes, std::size_t at, std::uint32_t value, int size)
+{
+    PatchBe(bytes, at, value, size);
+    return bytes;
+}
+
 std::string Garbage(std::size_t size, unsigned seed)
 {
     std::mt19937 random(seed);
@@ -123,24 +136,12 @@ void AddWaves(CCorpus& c)
     c.Add("wav-zero-length.wav", {}, Media, Refused);
     c.Add("wav-truncated-header.wav", good.substr(0, 30), Media, Refused);
     c.Add("wav-truncated-data.wav", good.substr(0, good.size() / 2), Media, Accepted);
-    std::string bytes = good;
-    PatchLe(bytes, kWavDataSize, 0xFFFFFFF0u, 4);
-    c.Add("wav-huge-data-size.wav", bytes, Media, Accepted);
-    bytes = good;
-    PatchLe(bytes, kWavFmtSize, 0xFFFFFFF0u, 4);
-    c.Add("wav-huge-fmt-size.wav", bytes, Media, Refused);
-    bytes = good;
-    PatchLe(bytes, kWavChannels, 0, 2);
-    c.Add("wav-zero-channels.wav", bytes, Media, Refused);
-    bytes = good;
-    PatchLe(bytes, kWavChannels, 0xFFFF, 2);
-    c.Add("wav-huge-channel-count.wav", bytes, Media, Refused);
-    bytes = good;
-    PatchLe(bytes, kWavRate, 0, 4);
-    c.Add("wav-zero-rate.wav", bytes, Media, Refused);
-    bytes = good;
-    PatchLe(bytes, kWavRate, 0xFFFFFFFFu, 4);
-    c.Add("wav-huge-rate.wav", bytes, Media, Refused);
+    c.Add("wav-huge-data-size.wav", WithLe(good, kWavDataSize, 0xFFFFFFF0u, 4), Media, Accepted);
+    c.Add("wav-huge-fmt-size.wav", WithLe(good, kWavFmtSize, 0xFFFFFFF0u, 4), Media, Refused);
+    c.Add("wav-zero-channels.wav", WithLe(good, kWavChannels, 0, 2), Media, Refused);
+    c.Add("wav-huge-channel-count.wav", WithLe(good, kWavChannels, 0xFFFF, 2), Media, Refused);
+    c.Add("wav-zero-rate.wav", WithLe(good, kWavRate, 0, 4), Media, Refused);
+    c.Add("wav-huge-rate.wav", WithLe(good, kWavRate, 0xFFFFFFFFu, 4), Media, Refused);
     c.Add("wav-riff-garbage.wav", "RIFF" + Garbage(4000, 1), Media, Refused);
     c.Add("wav-24-bit.wav", Wav(24, 2), Media, Accepted);
     c.Add("wav-float.wav", Wav(32, 2, true), Media, Accepted);
@@ -163,14 +164,12 @@ void AddMidis(CCorpus& c)
     const std::string good = Midi();
     c.Add("mid-zero-length.mid", {}, Media, Refused);
     c.Add("mid-truncated.mid", good.substr(0, good.size() - 5), Media, Refused);
-    std::string bytes = good;
-    PatchBe(bytes, kMidiTrackSize, 0x7FFFFFF0u, 4);
-    c.Add("mid-track-past-its-end.mid", bytes, Media, Refused);
-    bytes = good;
-    PatchBe(bytes, kMidiHeaderSize, 0xFFFFFFF0u, 4);
-    c.Add("mid-huge-header-size.mid", bytes, Media, Refused);
+    c.Add("mid-track-past-its-end.mid", WithBe(good, kMidiTrackSize, 0x7FFFFFF0u, 4), Media,
+          Refused);
+    c.Add("mid-huge-header-size.mid", WithBe(good, kMidiHeaderSize, 0xFFFFFFF0u, 4), Media,
+          Refused);
     // The first event's status byte dropped: running status with nothing to run on.
-    bytes = good;
+    std::string bytes = good;
     const std::size_t firstStatus = kMidiEvents + 1;
     bytes.erase(firstStatus, 1);
     PatchBe(bytes, kMidiTrackSize, static_cast<std::uint32_t>(bytes.size() - kMidiEvents), 4);
@@ -182,19 +181,12 @@ void AddMidis(CCorpus& c)
     c.Add("mid-huge-delta-times.mid", MakeMidi(1, 1, {huge, huge}), Media, Refused);
     // Read as the shortest tempo: the file plays and ends at once.
     c.Add("mid-tempo-zero.mid", Midi(0), Media, Accepted);
-    bytes = good;
-    PatchBe(bytes, kMidiType, 2, 2);
-    c.Add("mid-type-2.mid", bytes, Media, Refused);
+    c.Add("mid-type-2.mid", WithBe(good, kMidiType, 2, 2), Media, Refused);
     c.Add("mid-no-tracks.mid", MakeMidi(1, 96, {}), Media, Refused);
-    bytes = good;
-    PatchBe(bytes, kMidiTracks, 0xFFFF, 2);
-    c.Add("mid-more-tracks-than-the-file-holds.mid", bytes, Media, Refused);
-    bytes = good;
-    PatchBe(bytes, kMidiDivision, 0, 2);
-    c.Add("mid-zero-ticks-per-quarter.mid", bytes, Media, Refused);
-    bytes = good;
-    PatchBe(bytes, kMidiDivision, 0xE728, 2);
-    c.Add("mid-smpte-timing.mid", bytes, Media, Refused);
+    c.Add("mid-more-tracks-than-the-file-holds.mid", WithBe(good, kMidiTracks, 0xFFFF, 2), Media,
+          Refused);
+    c.Add("mid-zero-ticks-per-quarter.mid", WithBe(good, kMidiDivision, 0, 2), Media, Refused);
+    c.Add("mid-smpte-timing.mid", WithBe(good, kMidiDivision, 0xE728, 2), Media, Refused);
     c.Add("mid-garbage.mid", "MThd" + Garbage(2000, 2), Media, Refused);
 }
 
