@@ -437,4 +437,22 @@ TEST(SdlDummyOutput, OpeningTheDeviceLeavesTheProcesssSignalHandlersAlone)
     SelectAudioOutput(AudioOutputKind::ManualClock);
 }
 
+// Catches a device that cannot reopen for a new medium's format leaving the mix buffers sized
+// for the old one: a float stream then overran the 16-bit pull buffer (seen under ASan).
+TEST_F(SdlDiskOutput, AFormatTheDeviceCannotReopenForPlaysSilentlyToItsEnd)
+{
+    PlayToTheEnd(WriteTone(m_dir, 44100, 0.1).path);
+    WavTone tone;
+    tone.nRate = 48000;
+    tone.nBits = 32;
+    tone.bFloat = true;
+    tone.nFrames = 4800;
+    const std::string floatWav = m_dir.Write("float.wav", MakeWav(tone));
+    setenv("SDL_DISKAUDIOFILE", (m_dir / "no-such-folder/played.raw").c_str(), 1);
+    PlayToTheEnd(floatWav);
+    const AudioFormat mix = AudioOutputFormat();
+    EXPECT_EQ(mix.nRate, 48000);
+    EXPECT_EQ(mix.format, SampleFormat::F32);
+}
+
 } // namespace
