@@ -13,7 +13,8 @@
 //                                   60 s, 128 kbps, 44.1 kHz) on SDL's dummy driver, beside
 //                                   bench_mp3_floor (libmpg123 straight into SDL) on the same
 //   bench_engine ui                 on SDL's dummy driver: the longest wait of a position
-//                                   query while a WAV's read blocks for 2 s, and the underruns
+//                                   query while a WAV's read hangs; stop, close and eject
+//                                   while a read hangs (WAV, CD image, MP3); the underruns
 //                                   while the user-interface thread is busy for 500 ms (WAV
 //                                   and MP3, five times each)
 //   bench_engine                    cpu, latency and monitor with their defaults
@@ -23,6 +24,8 @@
 #include "audio/SoundOutput.h"
 #include "framework/Messages.h"
 #include "media/MciDevice.h"
+#include "plugins/MpegDecoder.h"
+#include "plugins/PcmOutput.h"
 #include "tests/support/Mp3Writer.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestMedia.h"
@@ -487,6 +490,14 @@ void BenchSdl(double seconds)
     }
 }
 
+// Milliseconds that f takes.
+double MsOf(const std::function<void()>& f)
+{
+    const auto t0 = Clock::now();
+    f();
+    return Seconds(Clock::now() - t0) * 1000.0;
+}
+
 // Keeps this thread busy (as a long handler on the user-interface thread would) for ms.
 void BusyFor(int ms)
 {
@@ -511,13 +522,13 @@ void BenchUi()
         CNotifiedEngine ne;
         ne.engine.OpenAndPlay(wav);
         PumpMessages(500);
-        // The next read blocks for 2 s: a seek makes the device read afresh.
-        CMciDevice::StallNextReadForTest(2000);
+        // From here every read hangs: a seek makes the device read afresh.
+        CMciDevice::BlockReadsForTest(true);
         ne.engine.SeekPercent(50);
         ne.engine.Play(0);
         double longest = 0;
         long queries = 0;
-        const auto end = Clock::now() + std::chrono::milliseconds(3000);
+        const auto end = Clock::now() + std::chrono::milliseconds(2000);
         while (Clock::now() < end) {
             PlayPosition pos{};
             const auto t0 = Clock::now();
@@ -526,10 +537,54 @@ void BenchUi()
             ++queries;
             PumpMessages(1);
         }
-        std::printf("position queries while a read blocks 2 s: %ld, longest %.3f ms (goal < 1 "
+        std::printf("position queries while a read hangs: %ld, longest %.3f ms (goal < 1 "
                     "ms)\n",
                     queries, longest * 1000.0);
-        ne.engine.CloseMedium();
+        const double stopMs = MsOf([&] { ne.engine.Stop(); });
+        const double closeMs = MsOf([&] { ne.engine.CloseMedium(); });
+        std::printf("WAV while a read hangs: stop %.1f ms, close %.1f ms (goal < 100 ms)\n", stopMs,
+                    closeMs);
+        CMciDevice::BlockReadsForTest(false);
+    }
+    {
+        const std::string cue = WriteCdImage(dir.Path(), "disc", {{75 * 30, 441.0}});
+        ::setenv("SORVANE_CDROM", cue.c_str(), 1);
+        CNotifiedEngine ne;
+        ne.engine.OpenMedium({}, MEDIUM_CD);
+        ne.engine.Play(1);
+        PumpMessages(500);
+        CMciDevice::BlockReadsForTest(true);
+        const auto until = Clock::now() + std::chrono::seconds(5);
+        while (!CMciDevice::ReadStalledForTest() && Clock::now() < until) {
+            PumpMessages(1);
+        }
+        const double ejectMs = MsOf([&] { ne.engine.Eject(); });
+        const double closeMs = MsOf([&] { ne.engine.CloseMedium(); });
+        std::printf("CD image while a read hangs: eject %.1f ms, close %.1f ms (goal < 100 ms)\n",
+                    ejectMs, closeMs);
+        CMciDevice::BlockReadsForTest(false);
+        ::unsetenv("SORVANE_CDROM");
+    }
+    {
+        // The decoder straight (the engine's copy lives in the loaded plug-in).
+        CPcmOutput output;
+        CMpegDecoder decoder;
+        PluginMediaInfo info{};
+        decoder.SetOutput(&output);
+        decoder.Open(mp3.c_str(), &info);
+        decoder.Play();
+        PumpMessages(300);
+        CMpegDecoder::BlockReadsForTest(true);
+        const auto until = Clock::now() + std::chrono::seconds(5);
+        while (!CMpegDecoder::ReadBlockedForTest() && Clock::now() < until) {
+            PumpMessages(1);
+        }
+        const double stopMs = MsOf([&] { decoder.Pause(); });
+        const double closeMs = MsOf([&] { decoder.Close(); });
+        std::printf("MP3 decoder while a read hangs: stop %.1f ms, close %.1f ms (goal < 100 "
+                    "ms)\n",
+                    stopMs, closeMs);
+        CMpegDecoder::BlockReadsForTest(false);
     }
     for (const std::string& path : {wav, mp3}) {
         CNotifiedEngine ne;

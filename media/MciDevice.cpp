@@ -218,7 +218,7 @@ void CMciDevice::Close()
     if (m_decoder.joinable()) {
         std::unique_lock state(m_state);
         while (!m_idle.wait_for(state, kReadWait, [this] { return m_bDecoderEnded; })) {
-            if (m_bReading && m_bReaderShares) {
+            if (m_bReading && m_bReaderShares && ReadsMayHang()) {
                 std::unique_ptr<CAudioStream> stream = std::move(m_pStream);
                 state.unlock();
                 m_decoder.detach();

@@ -40,7 +40,7 @@ class CMciDevice : private IAudioStreamOwner, public std::enable_shared_from_thi
 public:
     // How long Close or a door change waits for a read in progress before leaving it to its
     // thread (a scratched disc or a hung network file may never return).
-    static constexpr std::chrono::milliseconds kReadWait{40};
+    static constexpr std::chrono::milliseconds kReadWait{20};
 
     explicit CMciDevice(MCIDEVICEID id)
         : m_nId(id)
@@ -119,6 +119,9 @@ protected:
     // Whether a read in progress holds what it reads through shared ownership, so that a
     // door change need not wait for it to return. False by default.
     virtual bool ReaderOwnsMedium() const { return false; }
+    // Whether a read may hang (a disc or a file); false for a medium rendered from memory,
+    // whose read Close always waits for, so that the next medium finds it free.
+    virtual bool ReadsMayHang() const { return true; }
 
     DWORD TimeFormat() const { return m_nTimeFormat; }
     // The lock that status queries take, for a medium that replaces what they read.

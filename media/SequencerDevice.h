@@ -58,6 +58,7 @@ private:
     std::size_t DecodeTail(void* buffer, std::size_t frames) override;
     std::string Name() const override { return m_strPath; }
     unsigned AheadMs() const override { return 3000; }
+    bool ReadsMayHang() const override { return false; }
 
     std::string m_strPath;
     bool m_bInTail = false;          // decode thread: the notes were released at the end
