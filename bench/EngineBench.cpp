@@ -17,6 +17,9 @@
 //                                   while a read hangs (WAV, CD image, MP3); the underruns
 //                                   while the user-interface thread is busy for 500 ms (WAV
 //                                   and MP3, five times each)
+//   bench_engine soundfont [sf2]    resident memory idle, while a MIDI file plays with that
+//                                   SoundFont (default: the player's choice), and 10 s after
+//                                   an MP3 followed it
 //   bench_engine                    cpu, latency and monitor with their defaults
 
 #include "engine/PlayEngine.h"
@@ -603,6 +606,71 @@ void BenchUi()
     }
 }
 
+// Resident memory of this process in MiB.
+double RssMiB()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            return std::atof(line.c_str() + 6) / 1024.0;
+        }
+    }
+    return 0;
+}
+
+// A MIDI file of chords on several instruments, so that many of the SoundFont's samples are
+// used, seconds long.
+std::string MidiFile(const CTempDir& dir, int seconds)
+{
+    MidiTrack track;
+    track.events.push_back(MidiTempo(0, 500000));
+    for (int ch = 0; ch < 8; ++ch) {
+        track.events.push_back(MidiProgram(0, ch, ch * 16));
+    }
+    for (int i = 0; i < seconds * 2; ++i) {
+        const auto tick = static_cast<std::uint32_t>(i * 96);
+        for (int ch = 0; ch < 8; ++ch) {
+            track.events.push_back(MidiNoteOn(tick, ch, 48 + (i + ch * 5) % 24));
+        }
+        for (int ch = 0; ch < 8; ++ch) {
+            track.events.push_back(MidiNoteOff(tick + 90, ch, 48 + (i + ch * 5) % 24));
+        }
+    }
+    track.endTick = static_cast<std::uint32_t>(seconds * 2 * 96);
+    return dir.Write("bench.mid", MakeMidi(0, 96, {track}));
+}
+
+void BenchSoundFont(const std::string& soundFont)
+{
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    if (!soundFont.empty()) {
+        setenv("SORVANE_SOUNDFONT", soundFont.c_str(), 1);
+    }
+    SelectAudioOutput(AudioOutputKind::Device);
+    CTempDir dir;
+    const std::string mp3 = Mp3File(dir, 30);
+    const std::string midi = MidiFile(dir, 10);
+    CNotifiedEngine ne;
+    // Idle: the output and the plug-ins as an MP3 leaves them.
+    ne.engine.OpenAndPlay(mp3);
+    PumpMessages(2000);
+    ne.engine.CloseMedium();
+    PumpMessages(1000);
+    const double idle = RssMiB();
+    ne.engine.OpenAndPlay(midi);
+    PumpMessages(3000);
+    const double midiRss = RssMiB();
+    ne.engine.OpenAndPlay(mp3);
+    PumpMessages(10000);
+    const double after = RssMiB();
+    ne.engine.CloseMedium();
+    std::printf("SoundFont %s\n", soundFont.empty() ? "(the player's choice)" : soundFont.c_str());
+    std::printf("  RSS idle %.1f MiB, playing MIDI %.1f MiB, 10 s after an MP3 followed: %.1f "
+                "MiB = idle %+.1f MiB (goal <= idle + 5 MiB)\n",
+                idle, midiRss, after, after - idle);
+}
+
 int main(int argc, char** argv)
 {
     // Delivers the engine's notifications.
@@ -626,6 +694,9 @@ int main(int argc, char** argv)
     }
     if (mode == "ui") {
         BenchUi();
+    }
+    if (mode == "soundfont") {
+        BenchSoundFont(argc > 2 ? argv[2] : "");
     }
     CloseAudioOutput();
     return 0;
