@@ -13,9 +13,13 @@
 //                                   60 s, 128 kbps, 44.1 kHz) on SDL's dummy driver, beside
 //                                   bench_mp3_floor (libmpg123 straight into SDL) on the same
 //   bench_engine ui                 on SDL's dummy driver: the longest wait of a position
-//                                   query while a WAV's read blocks for 2 s, and the underruns
+//                                   query while a WAV's read hangs; stop, close and eject
+//                                   while a read hangs (WAV, CD image, MP3); the underruns
 //                                   while the user-interface thread is busy for 500 ms (WAV
 //                                   and MP3, five times each)
+//   bench_engine soundfont [sf2]    resident memory idle, while a MIDI file plays with that
+//                                   SoundFont (default: the player's choice), and 10 s after
+//                                   an MP3 followed it
 //   bench_engine                    cpu, latency and monitor with their defaults
 
 #include "engine/PlayEngine.h"
@@ -23,6 +27,8 @@
 #include "audio/SoundOutput.h"
 #include "framework/Messages.h"
 #include "media/MciDevice.h"
+#include "plugins/MpegDecoder.h"
+#include "plugins/PcmOutput.h"
 #include "tests/support/Mp3Writer.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestMedia.h"
@@ -487,6 +493,14 @@ void BenchSdl(double seconds)
     }
 }
 
+// Milliseconds that f takes.
+double MsOf(const std::function<void()>& f)
+{
+    const auto t0 = Clock::now();
+    f();
+    return Seconds(Clock::now() - t0) * 1000.0;
+}
+
 // Keeps this thread busy (as a long handler on the user-interface thread would) for ms.
 void BusyFor(int ms)
 {
@@ -511,13 +525,13 @@ void BenchUi()
         CNotifiedEngine ne;
         ne.engine.OpenAndPlay(wav);
         PumpMessages(500);
-        // The next read blocks for 2 s: a seek makes the device read afresh.
-        CMciDevice::StallNextReadForTest(2000);
+        // From here every read hangs: a seek makes the device read afresh.
+        CMciDevice::BlockReadsForTest(true);
         ne.engine.SeekPercent(50);
         ne.engine.Play(0);
         double longest = 0;
         long queries = 0;
-        const auto end = Clock::now() + std::chrono::milliseconds(3000);
+        const auto end = Clock::now() + std::chrono::milliseconds(2000);
         while (Clock::now() < end) {
             PlayPosition pos{};
             const auto t0 = Clock::now();
@@ -526,10 +540,54 @@ void BenchUi()
             ++queries;
             PumpMessages(1);
         }
-        std::printf("position queries while a read blocks 2 s: %ld, longest %.3f ms (goal < 1 "
+        std::printf("position queries while a read hangs: %ld, longest %.3f ms (goal < 1 "
                     "ms)\n",
                     queries, longest * 1000.0);
-        ne.engine.CloseMedium();
+        const double stopMs = MsOf([&] { ne.engine.Stop(); });
+        const double closeMs = MsOf([&] { ne.engine.CloseMedium(); });
+        std::printf("WAV while a read hangs: stop %.1f ms, close %.1f ms (goal < 100 ms)\n", stopMs,
+                    closeMs);
+        CMciDevice::BlockReadsForTest(false);
+    }
+    {
+        const std::string cue = WriteCdImage(dir.Path(), "disc", {{75 * 30, 441.0}});
+        ::setenv("SORVANE_CDROM", cue.c_str(), 1);
+        CNotifiedEngine ne;
+        ne.engine.OpenMedium({}, MEDIUM_CD);
+        ne.engine.Play(1);
+        PumpMessages(500);
+        CMciDevice::BlockReadsForTest(true);
+        const auto until = Clock::now() + std::chrono::seconds(5);
+        while (!CMciDevice::ReadStalledForTest() && Clock::now() < until) {
+            PumpMessages(1);
+        }
+        const double ejectMs = MsOf([&] { ne.engine.Eject(); });
+        const double closeMs = MsOf([&] { ne.engine.CloseMedium(); });
+        std::printf("CD image while a read hangs: eject %.1f ms, close %.1f ms (goal < 100 ms)\n",
+                    ejectMs, closeMs);
+        CMciDevice::BlockReadsForTest(false);
+        ::unsetenv("SORVANE_CDROM");
+    }
+    {
+        // The decoder straight (the engine's copy lives in the loaded plug-in).
+        CPcmOutput output;
+        CMpegDecoder decoder;
+        PluginMediaInfo info{};
+        decoder.SetOutput(&output);
+        decoder.Open(mp3.c_str(), &info);
+        decoder.Play();
+        PumpMessages(300);
+        CMpegDecoder::BlockReadsForTest(true);
+        const auto until = Clock::now() + std::chrono::seconds(5);
+        while (!CMpegDecoder::ReadBlockedForTest() && Clock::now() < until) {
+            PumpMessages(1);
+        }
+        const double stopMs = MsOf([&] { decoder.Pause(); });
+        const double closeMs = MsOf([&] { decoder.Close(); });
+        std::printf("MP3 decoder while a read hangs: stop %.1f ms, close %.1f ms (goal < 100 "
+                    "ms)\n",
+                    stopMs, closeMs);
+        CMpegDecoder::BlockReadsForTest(false);
     }
     for (const std::string& path : {wav, mp3}) {
         CNotifiedEngine ne;
@@ -546,6 +604,71 @@ void BenchUi()
                     static_cast<unsigned long long>(AudioOutputUnderruns() - before));
         ne.engine.CloseMedium();
     }
+}
+
+// Resident memory of this process in MiB.
+double RssMiB()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            return std::atof(line.c_str() + 6) / 1024.0;
+        }
+    }
+    return 0;
+}
+
+// A MIDI file of chords on several instruments, so that many of the SoundFont's samples are
+// used, seconds long.
+std::string MidiFile(const CTempDir& dir, int seconds)
+{
+    MidiTrack track;
+    track.events.push_back(MidiTempo(0, 500000));
+    for (int ch = 0; ch < 8; ++ch) {
+        track.events.push_back(MidiProgram(0, ch, ch * 16));
+    }
+    for (int i = 0; i < seconds * 2; ++i) {
+        const auto tick = static_cast<std::uint32_t>(i * 96);
+        for (int ch = 0; ch < 8; ++ch) {
+            track.events.push_back(MidiNoteOn(tick, ch, 48 + (i + ch * 5) % 24));
+        }
+        for (int ch = 0; ch < 8; ++ch) {
+            track.events.push_back(MidiNoteOff(tick + 90, ch, 48 + (i + ch * 5) % 24));
+        }
+    }
+    track.endTick = static_cast<std::uint32_t>(seconds * 2 * 96);
+    return dir.Write("bench.mid", MakeMidi(0, 96, {track}));
+}
+
+void BenchSoundFont(const std::string& soundFont)
+{
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    if (!soundFont.empty()) {
+        setenv("SORVANE_SOUNDFONT", soundFont.c_str(), 1);
+    }
+    SelectAudioOutput(AudioOutputKind::Device);
+    CTempDir dir;
+    const std::string mp3 = Mp3File(dir, 30);
+    const std::string midi = MidiFile(dir, 10);
+    CNotifiedEngine ne;
+    // Idle: the output and the plug-ins as an MP3 leaves them.
+    ne.engine.OpenAndPlay(mp3);
+    PumpMessages(2000);
+    ne.engine.CloseMedium();
+    PumpMessages(1000);
+    const double idle = RssMiB();
+    ne.engine.OpenAndPlay(midi);
+    PumpMessages(3000);
+    const double midiRss = RssMiB();
+    ne.engine.OpenAndPlay(mp3);
+    PumpMessages(10000);
+    const double after = RssMiB();
+    ne.engine.CloseMedium();
+    std::printf("SoundFont %s\n", soundFont.empty() ? "(the player's choice)" : soundFont.c_str());
+    std::printf("  RSS idle %.1f MiB, playing MIDI %.1f MiB, 10 s after an MP3 followed: %.1f "
+                "MiB = idle %+.1f MiB (goal <= idle + 5 MiB)\n",
+                idle, midiRss, after, after - idle);
 }
 
 int main(int argc, char** argv)
@@ -571,6 +694,9 @@ int main(int argc, char** argv)
     }
     if (mode == "ui") {
         BenchUi();
+    }
+    if (mode == "soundfont") {
+        BenchSoundFont(argc > 2 ? argv[2] : "");
     }
     CloseAudioOutput();
     return 0;

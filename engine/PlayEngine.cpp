@@ -3,6 +3,7 @@
 #include "base/MbString.h"
 #include "base/Path.h"
 #include "base/Prompts.h"
+#include "media/SequencerDevice.h"
 
 #include <algorithm>
 
@@ -53,6 +54,10 @@ int CPlayEngine::OpenMedium(const std::string& strPath, MediumSource source)
     const DeviceKind kind = source != MEDIUM_CD ? KindFromExtension(strPath) : DEVICE_CDAUDIO;
     m_nKind.store(kind);
     m_strTitle = kind == DEVICE_CDAUDIO ? std::string(kCdTitle) : std::string(FileNameOf(strPath));
+    // The SoundFont (often well over 100 MB) is kept while MIDI follows MIDI only.
+    if (kind != DEVICE_MIDI && kind != DEVICE_NONE) {
+        CSequencerDevice::ReleaseSoundFont();
+    }
     m_pBackend = BackendFor(kind);
     if (m_pBackend == nullptr) {
         Prompts().ShowMessage(kTextInvalidFile);

@@ -7,11 +7,14 @@
 #include <cdio/logging.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 
 namespace {
 
@@ -19,6 +22,10 @@ constexpr int kRate = 44100;
 constexpr std::uint64_t kFramesPerSector = kRate / kCdFramesPerSecond;
 constexpr int kMsfOffset = 150; // MSF 00:02:00 is the first sector of the disc
 constexpr int kReadAhead = 8;   // sectors per read, about 0.1 s
+// A door opened while a read hangs opens when the read lets go of the drive, looked at this
+// often, or after a minute at most.
+constexpr auto kEjectPoll = std::chrono::milliseconds(100);
+constexpr int kEjectWaits = 600;
 
 void DiscardCdioLog(cdio_log_level_t, const char*) {}
 
@@ -48,6 +55,14 @@ int Sectors(unsigned m, unsigned s, unsigned f)
     return static_cast<int>((m * 60 + s) * kCdFramesPerSecond + f);
 }
 
+std::shared_ptr<CdIo_t> OpenCdio(const char* source, driver_id_t driver)
+{
+    CdIo_t* cdio = cdio_open(source, driver);
+    if (cdio == nullptr)
+        return nullptr;
+    return std::shared_ptr<CdIo_t>(cdio, cdio_destroy);
+}
+
 } // namespace
 
 std::string CCdAudioDevice::ChooseSource(const char* element)
@@ -66,8 +81,46 @@ std::string CCdAudioDevice::ChooseSource(const char* element)
 CCdAudioDevice::~CCdAudioDevice()
 {
     Close();
-    if (m_pCdio != nullptr)
-        cdio_destroy(m_pCdio);
+}
+
+std::size_t CCdAudioDevice::Disc::TrackAt(int lsn) const
+{
+    std::size_t i = 0;
+    while (i + 1 < tracks.size() && tracks[i + 1].lsnStart <= lsn)
+        ++i;
+    return i;
+}
+
+std::uint64_t CCdAudioDevice::Disc::FrameOf(int lsn) const
+{
+    return static_cast<std::uint64_t>(std::max(lsn - FirstLsn(), 0)) * kFramesPerSector;
+}
+
+int CCdAudioDevice::Disc::LsnOf(std::uint64_t frame) const
+{
+    return FirstLsn() + static_cast<int>(frame / kFramesPerSector);
+}
+
+std::shared_ptr<CCdAudioDevice::Disc> CCdAudioDevice::NewDisc()
+{
+    static std::atomic<std::uint64_t> serials{0};
+    auto disc = std::make_shared<Disc>();
+    disc->serial = ++serials;
+    return disc;
+}
+
+std::shared_ptr<const CCdAudioDevice::Disc> CCdAudioDevice::CurrentDisc() const
+{
+    std::lock_guard lock(m_discLock);
+    return m_pDisc;
+}
+
+void CCdAudioDevice::Publish(std::shared_ptr<const Disc> disc, bool bDoorOpen)
+{
+    std::lock_guard state(StateMutex());
+    std::lock_guard lock(m_discLock);
+    m_pDisc = std::move(disc);
+    m_bDoorOpen = bDoorOpen;
 }
 
 MCIERROR CCdAudioDevice::Open(const std::string& source)
@@ -91,79 +144,104 @@ MCIERROR CCdAudioDevice::Open(const std::string& source)
             return MCIERR_CD_IMAGE_UNREADABLE;
         reader = m_pCue->SheetPath();
     }
-    m_pCdio = cdio_open(reader.c_str(), m_bImage ? image : DRIVER_DEVICE);
-    if (m_pCdio == nullptr)
+    auto disc = NewDisc();
+    disc->cdio = OpenCdio(reader.c_str(), m_bImage ? image : DRIVER_DEVICE);
+    if (disc->cdio == nullptr)
         return m_bImage ? MCIERR_CD_IMAGE_UNREADABLE : MCIERR_CD_NO_DRIVE;
-    if (!ReadToc()) {
-        if (m_bImage)
-            return MCIERR_CD_IMAGE_UNREADABLE;
-        return 0;
-    }
-    if (m_bImage &&
-        std::none_of(m_tracks.begin(), m_tracks.end(), [](const Track& t) { return t.bAudio; }))
+    const bool bToc = ReadToc(disc->cdio, *disc);
+    Publish(disc, false);
+    if (!bToc)
+        return m_bImage ? MCIERR_CD_IMAGE_UNREADABLE : 0;
+    if (m_bImage && std::none_of(disc->tracks.begin(), disc->tracks.end(),
+                                 [](const Track& t) { return t.bAudio; }))
         return MCIERR_CD_NO_AUDIO_TRACKS;
     return 0;
 }
 
-bool CCdAudioDevice::ReadToc()
+bool CCdAudioDevice::ReadToc(const std::shared_ptr<CdIo_t>& cdio, Disc& disc)
 {
-    m_tracks.clear();
-    m_nBufferCount = 0;
-    const track_t first = cdio_get_first_track_num(m_pCdio);
-    const track_t count = cdio_get_num_tracks(m_pCdio);
+    disc.tracks.clear();
+    CdIo_t* p = cdio.get();
+    const track_t first = cdio_get_first_track_num(p);
+    const track_t count = cdio_get_num_tracks(p);
     if (first == CDIO_INVALID_TRACK || count == CDIO_INVALID_TRACK || count == 0 ||
         first + count - 1 > 99)
         return false;
     std::vector<Track> tracks;
     for (int t = first; t < first + count; ++t) {
         Track track;
-        track.lsnStart = cdio_get_track_lsn(m_pCdio, static_cast<track_t>(t));
-        track.bAudio =
-            cdio_get_track_format(m_pCdio, static_cast<track_t>(t)) == TRACK_FORMAT_AUDIO;
+        track.lsnStart = cdio_get_track_lsn(p, static_cast<track_t>(t));
+        track.bAudio = cdio_get_track_format(p, static_cast<track_t>(t)) == TRACK_FORMAT_AUDIO;
         tracks.push_back(track);
     }
-    const lsn_t leadOut = cdio_get_track_lsn(m_pCdio, CDIO_CDROM_LEADOUT_TRACK);
-    for (std::size_t i = 0; i < tracks.size(); ++i) {
-        tracks[i].lsnEnd = i + 1 < tracks.size() ? tracks[i + 1].lsnStart : leadOut;
-        if (tracks[i].lsnStart < 0 || tracks[i].lsnEnd <= tracks[i].lsnStart)
-            return false;
-    }
-    m_nFirstTrack = first;
-    m_tracks = std::move(tracks);
+    const lsn_t leadOut = cdio_get_track_lsn(p, CDIO_CDROM_LEADOUT_TRACK);
+    // The first sector of the last session; image drivers and single-session discs say
+    // nothing or 0.
+    lsn_t lastSession = 0;
+    if (cdio_get_last_session(p, &lastSession) != DRIVER_OP_SUCCESS)
+        lastSession = 0;
+    if (!SetCdTrackEnds(tracks, leadOut, lastSession))
+        return false;
+    disc.firstTrack = first;
+    disc.tracks = std::move(tracks);
     return true;
 }
 
-bool CCdAudioDevice::Reopen()
+bool CCdAudioDevice::Reopen(bool bNoWait)
 {
-    if (m_pCdio == nullptr)
-        m_pCdio = cdio_open(m_strSource.c_str(), DRIVER_DEVICE);
-    if (m_pCdio == nullptr || !ReadToc())
+    std::unique_lock probe(m_probe, std::defer_lock);
+    if (bNoWait) {
+        if (!probe.try_lock())
+            return false;
+    } else {
+        probe.lock();
+    }
+    std::shared_ptr<const Disc> before = CurrentDisc();
+    if (before->HasToc())
+        return true;
+    auto disc = NewDisc();
+    disc->cdio =
+        before->cdio != nullptr ? before->cdio : OpenCdio(m_strSource.c_str(), DRIVER_DEVICE);
+    if (disc->cdio == nullptr)
         return false;
-    m_bDoorOpen = false;
-    return true;
+    const bool bToc = ReadToc(disc->cdio, *disc);
+    {
+        std::lock_guard state(StateMutex());
+        // The door was opened meanwhile: what was read is no longer there.
+        if (m_pDisc != before)
+            return false;
+        std::lock_guard lock(m_discLock);
+        m_pDisc = disc;
+        if (bToc)
+            m_bDoorOpen = false;
+    }
+    return bToc;
+}
+
+void CCdAudioDevice::PrepareMedium()
+{
+    if (!m_bImage)
+        Reopen(false);
+}
+
+void CCdAudioDevice::PrepareStatus(DWORD item)
+{
+    // Asking for the number of tracks is how a disc inserted since is found; another such
+    // question under way answers for this one.
+    if (item != MCI_STATUS_NUMBER_OF_TRACKS)
+        return;
+    bool bLook = false;
+    {
+        std::lock_guard state(StateMutex());
+        bLook = !HasDisc() && !m_bDoorOpen && m_pDisc->cdio != nullptr;
+    }
+    if (bLook)
+        Reopen(true);
 }
 
 AudioFormat CCdAudioDevice::Format() const
 {
     return AudioFormat{kRate, 2, SampleFormat::S16};
-}
-
-std::uint64_t CCdAudioDevice::FrameOf(int lsn) const
-{
-    return static_cast<std::uint64_t>(std::max(lsn - FirstLsn(), 0)) * kFramesPerSector;
-}
-
-int CCdAudioDevice::LsnOf(std::uint64_t frame) const
-{
-    return FirstLsn() + static_cast<int>(frame / kFramesPerSector);
-}
-
-std::size_t CCdAudioDevice::TrackAt(int lsn) const
-{
-    std::size_t i = 0;
-    while (i + 1 < m_tracks.size() && m_tracks[i + 1].lsnStart <= lsn)
-        ++i;
-    return i;
 }
 
 std::uint64_t CCdAudioDevice::LengthFrames() const
@@ -180,17 +258,25 @@ bool CCdAudioDevice::Reposition(std::uint64_t frame)
 std::size_t CCdAudioDevice::Decode(void* buffer, std::size_t frames)
 {
     m_nFailedLsn = -1;
-    if (!HasDisc())
+    // The disc read from is held for the read: the door may open meanwhile.
+    std::shared_ptr<const Disc> disc = CurrentDisc();
+    if (disc->serial != m_nReadDisc) {
+        m_nReadDisc = disc->serial;
+        m_nBufferCount = 0;
+    }
+    if (!disc->HasToc())
         return 0;
+    m_nReadFirstLsn = disc->FirstLsn();
+    const Disc& d = *disc;
     constexpr std::size_t kFrameBytes = 4;
     auto* out = static_cast<unsigned char*>(buffer);
     std::size_t done = 0;
     while (done < frames) {
-        const int lsn = LsnOf(m_nCursor);
-        if (lsn >= LeadOut())
+        const int lsn = d.LsnOf(m_nCursor);
+        if (lsn >= d.LeadOut())
             break;
         if (lsn < m_nBufferLsn || lsn >= m_nBufferLsn + m_nBufferCount) {
-            const Track& track = m_tracks[TrackAt(lsn)];
+            const Track& track = d.tracks[d.TrackAt(lsn)];
             const int count = std::min(kReadAhead, track.lsnEnd - lsn);
             m_sectors.resize(static_cast<std::size_t>(count) * CDIO_CD_FRAMESIZE_RAW);
             m_nBufferCount = 0;
@@ -198,7 +284,7 @@ std::size_t CCdAudioDevice::Decode(void* buffer, std::size_t frames)
                 bool bRead = false;
                 for (int attempt = 0; attempt < 2 && !bRead; ++attempt)
                     bRead =
-                        cdio_read_audio_sectors(m_pCdio, m_sectors.data(), lsn,
+                        cdio_read_audio_sectors(d.cdio.get(), m_sectors.data(), lsn,
                                                 static_cast<uint32_t>(count)) == DRIVER_OP_SUCCESS;
                 if (!bRead) {
                     m_nFailedLsn = lsn;
@@ -211,7 +297,7 @@ std::size_t CCdAudioDevice::Decode(void* buffer, std::size_t frames)
             m_nBufferLsn = lsn;
             m_nBufferCount = count;
         }
-        const std::uint64_t bufferStart = FrameOf(m_nBufferLsn);
+        const std::uint64_t bufferStart = d.FrameOf(m_nBufferLsn);
         const std::uint64_t bufferEnd =
             bufferStart + static_cast<std::uint64_t>(m_nBufferCount) * kFramesPerSector;
         const auto n =
@@ -227,7 +313,7 @@ std::size_t CCdAudioDevice::Decode(void* buffer, std::size_t frames)
 MCIERROR CCdAudioDevice::ReadError(std::string& reason)
 {
     if (m_nFailedLsn >= 0) {
-        const int sector = m_nFailedLsn - FirstLsn();
+        const int sector = m_nFailedLsn - m_nReadFirstLsn;
         reason = "the disc cannot be read at " +
                  std::to_string(sector / (60 * kCdFramesPerSecond)) + ":" +
                  std::to_string(sector / kCdFramesPerSecond % 60) + "." +
@@ -252,10 +338,10 @@ MCIERROR CCdAudioDevice::ToFrame(DWORD value, std::uint64_t& frame) const
     int lsn = 0;
     switch (TimeFormat()) {
     case MCI_FORMAT_TMSF: {
-        const int t = static_cast<int>(MCI_TMSF_TRACK(value)) - m_nFirstTrack;
-        if (t < 0 || t >= static_cast<int>(m_tracks.size()))
+        const int t = static_cast<int>(MCI_TMSF_TRACK(value)) - m_pDisc->firstTrack;
+        if (t < 0 || t >= static_cast<int>(Tracks().size()))
             return MCIERR_OUTOFRANGE;
-        lsn = m_tracks[static_cast<std::size_t>(t)].lsnStart +
+        lsn = Tracks()[static_cast<std::size_t>(t)].lsnStart +
               Sectors(MCI_TMSF_MINUTE(value), MCI_TMSF_SECOND(value), MCI_TMSF_FRAME(value));
         break;
     }
@@ -281,8 +367,8 @@ DWORD CCdAudioDevice::FromFrame(std::uint64_t frame) const
     switch (TimeFormat()) {
     case MCI_FORMAT_TMSF: {
         const std::size_t i = TrackAt(lsn);
-        const DWORD msf = Msf(lsn - m_tracks[i].lsnStart);
-        return MCI_MAKE_TMSF(static_cast<unsigned>(m_nFirstTrack) + static_cast<unsigned>(i),
+        const DWORD msf = Msf(lsn - Tracks()[i].lsnStart);
+        return MCI_MAKE_TMSF(static_cast<unsigned>(m_pDisc->firstTrack) + static_cast<unsigned>(i),
                              MCI_MSF_MINUTE(msf), MCI_MSF_SECOND(msf), MCI_MSF_FRAME(msf));
     }
     case MCI_FORMAT_MSF:
@@ -312,21 +398,19 @@ MCIERROR CCdAudioDevice::StatusItem(DWORD item, DWORD flags, DWORD track, DWORD_
     default:
         break;
     }
-    if (!HasDisc() && !m_bDoorOpen && m_pCdio != nullptr && item == MCI_STATUS_NUMBER_OF_TRACKS)
-        ReadToc();
     if (!HasDisc())
         return MCIERR_CD_NO_DISC;
     const bool bTrack = (flags & MCI_TRACK) != 0;
-    const int t = static_cast<int>(track) - m_nFirstTrack;
-    if (bTrack && (t < 0 || t >= static_cast<int>(m_tracks.size())))
+    const int t = static_cast<int>(track) - m_pDisc->firstTrack;
+    if (bTrack && (t < 0 || t >= static_cast<int>(Tracks().size())))
         return MCIERR_OUTOFRANGE;
-    const Track* pTrack = bTrack ? &m_tracks[static_cast<std::size_t>(t)] : nullptr;
+    const Track* pTrack = bTrack ? &Tracks()[static_cast<std::size_t>(t)] : nullptr;
     switch (item) {
     case MCI_STATUS_NUMBER_OF_TRACKS:
-        answer = m_tracks.size();
+        answer = Tracks().size();
         return 0;
     case MCI_STATUS_CURRENT_TRACK:
-        answer = static_cast<DWORD>(m_nFirstTrack) + TrackAt(LsnOf(Position()));
+        answer = static_cast<DWORD>(m_pDisc->firstTrack) + TrackAt(LsnOf(Position()));
         return 0;
     case MCI_STATUS_LENGTH: {
         const int sectors =
@@ -353,31 +437,29 @@ MCIERROR CCdAudioDevice::StatusItem(DWORD item, DWORD flags, DWORD track, DWORD_
 
 MCIERROR CCdAudioDevice::ReadyToPlay()
 {
-    if (!m_bImage && !HasDisc())
-        Reopen();
-    if (m_bDoorOpen || m_pCdio == nullptr)
+    if (m_bDoorOpen || m_pDisc->cdio == nullptr)
         return MCIERR_DEVICE_NOT_READY;
     if (!HasDisc())
         return MCIERR_CD_NO_DISC;
-    if (std::none_of(m_tracks.begin(), m_tracks.end(), [](const Track& t) { return t.bAudio; }))
+    if (std::none_of(Tracks().begin(), Tracks().end(), [](const Track& t) { return t.bAudio; }))
         return MCIERR_CD_NO_AUDIO_TRACKS;
     return 0;
 }
 
 std::uint64_t CCdAudioDevice::PlayStart(std::uint64_t from) const
 {
-    for (std::size_t i = TrackAt(LsnOf(from)); i < m_tracks.size(); ++i) {
-        if (m_tracks[i].bAudio)
-            return std::max(from, FrameOf(m_tracks[i].lsnStart));
+    for (std::size_t i = TrackAt(LsnOf(from)); i < Tracks().size(); ++i) {
+        if (Tracks()[i].bAudio)
+            return std::max(from, FrameOf(Tracks()[i].lsnStart));
     }
     return PlayEnd();
 }
 
 std::uint64_t CCdAudioDevice::PlayEnd() const
 {
-    for (std::size_t i = m_tracks.size(); i > 0; --i) {
-        if (m_tracks[i - 1].bAudio)
-            return FrameOf(m_tracks[i - 1].lsnEnd);
+    for (std::size_t i = Tracks().size(); i > 0; --i) {
+        if (Tracks()[i - 1].bAudio)
+            return FrameOf(Tracks()[i - 1].lsnEnd);
     }
     return 0;
 }
@@ -387,25 +469,38 @@ MCIERROR CCdAudioDevice::SetDoor(bool bOpen)
     if (m_bImage)
         return 0;
     if (bOpen) {
-        if (m_pCdio == nullptr)
+        std::shared_ptr<const Disc> disc = CurrentDisc();
+        if (disc->cdio == nullptr)
             return 0;
-        const driver_return_code_t rc = cdio_eject_media(&m_pCdio);
+        // The device lets go of the drive; a read that still hangs on it holds the handle
+        // until it returns.
+        Publish(NewDisc(), true);
+        const std::weak_ptr<CdIo_t> held = disc->cdio;
+        disc.reset();
+        if (!held.expired()) {
+            // A read hangs on the drive, which refuses to open while it is held: the door
+            // opens on a thread of its own once the read lets go, rather than hold up the
+            // caller.
+            std::thread([source = m_strSource, held] {
+                for (int i = 0; i < kEjectWaits && !held.expired(); ++i)
+                    std::this_thread::sleep_for(kEjectPoll);
+                cdio_eject_media_drive(source.c_str());
+            }).detach();
+            return 0;
+        }
+        const driver_return_code_t rc = cdio_eject_media_drive(m_strSource.c_str());
         if (rc != DRIVER_OP_SUCCESS && rc != DRIVER_OP_UNSUPPORTED)
             return MCIERR_HARDWARE;
-        if (m_pCdio != nullptr) {
-            cdio_destroy(m_pCdio);
-            m_pCdio = nullptr;
-        }
-        m_tracks.clear();
-        m_nBufferCount = 0;
-        m_bDoorOpen = true;
         return 0;
     }
     driver_id_t driver = DRIVER_DEVICE;
     const driver_return_code_t rc = cdio_close_tray(m_strSource.c_str(), &driver);
     if (rc != DRIVER_OP_SUCCESS && rc != DRIVER_OP_UNSUPPORTED)
         return MCIERR_HARDWARE;
-    m_bDoorOpen = false;
-    Reopen();
+    {
+        std::lock_guard state(StateMutex());
+        m_bDoorOpen = false;
+    }
+    Reopen(false);
     return 0;
 }

@@ -15,12 +15,35 @@ constexpr std::uint64_t kUnknownFrame = std::numeric_limits<std::uint64_t>::max(
 
 std::atomic<unsigned> g_nStallNextReadMs{0};
 std::atomic<bool> g_bReadStalled{false};
+std::atomic<bool> g_bBlockReads{false};
+
+// Test seam, before a read: holds it up as StallNextReadForTest and BlockReadsForTest ask.
+void HoldReadForTest()
+{
+    if (const unsigned stall = g_nStallNextReadMs.exchange(0); stall > 0) {
+        g_bReadStalled.store(true);
+        std::this_thread::sleep_for(std::chrono::milliseconds(stall));
+        g_bReadStalled.store(false);
+    }
+    if (g_bBlockReads.load()) {
+        g_bReadStalled.store(true);
+        while (g_bBlockReads.load())
+            g_bBlockReads.wait(true);
+        g_bReadStalled.store(false);
+    }
+}
 
 } // namespace
 
 void CMciDevice::StallNextReadForTest(unsigned ms)
 {
     g_nStallNextReadMs.store(ms);
+}
+
+void CMciDevice::BlockReadsForTest(bool bBlock)
+{
+    g_bBlockReads.store(bBlock);
+    g_bBlockReads.notify_all();
 }
 
 bool CMciDevice::ReadStalledForTest()
@@ -158,7 +181,23 @@ void CMciDevice::StopDecoding()
     }
     Wake();
     std::unique_lock state(m_state);
-    m_idle.wait(state, [this] { return !m_bDecoding; });
+    if (ReaderOwnsMedium())
+        m_idle.wait_for(state, kReadWait, [this] { return !m_bDecoding; });
+    else
+        m_idle.wait(state, [this] { return !m_bDecoding; });
+}
+
+void CMciDevice::BeginRead()
+{
+    std::lock_guard state(m_state);
+    m_bReading = true;
+}
+
+bool CMciDevice::EndRead()
+{
+    std::lock_guard state(m_state);
+    m_bReading = false;
+    return !m_bQuit;
 }
 
 void CMciDevice::Close()
@@ -173,9 +212,24 @@ void CMciDevice::Close()
         m_bQuit = true;
     }
     Wake();
-    // A read in progress finishes first; a decay being rendered is completed.
-    if (m_decoder.joinable())
+    // A decay being rendered is completed. A read in progress is waited for kReadWait, then
+    // left to the decode thread, which owns the device until it returns and then drops what
+    // it read; the stream goes at once, so nothing of it is heard.
+    if (m_decoder.joinable()) {
+        std::unique_lock state(m_state);
+        while (!m_idle.wait_for(state, kReadWait, [this] { return m_bDecoderEnded; })) {
+            if (m_bReading && m_bReaderShares && ReadsMayHang()) {
+                std::unique_ptr<CAudioStream> stream = std::move(m_pStream);
+                state.unlock();
+                m_decoder.detach();
+                if (stream != nullptr)
+                    stream->Close();
+                return;
+            }
+        }
+        state.unlock();
         m_decoder.join();
+    }
     std::unique_ptr<CAudioStream> stream;
     {
         std::lock_guard state(m_state);
@@ -254,7 +308,11 @@ void CMciDevice::DecodeLoop()
             pos = job.from;
             phase = Phase::Music;
             if (decoderPos != pos) {
-                if (!Reposition(pos)) {
+                BeginRead();
+                const bool bMoved = Reposition(pos);
+                if (!EndRead())
+                    return;
+                if (!bMoved) {
                     fail(job.generation, MCIERR_FILE_READ, "cannot seek in the medium");
                     continue;
                 }
@@ -273,12 +331,12 @@ void CMciDevice::DecodeLoop()
                 wake.wait(seen);
                 continue;
             }
-            if (const unsigned stall = g_nStallNextReadMs.exchange(0); stall > 0) {
-                g_bReadStalled.store(true);
-                std::this_thread::sleep_for(std::chrono::milliseconds(stall));
-                g_bReadStalled.store(false);
-            }
+            BeginRead();
+            HoldReadForTest();
             const std::size_t got = std::min(Decode(buffer.data(), want), want);
+            // Closed while it read: the stream is gone, and what was read is dropped.
+            if (!EndRead())
+                return;
             decoderPos += got;
             pos += got;
             // The last frames of the play, or the last that could be read, carry the end.
@@ -362,6 +420,7 @@ MCIERROR CMciDevice::Play(DWORD flags, MCI_PLAY_PARMS* params,
 {
     if ((flags & (MCI_FROM | MCI_TO | MCI_NOTIFY)) != 0 && params == nullptr)
         return MCIERR_NULL_PARAMETER_BLOCK;
+    PrepareMedium();
     {
         std::lock_guard state(m_state);
         if (const MCIERROR notReady = ReadyToPlay(); notReady != 0)
@@ -378,7 +437,18 @@ MCIERROR CMciDevice::Play(DWORD flags, MCI_PLAY_PARMS* params,
             std::lock_guard state(m_state);
             m_pStream = std::move(stream);
         }
-        m_decoder = std::thread(&CMciDevice::DecodeLoop, this);
+        // The thread owns the device while it runs, when a shared_ptr owns it, so that a
+        // read left to it at Close touches nothing freed.
+        std::shared_ptr<CMciDevice> self = weak_from_this().lock();
+        m_bReaderShares = self != nullptr;
+        m_decoder = std::thread([this, self = std::move(self)] {
+            DecodeLoop();
+            {
+                std::lock_guard state(m_state);
+                m_bDecoderEnded = true;
+            }
+            m_idle.notify_all();
+        });
     }
     std::uint64_t nPlay = 0;
     {
@@ -487,7 +557,6 @@ MCIERROR CMciDevice::Set(DWORD flags, const MCI_SET_PARMS* params)
     if (door == 0)
         return 0;
     StopDecoding();
-    std::lock_guard state(m_state);
     return SetDoor(door == MCI_SET_DOOR_OPEN);
 }
 
@@ -497,6 +566,7 @@ MCIERROR CMciDevice::Status(DWORD flags, MCI_STATUS_PARMS* params)
         return MCIERR_NULL_PARAMETER_BLOCK;
     if ((flags & MCI_STATUS_ITEM) == 0)
         return MCIERR_MISSING_PARAMETER;
+    PrepareStatus(params->dwItem);
     MCIERROR result = 0;
     {
         std::lock_guard state(m_state);

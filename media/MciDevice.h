@@ -3,6 +3,7 @@
 #include "audio/SoundOutput.h"
 #include "media/Mci.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -28,11 +29,19 @@
 // out one at a time (m_command); status questions only take m_state, which nobody holds
 // across a read, an open or a wait, so a position query never waits for a disc or a file.
 // The decode thread calls Reposition, Decode, DecodeTail and ReadError, without m_state. The
-// other hooks run with m_state held, on a command thread (or, for StatusItem, a monitor).
-// Only Close waits for the decode thread (for a read in progress to return).
-class CMciDevice : private IAudioStreamOwner
+// other hooks run with m_state held, on a command thread (or, for StatusItem, a monitor),
+// except PrepareMedium and SetDoor, which run with m_command only.
+// No command waits for a read: Close and a door change wait at most kReadWait for a read in
+// progress to return, then leave it to the decode thread. That thread holds the device
+// through shared ownership (when a shared_ptr owns it), so a read that returns late touches
+// nothing freed; its result is dropped.
+class CMciDevice : private IAudioStreamOwner, public std::enable_shared_from_this<CMciDevice>
 {
 public:
+    // How long Close or a door change waits for a read in progress before leaving it to its
+    // thread (a scratched disc or a hung network file may never return).
+    static constexpr std::chrono::milliseconds kReadWait{20};
+
     explicit CMciDevice(MCIDEVICEID id)
         : m_nId(id)
     {}
@@ -54,7 +63,10 @@ public:
     // Test seam: the next read of any device (its Decode) first waits ms milliseconds, as a
     // drive spinning up does.
     static void StallNextReadForTest(unsigned ms);
-    // Test seam: whether a read is being held up by StallNextReadForTest now.
+    // Test seam: while set, every read of any device waits until it is cleared, as a read of
+    // a scratched disc or a hung network file may never return.
+    static void BlockReadsForTest(bool bBlock);
+    // Test seam: whether a read is being held up by StallNextReadForTest or BlockReadsForTest.
     static bool ReadStalledForTest();
 
 protected:
@@ -94,11 +106,26 @@ protected:
     virtual std::uint64_t PlayStart(std::uint64_t from) const { return from; }
     // Where a play without MCI_TO ends.
     virtual std::uint64_t PlayEnd() const { return LengthFrames(); }
-    // Opens or closes the door, called after playing has stopped and the decode thread has
-    // let go of the medium. Unsupported by default.
+    // Opens or closes the door, with m_command held but not m_state, after playing has
+    // stopped; a read still in progress may go on with the medium it holds (see
+    // ReaderOwnsMedium). Unsupported by default.
     virtual MCIERROR SetDoor(bool bOpen);
+    // With m_command held but not m_state: whatever a play needs from the drive first (a
+    // disc inserted since), so that no lock a status query takes is held across it.
+    virtual void PrepareMedium() {}
+    // Without any lock, before a status query of item is answered: a look at the drive that
+    // must not hold up other queries. Nothing by default.
+    virtual void PrepareStatus(DWORD /*item*/) {}
+    // Whether a read in progress holds what it reads through shared ownership, so that a
+    // door change need not wait for it to return. False by default.
+    virtual bool ReaderOwnsMedium() const { return false; }
+    // Whether a read may hang (a disc or a file); false for a medium rendered from memory,
+    // whose read Close always waits for, so that the next medium finds it free.
+    virtual bool ReadsMayHang() const { return true; }
 
     DWORD TimeFormat() const { return m_nTimeFormat; }
+    // The lock that status queries take, for a medium that replaces what they read.
+    std::mutex& StateMutex() const { return m_state; }
     // With m_state held: the position now (while playing, what has been heard).
     std::uint64_t Position() const { return PositionLocked(); }
     // Milliseconds and frames of the device's format, each rounded to the nearest, so that
@@ -129,8 +156,13 @@ private:
     // as code.
     void HaltLocked(WPARAM code);
     // With m_command held, not m_state: halts, drops what was decoded ahead and waits until
-    // the decode thread no longer reads (before the medium itself changes).
+    // the decode thread no longer reads (before the medium itself changes); at most
+    // kReadWait when the reader owns its medium.
     void StopDecoding();
+    // Decode thread: marks a read (Reposition or Decode) in progress, or its end; false at
+    // the end when the device was closed meanwhile, so that the result is dropped.
+    void BeginRead();
+    bool EndRead();
     void Notify(DWORD_PTR callback, WPARAM code);
 
     const MCIDEVICEID m_nId;
@@ -145,6 +177,9 @@ private:
     bool m_bPlaying = false;
     bool m_bResumable = false;     // a stopped play whose stream holds the frames that follow
     bool m_bDecoding = false;      // the decode thread works on a job
+    bool m_bReading = false;       // the decode thread is in Reposition or Decode
+    bool m_bDecoderEnded = false;  // the decode thread has returned
+    bool m_bReaderShares = false;  // the decode thread holds the device through a shared_ptr
     std::uint64_t m_nPlays = 0;    // counts plays, so a waiting play knows when it was replaced
     std::uint64_t m_nPos = 0;      // the position while not playing
     std::uint64_t m_nPlayFrom = 0; // the frame the stream's generation starts at

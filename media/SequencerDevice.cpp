@@ -5,13 +5,17 @@
 #include <fluidsynth.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <malloc.h>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -24,15 +28,21 @@ constexpr std::uintmax_t kLargestFile = 64u << 20;
 constexpr const char* kSoundFontDir = "/usr/share/sounds/sf2";
 
 // The process's one synthesizer. Never destroyed, since the output may still be rendering
-// when the process ends.
+// when the process ends. The synthesizer with its SoundFont (often well over 100 MB) exists
+// only while MIDI plays and for kSoundFontIdle after; a medium of another kind lets it go at
+// once.
 struct SharedSynth
 {
     std::mutex mutex;
+    std::condition_variable released; // bInUse turned false, or the idle time changed
     fluid_settings_t* settings = nullptr;
     fluid_synth_t* synth = nullptr;
     std::string strSoundFont;
     int nFontId = -1;
     bool bInUse = false;
+    bool bJanitor = false; // the thread that lets an idle synthesizer go runs
+    std::chrono::steady_clock::time_point releasedAt;
+    std::chrono::milliseconds idle = CSequencerDevice::kSoundFontIdle;
 };
 
 SharedSynth& TheSynth()
@@ -59,6 +69,42 @@ bool IsWholeSoundFont(const std::string& path)
     return !ec && riffSize >= 4 && std::uintmax_t{riffSize} + 8 <= size;
 }
 
+// With s.mutex held, not in use: deletes the synthesizer and with it the SoundFont, and
+// gives the freed memory back to the system.
+void DropSynth(SharedSynth& s)
+{
+    if (s.synth == nullptr)
+        return;
+    delete_fluid_synth(s.synth);
+    s.synth = nullptr;
+    s.nFontId = -1;
+    s.strSoundFont.clear();
+    malloc_trim(0);
+}
+
+// The janitor thread: lets the synthesizer go once it has been idle for s.idle. Detached;
+// it only touches the never-destroyed SharedSynth.
+void DropWhenIdle(SharedSynth& s)
+{
+    std::unique_lock lock(s.mutex);
+    for (;;) {
+        if (s.synth == nullptr) {
+            s.bJanitor = false;
+            return;
+        }
+        if (s.bInUse) {
+            s.released.wait(lock);
+            continue;
+        }
+        const auto due = s.releasedAt + s.idle;
+        if (std::chrono::steady_clock::now() >= due) {
+            DropSynth(s);
+            continue;
+        }
+        s.released.wait_until(lock, due);
+    }
+}
+
 // Takes the synthesizer with soundFont loaded, or answers why not.
 MCIERROR AcquireSynth(const std::string& soundFont, fluid_synth_t*& synth)
 {
@@ -72,11 +118,13 @@ MCIERROR AcquireSynth(const std::string& soundFont, fluid_synth_t*& synth)
     if (s.synth == nullptr) {
         for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level)
             fluid_set_log_function(level, nullptr, nullptr);
-        s.settings = new_fluid_settings();
-        if (s.settings == nullptr)
-            return MCIERR_OUT_OF_MEMORY;
-        fluid_settings_setnum(s.settings, "synth.sample-rate", kRate);
-        fluid_settings_setstr(s.settings, "player.timing-source", "sample");
+        if (s.settings == nullptr) {
+            s.settings = new_fluid_settings();
+            if (s.settings == nullptr)
+                return MCIERR_OUT_OF_MEMORY;
+            fluid_settings_setnum(s.settings, "synth.sample-rate", kRate);
+            fluid_settings_setstr(s.settings, "player.timing-source", "sample");
+        }
         s.synth = new_fluid_synth(s.settings);
         if (s.synth == nullptr)
             return MCIERR_OUT_OF_MEMORY;
@@ -97,16 +145,28 @@ MCIERROR AcquireSynth(const std::string& soundFont, fluid_synth_t*& synth)
     fluid_synth_system_reset(s.synth);
     s.bInUse = true;
     synth = s.synth;
+    if (!s.bJanitor) {
+        try {
+            std::thread(DropWhenIdle, std::ref(s)).detach();
+            s.bJanitor = true;
+        } catch (const std::system_error&) {
+            // No thread: the synthesizer then goes only when a medium of another kind starts.
+        }
+    }
     return 0;
 }
 
 void ReleaseSynth()
 {
     SharedSynth& s = TheSynth();
-    std::lock_guard lock(s.mutex);
-    if (s.synth != nullptr)
-        fluid_synth_all_sounds_off(s.synth, -1);
-    s.bInUse = false;
+    {
+        std::lock_guard lock(s.mutex);
+        if (s.synth != nullptr)
+            fluid_synth_all_sounds_off(s.synth, -1);
+        s.bInUse = false;
+        s.releasedAt = std::chrono::steady_clock::now();
+    }
+    s.released.notify_all();
 }
 
 } // namespace
@@ -126,6 +186,35 @@ std::string CSequencerDevice::ChooseSoundFont()
     }
     std::sort(found.begin(), found.end());
     return found.empty() ? std::string() : found.front();
+}
+
+void CSequencerDevice::ReleaseSoundFont()
+{
+    SharedSynth& s = TheSynth();
+    {
+        std::lock_guard lock(s.mutex);
+        if (s.bInUse)
+            return;
+        DropSynth(s);
+    }
+    s.released.notify_all();
+}
+
+bool CSequencerDevice::SoundFontLoaded()
+{
+    SharedSynth& s = TheSynth();
+    std::lock_guard lock(s.mutex);
+    return s.nFontId >= 0;
+}
+
+void CSequencerDevice::SetSoundFontIdleForTest(std::chrono::milliseconds idle)
+{
+    SharedSynth& s = TheSynth();
+    {
+        std::lock_guard lock(s.mutex);
+        s.idle = idle;
+    }
+    s.released.notify_all();
 }
 
 CSequencerDevice::~CSequencerDevice()

@@ -3,6 +3,7 @@
 #include "media/MciDevice.h"
 #include "media/MidiFile.h"
 
+#include <chrono>
 #include <string>
 
 struct _fluid_player_t;
@@ -17,7 +18,9 @@ struct _fluid_synth_t;
 // decay is decoded ahead, so it plays out also when the device is closed at once (the next
 // medium then starts during it).
 // One synthesizer with its SoundFont exists per process and serves one open sequencer at a
-// time; the SoundFont is loaded once and again only when the chosen file changes.
+// time; the SoundFont is loaded once and again only when the chosen file changes, kept while
+// MIDI follows MIDI, and let go (its memory given back) kSoundFontIdle after the last
+// sequencer closed, or at once when a medium of another kind starts (ReleaseSoundFont).
 // Time format: milliseconds.
 class CSequencerDevice final : public CMciDevice
 {
@@ -37,6 +40,16 @@ public:
     // in that folder; empty when there is none.
     static std::string ChooseSoundFont();
 
+    // How long the SoundFont stays loaded after the last sequencer closed.
+    static constexpr std::chrono::milliseconds kSoundFontIdle{60000};
+    // Any thread: lets the synthesizer and its SoundFont go now, unless a sequencer is open
+    // (a medium of another kind starts). The next MIDI file loads it again.
+    static void ReleaseSoundFont();
+    // Any thread: whether a SoundFont is loaded now.
+    static bool SoundFontLoaded();
+    // Test seam: replaces kSoundFontIdle.
+    static void SetSoundFontIdleForTest(std::chrono::milliseconds idle);
+
 private:
     AudioFormat Format() const override;
     std::uint64_t LengthFrames() const override { return m_nFrames; }
@@ -45,6 +58,7 @@ private:
     std::size_t DecodeTail(void* buffer, std::size_t frames) override;
     std::string Name() const override { return m_strPath; }
     unsigned AheadMs() const override { return 3000; }
+    bool ReadsMayHang() const override { return false; }
 
     std::string m_strPath;
     bool m_bInTail = false;          // decode thread: the notes were released at the end

@@ -3,10 +3,13 @@
 #include <mpg123.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
+#include <new>
 #include <pthread.h>
 #include <sys/stat.h>
 #include <system_error>
@@ -24,6 +27,20 @@ constexpr int kBytesPerFrame = kOutputChannels * 2;
 constexpr off_t kScanLimitBytes = 8 * 1024 * 1024;
 
 constexpr long kResyncLimitBytes = 64 * 1024;
+
+std::atomic<bool> g_bBlockReads{false};
+std::atomic<bool> g_bReadBlocked{false};
+
+// Test seam, within a read: holds it up while BlockReadsForTest asks.
+void HoldReadForTest()
+{
+    if (!g_bBlockReads.load())
+        return;
+    g_bReadBlocked.store(true);
+    while (g_bBlockReads.load())
+        g_bBlockReads.wait(true);
+    g_bReadBlocked.store(false);
+}
 
 // The lowest bitrate a frame of this MPEG version can have, in bits per second.
 long MinBitrate(const mpg123_frameinfo& frame)
@@ -58,9 +75,47 @@ std::int64_t PlausibleLength(mpg123_handle* handle, off_t fileBytes, long rate)
 
 } // namespace
 
+// The open file as the decode thread reads it. Whoever lets go of it last (the decoder at
+// Close, or a thread that was left in a read) frees the handle and the file.
+struct CMpegDecoder::Reader
+{
+    enum : int { kIdle, kReading, kLeft };
+
+    mpg123_handle* handle = nullptr;
+    int fd = -1;
+    std::atomic<bool> bQuit{false};
+    // kReading while the thread reads; Close turns it to kLeft to leave the thread behind,
+    // the thread back to kIdle once the read returns: exactly one of them wins.
+    std::atomic<int> nRead{kIdle};
+
+    Reader(mpg123_handle* h, int f)
+        : handle(h)
+        , fd(f)
+    {}
+    Reader(const Reader&) = delete;
+    Reader& operator=(const Reader&) = delete;
+    ~Reader()
+    {
+        mpg123_delete(handle);
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+void CMpegDecoder::BlockReadsForTest(bool bBlock)
+{
+    g_bBlockReads.store(bBlock);
+    g_bBlockReads.notify_all();
+}
+
+bool CMpegDecoder::ReadBlockedForTest()
+{
+    return g_bReadBlocked.load();
+}
+
 CMpegDecoder::~CMpegDecoder()
 {
-    if (m_pHandle != nullptr || m_thread.joinable()) {
+    if (m_pReader != nullptr || m_thread.joinable()) {
         Close();
     }
 }
@@ -140,8 +195,12 @@ int CMpegDecoder::Open(const char* pszPath, PluginMediaInfo* pInfo)
         return fail();
     }
 
+    try {
+        m_pReader = std::make_shared<Reader>(handle, fd);
+    } catch (const std::bad_alloc&) {
+        return fail();
+    }
     m_pHandle = handle;
-    m_nFd = fd;
     m_strPath = pszPath;
     m_nFileSize = st.st_size;
     m_nRate = rate;
@@ -165,14 +224,9 @@ int CMpegDecoder::Close()
         m_pOutput->Close();
         m_bOutputOpen = false;
     }
-    if (m_pHandle != nullptr) {
-        mpg123_delete(m_pHandle);
-        m_pHandle = nullptr;
-    }
-    if (m_nFd >= 0) {
-        ::close(m_nFd);
-        m_nFd = -1;
-    }
+    // Freed now, or by a thread left in a read once that returns.
+    m_pReader.reset();
+    m_pHandle = nullptr;
     m_nState.store(PLUGIN_STATE_STOPPED);
     return 1;
 }
@@ -198,11 +252,12 @@ int CMpegDecoder::Play()
         return 0;
     }
     m_bOutputOpen = true;
-    m_bQuit.store(false);
+    m_pReader->bQuit.store(false);
+    m_pReader->nRead.store(Reader::kIdle);
     m_nSeekTo.store(-1);
     m_nState.store(PLUGIN_STATE_PLAYING);
     try {
-        m_thread = std::thread(&CMpegDecoder::DecodeLoop, this);
+        m_thread = std::thread([this, reader = m_pReader] { DecodeLoop(reader); });
     } catch (const std::system_error&) {
         m_nState.store(PLUGIN_STATE_STOPPED);
         return 0;
@@ -265,8 +320,14 @@ void CMpegDecoder::StopThread()
         return;
     }
     InterruptOutput();
-    m_bQuit.store(true);
+    m_pReader->bQuit.store(true);
     PostCommand();
+    // A read in progress may never return: the thread is left to it, and drops what it read.
+    int reading = Reader::kReading;
+    if (m_pReader->nRead.compare_exchange_strong(reading, Reader::kLeft)) {
+        m_thread.detach();
+        return;
+    }
     m_thread.join();
 }
 
@@ -278,9 +339,26 @@ void CMpegDecoder::Report(int nType, int nValue)
     }
 }
 
-void CMpegDecoder::DecodeLoop()
+void CMpegDecoder::DecodeLoop(const std::shared_ptr<Reader>& reader)
 {
     pthread_setname_np(pthread_self(), "dekoda-decode");
+    Reader& r = *reader;
+    mpg123_handle* const handle = r.handle;
+    const int fd = r.fd;
+    // Marks a read; false when the decoder quits (nothing is read then).
+    auto beginRead = [&r] {
+        r.nRead.store(Reader::kReading);
+        if (r.bQuit.load()) {
+            return false;
+        }
+        HoldReadForTest();
+        return true;
+    };
+    // False when Close left the thread in the read: nothing but the Reader may be touched.
+    auto endRead = [&r] {
+        int reading = Reader::kReading;
+        return r.nRead.compare_exchange_strong(reading, Reader::kIdle);
+    };
     using Clock = std::chrono::steady_clock;
     std::int64_t base = 0; // file position, in frames, of the output's played count 0
     unsigned char* pcm = nullptr;
@@ -305,14 +383,20 @@ void CMpegDecoder::DecodeLoop()
         // The counter is read before the requests, so a request made after this read also
         // changes the counter and cuts the paused wait below short.
         const unsigned seen = m_nCommands.load();
-        if (m_bQuit.load()) {
+        if (r.bQuit.load()) {
             return;
         }
         const std::int32_t seekTo = m_nSeekTo.exchange(-1);
         if (seekTo >= 0) {
             const std::int64_t target = std::min<std::int64_t>(
                 static_cast<std::int64_t>(seekTo) * m_nRate, m_nLengthFrames);
-            const off_t reached = mpg123_seek(m_pHandle, static_cast<off_t>(target), SEEK_SET);
+            if (!beginRead()) {
+                return;
+            }
+            const off_t reached = mpg123_seek(handle, static_cast<off_t>(target), SEEK_SET);
+            if (!endRead()) {
+                return;
+            }
             m_pOutput->Flush();
             base = reached >= 0 ? reached : target;
             pending = 0;
@@ -345,17 +429,22 @@ void CMpegDecoder::DecodeLoop()
             off_t frameNumber = 0;
             std::size_t bytes = 0;
             std::string reason;
+            if (!beginRead()) {
+                return;
+            }
             if (++framesSinceCheck >= kRemovalCheckFrames) {
                 framesSinceCheck = 0;
                 struct stat st
                 {};
-                if (::fstat(m_nFd, &st) == 0 && st.st_nlink == 0) {
+                if (::fstat(fd, &st) == 0 && st.st_nlink == 0) {
                     reason = "the file was removed while it played";
                 }
             }
-            const int err = reason.empty()
-                                ? mpg123_decode_frame(m_pHandle, &frameNumber, &pcm, &bytes)
-                                : MPG123_ERR;
+            const int err = reason.empty() ? mpg123_decode_frame(handle, &frameNumber, &pcm, &bytes)
+                                           : MPG123_ERR;
+            if (!endRead()) {
+                return;
+            }
             if (err == MPG123_OK || err == MPG123_NEW_FORMAT) {
                 pending = bytes - bytes % kBytesPerFrame;
             } else {
@@ -364,16 +453,15 @@ void CMpegDecoder::DecodeLoop()
                 decodedAll = true;
                 struct stat st
                 {};
-                if (reason.empty() && ::fstat(m_nFd, &st) == 0 && st.st_size < m_nFileSize) {
+                if (reason.empty() && ::fstat(fd, &st) == 0 && st.st_size < m_nFileSize) {
                     reason = "the file was cut short while it played";
                 } else if (reason.empty() && err != MPG123_DONE) {
-                    reason = mpg123_errcode(m_pHandle) == MPG123_ERR_READER
+                    reason = mpg123_errcode(handle) == MPG123_ERR_READER
                                  ? std::string("the file could not be read on")
                                  : std::string("the stream is damaged past repair (") +
-                                       mpg123_strerror(m_pHandle) + ")";
-                    failure = mpg123_errcode(m_pHandle) == MPG123_ERR_READER
-                                  ? PLUGIN_FAILURE_READ
-                                  : PLUGIN_FAILURE_DECODE;
+                                       mpg123_strerror(handle) + ")";
+                    failure = mpg123_errcode(handle) == MPG123_ERR_READER ? PLUGIN_FAILURE_READ
+                                                                          : PLUGIN_FAILURE_DECODE;
                 }
                 if (!reason.empty()) {
                     if (failure == 0) {

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -23,6 +24,10 @@ struct mpg123_handle_struct;
 // mpg123 handle while it runs; the user-interface thread passes it requests (pause, seek,
 // quit) through atomics and a command counter that the paused thread waits on, and
 // interrupts the output first so that a thread waiting there looks at them at once.
+// Close never waits for a read (a hung network file may never return): a thread in a read
+// is left to finish on its own; it shares the handle and the file (a Reader) with the
+// decoder, frees them when it returns last, and then touches nothing else, so what it read
+// is dropped.
 class CMpegDecoder final : public IDecoderPlugin
 {
 public:
@@ -54,8 +59,16 @@ public:
     // A removal of the file is looked for every this many decoded frames (about a second).
     static constexpr unsigned kRemovalCheckFrames = 32;
 
+    // Test seam: while set, every read of the decode thread waits until it is cleared, as a
+    // read of a hung network file may never return.
+    static void BlockReadsForTest(bool bBlock);
+    // Test seam: whether a read is being held up by BlockReadsForTest now.
+    static bool ReadBlockedForTest();
+
 private:
-    void DecodeLoop();
+    struct Reader;
+
+    void DecodeLoop(const std::shared_ptr<Reader>& reader);
     void StopThread();
     void InterruptOutput();
     void PostCommand();
@@ -65,9 +78,9 @@ private:
     std::atomic<PluginCallbackProc> m_pfnCallback{nullptr};
     std::atomic<std::uint32_t> m_dwUser{0};
 
-    mpg123_handle_struct* m_pHandle = nullptr;
-    int m_nFd = -1;               // the open file, watched for a removal
-    std::int64_t m_nFileSize = 0; // when it was opened
+    std::shared_ptr<Reader> m_pReader; // the open file, with the decode thread while it runs
+    mpg123_handle_struct* m_pHandle = nullptr; // the Reader's, while one is open
+    std::int64_t m_nFileSize = 0;              // when it was opened
     std::string m_strPath;
     long m_nRate = 0;
     std::int64_t m_nLengthFrames = 0;
@@ -76,6 +89,5 @@ private:
     std::thread m_thread;
     std::atomic<int> m_nState{PLUGIN_STATE_STOPPED};
     std::atomic<unsigned> m_nCommands{0};
-    std::atomic<bool> m_bQuit{false};
     std::atomic<std::int32_t> m_nSeekTo{-1};
 };

@@ -1,6 +1,7 @@
 #include "tests/engine/EngineTest.h"
 
 #include "media/Mci.h"
+#include "media/SequencerDevice.h"
 #include "tests/support/TestMedia.h"
 
 namespace {
@@ -108,6 +109,19 @@ TEST_F(PlayEngineFileTest, PlayZeroAfterStopGoesOnFromTheStopOnMidi)
     ASSERT_EQ(m_engine.Play(0), 1);
     PlayFrames(44100);
     EXPECT_NEAR(Position().nMilliseconds, stoppedAt + 1000, 50);
+}
+
+// Catches the SoundFont (148 MB for the common one) staying loaded for good once a file of
+// another kind plays after MIDI, and it being let go as soon as a MIDI file closes.
+TEST_F(PlayEngineFileTest, TheSoundFontIsKeptForMidiAndLetGoForAnotherKind)
+{
+    ASSERT_EQ(m_engine.OpenAndPlay(WriteMidi("a.mid", 2)), 1);
+    PlayFrames(44100 / 2);
+    ASSERT_EQ(m_engine.OpenAndPlay(WriteMidi("b.mid", 2)), 1);
+    m_engine.CloseMedium();
+    EXPECT_TRUE(CSequencerDevice::SoundFontLoaded()) << "let go between two MIDI files";
+    ASSERT_EQ(m_engine.OpenAndPlay(WriteWave("a.wav", 1.0)), 1);
+    EXPECT_FALSE(CSequencerDevice::SoundFontLoaded());
 }
 
 TEST_F(PlayEngineFileTest, TheEndOfAWaveIsNotifiedAsSuccessful)

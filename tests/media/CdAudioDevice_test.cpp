@@ -1,6 +1,10 @@
 #include "tests/media/MciFixture.h"
 #include "tests/support/TestMedia.h"
 
+#include "media/CdToc.h"
+#include "media/MciDevice.h"
+#include "tests/support/ManualClock.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <future>
@@ -148,6 +152,30 @@ TEST_F(CdAudioDevice, OpeningTheDoorOfAnImageSucceedsAndChangesNothing)
     EXPECT_EQ(Status(id, MCI_STATUS_MODE), MCI_MODE_STOP);
     EXPECT_EQ(Status(id, MCI_STATUS_NUMBER_OF_TRACKS), 3u);
     EXPECT_EQ(Play(id, MCI_FROM, MCI_MAKE_TMSF(3, 0, 0, 0)), 0u);
+}
+
+// Catches a door command that waits for a read the disc never finishes (a scratched disc froze
+// the window at eject), and what that read returns late being heard.
+TEST_F(CdAudioDevice, OpeningTheDoorWhileAReadHangsReturnsAndTheLateReadIsDropped)
+{
+    const MCIDEVICEID id = OpenTmsf();
+    CMciDevice::BlockReadsForTest(true);
+    ASSERT_EQ(Play(id, 0), 0u);
+    ASSERT_TRUE(WaitUntil([] { return CMciDevice::ReadStalledForTest(); }));
+    auto opening = std::async(std::launch::async, [id] {
+        MCI_SET_PARMS set;
+        return mciSendCommand(id, MCI_SET, MCI_SET_DOOR_OPEN | MCI_WAIT, &set);
+    });
+    const bool bReturned = opening.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    EXPECT_TRUE(CMciDevice::ReadStalledForTest()) << "the read was not still hanging";
+    CMciDevice::BlockReadsForTest(false);
+    ASSERT_TRUE(bReturned) << "the door waited for the read";
+    EXPECT_EQ(opening.get(), 0u);
+    ASSERT_TRUE(WaitUntil([] { return !CMciDevice::ReadStalledForTest(); }));
+    std::vector<float> heard;
+    Advance(1000, &heard);
+    EXPECT_EQ(Rms(heard), 0.0);
+    EXPECT_EQ(Status(id, MCI_STATUS_MODE), MCI_MODE_STOP);
 }
 
 TEST_F(CdAudioDevice, ADriveOpenedShareableMayBeOpenedShareableAgainButNotAlone)
@@ -320,6 +348,23 @@ TEST_F(CdAudioDevice, ASectorThatCannotBeReadEndsThePlayWithAFailure)
         AdvanceManualAudioClock(10);
     ASSERT_EQ(waiting.wait_for(std::chrono::seconds(30)), std::future_status::ready);
     EXPECT_EQ(waiting.get(), MCIERR_CD_READ);
+}
+
+// Catches the last audio track of an enhanced CD running on to the data track across the
+// unreadable gap between the sessions (it stalled, failed, and showed 2:32 too long), and
+// the gap being taken from a disc of one session.
+TEST(CdToc, TheAudioBeforeADataSessionEndsBeforeTheGap)
+{
+    const int data = 30000;
+    std::vector<CdTocTrack> extra = {{0, 0, true}, {15000, 0, true}, {data, 0, false}};
+    ASSERT_TRUE(SetCdTrackEnds(extra, 40000, data - 150));
+    EXPECT_EQ(extra[0].lsnEnd, 15000);
+    EXPECT_EQ(extra[1].lsnEnd, data - kCdExtraGapSectors);
+    EXPECT_EQ(extra[2].lsnEnd, 40000);
+
+    std::vector<CdTocTrack> single = {{0, 0, true}, {15000, 0, true}, {data, 0, false}};
+    ASSERT_TRUE(SetCdTrackEnds(single, 40000, 0));
+    EXPECT_EQ(single[1].lsnEnd, data);
 }
 
 } // namespace

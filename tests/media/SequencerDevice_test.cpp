@@ -1,10 +1,12 @@
 #include "media/SequencerDevice.h"
 
 #include "tests/media/MciFixture.h"
+#include "tests/support/ManualClock.h"
 #include "tests/support/TestMedia.h"
 
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -43,6 +45,21 @@ std::string SilentTailSong()
 {
     MidiTrack track{{MidiNoteOn(0, 0, 69), MidiNoteOff(480, 0, 69)}, 480 * 8};
     return MakeMidi(0, 480, {track});
+}
+
+// Catches the SoundFont (148 MB for the common one) staying loaded for good after the last
+// MIDI file when nothing else is played, or being let go while a MIDI file is open.
+TEST_F(SequencerDevice, TheSoundFontIsLetGoOnceNoMidiWasOpenForTheIdleTime)
+{
+    CSequencerDevice::SetSoundFontIdleForTest(std::chrono::milliseconds(100));
+    const MCIDEVICEID id = OpenMidi(SilentTailSong());
+    ASSERT_NE(id, 0u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(CSequencerDevice::SoundFontLoaded()) << "let go while open";
+    mciSendCommand(id, MCI_CLOSE, 0, nullptr);
+    const bool bLetGo = WaitUntil([] { return !CSequencerDevice::SoundFontLoaded(); });
+    CSequencerDevice::SetSoundFontIdleForTest(CSequencerDevice::kSoundFontIdle);
+    EXPECT_TRUE(bLetGo);
 }
 
 TEST_F(SequencerDevice, TheLengthComesFromTheFilesTempoMap)

@@ -330,4 +330,26 @@ TEST_F(WaveDevice, AReadThatBlocksHoldsUpNoQueryAndPlayingRecovers)
     EXPECT_EQ(Notified(MCI_NOTIFY_SUCCESSFUL), 1u);
 }
 
+// Catches a close that waits for a read that never returns (a hung network file froze the
+// window), and a read that, returning after the close, still sounds or notifies.
+TEST_F(WaveDevice, CloseLeavesAHangingReadBehindAndDropsWhatItReadLate)
+{
+    const MCIDEVICEID id = OpenTone(3000);
+    CMciDevice::BlockReadsForTest(true);
+    ASSERT_EQ(Play(id), 0u);
+    ASSERT_TRUE(WaitUntil([] { return CMciDevice::ReadStalledForTest(); }));
+    auto closing =
+        std::async(std::launch::async, [id] { return mciSendCommand(id, MCI_CLOSE, 0, nullptr); });
+    const bool bReturned = closing.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    EXPECT_TRUE(CMciDevice::ReadStalledForTest()) << "the read was not still hanging";
+    CMciDevice::BlockReadsForTest(false);
+    ASSERT_TRUE(bReturned) << "the close waited for the read";
+    EXPECT_EQ(closing.get(), 0u);
+    ASSERT_TRUE(WaitUntil([] { return !CMciDevice::ReadStalledForTest(); }));
+    std::vector<float> heard;
+    Advance(1000, &heard);
+    EXPECT_EQ(Rms(heard), 0.0);
+    EXPECT_EQ(Notified(MCI_NOTIFY_SUCCESSFUL) + Notified(MCI_NOTIFY_FAILURE), 0u);
+}
+
 } // namespace
