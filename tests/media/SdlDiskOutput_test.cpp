@@ -437,9 +437,9 @@ TEST(SdlDummyOutput, OpeningTheDeviceLeavesTheProcesssSignalHandlersAlone)
     SelectAudioOutput(AudioOutputKind::ManualClock);
 }
 
-// Catches a device that cannot reopen for a new medium's format leaving the mix buffers sized
-// for the old one: a float stream then overran the 16-bit pull buffer (seen under ASan).
-TEST_F(SdlDiskOutput, AFormatTheDeviceCannotReopenForPlaysSilentlyToItsEnd)
+// Catches a working device closed for a new medium's format before the new one is open: when
+// that one does not open, the old device stays and the medium is converted and heard on it.
+TEST_F(SdlDiskOutput, AWorkingDeviceStaysWhenOneForANewFormatDoesNotOpen)
 {
     PlayToTheEnd(WriteTone(m_dir, 44100, 0.1).path);
     WavTone tone;
@@ -450,9 +450,12 @@ TEST_F(SdlDiskOutput, AFormatTheDeviceCannotReopenForPlaysSilentlyToItsEnd)
     const std::string floatWav = m_dir.Write("float.wav", MakeWav(tone));
     setenv("SDL_DISKAUDIOFILE", (m_dir / "no-such-folder/played.raw").c_str(), 1);
     PlayToTheEnd(floatWav);
+    EXPECT_EQ(OpenAudioOutput(), AudioOutputKind::Device);
     const AudioFormat mix = AudioOutputFormat();
-    EXPECT_EQ(mix.nRate, 48000);
-    EXPECT_EQ(mix.format, SampleFormat::F32);
+    EXPECT_EQ(mix.nRate, 44100);
+    EXPECT_EQ(mix.format, SampleFormat::S16);
+    const std::vector<float> sound = NonSilent(Heard());
+    EXPECT_GT(sound.size(), 4410u + 4000u) << "the float tone was heard on the old device";
 }
 
 } // namespace
