@@ -25,7 +25,7 @@ constexpr auto kManualWait = std::chrono::seconds(5);
 constexpr std::size_t kMaxStreams = 32;
 // The most source frames a producer converts at a time; a ring always has room for this many
 // (converted) beyond what it holds ahead, so that a producer woken for room finds it.
-constexpr std::size_t kMaxChunk = 4096;
+constexpr std::size_t kMaxChunk = kAudioStreamChunkFrames;
 // Room kept free for what a converter may emit beyond the input's share.
 constexpr std::size_t kConverterSlack = 2048;
 // The least a stream holds ahead, whatever its producer asks for.

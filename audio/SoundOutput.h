@@ -77,6 +77,11 @@ struct AudioFormat
     bool operator==(const AudioFormat&) const = default;
 };
 
+// The most frames a producer waits for room for at once: a producer waiting on WakeCounter
+// until Space() is at least this many frames is woken once it is, at any rate from 1 kHz to
+// 384 kHz and any channel count.
+constexpr std::size_t kAudioStreamChunkFrames = 4096;
+
 // Told when a stream's end has been heard.
 class IAudioStreamOwner
 {
@@ -124,8 +129,10 @@ public:
     // the queue runs empty the piece has ended (as at MarkEnd). A later Write goes on with
     // the same piece.
     void Finish(std::uint32_t generation);
-    // Bumped (and notified) when the ring falls to half or runs short, at every whole second
-    // played, on Flush and SetPaused, and when the end has been heard; a producer waits on it.
+    // Bumped (and notified) when what is queued falls to half of what the stream keeps ahead
+    // (Space() is then at least kAudioStreamChunkFrames), when it runs short, at every whole
+    // second played, on Flush and SetPaused, and when the end has been heard; a producer
+    // waits on it.
     std::atomic<unsigned>& WakeCounter();
 
     // --- Any thread.

@@ -423,6 +423,31 @@ TEST(SdlDummyOutput, APlayGoesOnWhenTheDeviceIsRemoved)
     }
 }
 
+// Catches a producer woken for room that is not there yet: the decode loop, waiting for room
+// for a whole chunk, slept until the next whole second, and an 8 kHz mono file had dropouts.
+TEST(SdlDummyOutput, AnEightKilohertzMonoFilePlaysWithoutAnUnderrun)
+{
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    ASSERT_TRUE(SelectAudioOutput(AudioOutputKind::Device));
+    CTempDir dir;
+    WavTone tone;
+    tone.nRate = 8000;
+    tone.nFrames = 8000 * 3;
+    const std::string wav = dir.Write("low.wav", MakeWav(tone));
+    MCI_OPEN_PARMS open;
+    open.lpstrDeviceType = MciDeviceType(MCI_DEVTYPE_WAVEFORM_AUDIO);
+    open.lpstrElementName = wav.c_str();
+    ASSERT_EQ(
+        mciSendCommand(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_TYPE_ID | MCI_OPEN_ELEMENT, &open),
+        0u);
+    const std::uint64_t before = AudioOutputUnderruns();
+    MCI_PLAY_PARMS play;
+    EXPECT_EQ(mciSendCommand(open.wDeviceID, MCI_PLAY, MCI_WAIT, &play), 0u);
+    EXPECT_EQ(AudioOutputUnderruns() - before, 0u);
+    mciSendCommand(open.wDeviceID, MCI_CLOSE, MCI_WAIT, nullptr);
+    SelectAudioOutput(AudioOutputKind::ManualClock);
+}
+
 TEST(SdlDummyOutput, OpeningTheDeviceLeavesTheProcesssSignalHandlersAlone)
 {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
