@@ -3,6 +3,90 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
+
+namespace {
+
+// The speaker positions of libsndfile's channel map as a WAVE channel mask; 0 (the usual
+// order for the channel count) when a position has no bit or the channels are not in the
+// order of their bits, as a channel mask needs.
+std::uint32_t ChannelMask(const std::vector<int>& map)
+{
+    std::uint32_t mask = 0;
+    int last = -1;
+    for (const int position : map) {
+        int bit = -1;
+        switch (position) {
+        case SF_CHANNEL_MAP_LEFT:
+        case SF_CHANNEL_MAP_FRONT_LEFT:
+            bit = 0;
+            break;
+        case SF_CHANNEL_MAP_RIGHT:
+        case SF_CHANNEL_MAP_FRONT_RIGHT:
+            bit = 1;
+            break;
+        case SF_CHANNEL_MAP_MONO:
+        case SF_CHANNEL_MAP_CENTER:
+        case SF_CHANNEL_MAP_FRONT_CENTER:
+            bit = 2;
+            break;
+        case SF_CHANNEL_MAP_LFE:
+            bit = 3;
+            break;
+        case SF_CHANNEL_MAP_REAR_LEFT:
+            bit = 4;
+            break;
+        case SF_CHANNEL_MAP_REAR_RIGHT:
+            bit = 5;
+            break;
+        case SF_CHANNEL_MAP_FRONT_LEFT_OF_CENTER:
+            bit = 6;
+            break;
+        case SF_CHANNEL_MAP_FRONT_RIGHT_OF_CENTER:
+            bit = 7;
+            break;
+        case SF_CHANNEL_MAP_REAR_CENTER:
+            bit = 8;
+            break;
+        case SF_CHANNEL_MAP_SIDE_LEFT:
+            bit = 9;
+            break;
+        case SF_CHANNEL_MAP_SIDE_RIGHT:
+            bit = 10;
+            break;
+        case SF_CHANNEL_MAP_TOP_CENTER:
+            bit = 11;
+            break;
+        case SF_CHANNEL_MAP_TOP_FRONT_LEFT:
+            bit = 12;
+            break;
+        case SF_CHANNEL_MAP_TOP_FRONT_CENTER:
+            bit = 13;
+            break;
+        case SF_CHANNEL_MAP_TOP_FRONT_RIGHT:
+            bit = 14;
+            break;
+        case SF_CHANNEL_MAP_TOP_REAR_LEFT:
+            bit = 15;
+            break;
+        case SF_CHANNEL_MAP_TOP_REAR_CENTER:
+            bit = 16;
+            break;
+        case SF_CHANNEL_MAP_TOP_REAR_RIGHT:
+            bit = 17;
+            break;
+        default:
+            return 0;
+        }
+        if (bit <= last)
+            return 0;
+        last = bit;
+        mask |= 1u << bit;
+    }
+    return mask;
+}
+
+} // namespace
 
 CWaveDevice::~CWaveDevice()
 {
@@ -41,6 +125,13 @@ MCIERROR CWaveDevice::Open(const std::string& path)
         AudioFormat{info.samplerate, info.channels, bShort ? SampleFormat::S16 : SampleFormat::F32};
     if (!m_format.IsValid())
         return MCIERR_WAVE_OUTPUTSUNSUITABLE;
+    // The speaker positions, for folding more than two channels to stereo.
+    if (m_format.nChannels > 2) {
+        std::vector<int> map(static_cast<std::size_t>(m_format.nChannels));
+        if (sf_command(m_pFile, SFC_GET_CHANNEL_MAP_INFO, map.data(),
+                       static_cast<int>(map.size() * sizeof(int))) == SF_TRUE)
+            m_format.nChannelMask = ChannelMask(map);
+    }
     m_nFrames = static_cast<std::uint64_t>(info.frames);
     return 0;
 }

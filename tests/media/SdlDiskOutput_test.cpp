@@ -111,8 +111,8 @@ protected:
     }
 
     // Closes the device (so the file is complete) and returns the left channel of what was
-    // written, as floats, with the device's format in *format.
-    std::vector<float> Heard(AudioFormat* format = nullptr)
+    // written, as floats, with the device's format in *format and the right channel in *right.
+    std::vector<float> Heard(AudioFormat* format = nullptr, std::vector<float>* right = nullptr)
     {
         const AudioFormat f = AudioOutputFormat();
         if (format != nullptr)
@@ -121,16 +121,21 @@ protected:
         const std::string bytes = CTempDir::Read(m_out);
         std::vector<float> left;
         const std::size_t frameBytes = f.FrameBytes();
-        for (std::size_t at = 0; at + frameBytes <= bytes.size(); at += frameBytes) {
+        const std::size_t sampleBytes = frameBytes / 2;
+        auto sample = [&](std::size_t at) {
             if (f.format == SampleFormat::S16) {
                 std::int16_t s = 0;
                 std::memcpy(&s, bytes.data() + at, 2);
-                left.push_back(static_cast<float>(s) / 32768.0f);
-            } else {
-                float s = 0;
-                std::memcpy(&s, bytes.data() + at, 4);
-                left.push_back(s);
+                return static_cast<float>(s) / 32768.0f;
             }
+            float s = 0;
+            std::memcpy(&s, bytes.data() + at, 4);
+            return s;
+        };
+        for (std::size_t at = 0; at + frameBytes <= bytes.size(); at += frameBytes) {
+            left.push_back(sample(at));
+            if (right != nullptr)
+                right->push_back(sample(at + sampleBytes));
         }
         return left;
     }
@@ -247,6 +252,43 @@ TEST_F(SdlDiskOutput, A16BitToneReachesTheDeviceUnchangedAtEveryRate)
         RecordProperty("thd_n_db_" + std::to_string(rate), std::to_string(thd));
         std::printf("THD+N of a -6 dBFS 1 kHz tone at %d Hz, as is: %.1f dB\n", rate, thd);
         EXPECT_LE(thd, -90.0);
+    }
+}
+
+// Catches more than two channels folded by their number instead of their speaker (even ones
+// left, odd ones right): a centre channel alone is heard equally on both sides, also where the
+// file's channel mask puts it elsewhere than the usual order for its channel count.
+TEST_F(SdlDiskOutput, ACentreChannelAloneIsHeardEquallyOnBothSides)
+{
+    struct Layout
+    {
+        int nChannels;
+        std::uint32_t nMask;
+        int nCentre;
+    };
+    // 5.1 in the usual order; four channels whose last is the back centre (0x107), which the
+    // usual order for four would take for the back right.
+    for (const Layout layout : {Layout{6, 0, 2}, Layout{4, 0x107, 3}}) {
+        SCOPED_TRACE(std::to_string(layout.nChannels) + " channels");
+        SetUp();
+        WavTone tone;
+        tone.nChannels = layout.nChannels;
+        tone.nChannelMask = layout.nMask;
+        tone.nOnlyChannel = layout.nCentre;
+        tone.nFrames = 44100 / 2;
+        tone.frequency = 1000;
+        PlayToTheEnd(m_dir.Write("centre.wav", MakeWav(tone)));
+        std::vector<float> right;
+        const std::vector<float> left = Heard(nullptr, &right);
+        double leftPower = 0;
+        double rightPower = 0;
+        for (std::size_t i = 0; i < left.size(); ++i) {
+            leftPower += static_cast<double>(left[i]) * left[i];
+            rightPower += static_cast<double>(right[i]) * right[i];
+        }
+        ASSERT_GT(leftPower, 0.0);
+        ASSERT_GT(rightPower, 0.0) << "the right side is silent";
+        EXPECT_NEAR(10.0 * std::log10(leftPower / rightPower), 0.0, 0.5);
     }
 }
 
