@@ -3,9 +3,9 @@
 #include <cstddef>
 
 // Keeps a stereo float mix within full scale without clipping it flat: when a frame would
-// pass full scale, the gain drops at once to bring it to full scale, then rises back to 1
-// over about a tenth of a second. While the gain is 1 and no frame passes full scale the mix
-// is left untouched, so a stream alone stays bit-exact.
+// pass full scale, the gain drops (from the start of the stretch of 64 frames that holds it)
+// to bring it to full scale, then rises back to 1 over about a tenth of a second. While the gain is
+// 1 and no frame passes full scale the mix is left untouched, so a stream alone stays bit-exact.
 //
 // Threads: one thread at a time (the output's render lock).
 class CLimiter

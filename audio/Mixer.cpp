@@ -112,6 +112,7 @@ bool CMixer::OpenDeviceLocked(const AudioFormat& mix, bool bExact, std::string& 
         SizeBuffersLocked(m_device.Mix(), m_device.BufferFrames() * 2);
     }
     m_nLatencyMs = m_device.LatencyMs();
+    m_bToldSilent = false; // a later fall to silence is news again
     if (!m_streams.empty())
         m_device.SetPaused(false);
     return true;
@@ -173,7 +174,6 @@ void CMixer::RetryDeviceLocked(const AudioFormat& mix, bool bExact)
     m_lastTry = std::chrono::steady_clock::now();
     std::string reason;
     if (OpenDeviceLocked(mix, bExact, reason)) {
-        m_bToldSilent = false;
         std::fprintf(stderr, "sorvane: a sound device opened; playing on it\n");
     }
 }

@@ -292,6 +292,60 @@ TEST_F(SdlDiskOutput, ACentreChannelAloneIsHeardEquallyOnBothSides)
     }
 }
 
+// Catches overlapping streams summed past full scale (a decay under the next file): the float
+// path handed SDL values above 1 and the 16-bit path clipped them flat. Two in-phase tones at
+// 0.8 of full scale peak at 1.6 together: what is heard stays within full scale and is never
+// flat for more than a few samples.
+TEST_F(SdlDiskOutput, OverlappingStreamsAreLimitedNotClipped)
+{
+    for (const SampleFormat format : {SampleFormat::F32, SampleFormat::S16}) {
+        SCOPED_TRACE(format == SampleFormat::F32 ? "float" : "16-bit");
+        SetUp();
+        const AudioFormat stereo{44100, 2, format};
+        auto first = CAudioStream::Open(stereo, 1000);
+        auto second = CAudioStream::Open(stereo, 1000);
+        ASSERT_NE(first, nullptr);
+        ASSERT_NE(second, nullptr);
+        const std::size_t frames = 44100 / 2;
+        std::vector<float> asFloat;
+        std::vector<std::int16_t> as16;
+        for (std::size_t i = 0; i < frames; ++i) {
+            const double v =
+                0.8 * std::sin(2.0 * std::numbers::pi * 440.0 * static_cast<double>(i) / 44100);
+            for (int c = 0; c < 2; ++c) {
+                asFloat.push_back(static_cast<float>(v));
+                as16.push_back(static_cast<std::int16_t>(std::lround(v * 32767.0)));
+            }
+        }
+        for (CAudioStream* stream : {first.get(), second.get()}) {
+            ASSERT_GE(stream->Space(), frames);
+            const void* data = format == SampleFormat::F32
+                                   ? static_cast<const void*>(asFloat.data())
+                                   : static_cast<const void*>(as16.data());
+            ASSERT_TRUE(stream->Write(data, frames, stream->Generation(), true));
+            stream->Finish(stream->Generation());
+        }
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!(first->Ended() && second->Ended()) && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        first.reset();
+        second.reset();
+        const std::vector<float> heard = Heard();
+        const float full = format == SampleFormat::F32 ? 1.0f : 32767.0f / 32768.0f;
+        float peak = 0.0f;
+        std::size_t run = 0;
+        std::size_t longestRun = 0;
+        for (const float x : heard) {
+            peak = std::max(peak, std::fabs(x));
+            run = std::fabs(x) >= full ? run + 1 : 0;
+            longestRun = std::max(longestRun, run);
+        }
+        EXPECT_LE(peak, 1.0f);
+        EXPECT_GT(peak, 0.9f) << "the mix was turned down, not limited";
+        EXPECT_LE(longestRun, 8u) << "clipped flat";
+    }
+}
+
 // A medium at another rate than the device's (here while a 48 kHz stream is open) is
 // converted by the resampler as one stream: clean, and as long as the file within 1 ms.
 TEST_F(SdlDiskOutput, AToneConvertedToTheDevicesRateStaysCleanAndKeepsItsLength)
@@ -487,6 +541,74 @@ TEST(SdlDummyOutput, AnEightKilohertzMonoFilePlaysWithoutAnUnderrun)
     EXPECT_EQ(mciSendCommand(open.wDeviceID, MCI_PLAY, MCI_WAIT, &play), 0u);
     EXPECT_EQ(AudioOutputUnderruns() - before, 0u);
     mciSendCommand(open.wDeviceID, MCI_CLOSE, MCI_WAIT, nullptr);
+    SelectAudioOutput(AudioOutputKind::ManualClock);
+}
+
+// Catches an output that stays silent for good once no device opened (the sound server not up
+// yet at login): the next medium tries the device again.
+TEST(SdlDummyOutput, ANewMediumTriesTheDeviceAgain)
+{
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(SelectAudioOutput(AudioOutputKind::Device));
+    EXPECT_EQ(OpenAudioOutput(), AudioOutputKind::Silent);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    auto stream = CAudioStream::Open(AudioFormat{44100, 2, SampleFormat::S16}, 500);
+    ASSERT_NE(stream, nullptr);
+    EXPECT_EQ(OpenAudioOutput(), AudioOutputKind::Device);
+    stream.reset();
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("playing silently"), std::string::npos) << said;
+    EXPECT_NE(said.find("opened"), std::string::npos) << said;
+    SelectAudioOutput(AudioOutputKind::ManualClock);
+}
+
+// Catches a removed device never tried again while the music plays silently on: within a few
+// seconds the device is back, and the play goes on to its end from where it was.
+TEST(SdlDummyOutput, TheDeviceIsTriedAgainWhileMusicPlaysSilently)
+{
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    ASSERT_TRUE(SelectAudioOutput(AudioOutputKind::Device));
+    CTempDir dir;
+    WavTone tone;
+    tone.nFrames = 44100 * 5;
+    const std::string wav = dir.Write("tone.wav", MakeWav(tone));
+    MCI_OPEN_PARMS open;
+    open.lpstrDeviceType = MciDeviceType(MCI_DEVTYPE_WAVEFORM_AUDIO);
+    open.lpstrElementName = wav.c_str();
+    ASSERT_EQ(
+        mciSendCommand(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_TYPE_ID | MCI_OPEN_ELEMENT, &open),
+        0u);
+    MCI_PLAY_PARMS play;
+    ASSERT_EQ(mciSendCommand(open.wDeviceID, MCI_PLAY, 0, &play), 0u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    testing::internal::CaptureStderr();
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    LoseAudioDeviceForTest();
+    const auto lost = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (OpenAudioOutput() != AudioOutputKind::Silent && std::chrono::steady_clock::now() < lost)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(OpenAudioOutput(), AudioOutputKind::Silent);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    MCI_STATUS_PARMS status;
+    status.dwItem = MCI_STATUS_POSITION;
+    DWORD before = 0;
+    const auto back = std::chrono::steady_clock::now() + std::chrono::seconds(4);
+    while (OpenAudioOutput() != AudioOutputKind::Device &&
+           std::chrono::steady_clock::now() < back) {
+        mciSendCommand(open.wDeviceID, MCI_STATUS, MCI_STATUS_ITEM, &status);
+        before = static_cast<DWORD>(status.dwReturn);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(OpenAudioOutput(), AudioOutputKind::Device) << "the device was not tried again";
+    mciSendCommand(open.wDeviceID, MCI_STATUS, MCI_STATUS_ITEM, &status);
+    EXPECT_GE(status.dwReturn, before);
+    EXPECT_LT(status.dwReturn, before + 200u) << "went on from where it was";
+    EXPECT_EQ(mciSendCommand(open.wDeviceID, MCI_PLAY, MCI_WAIT, &play), 0u);
+    mciSendCommand(open.wDeviceID, MCI_STATUS, MCI_STATUS_ITEM, &status);
+    EXPECT_EQ(status.dwReturn, 5000u) << "played to its end";
+    mciSendCommand(open.wDeviceID, MCI_CLOSE, MCI_WAIT, nullptr);
+    testing::internal::GetCapturedStderr();
     SelectAudioOutput(AudioOutputKind::ManualClock);
 }
 
