@@ -14,8 +14,9 @@
 //                                   bench_mp3_floor (libmpg123 straight into SDL) on the same
 //   bench_engine ui                 on SDL's dummy driver: the longest wait of a position
 //                                   query while a WAV's read blocks for 2 s, and the underruns
-//                                   while the user-interface thread is busy for 500 ms (WAV
-//                                   and MP3, five times each)
+//                                   while the user-interface thread is busy for 500 ms (five
+//                                   times each: WAV at 44.1 kHz stereo, 8 kHz mono and 192 kHz
+//                                   eight channels, and MP3)
 //   bench_engine                    cpu, latency and monitor with their defaults
 
 #include "engine/PlayEngine.h"
@@ -44,6 +45,7 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -507,6 +509,15 @@ void BenchUi()
     tone.nFrames = 44100 * 20;
     const std::string wav = dir.Write("long.wav", MakeWav(tone));
     const std::string mp3 = Mp3File(dir, 20);
+    WavTone low;
+    low.nRate = 8000;
+    low.nFrames = 8000 * 8;
+    const std::string lowWav = dir.Write("low.wav", MakeWav(low));
+    WavTone high;
+    high.nRate = 192000;
+    high.nChannels = 8;
+    high.nFrames = 192000 * 5;
+    const std::string highWav = dir.Write("high.wav", MakeWav(high));
     {
         CNotifiedEngine ne;
         ne.engine.OpenAndPlay(wav);
@@ -531,7 +542,11 @@ void BenchUi()
                     queries, longest * 1000.0);
         ne.engine.CloseMedium();
     }
-    for (const std::string& path : {wav, mp3}) {
+    const std::pair<std::string, const char*> media[] = {{wav, "WAV 44.1 kHz stereo"},
+                                                         {lowWav, "WAV 8 kHz mono"},
+                                                         {highWav, "WAV 192 kHz 8 channels"},
+                                                         {mp3, "MP3"}};
+    for (const auto& [path, name] : media) {
         CNotifiedEngine ne;
         ne.engine.OpenAndPlay(path);
         PumpMessages(1000);
@@ -542,8 +557,7 @@ void BenchUi()
         }
         std::printf("%s: underruns while the user-interface thread was busy 5 x 500 ms: %llu "
                     "(goal 0)\n",
-                    path == wav ? "WAV" : "MP3",
-                    static_cast<unsigned long long>(AudioOutputUnderruns() - before));
+                    name, static_cast<unsigned long long>(AudioOutputUnderruns() - before));
         ne.engine.CloseMedium();
     }
 }
