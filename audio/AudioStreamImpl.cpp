@@ -31,7 +31,8 @@ CAudioStreamImpl::CAudioStreamImpl(const AudioFormat& source, const AudioFormat&
     , m_ring(ring)
     , m_nLatencyMs(latencyMs)
     , m_pOwner(owner)
-    , m_nAheadFrames(static_cast<std::size_t>(ring.nRate) * std::max(ringMs, kMinAheadMs) / 1000)
+    , m_nAheadFrames(static_cast<std::size_t>(ring.nRate) *
+                     std::clamp(ringMs, kMinAheadMs, kMaxAheadMs) / 1000)
     , m_nRingFrames(m_nAheadFrames + ChunkRoom(source, ring, Direct()))
     , m_nFrameBytes(ring.FrameBytes())
     , m_nTailFrames(static_cast<std::uint64_t>(ring.nRate) * latencyMs / 1000)

@@ -18,7 +18,7 @@ extern std::atomic<std::uint64_t> g_nAudioUnderruns;
 // The shared state of one stream: its ring of ready frames (in the output's mix format, or the
 // stream's own for the manual clock) and the conversion into it.
 //
-// Sizes: the ring holds what the producer asked to keep ahead (at least kMinAheadMs), plus
+// Sizes: the ring holds what the producer asked to keep ahead (kMinAheadMs to kMaxAheadMs), plus
 // room for one whole chunk of the producer (kMaxChunk source frames, converted, with the
 // converter's slack). The producer is woken when what is queued falls to half of what is
 // kept ahead, so that a producer that waits for room for a whole chunk always finds it when

@@ -28,8 +28,9 @@ constexpr std::size_t kMaxStreams = 32;
 constexpr std::size_t kMaxChunk = kAudioStreamChunkFrames;
 // Room kept free for what a converter may emit beyond the input's share.
 constexpr std::size_t kConverterSlack = 2048;
-// The least a stream holds ahead, whatever its producer asks for.
+// The least and the most a stream holds ahead, whatever its producer asks for.
 constexpr unsigned kMinAheadMs = 250;
+constexpr unsigned kMaxAheadMs = 10000;
 // A limited mix lets its gain back up to 1 over about this long.
 constexpr double kLimiterReleaseSeconds = 0.1;
 

@@ -11,8 +11,9 @@
 // its frames into a stream of its own; the output mixes the streams that play.
 //
 // Kinds of output: the SDL device (SDL_AUDIODRIVER and SDL's other variables apply); when no
-// device can be opened, a silent output that pulls in real time and says so once on standard
-// error; and, for tests only, a manual clock that pulls nothing until the test advances it.
+// device can be opened, a silent output that pulls in real time and says so on standard
+// error (once until a device opens again); and, for tests only, a manual clock that pulls nothing
+// until the test advances it.
 //
 // Format: when a stream opens while no other stream is open, the device is (re)opened at
 // that stream's rate and sample format, stereo, so a 16-bit file at any rate reaches the
@@ -42,9 +43,9 @@
 //   streams' rings and mixes them: no file or disc read, no allocation, no lock held by
 //   another thread for longer than a copy of one ring's frames.
 // - The output's service thread (the silent output's clock, the device's watchdog) calls
-//   IAudioStreamOwner::OnStreamEnded, reopens a device that was removed, and releases
-//   streams closed with CloseWhenPlayed. For the manual clock the thread calling
-//   AdvanceManualAudioClock does all of it.
+//   IAudioStreamOwner::OnStreamEnded, reopens a device that was removed, tries the device
+//   again while playing silently, and releases streams closed with CloseWhenPlayed. For the manual
+//   clock the thread calling AdvanceManualAudioClock does all of it.
 // - Any other thread (the user-interface thread, a monitor) may call the control functions
 //   (Flush, SetPaused, Close, CloseWhenPlayed) and the queries (Played, Ended, ...); the
 //   queries read atomics only and never wait.
