@@ -16,7 +16,8 @@
 //                                   query while a WAV's read blocks for 2 s, and the underruns
 //                                   while the user-interface thread is busy for 500 ms (five
 //                                   times each: WAV at 44.1 kHz stereo, 8 kHz mono and 192 kHz
-//                                   eight channels, and MP3)
+//                                   eight channels, MP3, and the 8 kHz file resampled into a
+//                                   44.1 kHz mix)
 //   bench_engine                    cpu, latency and monitor with their defaults
 
 #include "engine/PlayEngine.h"
@@ -558,6 +559,22 @@ void BenchUi()
         std::printf("%s: underruns while the user-interface thread was busy 5 x 500 ms: %llu "
                     "(goal 0)\n",
                     name, static_cast<unsigned long long>(AudioOutputUnderruns() - before));
+        ne.engine.CloseMedium();
+    }
+    {
+        // A 44.1 kHz stream holds the device, so the 8 kHz file is resampled into the mix.
+        auto holder = CAudioStream::Open(AudioFormat{44100, 2, SampleFormat::S16}, 100);
+        CNotifiedEngine ne;
+        ne.engine.OpenAndPlay(lowWav);
+        PumpMessages(1000);
+        const std::uint64_t before = AudioOutputUnderruns();
+        for (int i = 0; i < 5; ++i) {
+            BusyFor(500);
+            PumpMessages(100);
+        }
+        std::printf("WAV 8 kHz mono into a 44.1 kHz mix: underruns while the user-interface "
+                    "thread was busy 5 x 500 ms: %llu (goal 0)\n",
+                    static_cast<unsigned long long>(AudioOutputUnderruns() - before));
         ne.engine.CloseMedium();
     }
 }
