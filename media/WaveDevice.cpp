@@ -3,9 +3,39 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <iterator>
+#include <utility>
 #include <vector>
 
 namespace {
+
+// libsndfile's speaker positions and their bits in a WAVE channel mask.
+constexpr std::pair<int, int> kSpeakerBits[] = {
+    {SF_CHANNEL_MAP_LEFT, 0},
+    {SF_CHANNEL_MAP_FRONT_LEFT, 0},
+    {SF_CHANNEL_MAP_RIGHT, 1},
+    {SF_CHANNEL_MAP_FRONT_RIGHT, 1},
+    {SF_CHANNEL_MAP_MONO, 2},
+    {SF_CHANNEL_MAP_CENTER, 2},
+    {SF_CHANNEL_MAP_FRONT_CENTER, 2},
+    {SF_CHANNEL_MAP_LFE, 3},
+    {SF_CHANNEL_MAP_REAR_LEFT, 4},
+    {SF_CHANNEL_MAP_REAR_RIGHT, 5},
+    {SF_CHANNEL_MAP_FRONT_LEFT_OF_CENTER, 6},
+    {SF_CHANNEL_MAP_FRONT_RIGHT_OF_CENTER, 7},
+    {SF_CHANNEL_MAP_REAR_CENTER, 8},
+    {SF_CHANNEL_MAP_SIDE_LEFT, 9},
+    {SF_CHANNEL_MAP_SIDE_RIGHT, 10},
+    {SF_CHANNEL_MAP_TOP_CENTER, 11},
+    {SF_CHANNEL_MAP_TOP_FRONT_LEFT, 12},
+    {SF_CHANNEL_MAP_TOP_FRONT_CENTER, 13},
+    {SF_CHANNEL_MAP_TOP_FRONT_RIGHT, 14},
+    {SF_CHANNEL_MAP_TOP_REAR_LEFT, 15},
+    {SF_CHANNEL_MAP_TOP_REAR_CENTER, 16},
+    {SF_CHANNEL_MAP_TOP_REAR_RIGHT, 17},
+};
 
 // The speaker positions of libsndfile's channel map as a WAVE channel mask; 0 (the usual
 // order for the channel count) when a position has no bit or the channels are not in the
@@ -15,73 +45,12 @@ std::uint32_t ChannelMask(const std::vector<int>& map)
     std::uint32_t mask = 0;
     int last = -1;
     for (const int position : map) {
-        int bit = -1;
-        switch (position) {
-        case SF_CHANNEL_MAP_LEFT:
-        case SF_CHANNEL_MAP_FRONT_LEFT:
-            bit = 0;
-            break;
-        case SF_CHANNEL_MAP_RIGHT:
-        case SF_CHANNEL_MAP_FRONT_RIGHT:
-            bit = 1;
-            break;
-        case SF_CHANNEL_MAP_MONO:
-        case SF_CHANNEL_MAP_CENTER:
-        case SF_CHANNEL_MAP_FRONT_CENTER:
-            bit = 2;
-            break;
-        case SF_CHANNEL_MAP_LFE:
-            bit = 3;
-            break;
-        case SF_CHANNEL_MAP_REAR_LEFT:
-            bit = 4;
-            break;
-        case SF_CHANNEL_MAP_REAR_RIGHT:
-            bit = 5;
-            break;
-        case SF_CHANNEL_MAP_FRONT_LEFT_OF_CENTER:
-            bit = 6;
-            break;
-        case SF_CHANNEL_MAP_FRONT_RIGHT_OF_CENTER:
-            bit = 7;
-            break;
-        case SF_CHANNEL_MAP_REAR_CENTER:
-            bit = 8;
-            break;
-        case SF_CHANNEL_MAP_SIDE_LEFT:
-            bit = 9;
-            break;
-        case SF_CHANNEL_MAP_SIDE_RIGHT:
-            bit = 10;
-            break;
-        case SF_CHANNEL_MAP_TOP_CENTER:
-            bit = 11;
-            break;
-        case SF_CHANNEL_MAP_TOP_FRONT_LEFT:
-            bit = 12;
-            break;
-        case SF_CHANNEL_MAP_TOP_FRONT_CENTER:
-            bit = 13;
-            break;
-        case SF_CHANNEL_MAP_TOP_FRONT_RIGHT:
-            bit = 14;
-            break;
-        case SF_CHANNEL_MAP_TOP_REAR_LEFT:
-            bit = 15;
-            break;
-        case SF_CHANNEL_MAP_TOP_REAR_CENTER:
-            bit = 16;
-            break;
-        case SF_CHANNEL_MAP_TOP_REAR_RIGHT:
-            bit = 17;
-            break;
-        default:
+        const auto* it = std::find_if(std::begin(kSpeakerBits), std::end(kSpeakerBits),
+                                      [position](const auto& p) { return p.first == position; });
+        if (it == std::end(kSpeakerBits) || it->second <= last)
             return 0;
-        }
-        if (bit <= last)
-            return 0;
-        last = bit;
-        mask |= 1u << bit;
+        last = it->second;
+        mask |= 1u << it->second;
     }
     return mask;
 }
