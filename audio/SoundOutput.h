@@ -11,16 +11,30 @@
 // its frames into a stream of its own; the output mixes the streams that play.
 //
 // Kinds of output: the SDL device (SDL_AUDIODRIVER and SDL's other variables apply); when no
-// device can be opened, a silent output that pulls in real time and says so once on standard
-// error; and, for tests only, a manual clock that pulls nothing until the test advances it.
+// device can be opened, a silent output that pulls in real time and says so on standard
+// error (once until a device opens again); and, for tests only, a manual clock that pulls nothing
+// until the test advances it.
 //
 // Format: when a stream opens while no other stream is open, the device is (re)opened at
 // that stream's rate and sample format, stereo, so a 16-bit file at any rate reaches the
-// device unchanged. A stream whose rate differs from the device's (one that opens while
-// another plays, or a rate the device refused) is converted by libsoxr on the producer's
-// thread, as one continuous stream from one flush to the next. Mono is sent to both sides;
-// more than two channels are folded to stereo (even channels left, odd channels right).
-// The manual clock converts nothing: it pulls each stream at its own rate and format.
+// device unchanged. A working device is never closed before its successor is open: when the
+// new one does not open, the old one stays and the stream is converted. A stream whose rate
+// differs from the device's (one that opens while another plays, or a rate the device
+// refused) is converted by libsoxr on the producer's thread, as one continuous stream from
+// one flush to the next. Mono is sent to both sides; more than two channels are folded to
+// stereo by their speaker positions (AudioFormat::nChannelMask): centre and surrounds at
+// -3 dB into left and right, the low-frequency channel left out, scaled so that nothing
+// clips. The manual clock converts nothing: it pulls each stream at its own rate and format.
+//
+// Mixing: a stream alone reaches the device bit-exact. Where streams overlap (a MIDI file's
+// decay under the next file) and their sum passes full scale, a limiter lowers the gain
+// (instantly, then back up over a tenth of a second) instead of clipping; no sample outside
+// -1..1 reaches the device.
+//
+// Device: when none opens, the output plays silently in real time and tries the device
+// again at each new stream and every few seconds while a stream is open; a device that goes
+// away is replaced by the default one (or the silent output). Streams play on from where
+// they were in every case.
 //
 // Threads:
 // - The producer of a stream (its decode thread) calls Space, Write, MarkEnd and Finish;
@@ -29,9 +43,9 @@
 //   streams' rings and mixes them: no file or disc read, no allocation, no lock held by
 //   another thread for longer than a copy of one ring's frames.
 // - The output's service thread (the silent output's clock, the device's watchdog) calls
-//   IAudioStreamOwner::OnStreamEnded, reopens a device that was removed, and releases
-//   streams closed with CloseWhenPlayed. For the manual clock the thread calling
-//   AdvanceManualAudioClock does all of it.
+//   IAudioStreamOwner::OnStreamEnded, reopens a device that was removed, tries the device
+//   again while playing silently, and releases streams closed with CloseWhenPlayed. For the manual
+//   clock the thread calling AdvanceManualAudioClock does all of it.
 // - Any other thread (the user-interface thread, a monitor) may call the control functions
 //   (Flush, SetPaused, Close, CloseWhenPlayed) and the queries (Played, Ended, ...); the
 //   queries read atomics only and never wait.
@@ -46,6 +60,12 @@ struct AudioFormat
     int nRate = 44100; // frames per second, 1000 .. 384000
     int nChannels = 2; // 1 .. 8, interleaved
     SampleFormat format = SampleFormat::S16;
+    // Speaker positions of the channels, as the WAVE extensible format's channel mask (front
+    // left 0x1, front right 0x2, front centre 0x4, low frequency 0x8, back left 0x10, back
+    // right 0x20, ..., side left 0x200, side right 0x400, ...; the channels in the order of
+    // their bits). 0, or a mask whose bit count is not nChannels: the usual order for the
+    // channel count (2: front left, right; 6: also centre, low frequency, back left, right).
+    std::uint32_t nChannelMask = 0;
 
     std::size_t FrameBytes() const
     {
@@ -57,6 +77,11 @@ struct AudioFormat
     }
     bool operator==(const AudioFormat&) const = default;
 };
+
+// The most frames a producer waits for room for at once: a producer waiting on WakeCounter
+// until Space() is at least this many frames is woken once it is, at any rate from 1 kHz to
+// 384 kHz and any channel count.
+constexpr std::size_t kAudioStreamChunkFrames = 4096;
 
 // Told when a stream's end has been heard.
 class IAudioStreamOwner
@@ -105,8 +130,10 @@ public:
     // the queue runs empty the piece has ended (as at MarkEnd). A later Write goes on with
     // the same piece.
     void Finish(std::uint32_t generation);
-    // Bumped (and notified) when the ring falls to half or runs short, at every whole second
-    // played, on Flush and SetPaused, and when the end has been heard; a producer waits on it.
+    // Bumped (and notified) when what is queued falls to half of what the stream keeps ahead
+    // (Space() is then at least kAudioStreamChunkFrames), when it runs short, at every whole
+    // second played, on Flush and SetPaused, and when the end has been heard; a producer
+    // waits on it.
     std::atomic<unsigned>& WakeCounter();
 
     // --- Any thread.
@@ -171,7 +198,7 @@ std::size_t AdvanceManualAudioClock(unsigned ms, std::vector<float>* captured = 
 unsigned AudioOutputLatencyMs();
 
 // The device's format while it is open (rate and sample format of the medium it was opened
-// for; always two channels).
+// for, or of the device kept when a new one did not open; always two channels).
 AudioFormat AudioOutputFormat();
 
 // Times a playing stream whose producer had not finished had fewer frames ready than the

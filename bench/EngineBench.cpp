@@ -15,8 +15,10 @@
 //   bench_engine ui                 on SDL's dummy driver: the longest wait of a position
 //                                   query while a WAV's read hangs; stop, close and eject
 //                                   while a read hangs (WAV, CD image, MP3); the underruns
-//                                   while the user-interface thread is busy for 500 ms (WAV
-//                                   and MP3, five times each)
+//                                   while the user-interface thread is busy for 500 ms (five
+//                                   times each: WAV at 44.1 kHz stereo, 8 kHz mono and 192 kHz
+//                                   eight channels, MP3, and the 8 kHz file resampled into a
+//                                   44.1 kHz mix)
 //   bench_engine soundfont [sf2]    resident memory idle, while a MIDI file plays with that
 //                                   SoundFont (default: the player's choice), and 10 s after
 //                                   an MP3 followed it
@@ -50,6 +52,7 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -521,6 +524,15 @@ void BenchUi()
     tone.nFrames = 44100 * 20;
     const std::string wav = dir.Write("long.wav", MakeWav(tone));
     const std::string mp3 = Mp3File(dir, 20);
+    WavTone low;
+    low.nRate = 8000;
+    low.nFrames = 8000 * 8;
+    const std::string lowWav = dir.Write("low.wav", MakeWav(low));
+    WavTone high;
+    high.nRate = 192000;
+    high.nChannels = 8;
+    high.nFrames = 192000 * 5;
+    const std::string highWav = dir.Write("high.wav", MakeWav(high));
     {
         CNotifiedEngine ne;
         ne.engine.OpenAndPlay(wav);
@@ -589,7 +601,11 @@ void BenchUi()
                     stopMs, closeMs);
         CMpegDecoder::BlockReadsForTest(false);
     }
-    for (const std::string& path : {wav, mp3}) {
+    const std::pair<std::string, const char*> media[] = {{wav, "WAV 44.1 kHz stereo"},
+                                                         {lowWav, "WAV 8 kHz mono"},
+                                                         {highWav, "WAV 192 kHz 8 channels"},
+                                                         {mp3, "MP3"}};
+    for (const auto& [path, name] : media) {
         CNotifiedEngine ne;
         ne.engine.OpenAndPlay(path);
         PumpMessages(1000);
@@ -600,7 +616,22 @@ void BenchUi()
         }
         std::printf("%s: underruns while the user-interface thread was busy 5 x 500 ms: %llu "
                     "(goal 0)\n",
-                    path == wav ? "WAV" : "MP3",
+                    name, static_cast<unsigned long long>(AudioOutputUnderruns() - before));
+        ne.engine.CloseMedium();
+    }
+    {
+        // A 44.1 kHz stream holds the device, so the 8 kHz file is resampled into the mix.
+        auto holder = CAudioStream::Open(AudioFormat{44100, 2, SampleFormat::S16}, 100);
+        CNotifiedEngine ne;
+        ne.engine.OpenAndPlay(lowWav);
+        PumpMessages(1000);
+        const std::uint64_t before = AudioOutputUnderruns();
+        for (int i = 0; i < 5; ++i) {
+            BusyFor(500);
+            PumpMessages(100);
+        }
+        std::printf("WAV 8 kHz mono into a 44.1 kHz mix: underruns while the user-interface "
+                    "thread was busy 5 x 500 ms: %llu (goal 0)\n",
                     static_cast<unsigned long long>(AudioOutputUnderruns() - before));
         ne.engine.CloseMedium();
     }

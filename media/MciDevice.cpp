@@ -9,8 +9,9 @@
 
 namespace {
 
-// Frames decoded at a time.
-constexpr std::size_t kChunkFrames = 4096;
+// Frames decoded at a time: the most a stream's producer waits for room for, so that the
+// output wakes the decode thread once the room is there.
+constexpr std::size_t kChunkFrames = kAudioStreamChunkFrames;
 constexpr std::uint64_t kUnknownFrame = std::numeric_limits<std::uint64_t>::max();
 
 std::atomic<unsigned> g_nStallNextReadMs{0};
@@ -33,6 +34,14 @@ void HoldReadForTest()
     }
 }
 
+std::atomic<unsigned> g_nStallAfterFailedReadMs{0};
+
+void StallAfterFailedRead()
+{
+    if (const unsigned stall = g_nStallAfterFailedReadMs.exchange(0); stall > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(stall));
+}
+
 } // namespace
 
 void CMciDevice::StallNextReadForTest(unsigned ms)
@@ -49,6 +58,11 @@ void CMciDevice::BlockReadsForTest(bool bBlock)
 bool CMciDevice::ReadStalledForTest()
 {
     return g_bReadStalled.load();
+}
+
+void CMciDevice::StallAfterFailedReadForTest(unsigned ms)
+{
+    g_nStallAfterFailedReadMs.store(ms);
 }
 
 CMciDevice::~CMciDevice()
@@ -271,18 +285,22 @@ void CMciDevice::DecodeLoop()
     std::uint32_t working = 0;
     Phase phase = Phase::Idle;
 
-    // Ends the job of generation (if it is still the device's) after a read failure.
-    auto fail = [&](std::uint32_t generation, MCIERROR code, const std::string& reason) {
+    // A read failure ends the job of generation (if it is still the device's): the failure is
+    // recorded first, and only then does the end go into the stream, so that the end, once
+    // heard, is told as the failure it is.
+    auto recordFailure = [&](std::uint32_t generation, MCIERROR code, const std::string& reason) {
         std::fprintf(stderr, "sorvane: %s: %s\n", Name().c_str(), reason.c_str());
-        stream.MarkEnd(generation);
-        stream.Finish(generation);
-        decoderPos = kUnknownFrame;
-        phase = Phase::Idle;
         std::lock_guard state(m_state);
         if (m_job.generation == generation && m_job.bActive) {
             m_job.bActive = false;
             m_nFailure = code;
         }
+    };
+    auto endAfterFailure = [&](std::uint32_t generation) {
+        stream.MarkEnd(generation);
+        stream.Finish(generation);
+        decoderPos = kUnknownFrame;
+        phase = Phase::Idle;
     };
 
     for (;;) {
@@ -313,7 +331,8 @@ void CMciDevice::DecodeLoop()
                 if (!EndRead())
                     return;
                 if (!bMoved) {
-                    fail(job.generation, MCIERR_FILE_READ, "cannot seek in the medium");
+                    recordFailure(job.generation, MCIERR_FILE_READ, "cannot seek in the medium");
+                    endAfterFailure(job.generation);
                     continue;
                 }
                 decoderPos = pos;
@@ -339,13 +358,18 @@ void CMciDevice::DecodeLoop()
                 return;
             decoderPos += got;
             pos += got;
-            // The last frames of the play, or the last that could be read, carry the end.
-            stream.Write(buffer.data(), got, job.generation, got < want || pos >= job.end);
             if (got < want) {
+                // The last frames that could be read carry the end, after the failure.
                 std::string reason;
                 const MCIERROR code = ReadError(reason);
-                fail(job.generation, code, reason);
+                recordFailure(job.generation, code, reason);
+                stream.Write(buffer.data(), got, job.generation, true);
+                StallAfterFailedRead();
+                endAfterFailure(job.generation);
+                continue;
             }
+            // The last frames of the play carry the end.
+            stream.Write(buffer.data(), got, job.generation, pos >= job.end);
             continue;
         }
         // The tail: what still sounds past the end, then nothing more.

@@ -68,6 +68,9 @@ public:
     static void BlockReadsForTest(bool bBlock);
     // Test seam: whether a read is being held up by StallNextReadForTest or BlockReadsForTest.
     static bool ReadStalledForTest();
+    // Test seam: after the next read that fails, the decode thread waits ms milliseconds
+    // once it has queued what was read, before it finishes the play (a slow thread there).
+    static void StallAfterFailedReadForTest(unsigned ms);
 
 protected:
     // The frame format the device renders in; fixed once the device is open.

@@ -9,11 +9,11 @@
 #include <memory>
 
 // The output plug-in: plays the decoder's PCM through a stream of the process's sound output
-// (CAudioStream) that holds kBufferMs. Write waits while the stream is full and is woken
-// only once half of it has been played, so the decoder wakes a few times a second instead of
-// at every pull of the output. Whatever output the process has selected plays it (the device,
-// the silent output, or the manual clock of the tests); the stream converts when the device
-// runs at another rate.
+// (CAudioStream) that holds kBufferMs ahead. Write waits while the stream is full and is woken
+// only once half of that has been played (the room is then at least kAudioStreamChunkFrames at
+// any rate), so the decoder wakes a few times a second instead of at every pull of the output.
+// Whatever output the process has selected plays it (the device, the silent output, or the manual
+// clock of the tests); the stream converts when the device runs at another rate.
 //
 // Threads: as IOutputPlugin states. The decode thread is the stream's producer; pause,
 // interruption and the played count go through the stream's atomics; waits are atomic waits

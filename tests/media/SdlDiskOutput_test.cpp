@@ -111,8 +111,8 @@ protected:
     }
 
     // Closes the device (so the file is complete) and returns the left channel of what was
-    // written, as floats, with the device's format in *format.
-    std::vector<float> Heard(AudioFormat* format = nullptr)
+    // written, as floats, with the device's format in *format and the right channel in *right.
+    std::vector<float> Heard(AudioFormat* format = nullptr, std::vector<float>* right = nullptr)
     {
         const AudioFormat f = AudioOutputFormat();
         if (format != nullptr)
@@ -121,16 +121,21 @@ protected:
         const std::string bytes = CTempDir::Read(m_out);
         std::vector<float> left;
         const std::size_t frameBytes = f.FrameBytes();
-        for (std::size_t at = 0; at + frameBytes <= bytes.size(); at += frameBytes) {
+        const std::size_t sampleBytes = frameBytes / 2;
+        auto sample = [&](std::size_t at) {
             if (f.format == SampleFormat::S16) {
                 std::int16_t s = 0;
                 std::memcpy(&s, bytes.data() + at, 2);
-                left.push_back(static_cast<float>(s) / 32768.0f);
-            } else {
-                float s = 0;
-                std::memcpy(&s, bytes.data() + at, 4);
-                left.push_back(s);
+                return static_cast<float>(s) / 32768.0f;
             }
+            float s = 0;
+            std::memcpy(&s, bytes.data() + at, 4);
+            return s;
+        };
+        for (std::size_t at = 0; at + frameBytes <= bytes.size(); at += frameBytes) {
+            left.push_back(sample(at));
+            if (right != nullptr)
+                right->push_back(sample(at + sampleBytes));
         }
         return left;
     }
@@ -247,6 +252,97 @@ TEST_F(SdlDiskOutput, A16BitToneReachesTheDeviceUnchangedAtEveryRate)
         RecordProperty("thd_n_db_" + std::to_string(rate), std::to_string(thd));
         std::printf("THD+N of a -6 dBFS 1 kHz tone at %d Hz, as is: %.1f dB\n", rate, thd);
         EXPECT_LE(thd, -90.0);
+    }
+}
+
+// Catches more than two channels folded by their number instead of their speaker (even ones
+// left, odd ones right): a centre channel alone is heard equally on both sides, also where the
+// file's channel mask puts it elsewhere than the usual order for its channel count.
+TEST_F(SdlDiskOutput, ACentreChannelAloneIsHeardEquallyOnBothSides)
+{
+    struct Layout
+    {
+        int nChannels;
+        std::uint32_t nMask;
+        int nCentre;
+    };
+    // 5.1 in the usual order; four channels whose last is the back centre (0x107), which the
+    // usual order for four would take for the back right.
+    for (const Layout layout : {Layout{6, 0, 2}, Layout{4, 0x107, 3}}) {
+        SCOPED_TRACE(std::to_string(layout.nChannels) + " channels");
+        SetUp();
+        WavTone tone;
+        tone.nChannels = layout.nChannels;
+        tone.nChannelMask = layout.nMask;
+        tone.nOnlyChannel = layout.nCentre;
+        tone.nFrames = 44100 / 2;
+        tone.frequency = 1000;
+        PlayToTheEnd(m_dir.Write("centre.wav", MakeWav(tone)));
+        std::vector<float> right;
+        const std::vector<float> left = Heard(nullptr, &right);
+        double leftPower = 0;
+        double rightPower = 0;
+        for (std::size_t i = 0; i < left.size(); ++i) {
+            leftPower += static_cast<double>(left[i]) * left[i];
+            rightPower += static_cast<double>(right[i]) * right[i];
+        }
+        ASSERT_GT(leftPower, 0.0);
+        ASSERT_GT(rightPower, 0.0) << "the right side is silent";
+        EXPECT_NEAR(10.0 * std::log10(leftPower / rightPower), 0.0, 0.5);
+    }
+}
+
+// Catches overlapping streams summed past full scale (a decay under the next file): the float
+// path handed SDL values above 1 and the 16-bit path clipped them flat. Two in-phase tones at
+// 0.8 of full scale peak at 1.6 together: what is heard stays within full scale and is never
+// flat for more than a few samples.
+TEST_F(SdlDiskOutput, OverlappingStreamsAreLimitedNotClipped)
+{
+    for (const SampleFormat format : {SampleFormat::F32, SampleFormat::S16}) {
+        SCOPED_TRACE(format == SampleFormat::F32 ? "float" : "16-bit");
+        SetUp();
+        const AudioFormat stereo{44100, 2, format};
+        auto first = CAudioStream::Open(stereo, 1000);
+        auto second = CAudioStream::Open(stereo, 1000);
+        ASSERT_NE(first, nullptr);
+        ASSERT_NE(second, nullptr);
+        const std::size_t frames = 44100 / 2;
+        std::vector<float> asFloat;
+        std::vector<std::int16_t> as16;
+        for (std::size_t i = 0; i < frames; ++i) {
+            const double v =
+                0.8 * std::sin(2.0 * std::numbers::pi * 440.0 * static_cast<double>(i) / 44100);
+            for (int c = 0; c < 2; ++c) {
+                asFloat.push_back(static_cast<float>(v));
+                as16.push_back(static_cast<std::int16_t>(std::lround(v * 32767.0)));
+            }
+        }
+        for (CAudioStream* stream : {first.get(), second.get()}) {
+            ASSERT_GE(stream->Space(), frames);
+            const void* data = format == SampleFormat::F32
+                                   ? static_cast<const void*>(asFloat.data())
+                                   : static_cast<const void*>(as16.data());
+            ASSERT_TRUE(stream->Write(data, frames, stream->Generation(), true));
+            stream->Finish(stream->Generation());
+        }
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!(first->Ended() && second->Ended()) && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        first.reset();
+        second.reset();
+        const std::vector<float> heard = Heard();
+        const float full = format == SampleFormat::F32 ? 1.0f : 32767.0f / 32768.0f;
+        float peak = 0.0f;
+        std::size_t run = 0;
+        std::size_t longestRun = 0;
+        for (const float x : heard) {
+            peak = std::max(peak, std::fabs(x));
+            run = std::fabs(x) >= full ? run + 1 : 0;
+            longestRun = std::max(longestRun, run);
+        }
+        EXPECT_LE(peak, 1.0f);
+        EXPECT_GT(peak, 0.9f) << "the mix was turned down, not limited";
+        EXPECT_LE(longestRun, 8u) << "clipped flat";
     }
 }
 
@@ -423,6 +519,99 @@ TEST(SdlDummyOutput, APlayGoesOnWhenTheDeviceIsRemoved)
     }
 }
 
+// Catches a producer woken for room that is not there yet: the decode loop, waiting for room
+// for a whole chunk, slept until the next whole second, and an 8 kHz mono file had dropouts.
+TEST(SdlDummyOutput, AnEightKilohertzMonoFilePlaysWithoutAnUnderrun)
+{
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    ASSERT_TRUE(SelectAudioOutput(AudioOutputKind::Device));
+    CTempDir dir;
+    WavTone tone;
+    tone.nRate = 8000;
+    tone.nFrames = 8000 * 3;
+    const std::string wav = dir.Write("low.wav", MakeWav(tone));
+    MCI_OPEN_PARMS open;
+    open.lpstrDeviceType = MciDeviceType(MCI_DEVTYPE_WAVEFORM_AUDIO);
+    open.lpstrElementName = wav.c_str();
+    ASSERT_EQ(
+        mciSendCommand(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_TYPE_ID | MCI_OPEN_ELEMENT, &open),
+        0u);
+    const std::uint64_t before = AudioOutputUnderruns();
+    MCI_PLAY_PARMS play;
+    EXPECT_EQ(mciSendCommand(open.wDeviceID, MCI_PLAY, MCI_WAIT, &play), 0u);
+    EXPECT_EQ(AudioOutputUnderruns() - before, 0u);
+    mciSendCommand(open.wDeviceID, MCI_CLOSE, MCI_WAIT, nullptr);
+    SelectAudioOutput(AudioOutputKind::ManualClock);
+}
+
+// Catches an output that stays silent for good once no device opened (the sound server not up
+// yet at login): the next medium tries the device again.
+TEST(SdlDummyOutput, ANewMediumTriesTheDeviceAgain)
+{
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(SelectAudioOutput(AudioOutputKind::Device));
+    EXPECT_EQ(OpenAudioOutput(), AudioOutputKind::Silent);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    auto stream = CAudioStream::Open(AudioFormat{44100, 2, SampleFormat::S16}, 500);
+    ASSERT_NE(stream, nullptr);
+    EXPECT_EQ(OpenAudioOutput(), AudioOutputKind::Device);
+    stream.reset();
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("playing silently"), std::string::npos) << said;
+    EXPECT_NE(said.find("opened"), std::string::npos) << said;
+    SelectAudioOutput(AudioOutputKind::ManualClock);
+}
+
+// Catches a removed device never tried again while the music plays silently on: within a few
+// seconds the device is back, and the play goes on to its end from where it was.
+TEST(SdlDummyOutput, TheDeviceIsTriedAgainWhileMusicPlaysSilently)
+{
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    ASSERT_TRUE(SelectAudioOutput(AudioOutputKind::Device));
+    CTempDir dir;
+    WavTone tone;
+    tone.nFrames = 44100 * 5;
+    const std::string wav = dir.Write("tone.wav", MakeWav(tone));
+    MCI_OPEN_PARMS open;
+    open.lpstrDeviceType = MciDeviceType(MCI_DEVTYPE_WAVEFORM_AUDIO);
+    open.lpstrElementName = wav.c_str();
+    ASSERT_EQ(
+        mciSendCommand(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_TYPE_ID | MCI_OPEN_ELEMENT, &open),
+        0u);
+    MCI_PLAY_PARMS play;
+    ASSERT_EQ(mciSendCommand(open.wDeviceID, MCI_PLAY, 0, &play), 0u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    testing::internal::CaptureStderr();
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    LoseAudioDeviceForTest();
+    const auto lost = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (OpenAudioOutput() != AudioOutputKind::Silent && std::chrono::steady_clock::now() < lost)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(OpenAudioOutput(), AudioOutputKind::Silent);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    MCI_STATUS_PARMS status;
+    status.dwItem = MCI_STATUS_POSITION;
+    DWORD before = 0;
+    const auto back = std::chrono::steady_clock::now() + std::chrono::seconds(4);
+    while (OpenAudioOutput() != AudioOutputKind::Device &&
+           std::chrono::steady_clock::now() < back) {
+        mciSendCommand(open.wDeviceID, MCI_STATUS, MCI_STATUS_ITEM, &status);
+        before = static_cast<DWORD>(status.dwReturn);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(OpenAudioOutput(), AudioOutputKind::Device) << "the device was not tried again";
+    mciSendCommand(open.wDeviceID, MCI_STATUS, MCI_STATUS_ITEM, &status);
+    EXPECT_GE(status.dwReturn, before);
+    EXPECT_LT(status.dwReturn, before + 200u) << "went on from where it was";
+    EXPECT_EQ(mciSendCommand(open.wDeviceID, MCI_PLAY, MCI_WAIT, &play), 0u);
+    mciSendCommand(open.wDeviceID, MCI_STATUS, MCI_STATUS_ITEM, &status);
+    EXPECT_EQ(status.dwReturn, 5000u) << "played to its end";
+    mciSendCommand(open.wDeviceID, MCI_CLOSE, MCI_WAIT, nullptr);
+    testing::internal::GetCapturedStderr();
+    SelectAudioOutput(AudioOutputKind::ManualClock);
+}
+
 TEST(SdlDummyOutput, OpeningTheDeviceLeavesTheProcesssSignalHandlersAlone)
 {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
@@ -437,9 +626,9 @@ TEST(SdlDummyOutput, OpeningTheDeviceLeavesTheProcesssSignalHandlersAlone)
     SelectAudioOutput(AudioOutputKind::ManualClock);
 }
 
-// Catches a device that cannot reopen for a new medium's format leaving the mix buffers sized
-// for the old one: a float stream then overran the 16-bit pull buffer (seen under ASan).
-TEST_F(SdlDiskOutput, AFormatTheDeviceCannotReopenForPlaysSilentlyToItsEnd)
+// Catches a working device closed for a new medium's format before the new one is open: when
+// that one does not open, the old device stays and the medium is converted and heard on it.
+TEST_F(SdlDiskOutput, AWorkingDeviceStaysWhenOneForANewFormatDoesNotOpen)
 {
     PlayToTheEnd(WriteTone(m_dir, 44100, 0.1).path);
     WavTone tone;
@@ -450,9 +639,12 @@ TEST_F(SdlDiskOutput, AFormatTheDeviceCannotReopenForPlaysSilentlyToItsEnd)
     const std::string floatWav = m_dir.Write("float.wav", MakeWav(tone));
     setenv("SDL_DISKAUDIOFILE", (m_dir / "no-such-folder/played.raw").c_str(), 1);
     PlayToTheEnd(floatWav);
+    EXPECT_EQ(OpenAudioOutput(), AudioOutputKind::Device);
     const AudioFormat mix = AudioOutputFormat();
-    EXPECT_EQ(mix.nRate, 48000);
-    EXPECT_EQ(mix.format, SampleFormat::F32);
+    EXPECT_EQ(mix.nRate, 44100);
+    EXPECT_EQ(mix.format, SampleFormat::S16);
+    const std::vector<float> sound = NonSilent(Heard());
+    EXPECT_GT(sound.size(), 4410u + 4000u) << "the float tone was heard on the old device";
 }
 
 } // namespace

@@ -52,8 +52,9 @@ std::string MakeWav(const WavTone& tone)
     data.reserve(static_cast<std::size_t>(tone.nFrames) *
                  static_cast<std::size_t>(tone.nChannels * bytesPerSample));
     for (std::uint32_t f = 0; f < tone.nFrames; ++f) {
-        const double v = Sample(tone.frequency, tone.amplitude, tone.nRate, f);
+        const double tv = Sample(tone.frequency, tone.amplitude, tone.nRate, f);
         for (int c = 0; c < tone.nChannels; ++c) {
+            const double v = tone.nOnlyChannel < 0 || tone.nOnlyChannel == c ? tv : 0.0;
             if (tone.bFloat && tone.nBits == 32) {
                 const float x = static_cast<float>(v);
                 std::uint32_t bits = 0;
@@ -82,7 +83,7 @@ std::string MakeWav(const WavTone& tone)
     if (bExtensible) {
         PutLe(fmt, 22, 2);
         PutLe(fmt, static_cast<std::uint64_t>(tone.nBits), 2);
-        PutLe(fmt, 0, 4); // no speaker positions named
+        PutLe(fmt, tone.nChannelMask, 4); // 0: no speaker positions named
         PutLe(fmt, tone.bFloat ? 3 : 1, 2);
         fmt += std::string("\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 14);
     }

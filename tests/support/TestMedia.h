@@ -18,6 +18,8 @@ struct WavTone
     std::uint32_t nFrames = 44100;
     double frequency = 440.0; // every channel carries the same tone
     double amplitude = 0.5;   // of full scale
+    int nOnlyChannel = -1;    // when 0 or more, only that channel carries it, the others are 0
+    std::uint32_t nChannelMask = 0; // the speaker positions written (extensible files only)
 };
 
 // The bytes of a RIFF WAVE file holding tone; WAVE_FORMAT_EXTENSIBLE for more than two

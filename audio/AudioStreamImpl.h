@@ -1,0 +1,135 @@
+#pragma once
+
+#include "audio/ChannelFold.h"
+#include "audio/SoundOutput.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <mutex>
+#include <vector>
+
+struct soxr;
+
+// Counts underruns for AudioOutputUnderruns (in AudioStreamImpl.cpp).
+extern std::atomic<std::uint64_t> g_nAudioUnderruns;
+
+// The shared state of one stream: its ring of ready frames (in the output's mix format, or the
+// stream's own for the manual clock) and the conversion into it.
+//
+// Sizes: the ring holds what the producer asked to keep ahead (kMinAheadMs to kMaxAheadMs), plus
+// room for one whole chunk of the producer (kMaxChunk source frames, converted, with the
+// converter's slack). The producer is woken when what is queued falls to half of what is
+// kept ahead, so that a producer that waits for room for a whole chunk always finds it when
+// woken, at any rate and channel count.
+//
+// Threads: producer-only members are touched by the producer alone; the ring's indices
+// change under m_lock, which is held only for a copy of frames or an index change, and are
+// also atomics so that queries read them without the lock.
+class CAudioStreamImpl
+{
+public:
+    static constexpr std::uint64_t kNoEnd = std::numeric_limits<std::uint64_t>::max();
+
+    CAudioStreamImpl(const AudioFormat& source, const AudioFormat& ring, unsigned ringMs,
+                     unsigned latencyMs, IAudioStreamOwner* owner);
+    ~CAudioStreamImpl();
+
+    // Producer.
+    std::size_t Space() const;
+    bool Write(const void* frames, std::size_t count, std::uint32_t generation, bool bEnd);
+    void MarkEnd(std::uint32_t generation);
+    void Finish(std::uint32_t generation);
+
+    // Control.
+    std::uint32_t Flush();
+    void SetPaused(bool bPaused);
+    std::uint64_t Played() const;
+
+    // Consumer (the output's thread, with the output's render lock held). Copies up to
+    // frames frames of the ring's format into out; sets bEnded when the end has now been
+    // heard.
+    std::size_t Pull(void* out, std::size_t frames, bool bRealTime, bool& bEnded);
+    // The manual clock: whether frames more are worth waiting for.
+    bool Producing() const
+    {
+        return !m_bFinished.load() && !m_bPaused.load() && !m_bClosed.load() && !m_bDetached.load();
+    }
+    std::size_t Queued() const
+    {
+        return static_cast<std::size_t>(m_nWritten.load() - m_nRead.load());
+    }
+
+    void Wake()
+    {
+        m_nWake.fetch_add(1);
+        m_nWake.notify_all();
+    }
+
+    const AudioFormat m_source;
+    const AudioFormat m_ring;
+    const unsigned m_nLatencyMs;
+    IAudioStreamOwner* const m_pOwner;
+    std::atomic<unsigned> m_nWake{0};
+    std::atomic<bool> m_bPaused{false};
+    std::atomic<bool> m_bEnded{false};
+    std::atomic<bool> m_bEndPending{false}; // heard, the owner not told yet
+    std::atomic<bool> m_bClosed{false};
+    std::atomic<bool> m_bDetached{false};
+    std::atomic<std::uint32_t> m_nGeneration{1};
+    std::atomic<std::uint64_t> m_nWritten{0}; // ring frames ever written
+    std::atomic<std::uint64_t> m_nRead{0};    // ring frames ever taken out
+    // Manual clock: milliseconds and frames pulled so far.
+    std::uint64_t m_nClockMs = 0;
+    std::uint64_t m_nClockFrames = 0;
+
+private:
+    // The ring takes the source's frames as they are.
+    bool Direct() const
+    {
+        return m_source.nRate == m_ring.nRate && m_source.nChannels == m_ring.nChannels &&
+               m_source.format == m_ring.format;
+    }
+    std::uint64_t ToSource(std::uint64_t ringFrames) const;
+    // Producer: converts count source frames into m_pending.
+    void Convert(const void* frames, std::size_t count);
+    // Producer: moves pending frames into the ring as far as they fit (m_lock held).
+    void MovePendingLocked();
+    void CopyIn(const unsigned char* data, std::size_t frames);
+    // m_lock held: the end is everything written so far.
+    void MarkEndLocked();
+    // Producer, m_lock held: writing after Finish goes on with the same piece.
+    void ReopenLocked()
+    {
+        if (m_bFinished.load()) {
+            m_bFinished.store(false);
+            m_bEnded.store(false);
+            m_nAfterEnd = 0;
+        }
+    }
+
+    const std::size_t m_nAheadFrames; // what the producer keeps ahead, in ring frames
+    const std::size_t m_nRingFrames;
+    const std::size_t m_nFrameBytes; // of the ring's format
+    const std::uint64_t m_nTailFrames;
+    std::vector<unsigned char> m_buffer;
+
+    mutable std::mutex m_lock;
+    std::atomic<std::uint64_t> m_nPlayedRing{0}; // ring frames played in this generation
+    std::atomic<std::uint64_t> m_nSourceWritten{0};
+    std::atomic<std::uint64_t> m_nEndRing{kNoEnd};
+    std::atomic<bool> m_bFinished{false};
+    bool m_bHadFrames = false;     // consumer: frames came in this generation
+    std::uint64_t m_nAfterEnd = 0; // consumer: frames of silence since the end was reached
+    std::atomic<std::uint64_t> m_nPending{0}; // producer's converted frames not yet in the ring
+
+    // Producer only.
+    std::uint32_t m_nProducerGeneration = 0;
+    const CChannelFold m_fold;
+    soxr* m_pResampler = nullptr;
+    std::vector<float> m_folded;
+    std::vector<float> m_resampled;
+    std::vector<unsigned char> m_pending;
+    std::size_t m_nPendingStart = 0;
+};

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "audio/SoundOutput.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+
+// The sound output's shared numbers and sample conversions (internal to audio/).
+
+// The output always mixes in stereo.
+constexpr int kMixChannels = 2;
+// The silent output's pull period: long enough to cost next to nothing, short enough for a
+// display that refreshes every 450 ms.
+constexpr auto kSilentTick = std::chrono::milliseconds(40);
+// What the silent output reports as its latency: one tick.
+constexpr unsigned kSilentLatencyMs = static_cast<unsigned>(kSilentTick.count());
+// How often the service thread looks whether SDL has reported the device removed.
+constexpr auto kWatchTick = std::chrono::milliseconds(100);
+// While playing silently although a device was asked for, how often it is tried again.
+constexpr auto kDeviceRetry = std::chrono::seconds(3);
+// The manual clock waits this long at most for a producer that is still producing.
+constexpr auto kManualWait = std::chrono::seconds(5);
+constexpr std::size_t kMaxStreams = 32;
+// The most source frames a producer converts at a time; a ring always has room for this many
+// (converted) beyond what it holds ahead, so that a producer woken for room finds it.
+constexpr std::size_t kMaxChunk = kAudioStreamChunkFrames;
+// Room kept free for what a converter may emit beyond the input's share.
+constexpr std::size_t kConverterSlack = 2048;
+// The least and the most a stream holds ahead, whatever its producer asks for.
+constexpr unsigned kMinAheadMs = 250;
+constexpr unsigned kMaxAheadMs = 10000;
+// A limited mix lets its gain back up to 1 over about this long.
+constexpr double kLimiterReleaseSeconds = 0.1;
+
+inline float ToFloat(std::int16_t s)
+{
+    return static_cast<float>(s) / 32768.0f;
+}
+
+inline std::int16_t ToS16(float f)
+{
+    const float scaled = f * 32768.0f;
+    if (scaled >= 32767.0f)
+        return 32767;
+    if (scaled <= -32768.0f)
+        return -32768;
+    return static_cast<std::int16_t>(std::lrintf(scaled));
+}
+
+// Sample i of interleaved data in format, as a float.
+inline float SampleAt(const void* data, SampleFormat format, std::size_t i)
+{
+    if (format == SampleFormat::F32)
+        return static_cast<const float*>(data)[i];
+    return ToFloat(static_cast<const std::int16_t*>(data)[i]);
+}

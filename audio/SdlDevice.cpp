@@ -1,0 +1,131 @@
+#include "audio/SdlDevice.h"
+
+#include "audio/Samples.h"
+
+#include <SDL.h>
+#include <dlfcn.h>
+
+#include <algorithm>
+
+namespace {
+
+bool g_bAudioUp = false; // SDL's audio is started (changed under the output's control lock)
+
+void DiscardSdlLog(void*, int, SDL_LogPriority, const char*) {}
+
+void DiscardAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
+// SDL loads ALSA's library at run time, and ALSA reports every failed probe (a machine
+// without a sound card is normal) on standard error unless told otherwise. The library stays
+// loaded, so SDL gets the same one, with this handler.
+void QuietAlsa()
+{
+    void* alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
+    if (alsa == nullptr)
+        return;
+    using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+    using SetHandler = int (*)(Handler);
+    if (void* set = dlsym(alsa, "snd_lib_error_set_handler"); set != nullptr)
+        reinterpret_cast<SetHandler>(set)(DiscardAlsaError);
+}
+
+std::uint16_t DeviceBufferFrames(int rate)
+{
+    // About 20 ms, as a power of two.
+    std::uint16_t frames = 256;
+    while (frames < 8192 && frames * 50 < rate)
+        frames = static_cast<std::uint16_t>(frames * 2);
+    return frames;
+}
+
+bool StartAudio(std::string& reason)
+{
+    if (g_bAudioUp)
+        return true;
+    SDL_LogSetOutputFunction(DiscardSdlLog, nullptr);
+    QuietAlsa();
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        reason = SDL_GetError();
+        return false;
+    }
+    // The removal of a device is read from its status; nobody drains SDL's event queue.
+    SDL_EventState(SDL_AUDIODEVICEADDED, SDL_IGNORE);
+    SDL_EventState(SDL_AUDIODEVICEREMOVED, SDL_IGNORE);
+    g_bAudioUp = true;
+    return true;
+}
+
+} // namespace
+
+CSdlDevice& CSdlDevice::operator=(CSdlDevice&& other) noexcept
+{
+    if (this != &other) {
+        Close();
+        m_nDevice = other.m_nDevice;
+        m_mix = other.m_mix;
+        m_nBufferFrames = other.m_nBufferFrames;
+        other.m_nDevice = 0;
+    }
+    return *this;
+}
+
+bool CSdlDevice::Open(const AudioFormat& mix, bool bExact, Callback callback, void* user,
+                      std::string& reason)
+{
+    Close();
+    if (!StartAudio(reason))
+        return false;
+    SDL_AudioSpec want{};
+    want.freq = mix.nRate;
+    want.format = mix.format == SampleFormat::S16 ? AUDIO_S16SYS : AUDIO_F32SYS;
+    want.channels = kMixChannels;
+    want.samples = DeviceBufferFrames(mix.nRate);
+    want.userdata = user;
+    want.callback = callback;
+    // The device's own rate when it cannot take the medium's (then libsoxr converts); a
+    // device opened for streams that already play keeps their rate, and SDL converts.
+    SDL_AudioSpec have{};
+    m_nDevice = SDL_OpenAudioDevice(nullptr, 0, &want, &have,
+                                    bExact ? 0 : SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
+    if (m_nDevice == 0) {
+        reason = SDL_GetError();
+        return false;
+    }
+    m_mix = AudioFormat{have.freq, kMixChannels, mix.format};
+    m_nBufferFrames = std::max<std::size_t>(have.samples, 256);
+    return true;
+}
+
+void CSdlDevice::Close()
+{
+    if (m_nDevice != 0) {
+        SDL_CloseAudioDevice(m_nDevice);
+        m_nDevice = 0;
+    }
+}
+
+void CSdlDevice::SetPaused(bool bPaused) const
+{
+    if (m_nDevice != 0)
+        SDL_PauseAudioDevice(m_nDevice, bPaused ? 1 : 0);
+}
+
+bool CSdlDevice::Removed() const
+{
+    return m_nDevice != 0 && SDL_GetAudioDeviceStatus(m_nDevice) == SDL_AUDIO_STOPPED;
+}
+
+unsigned CSdlDevice::LatencyMs() const
+{
+    return 2 * 1000u * static_cast<unsigned>(m_nBufferFrames) /
+           static_cast<unsigned>(std::max(m_mix.nRate, 1));
+}
+
+void CSdlDevice::QuitAudio()
+{
+    if (g_bAudioUp) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        g_bAudioUp = false;
+    }
+}
