@@ -15,6 +15,7 @@
 #include <semaphore>
 #include <string>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -95,7 +96,23 @@ std::uint16_t DeviceBufferFrames(int rate)
 
 std::atomic<std::uint64_t> g_nUnderruns{0};
 
+// Follow-on: the leader of streams opened on this thread now, and the last stream opened here.
+thread_local AudioStreamRef t_followLeader;
+thread_local AudioStreamRef t_lastOpened;
+
 } // namespace
+
+// Follow-on: what ties a held stream to its leader's end (see CAudioFollowOn).
+struct FollowCue
+{
+    std::atomic<bool> bReached{false};
+    // Frames into the pull (mix frames) at which the leader's end was reached; 0 when it was
+    // reached outside a pull.
+    std::atomic<std::size_t> nAt{0};
+    // Manual clock: the leader's frames of the Advance after its end, and the leader's rate.
+    std::atomic<std::uint64_t> nLeftover{0};
+    std::atomic<int> nLeaderRate{0};
+};
 
 // The shared state of one stream. Producer-only members are touched by the producer alone;
 // the ring's indices change under m_lock, which is held only for a copy of frames or an
@@ -137,6 +154,16 @@ public:
         m_nWake.fetch_add(1);
         m_nWake.notify_all();
     }
+
+    // Follow-on. A follower's cue is set before the stream joins the mix and never changes.
+    bool HeldBehindLeader() const { return m_pCueIn != nullptr && !m_pCueIn->bReached.load(); }
+    // Leader, any thread: cue is reached once this stream's end is; at once when it already is.
+    void AttachFollower(const std::shared_ptr<FollowCue>& cue);
+    // Leader, on disconnect: a follower still held starts.
+    void ReleaseFollower();
+    std::shared_ptr<FollowCue> m_pCueIn;
+    // Consumer: the cue reached in the last Pull, for the manual clock to complete.
+    std::shared_ptr<FollowCue> m_pCueJustReached;
 
     const AudioFormat m_source;
     const AudioFormat m_ring;
@@ -185,8 +212,9 @@ private:
     std::atomic<std::uint64_t> m_nSourceWritten{0};
     std::atomic<std::uint64_t> m_nEndRing{kNoEnd};
     std::atomic<bool> m_bFinished{false};
-    bool m_bHadFrames = false;     // consumer: frames came in this generation
-    std::uint64_t m_nAfterEnd = 0; // consumer: frames of silence since the end was reached
+    std::shared_ptr<FollowCue> m_pCueOut; // leader's follower, under m_lock
+    bool m_bHadFrames = false;            // consumer: frames came in this generation
+    std::uint64_t m_nAfterEnd = 0;        // consumer: frames of silence since the end was reached
     std::atomic<std::uint64_t> m_nPending{0}; // producer's converted frames not yet in the ring
 
     // Producer only.
@@ -456,8 +484,32 @@ std::uint64_t CAudioStreamImpl::Played() const
     return ToSource(m_nPlayedRing.load());
 }
 
+void CAudioStreamImpl::AttachFollower(const std::shared_ptr<FollowCue>& cue)
+{
+    std::lock_guard lock(m_lock);
+    const std::uint64_t endRing = m_nEndRing.load();
+    const bool bReached = m_bEnded.load() || m_bClosed.load() ||
+                          (endRing != kNoEnd && m_nPlayedRing.load() >= endRing) ||
+                          (m_bFinished.load() && Queued() == 0);
+    if (bReached)
+        cue->bReached.store(true);
+    else
+        m_pCueOut = cue;
+}
+
+void CAudioStreamImpl::ReleaseFollower()
+{
+    std::lock_guard lock(m_lock);
+    if (m_pCueOut != nullptr)
+        m_pCueOut->bReached.store(true);
+    m_pCueOut.reset();
+}
+
 std::size_t CAudioStreamImpl::Pull(void* out, std::size_t frames, bool bRealTime, bool& bEnded)
 {
+    // A follower sounds nothing, and misses nothing, until its leader's end.
+    if (HeldBehindLeader())
+        return 0;
     std::lock_guard lock(m_lock);
     if (m_bPaused.load() || m_bClosed.load())
         return 0;
@@ -485,6 +537,14 @@ std::size_t CAudioStreamImpl::Pull(void* out, std::size_t frames, bool bRealTime
     const bool bFinished = m_bFinished.load();
     if (!m_bEnded.load() && (endRing != kNoEnd || (bFinished && n == fill))) {
         const bool bReached = played >= endRing || (bFinished && n == fill);
+        if (bReached && m_pCueOut != nullptr) {
+            // The follower starts right after the last frame before the end.
+            const std::uint64_t past =
+                endRing != kNoEnd && played >= endRing ? played - endRing : 0;
+            m_pCueOut->nAt.store(n - static_cast<std::size_t>(std::min<std::uint64_t>(past, n)));
+            m_pCueOut->bReached.store(true);
+            m_pCueJustReached = std::move(m_pCueOut);
+        }
         if (bReached) {
             const std::uint64_t beyond =
                 played >= endRing && endRing != kNoEnd ? played - endRing : 0;
@@ -798,6 +858,10 @@ std::shared_ptr<CAudioStreamImpl> COutput::Connect(const AudioFormat& format, un
     const bool bManual = m_kind == AudioOutputKind::ManualClock;
     auto stream = std::make_shared<CAudioStreamImpl>(format, bManual ? format : m_mix, ringMs,
                                                      m_nLatencyMs.load(), owner);
+    if (const auto leader = t_followLeader.lock(); leader != nullptr) {
+        stream->m_pCueIn = std::make_shared<FollowCue>();
+        leader->AttachFollower(stream->m_pCueIn);
+    }
     {
         std::lock_guard render(m_render);
         for (Slot& slot : m_table) {
@@ -812,12 +876,14 @@ std::shared_ptr<CAudioStreamImpl> COutput::Connect(const AudioFormat& format, un
         SDL_PauseAudioDevice(m_device, 0);
     // The silent output takes a new stream's first frames at once, not at its next tick.
     m_wake.release();
+    t_lastOpened = stream;
     return stream;
 }
 
 void COutput::Disconnect(const std::shared_ptr<CAudioStreamImpl>& stream)
 {
     std::lock_guard control(m_control);
+    stream->ReleaseFollower();
     {
         std::lock_guard hooks(m_hooks);
         stream->m_bClosed.store(true);
@@ -856,12 +922,24 @@ bool COutput::MixLocked(void* out, std::size_t frames)
     while (done < frames) {
         const std::size_t n = std::min(frames - done, capacity);
         std::fill_n(m_mixBuffer.begin(), n * kMixChannels, 0.0f);
-        for (const Slot& slot : m_table) {
-            if (slot.stream == nullptr)
-                continue;
-            const std::size_t got = slot.stream->Pull(m_pullBuffer.data(), n, true, bEnded);
-            for (std::size_t i = 0; i < got * kMixChannels; ++i)
-                m_mixBuffer[i] += SampleAt(m_pullBuffer.data(), m_mix.format, i);
+        // Streams held behind a leader go last, so that one whose leader ends in this pull
+        // starts right after the leader's last frame.
+        std::array<bool, kMaxStreams> held{};
+        for (std::size_t k = 0; k < kMaxStreams; ++k)
+            held[k] = m_table[k].stream != nullptr && m_table[k].stream->HeldBehindLeader();
+        for (int pass = 0; pass < 2; ++pass) {
+            for (std::size_t k = 0; k < kMaxStreams; ++k) {
+                CAudioStreamImpl* s = m_table[k].stream;
+                if (s == nullptr || held[k] != (pass == 1) || s->HeldBehindLeader())
+                    continue;
+                const std::size_t at =
+                    pass == 1 ? std::min(s->m_pCueIn->nAt.load(), n) : std::size_t{0};
+                const std::size_t got = s->Pull(m_pullBuffer.data(), n - at, true, bEnded);
+                s->m_pCueJustReached.reset();
+                float* into = m_mixBuffer.data() + at * kMixChannels;
+                for (std::size_t i = 0; i < got * kMixChannels; ++i)
+                    into[i] += SampleAt(m_pullBuffer.data(), m_mix.format, i);
+            }
         }
         if (out != nullptr) {
             auto* dst = static_cast<unsigned char*>(out) + done * frameBytes;
@@ -923,6 +1001,7 @@ void COutput::Service()
             released.push_back(s);
     }
     for (const auto& s : released) {
+        s->ReleaseFollower();
         {
             std::lock_guard render(m_render);
             for (Slot& slot : m_table) {
@@ -1018,15 +1097,10 @@ std::size_t COutput::Advance(unsigned ms, std::vector<float>* captured)
         std::lock_guard render(m_render);
         if (!m_bOpen || m_kind != AudioOutputKind::ManualClock)
             return 0;
-        for (const Slot& slot : m_table) {
-            CAudioStreamImpl* s = slot.stream;
-            if (s == nullptr || s->m_bPaused.load())
-                continue;
-            s->m_nClockMs += ms;
-            const std::uint64_t target =
-                s->m_nClockMs * static_cast<std::uint64_t>(s->m_source.nRate) / 1000;
-            std::uint64_t frames = target - s->m_nClockFrames;
-            s->m_nClockFrames = target;
+        // Pulls frames of s's own rate; a leader whose end comes in them tells its follower
+        // how much of this step remains after it.
+        auto pull = [&](CAudioStreamImpl* s, std::uint64_t frames) {
+            const std::uint64_t asked = frames;
             const std::size_t frameBytes = s->m_ring.FrameBytes();
             while (frames > 0) {
                 const auto chunk = static_cast<std::size_t>(std::min<std::uint64_t>(frames, 2048));
@@ -1037,11 +1111,41 @@ std::size_t COutput::Advance(unsigned ms, std::vector<float>* captured)
                 m_scratch.resize(chunk * frameBytes);
                 bool bEnded = false;
                 const std::size_t got = s->Pull(m_scratch.data(), chunk, false, bEnded);
+                if (const auto cue = std::move(s->m_pCueJustReached); cue != nullptr) {
+                    cue->nLeftover.store(frames - cue->nAt.load());
+                    cue->nLeaderRate.store(s->m_source.nRate);
+                }
                 if (captured != nullptr)
                     AppendAsFloat(m_scratch.data(), got, s->m_ring, *captured);
                 total += got;
                 frames -= chunk;
             }
+            return asked;
+        };
+        std::array<bool, kMaxStreams> held{};
+        for (std::size_t k = 0; k < kMaxStreams; ++k)
+            held[k] = m_table[k].stream != nullptr && m_table[k].stream->HeldBehindLeader();
+        for (std::size_t k = 0; k < kMaxStreams; ++k) {
+            CAudioStreamImpl* s = m_table[k].stream;
+            if (s == nullptr || held[k] || s->m_bPaused.load())
+                continue;
+            s->m_nClockMs += ms;
+            const std::uint64_t target =
+                s->m_nClockMs * static_cast<std::uint64_t>(s->m_source.nRate) / 1000;
+            pull(s, target - s->m_nClockFrames);
+            s->m_nClockFrames = target;
+        }
+        // A follower whose leader ended in this step plays the rest of the step; its own
+        // clock starts with the next one.
+        for (std::size_t k = 0; k < kMaxStreams; ++k) {
+            CAudioStreamImpl* s = m_table[k].stream;
+            if (s == nullptr || !held[k] || s->HeldBehindLeader() || s->m_bPaused.load())
+                continue;
+            const int leaderRate = s->m_pCueIn->nLeaderRate.load();
+            if (leaderRate > 0)
+                pull(s, s->m_pCueIn->nLeftover.load() *
+                            static_cast<std::uint64_t>(s->m_source.nRate) /
+                            static_cast<std::uint64_t>(leaderRate));
         }
     }
     Service();
@@ -1148,6 +1252,20 @@ void CAudioStream::CloseWhenPlayed(std::unique_ptr<CAudioStream> stream)
     if (stream == nullptr || stream->m_impl == nullptr)
         return;
     TheOutput().Detach(std::move(stream->m_impl));
+}
+
+AudioStreamRef LastAudioStreamOpenedHere()
+{
+    return t_lastOpened;
+}
+
+CAudioFollowOn::CAudioFollowOn(AudioStreamRef leader)
+    : m_previous(std::exchange(t_followLeader, std::move(leader)))
+{}
+
+CAudioFollowOn::~CAudioFollowOn()
+{
+    t_followLeader = std::move(m_previous);
 }
 
 AudioOutputKind OpenAudioOutput()
