@@ -29,6 +29,27 @@ int CPluginBackend::Open(const std::string& strPath, DeviceKind)
     return 1;
 }
 
+int CPluginBackend::OpenFollowing(const std::string& strPath, const AudioStreamRef& leader)
+{
+    if (m_bOpen || ((m_pDecoder == nullptr || m_pOutput == nullptr) && LoadPlugins() == 0))
+        return 0;
+    m_pDecoder->SetCallback(PluginCallback, m_hNotifyWnd);
+    if (m_pDecoder->Open(strPath.c_str(), &m_pluginInfo) == 0)
+        return 0;
+    m_bOpen = true;
+    int bPlaying = 0;
+    {
+        // The output's stream opens in the decoder's Play, on this thread.
+        const CAudioFollowOn followOn(leader);
+        bPlaying = m_pDecoder->Play();
+    }
+    if (bPlaying == 0) {
+        Close();
+        return 0;
+    }
+    return 1;
+}
+
 void CPluginBackend::Close()
 {
     if (!m_bOpen) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audio/SoundOutput.h"
 #include "engine/PlaybackBackend.h"
 #include "pluginapi/PluginInterface.h"
 
@@ -47,6 +48,11 @@ public:
     int GetMode() override;
     int GetTrackCount() const override { return 0; }
     int OpenDiscDoor() override { return 0; }
+
+    // Gapless follow-on, while nothing is open here: opens strPath and starts it held behind
+    // leader (CAudioFollowOn), without message boxes. 1 when it plays held; 0, with nothing
+    // left open, otherwise.
+    int OpenFollowing(const std::string& strPath, const AudioStreamRef& leader);
 
     // Loads both plug-in libraries and takes their objects. 1 when both exist; 0 when
     // either library, its export or its object is missing. While a file is open the
