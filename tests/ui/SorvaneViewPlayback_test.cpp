@@ -1,3 +1,4 @@
+#include "audio/SoundOutput.h"
 #include "tests/support/Mp3Writer.h"
 #include "tests/ui/SorvaneViewTest.h"
 
@@ -119,10 +120,22 @@ TEST_F(SorvaneViewPlayback, ADropWithoutLocalFilesChangesNothing)
     EXPECT_EQ(m_doc.GetTitle(), "keep.wav");
 }
 
-TEST_F(SorvaneViewPlayback, AtTheEndOfAMediumTheNextEntryPlays)
+// Also catches a gap between the two files: every 10 ms step of the clock, the one in which
+// the first file ends included, brings exactly 10 ms of sound.
+TEST_F(SorvaneViewPlayback, AtTheEndOfAMediumTheNextEntryFollowsWithoutAGap)
 {
-    m_view->OnDropFiles({Wav("a.wav", 1), Wav("b.wav", 1), Wav("c.wav", 1)});
-    PlayUntil([&] { return m_doc.GetTitle() == "b.wav"; }, 3, kWaveFrames);
+    WavTone tone;
+    tone.nRate = kWaveRate;
+    tone.nFrames = kWaveRate + 37; // ends inside a step
+    const std::string a = m_dir.Write("a.wav", MakeWav(tone));
+    m_view->OnDropFiles({a, Wav("b.wav", 1), Wav("c.wav", 1)});
+    std::size_t pulled = 0;
+    std::size_t steps = 0;
+    for (; steps < 150; ++steps) {
+        pulled += AdvanceManualAudioClock(10);
+        PumpMessages(0);
+    }
+    EXPECT_EQ(steps * kWaveRate / 100 - pulled, 0u) << "samples missing between a and b";
     EXPECT_EQ(m_doc.GetTitle(), "b.wav");
     EXPECT_EQ(m_doc.GetMode(), static_cast<int>(MCI_MODE_PLAY));
     EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 1);
@@ -171,6 +184,24 @@ TEST_F(SorvaneViewPlayback, OnlyAnEndOrAFailureAdvancesTheQueue)
     EXPECT_EQ(m_doc.GetTitle(), "b.wav");
     EXPECT_EQ(m_view->OnMciNotify(MCI_NOTIFY_SUCCESSFUL, static_cast<LPARAM>(m_doc.IsOpen())), 0);
     EXPECT_EQ(m_doc.GetTitle(), "c.wav");
+}
+
+// Catches a queue of broken files that, with repeat on, fails on for ever.
+TEST_F(SorvaneViewPlayback, TenFailedEntriesInARowStopTheQueueWithOneMessage)
+{
+    m_settings.Set(SK_REPEAT, 1);
+    m_view->OnDropFiles({Wav("a.wav"), Wav("b.wav"), Wav("c.wav")});
+    m_view->OnMciNotify(MCI_NOTIFY_FAILURE, static_cast<LPARAM>(m_doc.IsOpen()));
+    m_view->OnMciNotify(MCI_NOTIFY_SUCCESSFUL, static_cast<LPARAM>(m_doc.IsOpen()));
+    for (int i = 0; i < CSorvaneDoc::kFailureStreakLimit - 1; ++i) {
+        m_view->OnMciNotify(MCI_NOTIFY_FAILURE, static_cast<LPARAM>(m_doc.IsOpen()));
+        ASSERT_EQ(m_doc.GetMode(), static_cast<int>(MCI_MODE_PLAY)) << "a success began a new run";
+    }
+    EXPECT_EQ(m_doc.GetQueue().GetCurrent(), (2 + CSorvaneDoc::kFailureStreakLimit - 1) % 3);
+    m_view->OnMciNotify(MCI_NOTIFY_FAILURE, static_cast<LPARAM>(m_doc.IsOpen()));
+    EXPECT_NE(m_doc.GetMode(), static_cast<int>(MCI_MODE_PLAY));
+    EXPECT_EQ(m_doc.GetQueue().GetCurrent(), (2 + CSorvaneDoc::kFailureStreakLimit - 1) % 3);
+    EXPECT_EQ(m_prompts.messages, std::vector<std::string>{CSorvaneDoc::kFailureStreakText});
 }
 
 TEST_F(SorvaneViewPlayback, AnEndFromADeviceNoLongerOpenIsIgnored)
