@@ -91,23 +91,24 @@ int CMpegDecoder::SetCallback(PluginCallbackProc pfnCallback, std::uint32_t dwUs
     return 1;
 }
 
-int CMpegDecoder::Open(const char* pszPath, PluginMediaInfo* pInfo)
+bool CMpegDecoder::OpenFile(const char* pszPath, MpegFile& file, PluginMediaInfo* pInfo)
 {
-    Close();
     // A FIFO or a device would block or never end; only plain files are opened.
     struct stat st
     {};
     if (pszPath == nullptr || pInfo == nullptr || ::stat(pszPath, &st) != 0 ||
         !S_ISREG(st.st_mode)) {
-        return 0;
+        return false;
     }
     mpg123_handle* handle = mpg123_new(nullptr, nullptr);
     if (handle == nullptr) {
-        return 0;
+        return false;
     }
     // Decoding goes on past the length found at open (no MPG123_NO_FRANKENSTEIN), so that
-    // damage the scan stopped at is met again while playing and reported as a failure.
-    mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
+    // damage the scan stopped at is met again while playing and reported as a failure. The
+    // encoder's delay and padding are cut off (gapless decoding, whatever the library's
+    // default), so that files cut from one piece join seamlessly.
+    mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0.0);
     // A damaged stretch (a bad sector, a cut) is searched past for this many bytes before
     // the decoder gives up; the library's own limit of 1 KiB gives up at the first scratch.
     mpg123_param(handle, MPG123_RESYNC_LIMIT, kResyncLimitBytes, 0.0);
@@ -124,7 +125,7 @@ int CMpegDecoder::Open(const char* pszPath, PluginMediaInfo* pInfo)
         if (fd >= 0) {
             ::close(fd);
         }
-        return 0;
+        return false;
     };
     if (fd < 0 || mpg123_format_none(handle) != MPG123_OK ||
         mpg123_format2(handle, 0, kOutputChannels, MPG123_ENC_SIGNED_16) != MPG123_OK ||
@@ -140,12 +141,12 @@ int CMpegDecoder::Open(const char* pszPath, PluginMediaInfo* pInfo)
         return fail();
     }
 
-    m_pHandle = handle;
-    m_nFd = fd;
-    m_strPath = pszPath;
-    m_nFileSize = st.st_size;
-    m_nRate = rate;
-    m_nLengthFrames = length;
+    file.pHandle = handle;
+    file.nFd = fd;
+    file.strPath = pszPath;
+    file.nFileSize = st.st_size;
+    file.nRate = rate;
+    file.nLengthFrames = length;
 
     std::memset(pInfo, 0, sizeof(*pInfo));
     pInfo->nSampleRate = static_cast<std::int32_t>(rate);
@@ -155,7 +156,90 @@ int CMpegDecoder::Open(const char* pszPath, PluginMediaInfo* pInfo)
     pInfo->nVariableRate = frame.vbr != MPG123_CBR ? 1 : 0;
     pInfo->nLengthSeconds =
         static_cast<std::int32_t>(std::min<std::int64_t>(length / rate, INT32_MAX));
+    return true;
+}
+
+void CMpegDecoder::CloseFile(MpegFile& file)
+{
+    if (file.pHandle != nullptr) {
+        mpg123_delete(file.pHandle);
+    }
+    if (file.nFd >= 0) {
+        ::close(file.nFd);
+    }
+    file = MpegFile{};
+}
+
+CMpegDecoder::MpegFile CMpegDecoder::TakeOpenFile()
+{
+    MpegFile file{m_pHandle, m_nFd, m_nFileSize, std::move(m_strPath), m_nRate, m_nLengthFrames};
+    m_pHandle = nullptr;
+    m_nFd = -1;
+    return file;
+}
+
+void CMpegDecoder::PutOpenFile(MpegFile&& file)
+{
+    m_pHandle = file.pHandle;
+    m_nFd = file.nFd;
+    m_nFileSize = file.nFileSize;
+    m_strPath = std::move(file.strPath);
+    m_nRate = file.nRate;
+    m_nLengthFrames = file.nLengthFrames;
+    file = MpegFile{};
+}
+
+int CMpegDecoder::Open(const char* pszPath, PluginMediaInfo* pInfo)
+{
+    Close();
+    MpegFile file;
+    if (!OpenFile(pszPath, file, pInfo)) {
+        return 0;
+    }
+    m_nOpenRate.store(file.nRate);
+    PutOpenFile(std::move(file));
     return 1;
+}
+
+int CMpegDecoder::QueueNext(const char* pszPath, PluginMediaInfo* pInfo)
+{
+    const long rate = m_nOpenRate.load();
+    MpegFile file;
+    if (rate == 0 || !OpenFile(pszPath, file, pInfo)) {
+        return 0;
+    }
+    // The output plays one rate; another would need a new output, and a gap.
+    if (file.nRate != rate) {
+        CloseFile(file);
+        return 0;
+    }
+    std::lock_guard lock(m_chainLock);
+    CloseFile(m_next);
+    m_next = std::move(file);
+    m_bNextHeard.store(false);
+    return 1;
+}
+
+int CMpegDecoder::DropNext()
+{
+    bool bTaken = false;
+    {
+        std::lock_guard lock(m_chainLock);
+        CloseFile(m_next);
+        bTaken = m_bChainTaken;
+        m_bNextHeard.store(false);
+    }
+    if (bTaken) {
+        InterruptOutput();
+        m_bUnchain.store(true);
+        PostCommand();
+    }
+    return 1;
+}
+
+int CMpegDecoder::NextHeard()
+{
+    return m_bNextHeard.load() ? 1 : 0;
 }
 
 int CMpegDecoder::Close()
@@ -173,6 +257,15 @@ int CMpegDecoder::Close()
         ::close(m_nFd);
         m_nFd = -1;
     }
+    {
+        std::lock_guard lock(m_chainLock);
+        CloseFile(m_next);
+        CloseFile(m_previous);
+        m_bChainTaken = false;
+    }
+    m_bUnchain.store(false);
+    m_bNextHeard.store(false);
+    m_nOpenRate.store(0);
     m_nState.store(PLUGIN_STATE_STOPPED);
     return 1;
 }
@@ -290,8 +383,70 @@ void CMpegDecoder::DecodeLoop()
     unsigned framesSinceCheck = 0;
     int reported = -1;
     Clock::time_point reportedAt{};
+    std::uint64_t writtenBytes = 0; // into the output since its last Flush
+    std::int64_t boundary = -1;     // output frame where a chained file begins; -1 for none
+
+    // The chained file's first sample has been heard: it is the open file from now on.
+    auto passBoundary = [&] {
+        if (boundary < 0 || m_pOutput->GetPlayedFrames() < boundary) {
+            return;
+        }
+        base = -boundary;
+        boundary = -1;
+        reported = -1;
+        {
+            std::lock_guard lock(m_chainLock);
+            CloseFile(m_previous);
+            m_bChainTaken = false;
+        }
+        m_bNextHeard.store(true);
+        Report(PLUGIN_CALLBACK_NEXT, 0);
+    };
+    // Takes a switch to the chained file back before it is heard: the first file decodes on
+    // from what has been heard of it.
+    auto unchain = [&] {
+        if (boundary < 0) {
+            return;
+        }
+        const std::int64_t heard = base + m_pOutput->GetPlayedFrames();
+        MpegFile chained = TakeOpenFile();
+        {
+            std::lock_guard lock(m_chainLock);
+            PutOpenFile(std::move(m_previous));
+            m_bChainTaken = false;
+        }
+        CloseFile(chained);
+        const off_t reached = mpg123_seek(m_pHandle, static_cast<off_t>(heard), SEEK_SET);
+        m_pOutput->Flush();
+        base = reached >= 0 ? reached : heard;
+        writtenBytes = 0;
+        pending = 0;
+        decodedAll = reached < 0;
+        failure = 0;
+        boundary = -1;
+        reported = -1;
+    };
+    // At the end of the open file: switches to the queued file, if any, so that its first
+    // sample follows the last one written. False when none is queued or it cannot start.
+    auto chainQueued = [&] {
+        std::lock_guard lock(m_chainLock);
+        if (m_next.pHandle == nullptr) {
+            return false;
+        }
+        if (mpg123_seek(m_next.pHandle, 0, SEEK_SET) < 0) {
+            CloseFile(m_next);
+            return false;
+        }
+        m_previous = TakeOpenFile();
+        PutOpenFile(std::move(m_next));
+        m_next = MpegFile{};
+        m_bChainTaken = true;
+        boundary = static_cast<std::int64_t>(writtenBytes / kBytesPerFrame);
+        return true;
+    };
 
     auto reportElapsed = [&] {
+        passBoundary();
         const auto seconds = static_cast<int>((base + m_pOutput->GetPlayedFrames()) / m_nRate);
         const auto now = Clock::now();
         if (seconds != reported || now - reportedAt >= kReportInterval) {
@@ -308,13 +463,19 @@ void CMpegDecoder::DecodeLoop()
         if (m_bQuit.load()) {
             return;
         }
+        if (m_bUnchain.exchange(false)) {
+            unchain();
+        }
         const std::int32_t seekTo = m_nSeekTo.exchange(-1);
         if (seekTo >= 0) {
+            // A seek is within the file the user sees, the one heard now.
+            unchain();
             const std::int64_t target = std::min<std::int64_t>(
                 static_cast<std::int64_t>(seekTo) * m_nRate, m_nLengthFrames);
             const off_t reached = mpg123_seek(m_pHandle, static_cast<off_t>(target), SEEK_SET);
             m_pOutput->Flush();
             base = reached >= 0 ? reached : target;
+            writtenBytes = 0;
             pending = 0;
             decodedAll = reached < 0;
             failure = 0;
@@ -334,6 +495,7 @@ void CMpegDecoder::DecodeLoop()
             if (taken > 0) {
                 pcm += taken;
                 pending -= static_cast<std::size_t>(taken);
+                writtenBytes += static_cast<std::uint64_t>(taken);
             } else {
                 // Nothing taken: woken to look at the time, or interrupted (the request that
                 // comes with an interruption is on its way).
@@ -374,6 +536,11 @@ void CMpegDecoder::DecodeLoop()
                     failure = mpg123_errcode(m_pHandle) == MPG123_ERR_READER
                                   ? PLUGIN_FAILURE_READ
                                   : PLUGIN_FAILURE_DECODE;
+                }
+                if (reason.empty() && err == MPG123_DONE && boundary < 0 && chainQueued()) {
+                    decodedAll = false;
+                    framesSinceCheck = 0;
+                    continue;
                 }
                 if (!reason.empty()) {
                     if (failure == 0) {

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -23,7 +24,14 @@ struct mpg123_handle_struct;
 // mpg123 handle while it runs; the user-interface thread passes it requests (pause, seek,
 // quit) through atomics and a command counter that the paused thread waits on, and
 // interrupts the output first so that a thread waiting there looks at them at once.
-class CMpegDecoder final : public IDecoderPlugin
+//
+// Gapless: the encoder's delay and padding are trimmed (libmpg123's gapless decoding, asked
+// for explicitly), and a file queued with QueueNext is decoded into the same output right
+// after the open file's last sample. The decode thread switches files when the first is
+// decoded, keeps the first until the boundary is heard (so that DropNext or a seek can take
+// the switch back), then reports PLUGIN_CALLBACK_NEXT. The queued file passes from the
+// user-interface thread to the decode thread under m_chainLock.
+class CMpegDecoder final : public IDecoderPlugin, public IDecoderChain
 {
 public:
     CMpegDecoder() = default;
@@ -44,6 +52,10 @@ public:
     int Resume() override;
     int Seek(std::int32_t nSeconds) override;
 
+    int QueueNext(const char* pszPath, PluginMediaInfo* pInfo) override;
+    int DropNext() override;
+    int NextHeard() override;
+
     // How long the decode thread, waiting at the end of the file for the output to play out,
     // waits before the output's next wake lets it report the time and look at its requests
     // (a seek or a stop interrupts the output, which ends the wait at once; pause and resume
@@ -55,6 +67,24 @@ public:
     static constexpr unsigned kRemovalCheckFrames = 32;
 
 private:
+    // One opened file.
+    struct MpegFile
+    {
+        mpg123_handle_struct* pHandle = nullptr;
+        int nFd = -1;               // the open file, watched for a removal
+        std::int64_t nFileSize = 0; // when it was opened
+        std::string strPath;
+        long nRate = 0;
+        std::int64_t nLengthFrames = 0;
+    };
+    // Opens the file at pszPath for decoding and fills *pInfo; false, with nothing open, for a
+    // missing, unreadable, corrupt or non-MPEG file.
+    static bool OpenFile(const char* pszPath, MpegFile& file, PluginMediaInfo* pInfo);
+    static void CloseFile(MpegFile& file);
+    // The open file's members, taken out or put in.
+    MpegFile TakeOpenFile();
+    void PutOpenFile(MpegFile&& file);
+
     void DecodeLoop();
     void StopThread();
     void InterruptOutput();
@@ -78,4 +108,12 @@ private:
     std::atomic<unsigned> m_nCommands{0};
     std::atomic<bool> m_bQuit{false};
     std::atomic<std::int32_t> m_nSeekTo{-1};
+
+    std::atomic<long> m_nOpenRate{0}; // the rate of the file Open opened, 0 when none
+    std::mutex m_chainLock;
+    MpegFile m_next;            // queued, not yet taken by the decode thread; under m_chainLock
+    MpegFile m_previous;        // decoded, its boundary not yet heard; under m_chainLock
+    bool m_bChainTaken = false; // the decode thread switched files; under m_chainLock
+    std::atomic<bool> m_bUnchain{false};
+    std::atomic<bool> m_bNextHeard{false};
 };
