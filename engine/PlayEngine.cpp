@@ -146,7 +146,12 @@ int CPlayEngine::Eject()
 
 CPlayEngine::Notice CPlayEngine::NoticeTarget(LPARAM lParam)
 {
-    const bool bPluginPrepared = !m_strPreparedPath.empty() && m_nPreparedDevice == 0;
+    const bool bPluginPrepared =
+        !m_strPreparedPath.empty() && m_nPreparedDevice == 0 && !m_bPreparedChained;
+    if (lParam == kPluginNextNotice) {
+        // The chained file began where the open one ended.
+        return m_bPreparedChained && m_plugins.ChainedHeard() ? Notice::Current : Notice::Stale;
+    }
     if (lParam != 0) {
         if (m_nPreparedDevice != 0 && static_cast<LPARAM>(m_nPreparedDevice) == lParam) {
             return Notice::Prepared;
@@ -173,8 +178,13 @@ int CPlayEngine::PrepareNext(const std::string& strPath)
         return 0;
     }
     if (kind == DEVICE_PLUGIN) {
-        // One decoder plays one file at a time.
-        if (m_pBackend == &m_plugins || m_plugins.OpenFollowing(strPath, m_leader) == 0) {
+        // One decoder plays one file at a time: after a compressed file it chains the next.
+        if (m_pBackend == &m_plugins) {
+            if (m_plugins.ChainNext(strPath) == 0) {
+                return 0;
+            }
+            m_bPreparedChained = true;
+        } else if (m_plugins.OpenFollowing(strPath, m_leader) == 0) {
             return 0;
         }
     } else {
@@ -185,7 +195,7 @@ int CPlayEngine::PrepareNext(const std::string& strPath)
     }
     m_strPreparedPath = strPath;
     m_nPreparedKind = kind;
-    m_preparedStream = LastAudioStreamOpenedHere();
+    m_preparedStream = m_bPreparedChained ? m_leader : LastAudioStreamOpenedHere();
     return 1;
 }
 
@@ -196,9 +206,12 @@ void CPlayEngine::DropPrepared()
     }
     if (m_nPreparedDevice != 0) {
         CDeviceBackend::CloseFollowing(m_nPreparedDevice);
+    } else if (m_bPreparedChained) {
+        m_plugins.DropChained();
     } else {
         m_plugins.Close();
     }
+    m_bPreparedChained = false;
     m_strPreparedPath.clear();
     m_nPreparedDevice = 0;
     m_preparedStream.reset();
@@ -209,7 +222,9 @@ int CPlayEngine::AdoptPrepared()
     if (m_strPreparedPath.empty()) {
         return 0;
     }
-    if (m_nPreparedDevice != 0) {
+    if (m_bPreparedChained) {
+        m_plugins.AdoptChained();
+    } else if (m_nPreparedDevice != 0) {
         if (m_pBackend == &m_plugins) {
             m_plugins.Close();
         }
@@ -222,6 +237,7 @@ int CPlayEngine::AdoptPrepared()
     m_nKind.store(m_nPreparedKind);
     m_strTitle = std::string(FileNameOf(m_strPreparedPath));
     m_leader = m_preparedStream;
+    m_bPreparedChained = false;
     m_strPreparedPath.clear();
     m_nPreparedDevice = 0;
     m_preparedStream.reset();

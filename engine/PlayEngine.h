@@ -33,12 +33,16 @@
 // track change, the CD's own position) says it still names the open or the prepared medium:
 // a device's end names that device's id, which stays unique while the device is open; the
 // plug-in's end (lParam 0) names the open compressed file only while the decoder no longer
-// plays it. Anything else is stale and dropped, with no effect.
+// plays it; the plug-in's follow-on (lParam kPluginNextNotice) names a chained file only
+// while it is still the prepared one and the decoder says it has been heard. Anything else
+// is stale and dropped, with no effect.
 //
 // Gapless follow-on. Beside the open medium the engine may hold one prepared medium (a MIDI,
 // WAV or compressed file; never the CD): opened and started, but held silent by the sound
 // output until the open medium's end is reached in the mix, where it starts in the same
-// pull. When the open medium's end notice comes, AdoptPrepared makes it the open medium. Any
+// pull; a compressed file after a compressed file is chained inside the decoder instead,
+// when it offers that. When the open medium's end notice comes, AdoptPrepared makes it the
+// open medium. Any
 // command that closes, opens or seeks drops it first; a pause keeps it held.
 class CPlayEngine
 {
@@ -126,8 +130,9 @@ public:
 
     // Prepares the file strPath to follow the open medium without a gap (dropping one
     // prepared before). Only while a file is open; quietly 0, with nothing prepared, when it
-    // cannot be (the CD, an unknown kind, a compressed file after a compressed file, a file
-    // that does not open or play). Its failures are shown when it is played the usual way.
+    // cannot be (the CD, an unknown kind, a compressed file after a compressed file that the
+    // decoder cannot chain, a file that does not open or play). Its failures are shown when it is
+    // played the usual way.
     int PrepareNext(const std::string& strPath);
     // Closes the prepared medium, if any.
     void DropPrepared();
@@ -165,6 +170,7 @@ private:
     std::string m_strPreparedPath;
     DeviceKind m_nPreparedKind = DEVICE_NONE;
     UINT m_nPreparedDevice = 0;
+    bool m_bPreparedChained = false; // queued in the decoder behind the open compressed file
     AudioStreamRef m_preparedStream;
     std::string m_strTitle;
     std::atomic<DeviceKind> m_nKind{DEVICE_MIDI};

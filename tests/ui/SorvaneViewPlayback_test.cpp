@@ -10,7 +10,9 @@
 #include <QMimeData>
 #include <QUrl>
 
+#include <algorithm>
 #include <clocale>
+#include <cmath>
 #include <string>
 
 namespace {
@@ -184,6 +186,40 @@ TEST_F(SorvaneViewPlayback, OnlyAnEndOrAFailureAdvancesTheQueue)
     EXPECT_EQ(m_doc.GetTitle(), "b.wav");
     EXPECT_EQ(m_view->OnMciNotify(MCI_NOTIFY_SUCCESSFUL, static_cast<LPARAM>(m_doc.IsOpen())), 0);
     EXPECT_EQ(m_doc.GetTitle(), "c.wav");
+}
+
+// Catches a gap, or the encoder's delay and padding, between two compressed files cut from
+// one tone: every 10 ms step, the one with the boundary included, brings exactly 10 ms.
+TEST_F(SorvaneViewPlayback, ACompressedFileFollowsACompressedFileWithoutAGap)
+{
+    Mp3Tone tone;
+    tone.dSeconds = 1.01; // ends inside a step
+    const std::string a = m_dir / "a.mp3";
+    const std::string b = m_dir / "b.mp3";
+    ASSERT_TRUE(WriteMp3(a, tone));
+    ASSERT_TRUE(WriteMp3(b, tone));
+    m_view->OnDropFiles({a, b});
+    std::size_t pulled = 0;
+    std::size_t steps = 0;
+    std::vector<float> captured;
+    for (; steps < 180; ++steps) {
+        pulled += AdvanceManualAudioClock(10, &captured);
+        PumpMessages(0);
+    }
+    EXPECT_EQ(steps * 441 - pulled, 0u) << "samples missing between a and b";
+    // A tone has no silent stretch; the encoder's delay and padding would be one.
+    std::size_t silent = 0;
+    std::size_t longest = 0;
+    for (std::size_t i = 441 * 2; i + 1 < captured.size(); i += 2) {
+        silent = std::abs(captured[i]) < 1e-3f ? silent + 1 : 0;
+        longest = std::max(longest, silent);
+    }
+    EXPECT_LT(longest, 8u) << "frames of silence at the boundary";
+    EXPECT_TRUE(WaitUntil([&] {
+        PumpMessages(0);
+        return m_doc.GetTitle() == "b.mp3";
+    }));
+    EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 1);
 }
 
 // Catches a queue of broken files that, with repeat on, fails on for ever.
