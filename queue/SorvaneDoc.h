@@ -138,6 +138,9 @@ public:
     // Where the repeat setting is read (true: after the last entry the first plays); none
     // means off.
     void SetRepeatQuery(std::function<bool()> query) { m_repeatQuery = std::move(query); }
+    // The repeat setting may have changed: the entry prepared to follow on is chosen again
+    // (after the last entry the first follows only with repeat).
+    void RepeatSettingChanged() { PrepareFollowing(); }
     // Plays the entry at nIndex and makes it current; nothing when not in range.
     void PlayAt(int nIndex);
     // Engine notifications go to the window hWnd.

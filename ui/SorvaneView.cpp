@@ -470,6 +470,7 @@ void CSorvaneView::OnSettings()
         pFrame->ResizeToLayout(m_nLayout);
     }
     m_rcPanelTool = PanelRect();
+    m_pDocument->RepeatSettingChanged();
     m_pDocument->UpdateAllViews(nullptr, HINT_QUEUE_CHANGED);
 }
 
