@@ -136,7 +136,7 @@ int CPlayEngine::GetMode()
 
 int CPlayEngine::Eject()
 {
-    DropPrepared();
+    // Only an open CD, which never has a prepared file beside it, is closed here.
     if (IsOpen() != 0 && m_pBackend->OpenDiscDoor() != 0) {
         CloseMedium();
         return 1;
