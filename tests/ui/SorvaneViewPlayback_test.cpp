@@ -240,6 +240,8 @@ TEST_F(SorvaneViewPlayback, TenFailedEntriesInARowStopTheQueueWithOneMessage)
     EXPECT_EQ(m_prompts.messages, std::vector<std::string>{CSorvaneDoc::kFailureStreakText});
 }
 
+// Also catches a compressed file's chained start taken for the end of a file that plays with
+// the next entry prepared beside it.
 TEST_F(SorvaneViewPlayback, AnEndFromADeviceNoLongerOpenIsIgnored)
 {
     m_view->OnDropFiles({Wav("a.wav"), Wav("b.wav"), Wav("c.wav")});
@@ -247,6 +249,7 @@ TEST_F(SorvaneViewPlayback, AnEndFromADeviceNoLongerOpenIsIgnored)
     m_view->RouteCmd(IDC_BTN_NEXT);
     ASSERT_EQ(m_doc.GetTitle(), "b.wav");
     m_view->OnMciNotify(MCI_NOTIFY_SUCCESSFUL, oldDevice);
+    m_view->OnMciNotify(MCI_NOTIFY_SUCCESSFUL, kPluginNextNotice);
     EXPECT_EQ(m_doc.GetTitle(), "b.wav");
     EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 1);
 
