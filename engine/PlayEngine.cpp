@@ -199,6 +199,11 @@ int CPlayEngine::PrepareNext(const std::string& strPath)
     return 1;
 }
 
+bool CPlayEngine::PreparedBegan()
+{
+    return !m_strPreparedPath.empty() && (!m_bPreparedChained || m_plugins.ChainedHeard());
+}
+
 void CPlayEngine::DropPrepared()
 {
     if (m_strPreparedPath.empty()) {

@@ -138,6 +138,10 @@ public:
     void DropPrepared();
     // The path of the prepared medium; empty when none.
     const std::string& PreparedPath() const { return m_strPreparedPath; }
+    // Whether the prepared medium has begun to sound where the open one ended: always for a
+    // medium held behind the open one's stream; for a chained file, once the decoder says so
+    // (one queued too late, after the decoder had finished, never begins).
+    bool PreparedBegan();
     // The prepared medium, which the open one's end has started, becomes the open medium (the
     // old one closes, letting a decay play out): kind and title follow. 0 when none.
     int AdoptPrepared();

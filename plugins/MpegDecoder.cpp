@@ -213,10 +213,17 @@ int CMpegDecoder::QueueNext(const char* pszPath, PluginMediaInfo* pInfo)
         CloseFile(file);
         return 0;
     }
-    std::lock_guard lock(m_chainLock);
-    CloseFile(m_next);
-    m_next = std::move(file);
-    m_bNextHeard.store(false);
+    {
+        std::lock_guard lock(m_chainLock);
+        CloseFile(m_next);
+        m_next = std::move(file);
+        m_bNextHeard.store(false);
+    }
+    // A decode thread waiting for the open file's end to play out is woken to chain it.
+    const int state = m_nState.load();
+    if (m_pOutput != nullptr && state != PLUGIN_STATE_STOPPED) {
+        m_pOutput->SetPaused(state == PLUGIN_STATE_PAUSED ? 1 : 0);
+    }
     return 1;
 }
 
@@ -549,6 +556,12 @@ void CMpegDecoder::DecodeLoop()
                     std::fprintf(stderr, "sorvane: %s: %s\n", m_strPath.c_str(), reason.c_str());
                 }
             }
+            continue;
+        }
+        // A file queued while the last one's end was playing out still follows it.
+        if (failure == 0 && boundary < 0 && chainQueued()) {
+            decodedAll = false;
+            framesSinceCheck = 0;
             continue;
         }
         if (m_pOutput->WaitDrained(kDrainWaitMs) != 0) {

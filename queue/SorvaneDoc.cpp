@@ -245,10 +245,11 @@ void CSorvaneDoc::OnEndNotice(WPARAM wParam, LPARAM lParam)
         Prompts().ShowMessage(kFailureStreakText);
         return;
     }
-    if (!m_pEngine->PreparedPath().empty()) {
+    if (m_pEngine->PreparedBegan()) {
         FollowOn();
         return;
     }
+    m_pEngine->DropPrepared();
     PlayNextAfterEnd();
 }
 
