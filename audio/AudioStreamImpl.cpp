@@ -260,8 +260,32 @@ std::uint64_t CAudioStreamImpl::Played() const
     return ToSource(m_nPlayedRing.load());
 }
 
+void CAudioStreamImpl::AttachFollower(const std::shared_ptr<FollowCue>& cue)
+{
+    std::lock_guard lock(m_lock);
+    const std::uint64_t endRing = m_nEndRing.load();
+    const bool bReached = m_bEnded.load() || m_bClosed.load() ||
+                          (endRing != kNoEnd && m_nPlayedRing.load() >= endRing) ||
+                          (m_bFinished.load() && Queued() == 0);
+    if (bReached)
+        cue->bReached.store(true);
+    else
+        m_pCueOut = cue;
+}
+
+void CAudioStreamImpl::ReleaseFollower()
+{
+    std::lock_guard lock(m_lock);
+    if (m_pCueOut != nullptr)
+        m_pCueOut->bReached.store(true);
+    m_pCueOut.reset();
+}
+
 std::size_t CAudioStreamImpl::Pull(void* out, std::size_t frames, bool bRealTime, bool& bEnded)
 {
+    // A follower sounds nothing, and misses nothing, until its leader's end.
+    if (HeldBehindLeader())
+        return 0;
     std::lock_guard lock(m_lock);
     if (m_bPaused.load() || m_bClosed.load())
         return 0;
@@ -291,6 +315,14 @@ std::size_t CAudioStreamImpl::Pull(void* out, std::size_t frames, bool bRealTime
     const bool bFinished = m_bFinished.load();
     if (!m_bEnded.load() && (endRing != kNoEnd || (bFinished && n == fill))) {
         const bool bReached = played >= endRing || (bFinished && n == fill);
+        if (bReached && m_pCueOut != nullptr) {
+            // The follower starts right after the last frame before the end.
+            const std::uint64_t past =
+                endRing != kNoEnd && played >= endRing ? played - endRing : 0;
+            m_pCueOut->nAt.store(n - static_cast<std::size_t>(std::min<std::uint64_t>(past, n)));
+            m_pCueOut->bReached.store(true);
+            m_pCueJustReached = std::move(m_pCueOut);
+        }
         if (bReached) {
             const std::uint64_t beyond =
                 played >= endRing && endRing != kNoEnd ? played - endRing : 0;

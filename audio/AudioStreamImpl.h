@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -14,6 +15,23 @@ struct soxr;
 
 // Counts underruns for AudioOutputUnderruns (in AudioStreamImpl.cpp).
 extern std::atomic<std::uint64_t> g_nAudioUnderruns;
+
+// Follow-on, per thread (in SoundOutput.cpp): the leader of the streams opened on this thread
+// now (set by CAudioFollowOn), and the last stream opened here.
+AudioStreamRef& FollowLeaderHere();
+AudioStreamRef& LastOpenedHere();
+
+// Follow-on: what ties a held stream to its leader's end (see CAudioFollowOn).
+struct FollowCue
+{
+    std::atomic<bool> bReached{false};
+    // Frames into the pull (mix frames) at which the leader's end was reached; 0 when it was
+    // reached outside a pull.
+    std::atomic<std::size_t> nAt{0};
+    // Manual clock: the leader's frames of the Advance after its end, and the leader's rate.
+    std::atomic<std::uint64_t> nLeftover{0};
+    std::atomic<int> nLeaderRate{0};
+};
 
 // The shared state of one stream: its ring of ready frames (in the output's mix format, or the
 // stream's own for the manual clock) and the conversion into it.
@@ -66,6 +84,16 @@ public:
         m_nWake.fetch_add(1);
         m_nWake.notify_all();
     }
+
+    // Follow-on. A follower's cue is set before the stream joins the mix and never changes.
+    bool HeldBehindLeader() const { return m_pCueIn != nullptr && !m_pCueIn->bReached.load(); }
+    // Leader, any thread: cue is reached once this stream's end is; at once when it already is.
+    void AttachFollower(const std::shared_ptr<FollowCue>& cue);
+    // Leader, on disconnect: a follower still held starts.
+    void ReleaseFollower();
+    std::shared_ptr<FollowCue> m_pCueIn;
+    // Consumer: the cue reached in the last Pull, for the manual clock to complete.
+    std::shared_ptr<FollowCue> m_pCueJustReached;
 
     const AudioFormat m_source;
     const AudioFormat m_ring;
@@ -120,8 +148,9 @@ private:
     std::atomic<std::uint64_t> m_nSourceWritten{0};
     std::atomic<std::uint64_t> m_nEndRing{kNoEnd};
     std::atomic<bool> m_bFinished{false};
-    bool m_bHadFrames = false;     // consumer: frames came in this generation
-    std::uint64_t m_nAfterEnd = 0; // consumer: frames of silence since the end was reached
+    std::shared_ptr<FollowCue> m_pCueOut; // leader's follower, under m_lock
+    bool m_bHadFrames = false;            // consumer: frames came in this generation
+    std::uint64_t m_nAfterEnd = 0;        // consumer: frames of silence since the end was reached
     std::atomic<std::uint64_t> m_nPending{0}; // producer's converted frames not yet in the ring
 
     // Producer only.

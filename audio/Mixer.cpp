@@ -61,12 +61,24 @@ bool CMixer::MixLocked(void* out, std::size_t frames)
         const std::size_t n = std::min(frames - done, capacity);
         std::fill_n(m_mixBuffer.begin(), n * kMixChannels, 0.0f);
         // Every playing stream's frames, summed: the one place where the streams meet.
-        for (const Slot& slot : m_table) {
-            if (slot.stream == nullptr)
-                continue;
-            const std::size_t got = slot.stream->Pull(m_pullBuffer.data(), n, true, bEnded);
-            for (std::size_t i = 0; i < got * kMixChannels; ++i)
-                m_mixBuffer[i] += SampleAt(m_pullBuffer.data(), m_mix.format, i);
+        // Streams held behind a leader go last, so that one whose leader ends in this pull
+        // starts right after the leader's last frame.
+        std::array<bool, kMaxStreams> held{};
+        for (std::size_t k = 0; k < kMaxStreams; ++k)
+            held[k] = m_table[k].stream != nullptr && m_table[k].stream->HeldBehindLeader();
+        for (int pass = 0; pass < 2; ++pass) {
+            for (std::size_t k = 0; k < kMaxStreams; ++k) {
+                CAudioStreamImpl* s = m_table[k].stream;
+                if (s == nullptr || held[k] != (pass == 1) || s->HeldBehindLeader())
+                    continue;
+                const std::size_t at =
+                    pass == 1 ? std::min(s->m_pCueIn->nAt.load(), n) : std::size_t{0};
+                const std::size_t got = s->Pull(m_pullBuffer.data(), n - at, true, bEnded);
+                s->m_pCueJustReached.reset();
+                float* into = m_mixBuffer.data() + at * kMixChannels;
+                for (std::size_t i = 0; i < got * kMixChannels; ++i)
+                    into[i] += SampleAt(m_pullBuffer.data(), m_mix.format, i);
+            }
         }
         // Overlapping streams are limited, not clipped; a stream alone passes untouched.
         m_limiter.Process(m_mixBuffer.data(), n);
@@ -222,6 +234,8 @@ void CMixer::DropDetachedLocked(bool bOnlyPlayedOut)
     }
     if (dropped.empty())
         return;
+    for (const auto& s : dropped)
+        s->ReleaseFollower();
     {
         std::lock_guard render(m_render);
         for (Slot& slot : m_table) {
@@ -288,6 +302,10 @@ std::shared_ptr<CAudioStreamImpl> CMixer::Connect(const AudioFormat& format, uns
     const bool bManual = m_kind == AudioOutputKind::ManualClock;
     auto stream = std::make_shared<CAudioStreamImpl>(format, bManual ? format : m_mix, ringMs,
                                                      m_nLatencyMs.load(), owner);
+    if (const auto leader = FollowLeaderHere().lock(); leader != nullptr) {
+        stream->m_pCueIn = std::make_shared<FollowCue>();
+        leader->AttachFollower(stream->m_pCueIn);
+    }
     {
         std::lock_guard render(m_render);
         for (Slot& slot : m_table) {
@@ -302,12 +320,14 @@ std::shared_ptr<CAudioStreamImpl> CMixer::Connect(const AudioFormat& format, uns
         m_device.SetPaused(false);
     // The silent output takes a new stream's first frames at once, not at its next tick.
     m_wake.release();
+    LastOpenedHere() = stream;
     return stream;
 }
 
 void CMixer::Disconnect(const std::shared_ptr<CAudioStreamImpl>& stream)
 {
     std::lock_guard control(m_control);
+    stream->ReleaseFollower();
     {
         std::lock_guard hooks(m_hooks);
         stream->m_bClosed.store(true);

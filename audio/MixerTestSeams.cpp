@@ -22,15 +22,9 @@ std::size_t CMixer::Advance(unsigned ms, std::vector<float>* captured)
         std::lock_guard render(m_render);
         if (!m_bOpen || m_kind != AudioOutputKind::ManualClock)
             return 0;
-        for (const Slot& slot : m_table) {
-            CAudioStreamImpl* s = slot.stream;
-            if (s == nullptr || s->m_bPaused.load())
-                continue;
-            s->m_nClockMs += ms;
-            const std::uint64_t target =
-                s->m_nClockMs * static_cast<std::uint64_t>(s->m_source.nRate) / 1000;
-            std::uint64_t frames = target - s->m_nClockFrames;
-            s->m_nClockFrames = target;
+        // Pulls frames of s's own rate; a leader whose end comes in them tells its follower
+        // how much of this step remains after it.
+        auto pull = [&](CAudioStreamImpl* s, std::uint64_t frames) {
             const std::size_t frameBytes = s->m_ring.FrameBytes();
             while (frames > 0) {
                 const auto chunk = static_cast<std::size_t>(std::min<std::uint64_t>(frames, 2048));
@@ -41,11 +35,40 @@ std::size_t CMixer::Advance(unsigned ms, std::vector<float>* captured)
                 m_scratch.resize(chunk * frameBytes);
                 bool bEnded = false;
                 const std::size_t got = s->Pull(m_scratch.data(), chunk, false, bEnded);
+                if (const auto cue = std::move(s->m_pCueJustReached); cue != nullptr) {
+                    cue->nLeftover.store(frames - cue->nAt.load());
+                    cue->nLeaderRate.store(s->m_source.nRate);
+                }
                 if (captured != nullptr)
                     AppendAsFloat(m_scratch.data(), got, s->m_ring, *captured);
                 total += got;
                 frames -= chunk;
             }
+        };
+        std::array<bool, kMaxStreams> held{};
+        for (std::size_t k = 0; k < kMaxStreams; ++k)
+            held[k] = m_table[k].stream != nullptr && m_table[k].stream->HeldBehindLeader();
+        for (std::size_t k = 0; k < kMaxStreams; ++k) {
+            CAudioStreamImpl* s = m_table[k].stream;
+            if (s == nullptr || held[k] || s->m_bPaused.load())
+                continue;
+            s->m_nClockMs += ms;
+            const std::uint64_t target =
+                s->m_nClockMs * static_cast<std::uint64_t>(s->m_source.nRate) / 1000;
+            pull(s, target - s->m_nClockFrames);
+            s->m_nClockFrames = target;
+        }
+        // A follower whose leader ended in this step plays the rest of the step; its own
+        // clock starts with the next one.
+        for (std::size_t k = 0; k < kMaxStreams; ++k) {
+            CAudioStreamImpl* s = m_table[k].stream;
+            if (s == nullptr || !held[k] || s->HeldBehindLeader() || s->m_bPaused.load())
+                continue;
+            const int leaderRate = s->m_pCueIn->nLeaderRate.load();
+            if (leaderRate > 0)
+                pull(s, s->m_pCueIn->nLeftover.load() *
+                            static_cast<std::uint64_t>(s->m_source.nRate) /
+                            static_cast<std::uint64_t>(leaderRate));
         }
     }
     Service();

@@ -7,6 +7,8 @@
 #include "audio/AudioStreamImpl.h"
 #include "audio/Mixer.h"
 
+#include <utility>
+
 // CAudioStream
 
 CAudioStream::CAudioStream(std::shared_ptr<CAudioStreamImpl> impl)
@@ -105,6 +107,32 @@ void CAudioStream::CloseWhenPlayed(std::unique_ptr<CAudioStream> stream)
     if (stream == nullptr || stream->m_impl == nullptr)
         return;
     CMixer::Instance().Detach(std::move(stream->m_impl));
+}
+
+AudioStreamRef& FollowLeaderHere()
+{
+    thread_local AudioStreamRef leader;
+    return leader;
+}
+
+AudioStreamRef& LastOpenedHere()
+{
+    thread_local AudioStreamRef last;
+    return last;
+}
+
+AudioStreamRef LastAudioStreamOpenedHere()
+{
+    return LastOpenedHere();
+}
+
+CAudioFollowOn::CAudioFollowOn(AudioStreamRef leader)
+    : m_previous(std::exchange(FollowLeaderHere(), std::move(leader)))
+{}
+
+CAudioFollowOn::~CAudioFollowOn()
+{
+    FollowLeaderHere() = std::move(m_previous);
 }
 
 AudioOutputKind OpenAudioOutput()

@@ -167,6 +167,35 @@ private:
     std::shared_ptr<CAudioStreamImpl> m_impl;
 };
 
+// --- Follow-on: one stream starts in the very pull in which another's marked end is reached,
+// right after the other's last frame, so that two pieces sound as one (a queue played without
+// gaps). Neither stream's producer knows of it.
+
+// A handle on an open stream that does not keep it open.
+using AudioStreamRef = std::weak_ptr<CAudioStreamImpl>;
+
+// Any thread but the output's: the stream most recently opened on the calling thread (empty
+// when none was). Lets a caller find the stream that a producer it started has opened.
+AudioStreamRef LastAudioStreamOpenedHere();
+
+// While it lives, every stream opened on the constructing thread is held silent (its frames
+// kept, Played() at 0, no underrun counted) until leader's end is reached in the mix: the end
+// marked by MarkEnd or Write's bEnd, or Finish with the ring run empty. It then starts in that
+// same pull, right after the leader's last frame; frames the leader plays past its end (a
+// decay) overlap it. A leader that has already reached its end, is closed or is empty starts
+// it at once. Pausing either stream holds it as usual. Constructed and destroyed on one thread.
+class CAudioFollowOn
+{
+public:
+    explicit CAudioFollowOn(AudioStreamRef leader);
+    ~CAudioFollowOn();
+    CAudioFollowOn(const CAudioFollowOn&) = delete;
+    CAudioFollowOn& operator=(const CAudioFollowOn&) = delete;
+
+private:
+    AudioStreamRef m_previous;
+};
+
 enum class AudioOutputKind {
     Device,     // SDL's audio device
     Silent,     // no device: keeps real time, renders to nothing

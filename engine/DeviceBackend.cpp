@@ -101,6 +101,45 @@ int CDeviceBackend::Open(const std::string& strPath, DeviceKind kind)
     return 1;
 }
 
+UINT CDeviceBackend::OpenFollowing(const std::string& strPath, DeviceKind kind,
+                                   const AudioStreamRef& leader)
+{
+    MCI_OPEN_PARMS open;
+    open.lpstrDeviceType = MciDeviceType(DeviceTypeOf(kind));
+    open.lpstrElementName = strPath.c_str();
+    if (kind == DEVICE_CDAUDIO || mciSendCommand(0, MCI_OPEN, kOpenFileFlags, &open) != 0)
+        return 0;
+    MCI_SET_PARMS set;
+    set.dwTimeFormat = MCI_FORMAT_MILLISECONDS;
+    mciSendCommand(open.wDeviceID, MCI_SET, MCI_SET_TIME_FORMAT, &set);
+    MCI_PLAY_PARMS play;
+    play.dwCallback = m_pWatch->hNotifyWnd.load() & kNotifyHandleMask;
+    MCIERROR err = 0;
+    {
+        // The device's stream comes with its first play, on this thread.
+        const CAudioFollowOn followOn(leader);
+        err = mciSendCommand(open.wDeviceID, MCI_PLAY, MCI_NOTIFY, &play);
+    }
+    if (err != 0) {
+        CloseFollowing(open.wDeviceID);
+        return 0;
+    }
+    return open.wDeviceID;
+}
+
+void CDeviceBackend::CloseFollowing(UINT nDeviceId)
+{
+    if (nDeviceId != 0)
+        SendSimple(nDeviceId, MCI_CLOSE, MCI_WAIT);
+}
+
+void CDeviceBackend::Adopt(UINT nDeviceId, DeviceKind kind)
+{
+    Close();
+    m_nKind = kind;
+    m_nDeviceId = nDeviceId;
+}
+
 void CDeviceBackend::StartMonitor()
 {
     CPositionMonitor::TrackReader readTrack = m_readTrackForTests;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audio/SoundOutput.h"
 #include "engine/PlaybackBackend.h"
 #include "engine/PositionMonitor.h"
 
@@ -35,6 +36,15 @@ public:
 
     // The track whose arrival is to pass unreported; 0 when none. Kept across media.
     int GetSkipTrack() const { return m_pWatch->nSkipTrack.load(); }
+    // Gapless follow-on. Opens the MIDI or WAV file at strPath as a device of its own and
+    // starts it held behind leader (CAudioFollowOn), its end notified to the same window,
+    // without message boxes. Its device id; 0, with nothing left open, when it does not play.
+    UINT OpenFollowing(const std::string& strPath, DeviceKind kind, const AudioStreamRef& leader);
+    // Closes a device that OpenFollowing opened and that was not adopted.
+    static void CloseFollowing(UINT nDeviceId);
+    // Closes the open medium; the device nDeviceId of kind (from OpenFollowing) is the open
+    // medium from now on.
+    void Adopt(UINT nDeviceId, DeviceKind kind);
     // Opens the CD drive's door through a separate, unshared CD device, whatever is open
     // here. 0 when no CD device opens.
     static int OpenDoorOfDrive();

@@ -3,6 +3,7 @@
 #include "base/MbString.h"
 #include "base/Path.h"
 #include "base/Prompts.h"
+#include "media/Mci.h"
 #include "media/SequencerDevice.h"
 
 #include <algorithm>
@@ -68,9 +69,11 @@ int CPlayEngine::OpenMedium(const std::string& strPath, MediumSource source)
 
 void CPlayEngine::CloseMedium()
 {
+    DropPrepared();
     if (IsOpen() != 0) {
         m_pBackend->Close();
     }
+    m_leader.reset();
 }
 
 int CPlayEngine::OpenAndPlay(const std::string& strPath)
@@ -88,7 +91,17 @@ int CPlayEngine::OpenAndPlay(const std::string& strPath)
 
 int CPlayEngine::Play(int nTrack)
 {
-    return IsOpen() != 0 ? m_pBackend->Play(nTrack) : 0;
+    if (IsOpen() == 0) {
+        return 0;
+    }
+    // A medium's stream comes with its first play: the one a prepared medium will follow.
+    const AudioStreamRef before = LastAudioStreamOpenedHere();
+    const int result = m_pBackend->Play(nTrack);
+    const AudioStreamRef after = LastAudioStreamOpenedHere();
+    if (before.owner_before(after) || after.owner_before(before)) {
+        m_leader = after;
+    }
+    return result;
 }
 
 int CPlayEngine::Stop()
@@ -99,6 +112,7 @@ int CPlayEngine::Stop()
 int CPlayEngine::SeekPercent(int nPercent)
 {
     // A share outside 0-100 would aim before the start or past the end.
+    DropPrepared();
     return IsOpen() != 0 ? m_pBackend->SeekPercent(std::clamp(nPercent, 0, 100)) : 0;
 }
 
@@ -127,9 +141,115 @@ int CPlayEngine::GetMode()
 
 int CPlayEngine::Eject()
 {
+    // Only an open CD, which never has a prepared file beside it, is closed here.
     if (IsOpen() != 0 && m_pBackend->OpenDiscDoor() != 0) {
         CloseMedium();
         return 1;
     }
     return CDeviceBackend::OpenDoorOfDrive();
+}
+
+CPlayEngine::Notice CPlayEngine::NoticeTarget(LPARAM lParam)
+{
+    const bool bPluginPrepared =
+        !m_strPreparedPath.empty() && m_nPreparedDevice == 0 && !m_bPreparedChained;
+    if (lParam == kPluginNextNotice) {
+        // The chained file began where the open one ended.
+        return m_bPreparedChained && m_plugins.ChainedHeard() ? Notice::Current : Notice::Stale;
+    }
+    if (lParam != 0) {
+        if (m_nPreparedDevice != 0 && static_cast<LPARAM>(m_nPreparedDevice) == lParam) {
+            return Notice::Prepared;
+        }
+        // The plug-in's medium reports device 1, which a device's late end may carry too.
+        const bool bCurrent =
+            m_pBackend == &m_devices && IsOpen() != 0 && static_cast<LPARAM>(IsOpen()) == lParam;
+        return bCurrent ? Notice::Current : Notice::Stale;
+    }
+    const bool bPluginStopped =
+        m_plugins.DeviceId() != 0 && m_plugins.GetMode() != static_cast<int>(MCI_MODE_PLAY);
+    if (bPluginPrepared && bPluginStopped) {
+        return Notice::Prepared;
+    }
+    return m_pBackend == &m_plugins && bPluginStopped ? Notice::Current : Notice::Stale;
+}
+
+int CPlayEngine::PrepareNext(const std::string& strPath)
+{
+    DropPrepared();
+    const DeviceKind kind = KindFromExtension(strPath);
+    if (IsOpen() == 0 || m_nKind.load() == DEVICE_CDAUDIO || kind == DEVICE_NONE ||
+        m_leader.expired()) {
+        return 0;
+    }
+    if (kind == DEVICE_PLUGIN) {
+        // One decoder plays one file at a time: after a compressed file it chains the next.
+        if (m_pBackend == &m_plugins) {
+            if (m_plugins.ChainNext(strPath) == 0) {
+                return 0;
+            }
+            m_bPreparedChained = true;
+        } else if (m_plugins.OpenFollowing(strPath, m_leader) == 0) {
+            return 0;
+        }
+    } else {
+        m_nPreparedDevice = m_devices.OpenFollowing(strPath, kind, m_leader);
+        if (m_nPreparedDevice == 0) {
+            return 0;
+        }
+    }
+    m_strPreparedPath = strPath;
+    m_nPreparedKind = kind;
+    m_preparedStream = m_bPreparedChained ? m_leader : LastAudioStreamOpenedHere();
+    return 1;
+}
+
+bool CPlayEngine::PreparedBegan()
+{
+    return !m_strPreparedPath.empty() && (!m_bPreparedChained || m_plugins.ChainedHeard());
+}
+
+void CPlayEngine::DropPrepared()
+{
+    if (m_strPreparedPath.empty()) {
+        return;
+    }
+    if (m_nPreparedDevice != 0) {
+        CDeviceBackend::CloseFollowing(m_nPreparedDevice);
+    } else if (m_bPreparedChained) {
+        m_plugins.DropChained();
+    } else {
+        m_plugins.Close();
+    }
+    m_bPreparedChained = false;
+    m_strPreparedPath.clear();
+    m_nPreparedDevice = 0;
+    m_preparedStream.reset();
+}
+
+int CPlayEngine::AdoptPrepared()
+{
+    if (m_strPreparedPath.empty()) {
+        return 0;
+    }
+    if (m_bPreparedChained) {
+        m_plugins.AdoptChained();
+    } else if (m_nPreparedDevice != 0) {
+        if (m_pBackend == &m_plugins) {
+            m_plugins.Close();
+        }
+        m_devices.Adopt(m_nPreparedDevice, m_nPreparedKind);
+        m_pBackend = &m_devices;
+    } else {
+        m_devices.Close();
+        m_pBackend = &m_plugins;
+    }
+    m_nKind.store(m_nPreparedKind);
+    m_strTitle = std::string(FileNameOf(m_strPreparedPath));
+    m_leader = m_preparedStream;
+    m_bPreparedChained = false;
+    m_strPreparedPath.clear();
+    m_nPreparedDevice = 0;
+    m_preparedStream.reset();
+    return 1;
 }

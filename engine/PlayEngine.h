@@ -27,6 +27,23 @@
 // MCI_NOTIFY_SUCCESSFUL and lParam 0) or was ended early by a read error (wParam
 // MCI_NOTIFY_FAILURE), and WM_PLAYPOS from the monitor when the playing CD moves to another
 // track by itself.
+//
+// Stale notices. A notice is posted on another thread and handled later, when what it speaks
+// of may have been closed, replaced or moved. It is acted on only when NoticeTarget (or, for a
+// track change, the CD's own position) says it still names the open or the prepared medium:
+// a device's end names that device's id, which stays unique while the device is open; the
+// plug-in's end (lParam 0) names the open compressed file only while the decoder no longer
+// plays it; the plug-in's follow-on (lParam kPluginNextNotice) names a chained file only
+// while it is still the prepared one and the decoder says it has been heard. Anything else
+// is stale and dropped, with no effect.
+//
+// Gapless follow-on. Beside the open medium the engine may hold one prepared medium (a MIDI,
+// WAV or compressed file; never the CD): opened and started, but held silent by the sound
+// output until the open medium's end is reached in the mix, where it starts in the same
+// pull; a compressed file after a compressed file is chained inside the decoder instead,
+// when it offers that. When the open medium's end notice comes, AdoptPrepared makes it the
+// open medium. Any
+// command that closes, opens or seeks drops it first; a pause keeps it held.
 class CPlayEngine
 {
 public:
@@ -102,6 +119,33 @@ public:
     // the libraries in use are kept and the result is 1.
     int LoadPlugins() { return m_plugins.LoadPlugins(); }
 
+    // What a notice names (see Stale notices above).
+    enum class Notice {
+        Stale,    // a medium no longer open, or a state since left: ignore it
+        Current,  // the open medium's end
+        Prepared, // the prepared medium's own end, which came before the open medium's
+    };
+    // lParam of an MM_MCINOTIFY: a device id, or 0 from the plug-in.
+    Notice NoticeTarget(LPARAM lParam);
+
+    // Prepares the file strPath to follow the open medium without a gap (dropping one
+    // prepared before). Only while a file is open; quietly 0, with nothing prepared, when it
+    // cannot be (the CD, an unknown kind, a compressed file after a compressed file that the
+    // decoder cannot chain, a file that does not open or play). Its failures are shown when it is
+    // played the usual way.
+    int PrepareNext(const std::string& strPath);
+    // Closes the prepared medium, if any.
+    void DropPrepared();
+    // The path of the prepared medium; empty when none.
+    const std::string& PreparedPath() const { return m_strPreparedPath; }
+    // Whether the prepared medium has begun to sound where the open one ended: always for a
+    // medium held behind the open one's stream; for a chained file, once the decoder says so
+    // (one queued too late, after the decoder had finished, never begins).
+    bool PreparedBegan();
+    // The prepared medium, which the open one's end has started, becomes the open medium (the
+    // old one closes, letting a decay play out): kind and title follow. 0 when none.
+    int AdoptPrepared();
+
     // Tests only: look for the plug-in libraries in strDirectory alone (empty restores the
     // normal search).
     void SetPluginDirectory(std::string strDirectory)
@@ -123,6 +167,15 @@ private:
     CPluginBackend m_plugins;
     CDeviceBackend m_devices;
     IPlaybackBackend* m_pBackend = nullptr; // of the medium last opened; nullptr before
+    // The stream the open medium plays into, which a prepared medium follows.
+    AudioStreamRef m_leader;
+    // The prepared medium: its path (empty when none), kind, device id (0 for the plug-in)
+    // and stream.
+    std::string m_strPreparedPath;
+    DeviceKind m_nPreparedKind = DEVICE_NONE;
+    UINT m_nPreparedDevice = 0;
+    bool m_bPreparedChained = false; // queued in the decoder behind the open compressed file
+    AudioStreamRef m_preparedStream;
     std::string m_strTitle;
     std::atomic<DeviceKind> m_nKind{DEVICE_MIDI};
 };

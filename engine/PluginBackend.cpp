@@ -29,6 +29,47 @@ int CPluginBackend::Open(const std::string& strPath, DeviceKind)
     return 1;
 }
 
+int CPluginBackend::OpenFollowing(const std::string& strPath, const AudioStreamRef& leader)
+{
+    if (m_bOpen || ((m_pDecoder == nullptr || m_pOutput == nullptr) && LoadPlugins() == 0))
+        return 0;
+    m_pDecoder->SetCallback(PluginCallback, m_hNotifyWnd);
+    if (m_pDecoder->Open(strPath.c_str(), &m_pluginInfo) == 0)
+        return 0;
+    m_bOpen = true;
+    int bPlaying = 0;
+    {
+        // The output's stream opens in the decoder's Play, on this thread.
+        const CAudioFollowOn followOn(leader);
+        bPlaying = m_pDecoder->Play();
+    }
+    if (bPlaying == 0) {
+        Close();
+        return 0;
+    }
+    return 1;
+}
+
+int CPluginBackend::ChainNext(const std::string& strPath)
+{
+    if (!m_bOpen || m_pChain == nullptr) {
+        return 0;
+    }
+    return m_pChain->QueueNext(strPath.c_str(), &m_chainedInfo) != 0 ? 1 : 0;
+}
+
+void CPluginBackend::DropChained()
+{
+    if (m_pChain != nullptr) {
+        m_pChain->DropNext();
+    }
+}
+
+bool CPluginBackend::ChainedHeard()
+{
+    return m_pChain != nullptr && m_pChain->NextHeard() != 0;
+}
+
 void CPluginBackend::Close()
 {
     if (!m_bOpen) {
@@ -126,6 +167,10 @@ int CPluginBackend::LoadPlugins()
         return 0;
     }
     m_pDecoder->SetOutput(m_pOutput);
+    // Chaining is optional: a decoder without it plays file by file.
+    if (void* getChain = FindPluginExport(m_hDecoderLib, kPluginGetChain); getChain != nullptr) {
+        m_pChain = reinterpret_cast<DecoderChainProc>(getChain)();
+    }
     std::memset(&m_pluginInfo, 0, sizeof(m_pluginInfo));
     return 1;
 }
@@ -134,6 +179,7 @@ void CPluginBackend::FreePlugins()
 {
     // The decoder holds the output, so it goes first.
     m_pDecoder = nullptr;
+    m_pChain = nullptr;
     m_pOutput = nullptr;
     FreePluginLibrary(m_hDecoderLib);
     m_hDecoderLib = nullptr;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audio/SoundOutput.h"
 #include "engine/PlaybackBackend.h"
 #include "pluginapi/PluginInterface.h"
 
@@ -48,6 +49,21 @@ public:
     int GetTrackCount() const override { return 0; }
     int OpenDiscDoor() override { return 0; }
 
+    // Gapless follow-on, while nothing is open here: opens strPath and starts it held behind
+    // leader (CAudioFollowOn), without message boxes. 1 when it plays held; 0, with nothing
+    // left open, otherwise.
+    int OpenFollowing(const std::string& strPath, const AudioStreamRef& leader);
+
+    // Gapless chaining through the decoder's IDecoderChain, while a file is open here: queues
+    // strPath to play straight after it. 0 when the decoder offers no chaining or refuses it.
+    int ChainNext(const std::string& strPath);
+    // Drops (or takes back) the chained file.
+    void DropChained();
+    // Whether the chained file has begun to be heard.
+    bool ChainedHeard();
+    // The chained file has begun to be heard: its length is the open file's from now on.
+    void AdoptChained() { m_pluginInfo = m_chainedInfo; }
+
     // Loads both plug-in libraries and takes their objects. 1 when both exist; 0 when
     // either library, its export or its object is missing. While a file is open the
     // libraries in use are kept and the result is 1.
@@ -65,5 +81,7 @@ private:
     PluginMediaInfo m_pluginInfo{};
     IDecoderPlugin* m_pDecoder = nullptr;
     IOutputPlugin* m_pOutput = nullptr;
+    IDecoderChain* m_pChain = nullptr; // null when the decoder offers none
+    PluginMediaInfo m_chainedInfo{};
     std::string m_strPluginDir;
 };

@@ -15,6 +15,10 @@ int PluginCallback(int nType, int nValue, std::uint32_t dwWindow)
     case PLUGIN_CALLBACK_FAILED:
         PostMessage(static_cast<HWND>(dwWindow), MM_MCINOTIFY, MCI_NOTIFY_FAILURE, 0);
         break;
+    case PLUGIN_CALLBACK_NEXT:
+        PostMessage(static_cast<HWND>(dwWindow), MM_MCINOTIFY, MCI_NOTIFY_SUCCESSFUL,
+                    kPluginNextNotice);
+        break;
     case PLUGIN_CALLBACK_ELAPSED:
         g_nPluginElapsed.store(nValue);
         break;

@@ -13,5 +13,7 @@ extern std::atomic<std::int32_t> g_nPluginElapsed;
 // Registered with the decoder. Type PLUGIN_CALLBACK_END posts MM_MCINOTIFY to the window
 // dwWindow with MCI_NOTIFY_SUCCESSFUL and lParam 0; PLUGIN_CALLBACK_FAILED posts MM_MCINOTIFY with
 // MCI_NOTIFY_FAILURE and lParam 0; type PLUGIN_CALLBACK_ELAPSED stores nValue in g_nPluginElapsed;
-// other types do nothing. Returns 0. Safe on any thread.
+// PLUGIN_CALLBACK_NEXT posts MM_MCINOTIFY with MCI_NOTIFY_SUCCESSFUL and lParam
+// kPluginNextNotice; other types do nothing. Returns 0. Safe on any thread.
+inline constexpr std::intptr_t kPluginNextNotice = -1;
 int PluginCallback(int nType, int nValue, std::uint32_t dwWindow);

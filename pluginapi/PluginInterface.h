@@ -20,6 +20,10 @@ inline constexpr int PLUGIN_CALLBACK_ELAPSED = 2; // value = elapsed playing tim
 // The file ended early, after what could be decoded had been heard: value = PLUGIN_FAILURE_*.
 inline constexpr int PLUGIN_CALLBACK_FAILED = 3;
 
+// A file queued with IDecoderChain::QueueNext has begun to be heard, straight after the
+// file before it, which ended successfully (no PLUGIN_CALLBACK_END for it); value unused.
+inline constexpr int PLUGIN_CALLBACK_NEXT = 4;
+
 // Why a file ended early.
 inline constexpr int PLUGIN_FAILURE_READ = 1;   // the file could not be read on
 inline constexpr int PLUGIN_FAILURE_DECODE = 2; // damage past which no frame could be found
@@ -142,6 +146,33 @@ public:
 protected:
     ~IDecoderPlugin() = default;
 };
+
+// Optional, for playing one file straight after another with no gap: a decoder library
+// that offers it exports kPluginGetChain as well, returning this interface of the same
+// decoder object. A decoder without it is played file by file. User-interface thread only.
+class IDecoderChain
+{
+public:
+    // While a file is open: opens the file at pszPath and fills *pInfo, to be decoded into
+    // the same output right after the open file's last sample; once its first sample is
+    // heard the decoder reports PLUGIN_CALLBACK_NEXT and it is the open file (state, length,
+    // seeks and elapsed time are its own). Replaces a file queued before. Non-zero when
+    // queued; 0, with nothing queued, for a file that does not open or has another rate.
+    virtual int QueueNext(const char* pszPath, PluginMediaInfo* pInfo) = 0;
+
+    // Drops the queued file. One that has begun to be decoded but not yet heard is taken
+    // back: the open file plays on to its own end. Result ignored.
+    virtual int DropNext() = 0;
+
+    // Non-zero once the file queued last has begun to be heard (until the next QueueNext,
+    // DropNext or Open).
+    virtual int NextHeard() = 0;
+
+protected:
+    ~IDecoderChain() = default;
+};
+inline constexpr const char* kPluginGetChain = "GetChainInstance";
+using DecoderChainProc = IDecoderChain* (*)();
 
 // The one export of each library: extern "C" GetInstance(), taking no arguments and
 // returning the library's object (IDecoderPlugin* or IOutputPlugin*), valid while the

@@ -3,13 +3,10 @@
 #include <mpg123.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <memory>
-#include <new>
 #include <pthread.h>
 #include <sys/stat.h>
 #include <system_error>
@@ -27,20 +24,6 @@ constexpr int kBytesPerFrame = kOutputChannels * 2;
 constexpr off_t kScanLimitBytes = 8 * 1024 * 1024;
 
 constexpr long kResyncLimitBytes = 64 * 1024;
-
-std::atomic<bool> g_bBlockReads{false};
-std::atomic<bool> g_bReadBlocked{false};
-
-// Test seam, within a read: holds it up while BlockReadsForTest asks.
-void HoldReadForTest()
-{
-    if (!g_bBlockReads.load())
-        return;
-    g_bReadBlocked.store(true);
-    while (g_bBlockReads.load())
-        g_bBlockReads.wait(true);
-    g_bReadBlocked.store(false);
-}
 
 // The lowest bitrate a frame of this MPEG version can have, in bits per second.
 long MinBitrate(const mpg123_frameinfo& frame)
@@ -75,47 +58,9 @@ std::int64_t PlausibleLength(mpg123_handle* handle, off_t fileBytes, long rate)
 
 } // namespace
 
-// The open file as the decode thread reads it. Whoever lets go of it last (the decoder at
-// Close, or a thread that was left in a read) frees the handle and the file.
-struct CMpegDecoder::Reader
-{
-    enum : int { kIdle, kReading, kLeft };
-
-    mpg123_handle* handle = nullptr;
-    int fd = -1;
-    std::atomic<bool> bQuit{false};
-    // kReading while the thread reads; Close turns it to kLeft to leave the thread behind,
-    // the thread back to kIdle once the read returns: exactly one of them wins.
-    std::atomic<int> nRead{kIdle};
-
-    Reader(mpg123_handle* h, int f)
-        : handle(h)
-        , fd(f)
-    {}
-    Reader(const Reader&) = delete;
-    Reader& operator=(const Reader&) = delete;
-    ~Reader()
-    {
-        mpg123_delete(handle);
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
-
-void CMpegDecoder::BlockReadsForTest(bool bBlock)
-{
-    g_bBlockReads.store(bBlock);
-    g_bBlockReads.notify_all();
-}
-
-bool CMpegDecoder::ReadBlockedForTest()
-{
-    return g_bReadBlocked.load();
-}
-
 CMpegDecoder::~CMpegDecoder()
 {
-    if (m_pReader != nullptr || m_thread.joinable()) {
+    if (m_pHandle != nullptr || m_thread.joinable()) {
         Close();
     }
 }
@@ -146,23 +91,24 @@ int CMpegDecoder::SetCallback(PluginCallbackProc pfnCallback, std::uint32_t dwUs
     return 1;
 }
 
-int CMpegDecoder::Open(const char* pszPath, PluginMediaInfo* pInfo)
+bool CMpegDecoder::OpenFile(const char* pszPath, MpegFile& file, PluginMediaInfo* pInfo)
 {
-    Close();
     // A FIFO or a device would block or never end; only plain files are opened.
     struct stat st
     {};
     if (pszPath == nullptr || pInfo == nullptr || ::stat(pszPath, &st) != 0 ||
         !S_ISREG(st.st_mode)) {
-        return 0;
+        return false;
     }
     mpg123_handle* handle = mpg123_new(nullptr, nullptr);
     if (handle == nullptr) {
-        return 0;
+        return false;
     }
     // Decoding goes on past the length found at open (no MPG123_NO_FRANKENSTEIN), so that
-    // damage the scan stopped at is met again while playing and reported as a failure.
-    mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
+    // damage the scan stopped at is met again while playing and reported as a failure. The
+    // encoder's delay and padding are cut off (gapless decoding, whatever the library's
+    // default), so that files cut from one piece join seamlessly.
+    mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0.0);
     // A damaged stretch (a bad sector, a cut) is searched past for this many bytes before
     // the decoder gives up; the library's own limit of 1 KiB gives up at the first scratch.
     mpg123_param(handle, MPG123_RESYNC_LIMIT, kResyncLimitBytes, 0.0);
@@ -179,7 +125,7 @@ int CMpegDecoder::Open(const char* pszPath, PluginMediaInfo* pInfo)
         if (fd >= 0) {
             ::close(fd);
         }
-        return 0;
+        return false;
     };
     if (fd < 0 || mpg123_format_none(handle) != MPG123_OK ||
         mpg123_format2(handle, 0, kOutputChannels, MPG123_ENC_SIGNED_16) != MPG123_OK ||
@@ -195,16 +141,12 @@ int CMpegDecoder::Open(const char* pszPath, PluginMediaInfo* pInfo)
         return fail();
     }
 
-    try {
-        m_pReader = std::make_shared<Reader>(handle, fd);
-    } catch (const std::bad_alloc&) {
-        return fail();
-    }
-    m_pHandle = handle;
-    m_strPath = pszPath;
-    m_nFileSize = st.st_size;
-    m_nRate = rate;
-    m_nLengthFrames = length;
+    file.pHandle = handle;
+    file.nFd = fd;
+    file.strPath = pszPath;
+    file.nFileSize = st.st_size;
+    file.nRate = rate;
+    file.nLengthFrames = length;
 
     std::memset(pInfo, 0, sizeof(*pInfo));
     pInfo->nSampleRate = static_cast<std::int32_t>(rate);
@@ -214,7 +156,97 @@ int CMpegDecoder::Open(const char* pszPath, PluginMediaInfo* pInfo)
     pInfo->nVariableRate = frame.vbr != MPG123_CBR ? 1 : 0;
     pInfo->nLengthSeconds =
         static_cast<std::int32_t>(std::min<std::int64_t>(length / rate, INT32_MAX));
+    return true;
+}
+
+void CMpegDecoder::CloseFile(MpegFile& file)
+{
+    if (file.pHandle != nullptr) {
+        mpg123_delete(file.pHandle);
+    }
+    if (file.nFd >= 0) {
+        ::close(file.nFd);
+    }
+    file = MpegFile{};
+}
+
+CMpegDecoder::MpegFile CMpegDecoder::TakeOpenFile()
+{
+    MpegFile file{m_pHandle, m_nFd, m_nFileSize, std::move(m_strPath), m_nRate, m_nLengthFrames};
+    m_pHandle = nullptr;
+    m_nFd = -1;
+    return file;
+}
+
+void CMpegDecoder::PutOpenFile(MpegFile&& file)
+{
+    m_pHandle = file.pHandle;
+    m_nFd = file.nFd;
+    m_nFileSize = file.nFileSize;
+    m_strPath = std::move(file.strPath);
+    m_nRate = file.nRate;
+    m_nLengthFrames = file.nLengthFrames;
+    file = MpegFile{};
+}
+
+int CMpegDecoder::Open(const char* pszPath, PluginMediaInfo* pInfo)
+{
+    Close();
+    MpegFile file;
+    if (!OpenFile(pszPath, file, pInfo)) {
+        return 0;
+    }
+    m_nOpenRate.store(file.nRate);
+    PutOpenFile(std::move(file));
     return 1;
+}
+
+int CMpegDecoder::QueueNext(const char* pszPath, PluginMediaInfo* pInfo)
+{
+    const long rate = m_nOpenRate.load();
+    MpegFile file;
+    if (rate == 0 || !OpenFile(pszPath, file, pInfo)) {
+        return 0;
+    }
+    // The output plays one rate; another would need a new output, and a gap.
+    if (file.nRate != rate) {
+        CloseFile(file);
+        return 0;
+    }
+    {
+        std::lock_guard lock(m_chainLock);
+        CloseFile(m_next);
+        m_next = std::move(file);
+        m_bNextHeard.store(false);
+    }
+    // A decode thread waiting for the open file's end to play out is woken to chain it.
+    const int state = m_nState.load();
+    if (m_pOutput != nullptr && state != PLUGIN_STATE_STOPPED) {
+        m_pOutput->SetPaused(state == PLUGIN_STATE_PAUSED ? 1 : 0);
+    }
+    return 1;
+}
+
+int CMpegDecoder::DropNext()
+{
+    bool bTaken = false;
+    {
+        std::lock_guard lock(m_chainLock);
+        CloseFile(m_next);
+        bTaken = m_bChainTaken;
+        m_bNextHeard.store(false);
+    }
+    if (bTaken) {
+        InterruptOutput();
+        m_bUnchain.store(true);
+        PostCommand();
+    }
+    return 1;
+}
+
+int CMpegDecoder::NextHeard()
+{
+    return m_bNextHeard.load() ? 1 : 0;
 }
 
 int CMpegDecoder::Close()
@@ -224,9 +256,23 @@ int CMpegDecoder::Close()
         m_pOutput->Close();
         m_bOutputOpen = false;
     }
-    // Freed now, or by a thread left in a read once that returns.
-    m_pReader.reset();
-    m_pHandle = nullptr;
+    if (m_pHandle != nullptr) {
+        mpg123_delete(m_pHandle);
+        m_pHandle = nullptr;
+    }
+    if (m_nFd >= 0) {
+        ::close(m_nFd);
+        m_nFd = -1;
+    }
+    {
+        std::lock_guard lock(m_chainLock);
+        CloseFile(m_next);
+        CloseFile(m_previous);
+        m_bChainTaken = false;
+    }
+    m_bUnchain.store(false);
+    m_bNextHeard.store(false);
+    m_nOpenRate.store(0);
     m_nState.store(PLUGIN_STATE_STOPPED);
     return 1;
 }
@@ -252,12 +298,11 @@ int CMpegDecoder::Play()
         return 0;
     }
     m_bOutputOpen = true;
-    m_pReader->bQuit.store(false);
-    m_pReader->nRead.store(Reader::kIdle);
+    m_bQuit.store(false);
     m_nSeekTo.store(-1);
     m_nState.store(PLUGIN_STATE_PLAYING);
     try {
-        m_thread = std::thread([this, reader = m_pReader] { DecodeLoop(reader); });
+        m_thread = std::thread(&CMpegDecoder::DecodeLoop, this);
     } catch (const std::system_error&) {
         m_nState.store(PLUGIN_STATE_STOPPED);
         return 0;
@@ -320,14 +365,8 @@ void CMpegDecoder::StopThread()
         return;
     }
     InterruptOutput();
-    m_pReader->bQuit.store(true);
+    m_bQuit.store(true);
     PostCommand();
-    // A read in progress may never return: the thread is left to it, and drops what it read.
-    int reading = Reader::kReading;
-    if (m_pReader->nRead.compare_exchange_strong(reading, Reader::kLeft)) {
-        m_thread.detach();
-        return;
-    }
     m_thread.join();
 }
 
@@ -339,26 +378,9 @@ void CMpegDecoder::Report(int nType, int nValue)
     }
 }
 
-void CMpegDecoder::DecodeLoop(const std::shared_ptr<Reader>& reader)
+void CMpegDecoder::DecodeLoop()
 {
     pthread_setname_np(pthread_self(), "dekoda-decode");
-    Reader& r = *reader;
-    mpg123_handle* const handle = r.handle;
-    const int fd = r.fd;
-    // Marks a read; false when the decoder quits (nothing is read then).
-    auto beginRead = [&r] {
-        r.nRead.store(Reader::kReading);
-        if (r.bQuit.load()) {
-            return false;
-        }
-        HoldReadForTest();
-        return true;
-    };
-    // False when Close left the thread in the read: nothing but the Reader may be touched.
-    auto endRead = [&r] {
-        int reading = Reader::kReading;
-        return r.nRead.compare_exchange_strong(reading, Reader::kIdle);
-    };
     using Clock = std::chrono::steady_clock;
     std::int64_t base = 0; // file position, in frames, of the output's played count 0
     unsigned char* pcm = nullptr;
@@ -368,8 +390,70 @@ void CMpegDecoder::DecodeLoop(const std::shared_ptr<Reader>& reader)
     unsigned framesSinceCheck = 0;
     int reported = -1;
     Clock::time_point reportedAt{};
+    std::uint64_t writtenBytes = 0; // into the output since its last Flush
+    std::int64_t boundary = -1;     // output frame where a chained file begins; -1 for none
+
+    // The chained file's first sample has been heard: it is the open file from now on.
+    auto passBoundary = [&] {
+        if (boundary < 0 || m_pOutput->GetPlayedFrames() < boundary) {
+            return;
+        }
+        base = -boundary;
+        boundary = -1;
+        reported = -1;
+        {
+            std::lock_guard lock(m_chainLock);
+            CloseFile(m_previous);
+            m_bChainTaken = false;
+        }
+        m_bNextHeard.store(true);
+        Report(PLUGIN_CALLBACK_NEXT, 0);
+    };
+    // Takes a switch to the chained file back before it is heard: the first file decodes on
+    // from what has been heard of it.
+    auto unchain = [&] {
+        if (boundary < 0) {
+            return;
+        }
+        const std::int64_t heard = base + m_pOutput->GetPlayedFrames();
+        MpegFile chained = TakeOpenFile();
+        {
+            std::lock_guard lock(m_chainLock);
+            PutOpenFile(std::move(m_previous));
+            m_bChainTaken = false;
+        }
+        CloseFile(chained);
+        const off_t reached = mpg123_seek(m_pHandle, static_cast<off_t>(heard), SEEK_SET);
+        m_pOutput->Flush();
+        base = reached >= 0 ? reached : heard;
+        writtenBytes = 0;
+        pending = 0;
+        decodedAll = reached < 0;
+        failure = 0;
+        boundary = -1;
+        reported = -1;
+    };
+    // At the end of the open file: switches to the queued file, if any, so that its first
+    // sample follows the last one written. False when none is queued or it cannot start.
+    auto chainQueued = [&] {
+        std::lock_guard lock(m_chainLock);
+        if (m_next.pHandle == nullptr) {
+            return false;
+        }
+        if (mpg123_seek(m_next.pHandle, 0, SEEK_SET) < 0) {
+            CloseFile(m_next);
+            return false;
+        }
+        m_previous = TakeOpenFile();
+        PutOpenFile(std::move(m_next));
+        m_next = MpegFile{};
+        m_bChainTaken = true;
+        boundary = static_cast<std::int64_t>(writtenBytes / kBytesPerFrame);
+        return true;
+    };
 
     auto reportElapsed = [&] {
+        passBoundary();
         const auto seconds = static_cast<int>((base + m_pOutput->GetPlayedFrames()) / m_nRate);
         const auto now = Clock::now();
         if (seconds != reported || now - reportedAt >= kReportInterval) {
@@ -383,22 +467,22 @@ void CMpegDecoder::DecodeLoop(const std::shared_ptr<Reader>& reader)
         // The counter is read before the requests, so a request made after this read also
         // changes the counter and cuts the paused wait below short.
         const unsigned seen = m_nCommands.load();
-        if (r.bQuit.load()) {
+        if (m_bQuit.load()) {
             return;
+        }
+        if (m_bUnchain.exchange(false)) {
+            unchain();
         }
         const std::int32_t seekTo = m_nSeekTo.exchange(-1);
         if (seekTo >= 0) {
+            // A seek is within the file the user sees, the one heard now.
+            unchain();
             const std::int64_t target = std::min<std::int64_t>(
                 static_cast<std::int64_t>(seekTo) * m_nRate, m_nLengthFrames);
-            if (!beginRead()) {
-                return;
-            }
-            const off_t reached = mpg123_seek(handle, static_cast<off_t>(target), SEEK_SET);
-            if (!endRead()) {
-                return;
-            }
+            const off_t reached = mpg123_seek(m_pHandle, static_cast<off_t>(target), SEEK_SET);
             m_pOutput->Flush();
             base = reached >= 0 ? reached : target;
+            writtenBytes = 0;
             pending = 0;
             decodedAll = reached < 0;
             failure = 0;
@@ -418,6 +502,7 @@ void CMpegDecoder::DecodeLoop(const std::shared_ptr<Reader>& reader)
             if (taken > 0) {
                 pcm += taken;
                 pending -= static_cast<std::size_t>(taken);
+                writtenBytes += static_cast<std::uint64_t>(taken);
             } else {
                 // Nothing taken: woken to look at the time, or interrupted (the request that
                 // comes with an interruption is on its way).
@@ -429,22 +514,17 @@ void CMpegDecoder::DecodeLoop(const std::shared_ptr<Reader>& reader)
             off_t frameNumber = 0;
             std::size_t bytes = 0;
             std::string reason;
-            if (!beginRead()) {
-                return;
-            }
             if (++framesSinceCheck >= kRemovalCheckFrames) {
                 framesSinceCheck = 0;
                 struct stat st
                 {};
-                if (::fstat(fd, &st) == 0 && st.st_nlink == 0) {
+                if (::fstat(m_nFd, &st) == 0 && st.st_nlink == 0) {
                     reason = "the file was removed while it played";
                 }
             }
-            const int err = reason.empty() ? mpg123_decode_frame(handle, &frameNumber, &pcm, &bytes)
-                                           : MPG123_ERR;
-            if (!endRead()) {
-                return;
-            }
+            const int err = reason.empty()
+                                ? mpg123_decode_frame(m_pHandle, &frameNumber, &pcm, &bytes)
+                                : MPG123_ERR;
             if (err == MPG123_OK || err == MPG123_NEW_FORMAT) {
                 pending = bytes - bytes % kBytesPerFrame;
             } else {
@@ -453,15 +533,21 @@ void CMpegDecoder::DecodeLoop(const std::shared_ptr<Reader>& reader)
                 decodedAll = true;
                 struct stat st
                 {};
-                if (reason.empty() && ::fstat(fd, &st) == 0 && st.st_size < m_nFileSize) {
+                if (reason.empty() && ::fstat(m_nFd, &st) == 0 && st.st_size < m_nFileSize) {
                     reason = "the file was cut short while it played";
                 } else if (reason.empty() && err != MPG123_DONE) {
-                    reason = mpg123_errcode(handle) == MPG123_ERR_READER
+                    reason = mpg123_errcode(m_pHandle) == MPG123_ERR_READER
                                  ? std::string("the file could not be read on")
                                  : std::string("the stream is damaged past repair (") +
-                                       mpg123_strerror(handle) + ")";
-                    failure = mpg123_errcode(handle) == MPG123_ERR_READER ? PLUGIN_FAILURE_READ
-                                                                          : PLUGIN_FAILURE_DECODE;
+                                       mpg123_strerror(m_pHandle) + ")";
+                    failure = mpg123_errcode(m_pHandle) == MPG123_ERR_READER
+                                  ? PLUGIN_FAILURE_READ
+                                  : PLUGIN_FAILURE_DECODE;
+                }
+                if (reason.empty() && err == MPG123_DONE && boundary < 0 && chainQueued()) {
+                    decodedAll = false;
+                    framesSinceCheck = 0;
+                    continue;
                 }
                 if (!reason.empty()) {
                     if (failure == 0) {
@@ -470,6 +556,12 @@ void CMpegDecoder::DecodeLoop(const std::shared_ptr<Reader>& reader)
                     std::fprintf(stderr, "sorvane: %s: %s\n", m_strPath.c_str(), reason.c_str());
                 }
             }
+            continue;
+        }
+        // A file queued while the last one's end was playing out still follows it.
+        if (failure == 0 && boundary < 0 && chainQueued()) {
+            decodedAll = false;
+            framesSinceCheck = 0;
             continue;
         }
         if (m_pOutput->WaitDrained(kDrainWaitMs) != 0) {

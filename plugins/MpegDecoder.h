@@ -5,7 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -24,11 +24,14 @@ struct mpg123_handle_struct;
 // mpg123 handle while it runs; the user-interface thread passes it requests (pause, seek,
 // quit) through atomics and a command counter that the paused thread waits on, and
 // interrupts the output first so that a thread waiting there looks at them at once.
-// Close never waits for a read (a hung network file may never return): a thread in a read
-// is left to finish on its own; it shares the handle and the file (a Reader) with the
-// decoder, frees them when it returns last, and then touches nothing else, so what it read
-// is dropped.
-class CMpegDecoder final : public IDecoderPlugin
+//
+// Gapless: the encoder's delay and padding are trimmed (libmpg123's gapless decoding, asked
+// for explicitly), and a file queued with QueueNext is decoded into the same output right
+// after the open file's last sample. The decode thread switches files when the first is
+// decoded, keeps the first until the boundary is heard (so that DropNext or a seek can take
+// the switch back), then reports PLUGIN_CALLBACK_NEXT. The queued file passes from the
+// user-interface thread to the decode thread under m_chainLock.
+class CMpegDecoder final : public IDecoderPlugin, public IDecoderChain
 {
 public:
     CMpegDecoder() = default;
@@ -49,6 +52,10 @@ public:
     int Resume() override;
     int Seek(std::int32_t nSeconds) override;
 
+    int QueueNext(const char* pszPath, PluginMediaInfo* pInfo) override;
+    int DropNext() override;
+    int NextHeard() override;
+
     // How long the decode thread, waiting at the end of the file for the output to play out,
     // waits before the output's next wake lets it report the time and look at its requests
     // (a seek or a stop interrupts the output, which ends the wait at once; pause and resume
@@ -59,16 +66,26 @@ public:
     // A removal of the file is looked for every this many decoded frames (about a second).
     static constexpr unsigned kRemovalCheckFrames = 32;
 
-    // Test seam: while set, every read of the decode thread waits until it is cleared, as a
-    // read of a hung network file may never return.
-    static void BlockReadsForTest(bool bBlock);
-    // Test seam: whether a read is being held up by BlockReadsForTest now.
-    static bool ReadBlockedForTest();
-
 private:
-    struct Reader;
+    // One opened file.
+    struct MpegFile
+    {
+        mpg123_handle_struct* pHandle = nullptr;
+        int nFd = -1;               // the open file, watched for a removal
+        std::int64_t nFileSize = 0; // when it was opened
+        std::string strPath;
+        long nRate = 0;
+        std::int64_t nLengthFrames = 0;
+    };
+    // Opens the file at pszPath for decoding and fills *pInfo; false, with nothing open, for a
+    // missing, unreadable, corrupt or non-MPEG file.
+    static bool OpenFile(const char* pszPath, MpegFile& file, PluginMediaInfo* pInfo);
+    static void CloseFile(MpegFile& file);
+    // The open file's members, taken out or put in.
+    MpegFile TakeOpenFile();
+    void PutOpenFile(MpegFile&& file);
 
-    void DecodeLoop(const std::shared_ptr<Reader>& reader);
+    void DecodeLoop();
     void StopThread();
     void InterruptOutput();
     void PostCommand();
@@ -78,9 +95,9 @@ private:
     std::atomic<PluginCallbackProc> m_pfnCallback{nullptr};
     std::atomic<std::uint32_t> m_dwUser{0};
 
-    std::shared_ptr<Reader> m_pReader; // the open file, with the decode thread while it runs
-    mpg123_handle_struct* m_pHandle = nullptr; // the Reader's, while one is open
-    std::int64_t m_nFileSize = 0;              // when it was opened
+    mpg123_handle_struct* m_pHandle = nullptr;
+    int m_nFd = -1;               // the open file, watched for a removal
+    std::int64_t m_nFileSize = 0; // when it was opened
     std::string m_strPath;
     long m_nRate = 0;
     std::int64_t m_nLengthFrames = 0;
@@ -89,5 +106,14 @@ private:
     std::thread m_thread;
     std::atomic<int> m_nState{PLUGIN_STATE_STOPPED};
     std::atomic<unsigned> m_nCommands{0};
+    std::atomic<bool> m_bQuit{false};
     std::atomic<std::int32_t> m_nSeekTo{-1};
+
+    std::atomic<long> m_nOpenRate{0}; // the rate of the file Open opened, 0 when none
+    std::mutex m_chainLock;
+    MpegFile m_next;            // queued, not yet taken by the decode thread; under m_chainLock
+    MpegFile m_previous;        // decoded, its boundary not yet heard; under m_chainLock
+    bool m_bChainTaken = false; // the decode thread switched files; under m_chainLock
+    std::atomic<bool> m_bUnchain{false};
+    std::atomic<bool> m_bNextHeard{false};
 };

@@ -107,6 +107,7 @@ void CSorvaneDoc::ReplaceEntries(const std::vector<std::string>& paths)
 
 void CSorvaneDoc::OpenFiles(const std::vector<std::string>& paths)
 {
+    UserChosePlay();
     StopAndClose();
     ReplaceEntries(paths);
 
@@ -114,16 +115,19 @@ void CSorvaneDoc::OpenFiles(const std::vector<std::string>& paths)
     if (!entry.empty() && !m_pEngine->OpenAndPlay(entry))
         Prompts().ShowMessage(kPlayFailedText);
     UpdateAllViews(nullptr, HINT_QUEUE_CHANGED);
+    PrepareFollowing();
 }
 
 void CSorvaneDoc::DropFiles(const std::vector<std::string>& paths)
 {
+    UserChosePlay();
     ReplaceEntries(paths);
     StopAndClose();
     // Empty playlists leave no entry: there is nothing to open, and nothing to complain of.
     if (m_queue.GetCount() > 0)
         m_pEngine->OpenAndPlay(m_queue.GetAt(0));
     UpdateAllViews(nullptr, HINT_QUEUE_CHANGED);
+    PrepareFollowing();
 }
 
 void CSorvaneDoc::EnqueueFiles(const std::vector<std::string>& paths)
@@ -131,6 +135,7 @@ void CSorvaneDoc::EnqueueFiles(const std::vector<std::string>& paths)
     for (const std::string& path : paths)
         m_queue.Add(path);
     UpdateAllViews(nullptr, HINT_QUEUE_CHANGED);
+    PrepareFollowing();
 }
 
 void CSorvaneDoc::AddFiles(const std::vector<std::string>& paths, bool bPlayFirst)
@@ -146,9 +151,11 @@ void CSorvaneDoc::AddFiles(const std::vector<std::string>& paths, bool bPlayFirs
         m_queue.Add(path);
     // A playlist file without entries leaves nothing to start.
     if (bPlayFirst && m_queue.GetCount() > 0) {
+        UserChosePlay();
         m_queue.SetCurrent(0);
         PlayEntry(m_queue.GetAt(0));
     }
+    PrepareFollowing();
 }
 
 int CSorvaneDoc::DeleteEntry(int nIndex)
@@ -164,12 +171,15 @@ int CSorvaneDoc::DeleteEntry(int nIndex)
         m_queue.Clear();
         StopAndClose();
     }
+    PrepareFollowing();
     return removed;
 }
 
 int CSorvaneDoc::SwapEntries(int nA, int nB)
 {
-    return m_queue.Swap(nA, nB);
+    const int swapped = m_queue.Swap(nA, nB);
+    PrepareFollowing();
+    return swapped;
 }
 
 void CSorvaneDoc::ClearQueue()
@@ -193,21 +203,73 @@ void CSorvaneDoc::SeekTo(int nPercent)
     if (bPlaying && m_pEngine->GetMode() != static_cast<int>(MCI_MODE_PLAY))
         m_pEngine->Play(0);
     UpdateAllViews(nullptr, HINT_STATE_CHANGED);
+    PrepareFollowing();
 }
 
 void CSorvaneDoc::SeekAndPlay(int nPercent)
 {
     if (m_pEngine->IsOpen() == 0)
         return;
+    UserChosePlay();
     m_pEngine->SeekPercent(nPercent);
     m_pEngine->Play(0);
     // The seek may have started play from pause or stop: the views follow.
     UpdateAllViews(nullptr, HINT_STATE_CHANGED);
+    PrepareFollowing();
 }
 
-void CSorvaneDoc::PlayNextAfterEnd(bool bRepeat)
+void CSorvaneDoc::OnEndNotice(WPARAM wParam, LPARAM lParam)
 {
-    if (bRepeat || !m_queue.IsLast()) {
+    // A play ended early by a read error moves on like a play that reached its end, so that
+    // one bad file or scratched disc never stops the queue silently.
+    if (wParam != MCI_NOTIFY_SUCCESSFUL && wParam != MCI_NOTIFY_FAILURE)
+        return;
+    switch (m_pEngine->NoticeTarget(lParam)) {
+    case CPlayEngine::Notice::Stale:
+        return;
+    case CPlayEngine::Notice::Prepared:
+        // The prepared medium ended before the end of the one it followed was handled: it
+        // has been the one playing since that end, and its own end is handled below.
+        FollowOn();
+        break;
+    case CPlayEngine::Notice::Current:
+        break;
+    }
+    m_nFailureStreak = wParam == MCI_NOTIFY_FAILURE ? m_nFailureStreak + 1 : 0;
+    if (m_nFailureStreak >= kFailureStreakLimit) {
+        // A queue of broken files, above all with repeat on, would fail on for ever.
+        m_nFailureStreak = 0;
+        m_pEngine->DropPrepared();
+        m_pEngine->Stop();
+        UpdateAllViews(nullptr, HINT_STATE_CHANGED);
+        Prompts().ShowMessage(kFailureStreakText);
+        return;
+    }
+    if (m_pEngine->PreparedBegan()) {
+        FollowOn();
+        return;
+    }
+    m_pEngine->DropPrepared();
+    PlayNextAfterEnd();
+}
+
+void CSorvaneDoc::OnTrackNotice(WPARAM wParam)
+{
+    // A track change posted before the CD was closed, or before another track was asked
+    // for, no longer describes what plays.
+    PlayPosition pos{};
+    if (m_pEngine->IsOpen() == 0 || m_pEngine->GetKind() != DEVICE_CDAUDIO ||
+        m_pEngine->GetPosition(&pos) == 0 || static_cast<WPARAM>(pos.nTrack) != wParam)
+        return;
+    const std::string entry = m_queue.Next();
+    if (ParseTrackNumber(entry) != pos.nTrack)
+        PlayEntry(entry);
+    UpdateAllViews(nullptr, HINT_STATE_CHANGED);
+}
+
+void CSorvaneDoc::PlayNextAfterEnd()
+{
+    if (Repeats() || !m_queue.IsLast()) {
         PlayEntry(m_queue.Next());
         return;
     }
@@ -216,12 +278,30 @@ void CSorvaneDoc::PlayNextAfterEnd(bool bRepeat)
     UpdateAllViews(nullptr, HINT_STATE_CHANGED);
 }
 
-void CSorvaneDoc::FollowCdTrack(int nTrack)
+void CSorvaneDoc::FollowOn()
 {
-    const std::string entry = m_queue.Next();
-    if (ParseTrackNumber(entry) != nTrack)
-        PlayEntry(entry);
+    m_pEngine->AdoptPrepared();
+    m_queue.Next();
     UpdateAllViews(nullptr, HINT_STATE_CHANGED);
+    PrepareFollowing();
+}
+
+void CSorvaneDoc::PrepareFollowing()
+{
+    // After a failed entry the next one starts the usual way, so that a run of failures
+    // stops with nothing left sounding.
+    const bool bFilePlays = m_nFailureStreak == 0 && m_pEngine->IsOpen() != 0 &&
+                            m_pEngine->GetKind() != DEVICE_CDAUDIO &&
+                            m_pEngine->GetMode() == static_cast<int>(MCI_MODE_PLAY);
+    std::string entry;
+    if (bFilePlays && (!m_queue.IsLast() || Repeats()))
+        entry = m_queue.GetAt(m_queue.IsLast() ? 0 : m_queue.GetCurrent() + 1);
+    if (entry.empty() || entry.front() == '\\') {
+        m_pEngine->DropPrepared();
+        return;
+    }
+    if (entry != m_pEngine->PreparedPath())
+        m_pEngine->PrepareNext(entry);
 }
 
 void CSorvaneDoc::SetNotifyWindow(HWND hWnd)
@@ -231,8 +311,10 @@ void CSorvaneDoc::SetNotifyWindow(HWND hWnd)
 
 void CSorvaneDoc::OnCmdPlay()
 {
+    UserChosePlay();
     m_pEngine->Play(0);
     UpdateAllViews(nullptr, HINT_STATE_CHANGED);
+    PrepareFollowing();
 }
 
 void CSorvaneDoc::OnCmdStop()
@@ -253,6 +335,7 @@ void CSorvaneDoc::OnCmdNext()
 {
     if (m_queue.GetCount() == 0)
         return;
+    UserChosePlay();
     PlayEntry(m_queue.Next());
     UpdateAllViews(nullptr, HINT_STATE_CHANGED);
 }
@@ -261,6 +344,7 @@ void CSorvaneDoc::OnCmdPrevious()
 {
     if (m_queue.GetCount() == 0)
         return;
+    UserChosePlay();
     PlayEntry(m_queue.Previous());
     UpdateAllViews(nullptr, HINT_STATE_CHANGED);
 }
@@ -283,6 +367,7 @@ void CSorvaneDoc::OnCmdPlaylist()
 
 void CSorvaneDoc::OnCmdCdPlay()
 {
+    UserChosePlay();
     StopAndClose();
     if (!m_pEngine->OpenMedium(kCdPath, MEDIUM_CD)) {
         Prompts().ShowMessage(kMciOpenErrorText);
@@ -320,6 +405,7 @@ int CSorvaneDoc::PlayEntry(std::string entry)
 {
     PlayEntryMedium(entry);
     UpdateAllViews(nullptr, HINT_STATE_CHANGED);
+    PrepareFollowing();
     return m_queue.GetCurrent();
 }
 
@@ -327,9 +413,11 @@ void CSorvaneDoc::PlayAt(int nIndex)
 {
     if (nIndex < 0 || nIndex >= m_queue.GetCount())
         return;
+    UserChosePlay();
     PlayEntryMedium(m_queue.GetAt(nIndex));
     m_queue.SetCurrent(nIndex);
     UpdateAllViews(nullptr, HINT_STATE_CHANGED);
+    PrepareFollowing();
 }
 
 UINT CSorvaneDoc::IsOpen() const

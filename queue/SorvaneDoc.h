@@ -5,6 +5,7 @@
 #include "framework/Document.h"
 #include "queue/PlayQueue.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -45,7 +46,16 @@ int ParseTrackNumber(std::string entry);
 // changes them. It turns the player's commands, and the operations of the windows and the
 // bus service, into calls on them, then tells its views what changed; the windows read the
 // queue and the medium's state through its const queries.
-// User-interface thread only.
+//
+// It also decides what happens when a medium ends by itself: the next entry plays (from the
+// last back to the first only with repeat), having been prepared by the engine to follow on
+// without a gap while the current one played; after kFailureStreakLimit failed entries in a
+// row the queue stops with kFailureStreakText.
+//
+// Threads: user-interface thread only. The engine's threads reach it only through the
+// notices the view hands on (OnEndNotice, OnTrackNotice), each of which may be stale by the
+// time it arrives; how a stale notice is recognised is written at the top of
+// engine/PlayEngine.h, and a track change must still be the CD's current track.
 class CSorvaneDoc : public CDocument
 {
 public:
@@ -59,6 +69,10 @@ public:
     static constexpr int kPlaylistLeftThreshold = 300;
     static constexpr int kPlaylistRightOffset = 230;
     static constexpr int kPlaylistLeftOffset = 225;
+    // Failed entries in a row (each ended early by a read error or damage) after which the
+    // queue stops, and what the user is told then.
+    static constexpr int kFailureStreakLimit = 10;
+    static constexpr const char* kFailureStreakText = "演奏に10回続けて失敗したので停止しました";
 
     CSorvaneDoc();
     ~CSorvaneDoc() override;
@@ -113,13 +127,20 @@ public:
     // Moves what is open to nPercent (0-100) of its length and plays from there, whether it
     // played, paused or stood stopped. Nothing when nothing is open.
     void SeekAndPlay(int nPercent);
-    // The open medium played to its end (or a read error ended it): the next entry plays,
-    // from the last one back to the first only with bRepeat. Otherwise the views learn that
-    // nothing plays.
-    void PlayNextAfterEnd(bool bRepeat);
-    // The playing CD moved into track nTrack by itself: the queue steps on, and when its next
-    // entry is not that track, that entry plays instead. The views are told.
-    void FollowCdTrack(int nTrack);
+    // An end-of-medium notice (MM_MCINOTIFY) as the view received it. Only a successful or
+    // failed end of the open (or prepared) medium counts; a stale one does nothing. The next
+    // entry follows on, or plays, or nothing more plays (see the class comment).
+    void OnEndNotice(WPARAM wParam, LPARAM lParam);
+    // A track-change notice (WM_PLAYPOS, the new track in wParam): while the open CD still
+    // stands in that track, the queue steps on, and when its next entry is not that track,
+    // that entry plays instead. The views are told.
+    void OnTrackNotice(WPARAM wParam);
+    // Where the repeat setting is read (true: after the last entry the first plays); none
+    // means off.
+    void SetRepeatQuery(std::function<bool()> query) { m_repeatQuery = std::move(query); }
+    // The repeat setting may have changed: the entry prepared to follow on is chosen again
+    // (after the last entry the first follows only with repeat).
+    void RepeatSettingChanged() { PrepareFollowing(); }
     // Plays the entry at nIndex and makes it current; nothing when not in range.
     void PlayAt(int nIndex);
     // Engine notifications go to the window hWnd.
@@ -154,6 +175,22 @@ private:
     // Declared after the queue, so that the engine goes first.
     std::unique_ptr<CPlayEngine> m_pEngine;
     IPlaylistWindowHost* m_pPlaylistHost = nullptr;
+    std::function<bool()> m_repeatQuery;
+    int m_nFailureStreak = 0; // failed ends in a row since the user last chose what plays
+
+    bool Repeats() const { return m_repeatQuery && m_repeatQuery(); }
+    // The open medium played to its end with nothing prepared: the next entry plays, from the
+    // last one back to the first only with repeat. Otherwise the views learn that nothing
+    // plays.
+    void PlayNextAfterEnd();
+    // The prepared medium has started where the open one ended: it becomes the open one, the
+    // queue steps on and the views are told; the entry after it is prepared.
+    void FollowOn();
+    // Has the engine prepare the entry that would play next by itself, when a file plays and
+    // that entry is a file; drops a prepared medium that no longer is that entry.
+    void PrepareFollowing();
+    // A command of the user chose what plays: failures are counted afresh.
+    void UserChosePlay() { m_nFailureStreak = 0; }
 
     // Plays an entry: a CD track marker plays that track of the open CD; a file is opened
     // and played. The views are told. Returns the queue's current index.

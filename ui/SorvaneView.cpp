@@ -163,6 +163,7 @@ int CSorvaneView::OnCreate()
         m_pPlaylistDlg->hide();
         m_pDocument->SetPlaylistHost(this);
     }
+    m_pDocument->SetRepeatQuery([this] { return m_settings.Get(SK_REPEAT) != 0; });
 
     m_nTimerId = startTimer(PANEL_TIMER_MS);
     return 0;
@@ -174,6 +175,7 @@ void CSorvaneView::OnDestroy()
         return;
     }
     m_bCreated = false;
+    m_pDocument->SetRepeatQuery({});
     if (m_nTimerId != 0) {
         killTimer(m_nTimerId);
         m_nTimerId = 0;
@@ -427,38 +429,14 @@ void CSorvaneView::OnDropFiles(const std::vector<std::string>& files)
 
 LPARAM CSorvaneView::OnMciNotify(WPARAM wParam, LPARAM lParam)
 {
-    // A play ended early by a read error moves on like a play that reached its end, so that
-    // one bad file or scratched disc never stops the queue silently.
-    if (wParam != MCI_NOTIFY_SUCCESSFUL && wParam != MCI_NOTIFY_FAILURE) {
-        return 0;
-    }
-    // An end that was posted before the medium was closed or replaced refers to a device
-    // that is no longer open (the plug-in's end carries no device: then the open medium
-    // must be the plug-in's and no longer playing). The plug-in's medium reports device 1,
-    // which a device's late end may carry too, so a device's end never ends it.
-    const UINT nOpen = m_pDocument->IsOpen();
-    const bool bCurrent = lParam != 0
-                              ? nOpen != 0 && static_cast<LPARAM>(nOpen) == lParam &&
-                                    m_pDocument->GetKind() != DEVICE_PLUGIN
-                              : nOpen != 0 && m_pDocument->GetKind() == DEVICE_PLUGIN &&
-                                    m_pDocument->GetMode() != static_cast<int>(MCI_MODE_PLAY);
-    if (!bCurrent) {
-        return 0;
-    }
-    m_pDocument->PlayNextAfterEnd(m_settings.Get(SK_REPEAT) != 0);
+    // What plays next, and whether the notice is stale, is the document's to decide.
+    m_pDocument->OnEndNotice(wParam, lParam);
     return 0;
 }
 
 LPARAM CSorvaneView::OnPlayPos(WPARAM wParam, LPARAM)
 {
-    // A track change posted before the CD was closed, or before another track was asked
-    // for, no longer describes what plays.
-    PlayPosition pos{};
-    if (m_pDocument->IsOpen() == 0 || m_pDocument->GetKind() != DEVICE_CDAUDIO ||
-        m_pDocument->GetPosition(&pos) == 0 || static_cast<WPARAM>(pos.nTrack) != wParam) {
-        return 0;
-    }
-    m_pDocument->FollowCdTrack(pos.nTrack);
+    m_pDocument->OnTrackNotice(wParam);
     return 0;
 }
 
@@ -492,6 +470,7 @@ void CSorvaneView::OnSettings()
         pFrame->ResizeToLayout(m_nLayout);
     }
     m_rcPanelTool = PanelRect();
+    m_pDocument->RepeatSettingChanged();
     m_pDocument->UpdateAllViews(nullptr, HINT_QUEUE_CHANGED);
 }
 

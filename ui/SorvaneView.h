@@ -49,8 +49,9 @@ struct TOOLTIPTEXTA
 // taken from its source at once and acted on afterwards.
 //
 // Threads: everything runs on the user-interface thread. The engine's notifications
-// (MM_MCINOTIFY, WM_PLAYPOS) arrive as messages posted to GetSafeHwnd(); a notification that
-// refers to a medium no longer open is ignored. The tray icon's activations arrive through
+// (MM_MCINOTIFY, WM_PLAYPOS) arrive as messages posted to GetSafeHwnd() and are handed to the
+// document, which decides what plays next and ignores a notification that no longer
+// describes what plays. The tray icon's activations arrive through
 // the event loop too.
 class CSorvaneView : public QWidget, public CView, public CCmdTarget, public IPlaylistWindowHost
 {

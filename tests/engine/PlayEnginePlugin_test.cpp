@@ -162,7 +162,8 @@ TEST_F(PlayEnginePluginTest, DestroyingTheEngineWhilePlayingClosesEverything)
     EXPECT_TRUE(Received(MM_MCINOTIFY).empty());
 }
 
-// Also catches a decoder failure reaching the player as nothing, or as a normal end.
+// Also catches a decoder failure reaching the player as nothing, or as a normal end, and a
+// chained file's start taken for the end of the file.
 TEST(PluginCallback, TheEndAndAFailurePostTheirNotifications)
 {
     EnsureCoreApplication();
@@ -172,14 +173,17 @@ TEST(PluginCallback, TheEndAndAFailurePostTheirNotifications)
     });
     EXPECT_EQ(PluginCallback(PLUGIN_CALLBACK_END, 99, window.GetSafeHwnd()), 0);
     EXPECT_EQ(PluginCallback(PLUGIN_CALLBACK_FAILED, PLUGIN_FAILURE_READ, window.GetSafeHwnd()), 0);
+    EXPECT_EQ(PluginCallback(PLUGIN_CALLBACK_NEXT, 0, window.GetSafeHwnd()), 0);
     PumpMessages(1000);
-    ASSERT_EQ(received.size(), 2u);
+    ASSERT_EQ(received.size(), 3u);
     EXPECT_EQ(received[0].message, MM_MCINOTIFY);
     EXPECT_EQ(received[0].wParam, MCI_NOTIFY_SUCCESSFUL);
     EXPECT_EQ(received[0].lParam, 0);
     EXPECT_EQ(received[1].message, MM_MCINOTIFY);
     EXPECT_EQ(received[1].wParam, MCI_NOTIFY_FAILURE);
     EXPECT_EQ(received[1].lParam, 0);
+    EXPECT_EQ(received[2].wParam, MCI_NOTIFY_SUCCESSFUL);
+    EXPECT_EQ(received[2].lParam, kPluginNextNotice) << "a chained file's start is no end";
 }
 
 TEST(PluginCallback, ElapsedIsStoredAndOtherTypesAreIgnored)
@@ -191,7 +195,7 @@ TEST(PluginCallback, ElapsedIsStoredAndOtherTypesAreIgnored)
     });
     EXPECT_EQ(PluginCallback(PLUGIN_CALLBACK_ELAPSED, 42, window.GetSafeHwnd()), 0);
     EXPECT_EQ(g_nPluginElapsed.load(), 42);
-    EXPECT_EQ(PluginCallback(4, 7, window.GetSafeHwnd()), 0);
+    EXPECT_EQ(PluginCallback(5, 7, window.GetSafeHwnd()), 0);
     EXPECT_EQ(PluginCallback(0, 7, window.GetSafeHwnd()), 0);
     EXPECT_EQ(g_nPluginElapsed.load(), 42);
     PumpMessages(50);

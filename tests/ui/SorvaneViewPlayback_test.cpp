@@ -1,3 +1,4 @@
+#include "audio/SoundOutput.h"
 #include "tests/support/Mp3Writer.h"
 #include "tests/ui/SorvaneViewTest.h"
 
@@ -9,7 +10,9 @@
 #include <QMimeData>
 #include <QUrl>
 
+#include <algorithm>
 #include <clocale>
+#include <cmath>
 #include <string>
 
 namespace {
@@ -119,10 +122,22 @@ TEST_F(SorvaneViewPlayback, ADropWithoutLocalFilesChangesNothing)
     EXPECT_EQ(m_doc.GetTitle(), "keep.wav");
 }
 
-TEST_F(SorvaneViewPlayback, AtTheEndOfAMediumTheNextEntryPlays)
+// Also catches a gap between the two files: every 10 ms step of the clock, the one in which
+// the first file ends included, brings exactly 10 ms of sound.
+TEST_F(SorvaneViewPlayback, AtTheEndOfAMediumTheNextEntryFollowsWithoutAGap)
 {
-    m_view->OnDropFiles({Wav("a.wav", 1), Wav("b.wav", 1), Wav("c.wav", 1)});
-    PlayUntil([&] { return m_doc.GetTitle() == "b.wav"; }, 3, kWaveFrames);
+    WavTone tone;
+    tone.nRate = kWaveRate;
+    tone.nFrames = kWaveRate + 37; // ends inside a step
+    const std::string a = m_dir.Write("a.wav", MakeWav(tone));
+    m_view->OnDropFiles({a, Wav("b.wav", 1), Wav("c.wav", 1)});
+    std::size_t pulled = 0;
+    std::size_t steps = 0;
+    for (; steps < 150; ++steps) {
+        pulled += AdvanceManualAudioClock(10);
+        PumpMessages(0);
+    }
+    EXPECT_EQ(steps * kWaveRate / 100 - pulled, 0u) << "samples missing between a and b";
     EXPECT_EQ(m_doc.GetTitle(), "b.wav");
     EXPECT_EQ(m_doc.GetMode(), static_cast<int>(MCI_MODE_PLAY));
     EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 1);
@@ -173,6 +188,60 @@ TEST_F(SorvaneViewPlayback, OnlyAnEndOrAFailureAdvancesTheQueue)
     EXPECT_EQ(m_doc.GetTitle(), "c.wav");
 }
 
+// Catches a gap, or the encoder's delay and padding, between two compressed files cut from
+// one tone: every 10 ms step, the one with the boundary included, brings exactly 10 ms.
+TEST_F(SorvaneViewPlayback, ACompressedFileFollowsACompressedFileWithoutAGap)
+{
+    Mp3Tone tone;
+    tone.dSeconds = 1.01; // ends inside a step
+    const std::string a = m_dir / "a.mp3";
+    const std::string b = m_dir / "b.mp3";
+    ASSERT_TRUE(WriteMp3(a, tone));
+    ASSERT_TRUE(WriteMp3(b, tone));
+    m_view->OnDropFiles({a, b});
+    std::size_t pulled = 0;
+    std::size_t steps = 0;
+    std::vector<float> captured;
+    for (; steps < 180; ++steps) {
+        pulled += AdvanceManualAudioClock(10, &captured);
+        PumpMessages(0);
+    }
+    EXPECT_EQ(steps * 441 - pulled, 0u) << "samples missing between a and b";
+    // A tone has no silent stretch; the encoder's delay and padding would be one.
+    std::size_t silent = 0;
+    std::size_t longest = 0;
+    for (std::size_t i = 441 * 2; i + 1 < captured.size(); i += 2) {
+        silent = std::abs(captured[i]) < 1e-3f ? silent + 1 : 0;
+        longest = std::max(longest, silent);
+    }
+    EXPECT_LT(longest, 8u) << "frames of silence at the boundary";
+    EXPECT_TRUE(WaitUntil([&] {
+        PumpMessages(0);
+        return m_doc.GetTitle() == "b.mp3";
+    }));
+    EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 1);
+}
+
+// Catches a queue of broken files that, with repeat on, fails on for ever.
+TEST_F(SorvaneViewPlayback, TenFailedEntriesInARowStopTheQueueWithOneMessage)
+{
+    m_settings.Set(SK_REPEAT, 1);
+    m_view->OnDropFiles({Wav("a.wav"), Wav("b.wav"), Wav("c.wav")});
+    m_view->OnMciNotify(MCI_NOTIFY_FAILURE, static_cast<LPARAM>(m_doc.IsOpen()));
+    m_view->OnMciNotify(MCI_NOTIFY_SUCCESSFUL, static_cast<LPARAM>(m_doc.IsOpen()));
+    for (int i = 0; i < CSorvaneDoc::kFailureStreakLimit - 1; ++i) {
+        m_view->OnMciNotify(MCI_NOTIFY_FAILURE, static_cast<LPARAM>(m_doc.IsOpen()));
+        ASSERT_EQ(m_doc.GetMode(), static_cast<int>(MCI_MODE_PLAY)) << "a success began a new run";
+    }
+    EXPECT_EQ(m_doc.GetQueue().GetCurrent(), (2 + CSorvaneDoc::kFailureStreakLimit - 1) % 3);
+    m_view->OnMciNotify(MCI_NOTIFY_FAILURE, static_cast<LPARAM>(m_doc.IsOpen()));
+    EXPECT_NE(m_doc.GetMode(), static_cast<int>(MCI_MODE_PLAY));
+    EXPECT_EQ(m_doc.GetQueue().GetCurrent(), (2 + CSorvaneDoc::kFailureStreakLimit - 1) % 3);
+    EXPECT_EQ(m_prompts.messages, std::vector<std::string>{CSorvaneDoc::kFailureStreakText});
+}
+
+// Also catches a compressed file's chained start taken for the end of a file that plays with
+// the next entry prepared beside it.
 TEST_F(SorvaneViewPlayback, AnEndFromADeviceNoLongerOpenIsIgnored)
 {
     m_view->OnDropFiles({Wav("a.wav"), Wav("b.wav"), Wav("c.wav")});
@@ -180,6 +249,7 @@ TEST_F(SorvaneViewPlayback, AnEndFromADeviceNoLongerOpenIsIgnored)
     m_view->RouteCmd(IDC_BTN_NEXT);
     ASSERT_EQ(m_doc.GetTitle(), "b.wav");
     m_view->OnMciNotify(MCI_NOTIFY_SUCCESSFUL, oldDevice);
+    m_view->OnMciNotify(MCI_NOTIFY_SUCCESSFUL, kPluginNextNotice);
     EXPECT_EQ(m_doc.GetTitle(), "b.wav");
     EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 1);
 

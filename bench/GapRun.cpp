@@ -1,0 +1,153 @@
+// The gap between two files that the real program plays in a row: "sorvane --play A B" on
+// SDL's disk driver (SDL_AUDIODRIVER=disk, SDL_DISKAUDIOFILE in a temporary directory),
+// whose output is then searched for the longest run of silent frames between the first
+// sound and the last. Two pairs: 44.1 kHz 16-bit stereo WAV files, and 44.1 kHz stereo MP3
+// files, each pair two tones of the given length. The device opens once, for the first
+// file; a reopen would start the output file afresh and lose the first file's sound, so
+// the sound's length is printed beside the gap (more than both files when the player's
+// repeat setting is on). Each tone starts at phase 0, so a boundary shows as one silent
+// frame: the next file's first sample.
+//
+//   bench_gap [seconds-per-file]
+//
+// The player runs from the bin/ directory beside this program on Qt's offscreen platform,
+// with its settings in the temporary directory.
+
+#include "tests/support/Mp3Writer.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestMedia.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr int kRate = 44100;
+constexpr int kChannels = 2;
+
+std::string ProgramPath()
+{
+    char path[4096] = {};
+    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof(path) - 1);
+    std::string self(path, n > 0 ? static_cast<std::size_t>(n) : 0);
+    return self.substr(0, self.rfind('/') + 1) + "sorvane";
+}
+
+// Plays files with "sorvane --play", lets them play for seconds, ends the player and
+// returns the raw output (16-bit stereo at the first file's rate).
+std::vector<std::int16_t> PlayThroughDisk(const CTempDir& dir,
+                                          const std::vector<std::string>& files, double seconds)
+{
+    const std::string out = dir / "out.raw";
+    std::remove(out.c_str());
+    std::vector<std::string> env = {
+        "QT_QPA_PLATFORM=offscreen",     "SDL_AUDIODRIVER=disk",
+        "SDL_DISKAUDIOFILE=" + out,      "XDG_CONFIG_HOME=" + (dir / "config"),
+        "XDG_RUNTIME_DIR=" + dir.Path(), "HOME=" + dir.Path()};
+    for (const char* keep : {"PATH", "LANG", "LC_ALL"}) {
+        if (const char* value = std::getenv(keep))
+            env.push_back(std::string(keep) + "=" + value);
+    }
+    std::vector<char*> envp;
+    for (std::string& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::string program = ProgramPath();
+    std::string option = "--play";
+    std::vector<std::string> args = files;
+    std::vector<char*> argv = {program.data(), option.data()};
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0)
+        pid = 0;
+    posix_spawn_file_actions_destroy(&actions);
+    if (pid == 0) {
+        std::fprintf(stderr, "%s cannot be started\n", program.c_str());
+        return {};
+    }
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    std::ifstream in(out, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::int16_t> samples(bytes.size() / 2);
+    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+    return samples;
+}
+
+// Prints the longest run of silent frames between the first and the last sounding frame.
+void Report(const char* what, const std::vector<std::int16_t>& samples, double expectSeconds)
+{
+    const std::size_t frames = samples.size() / kChannels;
+    auto silent = [&](std::size_t f) {
+        return samples[f * kChannels] == 0 && samples[f * kChannels + 1] == 0;
+    };
+    std::size_t first = 0;
+    while (first < frames && silent(first))
+        ++first;
+    std::size_t last = frames;
+    while (last > first && silent(last - 1))
+        --last;
+    std::size_t longest = 0;
+    std::size_t run = 0;
+    for (std::size_t f = first; f < last; ++f) {
+        run = silent(f) ? run + 1 : 0;
+        longest = std::max(longest, run);
+    }
+    std::printf("%s: longest silence between the files %zu frames (%.2f ms); sound %.3f s of "
+                "at least %.3f s expected\n",
+                what, longest, 1000.0 * static_cast<double>(longest) / kRate,
+                static_cast<double>(last - first) / kRate, expectSeconds);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const double seconds = argc > 1 ? std::max(0.5, std::atof(argv[1])) : 2.0;
+    CTempDir dir;
+    const double playFor = 2 * seconds + 2.0;
+
+    WavTone wav;
+    wav.nRate = kRate;
+    wav.nChannels = kChannels;
+    wav.nFrames = static_cast<std::uint32_t>(seconds * kRate);
+    wav.frequency = 441.5; // no sample of either channel falls on zero after the first
+    const std::string a = dir.Write("a.wav", MakeWav(wav));
+    const std::string b = dir.Write("b.wav", MakeWav(wav));
+    Report("WAV to WAV", PlayThroughDisk(dir, {a, b}, playFor), 2 * seconds);
+
+    Mp3Tone mp3;
+    mp3.dSeconds = seconds;
+    mp3.nSampleRate = kRate;
+    mp3.nChannels = kChannels;
+    const std::string c = dir / "c.mp3";
+    const std::string d = dir / "d.mp3";
+    if (!WriteMp3(c, mp3) || !WriteMp3(d, mp3)) {
+        std::fprintf(stderr, "the MP3 files could not be written\n");
+        return 1;
+    }
+    Report("MP3 to MP3", PlayThroughDisk(dir, {c, d}, playFor), 2 * seconds);
+    return 0;
+}
