@@ -1,19 +1,23 @@
 #pragma once
 
+#include "engine/MediaFormats.h"
 #include "engine/PlaybackBackend.h"
 #include "pluginapi/PluginInterface.h"
 
 #include <chrono>
 #include <string>
+#include <string_view>
+#include <vector>
 
-// Compressed MPEG audio through the two plug-in libraries, loaded with dlopen on the first
-// compressed file and kept until this object goes. The decoder reports on its own thread
-// through PluginCallback. Threads as IPlaybackBackend.
+// Compressed audio through the plug-in libraries: the output library and, for each file, the
+// decoder library that the table of MediaFormats names for its extension. Each is loaded with
+// dlopen on the first file that needs it and kept until this object goes. The decoder reports
+// on its own thread through PluginCallback. Threads as IPlaybackBackend.
 class CPluginBackend final : public IPlaybackBackend
 {
 public:
-    // The plug-in libraries.
-    static constexpr const char* kDecoderLibrary = "Dekoda.dll";
+    // The plug-in libraries: the MPEG audio decoder and the output.
+    static constexpr const char* kDecoderLibrary = kMpegDecoderLibrary;
     static constexpr const char* kOutputLibrary = "Voxout.dll";
     // After starting the decoder, Play polls its state this often, this far apart.
     static constexpr int kPluginStartPolls = 30;
@@ -28,8 +32,8 @@ public:
     CPluginBackend& operator=(const CPluginBackend&) = delete;
 
     void SetNotifyWindow(HWND hWnd) override { m_hNotifyWnd = hWnd; }
-    // Loads the plug-ins first when either object is missing; kPluginMissingError's message
-    // box when that fails.
+    // Loads the file's decoder and the output first when either object is missing;
+    // kPluginMissingError's message box when that fails.
     int Open(const std::string& strPath, DeviceKind kind) override;
     void Close() override;
     UINT DeviceId() const override { return m_bOpen ? 1U : 0U; }
@@ -48,22 +52,32 @@ public:
     int GetTrackCount() const override { return 0; }
     int OpenDiscDoor() override { return 0; }
 
-    // Loads both plug-in libraries and takes their objects. 1 when both exist; 0 when
-    // either library, its export or its object is missing. While a file is open the
-    // libraries in use are kept and the result is 1.
-    int LoadPlugins();
+    // Loads the decoder library pszDecoder (the MPEG audio one by default) and the output
+    // library, and takes their objects. 1 when both exist; 0 when either library, its export
+    // or its object is missing. While a file is open the libraries in use are kept and the
+    // result is 1.
+    int LoadPlugins(std::string_view strDecoder = kDecoderLibrary);
     // Look for the plug-in libraries in strDirectory alone (empty: the normal search).
     void SetPluginDirectory(std::string strDirectory) { m_strPluginDir = std::move(strDirectory); }
 
 private:
+    // A decoder library and its object; a null object when its load failed.
+    struct Decoder
+    {
+        std::string strName;
+        void* hLib = nullptr;
+        IDecoderPlugin* pDecoder = nullptr;
+    };
+    Decoder* FindDecoder(std::string_view strName);
+    void FreeDecoder(std::string_view strName);
     void FreePlugins();
 
     bool m_bOpen = false;
     HWND m_hNotifyWnd = 0;
-    void* m_hDecoderLib = nullptr;
+    std::vector<Decoder> m_decoders;
     void* m_hOutputLib = nullptr;
     PluginMediaInfo m_pluginInfo{};
-    IDecoderPlugin* m_pDecoder = nullptr;
+    IDecoderPlugin* m_pDecoder = nullptr; // of the open file, else of the last one loaded
     IOutputPlugin* m_pOutput = nullptr;
     std::string m_strPluginDir;
 };
