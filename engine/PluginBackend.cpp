@@ -21,12 +21,14 @@ int CPluginBackend::Open(const std::string& strPath, DeviceKind)
     const std::string_view name =
         format != nullptr && format->pszDecoder != nullptr ? format->pszDecoder : kDecoderLibrary;
     const Decoder* decoder = FindDecoder(name);
-    if ((decoder == nullptr || decoder->pDecoder == nullptr || m_pOutput == nullptr) &&
-        LoadPlugins(name) == 0) {
+    if (decoder == nullptr || decoder->pDecoder == nullptr || m_pOutput == nullptr) {
+        decoder = LoadPlugins(name) != 0 ? FindDecoder(name) : nullptr;
+    }
+    if (decoder == nullptr || decoder->pDecoder == nullptr || m_pOutput == nullptr) {
         ShowPlaybackError(kPluginMissingError);
         return 0;
     }
-    m_pDecoder = FindDecoder(name)->pDecoder;
+    m_pDecoder = decoder->pDecoder;
     m_pDecoder->SetCallback(PluginCallback, m_hNotifyWnd);
     if (m_pDecoder->Open(strPath.c_str(), &m_pluginInfo) == 0) {
         return 0;
