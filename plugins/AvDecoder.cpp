@@ -257,7 +257,8 @@ void CAvDecoder::DecodeLoop()
         if (!decodedAll) {
             offset = 0;
             const CAvInput::Status status = m_input.Decode(pcm);
-            pcm.resize(pcm.size() - pcm.size() % frameBytes);
+            // Whole frames only (the input gives nothing else).
+            pcm.erase(pcm.end() - static_cast<std::ptrdiff_t>(pcm.size() % frameBytes), pcm.end());
             if (status != CAvInput::Status::Sound) {
                 decodedAll = true;
                 std::string reason;
