@@ -66,7 +66,7 @@ protected:
 } // namespace
 
 // Catches a lossless file that loses bits on its way (24-bit squeezed into 16, a resampled
-// rate, a dither) or gains or loses samples at either end.
+// rate, a dither), gains or loses samples at either end, or across a pause.
 TEST_F(AvDecoderTest, LosslessTonesReachTheOutputBitExactAtTheirOwnRate)
 {
     for (const int rate : {44100, 96000}) {
@@ -80,7 +80,16 @@ TEST_F(AvDecoderTest, LosslessTonesReachTheOutputBitExactAtTheirOwnRate)
             EXPECT_EQ(m_info.nSampleRate, rate);
             EXPECT_EQ(m_info.nLengthSeconds, 1);
             ASSERT_EQ(m_decoder.Play(), 1);
-            const std::vector<float> heard = PlayToTheEnd(rate);
+            std::vector<float> heard;
+            PlayFrames(static_cast<std::size_t>(rate) / 2, {}, std::chrono::seconds(20), &heard);
+            m_decoder.Pause();
+            EXPECT_EQ(PlayFrames(static_cast<std::size_t>(rate) / 10, {},
+                                 std::chrono::milliseconds(100), &heard),
+                      0u)
+                << "nothing is heard while paused";
+            ASSERT_EQ(m_decoder.Resume(), 1);
+            const std::vector<float> rest = PlayToTheEnd(rate);
+            heard.insert(heard.end(), rest.begin(), rest.end());
             EXPECT_EQ(m_log.Ends(), 1);
             ASSERT_EQ(heard.size(), m_source.size()) << "the length to the sample";
             EXPECT_TRUE(heard == m_source) << "every sample unchanged";
@@ -133,11 +142,14 @@ TEST_F(AvDecoderTest, LossyTonesPlayCleanForTheirSourcesLength)
 // for, which shifts every later position (and the sound) by up to a frame or a page.
 TEST_F(AvDecoderTest, ASeekLandsOnTheExactFrame)
 {
-    for (const char* name : {"tone.flac", "tone.m4a", "tone.opus"}) {
+    for (const char* name : {"tone.flac", "tone.m4a", "tone.ogg", "tone.opus"}) {
         SCOPED_TRACE(name);
         EncodedTone tone;
         const std::string ext = std::string(name).substr(5);
-        tone.strCodec = ext == "flac" ? "flac" : ext == "m4a" ? "aac" : "libopus";
+        tone.strCodec = ext == "flac"  ? "flac"
+                        : ext == "m4a" ? "aac"
+                        : ext == "ogg" ? "libvorbis"
+                                       : "libopus";
         tone.nRate = ext == "opus" ? 48000 : 44100;
         tone.nBitrateKbps = ext == "flac" ? 0 : 256;
         tone.dSeconds = 3.0;
