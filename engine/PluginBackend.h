@@ -52,7 +52,7 @@ public:
     int GetTrackCount() const override { return 0; }
     int OpenDiscDoor() override { return 0; }
 
-    // Loads the decoder library pszDecoder (the MPEG audio one by default) and the output
+    // Loads the decoder library strDecoder (the MPEG audio one by default) and the output
     // library, and takes their objects. 1 when both exist; 0 when either library, its export
     // or its object is missing. While a file is open the libraries in use are kept and the
     // result is 1.

@@ -43,8 +43,8 @@ struct PluginMediaInfo
 {
     std::int32_t nSampleRate;   // Hz
     std::int32_t nChannels;     // as stored in the file, 1 or 2
-    std::int32_t nLayer;        // MPEG audio layer, 1 to 3
-    std::int32_t nBitrateKbps;  // of the first frame; 0 for free format
+    std::int32_t nLayer;        // MPEG audio layer, 1 to 3; 0 for any other format
+    std::int32_t nBitrateKbps;  // of the first frame (others: as stated); 0 for free format
     std::int32_t nVariableRate; // non-zero when the frames' rates vary
     std::uint8_t abReserved[248];
     std::int32_t nLengthSeconds; // length of the file in whole seconds
