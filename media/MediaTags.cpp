@@ -9,6 +9,7 @@
 #include <taglib/fileref.h>
 #include <taglib/flacfile.h>
 #include <taglib/id3v2tag.h>
+#include <taglib/infotag.h>
 #include <taglib/mp4file.h>
 #include <taglib/mpegfile.h>
 #include <taglib/oggfile.h>
@@ -107,6 +108,22 @@ void ReadCover(MediaTags& tags, TagLib::File* file)
     }
 }
 
+// Fills the fields of tags still empty from tag.
+void ReadTextTags(MediaTags& tags, const TagLib::Tag& tag)
+{
+    auto fill = [](std::string& field, const TagLib::String& value) {
+        if (field.empty()) {
+            field = value.to8Bit(true);
+        }
+    };
+    fill(tags.strTitle, tag.title());
+    fill(tags.strArtist, tag.artist());
+    fill(tags.strAlbum, tag.album());
+    if (tags.nTrack == 0) {
+        tags.nTrack = static_cast<int>(tag.track());
+    }
+}
+
 bool IsPlainFile(const std::string& strPath, std::int64_t* pnModified = nullptr)
 {
     struct stat st
@@ -147,11 +164,12 @@ MediaTags ReadMediaTags(const std::string& strPath)
     if (ref.isNull() || ref.tag() == nullptr) {
         return tags;
     }
-    const TagLib::Tag* tag = ref.tag();
-    tags.strTitle = tag->title().to8Bit(true);
-    tags.strArtist = tag->artist().to8Bit(true);
-    tags.strAlbum = tag->album().to8Bit(true);
-    tags.nTrack = static_cast<int>(tag->track());
+    ReadTextTags(tags, *ref.tag());
+    // A WAV file's tag is its ID3v2 chunk; what it leaves empty may stand in its LIST INFO.
+    if (auto* wav = dynamic_cast<TagLib::RIFF::WAV::File*>(ref.file());
+        wav != nullptr && wav->hasInfoTag()) {
+        ReadTextTags(tags, *wav->InfoTag());
+    }
     ReadCover(tags, ref.file());
     return tags;
 }

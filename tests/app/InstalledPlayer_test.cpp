@@ -275,10 +275,10 @@ TEST_F(InstalledPlayer, PlaysAnMp3FromPlayAndQuitsThroughMprisWithItsSettingsInX
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(Installed("bin/Sorvix.ini"))));
 }
 
-// Catches tags that never reach the desktop: Vorbis comments (FLAC), ID3v2 (MP3) and MP4
-// atoms (M4A), an embedded cover that is not written where its address points, and a
+// Catches tags that never reach the desktop: Vorbis comments (FLAC), ID3v2 (MP3), MP4 atoms
+// (M4A) and RIFF INFO (WAV), an embedded cover that is not written where its address points, and a
 // cover.jpg beside the files that is not taken for those without a cover of their own.
-TEST_F(InstalledPlayer, TagsOfFlacMp3AndM4aReachTheBusServicesMetadata)
+TEST_F(InstalledPlayer, TagsOfFlacMp3M4aAndWavReachTheBusServicesMetadata)
 {
     const std::string cover = MakeJpeg(m_dir.Path());
     ASSERT_FALSE(cover.empty());
@@ -288,7 +288,8 @@ TEST_F(InstalledPlayer, TagsOfFlacMp3AndM4aReachTheBusServicesMetadata)
         const char* name;
         const char* codec;
     };
-    const Case cases[] = {{"a.flac", "flac"}, {"b.mp3", "libmp3lame"}, {"c.m4a", "aac"}};
+    const Case cases[] = {
+        {"a.flac", "flac"}, {"b.mp3", "libmp3lame"}, {"c.m4a", "aac"}, {"d.wav", "pcm_s16le"}};
     QStringList args = {"--play"};
     for (const Case& c : cases) {
         EncodedTone tone;
