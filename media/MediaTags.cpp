@@ -3,6 +3,7 @@
 #include "base/Path.h"
 
 #include <taglib/aifffile.h>
+#include <taglib/apefile.h>
 #include <taglib/apetag.h>
 #include <taglib/asffile.h>
 #include <taglib/attachedpictureframe.h>
@@ -13,7 +14,9 @@
 #include <taglib/mp4file.h>
 #include <taglib/mpegfile.h>
 #include <taglib/oggfile.h>
+#include <taglib/trueaudiofile.h>
 #include <taglib/wavfile.h>
+#include <taglib/wavpackfile.h>
 #include <taglib/xiphcomment.h>
 
 #include <cstdio>
@@ -102,9 +105,12 @@ void ReadCover(MediaTags& tags, TagLib::File* file)
                 }
             }
         }
-    } else if (file != nullptr) {
-        // WavPack, APE and TTA keep their tags as APE tags.
-        CoverFromApe(tags, dynamic_cast<TagLib::APE::Tag*>(file->tag()));
+    } else if (auto* wavpack = dynamic_cast<TagLib::WavPack::File*>(file)) {
+        CoverFromApe(tags, wavpack->APETag());
+    } else if (auto* ape = dynamic_cast<TagLib::APE::File*>(file)) {
+        CoverFromApe(tags, ape->APETag());
+    } else if (auto* tta = dynamic_cast<TagLib::TrueAudio::File*>(file)) {
+        CoverFromId3v2(tags, tta->ID3v2Tag());
     }
 }
 
