@@ -10,6 +10,7 @@ packages=(
     qt6-base-dev qt6-qpa-plugins
     libsdl2-dev libsndfile1-dev libfluidsynth-dev timgm6mb-soundfont
     libmpg123-dev libcdio-dev libsoxr-dev libmp3lame-dev mpg123
+    libavformat-dev libavcodec-dev libswresample-dev libtag1-dev ffmpeg
     libx11-dev fonts-ipafont-gothic xvfb
     dbus dbus-daemon desktop-file-utils appstream
 )

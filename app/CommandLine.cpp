@@ -66,8 +66,9 @@ CPlayerCommand ParsePlayerCommand(const std::vector<std::string>& args)
 std::string UsageText()
 {
     return "Usage: sorvane [OPTION] [FILE...]\n"
-           "A compact audio player for MP3, MP2, WAV and MIDI files, M3U playlists and audio "
-           "CDs.\n"
+           "A compact audio player for audio files, M3U playlists and audio CDs.\n"
+           "Plays .mid .wav .mp3 .mp2 .mp .flac .ogg .oga .opus .m4a .mp4 .aac .wma .wv .ape\n"
+           ".aif .aiff .mka .tta files and .m3u playlists.\n"
            "\n"
            "  --play FILE...     replace the play queue with the files and play the first\n"
            "  --enqueue FILE...  append the files to the play queue\n"

@@ -205,6 +205,28 @@ QVariantMap CMprisService::Metadata() const
         if (!entry.empty() && entry.front() != '\\') {
             metadata.insert(QStringLiteral("xesam:url"),
                             QUrl::fromLocalFile(ToQString(entry)).toString());
+            // What the file's tags say; the title stays the file name when they have none.
+            std::string cover;
+            const MediaTags& tags = m_tags.Get(entry, &cover);
+            if (!tags.strTitle.empty()) {
+                metadata.insert(QStringLiteral("xesam:title"),
+                                QString::fromStdString(tags.strTitle));
+            }
+            if (!tags.strArtist.empty()) {
+                metadata.insert(QStringLiteral("xesam:artist"),
+                                QStringList{QString::fromStdString(tags.strArtist)});
+            }
+            if (!tags.strAlbum.empty()) {
+                metadata.insert(QStringLiteral("xesam:album"),
+                                QString::fromStdString(tags.strAlbum));
+            }
+            if (tags.nTrack > 0) {
+                metadata.insert(QStringLiteral("xesam:trackNumber"), tags.nTrack);
+            }
+            if (!cover.empty()) {
+                metadata.insert(QStringLiteral("mpris:artUrl"),
+                                QUrl::fromLocalFile(ToQString(cover)).toString());
+            }
         }
     }
     return metadata;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/Document.h"
+#include "media/MediaTags.h"
 
 #include <QPointer>
 #include <QVariantMap>
@@ -64,4 +65,5 @@ private:
     std::unique_ptr<CBusObject> m_pObject;
     bool m_bRegistered = false;
     QVariantMap m_sent;
+    mutable CMediaTagCache m_tags; // of the file playing, for Metadata
 };

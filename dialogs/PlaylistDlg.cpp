@@ -119,7 +119,7 @@ void CPlaylistDlg::OnAdd()
     request.bOpen = true;
     request.bMultiSelect = true;
     request.strDefExt = kAddDefExt;
-    request.strFilter = kAddFilter;
+    request.strFilter = CSorvaneDoc::WithPlayableEntry(kAddFilter);
     const bool bWasEmpty = m_list->GetCount() == 0;
     std::vector<std::string> paths;
     if (!Prompts().AskFiles(request, paths))

@@ -11,7 +11,7 @@ enum DeviceKind : std::int32_t {
     DEVICE_CDAUDIO = 0, // audio CD
     DEVICE_MIDI = 1,    // MIDI file, sequencer device
     DEVICE_WAVE = 2,    // WAV file, waveform-audio device
-    DEVICE_PLUGIN = 3,  // compressed MPEG audio, the plug-ins
+    DEVICE_PLUGIN = 3,  // compressed audio, the plug-ins
 };
 
 // Where CPlayEngine::OpenMedium takes a medium from.

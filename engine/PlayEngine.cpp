@@ -3,6 +3,7 @@
 #include "base/MbString.h"
 #include "base/Path.h"
 #include "base/Prompts.h"
+#include "engine/MediaFormats.h"
 #include "media/Mci.h"
 #include "media/SequencerDevice.h"
 
@@ -15,18 +16,8 @@ CPlayEngine::~CPlayEngine()
 
 DeviceKind CPlayEngine::KindFromExtension(std::string_view strPath)
 {
-    const std::size_t dot = MbsRChr(strPath, '.');
-    const std::string_view ext = dot == std::string_view::npos ? strPath : strPath.substr(dot + 1);
-    if (MbsICmp(ext, "MID") == 0) {
-        return DEVICE_MIDI;
-    }
-    if (MbsICmp(ext, "WAV") == 0) {
-        return DEVICE_WAVE;
-    }
-    if (MbsICmp(ext, "MP3") == 0 || MbsICmp(ext, "MP2") == 0 || MbsICmp(ext, "MP") == 0) {
-        return DEVICE_PLUGIN;
-    }
-    return DEVICE_NONE;
+    const MediaFormat* format = FindMediaFormat(strPath);
+    return format != nullptr ? format->kind : DEVICE_NONE;
 }
 
 IPlaybackBackend* CPlayEngine::BackendFor(DeviceKind kind)

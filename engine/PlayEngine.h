@@ -14,7 +14,8 @@
 #include <string_view>
 
 // The one object that plays a medium: an audio CD, a MIDI file or a WAV file through the
-// media devices, a compressed MPEG audio file through the two plug-in libraries. It picks
+// media devices, a compressed file through a decoder plug-in library (the one that the table
+// of MediaFormats names for its extension) and the output plug-in. It picks
 // the back end when it opens a medium and forwards every operation on it there.
 //
 // Threads: every operation runs on the user-interface thread. The CD position monitor and
@@ -112,7 +113,7 @@ public:
     // PLUGIN_MISSING_ERROR, in a message box. Returns 0.
     int ShowError(int nCode) { return ShowPlaybackError(nCode); }
     // The kind of a file from the text after the last full stop of strPath (all of it when
-    // there is none): MID, WAV, MP3, MP2 and MP in any case; DEVICE_NONE otherwise.
+    // there is none), as the table of MediaFormats says; DEVICE_NONE for any other.
     static DeviceKind KindFromExtension(std::string_view strPath);
     // Loads both plug-in libraries and takes their objects. 1 when both exist; 0 when
     // either library, its export or its object is missing. While a compressed file is open

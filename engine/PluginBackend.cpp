@@ -15,12 +15,30 @@ CPluginBackend::~CPluginBackend()
     FreePlugins();
 }
 
+CPluginBackend::Decoder* CPluginBackend::DecoderFor(const std::string& strPath)
+{
+    const MediaFormat* format = FindMediaFormat(strPath);
+    const std::string_view name =
+        format != nullptr && format->pszDecoder != nullptr ? format->pszDecoder : kDecoderLibrary;
+    Decoder* decoder = FindDecoder(name);
+    if (decoder == nullptr || decoder->pDecoder == nullptr || m_pOutput == nullptr) {
+        decoder = LoadPlugins(name) != 0 ? FindDecoder(name) : nullptr;
+    }
+    if (decoder == nullptr || decoder->pDecoder == nullptr || m_pOutput == nullptr) {
+        return nullptr;
+    }
+    return decoder;
+}
+
 int CPluginBackend::Open(const std::string& strPath, DeviceKind)
 {
-    if ((m_pDecoder == nullptr || m_pOutput == nullptr) && LoadPlugins() == 0) {
+    const Decoder* decoder = DecoderFor(strPath);
+    if (decoder == nullptr) {
         ShowPlaybackError(kPluginMissingError);
         return 0;
     }
+    m_pDecoder = decoder->pDecoder;
+    m_pChain = decoder->pChain;
     m_pDecoder->SetCallback(PluginCallback, m_hNotifyWnd);
     if (m_pDecoder->Open(strPath.c_str(), &m_pluginInfo) == 0) {
         return 0;
@@ -31,11 +49,19 @@ int CPluginBackend::Open(const std::string& strPath, DeviceKind)
 
 int CPluginBackend::OpenFollowing(const std::string& strPath, const AudioStreamRef& leader)
 {
-    if (m_bOpen || ((m_pDecoder == nullptr || m_pOutput == nullptr) && LoadPlugins() == 0))
+    if (m_bOpen) {
         return 0;
+    }
+    const Decoder* decoder = DecoderFor(strPath);
+    if (decoder == nullptr) {
+        return 0;
+    }
+    m_pDecoder = decoder->pDecoder;
+    m_pChain = decoder->pChain;
     m_pDecoder->SetCallback(PluginCallback, m_hNotifyWnd);
-    if (m_pDecoder->Open(strPath.c_str(), &m_pluginInfo) == 0)
+    if (m_pDecoder->Open(strPath.c_str(), &m_pluginInfo) == 0) {
         return 0;
+    }
     m_bOpen = true;
     int bPlaying = 0;
     {
@@ -53,6 +79,14 @@ int CPluginBackend::OpenFollowing(const std::string& strPath, const AudioStreamR
 int CPluginBackend::ChainNext(const std::string& strPath)
 {
     if (!m_bOpen || m_pChain == nullptr) {
+        return 0;
+    }
+    // Only the open file's own decoder can decode the next one into the same output.
+    const MediaFormat* format = FindMediaFormat(strPath);
+    const std::string_view name =
+        format != nullptr && format->pszDecoder != nullptr ? format->pszDecoder : kDecoderLibrary;
+    const Decoder* decoder = FindDecoder(name);
+    if (decoder == nullptr || decoder->pDecoder != m_pDecoder) {
         return 0;
     }
     return m_pChain->QueueNext(strPath.c_str(), &m_chainedInfo) != 0 ? 1 : 0;
@@ -139,50 +173,93 @@ int CPluginBackend::GetMode()
                                                           : static_cast<int>(MCI_MODE_STOP);
 }
 
-int CPluginBackend::LoadPlugins()
+int CPluginBackend::LoadPlugins(std::string_view strDecoder)
 {
     // While a compressed file plays, the loaded libraries are in use and stay.
     if (m_bOpen) {
         return 1;
     }
-    // Whatever an earlier, failed load left can go; the libraries are looked for afresh.
-    FreePlugins();
+    const Decoder* loaded = FindDecoder(strDecoder);
+    if (loaded != nullptr && loaded->pDecoder != nullptr && m_pOutput != nullptr) {
+        m_pDecoder = loaded->pDecoder;
+        return 1;
+    }
+    // Whatever an earlier, failed load left can go; the libraries are looked for afresh. A
+    // missing output takes the decoders, which hold it, along.
+    if (m_pOutput == nullptr) {
+        FreePlugins();
+    } else {
+        FreeDecoder(strDecoder);
+    }
 
-    m_hDecoderLib = LoadPluginLibrary(kDecoderLibrary, m_strPluginDir);
-    void* getDecoder = FindPluginExport(m_hDecoderLib, kPluginGetInstance);
+    Decoder& decoder = m_decoders.emplace_back();
+    decoder.strName = strDecoder;
+    decoder.hLib = LoadPluginLibrary(strDecoder, m_strPluginDir);
+    void* getDecoder = FindPluginExport(decoder.hLib, kPluginGetInstance);
     if (getDecoder == nullptr) {
         return 0;
     }
-    m_pDecoder = reinterpret_cast<DecoderGetInstanceProc>(getDecoder)();
+    decoder.pDecoder = reinterpret_cast<DecoderGetInstanceProc>(getDecoder)();
+    m_pDecoder = decoder.pDecoder;
 
-    m_hOutputLib = LoadPluginLibrary(kOutputLibrary, m_strPluginDir);
-    void* getOutput = FindPluginExport(m_hOutputLib, kPluginGetInstance);
-    if (getOutput == nullptr) {
-        return 0;
+    if (m_pOutput == nullptr) {
+        FreePluginLibrary(m_hOutputLib);
+        m_hOutputLib = LoadPluginLibrary(kOutputLibrary, m_strPluginDir);
+        void* getOutput = FindPluginExport(m_hOutputLib, kPluginGetInstance);
+        if (getOutput == nullptr) {
+            return 0;
+        }
+        m_pOutput = reinterpret_cast<OutputGetInstanceProc>(getOutput)();
     }
-    m_pOutput = reinterpret_cast<OutputGetInstanceProc>(getOutput)();
 
     // A library whose GetInstance gives no object counts as missing.
-    if (m_pDecoder == nullptr || m_pOutput == nullptr) {
+    if (decoder.pDecoder == nullptr || m_pOutput == nullptr) {
         return 0;
     }
-    m_pDecoder->SetOutput(m_pOutput);
+    decoder.pDecoder->SetOutput(m_pOutput);
     // Chaining is optional: a decoder without it plays file by file.
-    if (void* getChain = FindPluginExport(m_hDecoderLib, kPluginGetChain); getChain != nullptr) {
-        m_pChain = reinterpret_cast<DecoderChainProc>(getChain)();
+    if (void* getChain = FindPluginExport(decoder.hLib, kPluginGetChain); getChain != nullptr) {
+        decoder.pChain = reinterpret_cast<DecoderChainProc>(getChain)();
     }
     std::memset(&m_pluginInfo, 0, sizeof(m_pluginInfo));
     return 1;
 }
 
+CPluginBackend::Decoder* CPluginBackend::FindDecoder(std::string_view strName)
+{
+    for (Decoder& decoder : m_decoders) {
+        if (decoder.strName == strName) {
+            return &decoder;
+        }
+    }
+    return nullptr;
+}
+
+void CPluginBackend::FreeDecoder(std::string_view strName)
+{
+    for (auto it = m_decoders.begin(); it != m_decoders.end(); ++it) {
+        if (it->strName == strName) {
+            if (m_pDecoder == it->pDecoder) {
+                m_pDecoder = nullptr;
+                m_pChain = nullptr;
+            }
+            FreePluginLibrary(it->hLib);
+            m_decoders.erase(it);
+            return;
+        }
+    }
+}
+
 void CPluginBackend::FreePlugins()
 {
-    // The decoder holds the output, so it goes first.
+    // The decoders hold the output, so they go first.
     m_pDecoder = nullptr;
     m_pChain = nullptr;
     m_pOutput = nullptr;
-    FreePluginLibrary(m_hDecoderLib);
-    m_hDecoderLib = nullptr;
+    for (const Decoder& decoder : m_decoders) {
+        FreePluginLibrary(decoder.hLib);
+    }
+    m_decoders.clear();
     FreePluginLibrary(m_hOutputLib);
     m_hOutputLib = nullptr;
 }

@@ -1,20 +1,24 @@
 #pragma once
 
 #include "audio/SoundOutput.h"
+#include "engine/MediaFormats.h"
 #include "engine/PlaybackBackend.h"
 #include "pluginapi/PluginInterface.h"
 
 #include <chrono>
 #include <string>
+#include <string_view>
+#include <vector>
 
-// Compressed MPEG audio through the two plug-in libraries, loaded with dlopen on the first
-// compressed file and kept until this object goes. The decoder reports on its own thread
-// through PluginCallback. Threads as IPlaybackBackend.
+// Compressed audio through the plug-in libraries: the output library and, for each file, the
+// decoder library that the table of MediaFormats names for its extension. Each is loaded with
+// dlopen on the first file that needs it and kept until this object goes. The decoder reports
+// on its own thread through PluginCallback. Threads as IPlaybackBackend.
 class CPluginBackend final : public IPlaybackBackend
 {
 public:
-    // The plug-in libraries.
-    static constexpr const char* kDecoderLibrary = "Dekoda.dll";
+    // The plug-in libraries: the MPEG audio decoder and the output.
+    static constexpr const char* kDecoderLibrary = kMpegDecoderLibrary;
     static constexpr const char* kOutputLibrary = "Voxout.dll";
     // After starting the decoder, Play polls its state this often, this far apart.
     static constexpr int kPluginStartPolls = 30;
@@ -29,8 +33,8 @@ public:
     CPluginBackend& operator=(const CPluginBackend&) = delete;
 
     void SetNotifyWindow(HWND hWnd) override { m_hNotifyWnd = hWnd; }
-    // Loads the plug-ins first when either object is missing; kPluginMissingError's message
-    // box when that fails.
+    // Loads the file's decoder and the output first when either object is missing;
+    // kPluginMissingError's message box when that fails.
     int Open(const std::string& strPath, DeviceKind kind) override;
     void Close() override;
     UINT DeviceId() const override { return m_bOpen ? 1U : 0U; }
@@ -55,7 +59,8 @@ public:
     int OpenFollowing(const std::string& strPath, const AudioStreamRef& leader);
 
     // Gapless chaining through the decoder's IDecoderChain, while a file is open here: queues
-    // strPath to play straight after it. 0 when the decoder offers no chaining or refuses it.
+    // strPath to play straight after it. 0 when strPath needs another decoder, or the open
+    // file's decoder offers no chaining or refuses it.
     int ChainNext(const std::string& strPath);
     // Drops (or takes back) the chained file.
     void DropChained();
@@ -64,24 +69,38 @@ public:
     // The chained file has begun to be heard: its length is the open file's from now on.
     void AdoptChained() { m_pluginInfo = m_chainedInfo; }
 
-    // Loads both plug-in libraries and takes their objects. 1 when both exist; 0 when
-    // either library, its export or its object is missing. While a file is open the
-    // libraries in use are kept and the result is 1.
-    int LoadPlugins();
+    // Loads the decoder library strDecoder (the MPEG audio one by default) and the output
+    // library, and takes their objects. 1 when both exist; 0 when either library, its export
+    // or its object is missing. While a file is open the libraries in use are kept and the
+    // result is 1.
+    int LoadPlugins(std::string_view strDecoder = kDecoderLibrary);
     // Look for the plug-in libraries in strDirectory alone (empty: the normal search).
     void SetPluginDirectory(std::string strDirectory) { m_strPluginDir = std::move(strDirectory); }
 
 private:
+    // A decoder library and its object; a null object when its load failed.
+    struct Decoder
+    {
+        std::string strName;
+        void* hLib = nullptr;
+        IDecoderPlugin* pDecoder = nullptr;
+        IDecoderChain* pChain = nullptr; // null when the decoder offers no chaining
+    };
+    // The decoder that plays strPath (by the table of MediaFormats), loaded when it is not
+    // yet; null, without a message box, when it or the output is missing.
+    Decoder* DecoderFor(const std::string& strPath);
+    Decoder* FindDecoder(std::string_view strName);
+    void FreeDecoder(std::string_view strName);
     void FreePlugins();
 
     bool m_bOpen = false;
     HWND m_hNotifyWnd = 0;
-    void* m_hDecoderLib = nullptr;
+    std::vector<Decoder> m_decoders;
     void* m_hOutputLib = nullptr;
     PluginMediaInfo m_pluginInfo{};
-    IDecoderPlugin* m_pDecoder = nullptr;
+    IDecoderPlugin* m_pDecoder = nullptr; // of the open file, else of the last one loaded
     IOutputPlugin* m_pOutput = nullptr;
-    IDecoderChain* m_pChain = nullptr; // null when the decoder offers none
+    IDecoderChain* m_pChain = nullptr; // the open file's decoder's; null when it offers none
     PluginMediaInfo m_chainedInfo{};
     std::string m_strPluginDir;
 };

@@ -35,6 +35,12 @@ public:
     void SetPaused(int) override {}
     void Interrupt() override {}
     void Close() override {}
+    int OpenFormat(int nSampleRate, int nChannels, int nSampleFormat) override
+    {
+        if (nSampleFormat != PLUGIN_PCM_S16)
+            std::abort();
+        return Open(nSampleRate, nChannels);
+    }
 
 private:
     int m_nFrameBytes = 4;

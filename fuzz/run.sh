@@ -23,7 +23,7 @@ export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export LSAN_OPTIONS=suppressions=$PWD/fuzz/lsan.supp:print_suppressions=0
 
 failed=()
-for target in settings playlist midi wave cdimage mp3; do
+for target in settings playlist midi wave cdimage mp3 av; do
     mkdir -p "$scratch/$target"
     echo "== fuzz_$target for ${seconds}s"
     if ! build-fuzz/bin/fuzz_"$target" -max_total_time="$seconds" -timeout=10 \

@@ -9,7 +9,7 @@
 //
 // Threads: the engine calls the decoder on the user-interface thread only. The decoder
 // runs a decode thread of its own while it plays; that thread calls the output and the
-// registered callback. The output is called by the decoder only: Open on the
+// registered callback. The output is called by the decoder only: Open and OpenFormat on the
 // user-interface thread before a decode thread starts; Write, Flush and WaitDrained on the
 // decode thread; SetPaused, Interrupt and Close on the user-interface thread (through the
 // decoder's Play, Pause, Resume, Seek and Close); GetPlayedFrames on either.
@@ -28,6 +28,10 @@ inline constexpr int PLUGIN_CALLBACK_NEXT = 4;
 inline constexpr int PLUGIN_FAILURE_READ = 1;   // the file could not be read on
 inline constexpr int PLUGIN_FAILURE_DECODE = 2; // damage past which no frame could be found
 
+// Sample formats of the PCM a decoder hands to the output.
+inline constexpr int PLUGIN_PCM_S16 = 0; // signed 16-bit, native byte order
+inline constexpr int PLUGIN_PCM_F32 = 1; // 32-bit float, -1.0 .. 1.0 (24-bit samples exactly)
+
 // The decoder's play states.
 inline constexpr int PLUGIN_STATE_STOPPED = 0;
 inline constexpr int PLUGIN_STATE_PLAYING = 1;
@@ -43,8 +47,8 @@ struct PluginMediaInfo
 {
     std::int32_t nSampleRate;   // Hz
     std::int32_t nChannels;     // as stored in the file, 1 or 2
-    std::int32_t nLayer;        // MPEG audio layer, 1 to 3
-    std::int32_t nBitrateKbps;  // of the first frame; 0 for free format
+    std::int32_t nLayer;        // MPEG audio layer, 1 to 3; 0 for any other format
+    std::int32_t nBitrateKbps;  // of the first frame (others: as stated); 0 for free format
     std::int32_t nVariableRate; // non-zero when the frames' rates vary
     std::uint8_t abReserved[248];
     std::int32_t nLengthSeconds; // length of the file in whole seconds
@@ -52,8 +56,9 @@ struct PluginMediaInfo
 static_assert(sizeof(PluginMediaInfo) == 272);
 static_assert(offsetof(PluginMediaInfo, nLengthSeconds) == 268);
 
-// Takes signed 16-bit interleaved PCM from the decoder and plays it on the process's
-// sound output, holding only a short buffer so that the decoder runs at the pace of play.
+// Takes interleaved PCM (signed 16-bit, or 32-bit float through OpenFormat) from the decoder
+// and plays it on the process's sound output, holding only a short buffer so that the decoder runs
+// at the pace of play.
 class IOutputPlugin
 {
 public:
@@ -92,6 +97,11 @@ public:
     // User-interface thread, after the decode thread has ended. Drops what is queued and
     // releases the sound output at once. Closing a closed output does nothing.
     virtual void Close() = 0;
+
+    // User-interface thread, while no decode thread runs. As Open, for PCM in nSampleFormat
+    // (PLUGIN_PCM_S16 or PLUGIN_PCM_F32), so that samples wider than 16 bits reach the sound
+    // output unchanged. 0 also for an unknown format.
+    virtual int OpenFormat(int nSampleRate, int nChannels, int nSampleFormat) = 0;
 
 protected:
     ~IOutputPlugin() = default;

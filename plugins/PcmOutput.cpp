@@ -11,9 +11,16 @@ CPcmOutput::~CPcmOutput()
 
 int CPcmOutput::Open(int nSampleRate, int nChannels)
 {
+    return OpenFormat(nSampleRate, nChannels, PLUGIN_PCM_S16);
+}
+
+int CPcmOutput::OpenFormat(int nSampleRate, int nChannels, int nSampleFormat)
+{
     Close();
-    const AudioFormat format{nSampleRate, nChannels, SampleFormat::S16};
-    if (!format.IsValid()) {
+    const AudioFormat format{nSampleRate, nChannels,
+                             nSampleFormat == PLUGIN_PCM_F32 ? SampleFormat::F32
+                                                             : SampleFormat::S16};
+    if (!format.IsValid() || (nSampleFormat != PLUGIN_PCM_S16 && nSampleFormat != PLUGIN_PCM_F32)) {
         return 0;
     }
     m_pStream = CAudioStream::Open(format, kBufferMs);

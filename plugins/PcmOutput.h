@@ -38,6 +38,7 @@ public:
     void SetPaused(int bPaused) override;
     void Interrupt() override;
     void Close() override;
+    int OpenFormat(int nSampleRate, int nChannels, int nSampleFormat) override;
 
 private:
     void Signal();

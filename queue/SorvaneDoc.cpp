@@ -5,6 +5,7 @@
 #include "base/Prompts.h"
 #include "base/ScanInt.h"
 #include "base/StrFormat.h"
+#include "engine/MediaFormats.h"
 #include "engine/PlayEngine.h"
 #include "media/Mci.h"
 #include "res/Resource.h"
@@ -79,13 +80,23 @@ bool CSorvaneDoc::OnCmdMsg(int nId)
     return DispatchCommand(*this, kCommandTable, nId);
 }
 
+std::string CSorvaneDoc::WithPlayableEntry(std::string_view strFilter)
+{
+    std::string_view first = strFilter;
+    while (first.ends_with('|')) {
+        first.remove_suffix(1);
+    }
+    return std::string(first) + "|" + kPlayableFilterName + "|" + MediaFormatPatterns({".m3u"}) +
+           "||";
+}
+
 void CSorvaneDoc::OnCmdOpen()
 {
     FileDialogRequest request;
     request.bOpen = true;
     request.bMultiSelect = true;
     request.strDefExt = kOpenDefExt;
-    request.strFilter = kOpenFilter;
+    request.strFilter = WithPlayableEntry(kOpenFilter);
     std::vector<std::string> paths;
     if (!Prompts().AskFiles(request, paths))
         return;

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Update hints the document gives its views.
@@ -61,6 +62,9 @@ class CSorvaneDoc : public CDocument
 public:
     static constexpr const char* kOpenFilter =
         "AudioFiles( .mid .wav .m3u,mp*)| *.mid; *.wav; *.m3u; *.mp3; *.mp2; *.mp||";
+    // The open dialogs' second filter entry, after the first: every playable extension and
+    // the playlists.
+    static constexpr const char* kPlayableFilterName = "PlayableFiles";
     static constexpr const char* kOpenDefExt = ".mid";
     static constexpr const char* kCdPath = "path";
     static constexpr const char* kPlayFailedText = "演奏に失敗しました";
@@ -76,6 +80,9 @@ public:
 
     CSorvaneDoc();
     ~CSorvaneDoc() override;
+
+    // strFilter ("Name|patterns||") with the entry kPlayableFilterName added after its own.
+    static std::string WithPlayableEntry(std::string_view strFilter);
 
     bool OnCmdMsg(int nId) override;
 

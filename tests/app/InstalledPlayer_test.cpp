@@ -1,5 +1,6 @@
 #include "tests/app/AppTest.h"
 
+#include "tests/support/AvWriter.h"
 #include "tests/support/Mp3Writer.h"
 #include "tests/support/TestMedia.h"
 
@@ -115,6 +116,7 @@ protected:
         env.insert("SDL_AUDIODRIVER", "dummy");
         env.insert("XDG_RUNTIME_DIR", QString::fromStdString(m_dir / "runtime"));
         env.insert("XDG_CONFIG_HOME", QString::fromStdString(m_dir / "config"));
+        env.insert("XDG_CACHE_HOME", QString::fromStdString(m_dir / "cache"));
         env.insert("DBUS_SESSION_BUS_ADDRESS", m_strAddress);
         return env;
     }
@@ -259,6 +261,8 @@ TEST_F(InstalledPlayer, PlaysAnMp3FromPlayAndQuitsThroughMprisWithItsSettingsInX
     EXPECT_EQ(metadata.value("xesam:url").toString(),
               QUrl::fromLocalFile(QString::fromStdString(mp3)).toString());
     EXPECT_EQ(metadata.value("mpris:length").toLongLong(), 20000000);
+    EXPECT_EQ(metadata.value("xesam:title").toString(), "tone.mp3") << "no tags: the file name";
+    EXPECT_FALSE(metadata.contains("xesam:artist"));
 
     QDBusInterface props(kService, kPath, "org.freedesktop.DBus.Properties", *m_pConnection);
     props.call("Set", kPlayer, "LoopStatus", QVariant::fromValue(QDBusVariant("None")));
@@ -269,6 +273,59 @@ TEST_F(InstalledPlayer, PlaysAnMp3FromPlayAndQuitsThroughMprisWithItsSettingsInX
     EXPECT_NE(CTempDir::Read(m_dir / "config/sorvane/Sorvix.ini").find("[REPEAT]=0"),
               std::string::npos);
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(Installed("bin/Sorvix.ini"))));
+}
+
+// Catches tags that never reach the desktop: Vorbis comments (FLAC), ID3v2 (MP3), MP4 atoms
+// (M4A) and RIFF INFO (WAV), an embedded cover that is not written where its address points, and a
+// cover.jpg beside the files that is not taken for those without a cover of their own.
+TEST_F(InstalledPlayer, TagsOfFlacMp3M4aAndWavReachTheBusServicesMetadata)
+{
+    const std::string cover = MakeJpeg(m_dir.Path());
+    ASSERT_FALSE(cover.empty());
+    const std::string beside = m_dir.Write("cover.jpg", "a picture of the album");
+    struct Case
+    {
+        const char* name;
+        const char* codec;
+    };
+    const Case cases[] = {
+        {"a.flac", "flac"}, {"b.mp3", "libmp3lame"}, {"c.m4a", "aac"}, {"d.wav", "pcm_s16le"}};
+    QStringList args = {"--play"};
+    for (const Case& c : cases) {
+        EncodedTone tone;
+        tone.strCodec = c.codec;
+        tone.dSeconds = 10.0;
+        tone.tags = {{"title", std::string("Title of ") + c.name},
+                     {"artist", "アーティスト"},
+                     {"album", "Album"},
+                     {"track", "3"}};
+        tone.strCoverPath = c.name == std::string("a.flac") ? cover : std::string();
+        ASSERT_TRUE(WriteEncodedTone(m_dir / c.name, tone)) << c.name;
+        args << QString::fromStdString(m_dir / c.name);
+    }
+    ASSERT_TRUE(StartPlayer(args));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.name != std::string("a.flac"))
+            Call(kPlayer, "Next");
+        const QVariantMap metadata = Metadata();
+        EXPECT_EQ(metadata.value("xesam:url").toString(),
+                  QUrl::fromLocalFile(QString::fromStdString(m_dir / c.name)).toString());
+        EXPECT_EQ(metadata.value("xesam:title").toString(), QString("Title of ") + c.name);
+        EXPECT_EQ(metadata.value("xesam:artist").toStringList(), QStringList{"アーティスト"});
+        EXPECT_EQ(metadata.value("xesam:album").toString(), "Album");
+        EXPECT_EQ(metadata.value("xesam:trackNumber").toInt(), 3);
+        EXPECT_EQ(metadata.value("mpris:length").toLongLong(), 10000000);
+        if (c.name == std::string("a.flac")) {
+            const std::string art =
+                QUrl(metadata.value("mpris:artUrl").toString()).toLocalFile().toStdString();
+            EXPECT_EQ(art.rfind(m_dir / "cache/sorvane/", 0), 0u) << art;
+            EXPECT_EQ(CTempDir::Read(art), CTempDir::Read(cover));
+        } else {
+            EXPECT_EQ(metadata.value("mpris:artUrl").toString(),
+                      QUrl::fromLocalFile(QString::fromStdString(beside)).toString());
+        }
+    }
 }
 
 // Catches --enqueue starting a second player, or its files not reaching the running one.

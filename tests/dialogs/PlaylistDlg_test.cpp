@@ -2,6 +2,7 @@
 
 #include "dialogs/ListBox.h"
 #include "dialogs/UpDownCtrl.h"
+#include "engine/MediaFormats.h"
 #include "engine/PlayEngine.h"
 #include "media/Mci.h"
 #include "queue/SorvaneDoc.h"
@@ -196,7 +197,9 @@ TEST_F(PlaylistDlgTest, AddAsksForSeveralAudioFilesWithItsOwnFilter)
     EXPECT_EQ(request.strDefExt, ".mid");
     EXPECT_EQ(request.strFileName, "");
     EXPECT_EQ(request.strFilter,
-              "AudioFiles( .mid .wav .m3u .mp*)| *.mid; *.wav; *.m3u; *.mp3; *.mp2; *.mp||");
+              "AudioFiles( .mid .wav .m3u .mp*)| *.mid; *.wav; *.m3u; *.mp3; *.mp2; *.mp|" +
+                  std::string(CSorvaneDoc::kPlayableFilterName) + "|" +
+                  MediaFormatPatterns({".m3u"}) + "||");
     EXPECT_EQ(m_doc.GetQueue().GetCount(), 0);
 }
 

@@ -7,6 +7,10 @@ TEST(KindFromExtension, CompressedExtensionsInAnyCaseArePlugin)
     EXPECT_EQ(CPlayEngine::KindFromExtension("/music/a.Mp3"), DEVICE_PLUGIN);
     EXPECT_EQ(CPlayEngine::KindFromExtension("/music/a.MP2"), DEVICE_PLUGIN);
     EXPECT_EQ(CPlayEngine::KindFromExtension("/music/a.mp"), DEVICE_PLUGIN);
+    for (const char* ext : {"flac", "OGG", "oga", "Opus", "m4a", "mp4", "aac", "wma", "wv", "ape",
+                            "aif", "AIFF", "mka", "tta"})
+        EXPECT_EQ(CPlayEngine::KindFromExtension(std::string("/music/a.") + ext), DEVICE_PLUGIN)
+            << ext;
 }
 
 TEST(KindFromExtension, MidiAndWaveAreTheirDevices)

@@ -3,8 +3,11 @@
 #include "base/ModulePath.h"
 #include "base/Path.h"
 #include "media/Mci.h"
+#include "tests/support/AvWriter.h"
 #include "tests/support/Mp3Writer.h"
 #include "tests/support/TestMedia.h"
+
+#include <unistd.h>
 
 namespace {
 
@@ -121,6 +124,29 @@ TEST_F(PlayEngineOpenTest, TheNextCompressedFileTriesTheLoadAgain)
     EXPECT_EQ(m_engine.OpenMedium(WriteTone("second.mp3"), MEDIUM_FILE), 1);
     EXPECT_EQ(m_engine.IsOpen(), 1u);
     EXPECT_EQ(m_prompts.messages, (Messages{CPlayEngine::kTextPluginMissing}));
+}
+
+// Catches a file handed to the wrong decoder library (a FLAC file to the MPEG decoder, which
+// refuses it without saying a plug-in is missing) or one decoder's absence taking the other.
+TEST_F(PlayEngineOpenTest, AFormatWhoseDecoderIsMissingIsRefusedWhileTheOtherDecoderPlays)
+{
+    CTempDir onlyMpeg;
+    const std::string bin = DirectoryOf(GetModuleFileName()).value_or(".");
+    for (const char* library : {"Dekoda.so", "Voxout.so"})
+        ASSERT_EQ(::symlink(JoinPath(bin, library).c_str(), (onlyMpeg / library).c_str()), 0);
+    m_engine.SetPluginDirectory(onlyMpeg.Path());
+    const std::string flac = m_dir / "x.flac";
+    ASSERT_TRUE(WriteEncodedTone(flac, EncodedTone{}));
+    EXPECT_EQ(m_engine.OpenAndPlay(flac), 0);
+    EXPECT_EQ(m_prompts.messages,
+              (Messages{CPlayEngine::kTextPluginMissing, CPlayEngine::kTextOpenFailed}));
+    EXPECT_EQ(m_engine.GetKind(), DEVICE_PLUGIN);
+    m_prompts.messages.clear();
+    EXPECT_EQ(m_engine.OpenAndPlay(WriteTone("x.mp3")), 1);
+    m_engine.CloseMedium();
+    m_engine.SetPluginDirectory({});
+    EXPECT_EQ(m_engine.OpenAndPlay(flac), 1);
+    EXPECT_TRUE(m_prompts.messages.empty());
 }
 
 TEST_F(PlayEngineOpenTest, APlugInWhoseGetInstanceGivesNoObjectCountsAsMissing)

@@ -71,6 +71,13 @@ public:
         return values.empty() ? -1 : values.back();
     }
 
+    // Forgets every call recorded.
+    void Clear()
+    {
+        std::lock_guard lock(m_mutex);
+        m_calls.clear();
+    }
+
     bool AllUsersMatched() const
     {
         std::lock_guard lock(m_mutex);

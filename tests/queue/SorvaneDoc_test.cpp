@@ -117,8 +117,11 @@ TEST_F(SorvaneDocTest, OpenAsksForSeveralAudioFilesWithTheDocumentsFilter)
     EXPECT_TRUE(request.bOpen);
     EXPECT_TRUE(request.bMultiSelect);
     EXPECT_EQ(request.strDefExt, ".mid");
+    // The design's entry first and unchanged, then one entry of every playable extension.
     EXPECT_EQ(request.strFilter,
-              "AudioFiles( .mid .wav .m3u,mp*)| *.mid; *.wav; *.m3u; *.mp3; *.mp2; *.mp||");
+              "AudioFiles( .mid .wav .m3u,mp*)| *.mid; *.wav; *.m3u; *.mp3; *.mp2; *.mp|"
+              "PlayableFiles|*.mid; *.wav; *.mp3; *.mp2; *.mp; *.flac; *.ogg; *.oga; *.opus; "
+              "*.m4a; *.mp4; *.aac; *.wma; *.wv; *.ape; *.aif; *.aiff; *.mka; *.tta; *.m3u||");
 }
 
 TEST_F(SorvaneDocTest, OpenWithThreeFilesQueuesThemAndPlaysTheFirst)

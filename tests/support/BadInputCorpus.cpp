@@ -1,11 +1,14 @@
 #include "tests/support/BadInputCorpus.h"
 
+#include "tests/support/AvWriter.h"
 #include "tests/support/Mp3Writer.h"
 #include "tests/support/TestMedia.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <sys/stat.h>
 
@@ -232,6 +235,52 @@ void AddMp3s(CCorpus& c)
     c.AddFifo("mp3-fifo.mp3", Media);
 }
 
+// The bytes of a tone of seconds encoded with codec into a file of the given extension.
+std::string Encoded(const CCorpus& c, const std::string& codec, const std::string& ext,
+                    double seconds = 1.0)
+{
+    EncodedTone tone;
+    tone.strCodec = codec;
+    tone.nRate = 48000;
+    tone.dSeconds = seconds;
+    const std::string path = c.m_strDir + "/encoded." + ext;
+    if (!WriteEncodedTone(path, tone))
+        return {};
+    std::ifstream in(path, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    std::remove(path.c_str());
+    return bytes;
+}
+
+// The formats of the FFmpeg decoder: damaged, cut and misnamed files.
+void AddCompressed(CCorpus& c)
+{
+    const std::string flac = Encoded(c, "flac", "flac");
+    // An Ogg page holds up to a second: three seconds make pages enough for a cut to keep some.
+    const std::string opus = Encoded(c, "libopus", "opus", 3.0);
+    const std::string m4a = Encoded(c, "aac", "m4a");
+    c.Add("flac-zero-length.flac", {}, Media, Refused);
+    c.Add("flac-garbage.flac", Garbage(20000, 5), Media, Refused);
+    c.Add("flac-header-only.flac", flac.substr(0, 42), Media, Refused);
+    // The muxer leaves room for tags in front, so a cut keeps three quarters to keep sound.
+    c.Add("flac-truncated.flac", flac.substr(0, flac.size() * 3 / 4), Media, Accepted);
+    c.Add("flac-mid-stream-garbage.flac",
+          flac.substr(0, flac.size() / 2) + Garbage(4096, 6) + flac.substr(flac.size() / 2), Media,
+          Accepted);
+    c.Add("opus-zero-length.opus", {}, Media, Refused);
+    c.Add("opus-truncated.opus", opus.substr(0, opus.size() * 3 / 4), Media, Accepted);
+    c.Add("opus-header-pages-only.opus", opus.substr(0, 200), Media, Refused);
+    // The muxer writes the index after the sound, so half a file has none.
+    c.Add("m4a-truncated-no-index.m4a", m4a.substr(0, m4a.size() / 2), Media, Refused);
+    c.Add("m4a-garbage.m4a", Garbage(20000, 7), Media, Refused);
+    c.Add("m4a-text-named-m4a.m4a", std::string(3000, 'x'), Media, Refused);
+    c.Add("ogg-a-flac-named-ogg.ogg", flac, Media, Accepted);
+    c.Add("aac-a-playlist-named-aac.aac", "#EXTM3U\n/etc/passwd\n", Media, Refused);
+    c.AddFifo("flac-fifo.flac", Media);
+    c.AddDirectory("flac-directory.flac", Media);
+}
+
 // A CUE sheet of the given text with a data file of its own name holding dataBytes bytes
 // of quiet audio, or no data file when dataBytes is negative.
 void AddCue(CCorpus& c, const std::string& stem, const std::string& sheet, long dataBytes,
@@ -323,6 +372,7 @@ std::vector<BadInput> WriteBadInputCorpus(const std::string& dir)
     AddWaves(corpus);
     AddMidis(corpus);
     AddMp3s(corpus);
+    AddCompressed(corpus);
     AddCdImages(corpus);
     AddPlaylists(corpus);
     AddSettings(corpus);

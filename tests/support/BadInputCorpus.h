@@ -3,12 +3,12 @@
 #include <string>
 #include <vector>
 
-// A corpus of bad input files, each named after its defect: broken or unusual WAV, MIDI and
-// MPEG audio files, CD images, playlists and settings files. The player must give every one
-// of them a clear error or play it, and never crash, hang or leak.
+// A corpus of bad input files, each named after its defect: broken or unusual WAV, MIDI,
+// MPEG audio, FLAC, Opus and MP4 audio files, CD images, playlists and settings files. The player
+// must give every one of them a clear error or play it, and never crash, hang or leak.
 
 enum class BadInputKind {
-    Media,    // a WAV, MIDI or MPEG audio file for the engine
+    Media,    // a WAV, MIDI or compressed audio file for the engine
     CdImage,  // a CUE sheet (with its data file, when it has one) for the CD device
     Playlist, // an M3U playlist for the queue
     Settings, // a settings file

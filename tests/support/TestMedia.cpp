@@ -207,3 +207,63 @@ double Rms(const std::vector<float>& samples)
         sum += static_cast<double>(s) * s;
     return std::sqrt(sum / static_cast<double>(samples.size()));
 }
+
+double ThdPlusNoise(const std::vector<float>& x, int rate)
+{
+    auto residual = [&](double w, double* signal) {
+        double s[3][3] = {};
+        double r[3] = {};
+        for (std::size_t n = 0; n < x.size(); ++n) {
+            const double b[3] = {std::cos(w * static_cast<double>(n)),
+                                 std::sin(w * static_cast<double>(n)), 1.0};
+            for (int i = 0; i < 3; ++i) {
+                r[i] += b[i] * x[n];
+                for (int j = 0; j < 3; ++j)
+                    s[i][j] += b[i] * b[j];
+            }
+        }
+        // Solve the 3x3 normal equations by Cramer's rule.
+        auto det = [](double m[3][3]) {
+            return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
+                   m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+                   m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+        };
+        const double d = det(s);
+        double c[3];
+        for (int k = 0; k < 3; ++k) {
+            double m[3][3];
+            for (int i = 0; i < 3; ++i)
+                for (int j = 0; j < 3; ++j)
+                    m[i][j] = j == k ? r[i] : s[i][j];
+            c[k] = det(m) / d;
+        }
+        double err = 0.0;
+        double sig = 0.0;
+        for (std::size_t n = 0; n < x.size(); ++n) {
+            const double fit = c[0] * std::cos(w * static_cast<double>(n)) +
+                               c[1] * std::sin(w * static_cast<double>(n));
+            const double e = x[n] - fit - c[2];
+            err += e * e;
+            sig += fit * fit;
+        }
+        if (signal != nullptr)
+            *signal = sig;
+        return err;
+    };
+    // Golden-section search for the frequency within 1 Hz of 1 kHz.
+    const double toW = 2.0 * std::numbers::pi / rate;
+    double lo = 999.0 * toW;
+    double hi = 1001.0 * toW;
+    const double g = (std::sqrt(5.0) - 1.0) / 2.0;
+    for (int i = 0; i < 40; ++i) {
+        const double a = hi - g * (hi - lo);
+        const double b = lo + g * (hi - lo);
+        if (residual(a, nullptr) < residual(b, nullptr))
+            hi = b;
+        else
+            lo = a;
+    }
+    double signal = 0.0;
+    const double err = residual((lo + hi) / 2.0, &signal);
+    return 10.0 * std::log10(err / signal);
+}

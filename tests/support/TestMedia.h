@@ -68,3 +68,8 @@ double ToneFrequency(const std::vector<float>& samples, int nChannels, int nRate
 
 // Root mean square of samples (all channels).
 double Rms(const std::vector<float>& samples);
+
+// THD+N in dB of a 1 kHz tone (within 1 Hz) in samples of one channel at rate: the one
+// sinusoid (frequency, amplitude, phase and offset) that fits best is the signal; everything
+// else counts as distortion and noise.
+double ThdPlusNoise(const std::vector<float>& x, int rate);

@@ -1,0 +1,59 @@
+// The FFmpeg decoder plug-in's open path: any bytes as a file, opened through the same input
+// the plug-in plays from (container, decoder, converter), decoded to its end, seeked to its
+// middle and decoded on. The file lives in /dev/shm, so a run never touches a disk.
+#include "fuzz/FuzzSupport.h"
+#include "pluginapi/PluginInterface.h"
+#include "plugins/AvInput.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+// At most this many decode steps per input, so that a long file is cut, not timed out.
+constexpr int kMaxSteps = 2000;
+
+std::string ShmPath()
+{
+    static const std::string path = "/dev/shm/sorvane-fuzz-av-" + std::to_string(::getpid());
+    return path;
+}
+
+// Decodes up to steps times; aborts when a step gives a part of a frame.
+void DecodeOn(CAvInput& input, int steps)
+{
+    std::vector<std::uint8_t> pcm;
+    for (int i = 0; i < steps; ++i) {
+        const CAvInput::Status status = input.Decode(pcm);
+        if (pcm.size() % static_cast<std::size_t>(input.FrameBytes()) != 0)
+            std::abort();
+        if (status != CAvInput::Status::Sound)
+            return;
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    {
+        std::ofstream out(ShmPath(), std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    }
+    CAvInput input;
+    if (input.Open(ShmPath())) {
+        if (input.Rate() <= 0 || input.Channels() < 1 || input.Channels() > 2 ||
+            (input.SampleFormat() != PLUGIN_PCM_S16 && input.SampleFormat() != PLUGIN_PCM_F32))
+            std::abort();
+        DecodeOn(input, kMaxSteps);
+        if (input.SeekTo(input.LengthFrames() / 2))
+            DecodeOn(input, kMaxSteps / 4);
+        input.SeekTo(0);
+        DecodeOn(input, 4);
+    }
+    std::remove(ShmPath().c_str());
+    return 0;
+}
