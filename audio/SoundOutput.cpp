@@ -94,6 +94,8 @@ std::uint16_t DeviceBufferFrames(int rate)
 }
 
 std::atomic<std::uint64_t> g_nUnderruns{0};
+// The mix's gain, 0..1.
+std::atomic<double> g_dVolume{1.0};
 
 } // namespace
 
@@ -863,6 +865,11 @@ bool COutput::MixLocked(void* out, std::size_t frames)
             for (std::size_t i = 0; i < got * kMixChannels; ++i)
                 m_mixBuffer[i] += SampleAt(m_pullBuffer.data(), m_mix.format, i);
         }
+        // Full volume multiplies nothing, so that the sound stays bit-exact.
+        if (const auto volume = static_cast<float>(g_dVolume.load()); volume != 1.0f) {
+            for (std::size_t i = 0; i < n * kMixChannels; ++i)
+                m_mixBuffer[i] *= volume;
+        }
         if (out != nullptr) {
             auto* dst = static_cast<unsigned char*>(out) + done * frameBytes;
             if (m_mix.format == SampleFormat::F32) {
@@ -1178,6 +1185,17 @@ AudioFormat AudioOutputFormat()
 std::uint64_t AudioOutputUnderruns()
 {
     return g_nUnderruns.load();
+}
+
+void SetAudioOutputVolume(double volume)
+{
+    if (!std::isnan(volume))
+        g_dVolume.store(std::clamp(volume, 0.0, 1.0));
+}
+
+double AudioOutputVolume()
+{
+    return g_dVolume.load();
 }
 
 void CloseAudioOutput()
