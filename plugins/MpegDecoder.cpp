@@ -146,6 +146,8 @@ int CMpegDecoder::Open(const char* pszPath, PluginMediaInfo* pInfo)
     m_nFileSize = st.st_size;
     m_nRate = rate;
     m_nLengthFrames = length;
+    m_nBaseFrames.store(0);
+    m_nSeekShown.store(-1);
 
     std::memset(pInfo, 0, sizeof(*pInfo));
     pInfo->nSampleRate = static_cast<std::int32_t>(rate);
@@ -200,6 +202,8 @@ int CMpegDecoder::Play()
     m_bOutputOpen = true;
     m_bQuit.store(false);
     m_nSeekTo.store(-1);
+    m_nSeekShown.store(-1);
+    m_nBaseFrames.store(0);
     m_nState.store(PLUGIN_STATE_PLAYING);
     try {
         m_thread = std::thread(&CMpegDecoder::DecodeLoop, this);
@@ -233,13 +237,34 @@ int CMpegDecoder::Resume()
 
 int CMpegDecoder::Seek(std::int32_t nSeconds)
 {
+    return SeekMilliseconds(std::int64_t{nSeconds} * 1000);
+}
+
+int CMpegDecoder::SeekMilliseconds(std::int64_t nMilliseconds)
+{
     if (m_nState.load() == PLUGIN_STATE_STOPPED || !m_thread.joinable()) {
         return 0;
     }
     InterruptOutput();
-    m_nSeekTo.store(nSeconds < 0 ? 0 : nSeconds);
+    const std::int64_t target = std::max<std::int64_t>(nMilliseconds, 0);
+    m_nSeekShown.store(target);
+    m_nSeekTo.store(target);
     PostCommand();
     return 1;
+}
+
+std::int64_t CMpegDecoder::GetPositionMilliseconds()
+{
+    if (m_nRate <= 0) {
+        return 0;
+    }
+    const std::int64_t shown = m_nSeekShown.load();
+    if (shown >= 0) {
+        return std::min(shown, m_nLengthFrames * 1000 / m_nRate);
+    }
+    const std::int64_t played =
+        m_bOutputOpen && m_pOutput != nullptr ? m_pOutput->GetPlayedFrames() : 0;
+    return (m_nBaseFrames.load() + played) * 1000 / m_nRate;
 }
 
 void CMpegDecoder::InterruptOutput()
@@ -308,13 +333,19 @@ void CMpegDecoder::DecodeLoop()
         if (m_bQuit.load()) {
             return;
         }
-        const std::int32_t seekTo = m_nSeekTo.exchange(-1);
+        const std::int64_t seekTo = m_nSeekTo.exchange(-1);
         if (seekTo >= 0) {
-            const std::int64_t target = std::min<std::int64_t>(
-                static_cast<std::int64_t>(seekTo) * m_nRate, m_nLengthFrames);
+            // Rounded up to a whole frame, so that the position read back in whole
+            // milliseconds is the one asked for.
+            const std::int64_t target =
+                std::min<std::int64_t>((seekTo * m_nRate + 999) / 1000, m_nLengthFrames);
             const off_t reached = mpg123_seek(m_pHandle, static_cast<off_t>(target), SEEK_SET);
             m_pOutput->Flush();
             base = reached >= 0 ? reached : target;
+            m_nBaseFrames.store(base);
+            // A later request keeps showing its own target.
+            std::int64_t shown = seekTo;
+            m_nSeekShown.compare_exchange_strong(shown, -1);
             pending = 0;
             decodedAll = reached < 0;
             failure = 0;
