@@ -12,6 +12,8 @@
 
 namespace {
 
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
 // The name under which a playlist file is known to the loop guard: its resolved path when
 // it exists, so that "a/../x.m3u", a link and "x.m3u" count as one file.
 std::string CanonicalName(const std::string& path)
@@ -75,6 +77,7 @@ void CPlayQueue::LoadM3u(const std::string& strPath)
     m_reading.push_back(std::move(name));
     try {
         std::string line;
+        bool bFirstLine = true;
         // Once memory has run out, every playlist being read stops: each further line would
         // only fail and be reported again.
         while (!m_bOutOfMemory && file.ReadLine(line)) {
@@ -85,11 +88,18 @@ void CPlayQueue::LoadM3u(const std::string& strPath)
                 break;
             }
             ++m_nLinesRead;
+            // A UTF-8 byte-order mark opens some playlists (read as UTF-8 always, like the
+            // file names they hold).
+            if (bFirstLine && line.starts_with(kUtf8Bom))
+                line.erase(0, kUtf8Bom.size());
+            bFirstLine = false;
             // Comment lines (the header and information lines of extended playlists) and
             // blank lines name no medium.
             if (line.empty() || line.front() == '#')
                 continue;
-            if (IsCompletePlaylistLine(line))
+            if (const std::optional<std::string> local = LocalPathOfFileUri(line))
+                Add(*local);
+            else if (IsCompletePlaylistLine(line))
                 Add(line);
             else
                 Add(JoinPath(*directory, line));

@@ -4,6 +4,7 @@
 #include "engine/PlayEngine.h"
 #include "framework/Document.h"
 #include "queue/PlayQueue.h"
+#include "queue/PlaybackSnapshot.h"
 
 #include <memory>
 #include <string>
@@ -56,6 +57,13 @@ public:
     static constexpr const char* kPlayFailedText = "演奏に失敗しました";
     static constexpr const char* kMciOpenErrorText = "MCI Open Error";
     static constexpr const char* kMciPlayErrorText = "MCI Play Error";
+    // The save-file dialog of the playlist's Save and of Ctrl+S; an existing file is replaced
+    // without a question.
+    static constexpr const char* kSaveFilter = "PlayListFiles(.m3u)|*.m3u||";
+    static constexpr const char* kSaveDefExt = ".m3u";
+    static constexpr const char* kSaveFileName = "MyPlayList";
+    // Shown when the playlist file could not be written.
+    static constexpr const char* kSaveFailedText = "プレイリストを保存できませんでした。";
     static constexpr int kPlaylistLeftThreshold = 300;
     static constexpr int kPlaylistRightOffset = 230;
     static constexpr int kPlaylistLeftOffset = 225;
@@ -77,6 +85,8 @@ public:
     void OnCmdPlaylist();
     void OnCmdCdPlay();
     void OnCmdEject();
+    // Ctrl+S: SavePlaylistAs.
+    void OnCmdSave();
 
     // Replaces the queue by paths (playlists expanded) and plays its first entry, as the open
     // button does with the files chosen in its dialog: what plays stops and closes first, and
@@ -104,6 +114,10 @@ public:
     // Writes the queue to the playlist file at strPath (see CPlayQueue::SaveM3u); 0, silently,
     // when it could not be written.
     int SavePlaylist(const std::string& strPath);
+    // Asks for a file name (the save dialog) and writes the queue there as an M3U playlist;
+    // tells the user with kSaveFailedText when it could not be written. Nothing when the
+    // dialog is cancelled.
+    void SavePlaylistAs();
     // Stops and closes what is open; the queue and the views are left as they are.
     void StopAndClose();
 
@@ -113,6 +127,10 @@ public:
     // Moves what is open to nPercent (0-100) of its length and plays from there, whether it
     // played, paused or stood stopped. Nothing when nothing is open.
     void SeekAndPlay(int nPercent);
+    // Moves what is open to nMilliseconds from its start (of the current track on a CD,
+    // clamped to its length) as exactly as the medium allows; it keeps playing when it
+    // played, and a pause stays a pause. Nothing when nothing is open.
+    void SeekToMilliseconds(std::int64_t nMilliseconds);
     // The open medium played to its end (or a read error ended it): the next entry plays,
     // from the last one back to the first only with bRepeat. Otherwise the views learn that
     // nothing plays.
@@ -139,6 +157,9 @@ public:
     // "title mm:ss" (the length, not the elapsed time) for a file, "title <tt> mm:ss" for
     // the CD's current track; "" with nothing open.
     std::string GetStatusText() const;
+    // What plays and what may be done with it, read from the engine now: the one place that
+    // turns the medium's mode and position into a state, times and what is allowed.
+    PlaybackSnapshot GetPlayback() const;
 
     // The window that shows the playlist; null until the view registers itself.
     void SetPlaylistHost(IPlaylistWindowHost* pHost) { m_pPlaylistHost = pHost; }
@@ -154,6 +175,9 @@ private:
     // Declared after the queue, so that the engine goes first.
     std::unique_ptr<CPlayEngine> m_pEngine;
     IPlaylistWindowHost* m_pPlaylistHost = nullptr;
+    // The open medium was halted by the pause command, not stopped; any play, stop, seek
+    // that plays, open or close ends it.
+    bool m_bPaused = false;
 
     // Plays an entry: a CD track marker plays that track of the open CD; a file is opened
     // and played. The views are told. Returns the queue's current index.

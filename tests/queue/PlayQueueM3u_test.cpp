@@ -135,6 +135,27 @@ TEST_F(M3u, LinesMayEndInLfOrCrLfAndTheLastNeedsNoEnd)
     EXPECT_EQ(Entries(queue), (std::vector<std::string>{"/a", "/b", "/c\r", "/d"}));
 }
 
+// Catches another player's .m3u8 queued as an audio file, its byte-order mark turning the
+// header into an entry, and file: URIs left encoded so that no entry plays.
+TEST_F(M3u, AnExtendedUtf8PlaylistOfFileUrisLoadsEveryEntry)
+{
+    const std::string path =
+        dir.Write("qmmp.m3u8",
+                  "\xEF\xBB\xBF#EXTM3U\r\n#EXTINF:61,A - B\r\nfile:///music/caf%C3%A9%20one.mp3\r\n"
+                  "#EXTINF:5,C\r\nfile://localhost/music/two%2525.wav\r\n"
+                  "file://otherhost/three.mp3\r\nfile:///bad%zz.mp3\r\nfile:///a%0Ab.mp3\r\n/music/"
+                  "four.mid\r\n");
+    queue.Add(path);
+    EXPECT_EQ(Entries(queue),
+              (std::vector<std::string>{"/music/caf\xC3\xA9 one.mp3", "/music/two%25.wav",
+                                        "file://otherhost/three.mp3", "file:///bad%zz.mp3",
+                                        "file:///a%0Ab.mp3", "/music/four.mid"}));
+    // A .m3u with a byte-order mark reads the same way.
+    CPlayQueue other;
+    other.Add(dir.Write("bom.m3u", "\xEF\xBB\xBF/music/a.mp3\n"));
+    EXPECT_EQ(Entries(other), std::vector<std::string>{"/music/a.mp3"});
+}
+
 TEST_F(M3u, EmptyFileAddsNothing)
 {
     queue.Add(dir.Write("empty.m3u", ""));
