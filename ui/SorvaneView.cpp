@@ -282,13 +282,22 @@ void CSorvaneView::OnTimer(UINT)
         return;
     }
     const PlaybackSnapshot snap = m_pDocument->GetPlayback();
+    const PanelTime time = PanelTimeOf(snap);
+    // With nothing open no title moves: the same time composes the same picture again.
+    if (!snap.bOpen && m_bIdlePanelShown && time.nKind == m_idleTime.nKind &&
+        time.nTrack == m_idleTime.nTrack && time.nMinutes == m_idleTime.nMinutes &&
+        time.nSeconds == m_idleTime.nSeconds) {
+        return;
+    }
     const CRect rc = PanelRect();
     const QRect area(rc.left, rc.top, rc.Width(), rc.Height());
     const QImage before = m_client.copy(area);
     {
         CDC clientDC(&m_client);
-        m_panel.Compose(&clientDC, 1, snap.bOpen ? 1 : 0, PanelTimeOf(snap));
+        m_panel.Compose(&clientDC, 1, snap.bOpen ? 1 : 0, time);
     }
+    m_bIdlePanelShown = !snap.bOpen;
+    m_idleTime = time;
     // The tick runs on with nothing open, but the window system draws only a new picture.
     if (m_client.copy(area) != before) {
         InvalidateClientRect(rc);
@@ -340,6 +349,7 @@ void CSorvaneView::DrawSeekText(int nPercent)
         return;
     }
     const PlaybackSnapshot snap = m_pDocument->GetPlayback();
+    m_bIdlePanelShown = false;
     {
         CDC clientDC(&m_client);
         m_panel.DrawSeekText(&clientDC, nPercent, snap.nKind, snap.nTrack, snap.nLengthSeconds);
@@ -653,6 +663,7 @@ void CSorvaneView::paintEvent(QPaintEvent*)
 {
     if (m_bRedraw && !m_client.isNull()) {
         m_bRedraw = false;
+        m_bIdlePanelShown = false;
         m_client.fill(
             QColor(GetRValue(kBackground), GetGValue(kBackground), GetBValue(kBackground)));
         CDC clientDC(&m_client);

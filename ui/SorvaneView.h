@@ -213,4 +213,8 @@ private:
     // What the client area shows; OnDraw runs again into it when m_bRedraw is set.
     QImage m_client;
     bool m_bRedraw = true;
+    // The last tick composed the panel with nothing open, showing m_idleTime, and nothing
+    // has drawn on the client image since.
+    bool m_bIdlePanelShown = false;
+    PanelTime m_idleTime;
 };
