@@ -347,10 +347,16 @@ void CMprisService::Handle(const QDBusMessage& message)
         reply = message.createReply(ToQString(kMprisInterfaceXml));
     } else if (iface == ToQString(kPropertiesInterface)) {
         const QString target = args.value(0).toString();
-        const QVariantMap props = target == ToQString(kRootInterface)     ? RootProperties()
-                                  : target == ToQString(kPlayerInterface) ? PlayerProperties()
-                                                                          : QVariantMap();
         const QString name = args.value(1).toString();
+        // Panels ask for the position about once a second: it alone is read for them.
+        const bool bPosition = member == QStringLiteral("Get") && args.size() == 2 &&
+                               target == ToQString(kPlayerInterface) &&
+                               name == QStringLiteral("Position");
+        const QVariantMap props =
+            bPosition ? QVariantMap{{name, qlonglong{m_doc.GetPlayback().nPositionMs} * 1000}}
+            : target == ToQString(kRootInterface)   ? RootProperties()
+            : target == ToQString(kPlayerInterface) ? PlayerProperties()
+                                                    : QVariantMap();
         if (member == QStringLiteral("GetAll") && args.size() == 1) {
             reply = message.createReply(props);
         } else if (member == QStringLiteral("Get") && args.size() == 2 && props.contains(name)) {
