@@ -291,7 +291,7 @@ bool CMprisService::CallPlayer(const QDBusMessage& message, QDBusMessage& reply)
         // The caller has its answer before the open, whose message boxes may wait for the
         // user.
         QMetaObject::invokeMethod(
-            m_pObject.get(), [this, file = FromQString(path)] { m_doc.OpenFiles({file}); },
+            m_pPostContext.get(), [this, file = FromQString(path)] { m_doc.OpenFiles({file}); },
             Qt::QueuedConnection);
     } else {
         return false;

@@ -65,6 +65,9 @@ private:
     QPointer<QWidget> m_pMainWnd;
     std::function<bool(int)> m_route;
     std::unique_ptr<CBusObject> m_pObject;
+    // What the service posts to its own thread after a reply; a post still queued when the
+    // service goes is dropped with it.
+    std::unique_ptr<QObject> m_pPostContext = std::make_unique<QObject>();
     bool m_bRegistered = false;
     QVariantMap m_sent;
 };
