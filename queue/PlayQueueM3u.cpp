@@ -38,9 +38,13 @@ int CPlayQueue::SaveM3u(const std::string& strPath)
         std::string line;
         for (const std::string& entry : m_entries) {
             // An entry is written relative only when its rest reads back as relative: the
-            // rest of "<dir>//a.wav" is "/a.wav", a file at the root.
-            if (IsUnderDirectory(entry, *directory) &&
-                !IsCompletePlaylistLine(std::string_view(entry).substr(directory->size() + 1)))
+            // rest of "<dir>//a.wav" is "/a.wav", a file at the root, and that of
+            // "<dir>/file:/a.wav" a URI.
+            const std::string_view rest =
+                IsUnderDirectory(entry, *directory)
+                    ? std::string_view(entry).substr(directory->size() + 1)
+                    : std::string_view();
+            if (!rest.empty() && !IsCompletePlaylistLine(rest) && !LocalPathOfFileUri(rest))
                 line.assign(entry, directory->size() + 1);
             else
                 line.assign(entry);

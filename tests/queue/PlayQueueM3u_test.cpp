@@ -51,12 +51,13 @@ TEST_F(M3u, DirectoryPrefixComparesLettersExactly)
     EXPECT_EQ(CTempDir::Read(Music() + "/mix.m3u"), (dir / "MUSIC/Pop/b.mp3") + "\r\n");
 }
 
-// Also catches "<dir>//a.wav" being saved as "/a.wav", which reads back as a file at the root.
+// Also catches "<dir>//a.wav" being saved as "/a.wav", which reads back as a file at the root,
+// and "<dir>/file:/e.wav" saved as "file:/e.wav", which reads back as the URI's path "/e.wav".
 TEST_F(M3u, SavedQueueReadsBackWithMarkersBecomingPaths)
 {
-    const std::vector<std::string> original = {Music() + "/a.mid", Music() + "/Pop/b.mp3",
-                                               "/elsewhere/c.wav", "\\track <2>",
-                                               Music() + "//d.wav"};
+    const std::vector<std::string> original = {Music() + "/a.mid",  Music() + "/Pop/b.mp3",
+                                               "/elsewhere/c.wav",  "\\track <2>",
+                                               Music() + "//d.wav", Music() + "/file:/e.wav"};
     for (const std::string& e : original)
         queue.Add(e);
     std::filesystem::create_directory(Music());
