@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-// The player's own command-line options. A bare file name keeps its old meaning (the
-// document's name, neither queued nor played); --play and --enqueue hand files to the
-// player, to the copy already running on this desktop when there is one.
+// The player's own command-line options. --play and --enqueue hand files to the player, to
+// the copy already running on this desktop when there is one; files named without an option
+// play as with --play.
 struct CPlayerCommand
 {
     enum Action {
@@ -22,9 +22,11 @@ struct CPlayerCommand
     std::string m_strError;
 };
 
-// Reads args (the arguments after the program's name). After --play or --enqueue every
-// argument that is not an option is one of its files; other options are skipped, as they
-// always were. Relative paths are made absolute against the current directory.
+// Reads args (the arguments after the program's name). Every argument that is not an option
+// is a file: of --play or --enqueue when given (before or after it), else of --play. The
+// toolkit's own options (-style, -platform, ...) are passed over with their values; any
+// other option makes the command Invalid with its name in m_strError; after "--" every
+// argument is a file. Relative paths are made absolute against the current directory.
 CPlayerCommand ParsePlayerCommand(const std::vector<std::string>& args);
 
 // The text --help prints, and the one --version prints.

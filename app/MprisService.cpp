@@ -1,6 +1,7 @@
 #include "app/MprisService.h"
 
 #include "app/MprisInterfaceXml.h"
+#include "audio/SoundOutput.h"
 #include "base/Prompts.h"
 #include "base/QtText.h"
 #include "engine/PlayEngine.h"
@@ -24,7 +25,6 @@ constexpr const char* kPlayerInterface = "org.mpris.MediaPlayer2.Player";
 constexpr const char* kPropertiesInterface = "org.freedesktop.DBus.Properties";
 constexpr const char* kIntrospectableInterface = "org.freedesktop.DBus.Introspectable";
 constexpr const char* kNoTrack = "/org/mpris/MediaPlayer2/TrackList/NoTrack";
-constexpr qlonglong kMicrosPerSecond = 1000000;
 
 // Whether the environment names a session bus: its address, or the bus socket in the user's
 // runtime directory. Without one Qt's bus thread is not even started.
@@ -134,77 +134,47 @@ void CMprisService::SendChanged(const QVariantMap& changed)
     QDBusConnection::sessionBus().send(signal);
 }
 
-QString CMprisService::PlaybackStatus() const
+namespace {
+
+QString StatusName(PlaybackState state)
 {
-    if (m_doc.IsOpen() == 0) {
+    switch (state) {
+    case PlaybackState::Playing:
+        return QStringLiteral("Playing");
+    case PlaybackState::Paused:
+        return QStringLiteral("Paused");
+    default:
         return QStringLiteral("Stopped");
     }
-    if (m_doc.GetMode() == static_cast<int>(MCI_MODE_PLAY)) {
-        return QStringLiteral("Playing");
-    }
-    // The stop button stops and goes back to the start, and the queue's end stands at the
-    // end; the pause button stops anywhere between.
-    const qlonglong position = PositionMicroseconds();
-    return position > 0 && position < LengthMicroseconds() ? QStringLiteral("Paused")
-                                                           : QStringLiteral("Stopped");
 }
 
-QString CMprisService::TrackId() const
+} // namespace
+
+QString CMprisService::TrackId(const PlaybackSnapshot& snap)
 {
-    if (m_doc.IsOpen() == 0) {
+    if (!snap.bOpen) {
         return ToQString(kNoTrack);
     }
-    return QStringLiteral("/org/mpris/MediaPlayer2/track/%1")
-        .arg(std::max(0, m_doc.GetQueue().GetCurrent()));
+    return QStringLiteral("/org/mpris/MediaPlayer2/track/%1").arg(std::max(0, snap.nQueueIndex));
 }
 
-qlonglong CMprisService::PositionMicroseconds() const
-{
-    PlayPosition pos{};
-    if (m_doc.GetPosition(&pos) == 0) {
-        return 0;
-    }
-    switch (m_doc.GetKind()) {
-    case DEVICE_MIDI:
-    case DEVICE_WAVE:
-        return qlonglong{pos.nMilliseconds} * 1000;
-    case DEVICE_CDAUDIO:
-        return (qlonglong{pos.nMinutes} * 60 + pos.nSeconds) * kMicrosPerSecond +
-               qlonglong{pos.nFrames} * kMicrosPerSecond / qlonglong{kCdFramesPerSecond};
-    default:
-        return (qlonglong{pos.nMinutes} * 60 + pos.nSeconds) * kMicrosPerSecond;
-    }
-}
-
-qlonglong CMprisService::LengthMicroseconds() const
-{
-    PlayPosition pos{};
-    if (m_doc.GetPosition(&pos) == 0) {
-        return 0;
-    }
-    return qlonglong{m_doc.GetLengthSeconds(pos.nTrack)} * kMicrosPerSecond;
-}
-
-QVariantMap CMprisService::Metadata() const
+QVariantMap CMprisService::Metadata(const PlaybackSnapshot& snap) const
 {
     QVariantMap metadata;
     metadata.insert(QStringLiteral("mpris:trackid"),
-                    QVariant::fromValue(QDBusObjectPath(TrackId())));
-    if (m_doc.IsOpen() == 0) {
+                    QVariant::fromValue(QDBusObjectPath(TrackId(snap))));
+    if (!snap.bOpen) {
         return metadata;
     }
     metadata.insert(QStringLiteral("xesam:title"), ToQString(m_doc.GetTitle()));
-    metadata.insert(QStringLiteral("mpris:length"), LengthMicroseconds());
-    if (m_doc.GetKind() == DEVICE_CDAUDIO) {
-        PlayPosition pos{};
-        m_doc.GetPosition(&pos);
-        metadata.insert(QStringLiteral("xesam:trackNumber"), int{pos.nTrack});
+    metadata.insert(QStringLiteral("mpris:length"), qlonglong{snap.nLengthMs} * 1000);
+    if (snap.nKind == DEVICE_CDAUDIO) {
+        metadata.insert(QStringLiteral("xesam:trackNumber"), snap.nTrack);
     } else {
-        const CPlayQueue& queue = m_doc.GetQueue();
-        const std::string entry = queue.GetAt(queue.GetCurrent());
+        const std::string entry = m_doc.GetQueue().GetAt(snap.nQueueIndex);
         if (!entry.empty() && entry.front() != '\\') {
             metadata.insert(QStringLiteral("xesam:url"),
-                            QUrl::fromLocalFile(ToQString(entry)).toString());
+                            QString::fromLatin1(QUrl::fromLocalFile(ToQString(entry)).toEncoded()));
             // What the file's tags say; the title stays the file name when they have none.
             std::string cover;
             const MediaTags& tags = m_tags.Get(entry, &cover);
@@ -224,8 +194,9 @@ QVariantMap CMprisService::Metadata() const
                 metadata.insert(QStringLiteral("xesam:trackNumber"), tags.nTrack);
             }
             if (!cover.empty()) {
-                metadata.insert(QStringLiteral("mpris:artUrl"),
-                                QUrl::fromLocalFile(ToQString(cover)).toString());
+                metadata.insert(
+                    QStringLiteral("mpris:artUrl"),
+                    QString::fromLatin1(QUrl::fromLocalFile(ToQString(cover)).toEncoded()));
             }
         }
     }
@@ -234,25 +205,24 @@ QVariantMap CMprisService::Metadata() const
 
 QVariantMap CMprisService::PlayerProperties() const
 {
-    const bool bOpen = m_doc.IsOpen() != 0;
-    const bool bPlaying = bOpen && m_doc.GetMode() == static_cast<int>(MCI_MODE_PLAY);
-    const bool bQueued = m_doc.GetQueue().GetCount() > 0;
+    const PlaybackSnapshot snap = m_doc.GetPlayback();
+    const int repeat = m_settings.Get(SK_REPEAT);
     return {
-        {QStringLiteral("PlaybackStatus"), PlaybackStatus()},
+        {QStringLiteral("PlaybackStatus"), StatusName(snap.nState)},
         {QStringLiteral("LoopStatus"),
-         m_settings.Get(SK_REPEAT) != 0 ? QStringLiteral("Playlist") : QStringLiteral("None")},
+         repeat != 0 ? QStringLiteral("Playlist") : QStringLiteral("None")},
         {QStringLiteral("Rate"), 1.0},
         {QStringLiteral("Shuffle"), false},
-        {QStringLiteral("Metadata"), Metadata()},
-        {QStringLiteral("Volume"), 1.0},
-        {QStringLiteral("Position"), PositionMicroseconds()},
+        {QStringLiteral("Metadata"), Metadata(snap)},
+        {QStringLiteral("Volume"), AudioOutputVolume()},
+        {QStringLiteral("Position"), qlonglong{snap.nPositionMs} * 1000},
         {QStringLiteral("MinimumRate"), 1.0},
         {QStringLiteral("MaximumRate"), 1.0},
-        {QStringLiteral("CanGoNext"), bOpen && bQueued},
-        {QStringLiteral("CanGoPrevious"), bOpen && bQueued},
-        {QStringLiteral("CanPlay"), bOpen && !bPlaying},
-        {QStringLiteral("CanPause"), bPlaying},
-        {QStringLiteral("CanSeek"), bOpen && LengthMicroseconds() > 0},
+        {QStringLiteral("CanGoNext"), snap.bOpen && snap.bCanGoNext},
+        {QStringLiteral("CanGoPrevious"), snap.bOpen && snap.bCanGoPrevious},
+        {QStringLiteral("CanPlay"), snap.bOpen && snap.bCanPlay},
+        {QStringLiteral("CanPause"), snap.bOpen && snap.bCanPause},
+        {QStringLiteral("CanSeek"), snap.bOpen && snap.bCanSeek},
         {QStringLiteral("CanControl"), true},
     };
 }
@@ -274,16 +244,15 @@ QVariantMap CMprisService::RootProperties() const
 
 void CMprisService::SeekToMicroseconds(qlonglong position)
 {
-    const qlonglong length = LengthMicroseconds();
-    if (length <= 0) {
+    const PlaybackSnapshot before = m_doc.GetPlayback();
+    if (!before.bOpen || !before.bCanSeek) {
         return;
     }
-    const auto percent =
-        static_cast<int>(std::clamp(position, qlonglong{0}, length) * 100 / length);
-    m_doc.SeekTo(percent);
+    m_doc.SeekToMilliseconds(
+        std::clamp(position, qlonglong{0}, qlonglong{before.nLengthMs} * 1000) / 1000);
     QDBusMessage seeked = QDBusMessage::createSignal(
         ToQString(kObjectPath), ToQString(kPlayerInterface), QStringLiteral("Seeked"));
-    seeked << PositionMicroseconds();
+    seeked << qlonglong{m_doc.GetPlayback().nPositionMs} * 1000;
     QDBusConnection::sessionBus().send(seeked);
 }
 
@@ -291,28 +260,32 @@ bool CMprisService::CallPlayer(const QDBusMessage& message, QDBusMessage& reply)
 {
     const QString member = message.member();
     const QList<QVariant> args = message.arguments();
-    const QVariantMap now = PlayerProperties();
-    const bool bPlaying = PlaybackStatus() == QStringLiteral("Playing");
+    const PlaybackSnapshot snap = m_doc.GetPlayback();
+    const bool bPlaying = snap.nState == PlaybackState::Playing;
     if (member == QStringLiteral("Play") || member == QStringLiteral("Pause") ||
         member == QStringLiteral("PlayPause")) {
         const bool bWantPlay = member == QStringLiteral("Play") ||
                                (member == QStringLiteral("PlayPause") && !bPlaying);
-        if (bWantPlay && now.value(QStringLiteral("CanPlay")).toBool()) {
+        if (bWantPlay && !bPlaying && snap.bOpen && snap.bCanPlay) {
             m_route(IDC_BTN_PLAY);
         } else if (!bWantPlay && bPlaying) {
             m_route(IDC_BTN_PAUSE);
         }
     } else if (member == QStringLiteral("Stop")) {
-        if (m_doc.IsOpen() != 0) {
+        if (snap.bOpen) {
             m_route(IDC_BTN_STOP);
         }
-    } else if (member == QStringLiteral("Next") || member == QStringLiteral("Previous")) {
-        if (now.value(QStringLiteral("CanGoNext")).toBool()) {
-            m_route(member == QStringLiteral("Next") ? IDC_BTN_NEXT : IDC_BTN_PREV);
+    } else if (member == QStringLiteral("Next")) {
+        if (snap.bOpen && snap.bCanGoNext) {
+            m_route(IDC_BTN_NEXT);
+        }
+    } else if (member == QStringLiteral("Previous")) {
+        if (snap.bOpen && snap.bCanGoPrevious) {
+            m_route(IDC_BTN_PREV);
         }
     } else if (member == QStringLiteral("Seek") && args.size() == 1) {
-        const qlonglong target = PositionMicroseconds() + args[0].toLongLong();
-        if (target > LengthMicroseconds() && now.value(QStringLiteral("CanGoNext")).toBool()) {
+        const qlonglong target = qlonglong{snap.nPositionMs} * 1000 + args[0].toLongLong();
+        if (target > qlonglong{snap.nLengthMs} * 1000 && snap.bOpen && snap.bCanGoNext) {
             m_route(IDC_BTN_NEXT);
         } else {
             SeekToMicroseconds(target);
@@ -320,7 +293,8 @@ bool CMprisService::CallPlayer(const QDBusMessage& message, QDBusMessage& reply)
     } else if (member == QStringLiteral("SetPosition") && args.size() == 2) {
         const QString track = args[0].value<QDBusObjectPath>().path();
         const qlonglong position = args[1].toLongLong();
-        if (track == TrackId() && position >= 0 && position <= LengthMicroseconds()) {
+        if (track == TrackId(snap) && position >= 0 &&
+            position <= qlonglong{snap.nLengthMs} * 1000) {
             SeekToMicroseconds(position);
         }
     } else if (member == QStringLiteral("OpenUri") && args.size() == 1) {
@@ -330,12 +304,60 @@ bool CMprisService::CallPlayer(const QDBusMessage& message, QDBusMessage& reply)
                           QStringLiteral("Only file: URIs can be opened"));
             return true;
         }
-        m_doc.OpenFiles({FromQString(url.toLocalFile())});
+        const QString path = url.toLocalFile();
+        if (!QFileInfo(path).isFile()) {
+            // Refused before anything stops: what plays goes on.
+            reply = Error(message, "org.freedesktop.DBus.Error.FileNotFound",
+                          QStringLiteral("No such file: %1").arg(path));
+            return true;
+        }
+        // The caller has its answer before the open, whose message boxes may wait for the
+        // user.
+        QMetaObject::invokeMethod(
+            m_pPostContext.get(), [this, file = FromQString(path)] { m_doc.OpenFiles({file}); },
+            Qt::QueuedConnection);
     } else {
         return false;
     }
     reply = message.createReply();
     return true;
+}
+
+QDBusMessage CMprisService::SetPlayerProperty(const QDBusMessage& message, const QString& name,
+                                              const QVariant& value)
+{
+    if (name == QStringLiteral("LoopStatus")) {
+        const QString loop = value.toString();
+        // A single track cannot be repeated: the queue repeats whole or not at all.
+        if (loop != QStringLiteral("None") && loop != QStringLiteral("Playlist")) {
+            return Error(message, "org.freedesktop.DBus.Error.NotSupported",
+                         QStringLiteral("LoopStatus can be None or Playlist"));
+        }
+        m_settings.Set(SK_REPEAT, loop == QStringLiteral("None") ? 0 : 1);
+    } else if (name == QStringLiteral("Volume")) {
+        bool bNumber = false;
+        const double volume = value.toDouble(&bNumber);
+        if (!bNumber) {
+            return Error(message, "org.freedesktop.DBus.Error.InvalidArgs",
+                         QStringLiteral("Volume is a number"));
+        }
+        SetAudioOutputVolume(volume);
+    } else if (name == QStringLiteral("Shuffle")) {
+        if (value.toBool()) {
+            return Error(message, "org.freedesktop.DBus.Error.NotSupported",
+                         QStringLiteral("The queue plays in its order"));
+        }
+    } else if (name == QStringLiteral("Rate")) {
+        if (value.toDouble() != 1.0) {
+            return Error(message, "org.freedesktop.DBus.Error.NotSupported",
+                         QStringLiteral("Only rate 1.0 is supported"));
+        }
+    } else {
+        return Error(message, "org.freedesktop.DBus.Error.PropertyReadOnly",
+                     QStringLiteral("Property %1 is read-only").arg(name));
+    }
+    OnUpdate(nullptr, HINT_STATE_CHANGED);
+    return message.createReply();
 }
 
 void CMprisService::Handle(const QDBusMessage& message)
@@ -348,20 +370,23 @@ void CMprisService::Handle(const QDBusMessage& message)
         reply = message.createReply(ToQString(kMprisInterfaceXml));
     } else if (iface == ToQString(kPropertiesInterface)) {
         const QString target = args.value(0).toString();
-        const QVariantMap props = target == ToQString(kRootInterface)     ? RootProperties()
-                                  : target == ToQString(kPlayerInterface) ? PlayerProperties()
-                                                                          : QVariantMap();
         const QString name = args.value(1).toString();
+        // Panels ask for the position about once a second: it alone is read for them.
+        const bool bPosition = member == QStringLiteral("Get") && args.size() == 2 &&
+                               target == ToQString(kPlayerInterface) &&
+                               name == QStringLiteral("Position");
+        const QVariantMap props =
+            bPosition ? QVariantMap{{name, qlonglong{m_doc.GetPlayback().nPositionMs} * 1000}}
+            : target == ToQString(kRootInterface)   ? RootProperties()
+            : target == ToQString(kPlayerInterface) ? PlayerProperties()
+                                                    : QVariantMap();
         if (member == QStringLiteral("GetAll") && args.size() == 1) {
             reply = message.createReply(props);
         } else if (member == QStringLiteral("Get") && args.size() == 2 && props.contains(name)) {
             reply = message.createReply(QVariant::fromValue(QDBusVariant(props.value(name))));
         } else if (member == QStringLiteral("Set") && args.size() == 3 &&
-                   target == ToQString(kPlayerInterface) && name == QStringLiteral("LoopStatus")) {
-            const QString value = args[2].value<QDBusVariant>().variant().toString();
-            m_settings.Set(SK_REPEAT, value == QStringLiteral("None") ? 0 : 1);
-            reply = message.createReply();
-            OnUpdate(nullptr, HINT_STATE_CHANGED);
+                   target == ToQString(kPlayerInterface) && props.contains(name)) {
+            reply = SetPlayerProperty(message, name, args[2].value<QDBusVariant>().variant());
         } else {
             reply = Error(message, "org.freedesktop.DBus.Error.InvalidArgs",
                           QStringLiteral("No such property"));

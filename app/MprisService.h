@@ -2,6 +2,7 @@
 
 #include "framework/Document.h"
 #include "media/MediaTags.h"
+#include "queue/PlaybackSnapshot.h"
 
 #include <QPointer>
 #include <QVariantMap>
@@ -19,7 +20,9 @@ class QDBusMessage;
 // properties and PropertiesChanged, answered on the user-interface thread. Commands take
 // the buttons' routes (the same checks, the same messages on failure). It watches the
 // document as one of its views and sends changes only when the document tells of one, so
-// it adds no timer. Without a session bus it does nothing. User-interface thread only.
+// it adds no timer. Without a session bus it does nothing. Every method answers at once:
+// what it starts that may ask the user (OpenUri) runs after the reply. State, times and
+// what is allowed come from the document's playback snapshot. User-interface thread only.
 class CMprisService : public CView
 {
 public:
@@ -48,13 +51,13 @@ private:
 
     QVariantMap PlayerProperties() const;
     QVariantMap RootProperties() const;
-    QVariantMap Metadata() const;
-    QString PlaybackStatus() const;
-    QString TrackId() const;
-    qlonglong PositionMicroseconds() const;
-    qlonglong LengthMicroseconds() const;
+    QVariantMap Metadata(const PlaybackSnapshot& snap) const;
+    static QString TrackId(const PlaybackSnapshot& snap);
     // Handles a player method; false when there is no such method.
     bool CallPlayer(const QDBusMessage& message, QDBusMessage& reply);
+    // Sets a writable player property; the reply is an error for a value it refuses.
+    QDBusMessage SetPlayerProperty(const QDBusMessage& message, const QString& name,
+                                   const QVariant& value);
     void SeekToMicroseconds(qlonglong position);
     void SendChanged(const QVariantMap& changed);
 
@@ -63,6 +66,9 @@ private:
     QPointer<QWidget> m_pMainWnd;
     std::function<bool(int)> m_route;
     std::unique_ptr<CBusObject> m_pObject;
+    // What the service posts to its own thread after a reply; a post still queued when the
+    // service goes is dropped with it.
+    std::unique_ptr<QObject> m_pPostContext = std::make_unique<QObject>();
     bool m_bRegistered = false;
     QVariantMap m_sent;
     mutable CMediaTagCache m_tags; // of the file playing, for Metadata

@@ -19,6 +19,8 @@
 #include <cstring>
 #include <string>
 
+std::atomic<double> g_dAudioVolume{1.0};
+
 namespace {
 
 // Closes the output at exit so that a file output (SDL's disk driver) is complete.
@@ -79,6 +81,11 @@ bool CMixer::MixLocked(void* out, std::size_t frames)
                 for (std::size_t i = 0; i < got * kMixChannels; ++i)
                     into[i] += SampleAt(m_pullBuffer.data(), m_mix.format, i);
             }
+        }
+        // Full volume multiplies nothing, so that the sound stays bit-exact.
+        if (const auto volume = static_cast<float>(g_dAudioVolume.load()); volume != 1.0f) {
+            for (std::size_t i = 0; i < n * kMixChannels; ++i)
+                m_mixBuffer[i] *= volume;
         }
         // Overlapping streams are limited, not clipped; a stream alone passes untouched.
         m_limiter.Process(m_mixBuffer.data(), n);

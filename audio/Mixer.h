@@ -16,6 +16,9 @@
 #include <thread>
 #include <vector>
 
+// The mix's gain, 0..1 (SetAudioOutputVolume); 1 multiplies nothing.
+extern std::atomic<double> g_dAudioVolume;
+
 // The process's one sound output behind SoundOutput.h: the table of streams, the mix, the
 // device (or the silent output, or the manual clock) and the service thread. The lock order
 // and what each lock covers are written at the top of Mixer.cpp.

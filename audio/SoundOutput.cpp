@@ -7,6 +7,8 @@
 #include "audio/AudioStreamImpl.h"
 #include "audio/Mixer.h"
 
+#include <algorithm>
+#include <cmath>
 #include <utility>
 
 // CAudioStream
@@ -163,6 +165,17 @@ AudioFormat AudioOutputFormat()
 std::uint64_t AudioOutputUnderruns()
 {
     return g_nAudioUnderruns.load();
+}
+
+void SetAudioOutputVolume(double volume)
+{
+    if (!std::isnan(volume))
+        g_dAudioVolume.store(std::clamp(volume, 0.0, 1.0));
+}
+
+double AudioOutputVolume()
+{
+    return g_dAudioVolume.load();
 }
 
 void CloseAudioOutput()

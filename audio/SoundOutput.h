@@ -234,6 +234,12 @@ AudioFormat AudioOutputFormat();
 // output asked for, since the process started.
 std::uint64_t AudioOutputUnderruns();
 
+// The gain applied where the streams are mixed, from 0 (silence) to 1 (the sound as it is,
+// bit-exact: nothing is multiplied). Values outside are clamped; NaN is ignored. Any
+// thread; takes effect from the next mixed block. 1 at start.
+void SetAudioOutputVolume(double volume);
+double AudioOutputVolume();
+
 // Closes the output (and SDL's audio) when no stream is open; the next stream opens it
 // again. Called at exit; harmless to call more than once.
 void CloseAudioOutput();

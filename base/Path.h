@@ -24,5 +24,10 @@ bool IsCompletePlaylistLine(std::string_view line);
 // exactly: file names are case-sensitive here.
 bool IsUnderDirectory(std::string_view entry, std::string_view directory);
 
+// The local path a file: URI names ("file:///a%20b.mp3", "file://localhost/x", "file:/x"),
+// its percent escapes decoded byte for byte; nullopt for any other text, a URI naming
+// another host, a broken escape or an escape of a line end or the byte 0.
+std::optional<std::string> LocalPathOfFileUri(std::string_view uri);
+
 // directory, the separator, then name.
 std::string JoinPath(std::string_view directory, std::string_view name);

@@ -79,5 +79,9 @@ void CListBox::keyPressEvent(QKeyEvent* pEvent)
         m_onDblclk();
         return;
     }
+    if (pEvent->key() == Qt::Key_Delete && pEvent->modifiers() == Qt::NoModifier && m_onDelete) {
+        m_onDelete();
+        return;
+    }
     QListWidget::keyPressEvent(pEvent);
 }

@@ -8,7 +8,8 @@
 
 // A single-selection list box that is not sorted, with the list-box operations of the
 // dialog code: lines are UTF-8 texts addressed by index. A double click anywhere in the list
-// and Enter report themselves through the double-click handler. User-interface thread only.
+// and Enter report themselves through the double-click handler, the Delete key through the
+// delete handler. User-interface thread only.
 class CListBox : public QListWidget
 {
 public:
@@ -34,6 +35,8 @@ public:
 
     // Called after a double click (or Enter) in the list has been handled by the list.
     void SetDblclkHandler(std::function<void()> handler) { m_onDblclk = std::move(handler); }
+    // Called when the Delete key is pressed in the list.
+    void SetDeleteHandler(std::function<void()> handler) { m_onDelete = std::move(handler); }
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* pEvent) override;
@@ -41,4 +44,5 @@ protected:
 
 private:
     std::function<void()> m_onDblclk;
+    std::function<void()> m_onDelete;
 };

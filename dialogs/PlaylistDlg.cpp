@@ -18,6 +18,9 @@ CPlaylistDlg::CPlaylistDlg(CSorvaneDoc* pDoc, QWidget* pParent)
 {
     m_list = dynamic_cast<CListBox*>(GetDlgItem(IDC_PLAYLIST_LIST));
     m_spin = dynamic_cast<CUpDownCtrl*>(GetDlgItem(IDC_PLAYLIST_SPIN));
+    if (m_list != nullptr) {
+        m_list->SetDeleteHandler([this] { OnDelete(); });
+    }
     if (m_spin != nullptr) {
         m_spin->SetDeltaPosHandler([this](int, int iDelta) {
             long result = 0;
@@ -130,16 +133,7 @@ void CPlaylistDlg::OnAdd()
 
 void CPlaylistDlg::OnSave()
 {
-    FileDialogRequest request;
-    request.bOpen = false;
-    request.strDefExt = kSaveDefExt;
-    request.strFileName = kSaveFileName;
-    request.strFilter = kSaveFilter;
-    std::vector<std::string> paths;
-    if (!Prompts().AskFiles(request, paths) || paths.empty())
-        return;
-    if (m_pDoc->SavePlaylist(paths.front()) == 0)
-        Prompts().ShowMessage(kSaveFailedText);
+    m_pDoc->SavePlaylistAs();
 }
 
 void CPlaylistDlg::OnDeltaposSpin(int iDelta, long* pResult)

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "dialogs/Dialog.h"
+#include "queue/SorvaneDoc.h"
 
 #include <cstddef>
 
 class CListBox;
-class CSorvaneDoc;
 class CUpDownCtrl;
 
 // The playlist window: a small modeless top-level window that shows the document's play
@@ -16,7 +16,8 @@ class CUpDownCtrl;
 // It is created hidden and lives as long as its parent view; it is shown, hidden and moved
 // as a QWidget (show, hide, isVisible, move). Its Close button hides it, and so does a close
 // request from the window manager; Escape acts as Delete (the Delete button carries the
-// cancel identifier). It reads the queue through pDoc->GetQueue and changes the queue and
+// cancel identifier). In the list, the Delete key removes the selected entry and Enter plays
+// it. It reads the queue through pDoc->GetQueue and changes the queue and
 // what plays only through the document's operations; file dialogs go through Prompts().
 // User-interface thread only.
 class CPlaylistDlg : public CDialog
@@ -27,12 +28,12 @@ public:
     static constexpr const char* kAddFilter =
         "AudioFiles( .mid .wav .m3u .mp*)| *.mid; *.wav; *.m3u; *.mp3; *.mp2; *.mp||";
     static constexpr const char* kAddDefExt = ".mid";
-    // The save-file dialog of Save; an existing file is replaced without a question.
-    static constexpr const char* kSaveFilter = "PlayListFiles(.m3u)|*.m3u||";
-    static constexpr const char* kSaveDefExt = ".m3u";
-    static constexpr const char* kSaveFileName = "MyPlayList";
-    // Shown when the playlist file could not be written.
-    static constexpr const char* kSaveFailedText = "プレイリストを保存できませんでした。";
+    // The save-file dialog of Save and its failure text: the document's, which Ctrl+S uses
+    // too.
+    static constexpr const char* kSaveFilter = CSorvaneDoc::kSaveFilter;
+    static constexpr const char* kSaveDefExt = CSorvaneDoc::kSaveDefExt;
+    static constexpr const char* kSaveFileName = CSorvaneDoc::kSaveFileName;
+    static constexpr const char* kSaveFailedText = CSorvaneDoc::kSaveFailedText;
 
     // Builds the hidden window from template 141 with pParent as its parent (it stays a
     // separate top-level window). pDoc must outlive the window. The list starts empty.

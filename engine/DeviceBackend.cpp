@@ -220,6 +220,22 @@ int CDeviceBackend::SeekPercent(int nPercent)
     return 1;
 }
 
+int CDeviceBackend::SeekMilliseconds(std::int64_t nMilliseconds)
+{
+    MCI_SEEK_PARMS seek;
+    if (m_nKind == DEVICE_CDAUDIO) {
+        const unsigned track = MCI_TMSF_TRACK(CdPosition(m_nDeviceId));
+        const auto seconds = static_cast<unsigned>(nMilliseconds / 1000);
+        const auto frames = static_cast<unsigned>(nMilliseconds % 1000 * kCdFramesPerSecond / 1000);
+        seek.dwTo = MCI_MAKE_TMSF(track, seconds / 60, seconds % 60, frames);
+    } else {
+        seek.dwTo = static_cast<DWORD>(nMilliseconds);
+    }
+    SendSimple(m_nDeviceId, MCI_STOP, MCI_WAIT);
+    mciSendCommand(m_nDeviceId, MCI_SEEK, MCI_TO | MCI_WAIT, &seek);
+    return 1;
+}
+
 void CDeviceBackend::GetPosition(PlayPosition& pos)
 {
     if (m_nKind == DEVICE_CDAUDIO) {
@@ -248,6 +264,19 @@ int CDeviceBackend::GetLengthSeconds(int nTrack)
     }
     return static_cast<int>(
         static_cast<DWORD>(QueryStatus(m_nDeviceId, MCI_STATUS_ITEM, MCI_STATUS_LENGTH)) / 1000);
+}
+
+std::int64_t CDeviceBackend::GetLengthMilliseconds(int nTrack)
+{
+    if (m_nKind == DEVICE_CDAUDIO) {
+        const auto msf =
+            static_cast<DWORD>(QueryStatus(m_nDeviceId, MCI_STATUS_ITEM | MCI_TRACK,
+                                           MCI_STATUS_LENGTH, static_cast<DWORD>(nTrack)));
+        return (std::int64_t{MCI_MSF_MINUTE(msf)} * 60 + MCI_MSF_SECOND(msf)) * 1000 +
+               std::int64_t{MCI_MSF_FRAME(msf)} * 1000 / kCdFramesPerSecond;
+    }
+    return static_cast<std::int64_t>(
+        static_cast<DWORD>(QueryStatus(m_nDeviceId, MCI_STATUS_ITEM, MCI_STATUS_LENGTH)));
 }
 
 int CDeviceBackend::GetMode()

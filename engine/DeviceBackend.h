@@ -28,8 +28,10 @@ public:
     int Play(int nTrack) override;
     int Stop() override;
     int SeekPercent(int nPercent) override;
+    int SeekMilliseconds(std::int64_t nMilliseconds) override;
     void GetPosition(PlayPosition& pos) override;
     int GetLengthSeconds(int nTrack) override;
+    std::int64_t GetLengthMilliseconds(int nTrack) override;
     int GetMode() override;
     int GetTrackCount() const override { return m_nTrackCount; }
     int OpenDiscDoor() override;

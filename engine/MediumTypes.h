@@ -22,7 +22,8 @@ enum MediumSource : std::int32_t {
 
 // A play position. A CD fills track, minutes and seconds within the track and frames within
 // the second; MIDI and WAV fill minutes and seconds and, in milliseconds, the whole position
-// (not the remainder); a compressed file fills minutes and seconds only.
+// (not the remainder); a compressed file fills minutes and seconds and the whole position in
+// milliseconds, counted from the sound it has played.
 struct PlayPosition
 {
     std::int32_t nTrack;

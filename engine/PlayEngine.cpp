@@ -107,6 +107,17 @@ int CPlayEngine::SeekPercent(int nPercent)
     return IsOpen() != 0 ? m_pBackend->SeekPercent(std::clamp(nPercent, 0, 100)) : 0;
 }
 
+int CPlayEngine::SeekMilliseconds(std::int64_t nMilliseconds)
+{
+    if (IsOpen() == 0) {
+        return 0;
+    }
+    PlayPosition pos{};
+    m_pBackend->GetPosition(pos);
+    const std::int64_t length = m_pBackend->GetLengthMilliseconds(pos.nTrack);
+    return m_pBackend->SeekMilliseconds(std::clamp<std::int64_t>(nMilliseconds, 0, length));
+}
+
 int CPlayEngine::GetPosition(PlayPosition* pPos)
 {
     if (pPos == nullptr) {
@@ -123,6 +134,11 @@ int CPlayEngine::GetPosition(PlayPosition* pPos)
 int CPlayEngine::GetLengthSeconds(int nTrack)
 {
     return IsOpen() != 0 ? m_pBackend->GetLengthSeconds(nTrack) : 0;
+}
+
+std::int64_t CPlayEngine::GetLengthMilliseconds(int nTrack)
+{
+    return IsOpen() != 0 ? m_pBackend->GetLengthMilliseconds(nTrack) : 0;
 }
 
 int CPlayEngine::GetMode()

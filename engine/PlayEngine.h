@@ -84,6 +84,10 @@ public:
     // Moves to nPercent (0-100) of the length, of the current track on a CD; a device then
     // stands stopped there, the plug-in keeps its state. 0 when nothing is open.
     int SeekPercent(int nPercent);
+    // Moves to nMilliseconds from the start (clamped to 0 and the length), of the current
+    // track on a CD, as exactly as the medium allows; states as SeekPercent. 0 when nothing
+    // is open.
+    int SeekMilliseconds(std::int64_t nMilliseconds);
 
     // Zero-fills *pPos, then fills it for the open medium. 1 when filled, 0 when nothing is
     // open.
@@ -91,6 +95,9 @@ public:
     // Length in whole seconds: of track nTrack on a CD, of the file otherwise; 0 when
     // nothing is open.
     int GetLengthSeconds(int nTrack);
+    // The same length in milliseconds (whole seconds for a compressed file); 0 when nothing
+    // is open.
+    std::int64_t GetLengthMilliseconds(int nTrack);
     // The media mode (MCI_MODE_STOP, MCI_MODE_PLAY, ...); a compressed file reports
     // MCI_MODE_PLAY while playing and MCI_MODE_STOP otherwise. 0 when nothing is open.
     int GetMode();

@@ -3,6 +3,7 @@
 #include "base/WinTypes.h"
 #include "engine/MediumTypes.h"
 
+#include <cstdint>
 #include <string>
 
 // One way of playing a medium: the media devices (audio CD, MIDI, WAV) or the plug-ins
@@ -42,10 +43,16 @@ public:
     // Moves to nPercent (0-100, already clamped) of the length, of the current track on a CD.
     // 1.
     virtual int SeekPercent(int nPercent) = 0;
+    // Moves to nMilliseconds (0 up to the length, already clamped) from the start, of the
+    // current track on a CD, as exactly as the medium allows; states as SeekPercent. 1.
+    virtual int SeekMilliseconds(std::int64_t nMilliseconds) = 0;
     // Fills pos, which the caller has zeroed, for the open medium.
     virtual void GetPosition(PlayPosition& pos) = 0;
     // Length in whole seconds: of track nTrack (1-99) on a CD, of the medium otherwise.
     virtual int GetLengthSeconds(int nTrack) = 0;
+    // Length in milliseconds, as exactly as the medium tells it (whole seconds for a
+    // compressed file); nTrack as GetLengthSeconds.
+    virtual std::int64_t GetLengthMilliseconds(int nTrack) = 0;
     // The media mode (MCI_MODE_STOP, MCI_MODE_PLAY, ...).
     virtual int GetMode() = 0;
     // The CD's number of tracks; 0 for any other medium.

@@ -5,6 +5,8 @@
 #include "engine/PluginLibrary.h"
 #include "media/Mci.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 #include <thread>
 
@@ -155,16 +157,33 @@ int CPluginBackend::SeekPercent(int nPercent)
     return 1;
 }
 
+int CPluginBackend::SeekMilliseconds(std::int64_t nMilliseconds)
+{
+    const int state = m_pDecoder->GetState();
+    if (state == PLUGIN_STATE_PLAYING || state == PLUGIN_STATE_PAUSED) {
+        m_pDecoder->SeekMilliseconds(nMilliseconds);
+    }
+    return 1;
+}
+
 void CPluginBackend::GetPosition(PlayPosition& pos)
 {
-    const std::int32_t elapsed = g_nPluginElapsed.load();
-    pos.nMinutes = elapsed / 60;
-    pos.nSeconds = elapsed % 60;
+    const std::int64_t position = m_pDecoder->GetPositionMilliseconds();
+    const auto seconds =
+        static_cast<std::int32_t>(std::min<std::int64_t>(position / 1000, INT32_MAX));
+    pos.nMinutes = seconds / 60;
+    pos.nSeconds = seconds % 60;
+    pos.nMilliseconds = static_cast<std::int32_t>(std::min<std::int64_t>(position, INT32_MAX));
 }
 
 int CPluginBackend::GetLengthSeconds(int)
 {
     return m_pluginInfo.nLengthSeconds;
+}
+
+std::int64_t CPluginBackend::GetLengthMilliseconds(int)
+{
+    return std::int64_t{m_pluginInfo.nLengthSeconds} * 1000;
 }
 
 int CPluginBackend::GetMode()

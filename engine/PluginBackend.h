@@ -44,10 +44,14 @@ public:
     int Stop() override;
     // Seeks only while the decoder plays or pauses; it keeps its state.
     int SeekPercent(int nPercent) override;
-    // Minutes and seconds from g_nPluginElapsed.
+    // As SeekPercent, to the millisecond through the decoder's millisecond seek.
+    int SeekMilliseconds(std::int64_t nMilliseconds) override;
+    // The decoder's position heard (from the output's played frames), in milliseconds and
+    // as minutes and seconds.
     void GetPosition(PlayPosition& pos) override;
     // The decoder's length of the file; nTrack is not used.
     int GetLengthSeconds(int nTrack) override;
+    std::int64_t GetLengthMilliseconds(int nTrack) override;
     // MCI_MODE_PLAY while the decoder plays, MCI_MODE_STOP otherwise (paused too).
     int GetMode() override;
     int GetTrackCount() const override { return 0; }

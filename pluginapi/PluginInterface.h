@@ -153,6 +153,16 @@ public:
     // only, and the state stays as it was. Result ignored.
     virtual int Seek(std::int32_t nSeconds) = 0;
 
+    // Slot 11: as slot 10, to nMilliseconds from the start (clamped to the file), to the
+    // nearest sample the file allows. Result as slot 10: 1 when asked of a playing or paused
+    // file, 0 otherwise.
+    virtual int SeekMilliseconds(std::int64_t nMilliseconds) = 0;
+
+    // Slot 12: the position heard, in milliseconds from the start of the file, counted from
+    // the output's played frames; a seek asked for and not yet carried out reads as its
+    // target. 0 when nothing has played since the file was opened.
+    virtual std::int64_t GetPositionMilliseconds() = 0;
+
 protected:
     ~IDecoderPlugin() = default;
 };

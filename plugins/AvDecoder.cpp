@@ -48,6 +48,10 @@ int CAvDecoder::Open(const char* pszPath, PluginMediaInfo* pInfo)
     m_bInputOpen = true;
     m_bRewind = false;
     m_strPath = pszPath;
+    m_nRate.store(m_input.Rate());
+    m_nLengthMs.store(m_input.Rate() > 0 ? m_input.LengthFrames() * 1000 / m_input.Rate() : 0);
+    m_nBaseFrames.store(0);
+    m_nSeekShown.store(-1);
     std::memset(pInfo, 0, sizeof(*pInfo));
     pInfo->nSampleRate = m_input.Rate();
     pInfo->nChannels = m_input.Channels();
@@ -66,6 +70,7 @@ int CAvDecoder::Close()
     }
     m_input.Close();
     m_bInputOpen = false;
+    m_nRate.store(0);
     m_nState.store(PLUGIN_STATE_STOPPED);
     return 1;
 }
@@ -95,6 +100,8 @@ int CAvDecoder::Play()
     m_bOutputOpen = true;
     m_bQuit.store(false);
     m_nSeekTo.store(-1);
+    m_nSeekShown.store(-1);
+    m_nBaseFrames.store(m_input.Position());
     m_nState.store(PLUGIN_STATE_PLAYING);
     try {
         m_thread = std::thread(&CAvDecoder::DecodeLoop, this);
@@ -128,15 +135,37 @@ int CAvDecoder::Resume()
 
 int CAvDecoder::Seek(std::int32_t nSeconds)
 {
+    return SeekMilliseconds(std::int64_t{nSeconds} * 1000);
+}
+
+int CAvDecoder::SeekMilliseconds(std::int64_t nMilliseconds)
+{
     if (m_nState.load() == PLUGIN_STATE_STOPPED || !m_thread.joinable()) {
         return 0;
     }
     // The interruption comes before the request: a thread released from the output waits
     // for the request, and handling it (a Flush) ends the interruption.
     InterruptOutput();
-    m_nSeekTo.store(nSeconds < 0 ? 0 : nSeconds);
+    const std::int64_t target =
+        std::min(std::max<std::int64_t>(nMilliseconds, 0), m_nLengthMs.load());
+    m_nSeekShown.store(target);
+    m_nSeekTo.store(target);
     PostCommand();
     return 1;
+}
+
+std::int64_t CAvDecoder::GetPositionMilliseconds()
+{
+    const std::int64_t rate = m_nRate.load();
+    if (rate <= 0) {
+        return 0;
+    }
+    if (const std::int64_t shown = m_nSeekShown.load(); shown >= 0) {
+        return shown;
+    }
+    const std::int64_t played =
+        m_bOutputOpen && m_pOutput != nullptr ? m_pOutput->GetPlayedFrames() : 0;
+    return (m_nBaseFrames.load() + played) * 1000 / rate;
 }
 
 void CAvDecoder::InterruptOutput()
@@ -223,11 +252,17 @@ void CAvDecoder::DecodeLoop()
         if (m_bQuit.load()) {
             return;
         }
-        const std::int32_t seekTo = m_nSeekTo.exchange(-1);
+        const std::int64_t seekTo = m_nSeekTo.exchange(-1);
         if (seekTo >= 0) {
-            const bool bSought = m_input.SeekTo(static_cast<std::int64_t>(seekTo) * rate);
+            // Rounded up to a whole frame, so that the position read back in whole
+            // milliseconds is the one asked for.
+            const bool bSought = m_input.SeekTo((seekTo * rate + 999) / 1000);
             m_pOutput->Flush();
             base = m_input.Position();
+            m_nBaseFrames.store(base);
+            // A later request keeps showing its own target.
+            std::int64_t shown = seekTo;
+            m_nSeekShown.compare_exchange_strong(shown, -1);
             pcm.clear();
             offset = 0;
             decodedAll = !bSought;

@@ -44,6 +44,8 @@ public:
     int Pause() override;
     int Resume() override;
     int Seek(std::int32_t nSeconds) override;
+    int SeekMilliseconds(std::int64_t nMilliseconds) override;
+    std::int64_t GetPositionMilliseconds() override;
 
     // How long the decode thread, waiting at the end of the file for the output to play out,
     // waits before it looks at the time and its requests again.
@@ -77,5 +79,14 @@ private:
     std::atomic<int> m_nState{PLUGIN_STATE_STOPPED};
     std::atomic<unsigned> m_nCommands{0};
     std::atomic<bool> m_bQuit{false};
-    std::atomic<std::int32_t> m_nSeekTo{-1};
+    // A seek request in milliseconds (-1: none), taken by the decode thread.
+    std::atomic<std::int64_t> m_nSeekTo{-1};
+    // The last seek asked for, until the decode thread has flushed the output for it (-1:
+    // none): the position reads as it meanwhile.
+    std::atomic<std::int64_t> m_nSeekShown{-1};
+    // The file frame of the output's played count 0.
+    std::atomic<std::int64_t> m_nBaseFrames{0};
+    // The open file's rate and length, for the position and a seek's shown target.
+    std::atomic<std::int64_t> m_nRate{0};
+    std::atomic<std::int64_t> m_nLengthMs{0};
 };

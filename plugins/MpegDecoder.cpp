@@ -186,6 +186,7 @@ void CMpegDecoder::PutOpenFile(MpegFile&& file)
     m_strPath = std::move(file.strPath);
     m_nRate = file.nRate;
     m_nLengthFrames = file.nLengthFrames;
+    m_nLengthMs.store(file.nRate > 0 ? file.nLengthFrames * 1000 / file.nRate : 0);
     file = MpegFile{};
 }
 
@@ -198,6 +199,8 @@ int CMpegDecoder::Open(const char* pszPath, PluginMediaInfo* pInfo)
     }
     m_nOpenRate.store(file.nRate);
     PutOpenFile(std::move(file));
+    m_nBaseFrames.store(0);
+    m_nSeekShown.store(-1);
     return 1;
 }
 
@@ -300,6 +303,8 @@ int CMpegDecoder::Play()
     m_bOutputOpen = true;
     m_bQuit.store(false);
     m_nSeekTo.store(-1);
+    m_nSeekShown.store(-1);
+    m_nBaseFrames.store(0);
     m_nState.store(PLUGIN_STATE_PLAYING);
     try {
         m_thread = std::thread(&CMpegDecoder::DecodeLoop, this);
@@ -333,13 +338,39 @@ int CMpegDecoder::Resume()
 
 int CMpegDecoder::Seek(std::int32_t nSeconds)
 {
+    return SeekMilliseconds(std::int64_t{nSeconds} * 1000);
+}
+
+int CMpegDecoder::SeekMilliseconds(std::int64_t nMilliseconds)
+{
     if (m_nState.load() == PLUGIN_STATE_STOPPED || !m_thread.joinable()) {
         return 0;
     }
     InterruptOutput();
-    m_nSeekTo.store(nSeconds < 0 ? 0 : nSeconds);
+    const long rate = m_nOpenRate.load();
+    std::int64_t target = std::max<std::int64_t>(nMilliseconds, 0);
+    if (rate > 0) {
+        target = std::min(target, m_nLengthMs.load());
+    }
+    m_nSeekShown.store(target);
+    m_nSeekTo.store(target);
     PostCommand();
     return 1;
+}
+
+std::int64_t CMpegDecoder::GetPositionMilliseconds()
+{
+    // The rate of every chained file is the open file's (only such files are chained).
+    const long rate = m_nOpenRate.load();
+    if (rate <= 0) {
+        return 0;
+    }
+    if (const std::int64_t shown = m_nSeekShown.load(); shown >= 0) {
+        return shown;
+    }
+    const std::int64_t played =
+        m_bOutputOpen && m_pOutput != nullptr ? m_pOutput->GetPlayedFrames() : 0;
+    return std::max<std::int64_t>(m_nBaseFrames.load() + played, 0) * 1000 / rate;
 }
 
 void CMpegDecoder::InterruptOutput()
@@ -399,6 +430,7 @@ void CMpegDecoder::DecodeLoop()
             return;
         }
         base = -boundary;
+        m_nBaseFrames.store(base);
         boundary = -1;
         reported = -1;
         {
@@ -426,6 +458,7 @@ void CMpegDecoder::DecodeLoop()
         const off_t reached = mpg123_seek(m_pHandle, static_cast<off_t>(heard), SEEK_SET);
         m_pOutput->Flush();
         base = reached >= 0 ? reached : heard;
+        m_nBaseFrames.store(base);
         writtenBytes = 0;
         pending = 0;
         decodedAll = reached < 0;
@@ -473,15 +506,21 @@ void CMpegDecoder::DecodeLoop()
         if (m_bUnchain.exchange(false)) {
             unchain();
         }
-        const std::int32_t seekTo = m_nSeekTo.exchange(-1);
+        const std::int64_t seekTo = m_nSeekTo.exchange(-1);
         if (seekTo >= 0) {
             // A seek is within the file the user sees, the one heard now.
             unchain();
-            const std::int64_t target = std::min<std::int64_t>(
-                static_cast<std::int64_t>(seekTo) * m_nRate, m_nLengthFrames);
+            // Rounded up to a whole frame, so that the position read back in whole
+            // milliseconds is the one asked for.
+            const std::int64_t target =
+                std::min<std::int64_t>((seekTo * m_nRate + 999) / 1000, m_nLengthFrames);
             const off_t reached = mpg123_seek(m_pHandle, static_cast<off_t>(target), SEEK_SET);
             m_pOutput->Flush();
             base = reached >= 0 ? reached : target;
+            m_nBaseFrames.store(base);
+            // A later request keeps showing its own target.
+            std::int64_t shown = seekTo;
+            m_nSeekShown.compare_exchange_strong(shown, -1);
             writtenBytes = 0;
             pending = 0;
             decodedAll = reached < 0;

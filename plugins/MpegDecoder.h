@@ -51,6 +51,8 @@ public:
     int Pause() override;
     int Resume() override;
     int Seek(std::int32_t nSeconds) override;
+    int SeekMilliseconds(std::int64_t nMilliseconds) override;
+    std::int64_t GetPositionMilliseconds() override;
 
     int QueueNext(const char* pszPath, PluginMediaInfo* pInfo) override;
     int DropNext() override;
@@ -107,7 +109,17 @@ private:
     std::atomic<int> m_nState{PLUGIN_STATE_STOPPED};
     std::atomic<unsigned> m_nCommands{0};
     std::atomic<bool> m_bQuit{false};
-    std::atomic<std::int32_t> m_nSeekTo{-1};
+    // A seek request in milliseconds (-1: none), taken by the decode thread.
+    std::atomic<std::int64_t> m_nSeekTo{-1};
+    // The last seek asked for, until the decode thread has flushed the output for it (-1:
+    // none): the position reads as it meanwhile.
+    std::atomic<std::int64_t> m_nSeekShown{-1};
+    // The file position, in frames, of the output's played count 0 (negative while a chained
+    // file's first frames are still ahead of the boundary).
+    std::atomic<std::int64_t> m_nBaseFrames{0};
+    // The open file's length in milliseconds, for a seek's shown target; set wherever the
+    // open file changes (the decode thread switches to a chained one).
+    std::atomic<std::int64_t> m_nLengthMs{0};
 
     std::atomic<long> m_nOpenRate{0}; // the rate of the file Open opened, 0 when none
     std::mutex m_chainLock;

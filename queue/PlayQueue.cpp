@@ -14,7 +14,7 @@ int CPlayQueue::Add(const std::string& entry)
     if (m_reading.empty())
         m_bOutOfMemory = false;
     try {
-        if (EndsWithNoCase(entry, "m3u")) {
+        if (EndsWithNoCase(entry, "m3u") || EndsWithNoCase(entry, "m3u8")) {
             LoadM3u(entry);
             return 1;
         }

@@ -28,7 +28,7 @@ public:
     CPlayQueue() = default;
     virtual ~CPlayQueue() = default;
 
-    // Appends entry, or, when its last three bytes are "m3u" in any case, appends the lines
+    // Appends entry, or, when it ends in "m3u" or "m3u8" in any case, appends the lines
     // of that playlist file instead. Returns 1; 0 after an out-of-memory failure, which is
     // reported to the user and leaves the queue as it was.
     int Add(const std::string& entry);
@@ -61,8 +61,11 @@ public:
     // separator, the file cannot be created or a write error occurred (an earlier file of
     // that name is then left as it was): the caller tells the user.
     int SaveM3u(const std::string& strPath);
-    // Reads the playlist file at strPath and adds each line, relative lines joined to the
-    // playlist's directory; blank lines and lines that begin with '#' are no entries. A file
+    // Reads the playlist file at strPath (.m3u or .m3u8, UTF-8 with or without a byte-order
+    // mark, LF or CR LF) and adds each line, relative lines joined to the playlist's
+    // directory and file: URIs decoded to their paths (one that names no local path, or
+    // with a broken escape, is taken as it stands); blank lines and lines that begin with
+    // '#' are no entries. A file
     // that cannot be opened adds nothing, silently; a read error is reported to the user and
     // keeps what was added. A playlist already being read (a loop of playlists) and nesting
     // beyond kMaxPlaylistDepth are skipped; an expansion stops after kPlaylistLineBudget

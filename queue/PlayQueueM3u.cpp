@@ -12,6 +12,8 @@
 
 namespace {
 
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
 // The name under which a playlist file is known to the loop guard: its resolved path when
 // it exists, so that "a/../x.m3u", a link and "x.m3u" count as one file.
 std::string CanonicalName(const std::string& path)
@@ -36,9 +38,13 @@ int CPlayQueue::SaveM3u(const std::string& strPath)
         std::string line;
         for (const std::string& entry : m_entries) {
             // An entry is written relative only when its rest reads back as relative: the
-            // rest of "<dir>//a.wav" is "/a.wav", a file at the root.
-            if (IsUnderDirectory(entry, *directory) &&
-                !IsCompletePlaylistLine(std::string_view(entry).substr(directory->size() + 1)))
+            // rest of "<dir>//a.wav" is "/a.wav", a file at the root, and that of
+            // "<dir>/file:/a.wav" a URI.
+            const std::string_view rest =
+                IsUnderDirectory(entry, *directory)
+                    ? std::string_view(entry).substr(directory->size() + 1)
+                    : std::string_view();
+            if (!rest.empty() && !IsCompletePlaylistLine(rest) && !LocalPathOfFileUri(rest))
                 line.assign(entry, directory->size() + 1);
             else
                 line.assign(entry);
@@ -75,6 +81,7 @@ void CPlayQueue::LoadM3u(const std::string& strPath)
     m_reading.push_back(std::move(name));
     try {
         std::string line;
+        bool bFirstLine = true;
         // Once memory has run out, every playlist being read stops: each further line would
         // only fail and be reported again.
         while (!m_bOutOfMemory && file.ReadLine(line)) {
@@ -85,11 +92,18 @@ void CPlayQueue::LoadM3u(const std::string& strPath)
                 break;
             }
             ++m_nLinesRead;
+            // A UTF-8 byte-order mark opens some playlists (read as UTF-8 always, like the
+            // file names they hold).
+            if (bFirstLine && line.starts_with(kUtf8Bom))
+                line.erase(0, kUtf8Bom.size());
+            bFirstLine = false;
             // Comment lines (the header and information lines of extended playlists) and
             // blank lines name no medium.
             if (line.empty() || line.front() == '#')
                 continue;
-            if (IsCompletePlaylistLine(line))
+            if (const std::optional<std::string> local = LocalPathOfFileUri(line))
+                Add(*local);
+            else if (IsCompletePlaylistLine(line))
                 Add(line);
             else
                 Add(JoinPath(*directory, line));

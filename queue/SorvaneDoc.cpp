@@ -33,6 +33,7 @@ const CommandEntry<CSorvaneDoc> kCommandTable[] = {
     {ID_MENU_CDPLAY, &CSorvaneDoc::OnCmdCdPlay},
     {IDC_BTN_EJECT, &CSorvaneDoc::OnCmdEject},
     {ID_MENU_EJECT, &CSorvaneDoc::OnCmdEject},
+    {ID_FILE_SAVE, &CSorvaneDoc::OnCmdSave},
 };
 
 bool HoldsCdTracks(const CPlayQueue& queue)
@@ -105,6 +106,7 @@ void CSorvaneDoc::OnCmdOpen()
 
 void CSorvaneDoc::StopAndClose()
 {
+    m_bPaused = false;
     m_pEngine->Stop();
     m_pEngine->CloseMedium();
 }
@@ -205,6 +207,25 @@ int CSorvaneDoc::SavePlaylist(const std::string& strPath)
     return m_queue.SaveM3u(strPath);
 }
 
+void CSorvaneDoc::SavePlaylistAs()
+{
+    FileDialogRequest request;
+    request.bOpen = false;
+    request.strDefExt = kSaveDefExt;
+    request.strFileName = kSaveFileName;
+    request.strFilter = kSaveFilter;
+    std::vector<std::string> paths;
+    if (!Prompts().AskFiles(request, paths) || paths.empty())
+        return;
+    if (SavePlaylist(paths.front()) == 0)
+        Prompts().ShowMessage(kSaveFailedText);
+}
+
+void CSorvaneDoc::OnCmdSave()
+{
+    SavePlaylistAs();
+}
+
 void CSorvaneDoc::SeekTo(int nPercent)
 {
     if (m_pEngine->IsOpen() == 0)
@@ -223,10 +244,22 @@ void CSorvaneDoc::SeekAndPlay(int nPercent)
         return;
     UserChosePlay();
     m_pEngine->SeekPercent(nPercent);
+    m_bPaused = false;
     m_pEngine->Play(0);
     // The seek may have started play from pause or stop: the views follow.
     UpdateAllViews(nullptr, HINT_STATE_CHANGED);
     PrepareFollowing();
+}
+
+void CSorvaneDoc::SeekToMilliseconds(std::int64_t nMilliseconds)
+{
+    if (m_pEngine->IsOpen() == 0)
+        return;
+    const bool bPlaying = m_pEngine->GetMode() == static_cast<int>(MCI_MODE_PLAY);
+    m_pEngine->SeekMilliseconds(nMilliseconds);
+    if (bPlaying && m_pEngine->GetMode() != static_cast<int>(MCI_MODE_PLAY))
+        m_pEngine->Play(0);
+    UpdateAllViews(nullptr, HINT_STATE_CHANGED);
 }
 
 void CSorvaneDoc::OnEndNotice(WPARAM wParam, LPARAM lParam)
@@ -292,6 +325,7 @@ void CSorvaneDoc::PlayNextAfterEnd()
 void CSorvaneDoc::FollowOn()
 {
     m_pEngine->AdoptPrepared();
+    m_bPaused = false;
     m_queue.Next();
     UpdateAllViews(nullptr, HINT_STATE_CHANGED);
     PrepareFollowing();
@@ -323,6 +357,7 @@ void CSorvaneDoc::SetNotifyWindow(HWND hWnd)
 void CSorvaneDoc::OnCmdPlay()
 {
     UserChosePlay();
+    m_bPaused = false;
     m_pEngine->Play(0);
     UpdateAllViews(nullptr, HINT_STATE_CHANGED);
     PrepareFollowing();
@@ -332,14 +367,18 @@ void CSorvaneDoc::OnCmdStop()
 {
     if (!m_pEngine->Stop())
         return;
+    m_bPaused = false;
     m_pEngine->SeekPercent(0);
     UpdateAllViews(nullptr, HINT_STATE_CHANGED);
 }
 
 void CSorvaneDoc::OnCmdPause()
 {
-    if (m_pEngine->Stop())
-        UpdateAllViews(nullptr, HINT_STATE_CHANGED);
+    const bool bPlaying = m_pEngine->GetMode() == static_cast<int>(MCI_MODE_PLAY);
+    if (!m_pEngine->Stop())
+        return;
+    m_bPaused = m_bPaused || bPlaying;
+    UpdateAllViews(nullptr, HINT_STATE_CHANGED);
 }
 
 void CSorvaneDoc::OnCmdNext()
@@ -402,6 +441,7 @@ void CSorvaneDoc::OnCmdEject()
 
 void CSorvaneDoc::PlayEntryMedium(const std::string& entry)
 {
+    m_bPaused = false;
     if (!entry.empty() && entry.front() == '\\') {
         const int track = ParseTrackNumber(entry);
         if (track > 0)
@@ -472,4 +512,42 @@ std::string CSorvaneDoc::GetStatusText() const
     if (m_pEngine->GetKind() != DEVICE_CDAUDIO)
         return StrFormat("%s %2d:%2d", title.c_str(), length / 60, length % 60);
     return StrFormat("%s <%2d> %2d:%2d", title.c_str(), position.nTrack, length / 60, length % 60);
+}
+
+PlaybackSnapshot CSorvaneDoc::GetPlayback() const
+{
+    PlaybackSnapshot snap;
+    snap.nKind = m_pEngine->GetKind();
+    snap.nQueueIndex = m_queue.GetCurrent();
+    PlayPosition pos{};
+    if (m_pEngine->GetPosition(&pos) == 0)
+        return snap;
+    snap.bOpen = true;
+    snap.nTrack = pos.nTrack;
+    snap.nMinutes = pos.nMinutes;
+    snap.nSeconds = pos.nSeconds;
+    snap.nLengthSeconds = m_pEngine->GetLengthSeconds(pos.nTrack);
+    snap.nLengthMs = m_pEngine->GetLengthMilliseconds(pos.nTrack);
+    if (snap.nKind == DEVICE_CDAUDIO) {
+        snap.nPositionMs = (std::int64_t{pos.nMinutes} * 60 + pos.nSeconds) * 1000 +
+                           std::int64_t{pos.nFrames} * 1000 / kCdFramesPerSecond;
+    } else {
+        snap.nPositionMs = pos.nMilliseconds;
+    }
+    const int mode = m_pEngine->GetMode();
+    snap.bStandsStill = mode == static_cast<int>(MCI_MODE_STOP);
+    if (mode == static_cast<int>(MCI_MODE_PLAY))
+        snap.nState = PlaybackState::Playing;
+    else if (snap.bStandsStill && m_bPaused)
+        snap.nState = PlaybackState::Paused;
+    // A device that played to its end and stands there plays nothing more when asked; the
+    // decoder starts again from the top.
+    const bool bAtEnd = snap.nState == PlaybackState::Stopped && snap.nKind != DEVICE_PLUGIN &&
+                        snap.nLengthMs > 0 && snap.nPositionMs >= snap.nLengthMs;
+    snap.bCanPlay = !bAtEnd;
+    snap.bCanPause = snap.nState == PlaybackState::Playing;
+    snap.bCanGoNext = m_queue.GetCount() > 0;
+    snap.bCanGoPrevious = snap.bCanGoNext;
+    snap.bCanSeek = snap.nLengthMs > 0;
+    return snap;
 }

@@ -4,6 +4,7 @@
 #include "engine/PlayEngine.h"
 #include "framework/Document.h"
 #include "queue/PlayQueue.h"
+#include "queue/PlaybackSnapshot.h"
 
 #include <functional>
 #include <memory>
@@ -70,6 +71,13 @@ public:
     static constexpr const char* kPlayFailedText = "演奏に失敗しました";
     static constexpr const char* kMciOpenErrorText = "MCI Open Error";
     static constexpr const char* kMciPlayErrorText = "MCI Play Error";
+    // The save-file dialog of the playlist's Save and of Ctrl+S; an existing file is replaced
+    // without a question.
+    static constexpr const char* kSaveFilter = "PlayListFiles(.m3u)|*.m3u||";
+    static constexpr const char* kSaveDefExt = ".m3u";
+    static constexpr const char* kSaveFileName = "MyPlayList";
+    // Shown when the playlist file could not be written.
+    static constexpr const char* kSaveFailedText = "プレイリストを保存できませんでした。";
     static constexpr int kPlaylistLeftThreshold = 300;
     static constexpr int kPlaylistRightOffset = 230;
     static constexpr int kPlaylistLeftOffset = 225;
@@ -98,6 +106,8 @@ public:
     void OnCmdPlaylist();
     void OnCmdCdPlay();
     void OnCmdEject();
+    // Ctrl+S: SavePlaylistAs.
+    void OnCmdSave();
 
     // Replaces the queue by paths (playlists expanded) and plays its first entry, as the open
     // button does with the files chosen in its dialog: what plays stops and closes first, and
@@ -125,6 +135,10 @@ public:
     // Writes the queue to the playlist file at strPath (see CPlayQueue::SaveM3u); 0, silently,
     // when it could not be written.
     int SavePlaylist(const std::string& strPath);
+    // Asks for a file name (the save dialog) and writes the queue there as an M3U playlist;
+    // tells the user with kSaveFailedText when it could not be written. Nothing when the
+    // dialog is cancelled.
+    void SavePlaylistAs();
     // Stops and closes what is open; the queue and the views are left as they are.
     void StopAndClose();
 
@@ -148,6 +162,10 @@ public:
     // The repeat setting may have changed: the entry prepared to follow on is chosen again
     // (after the last entry the first follows only with repeat).
     void RepeatSettingChanged() { PrepareFollowing(); }
+    // Moves what is open to nMilliseconds from its start (of the current track on a CD,
+    // clamped to its length) as exactly as the medium allows; it keeps playing when it
+    // played, and a pause stays a pause. Nothing when nothing is open.
+    void SeekToMilliseconds(std::int64_t nMilliseconds);
     // Plays the entry at nIndex and makes it current; nothing when not in range.
     void PlayAt(int nIndex);
     // Engine notifications go to the window hWnd.
@@ -167,6 +185,9 @@ public:
     // "title mm:ss" (the length, not the elapsed time) for a file, "title <tt> mm:ss" for
     // the CD's current track; "" with nothing open.
     std::string GetStatusText() const;
+    // What plays and what may be done with it, read from the engine now: the one place that
+    // turns the medium's mode and position into a state, times and what is allowed.
+    PlaybackSnapshot GetPlayback() const;
 
     // The window that shows the playlist; null until the view registers itself.
     void SetPlaylistHost(IPlaylistWindowHost* pHost) { m_pPlaylistHost = pHost; }
@@ -198,6 +219,9 @@ private:
     void PrepareFollowing();
     // A command of the user chose what plays: failures are counted afresh.
     void UserChosePlay() { m_nFailureStreak = 0; }
+    // The open medium was halted by the pause command, not stopped; any play, stop, seek
+    // that plays, open or close ends it.
+    bool m_bPaused = false;
 
     // Plays an entry: a CD track marker plays that track of the open CD; a file is opened
     // and played. The views are told. Returns the queue's current index.

@@ -145,11 +145,14 @@ void CMainFrame::StoreLaunchPos()
     if (!m_bCreated || !isVisible()) {
         return;
     }
-    QPoint where = pos();
-    if (m_positionQuery) {
-        where = m_positionQuery().value_or(where);
-    }
+    const QPoint where = ScreenPosition();
     m_settings.SetLaunchPos(where.x(), where.y());
+}
+
+QPoint CMainFrame::ScreenPosition() const
+{
+    const QPoint where = pos();
+    return m_positionQuery ? m_positionQuery().value_or(where) : where;
 }
 
 void CMainFrame::changeEvent(QEvent* event)

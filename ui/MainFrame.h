@@ -67,6 +67,9 @@ public:
     // when it is hidden or destroyed): what the query says, when set and answering, else
     // Qt's record. A hidden window keeps the place it had when it was hidden.
     void StoreLaunchPos();
+    // Where the frame's top-left corner is on the screen: what the query says, when set and
+    // answering, else Qt's record.
+    QPoint ScreenPosition() const;
     void SetPositionQuery(std::function<std::optional<QPoint>()> query)
     {
         m_positionQuery = std::move(query);

@@ -225,10 +225,10 @@ void CSorvaneView::OnUpdate(CView*, int nHint)
         m_pPlaylistDlg->RefreshList();
     }
 
-    if (m_pDocument->IsOpen() != 0) {
+    if (const PlaybackSnapshot snap = m_pDocument->GetPlayback(); snap.bOpen) {
         EnableButton(kPrevButton, true);
         EnableButton(kNextButton, true);
-        const bool bStopped = m_pDocument->GetMode() == static_cast<int>(MCI_MODE_STOP);
+        const bool bStopped = snap.bStandsStill;
         EnableButton(kPlayButton, bStopped);
         EnableButton(kStopButton, !bStopped);
         EnableButton(kPauseButton, !bStopped);
@@ -262,22 +262,20 @@ void CSorvaneView::EnableButton(int nIndex, bool bEnable)
     button.setEnabled(bEnable);
 }
 
-PanelTime CSorvaneView::CurrentTime() const
+PanelTime CSorvaneView::PanelTimeOf(const PlaybackSnapshot& snap)
 {
     PanelTime time;
-    PlayPosition pos{};
-    m_pDocument->GetPosition(&pos);
-    time.nKind = m_pDocument->GetKind();
-    time.nTrack = pos.nTrack;
-    time.nMinutes = pos.nMinutes;
-    time.nSeconds = pos.nSeconds;
+    time.nKind = snap.nKind;
+    time.nTrack = snap.nTrack;
+    time.nMinutes = snap.nMinutes;
+    time.nSeconds = snap.nSeconds;
     return time;
 }
 
 void CSorvaneView::OnDraw(CDC* pDC)
 {
-    const int bOpen = m_pDocument->IsOpen() != 0 ? 1 : 0;
-    m_panel.Compose(pDC, 0, bOpen, CurrentTime());
+    const PlaybackSnapshot snap = m_pDocument->GetPlayback();
+    m_panel.Compose(pDC, 0, snap.bOpen ? 1 : 0, PanelTimeOf(snap));
 }
 
 void CSorvaneView::OnTimer(UINT)
@@ -285,12 +283,27 @@ void CSorvaneView::OnTimer(UINT)
     if (m_bPanelBusy != 0 || m_client.isNull()) {
         return;
     }
-    const int bOpen = m_pDocument->IsOpen() != 0 ? 1 : 0;
+    const PlaybackSnapshot snap = m_pDocument->GetPlayback();
+    const PanelTime time = PanelTimeOf(snap);
+    // With nothing open no title moves: the same time composes the same picture again.
+    if (!snap.bOpen && m_bIdlePanelShown && time.nKind == m_idleTime.nKind &&
+        time.nTrack == m_idleTime.nTrack && time.nMinutes == m_idleTime.nMinutes &&
+        time.nSeconds == m_idleTime.nSeconds) {
+        return;
+    }
+    const CRect rc = PanelRect();
+    const QRect area(rc.left, rc.top, rc.Width(), rc.Height());
+    const QImage before = m_client.copy(area);
     {
         CDC clientDC(&m_client);
-        m_panel.Compose(&clientDC, 1, bOpen, CurrentTime());
+        m_panel.Compose(&clientDC, 1, snap.bOpen ? 1 : 0, time);
     }
-    InvalidateClientRect(PanelRect());
+    m_bIdlePanelShown = !snap.bOpen;
+    m_idleTime = time;
+    // The tick runs on with nothing open, but the window system draws only a new picture.
+    if (m_client.copy(area) != before) {
+        InvalidateClientRect(rc);
+    }
 }
 
 CRect CSorvaneView::PanelRect() const
@@ -309,17 +322,13 @@ int CSorvaneView::DragPercent(int x) const
 
 void CSorvaneView::OnLButtonDown(UINT, CPoint point)
 {
-    if (m_pDocument->IsOpen() == 0 || !PanelRect().PtInRect(point)) {
+    const PlaybackSnapshot snap = m_pDocument->GetPlayback();
+    if (!snap.bOpen || !PanelRect().PtInRect(point)) {
         return;
     }
     m_bPanelBusy = 1;
-    PlayPosition pos{};
-    m_pDocument->GetPosition(&pos);
-    int length = m_pDocument->GetLengthSeconds(pos.nTrack);
-    if (length == 0) {
-        length = 1;
-    }
-    const double elapsed = static_cast<double>(pos.nMinutes) * 60.0 + pos.nSeconds;
+    const int length = snap.nLengthSeconds != 0 ? snap.nLengthSeconds : 1;
+    const double elapsed = static_cast<double>(snap.nMinutes) * 60.0 + snap.nSeconds;
     const double percent = elapsed / length * 100.0;
     m_nDragStartX = point.x;
     m_nDragStartPercent = static_cast<int>(std::clamp(percent, double{INT_MIN}, double{INT_MAX}));
@@ -341,12 +350,11 @@ void CSorvaneView::DrawSeekText(int nPercent)
     if (m_client.isNull()) {
         return;
     }
-    PlayPosition pos{};
-    m_pDocument->GetPosition(&pos);
-    const int length = m_pDocument->GetLengthSeconds(pos.nTrack);
+    const PlaybackSnapshot snap = m_pDocument->GetPlayback();
+    m_bIdlePanelShown = false;
     {
         CDC clientDC(&m_client);
-        m_panel.DrawSeekText(&clientDC, nPercent, m_pDocument->GetKind(), pos.nTrack, length);
+        m_panel.DrawSeekText(&clientDC, nPercent, snap.nKind, snap.nTrack, snap.nLengthSeconds);
     }
     InvalidateClientRect(PanelRect());
 }
@@ -552,10 +560,17 @@ void CSorvaneView::HidePlaylist()
 
 void CSorvaneView::GetPlayerRect(int& nLeft, int& nTop, int& nRight) const
 {
-    const QRect rc = MainWindow()->frameGeometry();
-    nLeft = rc.x();
-    nTop = rc.y();
-    nRight = rc.x() + rc.width();
+    // Under a reparenting window manager Qt's record of a moved window can be stale; the
+    // frame asks the window system where it is now.
+    QWidget* pMain = MainWindow();
+    const QRect rc = pMain->frameGeometry();
+    QPoint where = rc.topLeft();
+    if (const auto* pFrame = dynamic_cast<const CMainFrame*>(pMain)) {
+        where = pFrame->ScreenPosition();
+    }
+    nLeft = where.x();
+    nTop = where.y();
+    nRight = where.x() + rc.width();
 }
 
 void CSorvaneView::ShowPlaylistAt(int x, int y)
@@ -572,6 +587,11 @@ void CSorvaneView::ShowPlaylistAt(int x, int y)
         m_pPlaylistDlg->move(x, y);
     }
     m_pPlaylistDlg->show();
+    // A window manager may map a window shown again where it last stood: once mapped, it is
+    // moved where it belongs.
+    if (QWindow* pWindow = m_pPlaylistDlg->windowHandle()) {
+        pWindow->setFramePosition(QPoint(x, y));
+    }
 }
 
 QWidget* CSorvaneView::MainWindow() const
@@ -622,6 +642,7 @@ void CSorvaneView::paintEvent(QPaintEvent*)
 {
     if (m_bRedraw && !m_client.isNull()) {
         m_bRedraw = false;
+        m_bIdlePanelShown = false;
         m_client.fill(
             QColor(GetRValue(kBackground), GetGValue(kBackground), GetBValue(kBackground)));
         CDC clientDC(&m_client);

@@ -39,7 +39,8 @@ struct TOOLTIPTEXTA
 // The player view: the only child of the frame window and the single view of the player's
 // document. It owns what the user sees and touches: the display panel, the nine transport
 // buttons, their tooltips and the panel's tip, the tray icon and its menu, the window's
-// pop-up menu, the 450 ms panel timer, the hidden playlist window, the drag seek on the panel
+// pop-up menu, the 450 ms panel timer (which hands the window system a repaint only when
+// the panel's picture changed), the hidden playlist window, the drag seek on the panel
 // and dropped files; it receives the end-of-medium notification and the CD track changes.
 //
 // Button clicks and menu commands travel by command routing: the view (settings, hide/show,
@@ -177,8 +178,8 @@ private:
     // The panel's rectangle in client coordinates: rcDisplay, moved right in the vertical
     // layout.
     CRect PanelRect() const;
-    // What the engine reports of the position, for the panel.
-    PanelTime CurrentTime() const;
+    // What the panel shows of the document's playback snapshot.
+    static PanelTime PanelTimeOf(const PlaybackSnapshot& snap);
     // Shows menu nIDResource at the cursor and sends the chosen command along the route.
     void TrackPopupMenu(QMenu* pMenu);
     // Repaints the client area's part rc (client coordinates) from m_client.
@@ -213,4 +214,8 @@ private:
     // What the client area shows; OnDraw runs again into it when m_bRedraw is set.
     QImage m_client;
     bool m_bRedraw = true;
+    // The last tick composed the panel with nothing open, showing m_idleTime, and nothing
+    // has drawn on the client image since.
+    bool m_bIdlePanelShown = false;
+    PanelTime m_idleTime;
 };

@@ -215,7 +215,7 @@ TEST_F(InstalledPlayer, TheInstallHoldsTheProgramItsLibrariesAndCrispIcons)
     for (const char* name :
          {"bin/sorvane", "lib/sorvane/libsorvane_audio.so", "lib/sorvane/Dekoda.so",
           "lib/sorvane/Voxout.so", "share/applications/sorvane.desktop",
-          "share/metainfo/org.example.Sorvane.metainfo.xml", "share/man/man1/sorvane.1"}) {
+          "share/metainfo/org.example.sorvane.metainfo.xml", "share/man/man1/sorvane.1"}) {
         EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(Installed(name)))) << name;
     }
     const QImage small(
@@ -225,6 +225,38 @@ TEST_F(InstalledPlayer, TheInstallHoldsTheProgramItsLibrariesAndCrispIcons)
     ASSERT_EQ(small.size(), QSize(32, 32));
     ASSERT_EQ(large.size(), QSize(256, 256));
     EXPECT_EQ(large, small.scaled(256, 256, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+    // Without the desktop's cache the launcher stays out of "Open with".
+    if (!QStandardPaths::findExecutable("update-desktop-database").isEmpty()) {
+        EXPECT_NE(CTempDir::Read(Installed("share/applications/mimeinfo.cache")).find("audio/mp2="),
+                  std::string::npos);
+    }
+}
+
+// Catches a launcher whose command, run without files as a menu runs it, starts nothing.
+TEST_F(InstalledPlayer, TheLauncherStartsThePlayerWithoutFiles)
+{
+    const std::string entry = CTempDir::Read(Installed("share/applications/sorvane.desktop"));
+    const std::size_t at = entry.find("\nExec=");
+    ASSERT_NE(at, std::string::npos);
+    QStringList args =
+        QString::fromStdString(entry.substr(at + 6, entry.find('\n', at + 1) - at - 6))
+            .split(u' ', Qt::SkipEmptyParts);
+    ASSERT_EQ(args.takeFirst(), "sorvane");
+    args.removeAll("%F");
+    EXPECT_TRUE(StartPlayer(args)) << m_player.readAllStandardError().toStdString();
+}
+
+// Catches a file named without an option that does nothing, and a mistyped option that exits
+// 0 as if it had been understood.
+TEST_F(InstalledPlayer, ABareFilePlaysAndAnUnknownOptionExitsWithStatus2)
+{
+    QProcess wrong;
+    Run(wrong, {"--paly", "x.wav"});
+    ASSERT_TRUE(wrong.waitForFinished(30000));
+    EXPECT_EQ(wrong.exitCode(), 2);
+    EXPECT_NE(wrong.readAllStandardError().indexOf("--paly"), -1);
+    ASSERT_TRUE(StartPlayer({QString::fromStdString(Wav("tone.wav"))}));
+    EXPECT_EQ(Property("PlaybackStatus").toString(), "Playing");
 }
 
 // Catches a launcher entry or AppStream file that the desktop's own tools refuse.
@@ -240,9 +272,9 @@ TEST_F(InstalledPlayer, TheLauncherEntryAndTheMetadataValidate)
                 {QString::fromStdString(Installed("share/applications/sorvane.desktop"))});
     ASSERT_TRUE(check.waitForFinished(30000));
     EXPECT_EQ(check.exitCode(), 0) << check.readAll().toStdString();
-    check.start(appstreamTool, {"validate", "--no-net",
+    check.start(appstreamTool, {"validate", "--pedantic", "--no-net",
                                 QString::fromStdString(
-                                    Installed("share/metainfo/org.example.Sorvane.metainfo.xml"))});
+                                    Installed("share/metainfo/org.example.sorvane.metainfo.xml"))});
     ASSERT_TRUE(check.waitForFinished(30000));
     EXPECT_EQ(check.exitCode(), 0) << check.readAll().toStdString();
 }
@@ -259,10 +291,18 @@ TEST_F(InstalledPlayer, PlaysAnMp3FromPlayAndQuitsThroughMprisWithItsSettingsInX
     EXPECT_EQ(Property("PlaybackStatus").toString(), "Playing");
     const QVariantMap metadata = Metadata();
     EXPECT_EQ(metadata.value("xesam:url").toString(),
-              QUrl::fromLocalFile(QString::fromStdString(mp3)).toString());
+              QUrl::fromLocalFile(QString::fromStdString(mp3)).toString(QUrl::FullyEncoded));
     EXPECT_EQ(metadata.value("mpris:length").toLongLong(), 20000000);
     EXPECT_EQ(metadata.value("xesam:title").toString(), "tone.mp3") << "no tags: the file name";
     EXPECT_FALSE(metadata.contains("xesam:artist"));
+    // The position moves with the sound heard, and a seek lands to the millisecond and is
+    // announced at its target.
+    Call(kPlayer, "SetPosition",
+         {QVariant::fromValue(metadata.value("mpris:trackid").value<QDBusObjectPath>()),
+          qlonglong{12345000}});
+    const qlonglong seeked = Property("Position").toLongLong();
+    EXPECT_GE(seeked, 12345000);
+    EXPECT_LT(seeked, 12345000 + 1000000);
 
     QDBusInterface props(kService, kPath, "org.freedesktop.DBus.Properties", *m_pConnection);
     props.call("Set", kPlayer, "LoopStatus", QVariant::fromValue(QDBusVariant("None")));
@@ -352,21 +392,58 @@ TEST_F(InstalledPlayer, PlayPauseThroughMprisPausesAndAnnouncesIt)
 {
     CChangeRecorder recorder;
     ASSERT_TRUE(Record(recorder));
-    ASSERT_TRUE(StartPlayer({"--play", QString::fromStdString(Wav("tone.wav"))}));
+    ASSERT_TRUE(StartPlayer({"--play", QString::fromStdString(Wav("my tone.wav"))}));
     ASSERT_EQ(Property("PlaybackStatus").toString(), "Playing");
-    // A pause before the first sound is heard stands at the start, which reads as stopped.
-    QElapsedTimer heard;
-    heard.start();
-    while (Property("Position").toLongLong() == 0 && heard.elapsed() < 10000) {
-        QThread::msleep(20);
-    }
-    ASSERT_GT(Property("Position").toLongLong(), 0);
+    // Media-key clients skip a player that says it cannot play while it plays.
+    EXPECT_TRUE(Property("CanPlay").toBool());
+    EXPECT_TRUE(Property("CanPause").toBool());
+    EXPECT_TRUE(Metadata().value("xesam:url").toString().endsWith("/my%20tone.wav"));
 
+    // A pause in the first second is a pause, not a stop.
     Call(kPlayer, "PlayPause");
     EXPECT_EQ(Property("PlaybackStatus").toString(), "Paused");
     EXPECT_TRUE(Announced(recorder, "PlaybackStatus", "Paused"));
     EXPECT_TRUE(Property("CanPlay").toBool());
     EXPECT_FALSE(Property("CanPause").toBool());
+    Call(kPlayer, "PlayPause");
+    EXPECT_EQ(Property("PlaybackStatus").toString(), "Playing");
+}
+
+// Catches properties of the interface refused as unknown, and a loop setting silently
+// turned into another.
+TEST_F(InstalledPlayer, VolumeShuffleAndLoopStatusAreSetOrRefusedAsTheyAre)
+{
+    ASSERT_TRUE(StartPlayer({"--play", QString::fromStdString(Wav("tone.wav"))}));
+    QDBusInterface props(kService, kPath, "org.freedesktop.DBus.Properties", *m_pConnection);
+    EXPECT_EQ(props.call("Set", kPlayer, "Volume", QVariant::fromValue(QDBusVariant(0.25))).type(),
+              QDBusMessage::ReplyMessage);
+    EXPECT_DOUBLE_EQ(Property("Volume").toDouble(), 0.25);
+    EXPECT_EQ(props.call("Set", kPlayer, "Volume", QVariant::fromValue(QDBusVariant(7.0))).type(),
+              QDBusMessage::ReplyMessage);
+    EXPECT_DOUBLE_EQ(Property("Volume").toDouble(), 1.0);
+    EXPECT_EQ(
+        props.call("Set", kPlayer, "Shuffle", QVariant::fromValue(QDBusVariant(false))).type(),
+        QDBusMessage::ReplyMessage);
+    props.call("Set", kPlayer, "LoopStatus", QVariant::fromValue(QDBusVariant("None")));
+    EXPECT_EQ(
+        props.call("Set", kPlayer, "LoopStatus", QVariant::fromValue(QDBusVariant("Track"))).type(),
+        QDBusMessage::ErrorMessage);
+    EXPECT_EQ(Property("LoopStatus").toString(), "None");
+}
+
+// Catches OpenUri waiting behind the message box of what it opens, and a missing file that
+// stops the music.
+TEST_F(InstalledPlayer, OpenUriOfAMissingFileAnswersAtOnceAndThePlayGoesOn)
+{
+    ASSERT_TRUE(StartPlayer({"--play", QString::fromStdString(Wav("tone.wav"))}));
+    QElapsedTimer timer;
+    timer.start();
+    const QDBusMessage reply = Call(kPlayer, "OpenUri",
+                                    {QUrl::fromLocalFile(QString::fromStdString(m_dir / "gone.wav"))
+                                         .toString(QUrl::FullyEncoded)});
+    EXPECT_LT(timer.elapsed(), 1000);
+    EXPECT_EQ(reply.type(), QDBusMessage::ErrorMessage);
+    EXPECT_EQ(Property("PlaybackStatus").toString(), "Playing");
 }
 
 // Catches panels left showing a playing track after the queue has played to its end.
@@ -378,6 +455,8 @@ TEST_F(InstalledPlayer, TheQueuesEndIsAnnouncedAsStopped)
     ASSERT_TRUE(StartPlayer({"--play", QString::fromStdString(Wav("short.wav", 1))}));
     EXPECT_TRUE(Announced(recorder, "PlaybackStatus", "Stopped"));
     EXPECT_EQ(Property("PlaybackStatus").toString(), "Stopped");
+    // Play from the end plays nothing, so it is not offered.
+    EXPECT_FALSE(Property("CanPlay").toBool());
 }
 
 // Catches SetPosition that ignores the position, or seeks a track it was not meant for.
@@ -389,8 +468,11 @@ TEST_F(InstalledPlayer, SetPositionMovesTheCurrentTrackOnly)
          {QVariant::fromValue(QDBusObjectPath("/org/mpris/MediaPlayer2/track/7")),
           qlonglong{15000000}});
     EXPECT_LT(Property("Position").toLongLong(), 10000000);
-    Call(kPlayer, "SetPosition", {QVariant::fromValue(track), qlonglong{15000000}});
-    EXPECT_GE(Property("Position").toLongLong(), 15000000);
+    // To the millisecond, not to a whole percent of the length (76 % would be 15.2 s).
+    Call(kPlayer, "SetPosition", {QVariant::fromValue(track), qlonglong{15321000}});
+    const qlonglong position = Property("Position").toLongLong();
+    EXPECT_GE(position, 15321000);
+    EXPECT_LT(position, 15321000 + 1000000);
     EXPECT_EQ(Property("PlaybackStatus").toString(), "Playing");
 }
 

@@ -69,6 +69,8 @@ public:
 
     bool Ok() const { return !m_strDisplay.empty(); }
     const std::string& Display() const { return m_strDisplay; }
+    // The server process, for measuring what it costs.
+    pid_t Pid() const { return m_pid; }
 
 private:
     pid_t m_pid = 0;

@@ -2,10 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -193,6 +202,51 @@ TEST_F(SoundOutput, AStreamAtAnotherRateIsConvertedToTheOutputsRate)
     EXPECT_TRUE(second->Ended());
     EXPECT_NEAR(static_cast<double>(second->Played()), 22050.0 * 3, 2.0)
         << "the played count is in the stream's own frames";
+}
+
+// Catches a volume that is only a number on the bus: the device must hear the gain, and NaN
+// or values outside 0..1 must not reach the mix.
+TEST_F(SoundOutput, TheVolumeScalesWhatTheDeviceHears)
+{
+    const std::string file =
+        (std::filesystem::temp_directory_path() / ("sorvane-volume-" + std::to_string(::getpid())))
+            .string();
+    const char* previous = std::getenv("SDL_AUDIODRIVER");
+    const std::string previousDriver = previous != nullptr ? previous : "";
+    ::setenv("SDL_AUDIODRIVER", "disk", 1);
+    ::setenv("SDL_DISKAUDIOFILE", file.c_str(), 1);
+    ASSERT_TRUE(SelectAudioOutput(AudioOutputKind::Device));
+    SetAudioOutputVolume(0.5);
+    SetAudioOutputVolume(std::nan(""));
+    EXPECT_EQ(AudioOutputVolume(), 0.5);
+    {
+        auto stream = CAudioStream::Open(kMono16, 1000);
+        ASSERT_NE(stream, nullptr);
+        const std::vector<std::int16_t> level(4410, 1000);
+        ASSERT_TRUE(stream->Write(level.data(), level.size(), stream->Generation()));
+        stream->Finish(stream->Generation());
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!stream->Ended() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_TRUE(stream->Ended());
+    }
+    SetAudioOutputVolume(7.0);
+    EXPECT_EQ(AudioOutputVolume(), 1.0);
+    ASSERT_TRUE(SelectAudioOutput(AudioOutputKind::ManualClock));
+    CloseAudioOutput();
+    previousDriver.empty() ? ::unsetenv("SDL_AUDIODRIVER")
+                           : ::setenv("SDL_AUDIODRIVER", previousDriver.c_str(), 1);
+    ::unsetenv("SDL_DISKAUDIOFILE");
+
+    std::ifstream in(file, std::ios::binary);
+    std::vector<std::int16_t> heard;
+    std::int16_t sample = 0;
+    while (in.read(reinterpret_cast<char*>(&sample), sizeof sample))
+        heard.push_back(sample);
+    std::filesystem::remove(file);
+    ASSERT_FALSE(heard.empty());
+    EXPECT_EQ(*std::max_element(heard.begin(), heard.end()), 500) << "half of 1000";
+    EXPECT_GE(std::count(heard.begin(), heard.end(), std::int16_t{500}), 4410 * 2 - 4);
 }
 
 } // namespace

@@ -424,6 +424,22 @@ TEST_F(PlaylistDlgTest, EscapeDeletesTheSelectedEntryAndNothingWithoutSelection)
     EXPECT_EQ(m_doc.GetQueue().GetCount(), 2);
 }
 
+// Catches a list where the Delete key does nothing and Enter plays no entry.
+TEST_F(PlaylistDlgTest, DeleteKeyRemovesTheSelectedEntryAndEnterPlaysIt)
+{
+    FillQueue(3);
+    m_dlg->SelectLine(1);
+    QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
+    QApplication::sendEvent(m_dlg->m_list, &del);
+    EXPECT_EQ(Lines(), (std::vector<std::string>{"0.wav", "2.wav"}));
+    EXPECT_EQ(m_doc.GetQueue().GetCount(), 2);
+
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(m_dlg->m_list, &enter);
+    EXPECT_EQ(m_doc.GetTitle(), "2.wav");
+    EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 1);
+}
+
 TEST_F(PlaylistDlgTest, WithoutSelectionPlayDeleteAndMoveDoNothing)
 {
     const std::vector<std::string> paths = FillQueue(3);

@@ -51,12 +51,13 @@ TEST_F(M3u, DirectoryPrefixComparesLettersExactly)
     EXPECT_EQ(CTempDir::Read(Music() + "/mix.m3u"), (dir / "MUSIC/Pop/b.mp3") + "\r\n");
 }
 
-// Also catches "<dir>//a.wav" being saved as "/a.wav", which reads back as a file at the root.
+// Also catches "<dir>//a.wav" being saved as "/a.wav", which reads back as a file at the root,
+// and "<dir>/file:/e.wav" saved as "file:/e.wav", which reads back as the URI's path "/e.wav".
 TEST_F(M3u, SavedQueueReadsBackWithMarkersBecomingPaths)
 {
-    const std::vector<std::string> original = {Music() + "/a.mid", Music() + "/Pop/b.mp3",
-                                               "/elsewhere/c.wav", "\\track <2>",
-                                               Music() + "//d.wav"};
+    const std::vector<std::string> original = {Music() + "/a.mid",  Music() + "/Pop/b.mp3",
+                                               "/elsewhere/c.wav",  "\\track <2>",
+                                               Music() + "//d.wav", Music() + "/file:/e.wav"};
     for (const std::string& e : original)
         queue.Add(e);
     std::filesystem::create_directory(Music());
@@ -133,6 +134,27 @@ TEST_F(M3u, LinesMayEndInLfOrCrLfAndTheLastNeedsNoEnd)
 {
     queue.Add(dir.Write("l.m3u", "/a\r\n/b\n/c\r\r\n/d"));
     EXPECT_EQ(Entries(queue), (std::vector<std::string>{"/a", "/b", "/c\r", "/d"}));
+}
+
+// Catches another player's .m3u8 queued as an audio file, its byte-order mark turning the
+// header into an entry, and file: URIs left encoded so that no entry plays.
+TEST_F(M3u, AnExtendedUtf8PlaylistOfFileUrisLoadsEveryEntry)
+{
+    const std::string path =
+        dir.Write("qmmp.m3u8",
+                  "\xEF\xBB\xBF#EXTM3U\r\n#EXTINF:61,A - B\r\nfile:///music/caf%C3%A9%20one.mp3\r\n"
+                  "#EXTINF:5,C\r\nfile://localhost/music/two%2525.wav\r\n"
+                  "file://otherhost/three.mp3\r\nfile:///bad%zz.mp3\r\nfile:///a%0Ab.mp3\r\n/music/"
+                  "four.mid\r\n");
+    queue.Add(path);
+    EXPECT_EQ(Entries(queue),
+              (std::vector<std::string>{"/music/caf\xC3\xA9 one.mp3", "/music/two%25.wav",
+                                        "file://otherhost/three.mp3", "file:///bad%zz.mp3",
+                                        "file:///a%0Ab.mp3", "/music/four.mid"}));
+    // A .m3u with a byte-order mark reads the same way.
+    CPlayQueue other;
+    other.Add(dir.Write("bom.m3u", "\xEF\xBB\xBF/music/a.mp3\n"));
+    EXPECT_EQ(Entries(other), std::vector<std::string>{"/music/a.mp3"});
 }
 
 TEST_F(M3u, EmptyFileAddsNothing)

@@ -265,6 +265,41 @@ TEST_F(SorvaneDocTest, PauseThenPlayGoesOnFromThePause)
     EXPECT_EQ(Milliseconds(), paused);
 }
 
+// Catches a pause before the first second read as a stop, and a stop read as a pause.
+TEST_F(SorvaneDocTest, ThePlaybackStateTellsAPauseFromAStopWhereverItStands)
+{
+    Open({Wav("a.wav", 3)});
+    EXPECT_EQ(m_doc.GetPlayback().nState, PlaybackState::Playing);
+    EXPECT_TRUE(m_doc.GetPlayback().bCanPlay) << "play works while playing";
+    m_doc.OnCmdMsg(IDC_BTN_PAUSE);
+    EXPECT_EQ(m_doc.GetPlayback().nState, PlaybackState::Paused);
+    m_doc.OnCmdMsg(IDC_BTN_PLAY);
+    PlayFrames(kFramesPerSecond);
+    m_doc.OnCmdMsg(IDC_BTN_STOP);
+    const PlaybackSnapshot stopped = m_doc.GetPlayback();
+    EXPECT_EQ(stopped.nState, PlaybackState::Stopped);
+    EXPECT_TRUE(stopped.bCanPlay);
+    EXPECT_FALSE(stopped.bCanPause);
+    EXPECT_EQ(stopped.nLengthMs, 3000);
+}
+
+// Catches a seek by time that lands on a whole percent or second, and play offered at the
+// end of a file where it plays nothing.
+TEST_F(SorvaneDocTest, ASeekByTimeLandsToTheMillisecondAndTheEndOffersNoPlay)
+{
+    Open({Wav("a.wav", 3)});
+    m_doc.SeekToMilliseconds(1234);
+    EXPECT_EQ(m_doc.GetPlayback().nPositionMs, 1234);
+    EXPECT_EQ(m_doc.GetPlayback().nState, PlaybackState::Playing);
+    m_doc.SeekToMilliseconds(99999);
+    PlayFrames(kFramesPerSecond,
+               [&] { return m_doc.GetMode() != static_cast<int>(MCI_MODE_PLAY); });
+    const PlaybackSnapshot end = m_doc.GetPlayback();
+    EXPECT_EQ(end.nState, PlaybackState::Stopped);
+    EXPECT_EQ(end.nPositionMs, 3000);
+    EXPECT_FALSE(end.bCanPlay);
+}
+
 TEST_F(SorvaneDocTest, PlayAndStopWithNothingOpenDoNothingButPlayUpdates)
 {
     m_doc.OnCmdMsg(IDC_BTN_STOP);

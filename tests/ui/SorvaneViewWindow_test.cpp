@@ -260,6 +260,44 @@ TEST_F(SorvaneViewWindow, EachTimerTickMovesTheTitleAndRepaintsThePanel)
               true);
 }
 
+// Counts the paint events a widget receives.
+class CPaintCounter : public QObject
+{
+public:
+    int m_nPaints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* pEvent) override
+    {
+        if (pEvent->type() == QEvent::Paint) {
+            ++m_nPaints;
+        }
+        return false;
+    }
+};
+
+// Catches an idle player that makes the window system draw the same panel every tick.
+TEST_F(SorvaneViewWindow, ATickRepaintsOnlyWhenThePanelsPictureChanged)
+{
+    m_frame->show();
+    QCoreApplication::processEvents();
+    CPaintCounter counter;
+    m_view->installEventFilter(&counter);
+    for (int tick = 0; tick < 3; ++tick) {
+        m_view->OnTimer(CSorvaneView::PANEL_TIMER_ID);
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(counter.m_nPaints, 0) << "nothing open: nothing changes";
+
+    m_view->OnDropFiles({Wav("a-rather-long-title.wav", 10)});
+    QCoreApplication::processEvents();
+    counter.m_nPaints = 0;
+    m_view->OnTimer(CSorvaneView::PANEL_TIMER_ID);
+    QCoreApplication::processEvents();
+    EXPECT_GT(counter.m_nPaints, 0) << "the title moved";
+    m_view->removeEventFilter(&counter);
+}
+
 TEST_F(SorvaneViewWindow, TheTimerShowsTheElapsedTime)
 {
     m_view->OnDropFiles({Wav("a.wav", 10)});

@@ -177,6 +177,13 @@ TEST_F(SorvaneView, TheMenuPlaylistCommandShowsThePlaylistBesideThePlayer)
     EXPECT_EQ(pPlaylist->pos(), QPoint(275, 40));
     ASSERT_TRUE(m_view->RouteCmd(IDC_BTN_PLAYLIST));
     EXPECT_FALSE(pPlaylist->isVisible());
+    // Shown again after the player moved, where the window system says the player is now
+    // (a reparenting window manager can leave Qt's record of it behind): catches a playlist
+    // that comes back at its old place over the player.
+    m_frame->SetPositionQuery([] { return std::optional<QPoint>(QPoint(600, 70)); });
+    ASSERT_TRUE(m_view->RouteCmd(ID_MENU_PLAYLIST));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(pPlaylist->pos(), QPoint(375, 70));
 }
 
 TEST_F(SorvaneView, NearTheLeftEdgeThePlaylistOpensRightOfThePlayer)
