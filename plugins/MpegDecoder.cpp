@@ -3,10 +3,13 @@
 #include <mpg123.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
+#include <new>
 #include <pthread.h>
 #include <sys/stat.h>
 #include <system_error>
@@ -24,6 +27,20 @@ constexpr int kBytesPerFrame = kOutputChannels * 2;
 constexpr off_t kScanLimitBytes = 8 * 1024 * 1024;
 
 constexpr long kResyncLimitBytes = 64 * 1024;
+
+std::atomic<bool> g_bBlockReads{false};
+std::atomic<bool> g_bReadBlocked{false};
+
+// Test seam, within a read: holds it up while BlockReadsForTest asks.
+void HoldReadForTest()
+{
+    if (!g_bBlockReads.load())
+        return;
+    g_bReadBlocked.store(true);
+    while (g_bBlockReads.load())
+        g_bBlockReads.wait(true);
+    g_bReadBlocked.store(false);
+}
 
 // The lowest bitrate a frame of this MPEG version can have, in bits per second.
 long MinBitrate(const mpg123_frameinfo& frame)
@@ -58,9 +75,52 @@ std::int64_t PlausibleLength(mpg123_handle* handle, off_t fileBytes, long rate)
 
 } // namespace
 
+// One opened file as the decode thread reads it. Whoever lets go of it last (the decoder, or
+// a thread that was left in a read) frees the handle and the file.
+struct CMpegDecoder::Reader
+{
+    mpg123_handle* handle = nullptr;
+    int fd = -1; // watched for a removal
+
+    Reader(mpg123_handle* h, int f)
+        : handle(h)
+        , fd(f)
+    {}
+    Reader(const Reader&) = delete;
+    Reader& operator=(const Reader&) = delete;
+    ~Reader()
+    {
+        mpg123_delete(handle);
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+// What Close and one decode thread decide between them; the thread holds it to its end.
+struct CMpegDecoder::ReadGate
+{
+    enum : int { kIdle, kReading, kLeft };
+
+    std::atomic<bool> bQuit{false};
+    // kReading while the thread reads; Close turns it to kLeft to leave the thread behind,
+    // the thread back to kIdle once the read returns: exactly one of them wins.
+    std::atomic<int> nRead{kIdle};
+};
+
+void CMpegDecoder::BlockReadsForTest(bool bBlock)
+{
+    g_bBlockReads.store(bBlock);
+    g_bBlockReads.notify_all();
+}
+
+bool CMpegDecoder::ReadBlockedForTest()
+{
+    return g_bReadBlocked.load();
+}
+
 CMpegDecoder::~CMpegDecoder()
 {
-    if (m_pHandle != nullptr || m_thread.joinable()) {
+    if (m_thread.joinable() || m_open.pReader != nullptr) {
         Close();
     }
 }
@@ -77,7 +137,7 @@ int CMpegDecoder::Reserved7()
 
 int CMpegDecoder::SetOutput(IOutputPlugin* pOutput)
 {
-    if (m_pHandle != nullptr) {
+    if (m_thread.joinable() || m_open.pReader != nullptr) {
         Close();
     }
     m_pOutput = pOutput;
@@ -140,9 +200,11 @@ bool CMpegDecoder::OpenFile(const char* pszPath, MpegFile& file, PluginMediaInfo
     if (length <= 0 || mpg123_info(handle, &frame) != MPG123_OK) {
         return fail();
     }
-
-    file.pHandle = handle;
-    file.nFd = fd;
+    try {
+        file.pReader = std::make_shared<Reader>(handle, fd);
+    } catch (const std::bad_alloc&) {
+        return fail();
+    }
     file.strPath = pszPath;
     file.nFileSize = st.st_size;
     file.nRate = rate;
@@ -159,37 +221,6 @@ bool CMpegDecoder::OpenFile(const char* pszPath, MpegFile& file, PluginMediaInfo
     return true;
 }
 
-void CMpegDecoder::CloseFile(MpegFile& file)
-{
-    if (file.pHandle != nullptr) {
-        mpg123_delete(file.pHandle);
-    }
-    if (file.nFd >= 0) {
-        ::close(file.nFd);
-    }
-    file = MpegFile{};
-}
-
-CMpegDecoder::MpegFile CMpegDecoder::TakeOpenFile()
-{
-    MpegFile file{m_pHandle, m_nFd, m_nFileSize, std::move(m_strPath), m_nRate, m_nLengthFrames};
-    m_pHandle = nullptr;
-    m_nFd = -1;
-    return file;
-}
-
-void CMpegDecoder::PutOpenFile(MpegFile&& file)
-{
-    m_pHandle = file.pHandle;
-    m_nFd = file.nFd;
-    m_nFileSize = file.nFileSize;
-    m_strPath = std::move(file.strPath);
-    m_nRate = file.nRate;
-    m_nLengthFrames = file.nLengthFrames;
-    m_nLengthMs.store(file.nRate > 0 ? file.nLengthFrames * 1000 / file.nRate : 0);
-    file = MpegFile{};
-}
-
 int CMpegDecoder::Open(const char* pszPath, PluginMediaInfo* pInfo)
 {
     Close();
@@ -198,7 +229,8 @@ int CMpegDecoder::Open(const char* pszPath, PluginMediaInfo* pInfo)
         return 0;
     }
     m_nOpenRate.store(file.nRate);
-    PutOpenFile(std::move(file));
+    m_open = std::move(file);
+    m_nLengthMs.store(m_open.nLengthFrames * 1000 / m_open.nRate);
     m_nBaseFrames.store(0);
     m_nSeekShown.store(-1);
     return 1;
@@ -211,14 +243,13 @@ int CMpegDecoder::QueueNext(const char* pszPath, PluginMediaInfo* pInfo)
     if (rate == 0 || !OpenFile(pszPath, file, pInfo)) {
         return 0;
     }
-    // The output plays one rate; another would need a new output, and a gap.
-    if (file.nRate != rate) {
-        CloseFile(file);
+    // The output plays one rate; another would need a new output, and a gap. The file starts
+    // at its beginning here, so that the decode thread never reads under m_chainLock.
+    if (file.nRate != rate || mpg123_seek(file.pReader->handle, 0, SEEK_SET) < 0) {
         return 0;
     }
     {
         std::lock_guard lock(m_chainLock);
-        CloseFile(m_next);
         m_next = std::move(file);
         m_bNextHeard.store(false);
     }
@@ -235,7 +266,7 @@ int CMpegDecoder::DropNext()
     bool bTaken = false;
     {
         std::lock_guard lock(m_chainLock);
-        CloseFile(m_next);
+        m_next = MpegFile{};
         bTaken = m_bChainTaken;
         m_bNextHeard.store(false);
     }
@@ -259,18 +290,12 @@ int CMpegDecoder::Close()
         m_pOutput->Close();
         m_bOutputOpen = false;
     }
-    if (m_pHandle != nullptr) {
-        mpg123_delete(m_pHandle);
-        m_pHandle = nullptr;
-    }
-    if (m_nFd >= 0) {
-        ::close(m_nFd);
-        m_nFd = -1;
-    }
+    // Each file is freed now, or by a thread left in a read once that returns.
+    m_open = MpegFile{};
     {
         std::lock_guard lock(m_chainLock);
-        CloseFile(m_next);
-        CloseFile(m_previous);
+        m_next = MpegFile{};
+        m_previous = MpegFile{};
         m_bChainTaken = false;
     }
     m_bUnchain.store(false);
@@ -287,27 +312,32 @@ int CMpegDecoder::GetState()
 
 int CMpegDecoder::Play()
 {
-    if (m_pHandle == nullptr || m_pOutput == nullptr || m_nState.load() != PLUGIN_STATE_STOPPED) {
+    if (m_pOutput == nullptr || m_nState.load() != PLUGIN_STATE_STOPPED) {
         return 0;
     }
     // A thread that played to the end has finished or is about to.
     if (m_thread.joinable()) {
         m_thread.join();
     }
-    if (mpg123_seek(m_pHandle, 0, SEEK_SET) < 0) {
+    if (m_open.pReader == nullptr || mpg123_seek(m_open.pReader->handle, 0, SEEK_SET) < 0) {
         return 0;
     }
-    if (m_pOutput->Open(static_cast<int>(m_nRate), kOutputChannels) == 0) {
+    // Each thread has its own gate: one that Close left behind still holds the old one.
+    try {
+        m_pGate = std::make_shared<ReadGate>();
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+    if (m_pOutput->Open(static_cast<int>(m_open.nRate), kOutputChannels) == 0) {
         return 0;
     }
     m_bOutputOpen = true;
-    m_bQuit.store(false);
     m_nSeekTo.store(-1);
     m_nSeekShown.store(-1);
     m_nBaseFrames.store(0);
     m_nState.store(PLUGIN_STATE_PLAYING);
     try {
-        m_thread = std::thread(&CMpegDecoder::DecodeLoop, this);
+        m_thread = std::thread([this, gate = m_pGate] { DecodeLoop(gate); });
     } catch (const std::system_error&) {
         m_nState.store(PLUGIN_STATE_STOPPED);
         return 0;
@@ -396,9 +426,17 @@ void CMpegDecoder::StopThread()
         return;
     }
     InterruptOutput();
-    m_bQuit.store(true);
+    m_pGate->bQuit.store(true);
     PostCommand();
-    m_thread.join();
+    // A read in progress may never return: the thread is left to it, and drops what it read.
+    int reading = ReadGate::kReading;
+    const bool bLeft = m_pGate->nRead.compare_exchange_strong(reading, ReadGate::kLeft);
+    if (bLeft) {
+        m_thread.detach();
+    } else {
+        m_thread.join();
+    }
+    m_pGate.reset();
 }
 
 void CMpegDecoder::Report(int nType, int nValue)
@@ -409,9 +447,25 @@ void CMpegDecoder::Report(int nType, int nValue)
     }
 }
 
-void CMpegDecoder::DecodeLoop()
+void CMpegDecoder::DecodeLoop(const std::shared_ptr<ReadGate>& gate)
 {
     pthread_setname_np(pthread_self(), "dekoda-decode");
+    ReadGate& g = *gate;
+    // Marks a read; false when the decoder quits (nothing is read then).
+    auto beginRead = [&g] {
+        g.nRead.store(ReadGate::kReading);
+        if (g.bQuit.load()) {
+            return false;
+        }
+        HoldReadForTest();
+        return true;
+    };
+    // False when Close left the thread in the read: then nothing but what the thread shares
+    // (the gate and the file it read) may be touched, and the thread returns at once.
+    auto endRead = [&g] {
+        int reading = ReadGate::kReading;
+        return g.nRead.compare_exchange_strong(reading, ReadGate::kIdle);
+    };
     using Clock = std::chrono::steady_clock;
     std::int64_t base = 0; // file position, in frames, of the output's played count 0
     unsigned char* pcm = nullptr;
@@ -431,54 +485,69 @@ void CMpegDecoder::DecodeLoop()
         }
         base = -boundary;
         m_nBaseFrames.store(base);
+        m_nLengthMs.store(m_open.nLengthFrames * 1000 / m_open.nRate);
         boundary = -1;
         reported = -1;
         {
             std::lock_guard lock(m_chainLock);
-            CloseFile(m_previous);
+            m_previous = MpegFile{};
             m_bChainTaken = false;
         }
         m_bNextHeard.store(true);
         Report(PLUGIN_CALLBACK_NEXT, 0);
     };
-    // Takes a switch to the chained file back before it is heard: the first file decodes on
-    // from what has been heard of it.
-    auto unchain = [&] {
-        if (boundary < 0) {
-            return;
+    // Seeks the open file to the frame target and starts the output afresh from there. False
+    // when Close left the thread in the seek.
+    auto seekOpen = [&](std::int64_t target) {
+        // Held through the seek, so that a Close meanwhile cannot free it under the thread.
+        const std::shared_ptr<Reader> reader = m_open.pReader;
+        if (!beginRead()) {
+            return false;
         }
-        const std::int64_t heard = base + m_pOutput->GetPlayedFrames();
-        MpegFile chained = TakeOpenFile();
-        {
-            std::lock_guard lock(m_chainLock);
-            PutOpenFile(std::move(m_previous));
-            m_bChainTaken = false;
+        const off_t reached = mpg123_seek(reader->handle, static_cast<off_t>(target), SEEK_SET);
+        if (!endRead()) {
+            return false;
         }
-        CloseFile(chained);
-        const off_t reached = mpg123_seek(m_pHandle, static_cast<off_t>(heard), SEEK_SET);
         m_pOutput->Flush();
-        base = reached >= 0 ? reached : heard;
+        base = reached >= 0 ? reached : target;
         m_nBaseFrames.store(base);
         writtenBytes = 0;
         pending = 0;
         decodedAll = reached < 0;
         failure = 0;
-        boundary = -1;
         reported = -1;
+        return true;
     };
-    // At the end of the open file: switches to the queued file, if any, so that its first
-    // sample follows the last one written. False when none is queued or it cannot start.
+    // Takes a switch to the chained file back before it is heard: the first file is the open
+    // one again, the chained one is let go.
+    auto takeBack = [&] {
+        MpegFile chained = std::move(m_open);
+        std::lock_guard lock(m_chainLock);
+        m_open = std::move(m_previous);
+        m_previous = MpegFile{};
+        m_bChainTaken = false;
+        boundary = -1;
+    };
+    // Takes the switch back and decodes on from what has been heard of the first file. False
+    // when Close left the thread in the seek.
+    auto unchain = [&] {
+        if (boundary < 0) {
+            return true;
+        }
+        const std::int64_t heard = base + m_pOutput->GetPlayedFrames();
+        takeBack();
+        return seekOpen(heard);
+    };
+    // At the end of the open file: switches to the queued file, if any (QueueNext put it at
+    // its beginning), so that its first sample follows the last one written. False when none
+    // is queued.
     auto chainQueued = [&] {
         std::lock_guard lock(m_chainLock);
-        if (m_next.pHandle == nullptr) {
+        if (m_next.pReader == nullptr) {
             return false;
         }
-        if (mpg123_seek(m_next.pHandle, 0, SEEK_SET) < 0) {
-            CloseFile(m_next);
-            return false;
-        }
-        m_previous = TakeOpenFile();
-        PutOpenFile(std::move(m_next));
+        m_previous = std::move(m_open);
+        m_open = std::move(m_next);
         m_next = MpegFile{};
         m_bChainTaken = true;
         boundary = static_cast<std::int64_t>(writtenBytes / kBytesPerFrame);
@@ -487,7 +556,7 @@ void CMpegDecoder::DecodeLoop()
 
     auto reportElapsed = [&] {
         passBoundary();
-        const auto seconds = static_cast<int>((base + m_pOutput->GetPlayedFrames()) / m_nRate);
+        const auto seconds = static_cast<int>((base + m_pOutput->GetPlayedFrames()) / m_open.nRate);
         const auto now = Clock::now();
         if (seconds != reported || now - reportedAt >= kReportInterval) {
             reported = seconds;
@@ -500,32 +569,28 @@ void CMpegDecoder::DecodeLoop()
         // The counter is read before the requests, so a request made after this read also
         // changes the counter and cuts the paused wait below short.
         const unsigned seen = m_nCommands.load();
-        if (m_bQuit.load()) {
+        if (g.bQuit.load()) {
             return;
         }
-        if (m_bUnchain.exchange(false)) {
-            unchain();
+        if (m_bUnchain.exchange(false) && !unchain()) {
+            return;
         }
         const std::int64_t seekTo = m_nSeekTo.exchange(-1);
         if (seekTo >= 0) {
-            // A seek is within the file the user sees, the one heard now.
-            unchain();
+            // A seek is within the file the user sees, the one heard now: unchained first.
+            if (boundary >= 0) {
+                takeBack();
+            }
             // Rounded up to a whole frame, so that the position read back in whole
             // milliseconds is the one asked for.
             const std::int64_t target =
-                std::min<std::int64_t>((seekTo * m_nRate + 999) / 1000, m_nLengthFrames);
-            const off_t reached = mpg123_seek(m_pHandle, static_cast<off_t>(target), SEEK_SET);
-            m_pOutput->Flush();
-            base = reached >= 0 ? reached : target;
-            m_nBaseFrames.store(base);
+                std::min<std::int64_t>((seekTo * m_open.nRate + 999) / 1000, m_open.nLengthFrames);
+            if (!seekOpen(target)) {
+                return;
+            }
             // A later request keeps showing its own target.
             std::int64_t shown = seekTo;
             m_nSeekShown.compare_exchange_strong(shown, -1);
-            writtenBytes = 0;
-            pending = 0;
-            decodedAll = reached < 0;
-            failure = 0;
-            reported = -1;
         }
         const int state = m_nState.load();
         if (state == PLUGIN_STATE_PAUSED) {
@@ -553,35 +618,48 @@ void CMpegDecoder::DecodeLoop()
             off_t frameNumber = 0;
             std::size_t bytes = 0;
             std::string reason;
+            bool bCutShort = false;
+            // Held through the read, so that a Close meanwhile cannot free it under the thread;
+            // between beginRead and endRead nothing of the decoder is touched.
+            const std::shared_ptr<Reader> reader = m_open.pReader;
+            mpg123_handle* const handle = reader->handle;
+            const std::int64_t fileSize = m_open.nFileSize;
+            if (!beginRead()) {
+                return;
+            }
             if (++framesSinceCheck >= kRemovalCheckFrames) {
                 framesSinceCheck = 0;
                 struct stat st
                 {};
-                if (::fstat(m_nFd, &st) == 0 && st.st_nlink == 0) {
+                if (::fstat(reader->fd, &st) == 0 && st.st_nlink == 0) {
                     reason = "the file was removed while it played";
                 }
             }
-            const int err = reason.empty()
-                                ? mpg123_decode_frame(m_pHandle, &frameNumber, &pcm, &bytes)
-                                : MPG123_ERR;
+            const int err = reason.empty() ? mpg123_decode_frame(handle, &frameNumber, &pcm, &bytes)
+                                           : MPG123_ERR;
+            if (err != MPG123_OK && err != MPG123_NEW_FORMAT && reason.empty()) {
+                struct stat st
+                {};
+                bCutShort = ::fstat(reader->fd, &st) == 0 && st.st_size < fileSize;
+            }
+            if (!endRead()) {
+                return;
+            }
             if (err == MPG123_OK || err == MPG123_NEW_FORMAT) {
                 pending = bytes - bytes % kBytesPerFrame;
             } else {
                 // The end of the stream, or a read error or damage past which the decoder
                 // finds no frame: then the end is reported as a failure.
                 decodedAll = true;
-                struct stat st
-                {};
-                if (reason.empty() && ::fstat(m_nFd, &st) == 0 && st.st_size < m_nFileSize) {
+                if (bCutShort) {
                     reason = "the file was cut short while it played";
                 } else if (reason.empty() && err != MPG123_DONE) {
-                    reason = mpg123_errcode(m_pHandle) == MPG123_ERR_READER
+                    reason = mpg123_errcode(handle) == MPG123_ERR_READER
                                  ? std::string("the file could not be read on")
                                  : std::string("the stream is damaged past repair (") +
-                                       mpg123_strerror(m_pHandle) + ")";
-                    failure = mpg123_errcode(m_pHandle) == MPG123_ERR_READER
-                                  ? PLUGIN_FAILURE_READ
-                                  : PLUGIN_FAILURE_DECODE;
+                                       mpg123_strerror(handle) + ")";
+                    failure = mpg123_errcode(handle) == MPG123_ERR_READER ? PLUGIN_FAILURE_READ
+                                                                          : PLUGIN_FAILURE_DECODE;
                 }
                 if (reason.empty() && err == MPG123_DONE && boundary < 0 && chainQueued()) {
                     decodedAll = false;
@@ -592,7 +670,8 @@ void CMpegDecoder::DecodeLoop()
                     if (failure == 0) {
                         failure = PLUGIN_FAILURE_READ;
                     }
-                    std::fprintf(stderr, "sorvane: %s: %s\n", m_strPath.c_str(), reason.c_str());
+                    std::fprintf(stderr, "sorvane: %s: %s\n", m_open.strPath.c_str(),
+                                 reason.c_str());
                 }
             }
             continue;

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -30,7 +31,14 @@ struct mpg123_handle_struct;
 // after the open file's last sample. The decode thread switches files when the first is
 // decoded, keeps the first until the boundary is heard (so that DropNext or a seek can take
 // the switch back), then reports PLUGIN_CALLBACK_NEXT. The queued file passes from the
-// user-interface thread to the decode thread under m_chainLock.
+// user-interface thread to the decode thread under m_chainLock, which is never held over a
+// read.
+//
+// Close never waits for a read (a hung network file may never return): a thread in a read
+// is left to finish on its own. Each file (handle and descriptor, a Reader) is shared by the
+// decoder and, for the length of a read, by the thread that reads it; whoever lets go of it
+// last frees it. A thread left in a read frees what it shares when the read returns and
+// then touches nothing else, so what it read is dropped.
 class CMpegDecoder final : public IDecoderPlugin, public IDecoderChain
 {
 public:
@@ -68,13 +76,21 @@ public:
     // A removal of the file is looked for every this many decoded frames (about a second).
     static constexpr unsigned kRemovalCheckFrames = 32;
 
+    // Test seam: while set, every read of the decode thread waits until it is cleared, as a
+    // read of a hung network file may never return.
+    static void BlockReadsForTest(bool bBlock);
+    // Test seam: whether a read is being held up by BlockReadsForTest now.
+    static bool ReadBlockedForTest();
+
 private:
+    struct Reader;
+    struct ReadGate;
+
     // One opened file.
     struct MpegFile
     {
-        mpg123_handle_struct* pHandle = nullptr;
-        int nFd = -1;               // the open file, watched for a removal
-        std::int64_t nFileSize = 0; // when it was opened
+        std::shared_ptr<Reader> pReader; // the handle and the descriptor; null when none
+        std::int64_t nFileSize = 0;      // when it was opened
         std::string strPath;
         long nRate = 0;
         std::int64_t nLengthFrames = 0;
@@ -82,12 +98,8 @@ private:
     // Opens the file at pszPath for decoding and fills *pInfo; false, with nothing open, for a
     // missing, unreadable, corrupt or non-MPEG file.
     static bool OpenFile(const char* pszPath, MpegFile& file, PluginMediaInfo* pInfo);
-    static void CloseFile(MpegFile& file);
-    // The open file's members, taken out or put in.
-    MpegFile TakeOpenFile();
-    void PutOpenFile(MpegFile&& file);
 
-    void DecodeLoop();
+    void DecodeLoop(const std::shared_ptr<ReadGate>& gate);
     void StopThread();
     void InterruptOutput();
     void PostCommand();
@@ -97,18 +109,13 @@ private:
     std::atomic<PluginCallbackProc> m_pfnCallback{nullptr};
     std::atomic<std::uint32_t> m_dwUser{0};
 
-    mpg123_handle_struct* m_pHandle = nullptr;
-    int m_nFd = -1;               // the open file, watched for a removal
-    std::int64_t m_nFileSize = 0; // when it was opened
-    std::string m_strPath;
-    long m_nRate = 0;
-    std::int64_t m_nLengthFrames = 0;
+    MpegFile m_open; // the file heard now; the decode thread's while it runs
     bool m_bOutputOpen = false;
 
     std::thread m_thread;
+    std::shared_ptr<ReadGate> m_pGate; // shared with the decode thread while it runs
     std::atomic<int> m_nState{PLUGIN_STATE_STOPPED};
     std::atomic<unsigned> m_nCommands{0};
-    std::atomic<bool> m_bQuit{false};
     // A seek request in milliseconds (-1: none), taken by the decode thread.
     std::atomic<std::int64_t> m_nSeekTo{-1};
     // The last seek asked for, until the decode thread has flushed the output for it (-1:

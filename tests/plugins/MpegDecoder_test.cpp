@@ -453,6 +453,52 @@ TEST_F(MpegDecoderTest, CloseReleasesTheSoundOutputAtOnce)
     EXPECT_TRUE(SelectAudioOutput(AudioOutputKind::ManualClock));
 }
 
+// Catches a close that waits for a read that never returns (a hung network file froze the
+// window), and a read returning after the close that still reports or plays.
+TEST_F(MpegDecoderTest, CloseLeavesAHangingReadBehindAndDropsWhatItReadLate)
+{
+    OpenTone(5.0);
+    CMpegDecoder::BlockReadsForTest(true);
+    ASSERT_EQ(m_decoder.Play(), 1);
+    ASSERT_TRUE(WaitUntil([] { return CMpegDecoder::ReadBlockedForTest(); }));
+    auto closing = std::async(std::launch::async, [this] { return m_decoder.Close(); });
+    const bool bReturned = closing.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    EXPECT_TRUE(CMpegDecoder::ReadBlockedForTest()) << "the read was not still hanging";
+    const std::size_t reports = m_log.ElapsedValues().size();
+    CMpegDecoder::BlockReadsForTest(false);
+    ASSERT_TRUE(bReturned) << "the close waited for the read";
+    ASSERT_TRUE(WaitUntil([] { return !CMpegDecoder::ReadBlockedForTest(); }));
+    std::vector<float> heard;
+    PlayFrames(kRate / 2, {}, std::chrono::milliseconds(500), &heard);
+    EXPECT_TRUE(std::all_of(heard.begin(), heard.end(), [](float v) { return v == 0.0f; }));
+    EXPECT_EQ(m_log.ElapsedValues().size(), reports);
+    EXPECT_EQ(m_log.Ends(), 0);
+    EXPECT_TRUE(m_log.Failures().empty());
+}
+
+// Catches a close that waits for a read of the chained file, or frees that file under the
+// thread left in the read (a use after free that the sanitizer builds report).
+TEST_F(MpegDecoderTest, CloseLeavesAHangingReadOfTheChainedFileBehind)
+{
+    OpenTone(0.5);
+    Mp3Tone tone;
+    tone.dSeconds = 5.0;
+    PluginMediaInfo next{};
+    ASSERT_EQ(m_decoder.QueueNext(WriteTone("next.mp3", tone).c_str(), &next), 1);
+    ASSERT_EQ(m_decoder.Play(), 1);
+    PlayFrames(kRate * 3, [this] { return m_decoder.NextHeard() == 1; });
+    ASSERT_EQ(m_decoder.NextHeard(), 1);
+    CMpegDecoder::BlockReadsForTest(true);
+    PlayFrames(kRate * 3, [] { return CMpegDecoder::ReadBlockedForTest(); });
+    ASSERT_TRUE(CMpegDecoder::ReadBlockedForTest());
+    auto closing = std::async(std::launch::async, [this] { return m_decoder.Close(); });
+    const bool bReturned = closing.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    CMpegDecoder::BlockReadsForTest(false);
+    ASSERT_TRUE(bReturned) << "the close waited for the read";
+    ASSERT_TRUE(WaitUntil([] { return !CMpegDecoder::ReadBlockedForTest(); }));
+    EXPECT_EQ(m_log.Ends(), 0);
+}
+
 TEST_F(MpegDecoderTest, MonoAtHalfRatePlaysAtItsOwnPace)
 {
     Mp3Tone tone;
