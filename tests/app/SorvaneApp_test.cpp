@@ -1,8 +1,10 @@
 #include "tests/app/AppTest.h"
+#include "tests/app/XvfbServer.h"
 
 #include "app/AboutDlg.h"
 #include "app/DocTemplate.h"
 #include "app/TitleRendezvous.h"
+#include "app/WindowSearch.h"
 #include "engine/PlayEngine.h"
 #include "media/Mci.h"
 #include "queue/SorvaneDoc.h"
@@ -17,9 +19,11 @@
 #include <QLocalSocket>
 #include <QPushButton>
 #include <QShortcut>
+#include <QThread>
 #include <QTimer>
 
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 
 namespace {
@@ -327,6 +331,59 @@ TEST_F(SorvaneApp, TerminationSignalsEndThePlayerThroughItsNormalExit)
         EXPECT_EQ(player.exitCode(), 0) << player.readAllStandardError().toStdString();
         EXPECT_FALSE(CTempDir::Read(m_dir / "Sorvix.ini").empty()) << signal;
         EXPECT_FALSE(std::filesystem::exists(m_strRuntime + "/Sorvix")) << signal;
+    }
+}
+
+// Catches a player that SIGTERM does not end while a message box is open and more are to
+// follow (each further box ran a loop of its own), or that ends without its settings.
+TEST_F(SorvaneApp, SigtermWithMessageBoxesOpenAndPendingEndsThePlayerWithItsSettings)
+{
+    const CXvfbServer server;
+    if (!server.Ok()) {
+        GTEST_SKIP() << "Xvfb could not be started";
+    }
+    const std::string prog = CopyProgram(m_dir.Path());
+    ASSERT_FALSE(prog.empty());
+    QProcessEnvironment env = PlayerEnvironment();
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    env.insert("DISPLAY", QString::fromStdString(server.Display()));
+    const QString refused = QString::fromStdString(m_dir.Write("refused.xyz", "no audio"));
+    const auto windowShows = [&server](const char* title) {
+        for (int i = 0; i < 3000 && FindX11Window(server.Display().c_str(), title) == nullptr; ++i)
+            QThread::msleep(20);
+        return FindX11Window(server.Display().c_str(), title) != nullptr;
+    };
+    // The boxes of a refused file at start-up, before the main loop runs, and those of a
+    // refused file handed over by another copy, inside the main loop.
+    for (const bool bAtStart : {true, false}) {
+        std::filesystem::remove(m_dir / "Sorvix.ini");
+        QProcess player;
+        player.setProcessEnvironment(env);
+        player.start(QString::fromStdString(prog),
+                     bAtStart ? QStringList{"--play", refused} : QStringList{});
+        ASSERT_TRUE(player.waitForStarted(10000));
+        if (!bAtStart) {
+            ASSERT_TRUE(windowShows(CSorvaneApp::kMainWindowTitle));
+            QProcess other;
+            other.setProcessEnvironment(env);
+            other.start(QString::fromStdString(prog), {"--play", refused});
+            ASSERT_TRUE(other.waitForFinished(60000));
+        }
+        ASSERT_TRUE(windowShows(kAppTitle)) << "no message box opened";
+        QElapsedTimer ending;
+        ending.start();
+        ASSERT_EQ(::kill(static_cast<pid_t>(player.processId()), SIGTERM), 0);
+        const bool bEnded = player.waitForFinished(10000);
+        std::printf("SIGTERM with boxes open (%s): ended after %lld ms\n",
+                    bAtStart ? "at start" : "in the main loop",
+                    static_cast<long long>(ending.elapsed()));
+        if (!bEnded) {
+            player.kill();
+            player.waitForFinished(10000);
+        }
+        ASSERT_TRUE(bEnded) << bAtStart;
+        EXPECT_EQ(player.exitStatus(), QProcess::NormalExit) << bAtStart;
+        EXPECT_FALSE(CTempDir::Read(m_dir / "Sorvix.ini").empty()) << bAtStart;
     }
 }
 
