@@ -1,6 +1,7 @@
 #include "tests/app/AppTest.h"
 
 #include "app/DocTemplate.h"
+#include "app/MprisService.h"
 #include "media/Mci.h"
 #include "queue/SorvaneDoc.h"
 #include "res/Resource.h"
@@ -8,6 +9,13 @@
 #include "tests/support/Mp3Writer.h"
 #include "tests/support/TestMedia.h"
 #include "ui/SorvaneView.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
+#include <QUrl>
 
 #include <malloc.h>
 #include <unistd.h>
@@ -48,6 +56,15 @@ ProcessHoldings Holdings()
     std::ifstream("/proc/self/statm") >> pages >> resident;
     now.nRssBytes = resident * ::sysconf(_SC_PAGESIZE);
     return now;
+}
+
+// The resident memory of process pid in bytes; 0 when it cannot be read.
+long ResidentBytes(qint64 pid)
+{
+    long pages = 0;
+    long resident = 0;
+    std::ifstream("/proc/" + std::to_string(pid) + "/statm") >> pages >> resident;
+    return resident * ::sysconf(_SC_PAGESIZE);
 }
 
 // The player in this process on the manual clock, with the tests that run it long and hard.
@@ -181,6 +198,127 @@ TEST_F(PlayerUnderLoad, TwoThousandEntriesPlayedThreeTimesLeaveNoThreadsDescript
     EXPECT_EQ(after.nThreads, before.nThreads);
     EXPECT_EQ(after.nDescriptors, before.nDescriptors);
     EXPECT_LT(after.nRssBytes - before.nRssBytes, 2L << 20);
+}
+
+// Catches a player that crashes, locks up or grows under a flood of bus calls while it plays:
+// 10,000 calls sent as fast as the client can, then one that must still be answered.
+TEST_F(PlayerUnderLoad, TenThousandBusCallsWhilePlayingLeaveThePlayerAnsweringWithFlatMemory)
+{
+    constexpr int kCalls = 10000;
+    QProcess bus;
+    EndWithParent(bus);
+    bus.start(QStringLiteral("dbus-daemon"),
+              {QStringLiteral("--session"), QStringLiteral("--nofork"),
+               QStringLiteral("--nopidfile"), QStringLiteral("--print-address=1")});
+    ASSERT_TRUE(bus.waitForStarted(10000)) << "no dbus-daemon";
+    while (!bus.canReadLine() && bus.waitForReadyRead(10000)) {
+    }
+    const QString address = QString::fromUtf8(bus.readLine()).trimmed();
+    ASSERT_FALSE(address.isEmpty());
+    {
+        QDBusConnection client = QDBusConnection::connectToBus(address, QStringLiteral("storm"));
+        ASSERT_TRUE(client.isConnected());
+
+        WavTone tone;
+        tone.nRate = 8000;
+        tone.nFrames = 8000 * 60;
+        const std::string first = m_dir.Write("first.wav", MakeWav(tone));
+        const std::string second = m_dir.Write("second.wav", MakeWav(tone));
+        const std::string prog = CopyProgram(m_dir.Path());
+        ASSERT_FALSE(prog.empty());
+        QProcess player;
+        EndWithParent(player);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("SDL_AUDIODRIVER", "dummy");
+        env.insert("XDG_RUNTIME_DIR", QString::fromStdString(m_strRuntime));
+        env.insert("XDG_CONFIG_HOME", QString::fromStdString(m_dir / "config"));
+        env.insert("DBUS_SESSION_BUS_ADDRESS", address);
+        player.setProcessEnvironment(env);
+        player.start(QString::fromStdString(prog),
+                     {"--play", QString::fromStdString(first), QString::fromStdString(second)});
+        ASSERT_TRUE(player.waitForStarted(10000));
+        const QString service = QString::fromUtf8(CMprisService::kServiceName);
+        const QString path = QString::fromUtf8(CMprisService::kObjectPath);
+        const QString playerIface = QStringLiteral("org.mpris.MediaPlayer2.Player");
+        const QString props = QStringLiteral("org.freedesktop.DBus.Properties");
+        QElapsedTimer timer;
+        timer.start();
+        while (!client.interface()->isServiceRegistered(service).value() &&
+               timer.elapsed() < 60000 && player.state() == QProcess::Running)
+            player.waitForFinished(20);
+        ASSERT_TRUE(client.interface()->isServiceRegistered(service).value());
+
+        // Answered within a minute (generous, for the sanitizers): the player still serves.
+        const auto answers = [&] {
+            QDBusMessage get = QDBusMessage::createMethodCall(service, path, props, "Get");
+            get << playerIface << QStringLiteral("PlaybackStatus");
+            return client.call(get, QDBus::Block, 60000).type() == QDBusMessage::ReplyMessage;
+        };
+        ASSERT_TRUE(answers());
+        const QString uri = QUrl::fromLocalFile(QString::fromStdString(first)).toString();
+        const auto storm = [&] {
+            for (int i = 0; i < kCalls; ++i) {
+                QDBusMessage call;
+                switch (i % 10) {
+                case 0:
+                    call = QDBusMessage::createMethodCall(service, path, playerIface, "Next");
+                    break;
+                case 1:
+                    call = QDBusMessage::createMethodCall(service, path, playerIface, "Previous");
+                    break;
+                case 2:
+                    call = QDBusMessage::createMethodCall(service, path, playerIface, "PlayPause");
+                    break;
+                case 3:
+                    call = QDBusMessage::createMethodCall(service, path, playerIface, "Seek");
+                    call << qlonglong{(i % 20 == 3 ? 1 : -1) * 5'000'000LL};
+                    break;
+                case 4:
+                    call =
+                        QDBusMessage::createMethodCall(service, path, playerIface, "SetPosition");
+                    call << QVariant::fromValue(QDBusObjectPath("/org/mpris/MediaPlayer2/track/0"))
+                         << qlonglong{1'000'000};
+                    break;
+                case 5:
+                    call = QDBusMessage::createMethodCall(service, path, playerIface, "OpenUri");
+                    call << (i % 20 == 5 ? uri : QStringLiteral("http://example.invalid/a.mp3"));
+                    break;
+                case 6:
+                    call = QDBusMessage::createMethodCall(service, path, props, "GetAll");
+                    call << playerIface;
+                    break;
+                default:
+                    call = QDBusMessage::createMethodCall(service, path, props, "Get");
+                    call << playerIface
+                         << (i % 2 == 0 ? QStringLiteral("Position") : QStringLiteral("Metadata"));
+                    break;
+                }
+                EXPECT_TRUE(client.send(call)) << i;
+                if (i % 1000 == 999)
+                    QCoreApplication::processEvents();
+            }
+            return answers();
+        };
+        // The first storm fills what the bus and the allocator keep for the next; the second
+        // must find the player's memory where the first left it.
+        timer.restart();
+        EXPECT_TRUE(storm()) << "the player no longer answers after the storm";
+        const qint64 firstMs = timer.elapsed();
+        const long before = ResidentBytes(player.processId());
+        EXPECT_TRUE(storm()) << "the player no longer answers after a second storm";
+        const long after = ResidentBytes(player.processId());
+        std::printf(
+            "storm: %d calls answered in %lld ms, player RSS after a second storm %+ld KiB\n",
+            kCalls, static_cast<long long>(firstMs), (after - before) / 1024);
+        EXPECT_EQ(player.state(), QProcess::Running);
+        EXPECT_LT(after - before, 4L << 20);
+        player.kill();
+        player.waitForFinished(10000);
+    }
+    QDBusConnection::disconnectFromBus(QStringLiteral("storm"));
+    bus.kill();
+    bus.waitForFinished(10000);
 }
 
 } // namespace
