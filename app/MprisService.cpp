@@ -14,8 +14,13 @@
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QTimer>
 #include <QUrl>
+
+#include <deque>
+#include <mutex>
 
 namespace {
 
@@ -44,8 +49,10 @@ QDBusMessage Error(const QDBusMessage& message, const char* name, const QString&
 
 } // namespace
 
-// The object on the bus. Qt may call it on its bus thread, so it only hands each call to
-// the user-interface thread; a call still queued when the object goes is dropped with it.
+// The object on the bus. Qt may call it on its bus thread, so it only queues each call for
+// the user-interface thread, which answers them in slices of kCallSliceMs: a flood of calls
+// never holds up painting and input for longer. Calls still queued when the object goes are
+// dropped with it.
 class CMprisService::CBusObject : public QDBusVirtualObject
 {
 public:
@@ -57,13 +64,50 @@ public:
 
     bool handleMessage(const QDBusMessage& message, const QDBusConnection&) override
     {
-        QMetaObject::invokeMethod(
-            this, [this, message] { m_service.Handle(message); }, Qt::QueuedConnection);
+        bool bStart = false;
+        {
+            const std::lock_guard lock(m_lock);
+            m_pending.push_back(message);
+            bStart = !m_bAnswering;
+            m_bAnswering = true;
+        }
+        if (bStart) {
+            QMetaObject::invokeMethod(
+                this, [this] { AnswerSlice(); }, Qt::QueuedConnection);
+        }
         return true;
     }
 
 private:
+    // Answers queued calls for one slice; what is left waits behind the events and timers
+    // that came meanwhile (a zero timer runs after them).
+    void AnswerSlice()
+    {
+        QElapsedTimer slice;
+        slice.start();
+        for (;;) {
+            QDBusMessage message;
+            {
+                const std::lock_guard lock(m_lock);
+                if (m_pending.empty()) {
+                    m_bAnswering = false;
+                    return;
+                }
+                message = std::move(m_pending.front());
+                m_pending.pop_front();
+            }
+            m_service.Handle(message);
+            if (slice.elapsed() >= kCallSliceMs) {
+                QTimer::singleShot(0, this, [this] { AnswerSlice(); });
+                return;
+            }
+        }
+    }
+
     CMprisService& m_service;
+    std::mutex m_lock;
+    std::deque<QDBusMessage> m_pending; // guarded by m_lock
+    bool m_bAnswering = false;          // guarded by m_lock: a slice is queued or running
 };
 
 CMprisService::CMprisService(CSorvaneDoc& doc, CPlayerSettings& settings, QWidget* pMainWnd,

@@ -18,12 +18,16 @@ class QDBusMessage;
 // properties and PropertiesChanged, answered on the user-interface thread. Commands take
 // the buttons' routes (the same checks, the same messages on failure). It watches the
 // document as one of its views and sends changes only when the document tells of one, so
-// it adds no timer. Without a session bus it does nothing. User-interface thread only.
+// it adds no timer. Without a session bus it does nothing. User-interface thread only; Qt's
+// bus thread only queues calls for it (see kCallSliceMs).
 class CMprisService : public CView
 {
 public:
     static constexpr const char* kServiceName = "org.mpris.MediaPlayer2.sorvane";
     static constexpr const char* kObjectPath = "/org/mpris/MediaPlayer2";
+    // Calls are answered in slices of this long at most, with the user interface's own events
+    // between them, so that a flood of calls does not freeze the window.
+    static constexpr int kCallSliceMs = 20;
 
     // route runs a command id on the player's command route (view, document, application);
     // pMainWnd is the window Raise shows. The document must outlive the service.
