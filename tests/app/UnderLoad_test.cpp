@@ -195,8 +195,9 @@ TEST_F(PlayerUnderLoad, TwoThousandEntriesPlayedThreeTimesLeaveNoThreadsDescript
                 after.nDescriptors, (after.nRssBytes - before.nRssBytes) / 1024);
     EXPECT_EQ(nPlayed, kPasses * nGoodEntries);
     EXPECT_EQ(nRefused, kPasses * (kEntries - nGoodEntries));
-    EXPECT_EQ(after.nThreads, before.nThreads);
-    EXPECT_EQ(after.nDescriptors, before.nDescriptors);
+    // Fewer is no fault: what an earlier test in this process left may end meanwhile.
+    EXPECT_LE(after.nThreads, before.nThreads);
+    EXPECT_LE(after.nDescriptors, before.nDescriptors);
     EXPECT_LT(after.nRssBytes - before.nRssBytes, 2L << 20);
 }
 
