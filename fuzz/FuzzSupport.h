@@ -15,9 +15,9 @@
 // The memory file system the scratch directory goes on when there is one.
 inline constexpr const char* kMemoryFileSystem = "/dev/shm";
 
-// A directory of this process on kMemoryFileSystem, or under the system's temporary
-// directory where there is none, created at the first call and removed with its contents
-// at exit.
+// A directory of this process under $TMPDIR when it is set, else on kMemoryFileSystem, else
+// under the system's temporary directory; created at the first call and removed with its
+// contents at a normal exit (a crashing target leaves it, for run.sh to keep with its log).
 const std::string& FuzzDir();
 
 // Writes bytes to name in FuzzDir() (created or replaced) and returns its full path.

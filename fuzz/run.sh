@@ -22,6 +22,9 @@ scratch_parent=${TMPDIR:-/tmp}
 [ -d /dev/shm ] && [ -w /dev/shm ] && scratch_parent=/dev/shm
 scratch=$(mktemp -d "$scratch_parent/sorvane-fuzz-run-XXXXXX")
 export QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy
+# The targets' own scratch directories go inside this one, so that a crashed target's files
+# stay with its log and go with the rest after a clean run.
+export TMPDIR=$scratch
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export LSAN_OPTIONS=suppressions=$PWD/fuzz/lsan.supp:print_suppressions=0
