@@ -15,8 +15,15 @@
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QTimer>
 #include <QUrl>
+
+#include <algorithm>
+#include <deque>
+#include <limits>
+#include <mutex>
 
 namespace {
 
@@ -44,8 +51,10 @@ QDBusMessage Error(const QDBusMessage& message, const char* name, const QString&
 
 } // namespace
 
-// The object on the bus. Qt may call it on its bus thread, so it only hands each call to
-// the user-interface thread; a call still queued when the object goes is dropped with it.
+// The object on the bus. Qt may call it on its bus thread, so it only queues each call for
+// the user-interface thread, which answers them in slices of kCallSliceMs: a flood of calls
+// never holds up painting and input for longer. Calls still queued when the object goes are
+// dropped with it.
 class CMprisService::CBusObject : public QDBusVirtualObject
 {
 public:
@@ -57,13 +66,50 @@ public:
 
     bool handleMessage(const QDBusMessage& message, const QDBusConnection&) override
     {
-        QMetaObject::invokeMethod(
-            this, [this, message] { m_service.Handle(message); }, Qt::QueuedConnection);
+        bool bStart = false;
+        {
+            const std::lock_guard lock(m_lock);
+            m_pending.push_back(message);
+            bStart = !m_bAnswering;
+            m_bAnswering = true;
+        }
+        if (bStart) {
+            QMetaObject::invokeMethod(
+                this, [this] { AnswerSlice(); }, Qt::QueuedConnection);
+        }
         return true;
     }
 
 private:
+    // Answers queued calls for one slice; what is left waits behind the events and timers
+    // that came meanwhile (a zero timer runs after them).
+    void AnswerSlice()
+    {
+        QElapsedTimer slice;
+        slice.start();
+        for (;;) {
+            QDBusMessage message;
+            {
+                const std::lock_guard lock(m_lock);
+                if (m_pending.empty()) {
+                    m_bAnswering = false;
+                    return;
+                }
+                message = std::move(m_pending.front());
+                m_pending.pop_front();
+            }
+            m_service.Handle(message);
+            if (slice.elapsed() >= kCallSliceMs) {
+                QTimer::singleShot(0, this, [this] { AnswerSlice(); });
+                return;
+            }
+        }
+    }
+
     CMprisService& m_service;
+    std::mutex m_lock;
+    std::deque<QDBusMessage> m_pending; // guarded by m_lock
+    bool m_bAnswering = false;          // guarded by m_lock: a slice is queued or running
 };
 
 CMprisService::CMprisService(CSorvaneDoc& doc, CPlayerSettings& settings, QWidget* pMainWnd,
@@ -284,7 +330,13 @@ bool CMprisService::CallPlayer(const QDBusMessage& message, QDBusMessage& reply)
             m_route(IDC_BTN_PREV);
         }
     } else if (member == QStringLiteral("Seek") && args.size() == 1) {
-        const qlonglong target = qlonglong{snap.nPositionMs} * 1000 + args[0].toLongLong();
+        // An offset near the ends of its range saturates rather than overflows.
+        const qlonglong offset = args[0].toLongLong();
+        qlonglong target = 0;
+        if (__builtin_add_overflow(qlonglong{snap.nPositionMs} * 1000, offset, &target)) {
+            target = offset > 0 ? std::numeric_limits<qlonglong>::max()
+                                : std::numeric_limits<qlonglong>::min();
+        }
         if (target > qlonglong{snap.nLengthMs} * 1000 && snap.bOpen && snap.bCanGoNext) {
             m_route(IDC_BTN_NEXT);
         } else {

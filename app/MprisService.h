@@ -22,12 +22,16 @@ class QDBusMessage;
 // document as one of its views and sends changes only when the document tells of one, so
 // it adds no timer. Without a session bus it does nothing. Every method answers at once:
 // what it starts that may ask the user (OpenUri) runs after the reply. State, times and
-// what is allowed come from the document's playback snapshot. User-interface thread only.
+// what is allowed come from the document's playback snapshot. User-interface thread only; Qt's bus thread only
+// queues calls for it (see kCallSliceMs).
 class CMprisService : public CView
 {
 public:
     static constexpr const char* kServiceName = "org.mpris.MediaPlayer2.sorvane";
     static constexpr const char* kObjectPath = "/org/mpris/MediaPlayer2";
+    // Calls are answered in slices of this long at most, with the user interface's own events
+    // between them, so that a flood of calls does not freeze the window.
+    static constexpr int kCallSliceMs = 20;
 
     // route runs a command id on the player's command route (view, document, application);
     // pMainWnd is the window Raise shows. The document must outlive the service.

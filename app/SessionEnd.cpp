@@ -1,6 +1,10 @@
 #include "app/SessionEnd.h"
 
+#include "base/Prompts.h"
+
+#include <QApplication>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QSessionManager>
 #include <QSocketNotifier>
@@ -35,11 +39,11 @@ CSessionEnd::CSessionEnd(std::function<void()> onCommit)
     if (g_pipe[0] < 0 && ::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
     m_pNotifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
-    connect(m_pNotifier, &QSocketNotifier::activated, this, [] {
+    connect(m_pNotifier, &QSocketNotifier::activated, this, [this] {
         char bytes[16];
         while (::read(g_pipe[0], bytes, sizeof bytes) > 0) {
         }
-        QCoreApplication::quit();
+        EndNow();
     });
     struct sigaction action
     {};
@@ -56,6 +60,25 @@ CSessionEnd::CSessionEnd(std::function<void()> onCommit)
         });
     }
 #endif
+}
+
+void CSessionEnd::EndNow()
+{
+    // The settings go first: whatever follows, the session may not wait for it.
+    if (m_onCommit)
+        m_onCommit();
+    Prompts().EndPrompts();
+    for (QWidget* pWidget : QApplication::topLevelWidgets()) {
+        if (auto* pDialog = qobject_cast<QDialog*>(pWidget);
+            pDialog != nullptr && pDialog->isVisible())
+            pDialog->done(QDialog::Rejected);
+    }
+    // Every loop ends, the nested loops of dialogs too, and none starts again (quit() would
+    // first ask each window to close, which a window under a modal dialog may refuse). A
+    // signal during start-up, before the main loop runs, ends that loop as soon as it starts.
+    QCoreApplication::exit(0);
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }
 
 CSessionEnd::~CSessionEnd()

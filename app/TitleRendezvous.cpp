@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
@@ -107,6 +108,22 @@ QByteArray FilesVerbOf(const QByteArray& text)
     return {};
 }
 
+// Closes a connection at once and lets it go.
+void Drop(QLocalSocket* pSocket)
+{
+    pSocket->abort();
+    pSocket->deleteLater();
+}
+
+// Sends the reply to the one request a connection makes, reads nothing more from it and
+// closes it once the reply is out.
+void Finish(QLocalSocket* pSocket, const char* reply)
+{
+    QObject::disconnect(pSocket, &QLocalSocket::readyRead, nullptr, nullptr);
+    pSocket->write(reply);
+    pSocket->disconnectFromServer();
+}
+
 // Whether the bytes received so far can still become a request.
 bool CouldBeRequest(const QByteArray& text)
 {
@@ -121,6 +138,42 @@ bool CouldBeRequest(const QByteArray& text)
 }
 
 } // namespace
+
+RendezvousRequest ReadRendezvousRequest(const QByteArray& pending)
+{
+    const QByteArray verb = FilesVerbOf(pending);
+    const qsizetype limit = verb.isEmpty() ? CTitleRendezvous::kMaxRequestBytes
+                                           : CTitleRendezvous::kMaxFilesRequestBytes;
+    const qsizetype end = pending.indexOf('\n');
+    if (end < 0) {
+        return {pending.size() <= limit && CouldBeRequest(pending) ? RendezvousRequest::Incomplete
+                                                                   : RendezvousRequest::Invalid,
+                {}};
+    }
+    const QByteArray line = pending.left(end + 1);
+    if (line.size() > limit) {
+        return {RendezvousRequest::Invalid, {}};
+    }
+    if (line == CTitleRendezvous::kShowRequest) {
+        return {RendezvousRequest::Show, {}};
+    }
+    if (verb.isEmpty()) {
+        return {RendezvousRequest::Invalid, {}};
+    }
+    RendezvousRequest request;
+    request.kind =
+        verb == CTitleRendezvous::kPlayVerb ? RendezvousRequest::Play : RendezvousRequest::Enqueue;
+    const QList<QByteArray> words = line.chopped(1).split(' ');
+    for (qsizetype i = 1; i < words.size(); ++i) {
+        if (!words[i].isEmpty()) {
+            request.paths.push_back(QByteArray::fromPercentEncoding(words[i]).toStdString());
+        }
+    }
+    if (request.paths.empty()) {
+        request.kind = RendezvousRequest::Invalid;
+    }
+    return request;
+}
 
 std::string RendezvousPath(const std::string& title)
 {
@@ -195,53 +248,52 @@ void CTitleRendezvous::OnNewConnection()
 {
     while (QLocalSocket* pSocket = m_pServer->nextPendingConnection()) {
         QObject::connect(pSocket, &QLocalSocket::disconnected, pSocket, &QObject::deleteLater);
-        QObject::connect(pSocket, &QLocalSocket::readyRead, pSocket, [this, pSocket] {
-            const QByteArray pending = pSocket->peek(kMaxFilesRequestBytes + 1);
-            const int nLimit =
-                FilesVerbOf(pending).isEmpty() ? kMaxRequestBytes : kMaxFilesRequestBytes;
-            if (!pSocket->canReadLine()) {
-                if (pSocket->bytesAvailable() > nLimit || !CouldBeRequest(pending)) {
-                    pSocket->abort();
-                }
-                return;
-            }
-            Answer(pSocket, pSocket->readLine(nLimit + 1));
-        });
+        if (m_pServer->findChildren<QLocalSocket*>().size() > kMaxConnections) {
+            Drop(pSocket);
+            continue;
+        }
+        // Past the longest request nothing more is read, and the check below drops it.
+        pSocket->setReadBufferSize(kMaxFilesRequestBytes + 1);
+        QTimer::singleShot(m_nIdleLimitMs, pSocket, [pSocket] { Drop(pSocket); });
+        QObject::connect(pSocket, &QLocalSocket::readyRead, pSocket,
+                         [this, pSocket] { OnReadyRead(pSocket); });
+        if (pSocket->bytesAvailable() > 0) {
+            OnReadyRead(pSocket);
+        }
     }
 }
 
-void CTitleRendezvous::Answer(QLocalSocket* pSocket, const QByteArray& request)
+void CTitleRendezvous::OnReadyRead(QLocalSocket* pSocket)
 {
-    const QByteArray verb = FilesVerbOf(request);
-    if (!verb.isEmpty() && request.endsWith('\n') && m_filesHandler) {
-        std::vector<std::string> paths;
-        const QList<QByteArray> words = request.chopped(1).split(' ');
-        for (qsizetype i = 1; i < words.size(); ++i) {
-            if (!words[i].isEmpty()) {
-                paths.push_back(QByteArray::fromPercentEncoding(words[i]).toStdString());
-            }
+    RendezvousRequest request = ReadRendezvousRequest(pSocket->peek(kMaxFilesRequestBytes + 1));
+    switch (request.kind) {
+    case RendezvousRequest::Incomplete:
+        return;
+    case RendezvousRequest::Show:
+        if (m_pWindow == nullptr) {
+            break;
         }
-        if (paths.empty()) {
-            pSocket->abort();
-            return;
+        m_pWindow->showNormal();
+        m_pWindow->raise();
+        m_pWindow->activateWindow();
+        Finish(pSocket, kShownReply);
+        return;
+    case RendezvousRequest::Play:
+    case RendezvousRequest::Enqueue:
+        if (!m_filesHandler) {
+            break;
         }
-        pSocket->write(kTakenReply);
-        pSocket->flush();
+        Finish(pSocket, kTakenReply);
         // The handler may show message boxes that run their own loops, so it runs after this
         // socket's signal, and not at all once the listener has closed.
         QMetaObject::invokeMethod(
             m_pServer.get(),
-            [handler = m_filesHandler, bPlay = verb == kPlayVerb, paths] { handler(bPlay, paths); },
+            [handler = m_filesHandler, bPlay = request.kind == RendezvousRequest::Play,
+             paths = std::move(request.paths)] { handler(bPlay, paths); },
             Qt::QueuedConnection);
         return;
+    case RendezvousRequest::Invalid:
+        break;
     }
-    if (request != kShowRequest || m_pWindow == nullptr) {
-        pSocket->abort();
-        return;
-    }
-    m_pWindow->showNormal();
-    m_pWindow->raise();
-    m_pWindow->activateWindow();
-    pSocket->write(kShownReply);
-    pSocket->flush();
+    Drop(pSocket);
 }

@@ -29,6 +29,23 @@ std::string RendezvousPath(const std::string& title);
 // The window behind the rendezvous named title; null when no player listens there.
 std::unique_ptr<CFoundWindow> FindRendezvousWindow(const std::string& title);
 
+// What the listener makes of the bytes a connection has sent so far.
+struct RendezvousRequest
+{
+    enum Kind {
+        Incomplete, // more bytes could still make a request
+        Invalid,    // they never can: the connection is dropped
+        Show,
+        Play,
+        Enqueue,
+    };
+    Kind kind = Incomplete;
+    std::vector<std::string> paths; // Play and Enqueue: the decoded paths, never empty
+};
+
+// Reads the first request line of pending, everything one connection has sent so far.
+RendezvousRequest ReadRendezvousRequest(const QByteArray& pending);
+
 class CTitleRendezvous
 {
 public:
@@ -46,6 +63,11 @@ public:
     // How long a finder waits for the connection and for the whole reply.
     static constexpr int kConnectTimeoutMs = 1000;
     static constexpr int kReplyTimeoutMs = 5000;
+    // Any local program of the user may connect: a connection that has sent no whole request
+    // after the finder's own wait is dropped, and beyond this many open at once a new one is
+    // closed at once, so that idle clients cannot take the player's file descriptors.
+    static constexpr int kIdleLimitMs = kReplyTimeoutMs;
+    static constexpr int kMaxConnections = 16;
 
     CTitleRendezvous();
     ~CTitleRendezvous();
@@ -65,12 +87,16 @@ public:
     }
     void Close();
 
+    // Test seam: the idle limit of connections accepted from now on.
+    void SetIdleLimitMs(int nMs) { m_nIdleLimitMs = nMs; }
+
 private:
     void OnNewConnection();
-    // Answers the complete request line on pSocket.
-    void Answer(QLocalSocket* pSocket, const QByteArray& request);
+    // Reads what pSocket has sent and answers a complete request, one per connection.
+    void OnReadyRead(QLocalSocket* pSocket);
 
     std::unique_ptr<QLocalServer> m_pServer;
+    int m_nIdleLimitMs = kIdleLimitMs;
     QPointer<QWidget> m_pWindow;
     std::function<void(bool, const std::vector<std::string>&)> m_filesHandler;
 };

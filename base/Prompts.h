@@ -9,7 +9,7 @@
 // Everything the player asks or tells the user goes through one process-wide prompts
 // object: message boxes, file dialogs and the colour dialog. The window installs the Qt
 // one at start-up; tests install a scripted one. All calls come from the user-interface
-// thread.
+// thread, a termination signal's EndPrompts too (through the message loop).
 
 // The program's title: the caption of every message box, the tray icon's tip, the
 // application title of the string table and the name on the session bus.
@@ -40,6 +40,10 @@ public:
     // A modal colour dialog opened on initial. Returns false when the user cancels;
     // otherwise chosen holds the new colour.
     virtual bool AskColor(COLORREF initial, COLORREF& chosen) = 0;
+
+    // The program is ending: a prompt open now closes as if cancelled, and every later call
+    // returns at once without showing anything. Prompts that never wait need do nothing.
+    virtual void EndPrompts() {}
 };
 
 // The current prompts object; never null. Until one is installed, messages go to standard

@@ -12,8 +12,12 @@
 // readers open, and prompts that keep the messages the code under test shows, so that a
 // run neither writes to the terminal nor waits for a user.
 
-// A directory of this process under the system's temporary directory, created at the
-// first call and removed with its contents at exit.
+// The memory file system the scratch directory goes on when there is one.
+inline constexpr const char* kMemoryFileSystem = "/dev/shm";
+
+// A directory of this process under $TMPDIR when it is set, else on kMemoryFileSystem, else
+// under the system's temporary directory; created at the first call and removed with its
+// contents at a normal exit (a crashing target leaves it, for run.sh to keep with its log).
 const std::string& FuzzDir();
 
 // Writes bytes to name in FuzzDir() (created or replaced) and returns its full path.

@@ -5,8 +5,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
-#include <thread>
+#include <mutex>
 
 namespace {
 
@@ -49,21 +50,30 @@ private:
 
 CInstantOutput g_output;
 CMpegDecoder g_decoder;
-std::atomic<int> g_nEnds{0};
+std::mutex g_endLock;
+std::condition_variable g_ended;
+int g_nEnds = 0;
 
 int Callback(int nType, int, std::uint32_t)
 {
-    if (nType == PLUGIN_CALLBACK_END)
+    if (nType == PLUGIN_CALLBACK_END) {
+        const std::lock_guard lock(g_endLock);
         ++g_nEnds;
+        g_ended.notify_all();
+    }
     return 0;
 }
 
-// Waits for the end callback, at most about a second (a file that takes longer is cut).
+// Waits for the end callback, woken by it at once, at most about a second (a file that takes
+// longer is cut); a decoder that stopped without one is looked at every millisecond.
 void WaitForEnd(IDecoderPlugin& decoder)
 {
-    for (int i = 0; i < 1000 && g_nEnds.load() == 0 && decoder.GetState() != PLUGIN_STATE_STOPPED;
-         ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // The state is asked without the lock: the decoder may hold its own while it calls back.
+    for (int i = 0; i < 1000 && decoder.GetState() != PLUGIN_STATE_STOPPED; ++i) {
+        std::unique_lock lock(g_endLock);
+        if (g_ended.wait_for(lock, std::chrono::milliseconds(1), [] { return g_nEnds != 0; }))
+            return;
+    }
 }
 
 } // namespace
@@ -78,7 +88,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     CMpegDecoder& decoder = g_decoder;
     const std::string path = WriteFuzzFile("input.mp3", AsText(data, size));
-    g_nEnds = 0;
+    {
+        const std::lock_guard lock(g_endLock);
+        g_nEnds = 0;
+    }
     decoder.SetCallback(Callback, 0);
     PluginMediaInfo info{};
     if (decoder.Open(path.c_str(), &info) == 0)

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang, libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer
-# in build-fuzz/ and runs each for SECONDS from its seeds in fuzz/seeds/<name>. New inputs go
-# to a scratch directory, never into the repository; a crash, leak, sanitizer report or hang
-# stops the run with the input that caused it. Exits non-zero when any target failed.
+# in build-fuzz/ and runs each for SECONDS from its seeds in fuzz/seeds/<name>, printing the
+# executions a second of each. New inputs go to a scratch directory (on /dev/shm when there is
+# one), never into the repository; a crash, leak, sanitizer report or hang stops the run with
+# the input that caused it. Exits non-zero when any target failed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,14 +17,20 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -DSORVANE_FUZZ=ON -DSORVANE_WERROR
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-fuzz -j "$(nproc)" --target fuzz
 
-scratch=$(mktemp -d "${TMPDIR:-/tmp}/sorvane-fuzz-run-XXXXXX")
+# New inputs and the targets' own files go to memory where there is a memory file system.
+scratch_parent=${TMPDIR:-/tmp}
+[ -d /dev/shm ] && [ -w /dev/shm ] && scratch_parent=/dev/shm
+scratch=$(mktemp -d "$scratch_parent/sorvane-fuzz-run-XXXXXX")
 export QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy
+# The targets' own scratch directories go inside this one, so that a crashed target's files
+# stay with its log and go with the rest after a clean run.
+export TMPDIR=$scratch
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export LSAN_OPTIONS=suppressions=$PWD/fuzz/lsan.supp:print_suppressions=0
 
 failed=()
-for target in settings playlist midi wave cdimage mp3 av; do
+for target in settings playlist midi wave cdimage mp3 av cue rendezvous bus; do
     mkdir -p "$scratch/$target"
     echo "== fuzz_$target for ${seconds}s"
     if ! build-fuzz/bin/fuzz_"$target" -max_total_time="$seconds" -timeout=10 \
@@ -32,7 +39,7 @@ for target in settings playlist midi wave cdimage mp3 av; do
         failed+=("$target")
         tail -n 60 "$scratch/$target.log"
     fi
-    grep -E '^#[0-9]+[[:space:]]+DONE|^stat::(number_of_executed_units|peak_rss_mb)' \
+    grep -E '^#[0-9]+[[:space:]]+DONE|^stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb)' \
         "$scratch/$target.log" || true
 done
 

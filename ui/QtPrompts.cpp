@@ -45,12 +45,37 @@ QWidget* CQtPrompts::Owner()
     return pOwner != nullptr ? pOwner : QApplication::activeWindow();
 }
 
+int CQtPrompts::Run(QDialog& dialog)
+{
+    if (m_bEnded) {
+        return QDialog::Rejected;
+    }
+    m_open.emplace_back(&dialog);
+    const int nResult = dialog.exec();
+    std::erase(m_open, &dialog);
+    return m_bEnded ? static_cast<int>(QDialog::Rejected) : nResult;
+}
+
+void CQtPrompts::EndPrompts()
+{
+    m_bEnded = true;
+    // Innermost first, so that each loop ends inside the one that opened it.
+    for (auto it = m_open.rbegin(); it != m_open.rend(); ++it) {
+        if (*it != nullptr) {
+            (*it)->done(QDialog::Rejected);
+        }
+    }
+}
+
 void CQtPrompts::ShowMessage(const std::string& text)
 {
+    if (m_bEnded) {
+        return;
+    }
     QMessageBox box(QMessageBox::Warning, ToQString(kAppTitle), ToQString(text), QMessageBox::Ok,
                     Owner());
     KeepTitleWithoutMinimiseOrMaximise(box);
-    box.exec();
+    Run(box);
 }
 
 QString CQtPrompts::CaseInsensitivePattern(const QString& pattern)
@@ -125,7 +150,7 @@ bool CQtPrompts::AskFiles(const FileDialogRequest& request, std::vector<std::str
     if (!request.strFileName.empty()) {
         dialog.selectFile(ToQString(request.strFileName));
     }
-    if (dialog.exec() != QDialog::Accepted) {
+    if (Run(dialog) != QDialog::Accepted) {
         return false;
     }
     paths.clear();
@@ -140,7 +165,7 @@ bool CQtPrompts::AskColor(COLORREF initial, COLORREF& chosen)
     QColorDialog dialog(QColor(GetRValue(initial), GetGValue(initial), GetBValue(initial)),
                         Owner());
     KeepTitleWithoutMinimiseOrMaximise(dialog);
-    if (dialog.exec() != QDialog::Accepted) {
+    if (Run(dialog) != QDialog::Accepted) {
         return false;
     }
     const QColor colour = dialog.selectedColor();

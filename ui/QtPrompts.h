@@ -2,11 +2,13 @@
 
 #include "base/Prompts.h"
 
+#include <QPointer>
 #include <QStringList>
 
 #include <string>
 #include <vector>
 
+class QDialog;
 class QWidget;
 
 // The prompts of the running player, on Qt's own dialogs: a message box captioned
@@ -25,6 +27,8 @@ public:
     void ShowMessage(const std::string& text) override;
     bool AskFiles(const FileDialogRequest& request, std::vector<std::string>& paths) override;
     bool AskColor(COLORREF initial, COLORREF& chosen) override;
+    // Closes the open dialogs (each as cancelled) and shows none from now on.
+    void EndPrompts() override;
 
     // The name filters of a filter text ("Name|*.a; *.b||"), each "Name (patterns)" with
     // every letter of a pattern given in both cases: "*.mid" becomes "*.[mM][iI][dD]".
@@ -34,4 +38,10 @@ public:
 
 private:
     static QWidget* Owner();
+    // Runs dialog modally unless the prompts have ended; its result, Rejected when not shown.
+    int Run(QDialog& dialog);
+
+    bool m_bEnded = false;
+    // The dialogs open now, innermost last: a dialog's loop may open another.
+    std::vector<QPointer<QDialog>> m_open;
 };

@@ -14,7 +14,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/prctl.h>
 #include <sys/stat.h>
+
+#include <csignal>
 
 #include <cstdlib>
 #include <memory>
@@ -41,6 +44,13 @@ inline std::string CopyProgram(const std::string& dir)
     QFile::setPermissions(target + "/sorvane",
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     return (target + "/sorvane").toStdString();
+}
+
+// The bus and the players a test starts end with the test process, also when a sanitizer
+// stops it.
+inline void EndWithParent(QProcess& process)
+{
+    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
 }
 
 // Waits for process to end while this thread's event loop keeps running (the player in this

@@ -44,12 +44,6 @@ public slots:
 
 namespace {
 
-// The bus and the players end with the test process, also when a sanitizer stops it.
-void EndWithParent(QProcess& process)
-{
-    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-}
-
 const QString kService = QStringLiteral("org.mpris.MediaPlayer2.sorvane");
 const QString kPath = QStringLiteral("/org/mpris/MediaPlayer2");
 const QString kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");

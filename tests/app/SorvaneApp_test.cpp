@@ -1,8 +1,10 @@
 #include "tests/app/AppTest.h"
+#include "tests/app/XvfbServer.h"
 
 #include "app/AboutDlg.h"
 #include "app/DocTemplate.h"
 #include "app/TitleRendezvous.h"
+#include "app/WindowSearch.h"
 #include "engine/PlayEngine.h"
 #include "media/Mci.h"
 #include "queue/SorvaneDoc.h"
@@ -19,7 +21,10 @@
 #include <QShortcut>
 #include <QTimer>
 
+#include <X11/Xlib.h>
+
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 
 namespace {
@@ -336,6 +341,69 @@ TEST_F(SorvaneApp, TerminationSignalsEndThePlayerThroughItsNormalExit)
         EXPECT_EQ(player.exitCode(), 0) << player.readAllStandardError().toStdString();
         EXPECT_FALSE(CTempDir::Read(m_dir / "Sorvix.ini").empty()) << signal;
         EXPECT_FALSE(std::filesystem::exists(m_strRuntime + "/Sorvix")) << signal;
+    }
+}
+
+// Catches a player that SIGTERM does not end while a message box is open and more are to
+// follow (each further box ran a loop of its own), or that ends without its settings.
+TEST_F(SorvaneApp, SigtermWithMessageBoxesOpenAndPendingEndsThePlayerWithItsSettings)
+{
+    const CXvfbServer server;
+    Display* pProbe = server.Ok() ? XOpenDisplay(server.Display().c_str()) : nullptr;
+    if (pProbe == nullptr) {
+        GTEST_SKIP() << "Xvfb could not be started or takes no clients";
+    }
+    XCloseDisplay(pProbe);
+    const std::string prog = CopyProgram(m_dir.Path());
+    ASSERT_FALSE(prog.empty());
+    QProcessEnvironment env = PlayerEnvironment();
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    env.insert("DISPLAY", QString::fromStdString(server.Display()));
+    const QString refused = QString::fromStdString(m_dir.Write("refused.xyz", "no audio"));
+    // Whether a window titled title shows within a minute while player runs.
+    const auto windowShows = [&server](QProcess& player, const char* title) {
+        QElapsedTimer waited;
+        waited.start();
+        while (FindX11Window(server.Display().c_str(), title) == nullptr) {
+            if (waited.elapsed() > 60000 || player.state() != QProcess::Running)
+                return false;
+            player.waitForFinished(50);
+        }
+        return true;
+    };
+    // The boxes of a refused file at start-up, before the main loop runs, and those of a
+    // refused file handed over by another copy, inside the main loop.
+    for (const bool bAtStart : {true, false}) {
+        std::filesystem::remove(m_dir / "Sorvix.ini");
+        QProcess player;
+        player.setProcessEnvironment(env);
+        player.start(QString::fromStdString(prog),
+                     bAtStart ? QStringList{"--play", refused} : QStringList{});
+        ASSERT_TRUE(player.waitForStarted(10000));
+        if (!bAtStart) {
+            ASSERT_TRUE(windowShows(player, CSorvaneApp::kMainWindowTitle))
+                << player.readAllStandardError().toStdString();
+            QProcess other;
+            other.setProcessEnvironment(env);
+            other.start(QString::fromStdString(prog), {"--play", refused});
+            ASSERT_TRUE(other.waitForFinished(60000));
+        }
+        ASSERT_TRUE(windowShows(player, kAppTitle))
+            << "no message box opened: " << player.readAllStandardError().toStdString();
+        QElapsedTimer ending;
+        ending.start();
+        ASSERT_EQ(::kill(static_cast<pid_t>(player.processId()), SIGTERM), 0);
+        const bool bEnded = player.waitForFinished(10000);
+        std::printf("SIGTERM with boxes open (%s): ended after %lld ms\n",
+                    bAtStart ? "at start" : "in the main loop",
+                    static_cast<long long>(ending.elapsed()));
+        if (!bEnded) {
+            player.kill();
+            player.waitForFinished(10000);
+        }
+        ASSERT_TRUE(bEnded) << bAtStart;
+        EXPECT_EQ(player.exitStatus(), QProcess::NormalExit) << bAtStart;
+        EXPECT_FALSE(CTempDir::Read(m_dir / "Sorvix.ini").empty()) << bAtStart;
     }
 }
 

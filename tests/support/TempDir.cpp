@@ -6,9 +6,14 @@
 #include <iterator>
 #include <stdexcept>
 
-CTempDir::CTempDir()
+CTempDir::CTempDir(Place place)
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "sorvane-test-XXXXXX").string();
+    std::error_code ec;
+    const std::filesystem::path parent =
+        place == Place::Memory && std::filesystem::is_directory("/dev/shm", ec)
+            ? std::filesystem::path("/dev/shm")
+            : std::filesystem::temp_directory_path();
+    std::string pattern = (parent / "sorvane-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr)
         throw std::runtime_error("mkdtemp failed");
     m_strPath = pattern;

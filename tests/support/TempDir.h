@@ -8,7 +8,11 @@
 class CTempDir
 {
 public:
-    CTempDir();
+    // Where the directory goes: Memory puts it on /dev/shm when there is one, for tests that
+    // write thousands of files and need no disk under them.
+    enum class Place { Temporary, Memory };
+
+    explicit CTempDir(Place place = Place::Temporary);
     ~CTempDir();
     CTempDir(const CTempDir&) = delete;
     CTempDir& operator=(const CTempDir&) = delete;
