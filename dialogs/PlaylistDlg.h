@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+#include <QtGlobal>
+
 class CListBox;
 class CSorvaneDoc;
 class CUpDownCtrl;
@@ -24,15 +26,17 @@ class CPlaylistDlg : public CDialog
 public:
     // The open-file dialog of Add: multiple selection, names of at most 2048 bytes together
     // (a larger selection counts as cancelled).
-    static constexpr const char* kAddFilter =
-        "AudioFiles( .mid .wav .m3u .mp*)| *.mid; *.wav; *.m3u; *.mp3; *.mp2; *.mp||";
+    static constexpr const char* kAddFilter = QT_TRANSLATE_NOOP(
+        "Sorvane", "AudioFiles( .mid .wav .m3u .mp*)| *.mid; *.wav; *.m3u; *.mp3; *.mp2; *.mp||");
     static constexpr const char* kAddDefExt = ".mid";
     // The save-file dialog of Save; an existing file is replaced without a question.
-    static constexpr const char* kSaveFilter = "PlayListFiles(.m3u)|*.m3u||";
+    static constexpr const char* kSaveFilter =
+        QT_TRANSLATE_NOOP("Sorvane", "PlayListFiles(.m3u)|*.m3u||");
     static constexpr const char* kSaveDefExt = ".m3u";
     static constexpr const char* kSaveFileName = "MyPlayList";
     // Shown when the playlist file could not be written.
-    static constexpr const char* kSaveFailedText = "プレイリストを保存できませんでした。";
+    static constexpr const char* kSaveFailedText =
+        QT_TRANSLATE_NOOP("Sorvane", "プレイリストを保存できませんでした。");
 
     // Builds the hidden window from template 141 with pParent as its parent (it stays a
     // separate top-level window). pDoc must outlive the window. The list starts empty.

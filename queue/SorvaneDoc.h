@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <QtGlobal>
+
 // Update hints the document gives its views.
 enum : int {
     HINT_STATE_CHANGED = 0, // what plays, or its state, changed
@@ -49,13 +51,14 @@ int ParseTrackNumber(std::string entry);
 class CSorvaneDoc : public CDocument
 {
 public:
-    static constexpr const char* kOpenFilter =
-        "AudioFiles( .mid .wav .m3u,mp*)| *.mid; *.wav; *.m3u; *.mp3; *.mp2; *.mp||";
+    static constexpr const char* kOpenFilter = QT_TRANSLATE_NOOP(
+        "Sorvane", "AudioFiles( .mid .wav .m3u,mp*)| *.mid; *.wav; *.m3u; *.mp3; *.mp2; *.mp||");
     static constexpr const char* kOpenDefExt = ".mid";
     static constexpr const char* kCdPath = "path";
-    static constexpr const char* kPlayFailedText = "演奏に失敗しました";
-    static constexpr const char* kMciOpenErrorText = "MCI Open Error";
-    static constexpr const char* kMciPlayErrorText = "MCI Play Error";
+    static constexpr const char* kPlayFailedText =
+        QT_TRANSLATE_NOOP("Sorvane", "演奏に失敗しました");
+    static constexpr const char* kMciOpenErrorText = QT_TRANSLATE_NOOP("Sorvane", "MCI Open Error");
+    static constexpr const char* kMciPlayErrorText = QT_TRANSLATE_NOOP("Sorvane", "MCI Play Error");
     static constexpr int kPlaylistLeftThreshold = 300;
     static constexpr int kPlaylistRightOffset = 230;
     static constexpr int kPlaylistLeftOffset = 225;

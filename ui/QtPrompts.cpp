@@ -37,6 +37,26 @@ public:
     }
 };
 
+// The patterns of a filter text ("Name|*.a; *.b||"): every second part between bars.
+QStringList FilterPatterns(const QString& filter)
+{
+    QStringList patterns;
+    const QStringList parts = filter.split(u'|');
+    for (qsizetype i = 1; i < parts.size(); i += 2) {
+        patterns << parts[i];
+    }
+    return patterns;
+}
+
+// A filter text with its names in the user's language. A translation that changed the
+// patterns is not taken: it could hide the files the dialog is for.
+std::string TranslatedFilter(const std::string& filter)
+{
+    const QString source = ToQString(filter);
+    const QString translated = TrText(filter.c_str());
+    return FilterPatterns(translated) == FilterPatterns(source) ? FromQString(translated) : filter;
+}
+
 } // namespace
 
 QWidget* CQtPrompts::Owner()
@@ -47,7 +67,7 @@ QWidget* CQtPrompts::Owner()
 
 void CQtPrompts::ShowMessage(const std::string& text)
 {
-    QMessageBox box(QMessageBox::Warning, ToQString(kAppTitle), ToQString(text), QMessageBox::Ok,
+    QMessageBox box(QMessageBox::Warning, ToQString(kAppTitle), TrMessage(text), QMessageBox::Ok,
                     Owner());
     KeepTitleWithoutMinimiseOrMaximise(box);
     box.exec();
@@ -103,7 +123,7 @@ bool CQtPrompts::AskFiles(const FileDialogRequest& request, std::vector<std::str
     KeepTitleWithoutMinimiseOrMaximise(dialog);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
-    const QStringList filters = NameFilters(request.strFilter);
+    const QStringList filters = NameFilters(TranslatedFilter(request.strFilter));
     if (!filters.isEmpty()) {
         dialog.setNameFilters(filters);
     }
