@@ -7,6 +7,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
 namespace {
 
 // Catches a locale that shows the wrong texts: Japanese, C, POSIX (C.UTF-8 included) and no
@@ -43,6 +52,80 @@ TEST(Language, ALanguageWithoutItsOwnTranslationGetsEnglish)
                   QStringLiteral("/tmp/設定.m3u\nThe medium cannot be opened"));
     }
     EXPECT_EQ(TrText("設定"), QStringLiteral("設定"));
+}
+
+// The string literals of a C++ source that hold bytes beyond ASCII and are not the text of a
+// QT_TRANSLATE_NOOP("Sorvane", ...) mark, comments and character literals left out.
+std::vector<std::string> UnmarkedTexts(const std::string& source)
+{
+    static const std::string kMark = "QT_TRANSLATE_NOOP(\"Sorvane\",";
+    std::vector<std::string> found;
+    std::string before; // the code before the current literal, without spaces
+    std::size_t i = 0;
+    while (i < source.size()) {
+        const char c = source[i];
+        if (source.compare(i, 2, "//") == 0) {
+            i = source.find('\n', i);
+        } else if (source.compare(i, 2, "/*") == 0) {
+            i = source.find("*/", i);
+            i = i == std::string::npos ? i : i + 2;
+        } else if (source.compare(i, 2, "R\"") == 0) {
+            const std::size_t open = source.find('(', i);
+            const std::string close = ")" + source.substr(i + 2, open - i - 2) + "\"";
+            i = source.find(close, open);
+            i = i == std::string::npos ? i : i + close.size();
+        } else if (c == '"' || c == '\'') {
+            std::size_t end = i + 1;
+            while (end < source.size() && source[end] != c)
+                end += source[end] == '\\' ? 2u : 1u;
+            const std::string literal = source.substr(i, end + 1 - i);
+            const bool bMarked =
+                before.size() >= kMark.size() &&
+                before.compare(before.size() - kMark.size(), kMark.size(), kMark) == 0;
+            const bool bAscii = std::all_of(literal.begin(), literal.end(), [](char b) {
+                return static_cast<unsigned char>(b) < 0x80;
+            });
+            // A font's face name is looked up, never shown.
+            const bool bFace = literal.find("ゴシック") != std::string::npos;
+            if (c == '"' && !bAscii && !bMarked && !bFace)
+                found.push_back(literal);
+            // A literal continued on the next line keeps its mark.
+            if (!bMarked || c != '"')
+                before += literal;
+            i = end + 1;
+        } else {
+            if (std::isspace(static_cast<unsigned char>(c)) == 0)
+                before += c;
+            ++i;
+        }
+    }
+    return found;
+}
+
+// Catches a text added in Japanese without its translation mark: under an English locale it
+// would stay Japanese, and no .ts file would ever list it.
+TEST(Language, EveryJapaneseTextInTheProgramIsMarkedForTranslation)
+{
+    std::vector<std::string> unmarked;
+    std::istringstream folders(SORVANE_TEXT_FOLDERS);
+    std::string folder;
+    int files = 0;
+    while (folders >> folder) {
+        const std::filesystem::path dir = std::filesystem::path(SORVANE_SOURCE_DIR) / folder;
+        for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+            const std::string ext = entry.path().extension().string();
+            if (ext != ".h" && ext != ".cpp")
+                continue;
+            std::ifstream in(entry.path(), std::ios::binary);
+            const std::string source((std::istreambuf_iterator<char>(in)),
+                                     std::istreambuf_iterator<char>());
+            ++files;
+            for (const std::string& text : UnmarkedTexts(source))
+                unmarked.push_back(entry.path().filename().string() + ": " + text);
+        }
+    }
+    EXPECT_GT(files, 50);
+    EXPECT_EQ(unmarked, std::vector<std::string>{});
 }
 
 } // namespace
