@@ -76,6 +76,15 @@ void BM_StartUpToFirstPaint(benchmark::State& state)
     }
     QApplication::instance()->removeEventFilter(&watch);
 }
+// What the English translation adds to a start by itself: loading and installing it.
+void BM_InstallEnglishTranslation(benchmark::State& state)
+{
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(InstallTranslation("en"));
+    }
+}
+BENCHMARK(BM_InstallEnglishTranslation)->Unit(benchmark::kMicrosecond);
+
 BENCHMARK(BM_StartUpToFirstPaint)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
