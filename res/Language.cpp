@@ -9,6 +9,15 @@
 #include <cctype>
 #include <cstdlib>
 
+// Outside any namespace: the registration function rcc generates for the translations lives
+// in the global one. Nothing else refers to the resource, so without this call the linker
+// would leave it out of the program.
+static bool RegisterTranslations()
+{
+    Q_INIT_RESOURCE(sorvane_translations);
+    return true;
+}
+
 namespace {
 
 // The Japanese texts are the source texts, so their language needs no translation.
@@ -61,6 +70,8 @@ std::unique_ptr<QTranslator> InstallTranslation(std::string_view language)
 {
     if (language.empty())
         return nullptr;
+    static const bool registered = RegisterTranslations();
+    (void)registered;
     QString path = kTranslationPrefix + ToQString(language) + QStringLiteral(".qm");
     if (!QFile::exists(path))
         path = kTranslationPrefix + ToQString(kFallbackLanguage) + QStringLiteral(".qm");
