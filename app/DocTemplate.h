@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <QtGlobal>
+
 class CCmdTarget;
 class CMainFrame;
 class CPlayerSettings;
@@ -35,7 +37,8 @@ public:
     };
 
     // The filter of a template without one of its own: every file, with or without a dot.
-    static constexpr const char* kAllFilesFilter = "All Files (*)|*||";
+    static constexpr const char* kAllFilesFilter =
+        QT_TRANSLATE_NOOP("Sorvane", "All Files (*)|*||");
 
     // Reads document string nIDResource. settings and app outlive the template; the app
     // receives the commands that pass the view and the document, and the recent files.

@@ -4,12 +4,14 @@
 #include "app/SessionEnd.h"
 #include "base/Prompts.h"
 #include "base/QtText.h"
+#include "res/Language.h"
 #include "res/Resource.h"
 #include "ui/MainFrame.h"
 #include "ui/QtPrompts.h"
 
 #include <QApplication>
 #include <QStandardPaths>
+#include <QTranslator>
 
 #include <algorithm>
 #include <cmath>
@@ -58,6 +60,8 @@ int CWinApp::WinMain(int argc, char** argv)
         m_pQtApp = std::make_unique<QApplication>(argc, argv);
     }
     QApplication::setQuitOnLastWindowClosed(false);
+    // The texts in the user's language, before any window or message shows one.
+    const std::unique_ptr<QTranslator> translation = InstallTranslation(LanguageOfEnvironment());
     std::vector<std::string> args;
     const QStringList arguments = QCoreApplication::arguments();
     for (qsizetype i = 1; i < arguments.size(); ++i) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <QtGlobal>
+
 class CSingleDocTemplate;
 class QApplication;
 class QWidget;
@@ -33,10 +35,12 @@ class CWinApp : public CCmdTarget
 {
 public:
     // Framework texts shown when a document cannot be opened or saved.
-    static constexpr const char* kOpenFailedText = "Failed to open document.";
-    static constexpr const char* kSaveFailedText = "Failed to save document.";
+    static constexpr const char* kOpenFailedText =
+        QT_TRANSLATE_NOOP("Sorvane", "Failed to open document.");
+    static constexpr const char* kSaveFailedText =
+        QT_TRANSLATE_NOOP("Sorvane", "Failed to save document.");
     static constexpr const char* kSaveRefusedText =
-        "The file already holds data and was left unchanged.";
+        QT_TRANSLATE_NOOP("Sorvane", "The file already holds data and was left unchanged.");
     // The framework's profile file, in the user's configuration directory.
     static constexpr const char* kProfileFileName = "sorvane/Sorvane.ini";
 

@@ -1,5 +1,7 @@
 #include "base/Prompts.h"
 
+#include "base/QtText.h"
+
 #include <atomic>
 #include <cstdio>
 
@@ -10,7 +12,7 @@ class CStderrPrompts : public IPrompts
 public:
     void ShowMessage(const std::string& text) override
     {
-        std::fprintf(stderr, "%s: %s\n", kAppTitle, text.c_str());
+        std::fprintf(stderr, "%s: %s\n", kAppTitle, FromQString(TrMessage(text)).c_str());
     }
     bool AskFiles(const FileDialogRequest&, std::vector<std::string>&) override { return false; }
     bool AskColor(COLORREF, COLORREF&) override { return false; }

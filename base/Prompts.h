@@ -21,7 +21,7 @@ struct FileDialogRequest
     bool bMultiSelect = false; // several files may be chosen
     std::string strDefExt;     // added to a typed name without extension, such as ".mid"
     std::string strFileName;   // initial name in the name field
-    std::string strFilter;     // "Description|*.a; *.b||" (see ConvertFilter)
+    std::string strFilter;     // "Description|*.a; *.b||" (see ConvertFilter), a marked text
 };
 
 class IPrompts
@@ -30,7 +30,7 @@ public:
     virtual ~IPrompts() = default;
 
     // A modal message box with the caption kAppTitle and an OK button only; returns when
-    // the user has closed it.
+    // the user has closed it. Each line of text shows in the user's language (TrMessage).
     virtual void ShowMessage(const std::string& text) = 0;
 
     // A modal file dialog. Returns false when the user cancels; otherwise paths holds the

@@ -17,3 +17,15 @@ QString ToQString(std::string_view text);
 
 // text as UTF-8 bytes.
 std::string FromQString(const QString& text);
+
+// Every text the user sees is marked QT_TRANSLATE_NOOP("Sorvane", "...") where it is defined,
+// with the player's Japanese words as its source text, and looked up in this one context where it
+// reaches Qt. Without an installed translation (Japanese and C locales) the source text shows.
+inline constexpr const char* kTextContext = "Sorvane";
+
+// The user's-language form of a marked text; text itself when no translation has it.
+QString TrText(const char* text);
+
+// A message of one or more lines, each line looked up on its own, so that a message that
+// names a file above a marked text ("path\ntext") translates the text and keeps the name.
+QString TrMessage(std::string_view text);

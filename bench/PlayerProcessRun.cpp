@@ -2,7 +2,7 @@
 // its window is on the screen with the display panel painted, and how much processor time
 // the idle player (nothing playing, the panel timer ticking) takes over 30 seconds; then how
 // long "sorvane --play FILE" takes to a mapped window, and the processor time per minute and
-// the peak memory of playing an MP3 that way.
+// the peak memory of playing an MP3 that way. The idle player's resident memory is given too.
 //
 //   bench_player_process [runs] [idle-seconds] [play-seconds]
 //
@@ -55,7 +55,8 @@ pid_t StartPlayer(const std::string& program, const std::string& display, const 
     std::vector<std::string> env = {"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb",
                                     "SDL_AUDIODRIVER=dummy", "XDG_CONFIG_HOME=" + (dir / "config"),
                                     "HOME=" + dir.Path()};
-    for (const char* keep : {"PATH", "LANG", "LC_ALL", "DBUS_SESSION_BUS_ADDRESS"}) {
+    for (const char* keep :
+         {"PATH", "LANG", "LC_ALL", "LC_MESSAGES", "SORVANE_LANG", "DBUS_SESSION_BUS_ADDRESS"}) {
         if (const char* value = std::getenv(keep)) {
             env.push_back(std::string(keep) + "=" + value);
         }
@@ -152,14 +153,15 @@ double CpuSeconds(pid_t pid)
     return static_cast<double>(ticks) / static_cast<double>(::sysconf(_SC_CLK_TCK));
 }
 
-// The peak resident memory of a process (VmHWM), in KiB; 0 when unknown.
-long PeakKiB(pid_t pid)
+// A memory figure of a process's status ("VmHWM:" the peak, "VmRSS:" the resident memory
+// now), in KiB; 0 when unknown.
+long StatusKiB(pid_t pid, const std::string& field)
 {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     std::string line;
     while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) {
-            return std::atol(line.c_str() + 6);
+        if (line.rfind(field, 0) == 0) {
+            return std::atol(line.c_str() + field.size());
         }
     }
     return 0;
@@ -218,9 +220,11 @@ int main(int argc, char** argv)
     const double before = CpuSeconds(pid);
     std::this_thread::sleep_for(std::chrono::seconds(idleSeconds));
     const double used = CpuSeconds(pid) - before;
+    const long residentKiB = StatusKiB(pid, "VmRSS:");
     StopPlayer(pid);
-    std::printf("idle player over %d s: %.2f s of processor time, %.3f %% of one core\n",
-                idleSeconds, used, 100.0 * used / idleSeconds);
+    std::printf("idle player over %d s: %.2f s of processor time, %.3f %% of one core, "
+                "%ld KiB resident\n",
+                idleSeconds, used, 100.0 * used / idleSeconds, residentKiB);
 
     Mp3Tone tone;
     tone.dSeconds = playSeconds + 30.0;
@@ -250,7 +254,7 @@ int main(int argc, char** argv)
         const double playBefore = CpuSeconds(player);
         std::this_thread::sleep_for(std::chrono::seconds(playSeconds));
         const double playUsed = CpuSeconds(player) - playBefore;
-        const long peak = PeakKiB(player);
+        const long peak = StatusKiB(player, "VmHWM:");
         StopPlayer(player);
         std::sort(playMs.begin(), playMs.end());
         std::printf("--play MP3 to a mapped window over %d runs: median %.1f ms, min %.1f ms, "

@@ -147,7 +147,7 @@ void CDialog::BuildFromTemplate(int nIDTemplate)
     if (pTemplate == nullptr)
         return;
 
-    setWindowTitle(ToQString(pTemplate->lpszCaption));
+    setWindowTitle(TrText(pTemplate->lpszCaption));
     Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
     if ((pTemplate->style & WS_SYSMENU) != 0)
         flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
@@ -165,7 +165,7 @@ void CDialog::BuildFromTemplate(int nIDTemplate)
     QWidget* pPrevious = nullptr;
     std::vector<QWidget*> frames;
     for (const DLGITEMTEMPLATE& item : pTemplate->items) {
-        const QString text = ToQString(item.lpszText);
+        const QString text = TrText(item.lpszText);
         const std::string_view cls = item.lpszClass;
         QWidget* pControl = nullptr;
         if (cls == "Button") {

@@ -5,6 +5,8 @@
 
 #include <cstddef>
 
+#include <QtGlobal>
+
 class CListBox;
 class CUpDownCtrl;
 
@@ -25,8 +27,8 @@ class CPlaylistDlg : public CDialog
 public:
     // The open-file dialog of Add: multiple selection, names of at most 2048 bytes together
     // (a larger selection counts as cancelled).
-    static constexpr const char* kAddFilter =
-        "AudioFiles( .mid .wav .m3u .mp*)| *.mid; *.wav; *.m3u; *.mp3; *.mp2; *.mp||";
+    static constexpr const char* kAddFilter = QT_TRANSLATE_NOOP(
+        "Sorvane", "AudioFiles( .mid .wav .m3u .mp*)| *.mid; *.wav; *.m3u; *.mp3; *.mp2; *.mp||");
     static constexpr const char* kAddDefExt = ".mid";
     // The save-file dialog of Save and its failure text: the document's, which Ctrl+S uses
     // too.

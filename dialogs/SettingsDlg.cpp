@@ -15,11 +15,15 @@
 #include <optional>
 #include <string>
 
+#include <QtGlobal>
+
 namespace {
 
 // The messages of the component validation.
-constexpr const char* kNotUnsignedText = "正の整数を入力してください。";
-constexpr const char* kOutOfRangeText = "0 から 255 までの整数を入力してください。";
+constexpr const char* kNotUnsignedText =
+    QT_TRANSLATE_NOOP("Sorvane", "正の整数を入力してください。");
+constexpr const char* kOutOfRangeText =
+    QT_TRANSLATE_NOOP("Sorvane", "0 から 255 までの整数を入力してください。");
 
 // An unsigned decimal number with optional surrounding blanks; nothing for anything else
 // (no digits, a sign, other characters, or a number beyond 32 bits).

@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include <QtGlobal>
+
 // The one object that plays a medium: an audio CD, a MIDI file or a WAV file through the
 // media devices, a compressed file through a decoder plug-in library (the one that the table
 // of MediaFormats names for its extension) and the output plug-in. It picks
@@ -49,10 +51,12 @@ class CPlayEngine
 {
 public:
     // Texts of the message boxes.
-    static constexpr const char* kTextInvalidFile = "無効なファイル";
+    static constexpr const char* kTextInvalidFile = QT_TRANSLATE_NOOP("Sorvane", "無効なファイル");
     static constexpr const char* kTextPluginMissing = kPluginMissingText;
-    static constexpr const char* kTextOpenFailed = "MCI機器の初期化に失敗しました";
-    static constexpr const char* kTextPlayFailed = "演奏を失敗しました";
+    static constexpr const char* kTextOpenFailed =
+        QT_TRANSLATE_NOOP("Sorvane", "MCI機器の初期化に失敗しました");
+    static constexpr const char* kTextPlayFailed =
+        QT_TRANSLATE_NOOP("Sorvane", "演奏を失敗しました");
     // The title of an audio CD.
     static constexpr const char* kCdTitle = "Audio CD";
     // The code that OpenMedium hands to ShowError when the plug-ins cannot be loaded.

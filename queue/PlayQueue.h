@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include <QtGlobal>
+
 // The ordered list of entries the player plays, with a current index. An entry is a file
 // path or a CD track marker ("\track <N>", first character a backslash). The queue only
 // keeps texts: it never opens or checks a medium. User-interface thread only.
@@ -13,17 +15,19 @@ class CPlayQueue
 {
 public:
     // Shown when memory runs out while an entry is added.
-    static constexpr const char* kOutOfMemoryText = "メモリが不足しています。";
+    static constexpr const char* kOutOfMemoryText =
+        QT_TRANSLATE_NOOP("Sorvane", "メモリが不足しています。");
     // Shown when a playlist file fails while it is read or written.
-    static constexpr const char* kFileErrorText = "ファイルが開けませんでした";
+    static constexpr const char* kFileErrorText =
+        QT_TRANSLATE_NOOP("Sorvane", "ファイルが開けませんでした");
     // How deep playlist files may name other playlist files.
     static constexpr int kMaxPlaylistDepth = 16;
     // How many playlist lines one Add may read in all, far beyond any real library, so that
     // a few small files naming each other many times over cannot expand without end.
     static constexpr long kPlaylistLineBudget = 1'000'000;
     // Shown once when an Add stops at that budget.
-    static constexpr const char* kTooManyLinesText =
-        "プレイリストの行が多すぎるため、残りを読み込みませんでした。";
+    static constexpr const char* kTooManyLinesText = QT_TRANSLATE_NOOP(
+        "Sorvane", "プレイリストの行が多すぎるため、残りを読み込みませんでした。");
 
     CPlayQueue() = default;
     virtual ~CPlayQueue() = default;

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include <QtGlobal>
+
 // Update hints the document gives its views.
 enum : int {
     HINT_STATE_CHANGED = 0, // what plays, or its state, changed
@@ -61,30 +63,35 @@ int ParseTrackNumber(std::string entry);
 class CSorvaneDoc : public CDocument
 {
 public:
-    static constexpr const char* kOpenFilter =
-        "AudioFiles( .mid .wav .m3u,mp*)| *.mid; *.wav; *.m3u; *.mp3; *.mp2; *.mp||";
+    static constexpr const char* kOpenFilter = QT_TRANSLATE_NOOP(
+        "Sorvane", "AudioFiles( .mid .wav .m3u,mp*)| *.mid; *.wav; *.m3u; *.mp3; *.mp2; *.mp||");
     // The open dialogs' second filter entry, after the first: every playable extension and
     // the playlists.
-    static constexpr const char* kPlayableFilterName = "PlayableFiles";
+    static constexpr const char* kPlayableFilterName =
+        QT_TRANSLATE_NOOP("Sorvane", "PlayableFiles");
     static constexpr const char* kOpenDefExt = ".mid";
     static constexpr const char* kCdPath = "path";
-    static constexpr const char* kPlayFailedText = "演奏に失敗しました";
-    static constexpr const char* kMciOpenErrorText = "MCI Open Error";
-    static constexpr const char* kMciPlayErrorText = "MCI Play Error";
+    static constexpr const char* kPlayFailedText =
+        QT_TRANSLATE_NOOP("Sorvane", "演奏に失敗しました");
+    static constexpr const char* kMciOpenErrorText = QT_TRANSLATE_NOOP("Sorvane", "MCI Open Error");
+    static constexpr const char* kMciPlayErrorText = QT_TRANSLATE_NOOP("Sorvane", "MCI Play Error");
     // The save-file dialog of the playlist's Save and of Ctrl+S; an existing file is replaced
     // without a question.
-    static constexpr const char* kSaveFilter = "PlayListFiles(.m3u)|*.m3u||";
+    static constexpr const char* kSaveFilter =
+        QT_TRANSLATE_NOOP("Sorvane", "PlayListFiles(.m3u)|*.m3u||");
     static constexpr const char* kSaveDefExt = ".m3u";
     static constexpr const char* kSaveFileName = "MyPlayList";
     // Shown when the playlist file could not be written.
-    static constexpr const char* kSaveFailedText = "プレイリストを保存できませんでした。";
+    static constexpr const char* kSaveFailedText =
+        QT_TRANSLATE_NOOP("Sorvane", "プレイリストを保存できませんでした。");
     static constexpr int kPlaylistLeftThreshold = 300;
     static constexpr int kPlaylistRightOffset = 230;
     static constexpr int kPlaylistLeftOffset = 225;
     // Failed entries in a row (each ended early by a read error or damage) after which the
     // queue stops, and what the user is told then.
     static constexpr int kFailureStreakLimit = 10;
-    static constexpr const char* kFailureStreakText = "演奏に10回続けて失敗したので停止しました";
+    static constexpr const char* kFailureStreakText =
+        QT_TRANSLATE_NOOP("Sorvane", "演奏に10回続けて失敗したので停止しました");
 
     CSorvaneDoc();
     ~CSorvaneDoc() override;

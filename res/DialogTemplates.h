@@ -3,6 +3,8 @@
 #include "draw/GdiTypes.h"
 #include "res/Resource.h"
 
+#include <QtGlobal>
+
 #include <cstdint>
 #include <span>
 
@@ -85,16 +87,23 @@ inline constexpr std::uint32_t kComponentEdit =
 
 inline constexpr DLGITEMTEMPLATE kAboutItems[] = {
     {IDC_STATIC, "Static", "#128", 11, 17, 20, 21, WS_CHILD | WS_VISIBLE | SS_ICON},
-    {IDOK, "Button", "OK", 178, 7, 50, 14, kButton | WS_GROUP | BS_DEFPUSHBUTTON},
+    {IDOK, "Button", QT_TRANSLATE_NOOP("Sorvane", "OK"), 178, 7, 50, 14,
+     kButton | WS_GROUP | BS_DEFPUSHBUTTON},
 };
 
 inline constexpr DLGITEMTEMPLATE kPlaylistItems[] = {
-    {IDC_PLAYLIST_ADD, "Button", "追加", 11, 121, 24, 14, kButton | BS_DEFPUSHBUTTON},
-    {IDC_PLAYLIST_SAVE, "Button", "保存", 10, 137, 24, 14, kButton | BS_DEFPUSHBUTTON},
-    {IDC_PLAYLIST_CLEAR, "Button", "クリア", 39, 137, 24, 14, kButton | BS_DEFPUSHBUTTON},
-    {IDC_PLAYLIST_DELETE, "Button", "削除", 69, 121, 24, 14, kButton | BS_DEFPUSHBUTTON},
-    {IDC_PLAYLIST_CLOSE, "Button", "閉じる", 69, 137, 24, 14, kButton | BS_DEFPUSHBUTTON},
-    {IDC_PLAYLIST_PLAY, "Button", "演奏", 39, 121, 24, 14, kButton | BS_DEFPUSHBUTTON},
+    {IDC_PLAYLIST_ADD, "Button", QT_TRANSLATE_NOOP("Sorvane", "追加"), 11, 121, 24, 14,
+     kButton | BS_DEFPUSHBUTTON},
+    {IDC_PLAYLIST_SAVE, "Button", QT_TRANSLATE_NOOP("Sorvane", "保存"), 10, 137, 24, 14,
+     kButton | BS_DEFPUSHBUTTON},
+    {IDC_PLAYLIST_CLEAR, "Button", QT_TRANSLATE_NOOP("Sorvane", "クリア"), 39, 137, 24, 14,
+     kButton | BS_DEFPUSHBUTTON},
+    {IDC_PLAYLIST_DELETE, "Button", QT_TRANSLATE_NOOP("Sorvane", "削除"), 69, 121, 24, 14,
+     kButton | BS_DEFPUSHBUTTON},
+    {IDC_PLAYLIST_CLOSE, "Button", QT_TRANSLATE_NOOP("Sorvane", "閉じる"), 69, 137, 24, 14,
+     kButton | BS_DEFPUSHBUTTON},
+    {IDC_PLAYLIST_PLAY, "Button", QT_TRANSLATE_NOOP("Sorvane", "演奏"), 39, 121, 24, 14,
+     kButton | BS_DEFPUSHBUTTON},
     {IDC_PLAYLIST_LIST, "ListBox", "", 10, 11, 78, 107,
      WS_CHILD | WS_VISIBLE | LBS_NOTIFY | LBS_USETABSTOPS | LBS_NOINTEGRALHEIGHT |
          LBS_WANTKEYBOARDINPUT | WS_BORDER | WS_VSCROLL | WS_TABSTOP},
@@ -103,42 +112,48 @@ inline constexpr DLGITEMTEMPLATE kPlaylistItems[] = {
 };
 
 inline constexpr DLGITEMTEMPLATE kSettingsItems[] = {
-    {IDOK, "Button", "OK", 113, 7, 50, 14, kButton | BS_DEFPUSHBUTTON},
-    {IDCANCEL, "Button", "ｷｬﾝｾﾙ", 113, 25, 50, 14, kButton | BS_PUSHBUTTON},
-    {IDC_SETTINGS_REPEAT, "Button", "リピート演奏", 18, 20, 64, 11,
+    {IDOK, "Button", QT_TRANSLATE_NOOP("Sorvane", "OK"), 113, 7, 50, 14,
+     kButton | BS_DEFPUSHBUTTON},
+    {IDCANCEL, "Button", QT_TRANSLATE_NOOP("Sorvane", "ｷｬﾝｾﾙ"), 113, 25, 50, 14,
+     kButton | BS_PUSHBUTTON},
+    {IDC_SETTINGS_REPEAT, "Button", QT_TRANSLATE_NOOP("Sorvane", "リピート演奏"), 18, 20, 64, 11,
      kButton | BS_AUTOCHECKBOX | BS_LEFTTEXT},
     {IDC_SETTINGS_SWATCH, "Static", "", 49, 78, 13, 36, WS_CHILD | WS_VISIBLE | SS_LEFT},
-    {IDC_SETTINGS_TOPMOST, "Button", "最上位ウインドウ", 17, 33, 65, 12,
-     kButton | BS_AUTOCHECKBOX | BS_LEFTTEXT},
-    {IDC_SETTINGS_DEFAULT_COLOR, "Button", "デフォルト色", 116, 77, 43, 15, kButton},
-    {IDC_SETTINGS_LAYOUT_GROUP, "Button", "ボタンレイアウト", 9, 123, 148, 90,
-     WS_CHILD | WS_VISIBLE | BS_GROUPBOX},
+    {IDC_SETTINGS_TOPMOST, "Button", QT_TRANSLATE_NOOP("Sorvane", "最上位ウインドウ"), 17, 33, 65,
+     12, kButton | BS_AUTOCHECKBOX | BS_LEFTTEXT},
+    {IDC_SETTINGS_DEFAULT_COLOR, "Button", QT_TRANSLATE_NOOP("Sorvane", "デフォルト色"), 116, 77,
+     43, 15, kButton},
+    {IDC_SETTINGS_LAYOUT_GROUP, "Button", QT_TRANSLATE_NOOP("Sorvane", "ボタンレイアウト"), 9, 123,
+     148, 90, WS_CHILD | WS_VISIBLE | BS_GROUPBOX},
     {IDC_STATIC, "Static", "", 15, 153, 39, 56, kGrayRect},
     {IDC_STATIC, "Static", "", 62, 145, 14, 66, kGrayRect},
     {IDC_STATIC, "Static", "", 90, 156, 64, 14, kGrayRect},
-    {IDC_STATIC, "Static", "１", 15, 143, 12, 10, kLabel},
-    {IDC_STATIC, "Static", "２", 62, 135, 8, 8, kLabel},
-    {IDC_STATIC, "Static", "３", 90, 146, 9, 10, kLabel},
-    {IDC_STATIC, "Button", "色設定", 9, 68, 152, 50, WS_CHILD | WS_VISIBLE | BS_GROUPBOX},
+    {IDC_STATIC, "Static", QT_TRANSLATE_NOOP("Sorvane", "１"), 15, 143, 12, 10, kLabel},
+    {IDC_STATIC, "Static", QT_TRANSLATE_NOOP("Sorvane", "２"), 62, 135, 8, 8, kLabel},
+    {IDC_STATIC, "Static", QT_TRANSLATE_NOOP("Sorvane", "３"), 90, 146, 9, 10, kLabel},
+    {IDC_STATIC, "Button", QT_TRANSLATE_NOOP("Sorvane", "色設定"), 9, 68, 152, 50,
+     WS_CHILD | WS_VISIBLE | BS_GROUPBOX},
     {IDC_SETTINGS_RED, "Edit", "", 87, 76, 25, 11, kComponentEdit},
     {IDC_SETTINGS_GREEN, "Edit", "", 87, 90, 25, 11, kComponentEdit},
     {IDC_SETTINGS_BLUE, "Edit", "", 86, 103, 25, 11, kComponentEdit},
-    {IDC_STATIC, "Static", "赤(R)", 69, 78, 16, 8, kLabel},
-    {IDC_STATIC, "Static", "緑(G)", 69, 91, 17, 8, kLabel},
-    {IDC_STATIC, "Static", "青(B)", 69, 105, 17, 8, kLabel},
-    {IDC_SETTINGS_PICK_COLOR, "Button", "色作成", 116, 97, 43, 15, kButton},
-    {IDC_STATIC, "Button", "プレーヤー設定", 10, 11, 95, 55, WS_CHILD | WS_VISIBLE | BS_GROUPBOX},
+    {IDC_STATIC, "Static", QT_TRANSLATE_NOOP("Sorvane", "赤(R)"), 69, 78, 16, 8, kLabel},
+    {IDC_STATIC, "Static", QT_TRANSLATE_NOOP("Sorvane", "緑(G)"), 69, 91, 17, 8, kLabel},
+    {IDC_STATIC, "Static", QT_TRANSLATE_NOOP("Sorvane", "青(B)"), 69, 105, 17, 8, kLabel},
+    {IDC_SETTINGS_PICK_COLOR, "Button", QT_TRANSLATE_NOOP("Sorvane", "色作成"), 116, 97, 43, 15,
+     kButton},
+    {IDC_STATIC, "Button", QT_TRANSLATE_NOOP("Sorvane", "プレーヤー設定"), 10, 11, 95, 55,
+     WS_CHILD | WS_VISIBLE | BS_GROUPBOX},
     {IDC_SETTINGS_LAYOUT_1, "Button", "1", 91, 173, 13, 11,
      WS_CHILD | WS_VISIBLE | BS_RADIOBUTTON | BS_LEFTTEXT},
     {IDC_SETTINGS_LAYOUT_2, "Button", "2", 91, 185, 13, 10,
      WS_CHILD | WS_VISIBLE | BS_RADIOBUTTON | BS_LEFTTEXT},
     {IDC_SETTINGS_LAYOUT_3, "Button", "3", 91, 196, 13, 10,
      WS_CHILD | WS_VISIBLE | BS_RADIOBUTTON | BS_LEFTTEXT},
-    {IDC_SETTINGS_TARGET_BUTTONS, "Button", "ボタン", 10, 77, 37, 11,
+    {IDC_SETTINGS_TARGET_BUTTONS, "Button", QT_TRANSLATE_NOOP("Sorvane", "ボタン"), 10, 77, 37, 11,
      WS_CHILD | WS_VISIBLE | BS_RADIOBUTTON},
-    {IDC_SETTINGS_TARGET_DISPLAY, "Button", "表示部", 10, 89, 37, 11,
+    {IDC_SETTINGS_TARGET_DISPLAY, "Button", QT_TRANSLATE_NOOP("Sorvane", "表示部"), 10, 89, 37, 11,
      WS_CHILD | WS_VISIBLE | BS_RADIOBUTTON},
-    {IDC_SETTINGS_TARGET_TEXT, "Button", "テキスト", 10, 102, 37, 11,
+    {IDC_SETTINGS_TARGET_TEXT, "Button", QT_TRANSLATE_NOOP("Sorvane", "テキスト"), 10, 102, 37, 11,
      WS_CHILD | WS_VISIBLE | BS_RADIOBUTTON},
 };
 } // namespace dlgdata
@@ -146,7 +161,7 @@ inline constexpr DLGITEMTEMPLATE kSettingsItems[] = {
 // The about box: pop-up with a caption, a system menu and a modal frame.
 inline constexpr DLGTEMPLATE kAboutTemplate = {
     IDD_ABOUTBOX,
-    "Sorvaneのﾊﾞｰｼﾞｮﾝ情報",
+    QT_TRANSLATE_NOOP("Sorvane", "Sorvaneのﾊﾞｰｼﾞｮﾝ情報"),
     dlgdata::kDialogFace,
     dlgdata::kDialogPointSize,
     235,
@@ -160,7 +175,7 @@ inline constexpr DLGTEMPLATE kAboutTemplate = {
 // The playlist window: pop-up with a caption and a modal frame, no system menu, hidden.
 inline constexpr DLGTEMPLATE kPlaylistTemplate = {
     IDD_PLAYLIST,
-    "プレイリスト",
+    QT_TRANSLATE_NOOP("Sorvane", "プレイリスト"),
     dlgdata::kDialogFace,
     dlgdata::kDialogPointSize,
     107,
@@ -173,7 +188,7 @@ inline constexpr DLGTEMPLATE kPlaylistTemplate = {
 // The settings dialog: pop-up with a caption, a system menu and a modal frame.
 inline constexpr DLGTEMPLATE kSettingsTemplate = {
     IDD_SETTINGS,
-    "設定",
+    QT_TRANSLATE_NOOP("Sorvane", "設定"),
     dlgdata::kDialogFace,
     dlgdata::kDialogPointSize,
     170,

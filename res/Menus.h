@@ -2,6 +2,8 @@
 
 #include "res/Resource.h"
 
+#include <QtGlobal>
+
 #include <span>
 
 // The player view's two pop-up menus as data: the tray icon's menu (IDR_MENU_TRAY) and the
@@ -16,23 +18,29 @@ struct MenuItemTemplate
 };
 
 inline constexpr MenuItemTemplate kTrayMenu[] = {
-    {ID_MENU_OPEN, "開く(&O)"},         {ID_MENU_CDPLAY, "CD演奏(&C)"},
-    {ID_MENU_PLAY, "再生(&P)"},         {ID_MENU_STOP, "停止(&S)"},
-    {ID_MENU_PAUSE, "一時停止(&R)"},    {ID_MENU_NEXT, "次のトラック(&N)"},
-    {ID_MENU_PREV, "前のトラック(&B)"}, {0, nullptr},
-    {ID_MENU_SETTINGS, "設定"},         {0, nullptr},
-    {ID_MENU_HIDE, "非表示(&V)"},       {0, nullptr},
-    {ID_APP_EXIT, "終了(&X)"},
+    {ID_MENU_OPEN, QT_TRANSLATE_NOOP("Sorvane", "開く(&O)")},
+    {ID_MENU_CDPLAY, QT_TRANSLATE_NOOP("Sorvane", "CD演奏(&C)")},
+    {ID_MENU_PLAY, QT_TRANSLATE_NOOP("Sorvane", "再生(&P)")},
+    {ID_MENU_STOP, QT_TRANSLATE_NOOP("Sorvane", "停止(&S)")},
+    {ID_MENU_PAUSE, QT_TRANSLATE_NOOP("Sorvane", "一時停止(&R)")},
+    {ID_MENU_NEXT, QT_TRANSLATE_NOOP("Sorvane", "次のトラック(&N)")},
+    {ID_MENU_PREV, QT_TRANSLATE_NOOP("Sorvane", "前のトラック(&B)")},
+    {0, nullptr},
+    {ID_MENU_SETTINGS, QT_TRANSLATE_NOOP("Sorvane", "設定")},
+    {0, nullptr},
+    {ID_MENU_HIDE, QT_TRANSLATE_NOOP("Sorvane", "非表示(&V)")},
+    {0, nullptr},
+    {ID_APP_EXIT, QT_TRANSLATE_NOOP("Sorvane", "終了(&X)")},
 };
 
 inline constexpr MenuItemTemplate kWindowMenu[] = {
-    {ID_MENU_SETTINGS, "設定(&C)"},
+    {ID_MENU_SETTINGS, QT_TRANSLATE_NOOP("Sorvane", "設定(&C)")},
     {0, nullptr},
-    {ID_MENU_PLAYLIST, "プレイリストを開く"},
+    {ID_MENU_PLAYLIST, QT_TRANSLATE_NOOP("Sorvane", "プレイリストを開く")},
     {0, nullptr},
-    {ID_MENU_CDPLAY, "CD演奏"},
-    {ID_MENU_EJECT, "CDの取り出し"},
-    {ID_APP_EXIT, "終了(&X)"},
+    {ID_MENU_CDPLAY, QT_TRANSLATE_NOOP("Sorvane", "CD演奏")},
+    {ID_MENU_EJECT, QT_TRANSLATE_NOOP("Sorvane", "CDの取り出し")},
+    {ID_APP_EXIT, QT_TRANSLATE_NOOP("Sorvane", "終了(&X)")},
 };
 
 // The items of the first pop-up of menu resource nIDResource; empty for an unknown resource.

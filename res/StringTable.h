@@ -3,6 +3,8 @@
 #include "base/Prompts.h"
 #include "res/Resource.h"
 
+#include <QtGlobal>
+
 #include <string>
 
 // The program's string table as data: the document string of the document template, the
@@ -18,15 +20,15 @@ struct StringTableEntry
 inline constexpr StringTableEntry kStringTable[] = {
     {IDR_MAINFRAME, "Sorvane\n\nSorvo\n\n\nSorvane.Document\nSorvo Document"},
     {AFX_IDS_APP_TITLE, kAppTitle},
-    {IDS_TIP_OPEN, "ファイルを開く"},
-    {IDS_TIP_PLAY, "演奏開始・再開"},
-    {IDS_TIP_STOP, "演奏停止"},
-    {IDS_TIP_PAUSE, "一時停止"},
-    {IDS_TIP_NEXT, "次の曲へ"},
-    {IDS_TIP_PREV, "前の曲へ"},
-    {IDS_TIP_PLAYLIST, "プレイリストを開く"},
-    {IDS_TIP_CDPLAY, "CDの演奏開始"},
-    {IDS_TIP_EJECT, "CDを取り出す"},
+    {IDS_TIP_OPEN, QT_TRANSLATE_NOOP("Sorvane", "ファイルを開く")},
+    {IDS_TIP_PLAY, QT_TRANSLATE_NOOP("Sorvane", "演奏開始・再開")},
+    {IDS_TIP_STOP, QT_TRANSLATE_NOOP("Sorvane", "演奏停止")},
+    {IDS_TIP_PAUSE, QT_TRANSLATE_NOOP("Sorvane", "一時停止")},
+    {IDS_TIP_NEXT, QT_TRANSLATE_NOOP("Sorvane", "次の曲へ")},
+    {IDS_TIP_PREV, QT_TRANSLATE_NOOP("Sorvane", "前の曲へ")},
+    {IDS_TIP_PLAYLIST, QT_TRANSLATE_NOOP("Sorvane", "プレイリストを開く")},
+    {IDS_TIP_CDPLAY, QT_TRANSLATE_NOOP("Sorvane", "CDの演奏開始")},
+    {IDS_TIP_EJECT, QT_TRANSLATE_NOOP("Sorvane", "CDを取り出す")},
 };
 
 // The text of string nID; "" when the table has no such string.

@@ -37,6 +37,37 @@ public:
     }
 };
 
+// The patterns of a filter text ("Name|*.a; *.b||"): every second part between bars.
+QStringList FilterPatterns(const QString& filter)
+{
+    QStringList patterns;
+    const QStringList parts = filter.split(u'|');
+    for (qsizetype i = 1; i < parts.size(); i += 2) {
+        patterns << parts[i];
+    }
+    return patterns;
+}
+
+// A filter text with its names in the user's language, entry by entry: an entry that is a
+// whole filter text of its own ("Name|patterns||") is looked up as one, else its name alone.
+// A translation that changed the patterns is not taken: it could hide the files the dialog is
+// for.
+std::string TranslatedFilter(const std::string& filter)
+{
+    const QStringList parts = ToQString(filter).split(u'|');
+    QString translated;
+    for (qsizetype i = 0; i + 1 < parts.size() && !parts[i].isEmpty(); i += 2) {
+        const QString entry = parts[i] + u'|' + parts[i + 1] + QStringLiteral("||");
+        const QString whole = TrText(FromQString(entry).c_str());
+        const QString name = whole != entry && FilterPatterns(whole) == FilterPatterns(entry)
+                                 ? whole.section(u'|', 0, 0)
+                                 : TrText(FromQString(parts[i]).c_str());
+        translated += name + u'|' + parts[i + 1] + u'|';
+    }
+    translated += u'|';
+    return FromQString(translated);
+}
+
 } // namespace
 
 QWidget* CQtPrompts::Owner()
@@ -72,7 +103,7 @@ void CQtPrompts::ShowMessage(const std::string& text)
     if (m_bEnded) {
         return;
     }
-    QMessageBox box(QMessageBox::Warning, ToQString(kAppTitle), ToQString(text), QMessageBox::Ok,
+    QMessageBox box(QMessageBox::Warning, ToQString(kAppTitle), TrMessage(text), QMessageBox::Ok,
                     Owner());
     KeepTitleWithoutMinimiseOrMaximise(box);
     Run(box);
@@ -128,7 +159,7 @@ bool CQtPrompts::AskFiles(const FileDialogRequest& request, std::vector<std::str
     KeepTitleWithoutMinimiseOrMaximise(dialog);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
-    const QStringList filters = NameFilters(request.strFilter);
+    const QStringList filters = NameFilters(TranslatedFilter(request.strFilter));
     if (!filters.isEmpty()) {
         dialog.setNameFilters(filters);
     }

@@ -12,9 +12,9 @@ class QDialog;
 class QWidget;
 
 // The prompts of the running player, on Qt's own dialogs: a message box captioned
-// kAppTitle with an OK button only, the file dialog (the player's filter texts, patterns
-// matching letters of either case) and the colour dialog, which keeps its custom colours for
-// the whole run. Each is modal over the active window. The program installs one with
+// kAppTitle with an OK button only, the file dialog (the player's filter texts in the user's
+// language, patterns matching letters of either case) and the colour dialog, which keeps its custom
+// colours for the whole run. Each is modal over the active window. The program installs one with
 // SetPrompts at start-up. User-interface thread only.
 class CQtPrompts : public IPrompts
 {

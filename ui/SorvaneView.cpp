@@ -152,7 +152,7 @@ int CSorvaneView::OnCreate()
 
     m_rcPanelTool = PanelRect();
     for (int i = 0; i < BUTTON_COUNT; ++i) {
-        m_buttons[kTipButtons[i]].setToolTip(ToQString(LoadString(kTipStrings[i])));
+        m_buttons[kTipButtons[i]].setToolTip(TrText(LoadString(kTipStrings[i]).c_str()));
     }
 
     m_pPlaylistDlg = new (std::nothrow) CPlaylistDlg(m_pDocument, this);

@@ -18,7 +18,7 @@ std::unique_ptr<QMenu> LoadPopupMenu(int nIDResource)
             menu->addSeparator();
             continue;
         }
-        QAction* action = menu->addAction(ToQString(item.lpszText));
+        QAction* action = menu->addAction(TrText(item.lpszText));
         action->setData(item.nID);
     }
     return menu;

@@ -2,10 +2,12 @@
 
 #include "dialogs/ListBox.h"
 #include "dialogs/PlaylistDlg.h"
+#include "res/Language.h"
 #include "res/Resource.h"
 
 #include <QHelpEvent>
 #include <QToolTip>
+#include <QTranslator>
 
 namespace {
 
@@ -86,6 +88,10 @@ TEST_F(SorvaneView, ButtonTipsAreTheStringTableTexts)
     QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), play.mapToGlobal(QPoint(5, 5)));
     QCoreApplication::sendEvent(&play, &help);
     EXPECT_FALSE(QToolTip::isVisible());
+    // Catches tips that bypass the translation: under English they are English.
+    const std::unique_ptr<QTranslator> english = InstallTranslation("en");
+    MakeView();
+    EXPECT_EQ(m_view->GetButton(0).toolTip().toStdString(), "Open files");
 }
 
 TEST_F(SorvaneView, ThePanelToolCoversThePanelBesideTheButtonColumnInTheVerticalLayout)
