@@ -28,9 +28,10 @@ constexpr std::uintmax_t kLargestFile = 64u << 20;
 constexpr const char* kSoundFontDir = "/usr/share/sounds/sf2";
 
 // The process's one synthesizer. Never destroyed, since the output may still be rendering
-// when the process ends. The synthesizer with its SoundFont (often well over 100 MB) exists
-// only while MIDI plays and for kSoundFontIdle after; a medium of another kind lets it go at
-// once.
+// when the process ends, and made only once: making one starts the SoundFont library's types
+// afresh each time, and what that leaves behind adds up over many MIDI files. Its SoundFont
+// (often well over 100 MB) is loaded only while MIDI plays and for kSoundFontIdle after; a
+// medium of another kind lets it go at once.
 struct SharedSynth
 {
     std::mutex mutex;
@@ -69,26 +70,25 @@ bool IsWholeSoundFont(const std::string& path)
     return !ec && riffSize >= 4 && std::uintmax_t{riffSize} + 8 <= size;
 }
 
-// With s.mutex held, not in use: deletes the synthesizer and with it the SoundFont, and
-// gives the freed memory back to the system.
-void DropSynth(SharedSynth& s)
+// With s.mutex held, not in use: unloads the SoundFont and gives the freed memory back to
+// the system. The synthesizer itself stays for the next MIDI file.
+void DropSoundFont(SharedSynth& s)
 {
-    if (s.synth == nullptr)
+    if (s.synth == nullptr || s.nFontId < 0)
         return;
-    delete_fluid_synth(s.synth);
-    s.synth = nullptr;
+    fluid_synth_sfunload(s.synth, s.nFontId, 1);
     s.nFontId = -1;
     s.strSoundFont.clear();
     malloc_trim(0);
 }
 
-// The janitor thread: lets the synthesizer go once it has been idle for s.idle. Detached;
-// it only touches the never-destroyed SharedSynth.
+// The janitor thread: lets the SoundFont go once the synthesizer has been idle for s.idle.
+// Detached; it only touches the never-destroyed SharedSynth.
 void DropWhenIdle(SharedSynth& s)
 {
     std::unique_lock lock(s.mutex);
     for (;;) {
-        if (s.synth == nullptr) {
+        if (s.nFontId < 0) {
             s.bJanitor = false;
             return;
         }
@@ -98,7 +98,7 @@ void DropWhenIdle(SharedSynth& s)
         }
         const auto due = s.releasedAt + s.idle;
         if (std::chrono::steady_clock::now() >= due) {
-            DropSynth(s);
+            DropSoundFont(s);
             continue;
         }
         s.released.wait_until(lock, due);
@@ -195,7 +195,7 @@ void CSequencerDevice::ReleaseSoundFont()
         std::lock_guard lock(s.mutex);
         if (s.bInUse)
             return;
-        DropSynth(s);
+        DropSoundFont(s);
     }
     s.released.notify_all();
 }

@@ -17,8 +17,8 @@ struct _fluid_synth_t;
 // reverb) plays on until it is silent or for 2 s at most, after the end notification; the
 // decay is decoded ahead, so it plays out also when the device is closed at once (the next
 // medium then starts during it).
-// One synthesizer with its SoundFont exists per process and serves one open sequencer at a
-// time; the SoundFont is loaded once and again only when the chosen file changes, kept while
+// One synthesizer exists per process, made once, and serves one open sequencer at a time;
+// the SoundFont is loaded once and again only when the chosen file changes, kept while
 // MIDI follows MIDI, and let go (its memory given back) kSoundFontIdle after the last
 // sequencer closed, or at once when a medium of another kind starts (ReleaseSoundFont).
 // Time format: milliseconds.
@@ -42,7 +42,7 @@ public:
 
     // How long the SoundFont stays loaded after the last sequencer closed.
     static constexpr std::chrono::milliseconds kSoundFontIdle{60000};
-    // Any thread: lets the synthesizer and its SoundFont go now, unless a sequencer is open
+    // Any thread: lets the SoundFont go now, unless a sequencer is open
     // (a medium of another kind starts). The next MIDI file loads it again.
     static void ReleaseSoundFont();
     // Any thread: whether a SoundFont is loaded now.
