@@ -79,6 +79,14 @@ ProcessHoldings HoldingsWithoutSoundFont()
     return Holdings();
 }
 
+// Resident memory says nothing under AddressSanitizer, which holds freed memory back for a
+// while; there its leak check at exit stands in for the bounds below.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kRssMeaningful = false;
+#else
+constexpr bool kRssMeaningful = true;
+#endif
+
 // The resident memory of process pid in bytes; 0 when it cannot be read.
 long ResidentBytes(qint64 pid)
 {
@@ -240,7 +248,9 @@ TEST_F(PlayerUnderLoad, TwoThousandEntriesPlayedThreeTimesLeaveNoThreadsDescript
     // Fewer is no fault: what an earlier test in this process left may end meanwhile.
     EXPECT_LE(after.nThreads, before.nThreads);
     EXPECT_LE(after.nDescriptors, before.nDescriptors);
-    EXPECT_LT(after.nRssBytes - before.nRssBytes, 2L << 20);
+    if (kRssMeaningful) {
+        EXPECT_LT(after.nRssBytes - before.nRssBytes, 2L << 20);
+    }
 }
 
 // Catches a player that crashes, locks up or grows under a flood of bus calls while it plays:
@@ -355,7 +365,9 @@ TEST_F(PlayerUnderLoad, TenThousandBusCallsWhilePlayingLeaveThePlayerAnsweringWi
             "storm: %d calls answered in %lld ms, player RSS after a second storm %+ld KiB\n",
             kCalls, static_cast<long long>(firstMs), (after - before) / 1024);
         EXPECT_EQ(player.state(), QProcess::Running);
-        EXPECT_LT(after - before, 4L << 20);
+        if (kRssMeaningful) {
+            EXPECT_LT(after - before, 4L << 20);
+        }
         player.kill();
         player.waitForFinished(10000);
     }
