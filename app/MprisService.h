@@ -22,8 +22,8 @@ class QDBusMessage;
 // document as one of its views and sends changes only when the document tells of one, so
 // it adds no timer. Without a session bus it does nothing. Every method answers at once:
 // what it starts that may ask the user (OpenUri) runs after the reply. State, times and
-// what is allowed come from the document's playback snapshot. User-interface thread only; Qt's bus thread only
-// queues calls for it (see kCallSliceMs).
+// what is allowed come from the document's playback snapshot. User-interface thread only; Qt's bus
+// thread only queues calls for it (see kCallSliceMs).
 class CMprisService : public CView
 {
 public:
