@@ -10,6 +10,19 @@
 #include <cstring>
 #include <thread>
 
+namespace {
+
+// The decoder library that the table of MediaFormats names for strPath's extension.
+std::string_view DecoderNameFor(const std::string& strPath)
+{
+    const MediaFormat* format = FindMediaFormat(strPath);
+    return format != nullptr && format->pszDecoder != nullptr
+               ? std::string_view(format->pszDecoder)
+               : std::string_view(CPluginBackend::kDecoderLibrary);
+}
+
+} // namespace
+
 CPluginBackend::~CPluginBackend()
 {
     // The decoder object lives in its library, so the file closes before the library goes.
@@ -19,9 +32,7 @@ CPluginBackend::~CPluginBackend()
 
 CPluginBackend::Decoder* CPluginBackend::DecoderFor(const std::string& strPath)
 {
-    const MediaFormat* format = FindMediaFormat(strPath);
-    const std::string_view name =
-        format != nullptr && format->pszDecoder != nullptr ? format->pszDecoder : kDecoderLibrary;
+    const std::string_view name = DecoderNameFor(strPath);
     Decoder* decoder = FindDecoder(name);
     if (decoder == nullptr || decoder->pDecoder == nullptr || m_pOutput == nullptr) {
         decoder = LoadPlugins(name) != 0 ? FindDecoder(name) : nullptr;
@@ -39,8 +50,13 @@ int CPluginBackend::Open(const std::string& strPath, DeviceKind)
         ShowPlaybackError(kPluginMissingError);
         return 0;
     }
-    m_pDecoder = decoder->pDecoder;
-    m_pChain = decoder->pChain;
+    return OpenWith(*decoder, strPath);
+}
+
+int CPluginBackend::OpenWith(const Decoder& decoder, const std::string& strPath)
+{
+    m_pDecoder = decoder.pDecoder;
+    m_pChain = decoder.pChain;
     m_pDecoder->SetCallback(PluginCallback, m_hNotifyWnd);
     if (m_pDecoder->Open(strPath.c_str(), &m_pluginInfo) == 0) {
         return 0;
@@ -58,13 +74,9 @@ int CPluginBackend::OpenFollowing(const std::string& strPath, const AudioStreamR
     if (decoder == nullptr) {
         return 0;
     }
-    m_pDecoder = decoder->pDecoder;
-    m_pChain = decoder->pChain;
-    m_pDecoder->SetCallback(PluginCallback, m_hNotifyWnd);
-    if (m_pDecoder->Open(strPath.c_str(), &m_pluginInfo) == 0) {
+    if (OpenWith(*decoder, strPath) == 0) {
         return 0;
     }
-    m_bOpen = true;
     int bPlaying = 0;
     {
         // The output's stream opens in the decoder's Play, on this thread.
@@ -84,9 +96,7 @@ int CPluginBackend::ChainNext(const std::string& strPath)
         return 0;
     }
     // Only the open file's own decoder can decode the next one into the same output.
-    const MediaFormat* format = FindMediaFormat(strPath);
-    const std::string_view name =
-        format != nullptr && format->pszDecoder != nullptr ? format->pszDecoder : kDecoderLibrary;
+    const std::string_view name = DecoderNameFor(strPath);
     const Decoder* decoder = FindDecoder(name);
     if (decoder == nullptr || decoder->pDecoder != m_pDecoder) {
         return 0;

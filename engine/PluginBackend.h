@@ -93,6 +93,8 @@ private:
     // The decoder that plays strPath (by the table of MediaFormats), loaded when it is not
     // yet; null, without a message box, when it or the output is missing.
     Decoder* DecoderFor(const std::string& strPath);
+    // Opens strPath with decoder, which becomes the open file's; 1 when it opened.
+    int OpenWith(const Decoder& decoder, const std::string& strPath);
     Decoder* FindDecoder(std::string_view strName);
     void FreeDecoder(std::string_view strName);
     void FreePlugins();

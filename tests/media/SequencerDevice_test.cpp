@@ -224,7 +224,7 @@ TEST_F(SequencerDevice, TheLastNotesDecayPastTheEndBesideTheNextMedium)
     const MCIDEVICEID next = Open(MCI_DEVTYPE_WAVEFORM_AUDIO, dir.Write("next.wav", MakeWav(tone)));
     ASSERT_EQ(Play(next), 0u);
     std::vector<float> both;
-    EXPECT_EQ(AdvanceManualAudioClock(100, &both), 4410u + 800u) << "both are heard";
+    ASSERT_EQ(AdvanceManualAudioClock(100, &both), 4410u + 800u) << "both are heard";
     const std::vector<float> decay(both.begin(), both.begin() + 4410 * 2);
     EXPECT_GT(Rms(decay), Rms(before) / 30) << "the note decays instead of stopping dead";
     const std::vector<float> last(decay.end() - 441 * 2, decay.end());
