@@ -50,8 +50,7 @@ int CAvDecoder::Open(const char* pszPath, PluginMediaInfo* pInfo)
     m_strPath = pszPath;
     m_nRate.store(m_input.Rate());
     m_nLengthMs.store(m_input.Rate() > 0 ? m_input.LengthFrames() * 1000 / m_input.Rate() : 0);
-    m_nBaseFrames.store(0);
-    m_nSeekShown.store(-1);
+    m_seek.Reset(0);
     std::memset(pInfo, 0, sizeof(*pInfo));
     pInfo->nSampleRate = m_input.Rate();
     pInfo->nChannels = m_input.Channels();
@@ -99,9 +98,7 @@ int CAvDecoder::Play()
     }
     m_bOutputOpen = true;
     m_bQuit.store(false);
-    m_nSeekTo.store(-1);
-    m_nSeekShown.store(-1);
-    m_nBaseFrames.store(m_input.Position());
+    m_seek.Reset(m_input.Position());
     m_nState.store(PLUGIN_STATE_PLAYING);
     try {
         m_thread = std::thread(&CAvDecoder::DecodeLoop, this);
@@ -148,24 +145,16 @@ int CAvDecoder::SeekMilliseconds(std::int64_t nMilliseconds)
     InterruptOutput();
     const std::int64_t target =
         std::min(std::max<std::int64_t>(nMilliseconds, 0), m_nLengthMs.load());
-    m_nSeekShown.store(target);
-    m_nSeekTo.store(target);
+    m_seek.Ask(target);
     PostCommand();
     return 1;
 }
 
 std::int64_t CAvDecoder::GetPositionMilliseconds()
 {
-    const std::int64_t rate = m_nRate.load();
-    if (rate <= 0) {
-        return 0;
-    }
-    if (const std::int64_t shown = m_nSeekShown.load(); shown >= 0) {
-        return shown;
-    }
     const std::int64_t played =
         m_bOutputOpen && m_pOutput != nullptr ? m_pOutput->GetPlayedFrames() : 0;
-    return (m_nBaseFrames.load() + played) * 1000 / rate;
+    return m_seek.PositionMs(m_nRate.load(), played);
 }
 
 void CAvDecoder::InterruptOutput()
@@ -252,17 +241,15 @@ void CAvDecoder::DecodeLoop()
         if (m_bQuit.load()) {
             return;
         }
-        const std::int64_t seekTo = m_nSeekTo.exchange(-1);
+        const std::int64_t seekTo = m_seek.Take();
         if (seekTo >= 0) {
             // Rounded up to a whole frame, so that the position read back in whole
             // milliseconds is the one asked for.
             const bool bSought = m_input.SeekTo((seekTo * rate + 999) / 1000);
             m_pOutput->Flush();
             base = m_input.Position();
-            m_nBaseFrames.store(base);
-            // A later request keeps showing its own target.
-            std::int64_t shown = seekTo;
-            m_nSeekShown.compare_exchange_strong(shown, -1);
+            m_seek.SetBase(base);
+            m_seek.Carried(seekTo);
             pcm.clear();
             offset = 0;
             decodedAll = !bSought;

@@ -2,6 +2,7 @@
 
 #include "pluginapi/PluginInterface.h"
 #include "plugins/AvInput.h"
+#include "plugins/SeekRequest.h"
 
 #include <atomic>
 #include <chrono>
@@ -79,13 +80,8 @@ private:
     std::atomic<int> m_nState{PLUGIN_STATE_STOPPED};
     std::atomic<unsigned> m_nCommands{0};
     std::atomic<bool> m_bQuit{false};
-    // A seek request in milliseconds (-1: none), taken by the decode thread.
-    std::atomic<std::int64_t> m_nSeekTo{-1};
-    // The last seek asked for, until the decode thread has flushed the output for it (-1:
-    // none): the position reads as it meanwhile.
-    std::atomic<std::int64_t> m_nSeekShown{-1};
-    // The file frame of the output's played count 0.
-    std::atomic<std::int64_t> m_nBaseFrames{0};
+    // The seek asked for and the position's base.
+    CSeekRequest m_seek;
     // The open file's rate and length, for the position and a seek's shown target.
     std::atomic<std::int64_t> m_nRate{0};
     std::atomic<std::int64_t> m_nLengthMs{0};

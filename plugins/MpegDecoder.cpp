@@ -231,8 +231,7 @@ int CMpegDecoder::Open(const char* pszPath, PluginMediaInfo* pInfo)
     m_nOpenRate.store(file.nRate);
     m_open = std::move(file);
     m_nLengthMs.store(m_open.nLengthFrames * 1000 / m_open.nRate);
-    m_nBaseFrames.store(0);
-    m_nSeekShown.store(-1);
+    m_seek.Reset(0);
     return 1;
 }
 
@@ -332,9 +331,7 @@ int CMpegDecoder::Play()
         return 0;
     }
     m_bOutputOpen = true;
-    m_nSeekTo.store(-1);
-    m_nSeekShown.store(-1);
-    m_nBaseFrames.store(0);
+    m_seek.Reset(0);
     m_nState.store(PLUGIN_STATE_PLAYING);
     try {
         m_thread = std::thread([this, gate = m_pGate] { DecodeLoop(gate); });
@@ -382,8 +379,7 @@ int CMpegDecoder::SeekMilliseconds(std::int64_t nMilliseconds)
     if (rate > 0) {
         target = std::min(target, m_nLengthMs.load());
     }
-    m_nSeekShown.store(target);
-    m_nSeekTo.store(target);
+    m_seek.Ask(target);
     PostCommand();
     return 1;
 }
@@ -391,16 +387,9 @@ int CMpegDecoder::SeekMilliseconds(std::int64_t nMilliseconds)
 std::int64_t CMpegDecoder::GetPositionMilliseconds()
 {
     // The rate of every chained file is the open file's (only such files are chained).
-    const long rate = m_nOpenRate.load();
-    if (rate <= 0) {
-        return 0;
-    }
-    if (const std::int64_t shown = m_nSeekShown.load(); shown >= 0) {
-        return shown;
-    }
     const std::int64_t played =
         m_bOutputOpen && m_pOutput != nullptr ? m_pOutput->GetPlayedFrames() : 0;
-    return std::max<std::int64_t>(m_nBaseFrames.load() + played, 0) * 1000 / rate;
+    return m_seek.PositionMs(m_nOpenRate.load(), played);
 }
 
 void CMpegDecoder::InterruptOutput()
@@ -484,7 +473,7 @@ void CMpegDecoder::DecodeLoop(const std::shared_ptr<ReadGate>& gate)
             return;
         }
         base = -boundary;
-        m_nBaseFrames.store(base);
+        m_seek.SetBase(base);
         m_nLengthMs.store(m_open.nLengthFrames * 1000 / m_open.nRate);
         boundary = -1;
         reported = -1;
@@ -510,7 +499,7 @@ void CMpegDecoder::DecodeLoop(const std::shared_ptr<ReadGate>& gate)
         }
         m_pOutput->Flush();
         base = reached >= 0 ? reached : target;
-        m_nBaseFrames.store(base);
+        m_seek.SetBase(base);
         writtenBytes = 0;
         pending = 0;
         decodedAll = reached < 0;
@@ -575,7 +564,7 @@ void CMpegDecoder::DecodeLoop(const std::shared_ptr<ReadGate>& gate)
         if (m_bUnchain.exchange(false) && !unchain()) {
             return;
         }
-        const std::int64_t seekTo = m_nSeekTo.exchange(-1);
+        const std::int64_t seekTo = m_seek.Take();
         if (seekTo >= 0) {
             // A seek is within the file the user sees, the one heard now: unchained first.
             if (boundary >= 0) {
@@ -588,9 +577,7 @@ void CMpegDecoder::DecodeLoop(const std::shared_ptr<ReadGate>& gate)
             if (!seekOpen(target)) {
                 return;
             }
-            // A later request keeps showing its own target.
-            std::int64_t shown = seekTo;
-            m_nSeekShown.compare_exchange_strong(shown, -1);
+            m_seek.Carried(seekTo);
         }
         const int state = m_nState.load();
         if (state == PLUGIN_STATE_PAUSED) {

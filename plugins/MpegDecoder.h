@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pluginapi/PluginInterface.h"
+#include "plugins/SeekRequest.h"
 
 #include <atomic>
 #include <chrono>
@@ -116,14 +117,9 @@ private:
     std::shared_ptr<ReadGate> m_pGate; // shared with the decode thread while it runs
     std::atomic<int> m_nState{PLUGIN_STATE_STOPPED};
     std::atomic<unsigned> m_nCommands{0};
-    // A seek request in milliseconds (-1: none), taken by the decode thread.
-    std::atomic<std::int64_t> m_nSeekTo{-1};
-    // The last seek asked for, until the decode thread has flushed the output for it (-1:
-    // none): the position reads as it meanwhile.
-    std::atomic<std::int64_t> m_nSeekShown{-1};
-    // The file position, in frames, of the output's played count 0 (negative while a chained
-    // file's first frames are still ahead of the boundary).
-    std::atomic<std::int64_t> m_nBaseFrames{0};
+    // The seek asked for and the position's base (negative while a chained file's first
+    // frames are still ahead of the boundary).
+    CSeekRequest m_seek;
     // The open file's length in milliseconds, for a seek's shown target; set wherever the
     // open file changes (the decode thread switches to a chained one).
     std::atomic<std::int64_t> m_nLengthMs{0};
