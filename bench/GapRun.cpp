@@ -1,8 +1,10 @@
 // The gap between two files that the real program plays in a row: "sorvane --play A B" on
 // SDL's disk driver (SDL_AUDIODRIVER=disk, SDL_DISKAUDIOFILE in a temporary directory),
 // whose output is then searched for the longest run of silent frames between the first
-// sound and the last. Two pairs: 44.1 kHz 16-bit stereo WAV files, and 44.1 kHz stereo MP3
-// files, each pair two tones of the given length. The device opens once, for the first
+// sound and the last. The pairs: 44.1 kHz 16-bit stereo WAV files; 44.1 kHz stereo MP3 files
+// (chained in their decoder); FLAC files, an MP3 then a FLAC file, and a 44.1 kHz MP3 then a
+// 48 kHz one (each held behind the first on the other plug-in decoder); each pair two tones of
+// the given length. The device opens once, for the first
 // file; a reopen would start the output file afresh and lose the first file's sound, so
 // the sound's length is printed beside the gap (more than both files when the player's
 // repeat setting is on). Each tone starts at phase 0, so a boundary shows as one silent
@@ -13,6 +15,7 @@
 // The player runs from the bin/ directory beside this program on Qt's offscreen platform,
 // with its settings in the temporary directory.
 
+#include "tests/support/AvWriter.h"
 #include "tests/support/Mp3Writer.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestMedia.h"
@@ -149,5 +152,22 @@ int main(int argc, char** argv)
         return 1;
     }
     Report("MP3 to MP3", PlayThroughDisk(dir, {c, d}, playFor), 2 * seconds);
+
+    EncodedTone flac;
+    flac.nRate = kRate;
+    flac.nChannels = kChannels;
+    flac.dSeconds = seconds;
+    Mp3Tone mp3At48k = mp3;
+    mp3At48k.nSampleRate = 48000;
+    const std::string e = dir / "e.flac";
+    const std::string f = dir / "f.flac";
+    const std::string g = dir / "g.mp3";
+    if (!WriteEncodedTone(e, flac) || !WriteEncodedTone(f, flac) || !WriteMp3(g, mp3At48k)) {
+        std::fprintf(stderr, "the FLAC or 48 kHz MP3 files could not be written\n");
+        return 1;
+    }
+    Report("FLAC to FLAC", PlayThroughDisk(dir, {e, f}, playFor), 2 * seconds);
+    Report("MP3 to FLAC", PlayThroughDisk(dir, {c, e}, playFor), 2 * seconds);
+    Report("MP3 44.1 kHz to MP3 48 kHz", PlayThroughDisk(dir, {c, g}, playFor), 2 * seconds);
     return 0;
 }

@@ -26,7 +26,7 @@ IPlaybackBackend* CPlayEngine::BackendFor(DeviceKind kind)
     case DEVICE_NONE:
         return nullptr;
     case DEVICE_PLUGIN:
-        return &m_plugins;
+        return m_pPlugins;
     default:
         return &m_devices;
     }
@@ -36,6 +36,7 @@ void CPlayEngine::SetNotifyWindow(HWND hWnd)
 {
     m_devices.SetNotifyWindow(hWnd);
     m_plugins.SetNotifyWindow(hWnd);
+    m_peerPlugins.SetNotifyWindow(hWnd);
 }
 
 int CPlayEngine::OpenMedium(const std::string& strPath, MediumSource source)
@@ -158,27 +159,30 @@ int CPlayEngine::Eject()
 
 CPlayEngine::Notice CPlayEngine::NoticeTarget(LPARAM lParam)
 {
-    const bool bPluginPrepared =
-        !m_strPreparedPath.empty() && m_nPreparedDevice == 0 && !m_bPreparedChained;
     if (lParam == kPluginNextNotice) {
         // The chained file began where the open one ended.
-        return m_bPreparedChained && m_plugins.ChainedHeard() ? Notice::Current : Notice::Stale;
+        return m_bPreparedChained && m_pPlugins->ChainedHeard() ? Notice::Current : Notice::Stale;
     }
-    if (lParam != 0) {
-        if (m_nPreparedDevice != 0 && static_cast<LPARAM>(m_nPreparedDevice) == lParam) {
+    if (lParam == m_plugins.EndNotice() || lParam == m_peerPlugins.EndNotice()) {
+        // A plug-in back end's end names its file only once its decoder no longer plays it.
+        CPluginBackend& named = lParam == m_plugins.EndNotice() ? m_plugins : m_peerPlugins;
+        const bool bStopped =
+            named.DeviceId() != 0 && named.GetMode() != static_cast<int>(MCI_MODE_PLAY);
+        if (!bStopped) {
+            return Notice::Stale;
+        }
+        if (&named == m_pPreparedPlugins) {
             return Notice::Prepared;
         }
-        // The plug-in's medium reports device 1, which a device's late end may carry too.
-        const bool bCurrent =
-            m_pBackend == &m_devices && IsOpen() != 0 && static_cast<LPARAM>(IsOpen()) == lParam;
-        return bCurrent ? Notice::Current : Notice::Stale;
+        return m_pBackend == &named ? Notice::Current : Notice::Stale;
     }
-    const bool bPluginStopped =
-        m_plugins.DeviceId() != 0 && m_plugins.GetMode() != static_cast<int>(MCI_MODE_PLAY);
-    if (bPluginPrepared && bPluginStopped) {
+    if (m_nPreparedDevice != 0 && static_cast<LPARAM>(m_nPreparedDevice) == lParam) {
         return Notice::Prepared;
     }
-    return m_pBackend == &m_plugins && bPluginStopped ? Notice::Current : Notice::Stale;
+    // The plug-in's medium reports device 1, which a device's late end may carry too.
+    const bool bCurrent =
+        m_pBackend == &m_devices && IsOpen() != 0 && static_cast<LPARAM>(IsOpen()) == lParam;
+    return bCurrent ? Notice::Current : Notice::Stale;
 }
 
 int CPlayEngine::PrepareNext(const std::string& strPath)
@@ -190,14 +194,18 @@ int CPlayEngine::PrepareNext(const std::string& strPath)
         return 0;
     }
     if (kind == DEVICE_PLUGIN) {
-        // One decoder plays one file at a time: after a compressed file it chains the next.
-        if (m_pBackend == &m_plugins) {
-            if (m_plugins.ChainNext(strPath) == 0) {
+        // After a compressed file its own decoder chains the next one when it can (the same
+        // output, the same stream); otherwise the plug-in back end that stands closed opens it
+        // held behind the open medium.
+        const bool bAfterPlugin = m_pBackend == m_pPlugins;
+        if (bAfterPlugin && m_pPlugins->ChainNext(strPath) != 0) {
+            m_bPreparedChained = true;
+        } else {
+            CPluginBackend* following = bAfterPlugin ? OtherPlugins() : m_pPlugins;
+            if (following->OpenFollowing(strPath, m_leader) == 0) {
                 return 0;
             }
-            m_bPreparedChained = true;
-        } else if (m_plugins.OpenFollowing(strPath, m_leader) == 0) {
-            return 0;
+            m_pPreparedPlugins = following;
         }
     } else {
         m_nPreparedDevice = m_devices.OpenFollowing(strPath, kind, m_leader);
@@ -213,7 +221,7 @@ int CPlayEngine::PrepareNext(const std::string& strPath)
 
 bool CPlayEngine::PreparedBegan()
 {
-    return !m_strPreparedPath.empty() && (!m_bPreparedChained || m_plugins.ChainedHeard());
+    return !m_strPreparedPath.empty() && (!m_bPreparedChained || m_pPlugins->ChainedHeard());
 }
 
 void CPlayEngine::DropPrepared()
@@ -224,10 +232,11 @@ void CPlayEngine::DropPrepared()
     if (m_nPreparedDevice != 0) {
         CDeviceBackend::CloseFollowing(m_nPreparedDevice);
     } else if (m_bPreparedChained) {
-        m_plugins.DropChained();
-    } else {
-        m_plugins.Close();
+        m_pPlugins->DropChained();
+    } else if (m_pPreparedPlugins != nullptr) {
+        m_pPreparedPlugins->Close();
     }
+    m_pPreparedPlugins = nullptr;
     m_bPreparedChained = false;
     m_strPreparedPath.clear();
     m_nPreparedDevice = 0;
@@ -240,17 +249,22 @@ int CPlayEngine::AdoptPrepared()
         return 0;
     }
     if (m_bPreparedChained) {
-        m_plugins.AdoptChained();
+        m_pPlugins->AdoptChained();
     } else if (m_nPreparedDevice != 0) {
-        if (m_pBackend == &m_plugins) {
-            m_plugins.Close();
+        if (m_pBackend == m_pPlugins) {
+            m_pPlugins->Close();
         }
         m_devices.Adopt(m_nPreparedDevice, m_nPreparedKind);
         m_pBackend = &m_devices;
-    } else {
-        m_devices.Close();
-        m_pBackend = &m_plugins;
+    } else if (m_pPreparedPlugins != nullptr) {
+        // The medium before was a device or the other plug-in back end; either closes.
+        if (m_pBackend != nullptr) {
+            m_pBackend->Close();
+        }
+        m_pPlugins = m_pPreparedPlugins;
+        m_pBackend = m_pPlugins;
     }
+    m_pPreparedPlugins = nullptr;
     m_nKind.store(m_nPreparedKind);
     m_strTitle = std::string(FileNameOf(m_strPreparedPath));
     m_leader = m_preparedStream;

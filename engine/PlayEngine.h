@@ -34,18 +34,18 @@
 // Stale notices. A notice is posted on another thread and handled later, when what it speaks
 // of may have been closed, replaced or moved. It is acted on only when NoticeTarget (or, for a
 // track change, the CD's own position) says it still names the open or the prepared medium:
-// a device's end names that device's id, which stays unique while the device is open; the
-// plug-in's end (lParam 0) names the open compressed file only while the decoder no longer
-// plays it; the plug-in's follow-on (lParam kPluginNextNotice) names a chained file only
-// while it is still the prepared one and the decoder says it has been heard. Anything else
-// is stale and dropped, with no effect.
+// a device's end names that device's id, which stays unique while the device is open; a
+// plug-in back end's end (lParam 0, or kPluginPeerNotice from the peer back end) names the
+// compressed file open there only while its decoder no longer plays it; the plug-in's follow-on
+// (lParam kPluginNextNotice) names a chained file only while it is still the prepared one and the
+// decoder says it has been heard. Anything else is stale and dropped, with no effect.
 //
 // Gapless follow-on. Beside the open medium the engine may hold one prepared medium (a MIDI,
 // WAV or compressed file; never the CD): opened and started, but held silent by the sound
 // output until the open medium's end is reached in the mix, where it starts in the same
-// pull; a compressed file after a compressed file is chained inside the decoder instead,
-// when it offers that. When the open medium's end notice comes, AdoptPrepared makes it the
-// open medium. Any
+// pull. A compressed file after a compressed file is chained inside the decoder when it
+// offers that and the rate is the same; otherwise it is held on the other plug-in back end.
+// When the open medium's end notice comes, AdoptPrepared makes it the open medium. Any
 // command that closes, opens or seeks drops it first; a pause keeps it held.
 class CPlayEngine
 {
@@ -129,7 +129,7 @@ public:
     // Loads both plug-in libraries and takes their objects. 1 when both exist; 0 when
     // either library, its export or its object is missing. While a compressed file is open
     // the libraries in use are kept and the result is 1.
-    int LoadPlugins() { return m_plugins.LoadPlugins(); }
+    int LoadPlugins() { return m_pPlugins->LoadPlugins(); }
 
     // What a notice names (see Stale notices above).
     enum class Notice {
@@ -137,14 +137,14 @@ public:
         Current,  // the open medium's end
         Prepared, // the prepared medium's own end, which came before the open medium's
     };
-    // lParam of an MM_MCINOTIFY: a device id, or 0 from the plug-in.
+    // lParam of an MM_MCINOTIFY: a device id, or a plug-in notice (0, kPluginNextNotice,
+    // kPluginPeerNotice).
     Notice NoticeTarget(LPARAM lParam);
 
     // Prepares the file strPath to follow the open medium without a gap (dropping one
     // prepared before). Only while a file is open; quietly 0, with nothing prepared, when it
-    // cannot be (the CD, an unknown kind, a compressed file after a compressed file that the
-    // decoder cannot chain, a file that does not open or play). Its failures are shown when it is
-    // played the usual way.
+    // cannot be (the CD, an unknown kind, a file that does not open or play). Its failures are
+    // shown when it is played the usual way.
     int PrepareNext(const std::string& strPath);
     // Closes the prepared medium, if any.
     void DropPrepared();
@@ -162,7 +162,8 @@ public:
     // normal search).
     void SetPluginDirectory(std::string strDirectory)
     {
-        m_plugins.SetPluginDirectory(std::move(strDirectory));
+        m_plugins.SetPluginDirectory(strDirectory);
+        m_peerPlugins.SetPluginDirectory(std::move(strDirectory));
     }
     // Tests only: CD monitors started from now on read the track through readTrack, and
     // CloseMedium waits stopTimeout for their acknowledgement.
@@ -176,7 +177,19 @@ private:
     // The back end that plays kind; nullptr for DEVICE_NONE.
     IPlaybackBackend* BackendFor(DeviceKind kind);
 
+    // The other plug-in back end than m_pPlugins.
+    CPluginBackend* OtherPlugins()
+    {
+        return m_pPlugins == &m_plugins ? &m_peerPlugins : &m_plugins;
+    }
+
+    // Two plug-in back ends, so that a compressed file can be prepared behind another that
+    // its decoder cannot chain: the open compressed medium's (or the next one's) is
+    // m_pPlugins; a file prepared on the other is m_pPreparedPlugins until adopted.
     CPluginBackend m_plugins;
+    CPluginBackend m_peerPlugins{true};
+    CPluginBackend* m_pPlugins = &m_plugins;
+    CPluginBackend* m_pPreparedPlugins = nullptr;
     CDeviceBackend m_devices;
     IPlaybackBackend* m_pBackend = nullptr; // of the medium last opened; nullptr before
     // The stream the open medium plays into, which a prepared medium follows.

@@ -57,7 +57,7 @@ int CPluginBackend::OpenWith(const Decoder& decoder, const std::string& strPath)
 {
     m_pDecoder = decoder.pDecoder;
     m_pChain = decoder.pChain;
-    m_pDecoder->SetCallback(PluginCallback, m_hNotifyWnd);
+    m_pDecoder->SetCallback(m_bPeer ? PeerPluginCallback : PluginCallback, m_hNotifyWnd);
     if (m_pDecoder->Open(strPath.c_str(), &m_pluginInfo) == 0) {
         return 0;
     }
@@ -88,6 +88,11 @@ int CPluginBackend::OpenFollowing(const std::string& strPath, const AudioStreamR
         return 0;
     }
     return 1;
+}
+
+LPARAM CPluginBackend::EndNotice() const
+{
+    return m_bPeer ? kPluginPeerNotice : 0;
 }
 
 int CPluginBackend::ChainNext(const std::string& strPath)
@@ -224,7 +229,8 @@ int CPluginBackend::LoadPlugins(std::string_view strDecoder)
     Decoder& decoder = m_decoders.emplace_back();
     decoder.strName = strDecoder;
     decoder.hLib = LoadPluginLibrary(strDecoder, m_strPluginDir);
-    void* getDecoder = FindPluginExport(decoder.hLib, kPluginGetInstance);
+    const char* getInstance = m_bPeer ? kPluginGetPeer : kPluginGetInstance;
+    void* getDecoder = FindPluginExport(decoder.hLib, getInstance);
     if (getDecoder == nullptr) {
         return 0;
     }
@@ -234,7 +240,7 @@ int CPluginBackend::LoadPlugins(std::string_view strDecoder)
     if (m_pOutput == nullptr) {
         FreePluginLibrary(m_hOutputLib);
         m_hOutputLib = LoadPluginLibrary(kOutputLibrary, m_strPluginDir);
-        void* getOutput = FindPluginExport(m_hOutputLib, kPluginGetInstance);
+        void* getOutput = FindPluginExport(m_hOutputLib, getInstance);
         if (getOutput == nullptr) {
             return 0;
         }
@@ -247,7 +253,8 @@ int CPluginBackend::LoadPlugins(std::string_view strDecoder)
     }
     decoder.pDecoder->SetOutput(m_pOutput);
     // Chaining is optional: a decoder without it plays file by file.
-    if (void* getChain = FindPluginExport(decoder.hLib, kPluginGetChain); getChain != nullptr) {
+    const char* getChainName = m_bPeer ? kPluginGetPeerChain : kPluginGetChain;
+    if (void* getChain = FindPluginExport(decoder.hLib, getChainName); getChain != nullptr) {
         decoder.pChain = reinterpret_cast<DecoderChainProc>(getChain)();
     }
     std::memset(&m_pluginInfo, 0, sizeof(m_pluginInfo));

@@ -14,6 +14,12 @@
 // decoder library that the table of MediaFormats names for its extension. Each is loaded with
 // dlopen on the first file that needs it and kept until this object goes. The decoder reports
 // on its own thread through PluginCallback. Threads as IPlaybackBackend.
+//
+// The engine has two: the first, and a peer built on the libraries' peer objects (a second
+// decoder of each library and a second output), on which a compressed file is prepared to
+// follow one playing on the first without a gap, and the other way round. The two share the
+// loaded libraries (dlopen counts them) and nothing else; the peer's end notices carry
+// kPluginPeerNotice instead of 0.
 class CPluginBackend final : public IPlaybackBackend
 {
 public:
@@ -27,6 +33,10 @@ public:
     static constexpr std::chrono::milliseconds kPluginPauseSettleMs{10};
 
     CPluginBackend() = default;
+    // bPeer: the libraries' peer objects (kPluginGetPeer) instead of their first ones.
+    explicit CPluginBackend(bool bPeer)
+        : m_bPeer(bPeer)
+    {}
     // Closes a medium still open, then releases the libraries.
     ~CPluginBackend() override;
     CPluginBackend(const CPluginBackend&) = delete;
@@ -56,6 +66,8 @@ public:
     int GetMode() override;
     int GetTrackCount() const override { return 0; }
     int OpenDiscDoor() override { return 0; }
+    // The lParam of this back end's end and failure notices: 0, or kPluginPeerNotice.
+    LPARAM EndNotice() const;
 
     // Gapless follow-on, while nothing is open here: opens strPath and starts it held behind
     // leader (CAudioFollowOn), without message boxes. 1 when it plays held; 0, with nothing
@@ -99,6 +111,7 @@ private:
     void FreeDecoder(std::string_view strName);
     void FreePlugins();
 
+    const bool m_bPeer = false;
     bool m_bOpen = false;
     HWND m_hNotifyWnd = 0;
     std::vector<Decoder> m_decoders;

@@ -6,14 +6,17 @@
 
 std::atomic<std::int32_t> g_nPluginElapsed{0};
 
-int PluginCallback(int nType, int nValue, std::uint32_t dwWindow)
+namespace {
+
+// What both callbacks do; endNotice is the lParam that names the decoder's end and failure.
+int Notify(int nType, int nValue, std::uint32_t dwWindow, LPARAM endNotice)
 {
     switch (nType) {
     case PLUGIN_CALLBACK_END:
-        PostMessage(static_cast<HWND>(dwWindow), MM_MCINOTIFY, MCI_NOTIFY_SUCCESSFUL, 0);
+        PostMessage(static_cast<HWND>(dwWindow), MM_MCINOTIFY, MCI_NOTIFY_SUCCESSFUL, endNotice);
         break;
     case PLUGIN_CALLBACK_FAILED:
-        PostMessage(static_cast<HWND>(dwWindow), MM_MCINOTIFY, MCI_NOTIFY_FAILURE, 0);
+        PostMessage(static_cast<HWND>(dwWindow), MM_MCINOTIFY, MCI_NOTIFY_FAILURE, endNotice);
         break;
     case PLUGIN_CALLBACK_NEXT:
         PostMessage(static_cast<HWND>(dwWindow), MM_MCINOTIFY, MCI_NOTIFY_SUCCESSFUL,
@@ -26,4 +29,16 @@ int PluginCallback(int nType, int nValue, std::uint32_t dwWindow)
         break;
     }
     return 0;
+}
+
+} // namespace
+
+int PluginCallback(int nType, int nValue, std::uint32_t dwWindow)
+{
+    return Notify(nType, nValue, dwWindow, 0);
+}
+
+int PeerPluginCallback(int nType, int nValue, std::uint32_t dwWindow)
+{
+    return Notify(nType, nValue, dwWindow, kPluginPeerNotice);
 }

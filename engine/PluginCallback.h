@@ -17,3 +17,8 @@ extern std::atomic<std::int32_t> g_nPluginElapsed;
 // kPluginNextNotice; other types do nothing. Returns 0. Safe on any thread.
 inline constexpr std::intptr_t kPluginNextNotice = -1;
 int PluginCallback(int nType, int nValue, std::uint32_t dwWindow);
+
+// As PluginCallback, for the peer decoders (a compressed file prepared to follow another of
+// the same library): their end and failure notices carry lParam kPluginPeerNotice instead of 0.
+inline constexpr std::intptr_t kPluginPeerNotice = -2;
+int PeerPluginCallback(int nType, int nValue, std::uint32_t dwWindow);

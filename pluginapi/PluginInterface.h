@@ -200,3 +200,12 @@ using DecoderChainProc = IDecoderChain* (*)();
 using DecoderGetInstanceProc = IDecoderPlugin* (*)();
 using OutputGetInstanceProc = IOutputPlugin* (*)();
 inline constexpr const char* kPluginGetInstance = "GetInstance";
+
+// Optional, for a file that follows another of the same library without a gap where chaining
+// cannot join them (another rate, or a decoder without chaining): a library may export a
+// second object of each interface it has, its peer, independent of the first, so that one
+// file can end on the first while the next is held to start right after it on the peer.
+// GetPeerInstance gives the decoder's or the output's peer, GetPeerChainInstance the peer
+// decoder's IDecoderChain; the rules are GetInstance's. A peer decoder is given a peer output.
+inline constexpr const char* kPluginGetPeer = "GetPeerInstance";
+inline constexpr const char* kPluginGetPeerChain = "GetPeerChainInstance";

@@ -1,8 +1,23 @@
 #include "plugins/AvDecoder.h"
 
-// The second decoder library's one export. The object lives as long as the library is loaded.
+namespace {
+
+// The library's two decoders: the first, and its peer that plays a following file beside it.
+CAvDecoder& TheDecoder(int n)
+{
+    static CAvDecoder decoders[2];
+    return decoders[n];
+}
+
+} // namespace
+
+// The second decoder library's exports. The objects live as long as the library is loaded.
 extern "C" __attribute__((visibility("default"))) IDecoderPlugin* GetInstance()
 {
-    static CAvDecoder decoder;
-    return &decoder;
+    return &TheDecoder(0);
+}
+
+extern "C" __attribute__((visibility("default"))) IDecoderPlugin* GetPeerInstance()
+{
+    return &TheDecoder(1);
 }

@@ -1,4 +1,5 @@
 #include "audio/SoundOutput.h"
+#include "tests/support/AvWriter.h"
 #include "tests/support/Mp3Writer.h"
 #include "tests/ui/SorvaneViewTest.h"
 
@@ -188,38 +189,63 @@ TEST_F(SorvaneViewPlayback, OnlyAnEndOrAFailureAdvancesTheQueue)
     EXPECT_EQ(m_doc.GetTitle(), "c.wav");
 }
 
-// Catches a gap, or the encoder's delay and padding, between two compressed files cut from
-// one tone: every 10 ms step, the one with the boundary included, brings exactly 10 ms.
+// Catches a gap, or the encoder's delay and padding, between two compressed files made of one
+// tone: every 10 ms step, the one with the boundary included, brings exactly 10 ms. The pairs
+// cover the decoder's own chaining (one rate), the peer decoder of the same library (another
+// rate; a decoder that cannot chain) and a file of the other library.
 TEST_F(SorvaneViewPlayback, ACompressedFileFollowsACompressedFileWithoutAGap)
 {
     Mp3Tone tone;
     tone.dSeconds = 1.01; // ends inside a step
-    const std::string a = m_dir / "a.mp3";
-    const std::string b = m_dir / "b.mp3";
-    ASSERT_TRUE(WriteMp3(a, tone));
-    ASSERT_TRUE(WriteMp3(b, tone));
-    m_view->OnDropFiles({a, b});
-    std::size_t pulled = 0;
-    std::size_t steps = 0;
-    std::vector<float> captured;
-    for (; steps < 180; ++steps) {
-        pulled += AdvanceManualAudioClock(10, &captured);
+    Mp3Tone tone48k = tone;
+    tone48k.nSampleRate = 48000;
+    EncodedTone flac;
+    flac.dSeconds = 1.01;
+    ASSERT_TRUE(WriteMp3(m_dir / "a.mp3", tone));
+    ASSERT_TRUE(WriteMp3(m_dir / "b.mp3", tone));
+    ASSERT_TRUE(WriteMp3(m_dir / "b48k.mp3", tone48k));
+    ASSERT_TRUE(WriteEncodedTone(m_dir / "a.flac", flac));
+    ASSERT_TRUE(WriteEncodedTone(m_dir / "b.flac", flac));
+    const struct
+    {
+        const char* first;
+        const char* second;
+        std::size_t nSecondRate;
+    } pairs[] = {{"a.mp3", "b.mp3", 44100},
+                 {"a.mp3", "b48k.mp3", 48000},
+                 {"a.flac", "b.flac", 44100},
+                 {"a.mp3", "b.flac", 44100},
+                 {"a.flac", "b.mp3", 44100}};
+    for (const auto& pair : pairs) {
+        SCOPED_TRACE(std::string(pair.first) + " then " + pair.second);
+        m_view->OnDropFiles({m_dir / pair.first, m_dir / pair.second});
+        std::size_t pulled = 0;
+        std::size_t steps = 0;
+        std::vector<float> captured;
+        for (; steps < 180; ++steps) {
+            pulled += AdvanceManualAudioClock(10, &captured);
+            PumpMessages(0);
+        }
+        // The manual clock pulls each stream at its own rate: 1.01 s of the first, then the
+        // second's rate for the remaining 0.79 s.
+        const std::size_t expected = 44541 + pair.nSecondRate * 79 / 100;
+        EXPECT_EQ(pulled, expected) << "samples missing between the files";
+        // A tone has no silent stretch; the encoder's delay and padding would be one.
+        std::size_t silent = 0;
+        std::size_t longest = 0;
+        for (std::size_t i = 441 * 2; i + 1 < captured.size(); i += 2) {
+            silent = std::abs(captured[i]) < 1e-3f ? silent + 1 : 0;
+            longest = std::max(longest, silent);
+        }
+        EXPECT_LT(longest, 8u) << "frames of silence at the boundary";
+        EXPECT_TRUE(WaitUntil([&] {
+            PumpMessages(0);
+            return m_doc.GetTitle() == pair.second;
+        }));
+        EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 1);
+        m_doc.StopAndClose();
         PumpMessages(0);
     }
-    EXPECT_EQ(steps * 441 - pulled, 0u) << "samples missing between a and b";
-    // A tone has no silent stretch; the encoder's delay and padding would be one.
-    std::size_t silent = 0;
-    std::size_t longest = 0;
-    for (std::size_t i = 441 * 2; i + 1 < captured.size(); i += 2) {
-        silent = std::abs(captured[i]) < 1e-3f ? silent + 1 : 0;
-        longest = std::max(longest, silent);
-    }
-    EXPECT_LT(longest, 8u) << "frames of silence at the boundary";
-    EXPECT_TRUE(WaitUntil([&] {
-        PumpMessages(0);
-        return m_doc.GetTitle() == "b.mp3";
-    }));
-    EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 1);
 }
 
 // Catches a queue of broken files that, with repeat on, fails on for ever.
