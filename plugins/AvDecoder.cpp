@@ -13,29 +13,12 @@ CAvDecoder::~CAvDecoder()
     }
 }
 
-int CAvDecoder::Reserved0()
-{
-    return 0;
-}
-
-int CAvDecoder::Reserved7()
-{
-    return 0;
-}
-
 int CAvDecoder::SetOutput(IOutputPlugin* pOutput)
 {
     if (m_bInputOpen) {
         Close();
     }
     m_pOutput = pOutput;
-    return 1;
-}
-
-int CAvDecoder::SetCallback(PluginCallbackProc pfnCallback, std::uint32_t dwUser)
-{
-    m_pfnCallback.store(pfnCallback);
-    m_dwUser.store(dwUser);
     return 1;
 }
 
@@ -74,11 +57,6 @@ int CAvDecoder::Close()
     return 1;
 }
 
-int CAvDecoder::GetState()
-{
-    return m_nState.load();
-}
-
 int CAvDecoder::Play()
 {
     if (!m_bInputOpen || m_pOutput == nullptr || m_nState.load() != PLUGIN_STATE_STOPPED) {
@@ -109,32 +87,6 @@ int CAvDecoder::Play()
     return 1;
 }
 
-int CAvDecoder::Pause()
-{
-    int expected = PLUGIN_STATE_PLAYING;
-    if (m_nState.compare_exchange_strong(expected, PLUGIN_STATE_PAUSED)) {
-        m_pOutput->SetPaused(1);
-        PostCommand();
-    }
-    return 1;
-}
-
-int CAvDecoder::Resume()
-{
-    int expected = PLUGIN_STATE_PAUSED;
-    if (!m_nState.compare_exchange_strong(expected, PLUGIN_STATE_PLAYING)) {
-        return 0;
-    }
-    m_pOutput->SetPaused(0);
-    PostCommand();
-    return 1;
-}
-
-int CAvDecoder::Seek(std::int32_t nSeconds)
-{
-    return SeekMilliseconds(std::int64_t{nSeconds} * 1000);
-}
-
 int CAvDecoder::SeekMilliseconds(std::int64_t nMilliseconds)
 {
     if (m_nState.load() == PLUGIN_STATE_STOPPED || !m_thread.joinable()) {
@@ -157,19 +109,6 @@ std::int64_t CAvDecoder::GetPositionMilliseconds()
     return m_seek.PositionMs(m_nRate.load(), played);
 }
 
-void CAvDecoder::InterruptOutput()
-{
-    if (m_pOutput != nullptr) {
-        m_pOutput->Interrupt();
-    }
-}
-
-void CAvDecoder::PostCommand()
-{
-    m_nCommands.fetch_add(1);
-    m_nCommands.notify_all();
-}
-
 void CAvDecoder::StopThread()
 {
     if (!m_thread.joinable()) {
@@ -179,14 +118,6 @@ void CAvDecoder::StopThread()
     m_bQuit.store(true);
     PostCommand();
     m_thread.join();
-}
-
-void CAvDecoder::Report(int nType, int nValue)
-{
-    const PluginCallbackProc callback = m_pfnCallback.load();
-    if (callback != nullptr) {
-        callback(nType, nValue, m_dwUser.load());
-    }
 }
 
 int CAvDecoder::FailureAtEnd(bool bReadError, std::string& strReason) const

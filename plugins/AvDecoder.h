@@ -1,7 +1,7 @@
 #pragma once
 
-#include "pluginapi/PluginInterface.h"
 #include "plugins/AvInput.h"
+#include "plugins/DecoderBase.h"
 #include "plugins/SeekRequest.h"
 
 #include <atomic>
@@ -25,7 +25,7 @@
 // input while it runs; the user-interface thread passes it requests (pause, seek, quit)
 // through atomics and a command counter that the paused thread waits on, and interrupts the
 // output first so that a thread waiting there looks at them at once.
-class CAvDecoder final : public IDecoderPlugin
+class CAvDecoder final : public CDecoderBase
 {
 public:
     CAvDecoder() = default;
@@ -34,17 +34,10 @@ public:
     CAvDecoder(const CAvDecoder&) = delete;
     CAvDecoder& operator=(const CAvDecoder&) = delete;
 
-    int Reserved0() override;
     int SetOutput(IOutputPlugin* pOutput) override;
-    int SetCallback(PluginCallbackProc pfnCallback, std::uint32_t dwUser) override;
     int Open(const char* pszPath, PluginMediaInfo* pInfo) override;
     int Close() override;
-    int GetState() override;
     int Play() override;
-    int Reserved7() override;
-    int Pause() override;
-    int Resume() override;
-    int Seek(std::int32_t nSeconds) override;
     int SeekMilliseconds(std::int64_t nMilliseconds) override;
     std::int64_t GetPositionMilliseconds() override;
 
@@ -62,13 +55,6 @@ private:
     // and 0 when it ended well.
     int FailureAtEnd(bool bReadError, std::string& strReason) const;
     void StopThread();
-    void InterruptOutput();
-    void PostCommand();
-    void Report(int nType, int nValue);
-
-    IOutputPlugin* m_pOutput = nullptr;
-    std::atomic<PluginCallbackProc> m_pfnCallback{nullptr};
-    std::atomic<std::uint32_t> m_dwUser{0};
 
     CAvInput m_input;
     bool m_bInputOpen = false;
@@ -77,8 +63,6 @@ private:
     bool m_bOutputOpen = false;
 
     std::thread m_thread;
-    std::atomic<int> m_nState{PLUGIN_STATE_STOPPED};
-    std::atomic<unsigned> m_nCommands{0};
     std::atomic<bool> m_bQuit{false};
     // The seek asked for and the position's base.
     CSeekRequest m_seek;

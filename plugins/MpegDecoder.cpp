@@ -125,29 +125,12 @@ CMpegDecoder::~CMpegDecoder()
     }
 }
 
-int CMpegDecoder::Reserved0()
-{
-    return 0;
-}
-
-int CMpegDecoder::Reserved7()
-{
-    return 0;
-}
-
 int CMpegDecoder::SetOutput(IOutputPlugin* pOutput)
 {
     if (m_thread.joinable() || m_open.pReader != nullptr) {
         Close();
     }
     m_pOutput = pOutput;
-    return 1;
-}
-
-int CMpegDecoder::SetCallback(PluginCallbackProc pfnCallback, std::uint32_t dwUser)
-{
-    m_pfnCallback.store(pfnCallback);
-    m_dwUser.store(dwUser);
     return 1;
 }
 
@@ -304,11 +287,6 @@ int CMpegDecoder::Close()
     return 1;
 }
 
-int CMpegDecoder::GetState()
-{
-    return m_nState.load();
-}
-
 int CMpegDecoder::Play()
 {
     if (m_pOutput == nullptr || m_nState.load() != PLUGIN_STATE_STOPPED) {
@@ -342,32 +320,6 @@ int CMpegDecoder::Play()
     return 1;
 }
 
-int CMpegDecoder::Pause()
-{
-    int expected = PLUGIN_STATE_PLAYING;
-    if (m_nState.compare_exchange_strong(expected, PLUGIN_STATE_PAUSED)) {
-        m_pOutput->SetPaused(1);
-        PostCommand();
-    }
-    return 1;
-}
-
-int CMpegDecoder::Resume()
-{
-    int expected = PLUGIN_STATE_PAUSED;
-    if (!m_nState.compare_exchange_strong(expected, PLUGIN_STATE_PLAYING)) {
-        return 0;
-    }
-    m_pOutput->SetPaused(0);
-    PostCommand();
-    return 1;
-}
-
-int CMpegDecoder::Seek(std::int32_t nSeconds)
-{
-    return SeekMilliseconds(std::int64_t{nSeconds} * 1000);
-}
-
 int CMpegDecoder::SeekMilliseconds(std::int64_t nMilliseconds)
 {
     if (m_nState.load() == PLUGIN_STATE_STOPPED || !m_thread.joinable()) {
@@ -392,23 +344,6 @@ std::int64_t CMpegDecoder::GetPositionMilliseconds()
     return m_seek.PositionMs(m_nOpenRate.load(), played);
 }
 
-void CMpegDecoder::InterruptOutput()
-{
-    // Called before the request is stored: a thread released from the output waits briefly
-    // for the request, and handling it (a Flush, or the end of the thread) ends the
-    // interruption. The other order could let the Flush come first and leave the output
-    // refusing every write.
-    if (m_pOutput != nullptr) {
-        m_pOutput->Interrupt();
-    }
-}
-
-void CMpegDecoder::PostCommand()
-{
-    m_nCommands.fetch_add(1);
-    m_nCommands.notify_all();
-}
-
 void CMpegDecoder::StopThread()
 {
     if (!m_thread.joinable()) {
@@ -426,14 +361,6 @@ void CMpegDecoder::StopThread()
         m_thread.join();
     }
     m_pGate.reset();
-}
-
-void CMpegDecoder::Report(int nType, int nValue)
-{
-    const PluginCallbackProc callback = m_pfnCallback.load();
-    if (callback != nullptr) {
-        callback(nType, nValue, m_dwUser.load());
-    }
 }
 
 void CMpegDecoder::DecodeLoop(const std::shared_ptr<ReadGate>& gate)

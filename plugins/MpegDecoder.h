@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pluginapi/PluginInterface.h"
+#include "plugins/DecoderBase.h"
 #include "plugins/SeekRequest.h"
 
 #include <atomic>
@@ -40,7 +40,7 @@ struct mpg123_handle_struct;
 // decoder and, for the length of a read, by the thread that reads it; whoever lets go of it
 // last frees it. A thread left in a read frees what it shares when the read returns and
 // then touches nothing else, so what it read is dropped.
-class CMpegDecoder final : public IDecoderPlugin, public IDecoderChain
+class CMpegDecoder final : public CDecoderBase, public IDecoderChain
 {
 public:
     CMpegDecoder() = default;
@@ -49,17 +49,10 @@ public:
     CMpegDecoder(const CMpegDecoder&) = delete;
     CMpegDecoder& operator=(const CMpegDecoder&) = delete;
 
-    int Reserved0() override;
     int SetOutput(IOutputPlugin* pOutput) override;
-    int SetCallback(PluginCallbackProc pfnCallback, std::uint32_t dwUser) override;
     int Open(const char* pszPath, PluginMediaInfo* pInfo) override;
     int Close() override;
-    int GetState() override;
     int Play() override;
-    int Reserved7() override;
-    int Pause() override;
-    int Resume() override;
-    int Seek(std::int32_t nSeconds) override;
     int SeekMilliseconds(std::int64_t nMilliseconds) override;
     std::int64_t GetPositionMilliseconds() override;
 
@@ -102,21 +95,12 @@ private:
 
     void DecodeLoop(const std::shared_ptr<ReadGate>& gate);
     void StopThread();
-    void InterruptOutput();
-    void PostCommand();
-    void Report(int nType, int nValue);
-
-    IOutputPlugin* m_pOutput = nullptr;
-    std::atomic<PluginCallbackProc> m_pfnCallback{nullptr};
-    std::atomic<std::uint32_t> m_dwUser{0};
 
     MpegFile m_open; // the file heard now; the decode thread's while it runs
     bool m_bOutputOpen = false;
 
     std::thread m_thread;
     std::shared_ptr<ReadGate> m_pGate; // shared with the decode thread while it runs
-    std::atomic<int> m_nState{PLUGIN_STATE_STOPPED};
-    std::atomic<unsigned> m_nCommands{0};
     // The seek asked for and the position's base (negative while a chained file's first
     // frames are still ahead of the boundary).
     CSeekRequest m_seek;
