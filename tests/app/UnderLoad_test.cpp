@@ -80,8 +80,9 @@ ProcessHoldings HoldingsWithoutSoundFont()
 }
 
 // Resident memory says nothing under AddressSanitizer, which holds freed memory back for a
-// while; there its leak check at exit stands in for the bounds below.
-#if defined(__SANITIZE_ADDRESS__)
+// while (its leak check at exit stands in for the bounds below), nor under ThreadSanitizer,
+// whose shadow of every touched byte grows with the threads' traffic.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 constexpr bool kRssMeaningful = false;
 #else
 constexpr bool kRssMeaningful = true;
@@ -203,6 +204,8 @@ TEST_F(PlayerUnderLoad, TwoThousandEntriesPlayedThreeTimesLeaveNoThreadsDescript
                                   << " never ended: " << Doc()->GetQueue().GetAt(current);
                     return false;
                 }
+                // Entries that followed each other gaplessly all count as visits, those past
+                // the last visit (a run that went on beyond it) excepted.
                 const int count = Doc()->GetQueue().GetCount();
                 for (int i = current; i != now; i = (i + 1) % count) {
                     if (!isGood(i)) {
@@ -211,9 +214,10 @@ TEST_F(PlayerUnderLoad, TwoThousandEntriesPlayedThreeTimesLeaveNoThreadsDescript
                             << " played or was passed over: " << Doc()->GetQueue().GetAt(i);
                         return false;
                     }
-                    ++nPlayed;
+                    if (v++ < nVisits)
+                        ++nPlayed;
                 }
-                v += (now - current + count) % count - 1;
+                --v;
             } else {
                 if (isGood(current)) {
                     ADD_FAILURE() << "entry " << current
@@ -265,10 +269,6 @@ TEST_F(PlayerUnderLoad, TwoThousandEntriesPlayedThreeTimesLeaveNoThreadsDescript
 // 10,000 calls sent as fast as the client can, then one that must still be answered.
 TEST_F(PlayerUnderLoad, TenThousandBusCallsWhilePlayingLeaveThePlayerAnsweringWithFlatMemory)
 {
-#if defined(__SANITIZE_THREAD__)
-    GTEST_SKIP() << "the client's own bus thread races inside uninstrumented Qt under "
-                    "ThreadSanitizer; the storm runs in the plain and AddressSanitizer builds";
-#endif
     constexpr int kCalls = 10000;
     QProcess bus;
     EndWithParent(bus);
