@@ -265,6 +265,10 @@ int CPlayEngine::AdoptPrepared()
         m_pBackend = m_pPlugins;
     }
     m_pPreparedPlugins = nullptr;
+    // As at an open: the SoundFont is kept while MIDI follows MIDI only.
+    if (m_nPreparedKind != DEVICE_MIDI) {
+        CSequencerDevice::ReleaseSoundFont();
+    }
     m_nKind.store(m_nPreparedKind);
     m_strTitle = std::string(FileNameOf(m_strPreparedPath));
     m_leader = m_preparedStream;

@@ -112,7 +112,8 @@ TEST_F(PlayEngineFileTest, PlayZeroAfterStopGoesOnFromTheStopOnMidi)
 }
 
 // Catches the SoundFont (148 MB for the common one) staying loaded for good once a file of
-// another kind plays after MIDI, and it being let go as soon as a MIDI file closes.
+// another kind plays after MIDI, opened or following gaplessly, and it being let go as soon
+// as a MIDI file closes.
 TEST_F(PlayEngineFileTest, TheSoundFontIsKeptForMidiAndLetGoForAnotherKind)
 {
     ASSERT_EQ(m_engine.OpenAndPlay(WriteMidi("a.mid", 2)), 1);
@@ -122,6 +123,12 @@ TEST_F(PlayEngineFileTest, TheSoundFontIsKeptForMidiAndLetGoForAnotherKind)
     EXPECT_TRUE(CSequencerDevice::SoundFontLoaded()) << "let go between two MIDI files";
     ASSERT_EQ(m_engine.OpenAndPlay(WriteWave("a.wav", 1.0)), 1);
     EXPECT_FALSE(CSequencerDevice::SoundFontLoaded());
+
+    ASSERT_EQ(m_engine.OpenAndPlay(WriteMidi("c.mid", 2)), 1);
+    ASSERT_EQ(m_engine.PrepareNext(WriteWave("b.wav", 1.0)), 1);
+    EXPECT_TRUE(CSequencerDevice::SoundFontLoaded()) << "let go while the MIDI file plays";
+    ASSERT_EQ(m_engine.AdoptPrepared(), 1);
+    EXPECT_FALSE(CSequencerDevice::SoundFontLoaded()) << "kept after a gapless follow-on";
 }
 
 TEST_F(PlayEngineFileTest, TheEndOfAWaveIsNotifiedAsSuccessful)
