@@ -94,10 +94,11 @@ bool CAvInput::OpenInput()
     }
     m_pFormat->format_whitelist = av_strdup(kDemuxers);
     m_pFormat->protocol_whitelist = av_strdup("file");
-    if (avformat_open_input(&m_pFormat, m_strPath.c_str(), nullptr, nullptr) < 0) {
+    if (avformat_open_input(&m_pFormat, m_strPath.c_str(), m_pDemuxer, nullptr) < 0) {
         m_pFormat = nullptr; // freed by the failed open
         return false;
     }
+    m_pDemuxer = m_pFormat->iformat;
     if (avformat_find_stream_info(m_pFormat, nullptr) < 0) {
         return false;
     }
@@ -149,6 +150,7 @@ void CAvInput::CloseInput()
 void CAvInput::Close()
 {
     CloseInput();
+    m_pDemuxer = nullptr;
     m_nRate = 0;
     m_nChannels = 0;
     m_nFrameBytes = 0;

@@ -7,6 +7,7 @@
 struct AVCodecContext;
 struct AVFormatContext;
 struct AVFrame;
+struct AVInputFormat;
 struct AVPacket;
 struct SwrContext;
 
@@ -77,6 +78,9 @@ private:
     Status ReceiveFrames(std::vector<std::uint8_t>& pcm);
 
     std::string m_strPath;
+    // The container found by Open's probe; reading the file again from its start needs no new
+    // probe.
+    const AVInputFormat* m_pDemuxer = nullptr;
     AVFormatContext* m_pFormat = nullptr;
     AVCodecContext* m_pCodec = nullptr;
     SwrContext* m_pSwr = nullptr;
