@@ -174,6 +174,17 @@ void CMciDevice::HaltLocked(WPARAM code)
     m_ended.notify_all();
 }
 
+void CMciDevice::DropJobLocked()
+{
+    m_job.bActive = false;
+    if (m_pStream == nullptr)
+        return;
+    m_pStream->Flush();
+    // A play that ended by itself left its stream running; emptied, with no job for the
+    // decode thread, it stays paused until the next play, like the stream of a stopped play.
+    m_pStream->SetPaused(true);
+}
+
 void CMciDevice::Wake()
 {
     if (m_pStream == nullptr)
@@ -189,9 +200,7 @@ void CMciDevice::StopDecoding()
         std::lock_guard state(m_state);
         HaltLocked(MCI_NOTIFY_ABORTED);
         m_bResumable = false;
-        m_job.bActive = false;
-        if (m_pStream != nullptr)
-            m_pStream->Flush();
+        DropJobLocked();
     }
     Wake();
     std::unique_lock state(m_state);
@@ -553,9 +562,7 @@ MCIERROR CMciDevice::Seek(DWORD flags, const MCI_SEEK_PARMS* params)
         HaltLocked(MCI_NOTIFY_ABORTED);
         m_nPos = target;
         m_bResumable = false;
-        m_job.bActive = false;
-        if (m_pStream != nullptr)
-            m_pStream->Flush();
+        DropJobLocked();
     }
     Wake();
     return 0;

@@ -158,6 +158,9 @@ private:
     // With m_state held: stops playing (the stream holds) and reports a pending notification
     // as code.
     void HaltLocked(WPARAM code);
+    // With m_state held, after HaltLocked: ends the decode thread's job and drops what it
+    // decoded ahead; the stream stays paused until the next play.
+    void DropJobLocked();
     // With m_command held, not m_state: halts, drops what was decoded ahead and waits until
     // the decode thread no longer reads (before the medium itself changes); at most
     // kReadWait when the reader owns its medium.

@@ -7,6 +7,8 @@
 struct AVCodecContext;
 struct AVFormatContext;
 struct AVFrame;
+struct AVIOContext;
+struct AVInputFormat;
 struct AVPacket;
 struct SwrContext;
 
@@ -45,6 +47,9 @@ public:
     // returns. false, holding nothing, for a missing, special, unreadable or empty file, or
     // one with no audio stream that decodes.
     bool Open(const std::string& strPath);
+    // Opens nSize bytes at pData as if they were a file's, with every step of the file's
+    // open after the file itself; pData must stay valid until Close.
+    bool Open(const std::uint8_t* pData, std::size_t nSize);
     // Releases everything; Open may follow.
     void Close();
 
@@ -70,14 +75,28 @@ public:
     std::int64_t Position() const { return m_nNext > m_nSkipTo ? m_nNext : m_nSkipTo; }
 
 private:
+    // The steps of both opens after the source is known.
+    bool OpenSource();
     bool OpenInput();
+    // Gives m_pFormat a reader over the bytes in memory, from their start.
+    bool OpenMemoryIo();
+    static int ReadMemory(void* pOpaque, std::uint8_t* pBuffer, int nSize);
+    static std::int64_t SeekMemory(void* pOpaque, std::int64_t nOffset, int nWhence);
     void CloseInput();
     bool Configure(const AVFrame& frame);
     void Convert(const AVFrame& frame, std::vector<std::uint8_t>& pcm);
     Status ReceiveFrames(std::vector<std::uint8_t>& pcm);
 
     std::string m_strPath;
+    // The container found by Open's probe; reading the file again from its start needs no new
+    // probe.
+    const AVInputFormat* m_pDemuxer = nullptr;
     AVFormatContext* m_pFormat = nullptr;
+    // The bytes read from memory instead of m_strPath, and the reader over them.
+    const std::uint8_t* m_pMemory = nullptr;
+    std::size_t m_nMemorySize = 0;
+    std::size_t m_nMemoryAt = 0;
+    AVIOContext* m_pMemoryIo = nullptr;
     AVCodecContext* m_pCodec = nullptr;
     SwrContext* m_pSwr = nullptr;
     AVPacket* m_pPacket = nullptr;

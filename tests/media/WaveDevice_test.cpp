@@ -1,6 +1,7 @@
 #include "tests/media/MciFixture.h"
 #include "tests/support/TestMedia.h"
 
+#include "audio/Samples.h"
 #include "media/MciDevice.h"
 #include "tests/support/ManualClock.h"
 
@@ -128,6 +129,23 @@ TEST_F(WaveDevice, TheEndOfAPlayIsNotifiedOnceAsSuccessful)
     Stop(id);
     window.Pump();
     EXPECT_EQ(window.Count(MM_MCINOTIFY), 1u);
+}
+
+// Catches a device whose play ended by itself and was then sought: its emptied stream ran
+// on with nothing to write it, and the manual clock waited seconds at every step for it.
+TEST_F(WaveDevice, ASeekAfterThePlayEndedLeavesTheStreamIdle)
+{
+    const MCIDEVICEID id = OpenTone(200);
+    ASSERT_EQ(Play(id), 0u);
+    Advance(400);
+    ASSERT_EQ(Status(id, MCI_STATUS_MODE), MCI_MODE_STOP);
+    ASSERT_EQ(Seek(id, 0), 0u);
+    const auto start = std::chrono::steady_clock::now();
+    Advance(100);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, kManualWait / 2);
+    ASSERT_EQ(Play(id), 0u);
+    Advance(50);
+    EXPECT_EQ(Status(id, MCI_STATUS_POSITION), 50u);
 }
 
 TEST_F(WaveDevice, ANewNotifyingPlaySupersedesTheOldOneWhichIsNotReportedAgain)
