@@ -252,6 +252,11 @@ int CPlayEngine::AdoptPrepared()
         m_pBackend = &m_plugins;
     }
     m_nKind.store(m_nPreparedKind);
+    // The sequencer that played is closed now, its decay rendered: a medium of another kind
+    // that followed on lets the SoundFont go as one opened the usual way does.
+    if (m_nPreparedKind != DEVICE_MIDI) {
+        CSequencerDevice::ReleaseSoundFont();
+    }
     m_strTitle = std::string(FileNameOf(m_strPreparedPath));
     m_leader = m_preparedStream;
     m_bPreparedChained = false;
