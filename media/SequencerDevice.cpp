@@ -97,6 +97,11 @@ void UnloadFont(PooledSynth& p)
 {
     if (p.synth == nullptr || p.nFontId < 0)
         return;
+    // Voices switched off hold the SoundFont until a render gives them back; unloaded
+    // before, it would be freed later by a timer thread of the library's own.
+    std::array<float, 2 * 64> scratch{};
+    fluid_synth_all_sounds_off(p.synth, -1);
+    fluid_synth_write_float(p.synth, 64, scratch.data(), 0, 2, scratch.data(), 1, 2);
     fluid_synth_sfunload(p.synth, p.nFontId, 1);
     p.nFontId = -1;
     p.strSoundFont.clear();
