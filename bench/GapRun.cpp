@@ -9,6 +9,9 @@
 // the sound's length is printed beside the gap (more than both files when the player's
 // repeat setting is on). Each tone starts at phase 0, so a boundary shows as one silent
 // frame: the next file's first sample.
+// Then a pair of MIDI files of one held organ note each, searched for a dip in the level
+// instead, and the player's resident memory at their end (both synthesizers then hold the
+// SoundFont, which SORVANE_SOUNDFONT may name) beside that after a WAV pair.
 //
 //   bench_gap [seconds-per-file]
 //
@@ -28,6 +31,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -53,8 +57,11 @@ std::string ProgramPath()
 
 // Plays files with "sorvane --play", lets them play for seconds, ends the player and
 // returns the raw output (16-bit stereo at the first file's rate).
+// The output is 32-bit float when the first file is float (MIDI): bFloat converts it.
+// residentKiB, when given, receives the player's resident memory just before it is ended.
 std::vector<std::int16_t> PlayThroughDisk(const CTempDir& dir,
-                                          const std::vector<std::string>& files, double seconds)
+                                          const std::vector<std::string>& files, double seconds,
+                                          bool bFloat = false, long* residentKiB = nullptr)
 {
     const std::string out = dir / "out.raw";
     std::remove(out.c_str());
@@ -62,7 +69,7 @@ std::vector<std::int16_t> PlayThroughDisk(const CTempDir& dir,
         "QT_QPA_PLATFORM=offscreen",     "SDL_AUDIODRIVER=disk",
         "SDL_DISKAUDIOFILE=" + out,      "XDG_CONFIG_HOME=" + (dir / "config"),
         "XDG_RUNTIME_DIR=" + dir.Path(), "HOME=" + dir.Path()};
-    for (const char* keep : {"PATH", "LANG", "LC_ALL"}) {
+    for (const char* keep : {"PATH", "LANG", "LC_ALL", "SORVANE_SOUNDFONT"}) {
         if (const char* value = std::getenv(keep))
             env.push_back(std::string(keep) + "=" + value);
     }
@@ -89,11 +96,29 @@ std::vector<std::int16_t> PlayThroughDisk(const CTempDir& dir,
         return {};
     }
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    if (residentKiB != nullptr) {
+        std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+        std::string line;
+        *residentKiB = 0;
+        while (std::getline(status, line)) {
+            if (line.rfind("VmRSS:", 0) == 0)
+                *residentKiB = std::atol(line.c_str() + 6);
+        }
+    }
     ::kill(pid, SIGTERM);
     int status = 0;
     ::waitpid(pid, &status, 0);
     std::ifstream in(out, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (bFloat) {
+        std::vector<float> floats(bytes.size() / 4);
+        std::memcpy(floats.data(), bytes.data(), floats.size() * 4);
+        std::vector<std::int16_t> samples(floats.size());
+        std::transform(floats.begin(), floats.end(), samples.begin(), [](float f) {
+            return static_cast<std::int16_t>(std::lround(std::clamp(f, -1.0f, 1.0f) * 32767.0f));
+        });
+        return samples;
+    }
     std::vector<std::int16_t> samples(bytes.size() / 2);
     std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
     return samples;
@@ -122,6 +147,44 @@ void Report(const char* what, const std::vector<std::int16_t>& samples, double e
                 "at least %.3f s expected\n",
                 what, longest, 1000.0 * static_cast<double>(longest) / kRate,
                 static_cast<double>(last - first) / kRate, expectSeconds);
+}
+
+// Prints the longest dip between the first and the last sound: the longest run of 5 ms
+// blocks whose level is below half the median block's. A note's release fills the frames
+// between two MIDI files, so a search for silent frames would miss a gap there.
+void ReportDip(const char* what, const std::vector<std::int16_t>& samples)
+{
+    constexpr std::size_t kBlock = kRate / 200;
+    std::vector<double> levels;
+    for (std::size_t i = 0; i + kBlock * kChannels <= samples.size(); i += kBlock * kChannels) {
+        double sum = 0;
+        for (std::size_t k = i; k < i + kBlock * kChannels; ++k)
+            sum += static_cast<double>(samples[k]) * samples[k];
+        levels.push_back(std::sqrt(sum / (kBlock * kChannels)));
+    }
+    std::size_t first = 0;
+    while (first < levels.size() && levels[first] < 1.0)
+        ++first;
+    std::size_t last = levels.size();
+    while (last > first && levels[last - 1] < 1.0)
+        --last;
+    if (first == last) {
+        std::printf("%s: no sound\n", what);
+        return;
+    }
+    std::vector<double> sorted(levels.begin() + static_cast<std::ptrdiff_t>(first),
+                               levels.begin() + static_cast<std::ptrdiff_t>(last));
+    std::nth_element(sorted.begin(),
+                     sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2), sorted.end());
+    const double half = sorted[sorted.size() / 2] / 2;
+    std::size_t longest = 0;
+    std::size_t run = 0;
+    for (std::size_t b = first; b < last; ++b) {
+        run = levels[b] < half ? run + 1 : 0;
+        longest = std::max(longest, run);
+    }
+    std::printf("%s: longest dip below half the usual level %zu ms; sound %.3f s\n", what,
+                longest * 5, static_cast<double>((last - first) * kBlock) / kRate);
 }
 
 } // namespace
@@ -169,5 +232,22 @@ int main(int argc, char** argv)
     Report("FLAC to FLAC", PlayThroughDisk(dir, {e, f}, playFor), 2 * seconds);
     Report("MP3 to FLAC", PlayThroughDisk(dir, {c, e}, playFor), 2 * seconds);
     Report("MP3 44.1 kHz to MP3 48 kHz", PlayThroughDisk(dir, {c, g}, playFor), 2 * seconds);
+
+    // An organ holds its note at full strength, without reverb or chorus.
+    const auto ticks = static_cast<std::uint32_t>(seconds * 1000); // a tick is 1 ms
+    const MidiTrack organ{{MidiTempo(0, 96000), MidiProgram(0, 0, 16),
+                           MidiEvent{0, std::string("\xB0\x5B\x00", 3)},
+                           MidiEvent{0, std::string("\xB0\x5D\x00", 3)}, MidiNoteOn(0, 0, 69, 127),
+                           MidiNoteOff(ticks, 0, 69)},
+                          ticks};
+    const std::string h = dir.Write("h.mid", MakeMidi(0, 96, {organ}));
+    const std::string i = dir.Write("i.mid", MakeMidi(0, 96, {organ}));
+    long residentKiB = 0;
+    ReportDip("MIDI to MIDI", PlayThroughDisk(dir, {h, i}, playFor, true, &residentKiB));
+    std::printf("MIDI to MIDI: resident memory at the end %.1f MiB\n",
+                static_cast<double>(residentKiB) / 1024.0);
+    PlayThroughDisk(dir, {a, b}, playFor, false, &residentKiB);
+    std::printf("WAV to WAV (no MIDI): resident memory at the end %.1f MiB\n",
+                static_cast<double>(residentKiB) / 1024.0);
     return 0;
 }

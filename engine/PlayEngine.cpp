@@ -265,11 +265,12 @@ int CPlayEngine::AdoptPrepared()
         m_pBackend = m_pPlugins;
     }
     m_pPreparedPlugins = nullptr;
-    // As at an open: the SoundFont is kept while MIDI follows MIDI only.
+    m_nKind.store(m_nPreparedKind);
+    // The sequencer that played is closed now, its decay rendered: a medium of another kind
+    // that followed on lets the SoundFont go as one opened the usual way does.
     if (m_nPreparedKind != DEVICE_MIDI) {
         CSequencerDevice::ReleaseSoundFont();
     }
-    m_nKind.store(m_nPreparedKind);
     m_strTitle = std::string(FileNameOf(m_strPreparedPath));
     m_leader = m_preparedStream;
     m_bPreparedChained = false;

@@ -5,6 +5,7 @@
 #include <fluidsynth.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
@@ -27,23 +28,43 @@ constexpr float kSilentPeak = 1e-4f;
 constexpr std::uintmax_t kLargestFile = 64u << 20;
 constexpr const char* kSoundFontDir = "/usr/share/sounds/sf2";
 
-// The process's one synthesizer. Never destroyed, since the output may still be rendering
-// when the process ends, and made only once: making one starts the SoundFont library's types
-// afresh each time, and what that leaves behind adds up over many MIDI files. Its SoundFont
-// (often well over 100 MB) is loaded only while MIDI plays and for kSoundFontIdle after; a
-// medium of another kind lets it go at once.
+// The synthesizers: one for the file that plays and one for the file prepared to follow it
+// without a gap, sharing one set of settings. Never destroyed, since the output may still
+// be rendering when the process ends, and each made only once, when first needed: making
+// one starts the SoundFont library's types afresh each time, and what that leaves behind
+// adds up over many MIDI files. Their SoundFont (often well over 100 MB; its samples are
+// shared between synthesizers that load the same file, so the second costs only its
+// presets) is loaded only while MIDI plays and for kSoundFontIdle after the last one was
+// let go; a medium of another kind lets it go at once.
+constexpr std::size_t kSynths = 2;
+
+struct PooledSynth
+{
+    fluid_synth_t* synth = nullptr;
+    std::string strSoundFont; // the file loaded, empty when none
+    int nFontId = -1;
+    bool bInUse = false;
+};
+
 struct SharedSynth
 {
     std::mutex mutex;
-    std::condition_variable released; // bInUse turned false, or the idle time changed
+    std::condition_variable released; // a synthesizer let go, or the idle time changed
     fluid_settings_t* settings = nullptr;
-    fluid_synth_t* synth = nullptr;
-    std::string strSoundFont;
-    int nFontId = -1;
-    bool bInUse = false;
-    bool bJanitor = false; // the thread that lets an idle synthesizer go runs
+    std::array<PooledSynth, kSynths> pool;
+    bool bJanitor = false; // the thread that lets idle SoundFonts go runs
     std::chrono::steady_clock::time_point releasedAt;
     std::chrono::milliseconds idle = CSequencerDevice::kSoundFontIdle;
+
+    bool AnyInUse() const
+    {
+        return std::any_of(pool.begin(), pool.end(), [](const PooledSynth& p) { return p.bInUse; });
+    }
+    bool AnyFont() const
+    {
+        return std::any_of(pool.begin(), pool.end(),
+                           [](const PooledSynth& p) { return p.nFontId >= 0; });
+    }
 };
 
 SharedSynth& TheSynth()
@@ -70,29 +91,44 @@ bool IsWholeSoundFont(const std::string& path)
     return !ec && riffSize >= 4 && std::uintmax_t{riffSize} + 8 <= size;
 }
 
-// With s.mutex held, not in use: unloads the SoundFont and gives the freed memory back to
-// the system. The synthesizer itself stays for the next MIDI file.
+// With the pool's mutex held, p not in use: unloads its SoundFont. The synthesizer itself
+// stays for the next MIDI file.
+void UnloadFont(PooledSynth& p)
+{
+    if (p.synth == nullptr || p.nFontId < 0)
+        return;
+    // Voices switched off hold the SoundFont until a render gives them back; unloaded
+    // before, it would be freed later by a timer thread of the library's own.
+    std::array<float, 2 * 64> scratch{};
+    fluid_synth_all_sounds_off(p.synth, -1);
+    fluid_synth_write_float(p.synth, 64, scratch.data(), 0, 2, scratch.data(), 1, 2);
+    fluid_synth_sfunload(p.synth, p.nFontId, 1);
+    p.nFontId = -1;
+    p.strSoundFont.clear();
+}
+
+// With s.mutex held, none in use: unloads every SoundFont and gives the freed memory back
+// to the system.
 void DropSoundFont(SharedSynth& s)
 {
-    if (s.synth == nullptr || s.nFontId < 0)
+    if (!s.AnyFont())
         return;
-    fluid_synth_sfunload(s.synth, s.nFontId, 1);
-    s.nFontId = -1;
-    s.strSoundFont.clear();
+    for (PooledSynth& p : s.pool)
+        UnloadFont(p);
     malloc_trim(0);
 }
 
-// The janitor thread: lets the SoundFont go once the synthesizer has been idle for s.idle.
+// The janitor thread: lets the SoundFont go once no synthesizer has been in use for s.idle.
 // Detached; it only touches the never-destroyed SharedSynth.
 void DropWhenIdle(SharedSynth& s)
 {
     std::unique_lock lock(s.mutex);
     for (;;) {
-        if (s.nFontId < 0) {
+        if (!s.AnyFont()) {
             s.bJanitor = false;
             return;
         }
-        if (s.bInUse) {
+        if (s.AnyInUse()) {
             s.released.wait(lock);
             continue;
         }
@@ -105,17 +141,37 @@ void DropWhenIdle(SharedSynth& s)
     }
 }
 
-// Takes the synthesizer with soundFont loaded, or answers why not.
+// The free synthesizer to take: one with soundFont loaded already, else one made already
+// (so that a second is made only when two files are open at once), else any free one.
+PooledSynth* PickFree(SharedSynth& s, const std::string& soundFont)
+{
+    PooledSynth* made = nullptr;
+    PooledSynth* unmade = nullptr;
+    for (PooledSynth& p : s.pool) {
+        if (p.bInUse)
+            continue;
+        if (p.synth != nullptr && p.strSoundFont == soundFont)
+            return &p;
+        if (p.synth != nullptr && made == nullptr)
+            made = &p;
+        if (p.synth == nullptr && unmade == nullptr)
+            unmade = &p;
+    }
+    return made != nullptr ? made : unmade;
+}
+
+// Takes a free synthesizer with soundFont loaded, or answers why not.
 MCIERROR AcquireSynth(const std::string& soundFont, fluid_synth_t*& synth)
 {
     SharedSynth& s = TheSynth();
     std::lock_guard lock(s.mutex);
-    if (s.bInUse)
+    PooledSynth* const p = PickFree(s, soundFont);
+    if (p == nullptr)
         return MCIERR_SEQ_PORT_INUSE;
     std::error_code ec;
     if (soundFont.empty() || !std::filesystem::is_regular_file(soundFont, ec))
         return MCIERR_SEQ_NO_SOUNDFONT;
-    if (s.synth == nullptr) {
+    if (p->synth == nullptr) {
         for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level)
             fluid_set_log_function(level, nullptr, nullptr);
         if (s.settings == nullptr) {
@@ -125,45 +181,50 @@ MCIERROR AcquireSynth(const std::string& soundFont, fluid_synth_t*& synth)
             fluid_settings_setnum(s.settings, "synth.sample-rate", kRate);
             fluid_settings_setstr(s.settings, "player.timing-source", "sample");
         }
-        s.synth = new_fluid_synth(s.settings);
-        if (s.synth == nullptr)
+        p->synth = new_fluid_synth(s.settings);
+        if (p->synth == nullptr)
             return MCIERR_OUT_OF_MEMORY;
     }
-    if (s.strSoundFont != soundFont) {
-        if (s.nFontId >= 0)
-            fluid_synth_sfunload(s.synth, s.nFontId, 1);
-        s.nFontId = -1;
-        s.strSoundFont.clear();
+    if (p->strSoundFont != soundFont) {
+        // Another file was chosen: no idle synthesizer keeps the old one.
+        for (PooledSynth& other : s.pool) {
+            if (!other.bInUse && other.strSoundFont != soundFont)
+                UnloadFont(other);
+        }
         if (!IsWholeSoundFont(soundFont) || fluid_is_soundfont(soundFont.c_str()) == 0)
             return MCIERR_SEQ_SOUNDFONT_INVALID;
-        const int id = fluid_synth_sfload(s.synth, soundFont.c_str(), 1);
+        const int id = fluid_synth_sfload(p->synth, soundFont.c_str(), 1);
         if (id == FLUID_FAILED)
             return MCIERR_SEQ_SOUNDFONT_INVALID;
-        s.nFontId = id;
-        s.strSoundFont = soundFont;
+        p->nFontId = id;
+        p->strSoundFont = soundFont;
     }
-    fluid_synth_system_reset(s.synth);
-    s.bInUse = true;
-    synth = s.synth;
+    // Only this synthesizer: the other may still be rendering a file's last notes.
+    fluid_synth_system_reset(p->synth);
+    p->bInUse = true;
+    synth = p->synth;
     if (!s.bJanitor) {
         try {
             std::thread(DropWhenIdle, std::ref(s)).detach();
             s.bJanitor = true;
         } catch (const std::system_error&) {
-            // No thread: the synthesizer then goes only when a medium of another kind starts.
+            // No thread: the SoundFont then goes only when a medium of another kind starts.
         }
     }
     return 0;
 }
 
-void ReleaseSynth()
+void ReleaseSynth(fluid_synth_t* synth)
 {
     SharedSynth& s = TheSynth();
     {
         std::lock_guard lock(s.mutex);
-        if (s.synth != nullptr)
-            fluid_synth_all_sounds_off(s.synth, -1);
-        s.bInUse = false;
+        for (PooledSynth& p : s.pool) {
+            if (p.synth == synth) {
+                fluid_synth_all_sounds_off(synth, -1);
+                p.bInUse = false;
+            }
+        }
         s.releasedAt = std::chrono::steady_clock::now();
     }
     s.released.notify_all();
@@ -193,7 +254,7 @@ void CSequencerDevice::ReleaseSoundFont()
     SharedSynth& s = TheSynth();
     {
         std::lock_guard lock(s.mutex);
-        if (s.bInUse)
+        if (s.AnyInUse())
             return;
         DropSoundFont(s);
     }
@@ -204,7 +265,7 @@ bool CSequencerDevice::SoundFontLoaded()
 {
     SharedSynth& s = TheSynth();
     std::lock_guard lock(s.mutex);
-    return s.nFontId >= 0;
+    return s.AnyFont();
 }
 
 void CSequencerDevice::SetSoundFontIdleForTest(std::chrono::milliseconds idle)
@@ -223,7 +284,7 @@ CSequencerDevice::~CSequencerDevice()
     if (m_pPlayer != nullptr)
         delete_fluid_player(m_pPlayer);
     if (m_pSynth != nullptr)
-        ReleaseSynth();
+        ReleaseSynth(m_pSynth);
 }
 
 MCIERROR CSequencerDevice::Open(const std::string& path)

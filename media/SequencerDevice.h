@@ -17,10 +17,14 @@ struct _fluid_synth_t;
 // reverb) plays on until it is silent or for 2 s at most, after the end notification; the
 // decay is decoded ahead, so it plays out also when the device is closed at once (the next
 // medium then starts during it).
-// One synthesizer exists per process, made once, and serves one open sequencer at a time;
-// the SoundFont is loaded once and again only when the chosen file changes, kept while
-// MIDI follows MIDI, and let go (its memory given back) kSoundFontIdle after the last
-// sequencer closed, or at once when a medium of another kind starts (ReleaseSoundFont).
+// Two sequencers may be open at once, so that the next MIDI file can be opened and held
+// behind the one that plays (a queue played without gaps); each has a synthesizer of its
+// own from a pool of two, made only when first needed and never destroyed, so that one
+// file's last notes decay untouched while the next starts. The SoundFont is loaded into a
+// synthesizer once and again only when the chosen file changes (the samples are shared:
+// the second synthesizer costs only its presets), kept while MIDI follows MIDI, and let
+// go (its memory given back) kSoundFontIdle after the last sequencer closed, or at once
+// when a medium of another kind starts (ReleaseSoundFont).
 // Time format: milliseconds.
 class CSequencerDevice final : public CMciDevice
 {
@@ -32,7 +36,7 @@ public:
 
     // Opens path; 0 or MCIERR_FILE_NOT_FOUND, MCIERR_INVALID_FILE, MCIERR_SEQ_DIV_INCOMPATIBLE
     // (SMPTE timing), MCIERR_SEQ_NO_SOUNDFONT, MCIERR_SEQ_SOUNDFONT_INVALID,
-    // MCIERR_SEQ_PORT_INUSE (another sequencer is open), MCIERR_OUT_OF_MEMORY.
+    // MCIERR_SEQ_PORT_INUSE (two sequencers are open), MCIERR_OUT_OF_MEMORY.
     MCIERROR Open(const std::string& path);
 
     // The SoundFont the rule picks now: $SORVANE_SOUNDFONT when set and not empty, else
@@ -66,6 +70,6 @@ private:
     std::string m_strBytes;          // the file, for starting the player again after a seek
     CMidiFile m_midi;
     std::uint64_t m_nFrames = 0;
-    _fluid_synth_t* m_pSynth = nullptr; // the shared synthesizer while this device holds it
+    _fluid_synth_t* m_pSynth = nullptr; // the pool's synthesizer this device holds
     _fluid_player_t* m_pPlayer = nullptr;
 };

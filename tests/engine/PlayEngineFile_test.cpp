@@ -34,6 +34,33 @@ protected:
         return m_dir.Write(name, MakeMidi(0, 96, {track}));
     }
 
+    // A MIDI file of one note lasting ms milliseconds (a tick is a millisecond).
+    std::string WriteMidiMs(const std::string& name, std::uint32_t ms)
+    {
+        MidiTrack track{{MidiTempo(0, 96000), MidiProgram(0, 0, 0), MidiNoteOn(0, 0, 60),
+                         MidiNoteOff(ms, 0, 60)},
+                        ms};
+        return m_dir.Write(name, MakeMidi(0, 96, {track}));
+    }
+
+    // Advances the clock by steps of 10 ms and returns the device id that the first end
+    // notice since the last call names; 0 when none came.
+    LPARAM PlayStepsUntilEnd(int nSteps)
+    {
+        const std::size_t seen = m_messages.size();
+        for (int i = 0; i < nSteps; ++i)
+            AdvanceManualAudioClock(10);
+        WaitUntil([&] {
+            PumpMessages(0);
+            return m_messages.size() > seen;
+        });
+        for (std::size_t i = seen; i < m_messages.size(); ++i) {
+            if (m_messages[i].message == MM_MCINOTIFY)
+                return m_messages[i].lParam;
+        }
+        return 0;
+    }
+
     PlayPosition Position()
     {
         PlayPosition pos{};
@@ -124,11 +151,36 @@ TEST_F(PlayEngineFileTest, TheSoundFontIsKeptForMidiAndLetGoForAnotherKind)
     ASSERT_EQ(m_engine.OpenAndPlay(WriteWave("a.wav", 1.0)), 1);
     EXPECT_FALSE(CSequencerDevice::SoundFontLoaded());
 
-    ASSERT_EQ(m_engine.OpenAndPlay(WriteMidi("c.mid", 2)), 1);
-    ASSERT_EQ(m_engine.PrepareNext(WriteWave("b.wav", 1.0)), 1);
-    EXPECT_TRUE(CSequencerDevice::SoundFontLoaded()) << "let go while the MIDI file plays";
+    ASSERT_EQ(m_engine.OpenAndPlay(WriteMidiMs("c.mid", 100)), 1);
+    ASSERT_EQ(m_engine.PrepareNext(WriteWave("d.wav", 1.0)), 1);
+    ASSERT_NE(PlayStepsUntilEnd(11), 0);
     ASSERT_EQ(m_engine.AdoptPrepared(), 1);
-    EXPECT_FALSE(CSequencerDevice::SoundFontLoaded()) << "kept after a gapless follow-on";
+    EXPECT_FALSE(CSequencerDevice::SoundFontLoaded()) << "kept when a WAV follows on";
+}
+
+// Catches a gap at every change in a queue of MIDI files: the next one refused while one
+// plays, or the third refused once the first was adopted away (both then stop and start).
+TEST_F(PlayEngineFileTest, AQueueOfMidiFilesFollowsOnInThePullOfEachEnd)
+{
+    // Each file is 1004 ms, 44,276 frames; the clock moves by 441 frames a step.
+    constexpr int kFrames = 44276;
+    constexpr int kStep = 441;
+    constexpr int kFirstOfB = 101 * kStep - kFrames;             // a ends inside step 101
+    constexpr int kFirstOfC = kFirstOfB + 100 * kStep - kFrames; // b 100 steps later
+    ASSERT_EQ(m_engine.OpenAndPlay(WriteMidiMs("a.mid", 1004)), 1);
+    ASSERT_EQ(m_engine.PrepareNext(WriteMidiMs("b.mid", 1004)), 1) << "b held behind a";
+    const LPARAM endOfA = PlayStepsUntilEnd(101);
+    ASSERT_NE(endOfA, 0);
+    ASSERT_EQ(m_engine.NoticeTarget(endOfA), CPlayEngine::Notice::Current);
+    ASSERT_EQ(m_engine.AdoptPrepared(), 1);
+    EXPECT_EQ(Position().nMilliseconds, kFirstOfB * 1000 / 44100) << "b began right after a";
+    ASSERT_EQ(m_engine.PrepareNext(WriteMidiMs("c.mid", 1004)), 1) << "c held behind b";
+    const LPARAM endOfB = PlayStepsUntilEnd(100);
+    ASSERT_NE(endOfB, 0);
+    ASSERT_EQ(m_engine.NoticeTarget(endOfB), CPlayEngine::Notice::Current);
+    ASSERT_EQ(m_engine.AdoptPrepared(), 1);
+    EXPECT_EQ(m_engine.GetMode(), static_cast<int>(MCI_MODE_PLAY));
+    EXPECT_EQ(Position().nMilliseconds, kFirstOfC * 1000 / 44100) << "c began right after b";
 }
 
 TEST_F(PlayEngineFileTest, TheEndOfAWaveIsNotifiedAsSuccessful)

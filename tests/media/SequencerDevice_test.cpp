@@ -4,6 +4,7 @@
 #include "tests/support/ManualClock.h"
 #include "tests/support/TestMedia.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -163,12 +164,33 @@ TEST_F(SequencerDevice, AFileThatIsNoSoundFontIsRefused)
     EXPECT_NE(OpenMidi(SilentTailSong()), 0u) << "the right SoundFont loads again afterwards";
 }
 
-TEST_F(SequencerDevice, OnlyOneSequencerIsOpenAtATime)
+// Catches the next MIDI file refused while one plays (so that a queue of MIDI files cannot
+// follow on without a gap), two files sharing one synthesizer (each would hear the other's
+// notes and lose half its own sound), and no limit on the synthesizers made.
+TEST_F(SequencerDevice, TwoSequencersPlayAtOnceEachOnItsOwnAndAThirdIsRefused)
 {
-    ASSERT_NE(OpenMidi(SilentTailSong()), 0u);
+    const MCIDEVICEID first = OpenMidi(TempoChangeSong());
+    ASSERT_NE(first, 0u);
+    // Silent for its first 3 s.
+    MidiTrack late{{MidiNoteOn(2880, 0, 69, 127), MidiNoteOff(3840, 0, 69)}, 3840};
+    const MCIDEVICEID second =
+        Open(MCI_DEVTYPE_SEQUENCER, dir.Write("late.mid", MakeMidi(0, 480, {late})));
+    ASSERT_NE(second, 0u);
     MCIERROR error = 0;
     EXPECT_EQ(OpenMidi(SilentTailSong(), &error), 0u);
     EXPECT_EQ(error, MCIERR_SEQ_PORT_INUSE);
+
+    ASSERT_EQ(Play(first), 0u);
+    ASSERT_EQ(Play(second), 0u);
+    std::vector<float> both;
+    ASSERT_EQ(AdvanceManualAudioClock(500, &both), 2u * 22050u);
+    const std::vector<float> one(both.begin(), both.begin() + 22050 * 2);
+    const std::vector<float> other(both.begin() + 22050 * 2, both.end());
+    EXPECT_GT(std::max(Rms(one), Rms(other)), 0.001) << "the first file's note is heard";
+    EXPECT_LT(std::min(Rms(one), Rms(other)), 1e-4) << "and only in its own stream";
+
+    mciSendCommand(first, MCI_CLOSE, MCI_WAIT, nullptr);
+    EXPECT_NE(OpenMidi(SilentTailSong()), 0u) << "a closed sequencer's synthesizer serves again";
 }
 
 TEST_F(SequencerDevice, BadMidiFilesAreOpenErrors)
