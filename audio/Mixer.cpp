@@ -267,6 +267,8 @@ bool CMixer::Select(AudioOutputKind kind)
     if (!m_streams.empty())
         return false;
     old = CloseLocked();
+    // A newly selected output starts afresh: its fall to silence is news again.
+    m_bToldSilent = false;
     OpenLocked(kind, m_mix);
     return true;
 }
