@@ -32,9 +32,8 @@ public:
     // Sleep after pausing the decoder.
     static constexpr std::chrono::milliseconds kPluginPauseSettleMs{10};
 
-    CPluginBackend() = default;
     // bPeer: the libraries' peer objects (kPluginGetPeer) instead of their first ones.
-    explicit CPluginBackend(bool bPeer)
+    explicit CPluginBackend(bool bPeer = false)
         : m_bPeer(bPeer)
     {}
     // Closes a medium still open, then releases the libraries.
