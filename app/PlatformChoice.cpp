@@ -27,16 +27,10 @@ bool XServerAnswers()
 
 std::string ChoosePlatform(const PlatformEnvironment& env)
 {
-    if (!env.strAskedPlatform.empty()) {
+    if (!env.strAskedPlatform.empty() || env.strWaylandDisplay.empty()) {
         return {};
     }
-    if (!env.strXDisplay.empty() && env.bXServerAnswers) {
-        return "xcb";
-    }
-    if (!env.strWaylandDisplay.empty()) {
-        return "wayland";
-    }
-    return {};
+    return !env.strXDisplay.empty() && env.bXServerAnswers ? "xcb" : "wayland";
 }
 
 void ApplyPlatformChoice()
@@ -45,8 +39,11 @@ void ApplyPlatformChoice()
     env.strAskedPlatform = Variable("QT_QPA_PLATFORM");
     env.strWaylandDisplay = Variable("WAYLAND_DISPLAY");
     env.strXDisplay = Variable("DISPLAY");
-    env.bXServerAnswers =
-        env.strAskedPlatform.empty() && !env.strXDisplay.empty() && XServerAnswers();
+    // Only a display on this machine is asked (its socket answers or refuses at once); a
+    // remote one could keep the start waiting for a network time-out.
+    const bool bLocal = env.strXDisplay.starts_with(':') || env.strXDisplay.starts_with("unix:");
+    env.bXServerAnswers = env.strAskedPlatform.empty() && !env.strWaylandDisplay.empty() &&
+                          bLocal && XServerAnswers();
     const std::string platform = ChoosePlatform(env);
     if (!platform.empty()) {
         ::setenv("QT_QPA_PLATFORM", platform.c_str(), 1);

@@ -15,15 +15,16 @@ struct PlatformEnvironment
     // WAYLAND_DISPLAY, DISPLAY.
     std::string strWaylandDisplay;
     std::string strXDisplay;
-    // Whether a connection to DISPLAY's X server opened.
+    // Whether a connection to DISPLAY's X server (one on this machine) opened.
     bool bXServerAnswers = false;
 };
 
-// The platform name to ask Qt for: "xcb" when the user asked for none and an X server
-// answers; "wayland" when the user asked for none, no X server answers and a Wayland
-// compositor is named; empty to leave Qt's choice (and the user's) alone.
+// The platform name to ask Qt for on a Wayland desktop (a compositor named) where the user
+// asked for none: "xcb" when an X server answers beside it, else "wayland". Empty, leaving
+// Qt's choice (and the user's) alone, everywhere else.
 std::string ChoosePlatform(const PlatformEnvironment& env);
 
 // The environment of this process (connecting to the X server only when the choice
-// depends on it), and its choice put into QT_QPA_PLATFORM before Qt starts.
+// depends on it, and only to one on this machine), and its choice put into QT_QPA_PLATFORM
+// before Qt starts.
 void ApplyPlatformChoice();
