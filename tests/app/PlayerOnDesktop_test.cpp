@@ -110,15 +110,7 @@ protected:
     bool StartPlayer(const QStringList& args)
     {
         Run(m_player, args);
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < 30000 && m_player.state() != QProcess::NotRunning) {
-            if (m_bus.Connection().interface()->isServiceRegistered(kService).value()) {
-                return true;
-            }
-            m_player.waitForFinished(20);
-        }
-        return false;
+        return m_bus.WaitForName(kService, m_player);
     }
 
     // Ends the player as a session's end does; false when it did not end.

@@ -3,6 +3,8 @@
 #include "tests/app/AppTest.h"
 
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QString>
 
@@ -50,6 +52,20 @@ public:
         m_pConnection = std::make_unique<QDBusConnection>(
             QDBusConnection::connectToBus(m_strAddress, m_strName));
         return m_pConnection->isConnected();
+    }
+
+    // Whether name is taken on the bus while process runs, within half a minute.
+    bool WaitForName(const QString& name, QProcess& process) const
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < 30000 && process.state() != QProcess::NotRunning) {
+            if (m_pConnection->interface()->isServiceRegistered(name).value()) {
+                return true;
+            }
+            process.waitForFinished(20);
+        }
+        return false;
     }
 
     // For the programs that the test starts: DBUS_SESSION_BUS_ADDRESS.
