@@ -11,7 +11,7 @@ packages=(
     libsdl2-dev libsndfile1-dev libfluidsynth-dev timgm6mb-soundfont
     libmpg123-dev libcdio-dev libsoxr-dev libmp3lame-dev mpg123
     libavformat-dev libavcodec-dev libswresample-dev libtag1-dev ffmpeg
-    libx11-dev fonts-ipafont-gothic xvfb
+    libx11-dev fonts-ipafont-gothic xvfb qt6-wayland weston
     dbus dbus-daemon desktop-file-utils appstream
 )
 if [ "${1:-}" = --fuzz ]; then

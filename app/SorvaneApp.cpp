@@ -83,7 +83,8 @@ int CSorvaneApp::InitInstance()
     m_pMainWnd->setWindowTitle(ToQString(kMainWindowTitle));
     if (QGuiApplication::platformName() == QStringLiteral("xcb")) {
         m_pShowWatch = std::make_unique<CExternalShowWatch>(m_pMainWnd);
-        // Under a reparenting window manager Qt's record of the position can stay at (0, 0).
+        // Under a reparenting window manager Qt's record of the position can stay at (0, 0);
+        // the X server answers in screen pixels.
         QWidget* pMain = m_pMainWnd;
         GetDocTemplate()->GetFrame()->SetPositionQuery([pMain]() -> std::optional<QPoint> {
             const auto where = X11ScreenPosition(pMain->winId());

@@ -1,6 +1,7 @@
 #include "app/WinApp.h"
 
 #include "app/DocTemplate.h"
+#include "app/PlatformChoice.h"
 #include "app/SessionEnd.h"
 #include "base/Prompts.h"
 #include "base/QtText.h"
@@ -45,6 +46,7 @@ CWinApp::~CWinApp()
 int CWinApp::WinMain(int argc, char** argv)
 {
     if (QApplication::instance() == nullptr) {
+        ApplyPlatformChoice();
         // The player's pictures are pixel art: a screen's scale, or the one asked for, is
         // rounded to a whole factor so that nothing is blurred.
         QGuiApplication::setHighDpiScaleFactorRoundingPolicy(

@@ -1,8 +1,10 @@
 #include "dialogs/SettingsDlg.h"
 
 #include "base/Prompts.h"
+#include "base/QtText.h"
 #include "base/ScanInt.h"
 #include "dialogs/Static.h"
+#include "dialogs/WindowSystem.h"
 #include "draw/DC.h"
 #include "res/Resource.h"
 #include "settings/PlayerSettings.h"
@@ -148,6 +150,10 @@ int CSettingsDlg::OnInitDialog()
         CheckDlgButton(IDC_SETTINGS_TARGET_BUTTONS + i, i == m_nColorTarget ? 1 : 0);
     }
     CheckDlgButton(IDC_SETTINGS_TOPMOST, m_settings.Get(SK_TOPMOST) != 0 ? 1 : 0);
+    if (QWidget* pTopmost = GetDlgItem(IDC_SETTINGS_TOPMOST); pTopmost && !CanPlaceWindows()) {
+        pTopmost->setEnabled(false);
+        pTopmost->setToolTip(TrText(kTopmostUnavailableTip));
+    }
     UpdateData(0);
     if (QWidget* pFirst = GetDlgItem(IDOK))
         pFirst->setFocus(Qt::OtherFocusReason);

@@ -28,6 +28,10 @@ public:
     static constexpr COLORREF kDefaultColors[3] = {0xFFC8B4, 0xE7FFF7, 0x000000};
     // Largest value of a colour component edit.
     static constexpr UINT kMaxComponent = 255;
+    // The tip of the always-on-top check box where the desktop cannot keep a window on top
+    // (natively on Wayland): the box is greyed, and the setting kept as it was.
+    static constexpr const char* kTopmostUnavailableTip =
+        QT_TRANSLATE_NOOP("Sorvane", "このデスクトップでは最上位ウインドウにできません");
 
     // Builds the dialog from template 135 with pParent as parent; settings must outlive it.
     CSettingsDlg(CPlayerSettings& settings, QWidget* pParent);
@@ -37,7 +41,8 @@ public:
     int DoModal() override;
 
     // Reads the settings into the fields and controls; the colour target starts at 0, the
-    // buttons. Returns TRUE.
+    // buttons; the always-on-top box is greyed with kTopmostUnavailableTip where windows
+    // cannot be kept on top. Returns TRUE.
     int OnInitDialog() override;
     // Reads the fields back (on a validation failure: message, focus, dialog stays open,
     // nothing stored), stores the edited colour into the current target and writes keys 9,

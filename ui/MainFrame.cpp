@@ -1,10 +1,14 @@
 #include "ui/MainFrame.h"
 
 #include "base/QtText.h"
+#include "dialogs/WindowSystem.h"
 #include "ui/Layout.h"
+#include "ui/ScreenPlace.h"
 #include "ui/UiResources.h"
 
+#include <QApplication>
 #include <QMouseEvent>
+#include <QWindow>
 
 CMainFrame::CMainFrame(CPlayerSettings& settings)
     : QWidget(nullptr)
@@ -49,7 +53,10 @@ int CMainFrame::Create()
     setWindowFlags(flags);
     setWindowTitle(ToQString(cs.lpszName));
     setFixedSize(cs.cx, cs.cy);
-    move(cs.x, cs.y);
+    // Where the compositor alone places windows, a move would only be forgotten.
+    if (CanPlaceWindows()) {
+        move(ScreenPixelsToQt(PlaceOnScreen(QPoint(cs.x, cs.y), QSize(cs.cx, cs.cy))));
+    }
     PlaceView();
     m_bCreated = true;
     if ((cs.style & WS_VISIBLE) != 0) {
@@ -122,7 +129,18 @@ void CMainFrame::OnNcPaint(CDC* pDC)
 
 void CMainFrame::OnNcLButtonDblClk()
 {
-    hide();
+    Conceal();
+}
+
+void CMainFrame::Conceal()
+{
+    if (HasSystemTray()) {
+        hide();
+        return;
+    }
+    StoreLaunchPos();
+    m_bConcealedMinimised = true;
+    setWindowState(windowState() | Qt::WindowMinimized);
 }
 
 void CMainFrame::OnDestroy()
@@ -142,17 +160,18 @@ void CMainFrame::setVisible(bool bVisible)
 
 void CMainFrame::StoreLaunchPos()
 {
-    if (!m_bCreated || !isVisible()) {
+    if (!m_bCreated || !isVisible() || isMinimized() || !CanPlaceWindows()) {
         return;
     }
-    const QPoint where = ScreenPosition();
+    const std::optional<QPoint> pixels = m_positionQuery ? m_positionQuery() : std::nullopt;
+    const QPoint where = pixels.value_or(QtToScreenPixels(pos()));
     m_settings.SetLaunchPos(where.x(), where.y());
 }
 
 QPoint CMainFrame::ScreenPosition() const
 {
-    const QPoint where = pos();
-    return m_positionQuery ? m_positionQuery().value_or(where) : where;
+    const std::optional<QPoint> pixels = m_positionQuery ? m_positionQuery() : std::nullopt;
+    return pixels ? ScreenPixelsToQt(*pixels) : pos();
 }
 
 void CMainFrame::changeEvent(QEvent* event)
@@ -160,7 +179,11 @@ void CMainFrame::changeEvent(QEvent* event)
     QWidget::changeEvent(event);
     // The frame has no taskbar entry and no title bar: minimised (a window manager does so
     // when one of its dialogs is minimised) it could come back only through a second start.
-    if (event->type() == QEvent::WindowStateChange && isMinimized()) {
+    // Minimised by Conceal, it stays so until it is shown again.
+    if (event->type() == QEvent::WindowStateChange && !isMinimized()) {
+        m_bConcealedMinimised = false;
+    }
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && !m_bConcealedMinimised) {
         QMetaObject::invokeMethod(
             this, [this] { setWindowState(windowState() & ~Qt::WindowMinimized); },
             Qt::QueuedConnection);
@@ -184,4 +207,40 @@ void CMainFrame::mouseDoubleClickEvent(QMouseEvent* event)
         return;
     }
     QWidget::mouseDoubleClickEvent(event);
+}
+
+void CMainFrame::mousePressEvent(QMouseEvent* event)
+{
+    const QPoint at = event->position().toPoint();
+    const bool bInBand =
+        !rect().adjusted(MOVE_BAND, MOVE_BAND, -MOVE_BAND, -MOVE_BAND).contains(at);
+    m_bandPress.reset();
+    if (event->button() == Qt::LeftButton && bInBand) {
+        m_bandPress = event->globalPosition().toPoint();
+        event->accept();
+        return;
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void CMainFrame::mouseMoveEvent(QMouseEvent* event)
+{
+    // A drag, not a click (a double click on the band hides the window), hands the move to
+    // the window system, which alone may move a window natively on Wayland.
+    if (m_bandPress && event->buttons().testFlag(Qt::LeftButton) &&
+        (event->globalPosition().toPoint() - *m_bandPress).manhattanLength() >=
+            QApplication::startDragDistance()) {
+        m_bandPress.reset();
+        if (QWindow* pWindow = windowHandle()) {
+            pWindow->startSystemMove();
+        }
+        return;
+    }
+    QWidget::mouseMoveEvent(event);
+}
+
+void CMainFrame::mouseReleaseEvent(QMouseEvent* event)
+{
+    m_bandPress.reset();
+    QWidget::mouseReleaseEvent(event);
 }

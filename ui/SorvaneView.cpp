@@ -6,6 +6,7 @@
 #include "base/StrFormat.h"
 #include "dialogs/PlaylistDlg.h"
 #include "dialogs/SettingsDlg.h"
+#include "dialogs/WindowSystem.h"
 #include "draw/Resources.h"
 #include "engine/PlayEngine.h"
 #include "media/Mci.h"
@@ -395,6 +396,10 @@ void CSorvaneView::OnTrayActivated(QSystemTrayIcon::ActivationReason reason)
 void CSorvaneView::OnContextMenu()
 {
     std::unique_ptr<QMenu> menu = LoadPopupMenu(IDR_MENU_POPUP);
+    // Without a notification area the tray menu's commands are reached here instead.
+    if (!HasSystemTray()) {
+        AppendPopupMenu(menu.get(), IDR_MENU_TRAY);
+    }
     TrackPopupMenu(menu.get());
 }
 
@@ -413,8 +418,12 @@ void CSorvaneView::TrackPopupMenu(QMenu* pMenu)
 void CSorvaneView::OnToggleShow()
 {
     QWidget* pMain = MainWindow();
-    if (isVisible()) {
-        pMain->hide();
+    if (isVisible() && !pMain->isMinimized()) {
+        if (auto* pFrame = dynamic_cast<CMainFrame*>(pMain)) {
+            pFrame->Conceal();
+        } else {
+            pMain->hide();
+        }
     } else {
         pMain->showNormal();
     }
@@ -576,6 +585,11 @@ void CSorvaneView::GetPlayerRect(int& nLeft, int& nTop, int& nRight) const
 void CSorvaneView::ShowPlaylistAt(int x, int y)
 {
     if (m_pPlaylistDlg == nullptr) {
+        return;
+    }
+    // Where the compositor alone places windows it opens as any other window.
+    if (!CanPlaceWindows()) {
+        m_pPlaylistDlg->show();
         return;
     }
     // The point is where the window's frame goes. Once the window exists, Qt's move() places

@@ -6,6 +6,30 @@
 #include <QAction>
 #include <QMenu>
 
+#include <set>
+
+namespace {
+
+// Adds items to menu, leaving out the commands it holds already (and the separators that
+// would then stand next to each other).
+void AddItems(QMenu& menu, std::span<const MenuItemTemplate> items)
+{
+    std::set<int> present;
+    for (const QAction* action : menu.actions()) {
+        present.insert(MenuItemId(action));
+    }
+    for (const MenuItemTemplate& item : items) {
+        if (item.nID == 0) {
+            menu.addSeparator();
+        } else if (present.count(item.nID) == 0) {
+            QAction* action = menu.addAction(TrText(item.lpszText));
+            action->setData(item.nID);
+        }
+    }
+}
+
+} // namespace
+
 std::unique_ptr<QMenu> LoadPopupMenu(int nIDResource)
 {
     const std::span<const MenuItemTemplate> items = FindMenuTemplate(nIDResource);
@@ -13,15 +37,17 @@ std::unique_ptr<QMenu> LoadPopupMenu(int nIDResource)
         return nullptr;
     }
     auto menu = std::make_unique<QMenu>();
-    for (const MenuItemTemplate& item : items) {
-        if (item.nID == 0) {
-            menu->addSeparator();
-            continue;
-        }
-        QAction* action = menu->addAction(TrText(item.lpszText));
-        action->setData(item.nID);
-    }
+    AddItems(*menu, items);
     return menu;
+}
+
+void AppendPopupMenu(QMenu* pMenu, int nIDResource)
+{
+    if (pMenu == nullptr) {
+        return;
+    }
+    pMenu->addSeparator();
+    AddItems(*pMenu, FindMenuTemplate(nIDResource));
 }
 
 int CheckMenuItem(QMenu* pMenu, int nID, bool bChecked)

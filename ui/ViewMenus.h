@@ -12,6 +12,10 @@ class QMenu;
 // The first pop-up of menu resource nIDResource as a new menu; null for an unknown resource.
 std::unique_ptr<QMenu> LoadPopupMenu(int nIDResource);
 
+// Appends to pMenu, after a separator, the items of menu resource nIDResource whose commands
+// pMenu does not hold yet.
+void AppendPopupMenu(QMenu* pMenu, int nIDResource);
+
 // Sets or clears the check mark of the item with command nID. FALSE when the menu has none.
 int CheckMenuItem(QMenu* pMenu, int nID, bool bChecked);
 

@@ -184,6 +184,10 @@
         <translation>Always on top</translation>
     </message>
     <message>
+        <source>このデスクトップでは最上位ウインドウにできません</source>
+        <translation>This desktop cannot keep a window on top</translation>
+    </message>
+    <message>
         <source>デフォルト色</source>
         <translation>Default</translation>
     </message>

@@ -3,6 +3,8 @@
 
 #include <QImage>
 
+#include "tests/app/X11Windows.h"
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -46,29 +48,7 @@ protected:
     }
 
     // The player's mapped top-level window; None while there is none.
-    Window PlayerWindow() const
-    {
-        Window root = None;
-        Window parent = None;
-        Window* pChildren = nullptr;
-        unsigned count = 0;
-        Window found = None;
-        XQueryTree(m_pDisplay, DefaultRootWindow(m_pDisplay), &root, &parent, &pChildren, &count);
-        for (unsigned i = 0; i < count && found == None; ++i) {
-            char* pName = nullptr;
-            XWindowAttributes attributes{};
-            if (XFetchName(m_pDisplay, pChildren[i], &pName) != 0 && pName != nullptr) {
-                if (std::string(pName) == "Sorvix" &&
-                    XGetWindowAttributes(m_pDisplay, pChildren[i], &attributes) != 0 &&
-                    attributes.map_state == IsViewable) {
-                    found = pChildren[i];
-                }
-                XFree(pName);
-            }
-        }
-        XFree(pChildren);
-        return found;
-    }
+    Window PlayerWindow() const { return MappedTopLevel(m_pDisplay, "Sorvix"); }
 
     QImage Grab(Window window) const
     {

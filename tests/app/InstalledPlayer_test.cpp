@@ -1,4 +1,5 @@
 #include "tests/app/AppTest.h"
+#include "tests/app/TestSessionBus.h"
 
 #include "tests/support/AvWriter.h"
 #include "tests/support/Mp3Writer.h"
@@ -74,31 +75,15 @@ protected:
     {
         ASSERT_TRUE(s_bInstalled) << "cmake --install failed";
         ::mkdir((m_dir / "runtime").c_str(), 0700);
-        EndWithParent(m_bus);
-        m_bus.start(QStringLiteral("dbus-daemon"),
-                    {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                     QStringLiteral("--nopidfile"), QStringLiteral("--print-address=1")});
-        ASSERT_TRUE(m_bus.waitForStarted(10000)) << "no dbus-daemon";
-        while (!m_bus.canReadLine() && m_bus.waitForReadyRead(10000)) {
-        }
-        m_strAddress = QString::fromUtf8(m_bus.readLine()).trimmed();
-        ASSERT_FALSE(m_strAddress.isEmpty());
-        m_strConnection = QStringLiteral("test-%1").arg(++s_nConnections);
-        m_pConnection = std::make_unique<QDBusConnection>(
-            QDBusConnection::connectToBus(m_strAddress, m_strConnection));
-        ASSERT_TRUE(m_pConnection->isConnected());
+        ASSERT_TRUE(m_bus.Start()) << "no dbus-daemon";
     }
 
     void TearDown() override
     {
-        for (QProcess* pProcess : {&m_player, &m_bus}) {
-            if (pProcess->state() != QProcess::NotRunning) {
-                pProcess->kill();
-                pProcess->waitForFinished(10000);
-            }
+        if (m_player.state() != QProcess::NotRunning) {
+            m_player.kill();
+            m_player.waitForFinished(10000);
         }
-        m_pConnection.reset();
-        QDBusConnection::disconnectFromBus(m_strConnection);
     }
 
     static std::string Installed(const std::string& name) { return s_pPrefix->Path() + "/" + name; }
@@ -111,7 +96,7 @@ protected:
         env.insert("XDG_RUNTIME_DIR", QString::fromStdString(m_dir / "runtime"));
         env.insert("XDG_CONFIG_HOME", QString::fromStdString(m_dir / "config"));
         env.insert("XDG_CACHE_HOME", QString::fromStdString(m_dir / "cache"));
-        env.insert("DBUS_SESSION_BUS_ADDRESS", m_strAddress);
+        env.insert("DBUS_SESSION_BUS_ADDRESS", m_bus.Address());
         return env;
     }
 
@@ -127,21 +112,13 @@ protected:
     bool StartPlayer(const QStringList& args)
     {
         Run(m_player, args);
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < 30000 && m_player.state() != QProcess::NotRunning) {
-            if (m_pConnection->interface()->isServiceRegistered(kService).value()) {
-                return true;
-            }
-            m_player.waitForFinished(20);
-        }
-        return false;
+        return m_bus.WaitForName(kService, m_player);
     }
 
     QVariant Property(const QString& name, const QString& iface = kPlayer) const
     {
         QDBusInterface props(kService, kPath, QStringLiteral("org.freedesktop.DBus.Properties"),
-                             *m_pConnection);
+                             m_bus.Connection());
         const QDBusReply<QDBusVariant> reply = props.call(QStringLiteral("Get"), iface, name);
         return reply.isValid() ? reply.value().variant() : QVariant();
     }
@@ -156,7 +133,7 @@ protected:
 
     QDBusMessage Call(const QString& iface, const QString& method, const QVariantList& args = {})
     {
-        QDBusInterface player(kService, kPath, iface, *m_pConnection);
+        QDBusInterface player(kService, kPath, iface, m_bus.Connection());
         return player.callWithArgumentList(QDBus::Block, method, args);
     }
 
@@ -178,9 +155,9 @@ protected:
 
     bool Record(CChangeRecorder& recorder) const
     {
-        return m_pConnection->connect(kService, kPath, "org.freedesktop.DBus.Properties",
-                                      "PropertiesChanged", &recorder,
-                                      SLOT(OnChanged(QString, QVariantMap, QStringList)));
+        return m_bus.Connection().connect(kService, kPath, "org.freedesktop.DBus.Properties",
+                                          "PropertiesChanged", &recorder,
+                                          SLOT(OnChanged(QString, QVariantMap, QStringList)));
     }
 
     std::string Wav(const std::string& name, unsigned nSeconds = 10)
@@ -193,13 +170,9 @@ protected:
 
     static inline CTempDir* s_pPrefix = nullptr;
     static inline bool s_bInstalled = false;
-    static inline int s_nConnections = 0;
     CTempDir m_dir;
-    QProcess m_bus;
+    CTestSessionBus m_bus;
     QProcess m_player;
-    QString m_strAddress;
-    QString m_strConnection;
-    std::unique_ptr<QDBusConnection> m_pConnection;
 };
 
 // Catches an install that leaves out a piece the installed program or the desktop needs,
@@ -298,7 +271,7 @@ TEST_F(InstalledPlayer, PlaysAnMp3FromPlayAndQuitsThroughMprisWithItsSettingsInX
     EXPECT_GE(seeked, 12345000);
     EXPECT_LT(seeked, 12345000 + 1000000);
 
-    QDBusInterface props(kService, kPath, "org.freedesktop.DBus.Properties", *m_pConnection);
+    QDBusInterface props(kService, kPath, "org.freedesktop.DBus.Properties", m_bus.Connection());
     props.call("Set", kPlayer, "LoopStatus", QVariant::fromValue(QDBusVariant("None")));
     Call("org.mpris.MediaPlayer2", "Quit");
     ASSERT_TRUE(m_player.waitForFinished(30000)) << "Quit did not end the player";
@@ -408,7 +381,7 @@ TEST_F(InstalledPlayer, PlayPauseThroughMprisPausesAndAnnouncesIt)
 TEST_F(InstalledPlayer, VolumeShuffleAndLoopStatusAreSetOrRefusedAsTheyAre)
 {
     ASSERT_TRUE(StartPlayer({"--play", QString::fromStdString(Wav("tone.wav"))}));
-    QDBusInterface props(kService, kPath, "org.freedesktop.DBus.Properties", *m_pConnection);
+    QDBusInterface props(kService, kPath, "org.freedesktop.DBus.Properties", m_bus.Connection());
     EXPECT_EQ(props.call("Set", kPlayer, "Volume", QVariant::fromValue(QDBusVariant(0.25))).type(),
               QDBusMessage::ReplyMessage);
     EXPECT_DOUBLE_EQ(Property("Volume").toDouble(), 0.25);

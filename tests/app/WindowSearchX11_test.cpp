@@ -154,6 +154,11 @@ protected:
         EnsureQtApplication();
         m_strProgram = CopyProgram(m_dir.Path());
         ASSERT_FALSE(m_strProgram.empty());
+        // A notification area on the server, as a desktop's panel holds one: the player
+        // hides its window only where a tray icon can bring it back.
+        XSetSelectionOwner(m_pDisplay, XInternAtom(m_pDisplay, "_NET_SYSTEM_TRAY_S0", False),
+                           MakeWindow(), CurrentTime);
+        XSync(m_pDisplay, False);
     }
 
     void TearDown() override
@@ -172,6 +177,8 @@ protected:
         env.insert("DISPLAY", QString::fromStdString(m_server.Display()));
         env.insert("SDL_AUDIODRIVER", "dummy");
         env.insert("XDG_CONFIG_HOME", QString::fromStdString(m_dir / "config"));
+        // The X server's tray alone, not one on the machine's session bus.
+        env.remove("DBUS_SESSION_BUS_ADDRESS");
         process.setProcessEnvironment(env);
         process.start(QString::fromStdString(m_strProgram), {});
         ASSERT_TRUE(process.waitForStarted(10000));

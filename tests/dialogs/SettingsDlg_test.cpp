@@ -1,6 +1,7 @@
 #include "dialogs/SettingsDlg.h"
 
 #include "dialogs/Static.h"
+#include "dialogs/WindowSystem.h"
 #include "draw/DC.h"
 #include "res/Resource.h"
 #include "settings/PlayerSettings.h"
@@ -137,6 +138,20 @@ TEST_F(SettingsDlgTest, OkWritesTheSixValuesAndNothingElse)
     EXPECT_EQ(dlg.GetResult(), IDOK);
     EXPECT_EQ(Snapshot(), (std::vector<int>{0, 0xFFC80A, 0xE7FFF7, 0, 1, 1, 40, 50}));
     EXPECT_TRUE(m_prompts.messages.empty());
+}
+
+// Catches the always-on-top box offered where the desktop ignores it, and the setting lost
+// (or changed) there, where the next X11 session still wants it.
+TEST_F(SettingsDlgTest, WhereWindowsCannotStayOnTopTheBoxIsGreyedWithItsTipAndTheSettingKept)
+{
+    const CWindowSystemForTest wayland(false, true);
+    m_settings.Set(SK_TOPMOST, 1);
+    CSettingsDlg& dlg = Open();
+    QWidget* pTopmost = dlg.GetDlgItem(IDC_SETTINGS_TOPMOST);
+    EXPECT_FALSE(pTopmost->isEnabled());
+    EXPECT_EQ(pTopmost->toolTip().toStdString(), CSettingsDlg::kTopmostUnavailableTip);
+    Click(IDOK);
+    EXPECT_EQ(m_settings.Get(SK_TOPMOST), 1);
 }
 
 TEST_F(SettingsDlgTest, CancelAfterChangesStoresNothing)

@@ -1,10 +1,13 @@
 #include "ui/MainFrame.h"
 
+#include "dialogs/WindowSystem.h"
 #include "ui/Layout.h"
 
 #include "tests/ui/UiTestSupport.h"
 
+#include <QGuiApplication>
 #include <QMouseEvent>
+#include <QScreen>
 
 #include <gtest/gtest.h>
 
@@ -25,6 +28,8 @@ protected:
     }
 
     CPlayerSettings m_settings;
+    // An X11 desktop with a tray, whatever desktop the test runs on.
+    CWindowSystemForTest m_windowSystem{true, true};
 };
 
 TEST_F(MainFrame, OuterSizeFollowsTheLayout)
@@ -176,11 +181,29 @@ TEST_F(MainFrame, ViewFillsTheAreaInsideTheWindowBorder)
     EXPECT_EQ(view->geometry(), QRect(1, 1, 38, 185));
 }
 
-TEST_F(MainFrame, OpensAtTheStoredPositionEvenOffTheScreen)
+// Catches a window restored where it cannot be seen, wholly or in part.
+TEST_F(MainFrame, AStoredPositionOffTheScreenOpensOnTheNearestScreenEdge)
 {
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
     m_settings.SetLaunchPos(-5000, -7000);
+    EXPECT_EQ(MakeFrame()->pos(), screen.topLeft());
+    m_settings.SetLaunchPos(screen.right() - 10, 40);
+    EXPECT_EQ(MakeFrame()->pos(), QPoint(screen.right() + 1 - 64, 40));
+    m_settings.SetLaunchPos(30, 40);
+    EXPECT_EQ(MakeFrame()->pos(), QPoint(30, 40));
+}
+
+// Catches a place the window system never reported (Qt's 0 0 natively on Wayland) written
+// over the saved one.
+TEST_F(MainFrame, WhereTheCompositorPlacesWindowsTheLaunchPositionIsKept)
+{
+    const CWindowSystemForTest wayland(false, true);
+    m_settings.SetLaunchPos(300, 200);
     auto frame = MakeFrame();
-    EXPECT_EQ(frame->pos(), QPoint(-5000, -7000));
+    frame->move(0, 0);
+    frame->hide();
+    frame.reset();
+    EXPECT_EQ(m_settings.GetLaunchPos(), (CPoint{300, 200}));
 }
 
 TEST_F(MainFrame, DestructionStoresTheFramePositionAsLaunchPosition)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dialogs/WindowSystem.h"
 #include "engine/PlayEngine.h"
 #include "media/Mci.h"
 #include "queue/SorvaneDoc.h"
@@ -57,6 +58,10 @@ protected:
         ASSERT_TRUE(m_frame->Create());
         m_view->OnInitialUpdate();
     }
+
+    // An X11 desktop with a tray, whatever desktop the test runs on; a test may put another
+    // in front of it.
+    CWindowSystemForTest m_windowSystem{true, true};
 
     // The engine itself, for waits on its CD monitor.
     CPlayEngine& Engine() { return m_doc.EngineForTests(); }

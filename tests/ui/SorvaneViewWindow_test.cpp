@@ -145,6 +145,58 @@ TEST_F(SorvaneViewWindow, TheWindowMenuOffersSettingsPlaylistCdAndExit)
     EXPECT_TRUE(m_view->m_pPlaylistDlg->isVisible());
 }
 
+// Catches the tray's commands out of reach where no tray icon shows.
+TEST_F(SorvaneViewWindow, WithoutATrayTheWindowMenuAlsoOffersTheTrayMenusCommands)
+{
+    const CWindowSystemForTest noTray(true, false);
+    std::vector<int> ids;
+    WithModal([&] { m_view->OnContextMenu(); },
+              [&](QWidget* pWidget) {
+                  auto* pMenu = qobject_cast<QMenu*>(pWidget);
+                  for (const auto& [nID, text] : Items(pMenu)) {
+                      ids.push_back(nID);
+                  }
+                  pMenu->close();
+              });
+    const std::vector<int> expected = {ID_MENU_SETTINGS,
+                                       0,
+                                       ID_MENU_PLAYLIST,
+                                       0,
+                                       ID_MENU_CDPLAY,
+                                       ID_MENU_EJECT,
+                                       ID_APP_EXIT,
+                                       0,
+                                       ID_MENU_OPEN,
+                                       ID_MENU_PLAY,
+                                       ID_MENU_STOP,
+                                       ID_MENU_PAUSE,
+                                       ID_MENU_NEXT,
+                                       ID_MENU_PREV,
+                                       0,
+                                       0,
+                                       ID_MENU_HIDE,
+                                       0};
+    EXPECT_EQ(ids, expected);
+}
+
+// Catches a window hidden where no tray icon can bring it back, and a window manager's
+// minimise undone where the player minimised instead of hiding.
+TEST_F(SorvaneViewWindow, WithoutATrayHideMinimisesAndTheWindowStaysMinimised)
+{
+    const CWindowSystemForTest noTray(true, false);
+    m_frame->move(70, 80);
+    m_view->RouteCmd(ID_MENU_HIDE);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(m_frame->isVisible());
+    EXPECT_TRUE(m_frame->isMinimized());
+    // A minimised window keeps the place it had.
+    m_frame->move(0, 0);
+    m_frame->StoreLaunchPos();
+    EXPECT_EQ(m_settings.GetLaunchPos(), (CPoint{70, 80}));
+    m_view->RouteCmd(ID_MENU_HIDE);
+    EXPECT_FALSE(m_frame->isMinimized());
+}
+
 TEST_F(SorvaneViewWindow, HideHidesTheVisibleWindowAndShowsTheHiddenOneNormally)
 {
     m_view->RouteCmd(ID_MENU_HIDE);
