@@ -47,6 +47,24 @@ bool HoldsKana(std::string_view utf8)
     return false;
 }
 
+// IsCp932Japanese, with the text in UTF-8 in decoded when it is.
+bool Cp932Japanese(std::string_view text, std::string& decoded)
+{
+    if (!Cp932ToUtf8(text, decoded))
+        return false;
+    if (HoldsKana(decoded))
+        return true;
+    // A double-byte character whose lead byte Latin-1 gives to a control character.
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (InRange(byte, 0x81, 0x9F))
+            return true;
+        if (InRange(byte, 0xE0, 0xFC))
+            ++i; // a lead byte of the upper range: its trail byte is no lead byte
+    }
+    return false;
+}
+
 } // namespace
 
 bool IsValidUtf8(std::string_view text)
@@ -89,19 +107,7 @@ bool IsValidUtf8(std::string_view text)
 bool IsCp932Japanese(std::string_view text)
 {
     std::string decoded;
-    if (!Cp932ToUtf8(text, decoded))
-        return false;
-    if (HoldsKana(decoded))
-        return true;
-    // A double-byte character whose lead byte Latin-1 gives to a control character.
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (InRange(byte, 0x81, 0x9F))
-            return true;
-        if (InRange(byte, 0xE0, 0xFC))
-            ++i; // a lead byte of the upper range: its trail byte is no lead byte
-    }
-    return false;
+    return Cp932Japanese(text, decoded);
 }
 
 std::string DecodeLegacyText(std::string_view text)
@@ -109,7 +115,7 @@ std::string DecodeLegacyText(std::string_view text)
     if (IsValidUtf8(text))
         return std::string(text);
     std::string decoded;
-    if (IsCp932Japanese(text) && Cp932ToUtf8(text, decoded))
+    if (Cp932Japanese(text, decoded))
         return decoded;
     return QString::fromLatin1(text.data(), qsizetype(text.size())).toStdString();
 }
