@@ -217,13 +217,22 @@ QVariantMap CMprisService::Metadata(const PlaybackSnapshot& snap) const
     if (snap.nKind == DEVICE_CDAUDIO) {
         metadata.insert(QStringLiteral("xesam:trackNumber"), snap.nTrack);
     } else {
-        const std::string entry = m_doc.GetQueue().GetAt(snap.nQueueIndex);
+        // A sheet's track is its file's span: the file's tags, then what the sheet says.
+        const CueTrack* track = m_doc.GetCueTrack();
+        const std::string entry =
+            track != nullptr ? track->strFile : m_doc.GetQueue().GetAt(snap.nQueueIndex);
         if (!entry.empty() && entry.front() != '\\') {
             metadata.insert(QStringLiteral("xesam:url"),
                             QString::fromLatin1(QUrl::fromLocalFile(ToQString(entry)).toEncoded()));
             // What the file's tags say; the title stays the file name when they have none.
             std::string cover;
-            const MediaTags& tags = m_tags.Get(entry, &cover);
+            MediaTags tags = m_tags.Get(entry, &cover);
+            if (track != nullptr) {
+                tags.strTitle = CueTrackName(*track);
+                tags.strArtist = track->strPerformer.empty() ? tags.strArtist : track->strPerformer;
+                tags.strAlbum = track->strAlbum.empty() ? tags.strAlbum : track->strAlbum;
+                tags.nTrack = track->nNumber;
+            }
             if (!tags.strTitle.empty()) {
                 metadata.insert(QStringLiteral("xesam:title"),
                                 QString::fromStdString(tags.strTitle));

@@ -8,6 +8,12 @@
 //                                  first sample on the device (SDL's disk driver, in
 //                                  /dev/shm), and `sorvane --play F` (a new process, then a
 //                                  running player) to its first sample
+//   bench_formats cue [minutes]    a FLAC of that length (default 70 min) split by a CUE
+//                                  sheet into 5-minute tracks, silent but for the first
+//                                  second of track 10:
+//                                  OpenAndPlayTrack of track 10 to its first sample on the
+//                                  device, and `sorvane --play album.cue#10` (a new process,
+//                                  then a running player) to its first sample
 //   bench_formats rss [seconds]    VmRSS of this process before a FLAC opens (the output
 //                                  already open) and its peak while it plays (default 20 s)
 
@@ -15,6 +21,7 @@
 
 #include "audio/SoundOutput.h"
 #include "framework/Messages.h"
+#include "media/CueSheet.h"
 #include "media/Mci.h"
 #include "tests/support/AvWriter.h"
 #include "tests/support/TempDir.h"
@@ -248,6 +255,38 @@ double FirstSoundMs(const std::string& path, Clock::time_point start,
     return -1;
 }
 
+// The player on SDL's disk driver playing target, from a new process and then reached as the
+// running copy: the time from each --play to the first non-zero byte in raw.
+void TimeProgramRuns(const std::string& raw, const std::string& target, const CTempDir& dir,
+                     const char* label)
+{
+    const std::vector<std::string> env = {
+        "QT_QPA_PLATFORM=offscreen",         "SDL_AUDIODRIVER=disk",
+        "SDL_DISKAUDIOFILE=" + raw,          "XDG_CONFIG_HOME=" + (dir / "config"),
+        "XDG_RUNTIME_DIR=" + dir.Path(),     "XDG_CACHE_HOME=" + (dir / "cache"),
+        "DBUS_SESSION_BUS_ADDRESS=disabled:"};
+    const std::string program = Beside("sorvane");
+    for (int run = 0; run < 3; ++run) {
+        std::remove(raw.c_str());
+        const auto start = Clock::now();
+        const pid_t player = Spawn({program, "--play", target}, env);
+        const double cold = FirstSoundMs(raw, start);
+        // A second --play to the running player, once the tone has given way to silence: the
+        // file is emptied, and its first non-zero byte after that is the new play's.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        std::ofstream(raw, std::ios::trunc).close();
+        const auto again = Clock::now();
+        const pid_t sender = Spawn({program, "--play", target}, env);
+        const double warm = FirstSoundMs(raw, again);
+        waitpid(sender, nullptr, 0);
+        kill(player, SIGTERM);
+        waitpid(player, nullptr, 0);
+        std::printf("  %s, run %d: new process %7.2f ms, to the running player %7.2f ms\n", label,
+                    run + 1, cold, warm);
+    }
+    std::remove(raw.c_str());
+}
+
 void BenchFirst(double hours)
 {
     CTempDir dir;
@@ -282,32 +321,60 @@ void BenchFirst(double hours)
     std::remove(raw.c_str());
 
     // The program itself: a new process, then a running one that a second --play reaches.
-    const std::vector<std::string> env = {
-        "QT_QPA_PLATFORM=offscreen",         "SDL_AUDIODRIVER=disk",
-        "SDL_DISKAUDIOFILE=" + raw,          "XDG_CONFIG_HOME=" + (dir / "config"),
-        "XDG_RUNTIME_DIR=" + dir.Path(),     "XDG_CACHE_HOME=" + (dir / "cache"),
-        "DBUS_SESSION_BUS_ADDRESS=disabled:"};
-    const std::string program = Beside("sorvane");
-    for (int run = 0; run < 3; ++run) {
-        std::remove(raw.c_str());
-        const auto start = Clock::now();
-        const pid_t player = Spawn({program, "--play", flac}, env);
-        const double cold = FirstSoundMs(raw, start);
-        // A second --play to the running player, once the tone has given way to silence: the
-        // file is emptied, and its first non-zero byte after that is the new play's.
-        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-        std::ofstream(raw, std::ios::trunc).close();
-        const auto again = Clock::now();
-        const pid_t sender = Spawn({program, "--play", flac}, env);
-        const double warm = FirstSoundMs(raw, again);
-        waitpid(sender, nullptr, 0);
-        kill(player, SIGTERM);
-        waitpid(player, nullptr, 0);
-        std::printf("  sorvane --play, run %d: new process %7.2f ms, to the running player "
-                    "%7.2f ms\n",
-                    run + 1, cold, warm);
+    TimeProgramRuns(raw, flac, dir, "sorvane --play");
+}
+
+void BenchCue(double minutes)
+{
+    constexpr int kTrackMinutes = 5;
+    constexpr int kTrack = 10;
+    CTempDir dir;
+    const std::string flac = dir / "album.flac";
+    const long seconds = static_cast<long>(minutes * 60);
+    const long toneFrom = (kTrack - 1) * kTrackMinutes * 60;
+    std::printf("encoding a %.0f min FLAC, the start of track %d a tone...\n", minutes, kTrack);
+    if (!RunProgram({"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                     "sine=frequency=1000:sample_rate=44100:duration=" + std::to_string(seconds),
+                     "-af",
+                     "volume=enable='not(between(t," + std::to_string(toneFrom) + "," +
+                         std::to_string(toneFrom + 1) + "))':volume=0",
+                     "-ac", "2", "-c:a", "flac", "-compression_level", "0", flac})) {
+        std::fprintf(stderr, "cannot encode %s\n", flac.c_str());
+        std::exit(1);
     }
+    std::string sheet = "FILE \"album.flac\" WAVE\n";
+    for (int n = 1; (n - 1) * kTrackMinutes * 60 < seconds; ++n) {
+        char track[96];
+        std::snprintf(track, sizeof track, "TRACK %02d AUDIO\nINDEX 01 %d:00:00\n", n,
+                      (n - 1) * kTrackMinutes);
+        sheet += track;
+    }
+    const std::string cue = dir.Write("album.cue", sheet);
+    const std::optional<CueTrack> track = ReadCueTrackEntry(CueTrackEntry(cue, kTrack));
+    if (!track) {
+        std::fprintf(stderr, "the sheet has no track %d\n", kTrack);
+        std::exit(1);
+    }
+    const std::string raw = "/dev/shm/sorvane-bench-cue-" + std::to_string(::getpid()) + ".raw";
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", raw.c_str(), 1);
+    std::printf("track %d of a %.0f min FLAC to its first sample on the device (SDL's disk "
+                "driver; goal < 150 ms)\n",
+                kTrack, minutes);
+    for (int run = 0; run < 5; ++run) {
+        SelectAudioOutput(AudioOutputKind::Silent);
+        std::remove(raw.c_str());
+        SelectAudioOutput(AudioOutputKind::Device);
+        CNotifiedEngine ne;
+        const auto start = Clock::now();
+        ne.engine.OpenAndPlayTrack(*track);
+        const double first = FirstSoundMs(raw, start);
+        std::printf("  OpenAndPlayTrack, run %d: %7.2f ms\n", run + 1, first);
+        ne.engine.CloseMedium();
+    }
+    SelectAudioOutput(AudioOutputKind::Silent);
     std::remove(raw.c_str());
+    TimeProgramRuns(raw, CueTrackEntry(cue, kTrack), dir, "sorvane --play album.cue#10");
 }
 
 void BenchRss(double seconds)
@@ -372,6 +439,8 @@ int main(int argc, char** argv)
         BenchCpu(arg > 0 ? arg : 60);
     else if (mode == "first")
         BenchFirst(arg > 0 ? arg : 10);
+    else if (mode == "cue")
+        BenchCue(arg > 0 ? arg : 70);
     else if (mode == "rss")
         BenchRss(arg > 0 ? arg : 20);
     CloseAudioOutput();

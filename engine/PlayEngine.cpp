@@ -46,6 +46,7 @@ int CPlayEngine::OpenMedium(const std::string& strPath, MediumSource source)
     CloseMedium();
     const DeviceKind kind = source != MEDIUM_CD ? KindFromExtension(strPath) : DEVICE_CDAUDIO;
     m_nKind.store(kind);
+    m_track.reset();
     m_strTitle = kind == DEVICE_CDAUDIO ? std::string(kCdTitle) : std::string(FileNameOf(strPath));
     // The SoundFont (often well over 100 MB) is kept while MIDI follows MIDI only.
     if (kind != DEVICE_MIDI && kind != DEVICE_NONE) {
@@ -81,14 +82,80 @@ int CPlayEngine::OpenAndPlay(const std::string& strPath)
     return 1;
 }
 
+int CPlayEngine::OpenAndPlayTrack(const CueTrack& track)
+{
+    if (OpenMedium(track.strFile, MEDIUM_FILE) == 0) {
+        Prompts().ShowMessage(kTextOpenFailed);
+        return 0;
+    }
+    const std::int64_t fileLength = m_pBackend->GetLengthMilliseconds(0);
+    if (fileLength > 0 && track.nStartMs >= fileLength) {
+        CloseMedium();
+        Prompts().ShowMessage(kTextInvalidFile);
+        return 0;
+    }
+    m_track = track;
+    m_strTitle = CueTrackName(track);
+    if (PlayFrom(0, track.nStartMs) == 0) {
+        Prompts().ShowMessage(kTextPlayFailed);
+        return 0;
+    }
+    return 1;
+}
+
+std::int64_t CPlayEngine::FilePositionMs()
+{
+    PlayPosition pos{};
+    m_pBackend->GetPosition(pos);
+    return pos.nMilliseconds;
+}
+
+std::int64_t CPlayEngine::TrackLengthMs()
+{
+    const std::int64_t fileLength = m_pBackend->GetLengthMilliseconds(0);
+    std::int64_t end = m_track->nEndMs < 0 ? fileLength : m_track->nEndMs;
+    if (fileLength > 0) {
+        end = std::min(end, fileLength);
+    }
+    return std::max<std::int64_t>(end - m_track->nStartMs, 0);
+}
+
+std::optional<std::int64_t> CPlayEngine::TrackRemainingMs()
+{
+    if (IsOpen() == 0 || !m_track || m_track->nEndMs < 0) {
+        return std::nullopt;
+    }
+    return std::max<std::int64_t>(m_track->nEndMs - FilePositionMs(), 0);
+}
+
+void CPlayEngine::MoveToTrack(const CueTrack& track)
+{
+    m_track = track;
+    m_strTitle = CueTrackName(track);
+}
+
 int CPlayEngine::Play(int nTrack)
+{
+    return PlayFrom(nTrack, -1);
+}
+
+int CPlayEngine::PlayFrom(int nTrack, std::int64_t nStartMs)
 {
     if (IsOpen() == 0) {
         return 0;
     }
     // A medium's stream comes with its first play: the one a prepared medium will follow.
     const AudioStreamRef before = LastAudioStreamOpenedHere();
-    const int result = m_pBackend->Play(nTrack);
+    int result = 0;
+    if (nStartMs < 0) {
+        result = m_pBackend->Play(nTrack);
+    } else if (m_pBackend == m_pPlugins) {
+        result = m_pPlugins->PlayFrom(nStartMs);
+    } else {
+        // A device seeks while it stands and plays from there.
+        m_pBackend->SeekMilliseconds(nStartMs);
+        result = m_pBackend->Play(nTrack);
+    }
     const AudioStreamRef after = LastAudioStreamOpenedHere();
     if (before.owner_before(after) || after.owner_before(before)) {
         m_leader = after;
@@ -105,6 +172,9 @@ int CPlayEngine::SeekPercent(int nPercent)
 {
     // A share outside 0-100 would aim before the start or past the end.
     DropPrepared();
+    if (IsOpen() != 0 && m_track) {
+        return SeekMilliseconds(TrackLengthMs() * std::clamp(nPercent, 0, 100) / 100);
+    }
     return IsOpen() != 0 ? m_pBackend->SeekPercent(std::clamp(nPercent, 0, 100)) : 0;
 }
 
@@ -112,6 +182,10 @@ int CPlayEngine::SeekMilliseconds(std::int64_t nMilliseconds)
 {
     if (IsOpen() == 0) {
         return 0;
+    }
+    if (m_track) {
+        const std::int64_t within = std::clamp<std::int64_t>(nMilliseconds, 0, TrackLengthMs());
+        return m_pBackend->SeekMilliseconds(m_track->nStartMs + within);
     }
     PlayPosition pos{};
     m_pBackend->GetPosition(pos);
@@ -129,16 +203,30 @@ int CPlayEngine::GetPosition(PlayPosition* pPos)
         return 0;
     }
     m_pBackend->GetPosition(*pPos);
+    if (m_track) {
+        // The track's own position: 0 at its start, its length past its end.
+        const std::int64_t within = std::clamp<std::int64_t>(
+            std::int64_t{pPos->nMilliseconds} - m_track->nStartMs, 0, TrackLengthMs());
+        pPos->nMilliseconds = static_cast<std::int32_t>(within);
+        pPos->nMinutes = static_cast<std::int32_t>(within / 60000);
+        pPos->nSeconds = static_cast<std::int32_t>(within / 1000 % 60);
+    }
     return 1;
 }
 
 int CPlayEngine::GetLengthSeconds(int nTrack)
 {
+    if (IsOpen() != 0 && m_track) {
+        return static_cast<int>(TrackLengthMs() / 1000);
+    }
     return IsOpen() != 0 ? m_pBackend->GetLengthSeconds(nTrack) : 0;
 }
 
 std::int64_t CPlayEngine::GetLengthMilliseconds(int nTrack)
 {
+    if (IsOpen() != 0 && m_track) {
+        return TrackLengthMs();
+    }
     return IsOpen() != 0 ? m_pBackend->GetLengthMilliseconds(nTrack) : 0;
 }
 
@@ -185,10 +273,15 @@ CPlayEngine::Notice CPlayEngine::NoticeTarget(LPARAM lParam)
     return bCurrent ? Notice::Current : Notice::Stale;
 }
 
-int CPlayEngine::PrepareNext(const std::string& strPath)
+int CPlayEngine::PrepareNext(const std::string& strPath, const std::optional<CueTrack>& track)
 {
     DropPrepared();
-    const DeviceKind kind = KindFromExtension(strPath);
+    // A track that starts later in its file would need a seek before it sounds.
+    if (track && track->nStartMs > 0) {
+        return 0;
+    }
+    const std::string& file = track ? track->strFile : strPath;
+    const DeviceKind kind = KindFromExtension(file);
     if (IsOpen() == 0 || m_nKind.load() == DEVICE_CDAUDIO || kind == DEVICE_NONE ||
         m_leader.expired()) {
         return 0;
@@ -198,22 +291,23 @@ int CPlayEngine::PrepareNext(const std::string& strPath)
         // output, the same stream); otherwise the plug-in back end that stands closed opens it
         // held behind the open medium.
         const bool bAfterPlugin = m_pBackend == m_pPlugins;
-        if (bAfterPlugin && m_pPlugins->ChainNext(strPath) != 0) {
+        if (bAfterPlugin && m_pPlugins->ChainNext(file) != 0) {
             m_bPreparedChained = true;
         } else {
             CPluginBackend* following = bAfterPlugin ? OtherPlugins() : m_pPlugins;
-            if (following->OpenFollowing(strPath, m_leader) == 0) {
+            if (following->OpenFollowing(file, m_leader) == 0) {
                 return 0;
             }
             m_pPreparedPlugins = following;
         }
     } else {
-        m_nPreparedDevice = m_devices.OpenFollowing(strPath, kind, m_leader);
+        m_nPreparedDevice = m_devices.OpenFollowing(file, kind, m_leader);
         if (m_nPreparedDevice == 0) {
             return 0;
         }
     }
     m_strPreparedPath = strPath;
+    m_preparedTrack = track;
     m_nPreparedKind = kind;
     m_preparedStream = m_bPreparedChained ? m_leader : LastAudioStreamOpenedHere();
     return 1;
@@ -239,6 +333,7 @@ void CPlayEngine::DropPrepared()
     m_pPreparedPlugins = nullptr;
     m_bPreparedChained = false;
     m_strPreparedPath.clear();
+    m_preparedTrack.reset();
     m_nPreparedDevice = 0;
     m_preparedStream.reset();
 }
@@ -271,7 +366,9 @@ int CPlayEngine::AdoptPrepared()
     if (m_nPreparedKind != DEVICE_MIDI) {
         CSequencerDevice::ReleaseSoundFont();
     }
-    m_strTitle = std::string(FileNameOf(m_strPreparedPath));
+    m_track = m_preparedTrack;
+    m_strTitle = m_track ? CueTrackName(*m_track) : std::string(FileNameOf(m_strPreparedPath));
+    m_preparedTrack.reset();
     m_leader = m_preparedStream;
     m_bPreparedChained = false;
     m_strPreparedPath.clear();

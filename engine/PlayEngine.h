@@ -7,9 +7,11 @@
 #include "engine/PluginBackend.h"
 #include "engine/PluginCallback.h"
 #include "engine/PositionMonitor.h"
+#include "media/CueSheet.h"
 
 #include <atomic>
 #include <chrono>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -47,6 +49,12 @@
 // offers that and the rate is the same; otherwise it is held on the other plug-in back end.
 // When the open medium's end notice comes, AdoptPrepared makes it the open medium. Any
 // command that closes, opens or seeks drops it first; a pause keeps it held.
+//
+// Tracks of a CUE sheet. A track opened with OpenAndPlayTrack plays its span of its file:
+// position, length, seeks and title are the track's (position 0 at its INDEX 01). The file
+// itself plays on past the track's end; the caller watches TrackRemainingMs and at the end
+// either moves on to the next track of the same file (MoveToTrack, no break in the sound)
+// or stops.
 class CPlayEngine
 {
 public:
@@ -78,6 +86,19 @@ public:
     // OpenMedium(strPath, MEDIUM_FILE) and Play(1), with a message box for either failure. 1
     // when playing.
     int OpenAndPlay(const std::string& strPath);
+
+    // Opens track's file and plays it from the track's start, with a message box for any
+    // failure; a track starting at or past the file's end is refused as an invalid file. 1
+    // when playing.
+    int OpenAndPlayTrack(const CueTrack& track);
+    // The sheet's track that is open; nullptr when a whole file (or nothing) is.
+    const CueTrack* GetTrack() const { return m_track ? &*m_track : nullptr; }
+    // Milliseconds of the open track still to play before its end (0 once it is reached);
+    // nullopt unless a track that ends before its file's end is open.
+    std::optional<std::int64_t> TrackRemainingMs();
+    // The open track's file plays on into track (of the same file, starting where the open
+    // one ends): it becomes the open track, its title the title.
+    void MoveToTrack(const CueTrack& track);
 
     // Starts or resumes. A non-zero nTrack plays an audio CD from the start of that track to
     // the end of the disc, and tells the monitor to let the arrival in that track pass
@@ -144,11 +165,12 @@ public:
     // Prepares the file strPath to follow the open medium without a gap (dropping one
     // prepared before). Only while a file is open; quietly 0, with nothing prepared, when it
     // cannot be (the CD, an unknown kind, a file that does not open or play). Its failures are
-    // shown when it is played the usual way.
-    int PrepareNext(const std::string& strPath);
+    // shown when it is played the usual way. With track, strPath is the queue's entry and
+    // track's file is prepared, only when the track starts at the file's start.
+    int PrepareNext(const std::string& strPath, const std::optional<CueTrack>& track = {});
     // Closes the prepared medium, if any.
     void DropPrepared();
-    // The path of the prepared medium; empty when none.
+    // The path (or entry) of the prepared medium; empty when none.
     const std::string& PreparedPath() const { return m_strPreparedPath; }
     // Whether the prepared medium has begun to sound where the open one ended: always for a
     // medium held behind the open one's stream; for a chained file, once the decoder says so
@@ -177,6 +199,13 @@ private:
     // The back end that plays kind; nullptr for DEVICE_NONE.
     IPlaybackBackend* BackendFor(DeviceKind kind);
 
+    // Play's work from nStartMs of the medium (the current position when negative).
+    int PlayFrom(int nTrack, std::int64_t nStartMs);
+    // The open track's length; the file's length minus its start for the last.
+    std::int64_t TrackLengthMs();
+    // The file position of the open medium in milliseconds.
+    std::int64_t FilePositionMs();
+
     // The other plug-in back end than m_pPlugins.
     CPluginBackend* OtherPlugins()
     {
@@ -201,6 +230,8 @@ private:
     UINT m_nPreparedDevice = 0;
     bool m_bPreparedChained = false; // queued in the decoder behind the open compressed file
     AudioStreamRef m_preparedStream;
+    std::optional<CueTrack> m_preparedTrack;
+    std::optional<CueTrack> m_track; // the sheet's track that is open, if any
     std::string m_strTitle;
     std::atomic<DeviceKind> m_nKind{DEVICE_MIDI};
 };

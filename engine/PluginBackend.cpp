@@ -132,16 +132,24 @@ void CPluginBackend::Close()
 
 int CPluginBackend::Play(int)
 {
+    return PlayFrom(-1);
+}
+
+int CPluginBackend::PlayFrom(std::int64_t nMilliseconds)
+{
     const int state = m_pDecoder->GetState();
-    if (state == PLUGIN_STATE_PLAYING) {
+    if (state == PLUGIN_STATE_PLAYING && nMilliseconds < 0) {
         return 1;
     }
     if (state == PLUGIN_STATE_STOPPED) {
         if (m_pDecoder->Play() == 0) {
             return 0;
         }
-    } else if (m_pDecoder->Resume() == 0) {
+    } else if (state == PLUGIN_STATE_PAUSED && m_pDecoder->Resume() == 0) {
         return 0;
+    }
+    if (nMilliseconds >= 0) {
+        m_pDecoder->SeekMilliseconds(nMilliseconds);
     }
     for (int poll = 0; poll < kPluginStartPolls; ++poll) {
         std::this_thread::sleep_for(kPluginStartPollMs);

@@ -49,6 +49,9 @@ public:
     UINT DeviceId() const override { return m_bOpen ? 1U : 0U; }
     // nTrack is not used. Waits up to kPluginStartPolls polls for the decoder to play.
     int Play(int nTrack) override;
+    // As Play, from nMilliseconds of the file: the seek is asked at once after the decoder
+    // starts, before its thread writes, so that nothing before that point is heard.
+    int PlayFrom(std::int64_t nMilliseconds);
     // Pauses the decoder (unless it stands stopped).
     int Stop() override;
     // Seeks only while the decoder plays or pauses; it keeps its state.

@@ -13,9 +13,6 @@
 class CCueImage
 {
 public:
-    // The largest sheet read; a real one is a few kilobytes.
-    static constexpr long kMaxSheetBytes = 1024 * 1024;
-
     CCueImage() = default;
     ~CCueImage();
     CCueImage(const CCueImage&) = delete;

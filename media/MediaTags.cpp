@@ -1,5 +1,6 @@
 #include "media/MediaTags.h"
 
+#include "base/LegacyText.h"
 #include "base/Path.h"
 
 #include <taglib/aifffile.h>
@@ -9,6 +10,7 @@
 #include <taglib/attachedpictureframe.h>
 #include <taglib/fileref.h>
 #include <taglib/flacfile.h>
+#include <taglib/id3v1tag.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/infotag.h>
 #include <taglib/mp4file.h>
@@ -24,9 +26,51 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <mutex>
 #include <sys/stat.h>
 
 namespace {
+
+// Text that names no encoding (ID3v1 fields, ID3v2 frames marked Latin-1) read by the
+// legacy-text rule: UTF-8, else code page 932 Japanese, else Latin-1.
+TagLib::String LegacyTagText(const TagLib::ByteVector& data)
+{
+    std::string_view bytes(data.data(), data.size());
+    // An ID3v1 field is padded with zero bytes (a Latin-1 frame's end is cut off already).
+    bytes = bytes.substr(0, bytes.find('\0'));
+    return TagLib::String(DecodeLegacyText(bytes), TagLib::String::UTF8);
+}
+
+class CLegacyId3v1Text : public TagLib::ID3v1::StringHandler
+{
+public:
+    TagLib::String parse(const TagLib::ByteVector& data) const override
+    {
+        return LegacyTagText(data).stripWhiteSpace();
+    }
+};
+
+class CLegacyLatin1Text : public TagLib::ID3v2::Latin1StringHandler
+{
+public:
+    TagLib::String parse(const TagLib::ByteVector& data) const override
+    {
+        return LegacyTagText(data);
+    }
+};
+
+// TagLib's handlers are process-wide: installed once, before the first file is read, and
+// never taken back.
+void InstallLegacyTextHandlers()
+{
+    static std::once_flag installed;
+    std::call_once(installed, [] {
+        static const CLegacyId3v1Text id3v1;
+        static const CLegacyLatin1Text latin1;
+        TagLib::ID3v1::Tag::setStringHandler(&id3v1);
+        TagLib::ID3v2::Tag::setLatin1StringHandler(&latin1);
+    });
+}
 
 void SetCover(MediaTags& tags, const TagLib::ByteVector& data, const TagLib::String& type)
 {
@@ -165,6 +209,7 @@ MediaTags ReadMediaTags(const std::string& strPath)
     if (!IsPlainFile(strPath)) {
         return tags;
     }
+    InstallLegacyTextHandlers();
     // Audio properties are not read: the tags alone are wanted.
     TagLib::FileRef ref(strPath.c_str(), false);
     if (ref.isNull() || ref.tag() == nullptr) {

@@ -6,6 +6,8 @@
 // What a file's tags say of it, for the desktop (the bus service): read with TagLib from
 // every kind of file the player plays (ID3v2 and ID3v1, RIFF INFO, Vorbis comments, FLAC
 // pictures, MP4 atoms, APE and ASF tags). Texts are UTF-8; empty when the file says nothing.
+// Texts that name no encoding (ID3v1, ID3v2 frames marked Latin-1) are read by the one
+// legacy-text rule of base/LegacyText.h.
 struct MediaTags
 {
     std::string strTitle;

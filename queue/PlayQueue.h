@@ -1,13 +1,15 @@
 #pragma once
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include <QtGlobal>
 
 // The ordered list of entries the player plays, with a current index. An entry is a file
-// path or a CD track marker ("\track <N>", first character a backslash). The queue only
-// keeps texts: it never opens or checks a medium. User-interface thread only.
+// path, a track of a CUE sheet ("<sheet>#<N>", see media/CueSheet.h) or a CD track marker
+// ("\track <N>", first character a backslash). The queue keeps texts: it never opens a
+// medium, and reads only playlist files and CUE sheets. User-interface thread only.
 //
 // m_nCurrent is never negative but may stand beyond the end after removals (RemoveAt never
 // moves it); every operation copes with that.
@@ -33,8 +35,11 @@ public:
     virtual ~CPlayQueue() = default;
 
     // Appends entry, or, when it ends in "m3u" or "m3u8" in any case, appends the lines
-    // of that playlist file instead. Returns 1; 0 after an out-of-memory failure, which is
-    // reported to the user and leaves the queue as it was.
+    // of that playlist file instead. A CUE sheet (a .cue file, or a FLAC, WavPack or APE file
+    // holding one) whose tracks name files the player plays is appended as one entry per
+    // track; a sheet naming a missing or unplayable file (a CD image) stays one entry, which
+    // plays as it did or is refused when opened. Returns 1; 0 after an out-of-memory failure, which
+    // is reported to the user and leaves the queue as it was.
     int Add(const std::string& entry);
     // Removes the entry at nIndex; 0 when nIndex is not in range.
     int RemoveAt(int nIndex);
@@ -53,8 +58,8 @@ public:
     // Sets m_nCurrent; 0 (and no change) when nIndex is not in range.
     int SetCurrent(int nIndex);
     int GetCurrent() const { return m_nCurrent; }
-    // The text after the entry's last path separator (a marker without its backslash);
-    // "" when not in range.
+    // The text after the entry's last path separator (a marker without its backslash), or a
+    // sheet's track's title ("Track <N>" when it has none); "" when not in range.
     std::string GetDisplayName(int nIndex) const;
     // 1 when m_nCurrent designates the last entry.
     int IsLast() const;
@@ -65,8 +70,9 @@ public:
     // separator, the file cannot be created or a write error occurred (an earlier file of
     // that name is then left as it was): the caller tells the user.
     int SaveM3u(const std::string& strPath);
-    // Reads the playlist file at strPath (.m3u or .m3u8, UTF-8 with or without a byte-order
-    // mark, LF or CR LF) and adds each line, relative lines joined to the playlist's
+    // Reads the playlist file at strPath (.m3u or .m3u8, UTF-8 with a byte-order mark, or
+    // without one each line read by the legacy-text rule of base/LegacyText.h; LF or CR LF)
+    // and adds each line, relative lines joined to the playlist's
     // directory and file: URIs decoded to their paths (one that names no local path, or
     // with a broken escape, is taken as it stands); blank lines and lines that begin with
     // '#' are no entries. A file
@@ -93,7 +99,20 @@ private:
     // Memory ran out during the current Add or expansion, and the user has been told.
     bool m_bOutOfMemory = false;
 
+    // The names of the sheets' tracks among the entries, by entry; entries stay plain texts
+    // however they are reordered.
+    std::unordered_map<std::string, std::string> m_trackNames;
+    // The sheet read last, so that a playlist naming its tracks one by one reads it once.
+    std::string m_strLastSheet;
+    std::vector<std::pair<std::string, std::string>> m_lastSheetNames; // entry, name
+
     void ReportOutOfMemory();
+    // Appends the tracks of the sheet at sheet; false when it has none that could play.
+    bool AddSheetTracks(const std::string& sheet);
+    // Appends a track entry ("<sheet>#<N>") with its name read from its sheet.
+    void AddTrackEntry(const std::string& entry, const std::string& sheet);
+    // The entries and names of the playable tracks of the sheet at sheet (read once in a row).
+    const std::vector<std::pair<std::string, std::string>>& SheetTracks(const std::string& sheet);
 
     bool InRange(int nIndex) const { return nIndex >= 0 && nIndex < GetCount(); }
 };

@@ -2,6 +2,7 @@
 
 #include "queue/PlayQueue.h"
 
+#include "base/LegacyText.h"
 #include "base/Path.h"
 #include "base/Prompts.h"
 #include "base/TextFile.h"
@@ -82,6 +83,7 @@ void CPlayQueue::LoadM3u(const std::string& strPath)
     try {
         std::string line;
         bool bFirstLine = true;
+        bool bMarkedUtf8 = false;
         // Once memory has run out, every playlist being read stops: each further line would
         // only fail and be reported again.
         while (!m_bOutOfMemory && file.ReadLine(line)) {
@@ -92,11 +94,16 @@ void CPlayQueue::LoadM3u(const std::string& strPath)
                 break;
             }
             ++m_nLinesRead;
-            // A UTF-8 byte-order mark opens some playlists (read as UTF-8 always, like the
-            // file names they hold).
-            if (bFirstLine && line.starts_with(kUtf8Bom))
+            // A UTF-8 byte-order mark opens some playlists: all their lines are UTF-8, like
+            // the file names they hold. Without it a line is read by the legacy-text rule
+            // (a line that is valid UTF-8 stays as it is).
+            if (bFirstLine && line.starts_with(kUtf8Bom)) {
                 line.erase(0, kUtf8Bom.size());
+                bMarkedUtf8 = true;
+            }
             bFirstLine = false;
+            if (!bMarkedUtf8)
+                line = DecodeLegacyText(line);
             // Comment lines (the header and information lines of extended playlists) and
             // blank lines name no medium.
             if (line.empty() || line.front() == '#')

@@ -7,8 +7,11 @@
 #include "base/StrFormat.h"
 #include "engine/MediaFormats.h"
 #include "engine/PlayEngine.h"
+#include "media/CueSheet.h"
 #include "media/Mci.h"
 #include "res/Resource.h"
+
+#include <QTimer>
 
 #include <cstdio>
 
@@ -69,7 +72,12 @@ int ParseTrackNumber(std::string entry)
 
 CSorvaneDoc::CSorvaneDoc()
     : m_pEngine(std::make_unique<CPlayEngine>())
-{}
+    , m_pTrackEnd(std::make_unique<QTimer>())
+{
+    m_pTrackEnd->setSingleShot(true);
+    m_pTrackEnd->setTimerType(Qt::PreciseTimer);
+    QObject::connect(m_pTrackEnd.get(), &QTimer::timeout, [this] { OnTrackEnd(); });
+}
 
 CSorvaneDoc::~CSorvaneDoc()
 {
@@ -125,7 +133,7 @@ void CSorvaneDoc::OpenFiles(const std::vector<std::string>& paths)
     ReplaceEntries(paths);
 
     const std::string entry = m_queue.GetAt(0);
-    if (!entry.empty() && !m_pEngine->OpenAndPlay(entry))
+    if (!entry.empty() && !OpenAndPlayEntry(entry))
         Prompts().ShowMessage(kPlayFailedText);
     UpdateAllViews(nullptr, HINT_QUEUE_CHANGED);
     PrepareFollowing();
@@ -138,7 +146,7 @@ void CSorvaneDoc::DropFiles(const std::vector<std::string>& paths)
     StopAndClose();
     // Empty playlists leave no entry: there is nothing to open, and nothing to complain of.
     if (m_queue.GetCount() > 0)
-        m_pEngine->OpenAndPlay(m_queue.GetAt(0));
+        OpenAndPlayEntry(m_queue.GetAt(0));
     UpdateAllViews(nullptr, HINT_QUEUE_CHANGED);
     PrepareFollowing();
 }
@@ -260,6 +268,7 @@ void CSorvaneDoc::SeekToMilliseconds(std::int64_t nMilliseconds)
     if (bPlaying && m_pEngine->GetMode() != static_cast<int>(MCI_MODE_PLAY))
         m_pEngine->Play(0);
     UpdateAllViews(nullptr, HINT_STATE_CHANGED);
+    WatchTrackEnd();
 }
 
 void CSorvaneDoc::OnEndNotice(WPARAM wParam, LPARAM lParam)
@@ -331,8 +340,63 @@ void CSorvaneDoc::FollowOn()
     PrepareFollowing();
 }
 
+void CSorvaneDoc::WatchTrackEnd()
+{
+    const std::optional<std::int64_t> remaining = m_pEngine->TrackRemainingMs();
+    if (!remaining || m_pEngine->GetMode() != static_cast<int>(MCI_MODE_PLAY)) {
+        m_pTrackEnd->stop();
+        return;
+    }
+    m_pTrackEnd->start(static_cast<int>(std::min<std::int64_t>(*remaining, INT32_MAX)));
+}
+
+void CSorvaneDoc::OnTrackEnd()
+{
+    const CueTrack* track = m_pEngine->GetTrack();
+    const std::optional<std::int64_t> remaining = m_pEngine->TrackRemainingMs();
+    if (track == nullptr || !remaining || m_pEngine->GetMode() != static_cast<int>(MCI_MODE_PLAY))
+        return;
+    if (*remaining > 0) {
+        WatchTrackEnd();
+        return;
+    }
+    std::string next;
+    if (Repeats() || !m_queue.IsLast())
+        next = m_queue.GetAt(m_queue.IsLast() ? 0 : m_queue.GetCurrent() + 1);
+    const std::optional<CueTrack> following = ReadCueTrackEntry(next);
+    if (following && following->strFile == track->strFile && following->nStartMs == track->nEndMs) {
+        // The file goes on sounding: only the queue and the track's figures move.
+        m_pEngine->MoveToTrack(*following);
+        m_nFailureStreak = 0;
+        m_bPaused = false;
+        m_queue.Next();
+        UpdateAllViews(nullptr, HINT_STATE_CHANGED);
+        PrepareFollowing();
+        return;
+    }
+    // The track ends here, ready to play again from its start.
+    m_pEngine->Stop();
+    m_pEngine->SeekMilliseconds(0);
+    PlayNextAfterEnd();
+}
+
+int CSorvaneDoc::OpenAndPlayEntry(const std::string& entry)
+{
+    if (SplitCueTrackEntry(entry)) {
+        if (const std::optional<CueTrack> track = ReadCueTrackEntry(entry))
+            return m_pEngine->OpenAndPlayTrack(*track);
+    }
+    return m_pEngine->OpenAndPlay(entry);
+}
+
+const CueTrack* CSorvaneDoc::GetCueTrack() const
+{
+    return m_pEngine->IsOpen() != 0 ? m_pEngine->GetTrack() : nullptr;
+}
+
 void CSorvaneDoc::PrepareFollowing()
 {
+    WatchTrackEnd();
     // After a failed entry the next one starts the usual way, so that a run of failures
     // stops with nothing left sounding.
     const bool bFilePlays = m_nFailureStreak == 0 && m_pEngine->IsOpen() != 0 &&
@@ -341,12 +405,21 @@ void CSorvaneDoc::PrepareFollowing()
     std::string entry;
     if (bFilePlays && (!m_queue.IsLast() || Repeats()))
         entry = m_queue.GetAt(m_queue.IsLast() ? 0 : m_queue.GetCurrent() + 1);
-    if (entry.empty() || entry.front() == '\\') {
+    // A track that ends before its file does is followed at that end, not the file's.
+    if (entry.empty() || entry.front() == '\\' || m_pEngine->TrackRemainingMs()) {
         m_pEngine->DropPrepared();
         return;
     }
-    if (entry != m_pEngine->PreparedPath())
-        m_pEngine->PrepareNext(entry);
+    if (entry == m_pEngine->PreparedPath())
+        return;
+    if (SplitCueTrackEntry(entry)) {
+        if (const std::optional<CueTrack> track = ReadCueTrackEntry(entry))
+            m_pEngine->PrepareNext(entry, track);
+        else
+            m_pEngine->DropPrepared();
+        return;
+    }
+    m_pEngine->PrepareNext(entry);
 }
 
 void CSorvaneDoc::SetNotifyWindow(HWND hWnd)
@@ -449,7 +522,7 @@ void CSorvaneDoc::PlayEntryMedium(const std::string& entry)
         return;
     }
     m_pEngine->CloseMedium();
-    m_pEngine->OpenAndPlay(entry);
+    OpenAndPlayEntry(entry);
 }
 
 int CSorvaneDoc::PlayEntry(std::string entry)

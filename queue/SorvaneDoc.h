@@ -14,6 +14,8 @@
 
 #include <QtGlobal>
 
+class QTimer;
+
 // Update hints the document gives its views.
 enum : int {
     HINT_STATE_CHANGED = 0, // what plays, or its state, changed
@@ -54,7 +56,9 @@ int ParseTrackNumber(std::string entry);
 // It also decides what happens when a medium ends by itself: the next entry plays (from the
 // last back to the first only with repeat), having been prepared by the engine to follow on
 // without a gap while the current one played; after kFailureStreakLimit failed entries in a
-// row the queue stops with kFailureStreakText.
+// row the queue stops with kFailureStreakText. A track of a CUE sheet that ends before its
+// file does is watched with a timer: at its end the file plays on when the next entry is the
+// track that follows in that file (the queue only steps on), and stops otherwise.
 //
 // Threads: user-interface thread only. The engine's threads reach it only through the
 // notices the view hands on (OnEndNotice, OnTrackNotice), each of which may be stale by the
@@ -180,6 +184,9 @@ public:
 
     // The queue, read only.
     const CPlayQueue& GetQueue() const { return m_queue; }
+    // The CUE sheet's track that is open (its file, span, title, performer and album);
+    // nullptr when a whole file, the CD or nothing is.
+    const CueTrack* GetCueTrack() const;
     // What the engine reports of the medium, as CPlayEngine's members of the same names:
     // the device id of the open medium (0 when none), the kind and title of the medium last
     // opened, the media mode, the position and a length in whole seconds.
@@ -212,6 +219,8 @@ private:
     IPlaylistWindowHost* m_pPlaylistHost = nullptr;
     std::function<bool()> m_repeatQuery;
     int m_nFailureStreak = 0; // failed ends in a row since the user last chose what plays
+    // Fires at the end of the open track of a sheet when that end is not its file's.
+    std::unique_ptr<QTimer> m_pTrackEnd;
 
     bool Repeats() const { return m_repeatQuery && m_repeatQuery(); }
     // The open medium played to its end with nothing prepared: the next entry plays, from the
@@ -224,6 +233,15 @@ private:
     // Has the engine prepare the entry that would play next by itself, when a file plays and
     // that entry is a file; drops a prepared medium that no longer is that entry.
     void PrepareFollowing();
+    // Sets m_pTrackEnd for the end of the open track, or stops it when there is none.
+    void WatchTrackEnd();
+    // m_pTrackEnd fired: at the track's end the file plays on into the next entry when that
+    // is the following track of the file; otherwise the track stops and what follows it
+    // plays as after any end.
+    void OnTrackEnd();
+    // Opens and plays an entry that is a file or a sheet's track (a sheet that no longer
+    // holds the track refuses it as an invalid file). 1 when playing.
+    int OpenAndPlayEntry(const std::string& entry);
     // A command of the user chose what plays: failures are counted afresh.
     void UserChosePlay() { m_nFailureStreak = 0; }
     // The open medium was halted by the pause command, not stopped; any play, stop, seek

@@ -335,6 +335,35 @@ TEST_F(InstalledPlayer, TagsOfFlacMp3M4aAndWavReachTheBusServicesMetadata)
     }
 }
 
+// Catches a CUE sheet's track reaching the desktop as its whole file (the file's name for a
+// title, the file's length), the sheet's performer, album and numbers left out, and Next
+// that does not land on the sheet's next track.
+TEST_F(InstalledPlayer, ACueSheetsTracksReachTheBusWithTheSheetsWords)
+{
+    EncodedTone tone;
+    tone.dSeconds = 6.0;
+    ASSERT_TRUE(WriteEncodedTone(m_dir / "album.flac", tone));
+    const std::string sheet = m_dir.Write(
+        "album.cue", "PERFORMER Band\nTITLE Album\nFILE album.flac WAVE\nTRACK 01 AUDIO\n"
+                     "TITLE First\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nTITLE Second\n"
+                     "INDEX 01 00:02:00\nTRACK 03 AUDIO\nTITLE Third\nINDEX 01 00:04:00\n");
+    ASSERT_TRUE(StartPlayer({"--play", QString::fromStdString(sheet)}));
+    const QVariantMap first = Metadata();
+    EXPECT_EQ(first.value("xesam:title").toString(), "First");
+    EXPECT_EQ(first.value("xesam:artist").toStringList(), QStringList{"Band"});
+    EXPECT_EQ(first.value("xesam:album").toString(), "Album");
+    EXPECT_EQ(first.value("xesam:trackNumber").toInt(), 1);
+    EXPECT_EQ(first.value("mpris:length").toLongLong(), 2000000);
+    EXPECT_EQ(first.value("xesam:url").toString(),
+              QUrl::fromLocalFile(QString::fromStdString(m_dir / "album.flac")).toString());
+
+    Call(kPlayer, "Next");
+    const QVariantMap second = Metadata();
+    EXPECT_EQ(second.value("xesam:title").toString(), "Second");
+    EXPECT_EQ(second.value("xesam:trackNumber").toInt(), 2);
+    EXPECT_LT(Property("Position").toLongLong(), 2000000);
+}
+
 // Catches --enqueue starting a second player, or its files not reaching the running one.
 TEST_F(InstalledPlayer, EnqueueAppendsToTheRunningCopysQueue)
 {

@@ -155,6 +155,45 @@ TEST_F(M3u, AnExtendedUtf8PlaylistOfFileUrisLoadsEveryEntry)
     CPlayQueue other;
     other.Add(dir.Write("bom.m3u", "\xEF\xBB\xBF/music/a.mp3\n"));
     EXPECT_EQ(Entries(other), std::vector<std::string>{"/music/a.mp3"});
+    // Without the mark, a line in code page 932 or Latin-1 is read as such.
+    CPlayQueue legacy;
+    legacy.Add(dir.Write("cp932.m3u", "/music/\x89\xC4\x82\xCC\x96\xE9.mp3\n/music/Caf\xE9.mp3\n"));
+    EXPECT_EQ(Entries(legacy), (std::vector<std::string>{"/music/夏の夜.mp3", "/music/Café.mp3"}));
+}
+
+// Catches a CUE sheet queued as one unplayable entry instead of one entry per track, tracks
+// shown by the sheet's file name instead of their titles, track entries that do not come
+// back from a saved playlist (or come back nameless), and a sheet naming a missing file or
+// a CD image split into tracks that cannot play.
+TEST_F(M3u, ACueSheetQueuesItsTracksByTitleAndTheyComeBackFromAPlaylist)
+{
+    dir.Write("album.flac", "audio");
+    const std::string sheet = dir.Write(
+        "album.cue", "FILE \"album.flac\" WAVE\nTRACK 01 AUDIO\nTITLE \"First\"\n"
+                     "INDEX 01 00:00:00\nTRACK 02 AUDIO\nTITLE \"Second\"\nINDEX 01 00:02:00\n"
+                     "TRACK 03 AUDIO\nINDEX 01 00:04:00\n");
+    queue.Add(sheet);
+    const std::vector<std::string> tracks = {sheet + "#1", sheet + "#2", sheet + "#3"};
+    ASSERT_EQ(Entries(queue), tracks);
+    EXPECT_EQ(queue.GetDisplayName(0), "First");
+    EXPECT_EQ(queue.GetDisplayName(2), "Track 3");
+
+    ASSERT_EQ(queue.SaveM3u(dir / "mix.m3u"), 1);
+    EXPECT_EQ(CTempDir::Read(dir / "mix.m3u"), "album.cue#1\r\nalbum.cue#2\r\nalbum.cue#3\r\n");
+    CPlayQueue back;
+    back.Add(dir / "mix.m3u");
+    EXPECT_EQ(Entries(back), tracks);
+    EXPECT_EQ(back.GetDisplayName(1), "Second");
+
+    CPlayQueue refused;
+    const std::string missing = dir.Write("missing.cue", "FILE \"gone.flac\" WAVE\nTRACK 01 AUDIO\n"
+                                                         "INDEX 01 00:00:00\n");
+    dir.Write("disc.bin", std::string(2352, '\0'));
+    const std::string image =
+        dir.Write("disc.cue", "FILE \"disc.bin\" BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
+    refused.Add(missing);
+    refused.Add(image);
+    EXPECT_EQ(Entries(refused), (std::vector<std::string>{missing, image}));
 }
 
 TEST_F(M3u, EmptyFileAddsNothing)

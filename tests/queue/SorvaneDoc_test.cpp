@@ -4,6 +4,7 @@
 #include "engine/PlayEngine.h"
 #include "media/Mci.h"
 #include "res/Resource.h"
+#include "tests/support/CoreApplication.h"
 #include "tests/support/ManualClock.h"
 #include "tests/support/RecordingPrompts.h"
 #include "tests/support/TempDir.h"
@@ -281,6 +282,47 @@ TEST_F(SorvaneDocTest, ThePlaybackStateTellsAPauseFromAStopWhereverItStands)
     EXPECT_TRUE(stopped.bCanPlay);
     EXPECT_FALSE(stopped.bCanPause);
     EXPECT_EQ(stopped.nLengthMs, 3000);
+}
+
+// Catches a sheet's tracks played as one file (the file's title, position and length), a
+// break or a reopen at a track's border, Next that plays the file from its start, a seek
+// that is not the track's, and a track starting past its file's end that plays anyway.
+TEST_F(SorvaneDocTest, ACueSheetsTracksPlayInTurnWithoutABreak)
+{
+    EnsureCoreApplication();
+    Wav("album.wav", 3);
+    const std::string sheet = m_dir.Write(
+        "album.cue", "FILE album.wav WAVE\nTRACK 01 AUDIO\nTITLE First\nINDEX 01 00:00:00\n"
+                     "TRACK 02 AUDIO\nTITLE Second\nINDEX 01 00:01:00\nTRACK 03 AUDIO\n"
+                     "TITLE Third\nINDEX 01 00:02:00\nTRACK 04 AUDIO\nINDEX 01 00:09:00\n");
+    Open({sheet});
+    ASSERT_EQ(m_doc.GetQueue().GetCount(), 4);
+    EXPECT_EQ(m_doc.GetTitle(), "First");
+    EXPECT_EQ(m_doc.GetPlayback().nLengthMs, 1000);
+    const UINT device = m_doc.IsOpen();
+    PlayFrames(kFramesPerSecond * 3 / 2);
+    // At the border the queue moves on while the file sounds on.
+    ASSERT_TRUE(WaitUntil([&] {
+        QCoreApplication::processEvents();
+        return m_doc.GetTitle() == "Second";
+    }));
+    EXPECT_EQ(m_doc.IsOpen(), device) << "the file was reopened";
+    EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 1);
+    EXPECT_EQ(Milliseconds(), 500);
+    EXPECT_EQ(m_doc.GetPlayback().nState, PlaybackState::Playing);
+
+    m_doc.OnCmdNext();
+    EXPECT_EQ(m_doc.GetTitle(), "Third");
+    EXPECT_EQ(Milliseconds(), 0);
+    PlayFrames(kFramesPerSecond / 4);
+    EXPECT_EQ(Milliseconds(), 250) << "the file did not start at the track";
+    m_doc.SeekToMilliseconds(400);
+    EXPECT_EQ(m_doc.GetPlayback().nPositionMs, 400);
+    EXPECT_TRUE(m_prompts.messages.empty());
+
+    m_doc.OnCmdNext();
+    EXPECT_EQ(m_doc.IsOpen(), 0u);
+    EXPECT_EQ(m_prompts.messages.front(), CPlayEngine::kTextInvalidFile);
 }
 
 // Catches a seek by time that lands on a whole percent or second, and play offered at the
