@@ -408,7 +408,8 @@ TEST_F(SorvaneApp, SigtermWithMessageBoxesOpenAndPendingEndsThePlayerWithItsSett
 }
 
 // Catches --play that starts a second player, or whose files replace the running copy's
-// queue other than the open button does (all of them queued, the first playing).
+// queue other than the open button does (all of them queued, the first playing), and a copy
+// that hands its files over and then writes the settings and the profile on its way out.
 TEST_F(SorvaneApp, PlayFromASecondCopyReplacesTheRunningQueueAndPlaysTheFirst)
 {
     ASSERT_EQ(Start(), 1);
@@ -433,6 +434,9 @@ TEST_F(SorvaneApp, PlayFromASecondCopyReplacesTheRunningQueueAndPlaysTheFirst)
     EXPECT_EQ(Doc()->GetQueue().GetAt(1), second);
     EXPECT_EQ(Doc()->GetTitle(), "first.wav");
     EXPECT_EQ(Doc()->GetMode(), static_cast<int>(MCI_MODE_PLAY));
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "Sorvix.ini"));
+    EXPECT_FALSE(
+        std::filesystem::exists(m_dir / (std::string("config/") + CWinApp::kProfileFileName)));
 }
 
 TEST_F(SorvaneApp, AStaleRendezvousLeftByAnEndedPlayerIsReplaced)
