@@ -52,14 +52,19 @@ TEST_F(SorvaneViewPlayback, ADropReplacesTheQueueInTheGivenOrderAndPlaysTheFirst
     EXPECT_TRUE(m_prompts.messages.empty());
 }
 
-TEST_F(SorvaneViewPlayback, ADroppedPlaylistAddsItsEntriesInItsPlace)
+// Catches a dropped folder taken for a file ("Invalid file" and a stop) instead of the
+// playable files inside it.
+TEST_F(SorvaneViewPlayback, ADroppedPlaylistOrFolderAddsItsEntriesInItsPlace)
 {
     const std::string x = Wav("x.wav");
     const std::string y = Wav("y.wav");
     const std::string z = Wav("z.wav");
-    m_view->OnDropFiles({m_dir.Write("list.m3u", "x.wav\r\ny.wav\r\n"), z});
-    EXPECT_EQ(Queue(), (std::vector<std::string>{x, y, z}));
+    const std::string inB = Wav("folder/b.wav");
+    const std::string inA = Wav("folder/a.wav");
+    m_view->OnDropFiles({m_dir.Write("list.m3u", "x.wav\r\ny.wav\r\n"), m_dir / "folder", z});
+    EXPECT_EQ(Queue(), (std::vector<std::string>{x, y, inA, inB, z}));
     EXPECT_EQ(m_doc.GetTitle(), "x.wav");
+    EXPECT_TRUE(m_prompts.messages.empty());
 }
 
 TEST_F(SorvaneViewPlayback, AnEmptyPlaylistDropShowsNoMessage)
