@@ -98,6 +98,7 @@ void CSorvaneDoc::OnCmdOpen()
     request.bMultiSelect = true;
     request.strDefExt = kOpenDefExt;
     request.strFilter = WithPlayableEntry(kOpenFilter);
+    request.nFilterIndex = kPlayableFilterIndex;
     std::vector<std::string> paths;
     if (!Prompts().AskFiles(request, paths))
         return;
