@@ -480,8 +480,8 @@ TEST_F(InstalledPlayer, TheQueuesEndIsAnnouncedAsStopped)
     ASSERT_TRUE(StartPlayer({"--play", QString::fromStdString(Wav("short.wav", 1))}));
     EXPECT_TRUE(Announced(recorder, "PlaybackStatus", "Stopped"));
     EXPECT_EQ(Property("PlaybackStatus").toString(), "Stopped");
-    // Play from the end plays nothing, so it is not offered.
-    EXPECT_FALSE(Property("CanPlay").toBool());
+    // Play is offered at the end, as the player's own button offers it.
+    EXPECT_TRUE(Property("CanPlay").toBool());
 }
 
 // Catches SetPosition that ignores the position, or seeks a track it was not meant for.

@@ -272,9 +272,10 @@ TEST_F(SorvaneDocTest, ThePlaybackStateTellsAPauseFromAStopWhereverItStands)
 {
     Open({Wav("a.wav", 3)});
     EXPECT_EQ(m_doc.GetPlayback().nState, PlaybackState::Playing);
-    EXPECT_TRUE(m_doc.GetPlayback().bCanPlay) << "play works while playing";
+    EXPECT_FALSE(m_doc.GetPlayback().bCanPlay) << "play is not offered while it sounds";
     m_doc.OnCmdMsg(IDC_BTN_PAUSE);
     EXPECT_EQ(m_doc.GetPlayback().nState, PlaybackState::Paused);
+    EXPECT_TRUE(m_doc.GetPlayback().bCanPlay);
     m_doc.OnCmdMsg(IDC_BTN_PLAY);
     PlayFrames(kFramesPerSecond);
     m_doc.OnCmdMsg(IDC_BTN_STOP);
@@ -285,9 +286,9 @@ TEST_F(SorvaneDocTest, ThePlaybackStateTellsAPauseFromAStopWhereverItStands)
     EXPECT_EQ(stopped.nLengthMs, 3000);
 }
 
-// Catches a seek by time that lands on a whole percent or second, and play offered at the
-// end of a file where it plays nothing.
-TEST_F(SorvaneDocTest, ASeekByTimeLandsToTheMillisecondAndTheEndOffersNoPlay)
+// Catches a seek by time that lands on a whole percent or second, and play refused at the
+// end of a file where the play button offers it (its end notice moves the queue on).
+TEST_F(SorvaneDocTest, ASeekByTimeLandsToTheMillisecondAndTheEndOffersPlay)
 {
     Open({Wav("a.wav", 3)});
     m_doc.SeekToMilliseconds(1234);
@@ -299,7 +300,7 @@ TEST_F(SorvaneDocTest, ASeekByTimeLandsToTheMillisecondAndTheEndOffersNoPlay)
     const PlaybackSnapshot end = m_doc.GetPlayback();
     EXPECT_EQ(end.nState, PlaybackState::Stopped);
     EXPECT_EQ(end.nPositionMs, 3000);
-    EXPECT_FALSE(end.bCanPlay);
+    EXPECT_TRUE(end.bCanPlay);
 }
 
 TEST_F(SorvaneDocTest, PlayAndStopWithNothingOpenDoNothingButPlayUpdates)

@@ -161,8 +161,10 @@ TEST_F(SorvaneViewPlayback, WithRepeatOffTheLastEntryEndsThePlay)
     EXPECT_EQ(m_doc.GetTitle(), "b.wav");
     EXPECT_EQ(m_doc.GetMode(), static_cast<int>(MCI_MODE_STOP));
     EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 1);
-    // Catches play left greyed after the end.
+    // Catches play left greyed after the end, and the bus's CanPlay, read from the same
+    // snapshot, saying otherwise than the button.
     EXPECT_TRUE(m_view->GetButton(IDC_BTN_PLAY - IDC_BTN_OPEN).isEnabled());
+    EXPECT_TRUE(m_doc.GetPlayback().bCanPlay);
     EXPECT_FALSE(m_view->GetButton(IDC_BTN_STOP - IDC_BTN_OPEN).isEnabled());
 }
 
