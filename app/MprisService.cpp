@@ -4,6 +4,7 @@
 #include "audio/SoundOutput.h"
 #include "base/Prompts.h"
 #include "base/QtText.h"
+#include "engine/MediaFormats.h"
 #include "engine/PlayEngine.h"
 #include "media/Mci.h"
 #include "queue/SorvaneDoc.h"
@@ -47,6 +48,17 @@ bool SessionBusNamed()
 QDBusMessage Error(const QDBusMessage& message, const char* name, const QString& text)
 {
     return message.createErrorReply(ToQString(name), text);
+}
+
+// Every type the player plays, from the one table of formats, and the playlists' types.
+QStringList SupportedMimeTypes()
+{
+    QStringList types;
+    for (const std::string& type : MediaFormatMimeTypes()) {
+        types.append(ToQString(type));
+    }
+    types << QStringLiteral("audio/x-mpegurl") << QStringLiteral("audio/mpegurl");
+    return types;
 }
 
 } // namespace
@@ -98,7 +110,13 @@ private:
                 message = std::move(m_pending.front());
                 m_pending.pop_front();
             }
-            m_service.Handle(message);
+            // After a call that posted its action the next one waits behind that action, so
+            // that it finds the action done, as a caller that waited for the reply expects.
+            if (m_service.Handle(message)) {
+                QMetaObject::invokeMethod(
+                    this, [this] { AnswerSlice(); }, Qt::QueuedConnection);
+                return;
+            }
             if (slice.elapsed() >= kCallSliceMs) {
                 QTimer::singleShot(0, this, [this] { AnswerSlice(); });
                 return;
@@ -261,6 +279,7 @@ QVariantMap CMprisService::Metadata(const PlaybackSnapshot& snap) const
 QVariantMap CMprisService::PlayerProperties() const
 {
     const PlaybackSnapshot snap = m_doc.GetPlayback();
+    const bool bPlaying = snap.nState == PlaybackState::Playing;
     const int repeat = m_settings.Get(SK_REPEAT);
     return {
         {QStringLiteral("PlaybackStatus"), StatusName(snap.nState)},
@@ -275,7 +294,8 @@ QVariantMap CMprisService::PlayerProperties() const
         {QStringLiteral("MaximumRate"), 1.0},
         {QStringLiteral("CanGoNext"), snap.bOpen && snap.bCanGoNext},
         {QStringLiteral("CanGoPrevious"), snap.bOpen && snap.bCanGoPrevious},
-        {QStringLiteral("CanPlay"), snap.bOpen && snap.bCanPlay},
+        // Play is offered as the button offers it, and while a track sounds, as the bus asks.
+        {QStringLiteral("CanPlay"), snap.bOpen && (snap.bCanPlay || bPlaying)},
         {QStringLiteral("CanPause"), snap.bOpen && snap.bCanPause},
         {QStringLiteral("CanSeek"), snap.bOpen && snap.bCanSeek},
         {QStringLiteral("CanControl"), true},
@@ -291,9 +311,7 @@ QVariantMap CMprisService::RootProperties() const
         {QStringLiteral("Identity"), ToQString(kAppTitle)},
         {QStringLiteral("DesktopEntry"), QStringLiteral("sorvane")},
         {QStringLiteral("SupportedUriSchemes"), QStringList{QStringLiteral("file")}},
-        {QStringLiteral("SupportedMimeTypes"),
-         QStringList{QStringLiteral("audio/mpeg"), QStringLiteral("audio/x-wav"),
-                     QStringLiteral("audio/midi"), QStringLiteral("audio/x-mpegurl")}},
+        {QStringLiteral("SupportedMimeTypes"), SupportedMimeTypes()},
     };
 }
 
@@ -311,32 +329,34 @@ void CMprisService::SeekToMicroseconds(qlonglong position)
     QDBusConnection::sessionBus().send(seeked);
 }
 
-bool CMprisService::CallPlayer(const QDBusMessage& message, QDBusMessage& reply)
+bool CMprisService::CallPlayer(const QDBusMessage& message, QDBusMessage& reply,
+                               std::function<void()>& action)
 {
     const QString member = message.member();
     const QList<QVariant> args = message.arguments();
     const PlaybackSnapshot snap = m_doc.GetPlayback();
     const bool bPlaying = snap.nState == PlaybackState::Playing;
+    const auto command = [this](int nId) { return [this, nId] { m_route(nId); }; };
     if (member == QStringLiteral("Play") || member == QStringLiteral("Pause") ||
         member == QStringLiteral("PlayPause")) {
         const bool bWantPlay = member == QStringLiteral("Play") ||
                                (member == QStringLiteral("PlayPause") && !bPlaying);
         if (bWantPlay && !bPlaying && snap.bOpen && snap.bCanPlay) {
-            m_route(IDC_BTN_PLAY);
+            action = command(IDC_BTN_PLAY);
         } else if (!bWantPlay && bPlaying) {
-            m_route(IDC_BTN_PAUSE);
+            action = command(IDC_BTN_PAUSE);
         }
     } else if (member == QStringLiteral("Stop")) {
         if (snap.bOpen) {
-            m_route(IDC_BTN_STOP);
+            action = command(IDC_BTN_STOP);
         }
     } else if (member == QStringLiteral("Next")) {
         if (snap.bOpen && snap.bCanGoNext) {
-            m_route(IDC_BTN_NEXT);
+            action = command(IDC_BTN_NEXT);
         }
     } else if (member == QStringLiteral("Previous")) {
         if (snap.bOpen && snap.bCanGoPrevious) {
-            m_route(IDC_BTN_PREV);
+            action = command(IDC_BTN_PREV);
         }
     } else if (member == QStringLiteral("Seek") && args.size() == 1) {
         // An offset near the ends of its range saturates rather than overflows.
@@ -347,16 +367,16 @@ bool CMprisService::CallPlayer(const QDBusMessage& message, QDBusMessage& reply)
                                 : std::numeric_limits<qlonglong>::min();
         }
         if (target > qlonglong{snap.nLengthMs} * 1000 && snap.bOpen && snap.bCanGoNext) {
-            m_route(IDC_BTN_NEXT);
+            action = command(IDC_BTN_NEXT);
         } else {
-            SeekToMicroseconds(target);
+            action = [this, target] { SeekToMicroseconds(target); };
         }
     } else if (member == QStringLiteral("SetPosition") && args.size() == 2) {
         const QString track = args[0].value<QDBusObjectPath>().path();
         const qlonglong position = args[1].toLongLong();
         if (track == TrackId(snap) && position >= 0 &&
             position <= qlonglong{snap.nLengthMs} * 1000) {
-            SeekToMicroseconds(position);
+            action = [this, position] { SeekToMicroseconds(position); };
         }
     } else if (member == QStringLiteral("OpenUri") && args.size() == 1) {
         const QUrl url(args[0].toString());
@@ -372,11 +392,7 @@ bool CMprisService::CallPlayer(const QDBusMessage& message, QDBusMessage& reply)
                           QStringLiteral("No such file: %1").arg(path));
             return true;
         }
-        // The caller has its answer before the open, whose message boxes may wait for the
-        // user.
-        QMetaObject::invokeMethod(
-            m_pPostContext.get(), [this, file = FromQString(path)] { m_doc.OpenFiles({file}); },
-            Qt::QueuedConnection);
+        action = [this, file = FromQString(path)] { m_doc.OpenFiles({file}); };
     } else {
         return false;
     }
@@ -421,12 +437,13 @@ QDBusMessage CMprisService::SetPlayerProperty(const QDBusMessage& message, const
     return message.createReply();
 }
 
-void CMprisService::Handle(const QDBusMessage& message)
+bool CMprisService::Handle(const QDBusMessage& message)
 {
     const QString iface = message.interface();
     const QString member = message.member();
     const QList<QVariant> args = message.arguments();
     QDBusMessage reply;
+    std::function<void()> action;
     if (iface == ToQString(kIntrospectableInterface) && member == QStringLiteral("Introspect")) {
         reply = message.createReply(ToQString(kMprisInterfaceXml));
     } else if (iface == ToQString(kPropertiesInterface)) {
@@ -455,7 +472,7 @@ void CMprisService::Handle(const QDBusMessage& message)
     } else if ((iface.isEmpty() || iface == ToQString(kRootInterface)) &&
                (member == QStringLiteral("Raise") || member == QStringLiteral("Quit"))) {
         if (member == QStringLiteral("Quit")) {
-            m_route(ID_APP_EXIT);
+            action = [this] { m_route(ID_APP_EXIT); };
         } else if (m_pMainWnd != nullptr) {
             m_pMainWnd->showNormal();
             m_pMainWnd->raise();
@@ -463,7 +480,7 @@ void CMprisService::Handle(const QDBusMessage& message)
         }
         reply = message.createReply();
     } else if (iface.isEmpty() || iface == ToQString(kPlayerInterface)) {
-        if (!CallPlayer(message, reply)) {
+        if (!CallPlayer(message, reply, action)) {
             reply = Error(message, "org.freedesktop.DBus.Error.UnknownMethod",
                           QStringLiteral("No such method: %1").arg(member));
         }
@@ -474,4 +491,11 @@ void CMprisService::Handle(const QDBusMessage& message)
     if (message.isReplyRequired() && m_bRegistered) {
         QDBusConnection::sessionBus().send(reply);
     }
+    if (!action) {
+        return false;
+    }
+    // The caller has its answer before the action, whose message boxes may wait for the user
+    // while further calls are answered from their loop.
+    QMetaObject::invokeMethod(m_pPostContext.get(), std::move(action), Qt::QueuedConnection);
+    return true;
 }

@@ -21,7 +21,8 @@ class QDBusMessage;
 // the buttons' routes (the same checks, the same messages on failure). It watches the
 // document as one of its views and sends changes only when the document tells of one, so
 // it adds no timer. Without a session bus it does nothing. Every method answers at once:
-// what it starts that may ask the user (OpenUri) runs after the reply. State, times and
+// what it starts (commands, seeks, OpenUri), which may ask the user, runs after the reply,
+// so calls are answered while a message box is open. State, times and
 // what is allowed come from the document's playback snapshot. User-interface thread only; Qt's bus
 // thread only queues calls for it (see kCallSliceMs).
 class CMprisService : public CView
@@ -47,8 +48,10 @@ public:
     // Sends PropertiesChanged for the player properties that changed since the last time.
     void OnUpdate(CView* pSender, int nHint) override;
 
-    // Answers one call addressed to the player's object; user-interface thread.
-    void Handle(const QDBusMessage& message);
+    // Answers one call addressed to the player's object; user-interface thread. What the call
+    // starts (a command, a seek, an open: anything that may show a message box) is posted to
+    // run after the reply; true when such an action was posted.
+    bool Handle(const QDBusMessage& message);
 
 private:
     class CBusObject;
@@ -58,7 +61,9 @@ private:
     QVariantMap Metadata(const PlaybackSnapshot& snap) const;
     static QString TrackId(const PlaybackSnapshot& snap);
     // Handles a player method; false when there is no such method.
-    bool CallPlayer(const QDBusMessage& message, QDBusMessage& reply);
+    // What it starts is left in action, to run after the reply.
+    bool CallPlayer(const QDBusMessage& message, QDBusMessage& reply,
+                    std::function<void()>& action);
     // Sets a writable player property; the reply is an error for a value it refuses.
     QDBusMessage SetPlayerProperty(const QDBusMessage& message, const QString& name,
                                    const QVariant& value);

@@ -33,6 +33,7 @@ bool CSorvaneApp::OnCmdMsg(int nId)
 int CSorvaneApp::InitInstance()
 {
     m_bFoundOther = false;
+    m_bHandedOver = false;
     // Qt's widgets host their own controls and always draw in a three-dimensional style, so
     // the framework's control-container and 3-D control steps have nothing to switch on.
     LoadStdProfileSettings(kRecentFileCount);
@@ -56,6 +57,7 @@ int CSorvaneApp::InitInstance()
         std::unique_ptr<CFoundWindow> pOther = FindRendezvousWindow(kMainWindowTitle);
         if (pOther != nullptr && pOther->HandFiles(bPlay, command.m_files)) {
             m_bFoundOther = true;
+            m_bHandedOver = true;
             return 0;
         }
     }
@@ -136,6 +138,11 @@ int CSorvaneApp::ExitInstance()
     m_pMpris.reset();
     m_pRendezvous.reset();
     m_pShowWatch.reset();
+    // A copy that only carried files to the running player was never the player: the settings
+    // and the profile are that player's to write.
+    if (m_bHandedOver) {
+        return m_nExitCode;
+    }
     m_settings.Save();
     return CWinApp::ExitInstance();
 }

@@ -10,7 +10,8 @@ class CMprisService;
 class CTitleRendezvous;
 
 // The player's application object. It holds the settings record for the whole run (read in
-// InitInstance, written in ExitInstance, also after a refused start), registers the
+// InitInstance, written in ExitInstance, also after a refused start, but not by a copy that
+// handed its files to the running player), registers the
 // document template (document, frame and view), lets one copy of the player run per
 // desktop, creates and shows the main window titled kMainWindowTitle, and owns the about
 // box. User-interface thread only.
@@ -36,7 +37,8 @@ public:
     // its view accept dropped files, offers the player on the session bus and plays or queues
     // the files of --play or --enqueue.
     int InitInstance() override;
-    // Writes the settings file, then the framework's exit step.
+    // Writes the settings file, then the framework's exit step; a copy that handed its files
+    // to the running player writes nothing.
     int ExitInstance() override;
     // Writes the settings file with the window's present position, and the profile.
     void OnSessionCommit() override;
@@ -57,4 +59,5 @@ private:
     std::unique_ptr<CExternalShowWatch> m_pShowWatch;
     std::unique_ptr<CMprisService> m_pMpris;
     bool m_bFoundOther = false;
+    bool m_bHandedOver = false; // the files of --play or --enqueue went to the running player
 };

@@ -63,7 +63,9 @@ int CWinApp::WinMain(int argc, char** argv)
     }
     QApplication::setQuitOnLastWindowClosed(false);
     // The texts in the user's language, before any window or message shows one.
-    const std::unique_ptr<QTranslator> translation = InstallTranslation(LanguageOfEnvironment());
+    const std::string language = LanguageOfEnvironment();
+    const std::unique_ptr<QTranslator> translation = InstallTranslation(language);
+    const std::unique_ptr<QTranslator> qtTranslation = InstallQtTranslation(language);
     std::vector<std::string> args;
     const QStringList arguments = QCoreApplication::arguments();
     for (qsizetype i = 1; i < arguments.size(); ++i) {

@@ -22,6 +22,7 @@ struct FileDialogRequest
     std::string strDefExt;     // added to a typed name without extension, such as ".mid"
     std::string strFileName;   // initial name in the name field
     std::string strFilter;     // "Description|*.a; *.b||" (see ConvertFilter), a marked text
+    int nFilterIndex = 1;      // the filter entry the dialog shows first, counted from 1
 };
 
 class IPrompts

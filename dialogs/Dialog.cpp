@@ -20,7 +20,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QStyle>
+#include <QStyleOptionButton>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -65,6 +67,74 @@ QWidget* IconControl(const char* text, QWidget* pParent)
             pLabel->setPixmap(icon.pixmap(kIconSize, kIconSize));
     }
     return pLabel;
+}
+
+// The text a control shows, as wide as the dialog font draws it; 0 for none.
+int TextWidth(const QWidget& control, const QFontMetrics& metrics)
+{
+    if (const auto* pButton = qobject_cast<const QAbstractButton*>(&control))
+        return metrics.horizontalAdvance(pButton->text());
+    if (const auto* pLabel = qobject_cast<const QLabel*>(&control))
+        return metrics.horizontalAdvance(pLabel->text());
+    if (const auto* pGroup = qobject_cast<const QGroupBox*>(&control))
+        return metrics.horizontalAdvance(pGroup->title());
+    return 0;
+}
+
+// A mark with its text on the left: the mark at the right edge, the text at the left edge, and
+// the spacing that fills the rest between them, at least a pixel.
+int LeftTextMark(const QWidget& control)
+{
+    return control.style()->pixelMetric(QStyle::PM_IndicatorWidth);
+}
+int LeftTextSpacing(const QWidget& control, int nTextWidth)
+{
+    return std::max(1, control.width() - LeftTextMark(control) - nTextWidth - 1);
+}
+
+// How much wider than its text a control must be to show the text whole: what its style
+// draws beside the text (a push button's frame and margins, a check mark or a radio mark and
+// its spacing, a group box's indent), measured on a wide control. -1 for a control without
+// a text.
+int TextChrome(QWidget& control, const QFontMetrics& metrics)
+{
+    constexpr int kWide = 1000;
+    if (control.layoutDirection() == Qt::RightToLeft && TextWidth(control, metrics) > 0)
+        return LeftTextMark(control) + 1;
+    QStyleOptionButton option;
+    option.initFrom(&control);
+    option.rect = QRect(0, 0, kWide, control.height());
+    option.fontMetrics = metrics;
+    QStyle::SubElement contents = QStyle::SE_PushButtonContents;
+    if (auto* pButton = qobject_cast<QPushButton*>(&control)) {
+        option.text = pButton->text();
+        if (pButton->autoDefault())
+            option.features |= QStyleOptionButton::AutoDefaultButton;
+        if (pButton->isDefault())
+            option.features |= QStyleOptionButton::DefaultButton;
+    } else if (auto* pCheck = qobject_cast<QCheckBox*>(&control)) {
+        option.text = pCheck->text();
+        contents = QStyle::SE_CheckBoxContents;
+    } else if (auto* pRadio = qobject_cast<QRadioButton*>(&control)) {
+        option.text = pRadio->text();
+        contents = QStyle::SE_RadioButtonContents;
+    } else if (dynamic_cast<CGroupBox*>(&control) != nullptr) {
+        return CGroupBox::TitleChrome(metrics);
+    } else if (auto* pLabel = qobject_cast<QLabel*>(&control)) {
+        return pLabel->text().isEmpty() ? -1 : 2 * pLabel->margin();
+    } else {
+        return -1;
+    }
+    if (option.text.isEmpty())
+        return -1;
+    return kWide - control.style()->subElementRect(contents, &option, &control).width();
+}
+
+// The smallest horizontal base unit, in pixels, with which cx dialog units are at least
+// nPixels wide (MapDialogRect rounds cx × unit / 4 to the nearest pixel).
+int UnitToFit(int cx, int nPixels)
+{
+    return std::max(1, (4 * nPixels - 2 + cx - 1) / cx);
 }
 
 // A window that first calls itself a tool bar, and a dialog after that for the window
@@ -153,17 +223,14 @@ void CDialog::BuildFromTemplate(int nIDTemplate)
         flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
     setWindowFlags(flags);
     KeepTitleWithoutMinimiseOrMaximise(*this);
-    const CRect client = MapDialogRect(0, 0, pTemplate->cx, pTemplate->cy);
-    setFixedSize(client.Width(), client.Height());
-
     int defaultButtons = 0;
     for (const DLGITEMTEMPLATE& item : pTemplate->items)
         if (std::strcmp(item.lpszClass, "Button") == 0 &&
             (item.style & dlgstyle::BS_TYPEMASK) == dlgstyle::BS_DEFPUSHBUTTON)
             ++defaultButtons;
 
-    QWidget* pPrevious = nullptr;
     std::vector<QWidget*> frames;
+    std::vector<std::pair<const DLGITEMTEMPLATE*, QWidget*>> built;
     for (const DLGITEMTEMPLATE& item : pTemplate->items) {
         const QString text = TrText(item.lpszText);
         const std::string_view cls = item.lpszClass;
@@ -217,15 +284,30 @@ void CDialog::BuildFromTemplate(int nIDTemplate)
         } else if (cls == "msctls_updown32") {
             pControl = new CUpDownCtrl(this);
         }
-        if (pControl == nullptr)
-            continue;
+        if (pControl != nullptr)
+            built.emplace_back(&item, pControl);
+    }
 
+    // The texts in the dialog font decide the width of a dialog unit as much as the font's
+    // letters do: in a language or a font whose texts run wider than the template allowed
+    // for, every position and width grows alike until each text shows whole.
+    const QFontMetrics metrics(m_font);
+    for (const auto& [pItem, pControl] : built) {
+        const int chrome = TextChrome(*pControl, metrics);
+        if (chrome >= 0 && pItem->cx > 0)
+            m_baseUnits.cx = std::max(m_baseUnits.cx,
+                                      UnitToFit(pItem->cx, chrome + TextWidth(*pControl, metrics)));
+    }
+    const CRect client = MapDialogRect(0, 0, pTemplate->cx, pTemplate->cy);
+    setFixedSize(client.Width(), client.Height());
+
+    QWidget* pPrevious = nullptr;
+    for (const auto& [pItem, pControl] : built) {
+        const DLGITEMTEMPLATE& item = *pItem;
         const CRect rect = MapDialogRect(item.x, item.y, item.cx, item.cy);
         pControl->setGeometry(rect.left, rect.top, rect.Width(), rect.Height());
         if (pControl->layoutDirection() == Qt::RightToLeft) {
-            const int mark = pControl->style()->pixelMetric(QStyle::PM_IndicatorWidth);
-            const int letters = QFontMetrics(m_font).horizontalAdvance(text);
-            const int spacing = std::max(1, rect.Width() - mark - letters - 1);
+            const int spacing = LeftTextSpacing(*pControl, TextWidth(*pControl, metrics));
             pControl->setStyleSheet(QStringLiteral("spacing: %1px;").arg(spacing));
         }
         if ((item.style & dlgstyle::WS_TABSTOP) != 0) {

@@ -29,7 +29,9 @@ void KeepTitleWithoutMinimiseOrMaximise(QWidget& window);
 
 // A dialog window built from one of the player's dialog templates (res/DialogTemplates.h):
 // caption, font, size and controls, positions converted from dialog units with the dialog
-// font's average character size (x × width / 4, y × height / 8). Controls keep their
+// font's average character size (x × width / 4, y × height / 8); the width unit grows where
+// a control's text, in the user's language and the font found, would not show whole in the
+// template's width, so every position and width grows alike. Controls keep their
 // template identifiers and are reached by them; the template's order is the focus order.
 // Button clicks, edit changes and list double clicks arrive at OnCommand; Enter presses the
 // default button, Escape and the window's close box give the IDCANCEL command, as the
@@ -74,7 +76,8 @@ public:
     void SetDlgItemText(int nID, const std::string& text);
 
     // The dialog font (the template's face and size, with its stand-in when the face is
-    // missing) and its base units: average character width and height in pixels.
+    // missing) and the base units: its average character width, or more where a text needs
+    // it, and its height in pixels.
     const QFont& GetDialogFont() const { return m_font; }
     CSize GetBaseUnits() const { return m_baseUnits; }
     // A rectangle in dialog units (x, y, width, height) as pixels.

@@ -2,6 +2,20 @@
 
 #include <QPainter>
 
+namespace {
+
+// Blank pixels either side of the title, where the frame's line stops.
+constexpr int kTitlePad = 2;
+// The frame's two lines at the right edge.
+constexpr int kFrameLines = 2;
+
+} // namespace
+
+int CGroupBox::TitleChrome(const QFontMetrics& metrics)
+{
+    return metrics.averageCharWidth() + 2 * kTitlePad + kFrameLines;
+}
+
 CGroupBox::CGroupBox(const QString& title, QWidget* pParent)
     : QGroupBox(title, pParent)
 {
@@ -22,10 +36,10 @@ void CGroupBox::paintEvent(QPaintEvent*)
     if (title().isEmpty())
         return;
     const int indent = metrics.averageCharWidth();
-    const int pad = 2;
-    const QRect text(indent, 0, metrics.horizontalAdvance(title()) + 2 * pad, metrics.height());
+    const QRect text(indent, 0, metrics.horizontalAdvance(title()) + 2 * kTitlePad,
+                     metrics.height());
     painter.fillRect(text, palette().color(QPalette::Window));
     painter.setPen(
         palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
-    painter.drawText(text.adjusted(pad, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop, title());
+    painter.drawText(text.adjusted(kTitlePad, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop, title());
 }

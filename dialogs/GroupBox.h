@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFontMetrics>
 #include <QGroupBox>
 
 // A group box as dialog templates place it: the control's top is the top of its title, the
@@ -10,6 +11,10 @@ class CGroupBox : public QGroupBox
 {
 public:
     CGroupBox(const QString& title, QWidget* pParent);
+
+    // How much wider than its title a group box must be to show the title whole: the indent
+    // and the padding around the title, and the frame's lines at the right.
+    static int TitleChrome(const QFontMetrics& metrics);
 
 protected:
     void paintEvent(QPaintEvent* pEvent) override;

@@ -123,6 +123,7 @@ void CPlaylistDlg::OnAdd()
     request.bMultiSelect = true;
     request.strDefExt = kAddDefExt;
     request.strFilter = CSorvaneDoc::WithPlayableEntry(kAddFilter);
+    request.nFilterIndex = CSorvaneDoc::kPlayableFilterIndex;
     const bool bWasEmpty = m_list->GetCount() == 0;
     std::vector<std::string> paths;
     if (!Prompts().AskFiles(request, paths))

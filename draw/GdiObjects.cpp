@@ -22,9 +22,12 @@ const QString kGothicStandIn = QStringLiteral("IPAPGothic");
 // Default size of a font created with height 0, in pixels.
 constexpr int kDefaultPixelHeight = 12;
 
-bool HasFamily(const QStringList& families, const QString& family)
+// Whether a family of that name is installed, under whichever of its names: the font database
+// lists a family under the name of the locale's language ("IPA Pゴシック" under a Japanese
+// locale for "IPAPGothic").
+bool HasFamily(const QString& family)
 {
-    return families.contains(family, Qt::CaseInsensitive);
+    return QFontDatabase::hasFamily(family);
 }
 
 } // namespace
@@ -113,12 +116,11 @@ const CBrush* CBrush::Stock(int nObject)
 
 QString CFont::ResolveFaceName(const std::string& face)
 {
-    const QStringList families = QFontDatabase::families();
     const QString wanted = ToQString(face);
-    if (!wanted.isEmpty() && HasFamily(families, wanted)) {
+    if (!wanted.isEmpty() && HasFamily(wanted)) {
         return wanted;
     }
-    if (IsProportionalGothic(face) && HasFamily(families, kGothicStandIn)) {
+    if (IsProportionalGothic(face) && HasFamily(kGothicStandIn)) {
         return kGothicStandIn;
     }
     return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();

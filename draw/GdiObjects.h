@@ -111,7 +111,8 @@ public:
 
     // The installed family that stands in for face: the face itself when installed; for
     // "ＭＳ　Ｐゴシック", "ＭＳ Ｐゴシック" or "MS PGothic", IPA P Gothic when installed; else the
-    // default sans face. Needs the Qt application object.
+    // default sans face. In every locale alike, whatever name the locale gives a family.
+    // Needs the Qt application object.
     static QString ResolveFaceName(const std::string& face);
 
 private:

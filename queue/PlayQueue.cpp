@@ -20,6 +20,11 @@ int CPlayQueue::Add(const std::string& entry)
         m_strLastSheet.clear();
     }
     try {
+        // Only a folder given to the queue itself: a playlist's lines are looked up on no disk.
+        if (m_reading.empty() && IsFolder(entry)) {
+            AddFolder(entry);
+            return 1;
+        }
         if (EndsWithNoCase(entry, "m3u") || EndsWithNoCase(entry, "m3u8")) {
             LoadM3u(entry);
             return 1;

@@ -9,7 +9,8 @@
 // The ordered list of entries the player plays, with a current index. An entry is a file
 // path, a track of a CUE sheet ("<sheet>#<N>", see media/CueSheet.h) or a CD track marker
 // ("\track <N>", first character a backslash). The queue keeps texts: it never opens a
-// medium, and reads only playlist files and CUE sheets. User-interface thread only.
+// medium, and reads only playlist files and CUE sheets (a folder given to Add stands for the
+// files inside it). User-interface thread only.
 //
 // m_nCurrent is never negative but may stand beyond the end after removals (RemoveAt never
 // moves it); every operation copes with that.
@@ -27,6 +28,9 @@ public:
     // How many playlist lines one Add may read in all, far beyond any real library, so that
     // a few small files naming each other many times over cannot expand without end.
     static constexpr long kPlaylistLineBudget = 1'000'000;
+    // Shown when a folder holds more names than that budget.
+    static constexpr const char* kTooManyFilesText = QT_TRANSLATE_NOOP(
+        "Sorvane", "フォルダのファイルが多すぎるため、残りを追加しませんでした。");
     // Shown once when an Add stops at that budget.
     static constexpr const char* kTooManyLinesText = QT_TRANSLATE_NOOP(
         "Sorvane", "プレイリストの行が多すぎるため、残りを読み込みませんでした。");
@@ -35,11 +39,12 @@ public:
     virtual ~CPlayQueue() = default;
 
     // Appends entry, or, when it ends in "m3u" or "m3u8" in any case, appends the lines
-    // of that playlist file instead. A CUE sheet (a .cue file, or a FLAC, WavPack or APE file
-    // holding one) whose tracks name files the player plays is appended as one entry per
-    // track; a sheet naming a missing or unplayable file (a CD image) stays one entry, which
-    // plays as it did or is refused when opened. Returns 1; 0 after an out-of-memory failure, which
-    // is reported to the user and leaves the queue as it was.
+    // of that playlist file instead, or, when it names a folder (not as a playlist's line),
+    // the playable files inside it (AddFolder). A CUE sheet (a .cue file, or a FLAC, WavPack
+    // or APE file holding one) whose tracks name files the player plays is appended as one
+    // entry per track; a sheet naming a missing or unplayable file (a CD image) stays one
+    // entry, which plays as it did or is refused when opened. Returns 1; 0 after an
+    // out-of-memory failure, which is reported to the user and leaves the queue as it was.
     int Add(const std::string& entry);
     // Removes the entry at nIndex; 0 when nIndex is not in range.
     int RemoveAt(int nIndex);
@@ -82,6 +87,13 @@ public:
     // lines and says so once. Running out of memory is reported once and ends the whole
     // expansion.
     void LoadM3u(const std::string& strPath);
+    // Appends the files inside the folder strPath, its subfolders' too, that the player plays
+    // by their extension (playlists are left out: they name files the folder already holds),
+    // sorted by name. Links to folders are not followed; the walk stops after
+    // kPlaylistLineBudget names and says so once.
+    void AddFolder(const std::string& strPath);
+    // Whether entry names a folder (a CD track marker never does).
+    static bool IsFolder(const std::string& entry);
 
 protected:
     // The line budget of one expansion; tests lower it.

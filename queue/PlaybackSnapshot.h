@@ -27,7 +27,7 @@ struct PlaybackSnapshot
     int nMinutes = 0;               // the position as the medium reports it,
     int nSeconds = 0;               // in whole minutes and seconds
     int nLengthSeconds = 0;         // the length in whole seconds
-    bool bCanPlay = false;          // Play would start or resume sound
+    bool bCanPlay = false;          // Play is offered: the medium stands still
     bool bCanPause = false;         // Pause would halt sound
     bool bCanGoNext = false;        // Next and Previous would play an entry
     bool bCanGoPrevious = false;

@@ -106,6 +106,7 @@ void CSorvaneDoc::OnCmdOpen()
     request.bMultiSelect = true;
     request.strDefExt = kOpenDefExt;
     request.strFilter = WithPlayableEntry(kOpenFilter);
+    request.nFilterIndex = kPlayableFilterIndex;
     std::vector<std::string> paths;
     if (!Prompts().AskFiles(request, paths))
         return;
@@ -613,11 +614,9 @@ PlaybackSnapshot CSorvaneDoc::GetPlayback() const
         snap.nState = PlaybackState::Playing;
     else if (snap.bStandsStill && m_bPaused)
         snap.nState = PlaybackState::Paused;
-    // A device that played to its end and stands there plays nothing more when asked; the
-    // decoder starts again from the top.
-    const bool bAtEnd = snap.nState == PlaybackState::Stopped && snap.nKind != DEVICE_PLUGIN &&
-                        snap.nLengthMs > 0 && snap.nPositionMs >= snap.nLengthMs;
-    snap.bCanPlay = !bAtEnd;
+    // Play is offered whenever the medium stands still, at its end too (where a play ends at
+    // once and its end notice moves the queue on), and never while it sounds.
+    snap.bCanPlay = snap.bStandsStill;
     snap.bCanPause = snap.nState == PlaybackState::Playing;
     snap.bCanGoNext = m_queue.GetCount() > 0;
     snap.bCanGoPrevious = snap.bCanGoNext;

@@ -73,6 +73,8 @@ public:
     // the playlists.
     static constexpr const char* kPlayableFilterName =
         QT_TRANSLATE_NOOP("Sorvane", "PlayableFiles");
+    // The open dialogs show that entry first, so that no playable file is hidden at first.
+    static constexpr int kPlayableFilterIndex = 2;
     static constexpr const char* kOpenDefExt = ".mid";
     static constexpr const char* kCdPath = "path";
     static constexpr const char* kPlayFailedText =

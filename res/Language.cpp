@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QLibraryInfo>
 #include <QTranslator>
 
 #include <cctype>
@@ -64,6 +65,17 @@ std::string LanguageOfEnvironment()
 {
     return ChooseLanguage(std::getenv("SORVANE_LANG"), std::getenv("LC_ALL"),
                           std::getenv("LC_MESSAGES"), std::getenv("LANG"));
+}
+
+std::unique_ptr<QTranslator> InstallQtTranslation(std::string_view language)
+{
+    const QString name =
+        QStringLiteral("qtbase_") + ToQString(language.empty() ? kSourceLanguage : language);
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(name, QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+        !QCoreApplication::installTranslator(translator.get()))
+        return nullptr;
+    return translator;
 }
 
 std::unique_ptr<QTranslator> InstallTranslation(std::string_view language)

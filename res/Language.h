@@ -25,3 +25,9 @@ std::string LanguageOfEnvironment();
 // is none for it; null for "" (the source texts). The translation stays installed until the
 // returned translator is destroyed.
 std::unique_ptr<QTranslator> InstallTranslation(std::string_view language);
+
+// Installs Qt's own translation (qtbase_<language>.qm from Qt's translations folder) for the
+// texts of Qt's dialogs (file, colour, message box buttons): language as ChooseLanguage gives
+// it, "" being the source texts' Japanese. Null when Qt has none for it. Stays installed until
+// the returned translator is destroyed.
+std::unique_ptr<QTranslator> InstallQtTranslation(std::string_view language);

@@ -162,6 +162,7 @@ bool CQtPrompts::AskFiles(const FileDialogRequest& request, std::vector<std::str
     const QStringList filters = NameFilters(TranslatedFilter(request.strFilter));
     if (!filters.isEmpty()) {
         dialog.setNameFilters(filters);
+        dialog.selectNameFilter(filters.value(request.nFilterIndex - 1, filters.front()));
     }
     if (request.bOpen) {
         dialog.setAcceptMode(QFileDialog::AcceptOpen);

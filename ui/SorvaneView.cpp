@@ -229,10 +229,9 @@ void CSorvaneView::OnUpdate(CView*, int nHint)
     if (const PlaybackSnapshot snap = m_pDocument->GetPlayback(); snap.bOpen) {
         EnableButton(kPrevButton, true);
         EnableButton(kNextButton, true);
-        const bool bStopped = snap.bStandsStill;
-        EnableButton(kPlayButton, bStopped);
-        EnableButton(kStopButton, !bStopped);
-        EnableButton(kPauseButton, !bStopped);
+        EnableButton(kPlayButton, snap.bCanPlay);
+        EnableButton(kStopButton, !snap.bStandsStill);
+        EnableButton(kPauseButton, !snap.bStandsStill);
     } else {
         for (int i : {kPlayButton, kStopButton, kPrevButton, kPauseButton, kNextButton}) {
             EnableButton(i, false);

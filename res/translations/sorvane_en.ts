@@ -348,6 +348,10 @@
         <translation>The file could not be opened</translation>
     </message>
     <message>
+        <source>フォルダのファイルが多すぎるため、残りを追加しませんでした。</source>
+        <translation>The folder holds too many files; the rest were not added.</translation>
+    </message>
+    <message>
         <source>プレイリストの行が多すぎるため、残りを読み込みませんでした。</source>
         <translation>The playlist has too many lines; the rest was not read.</translation>
     </message>

@@ -199,7 +199,8 @@ TEST_F(InstalledPlayer, TheInstallHoldsTheProgramItsLibrariesAndCrispIcons)
     }
 }
 
-// Catches a launcher whose command, run without files as a menu runs it, starts nothing.
+// Catches a launcher whose command, run without files as a menu runs it, starts nothing, and
+// a bus service that offers fewer types than the launcher opens (FLAC, Ogg, Opus, M4A, ...).
 TEST_F(InstalledPlayer, TheLauncherStartsThePlayerWithoutFiles)
 {
     const std::string entry = CTempDir::Read(Installed("share/applications/sorvane.desktop"));
@@ -210,7 +211,17 @@ TEST_F(InstalledPlayer, TheLauncherStartsThePlayerWithoutFiles)
             .split(u' ', Qt::SkipEmptyParts);
     ASSERT_EQ(args.takeFirst(), "sorvane");
     args.removeAll("%F");
-    EXPECT_TRUE(StartPlayer(args)) << m_player.readAllStandardError().toStdString();
+    ASSERT_TRUE(StartPlayer(args)) << m_player.readAllStandardError().toStdString();
+
+    const std::size_t types = entry.find("\nMimeType=");
+    ASSERT_NE(types, std::string::npos);
+    const QStringList offered =
+        Property("SupportedMimeTypes", "org.mpris.MediaPlayer2").toStringList();
+    for (const QString& type :
+         QString::fromStdString(entry.substr(types + 10, entry.find('\n', types + 1) - types - 10))
+             .split(u';', Qt::SkipEmptyParts)) {
+        EXPECT_TRUE(type.startsWith("x-content/") || offered.contains(type)) << type.toStdString();
+    }
 }
 
 // Catches a file named without an option that does nothing, and a mistyped option that exits
@@ -442,6 +453,26 @@ TEST_F(InstalledPlayer, OpenUriOfAMissingFileAnswersAtOnceAndThePlayGoesOn)
     EXPECT_EQ(Property("PlaybackStatus").toString(), "Playing");
 }
 
+// Catches a bus that waits behind the message box of what a call started: Next onto a file
+// that cannot be opened, and every call after it, went unanswered until the box was closed.
+TEST_F(InstalledPlayer, CallsAreAnsweredWhileTheBoxOfAFileThatCannotBeOpenedIsOpen)
+{
+    const std::string damaged = m_dir.Write("header-only.wav", "RIFF\x04\0\0\0WAVE");
+    ASSERT_TRUE(StartPlayer(
+        {"--play", QString::fromStdString(Wav("tone.wav")), QString::fromStdString(damaged)}));
+    // Generous limits: an answer held behind the box never comes at all.
+    QDBusInterface player(kService, kPath, kPlayer, *m_pConnection);
+    player.setTimeout(10000);
+    EXPECT_EQ(player.call("Next").type(), QDBusMessage::ReplyMessage);
+    // The box of the damaged file is open from here on: the next call is answered only after
+    // the Next has run.
+    QDBusInterface props(kService, kPath, "org.freedesktop.DBus.Properties", *m_pConnection);
+    props.setTimeout(10000);
+    EXPECT_EQ(props.call("Get", kPlayer, "Position").type(), QDBusMessage::ReplyMessage);
+    EXPECT_EQ(player.call("Next").type(), QDBusMessage::ReplyMessage);
+    EXPECT_EQ(props.call("Get", kPlayer, "PlaybackStatus").type(), QDBusMessage::ReplyMessage);
+}
+
 // Catches panels left showing a playing track after the queue has played to its end.
 TEST_F(InstalledPlayer, TheQueuesEndIsAnnouncedAsStopped)
 {
@@ -451,8 +482,8 @@ TEST_F(InstalledPlayer, TheQueuesEndIsAnnouncedAsStopped)
     ASSERT_TRUE(StartPlayer({"--play", QString::fromStdString(Wav("short.wav", 1))}));
     EXPECT_TRUE(Announced(recorder, "PlaybackStatus", "Stopped"));
     EXPECT_EQ(Property("PlaybackStatus").toString(), "Stopped");
-    // Play from the end plays nothing, so it is not offered.
-    EXPECT_FALSE(Property("CanPlay").toBool());
+    // Play is offered at the end, as the player's own button offers it.
+    EXPECT_TRUE(Property("CanPlay").toBool());
 }
 
 // Catches SetPosition that ignores the position, or seeks a track it was not meant for.

@@ -133,12 +133,19 @@ TEST_F(SorvaneApp, AFileThatCannotBeOpenedIsToldAndThePlayerStarts)
     EXPECT_EQ(Doc()->IsOpen(), 0u);
 }
 
-// Catches a directory handed to the engine as if it were a medium without a word.
-TEST_F(SorvaneApp, ADirectoryOnTheCommandLineCannotBeOpened)
+// Catches a folder handed to the engine as a medium ("Invalid file" and a stop) instead of
+// the playable files inside it, in the order of their names.
+TEST_F(SorvaneApp, AFolderOnTheCommandLineQueuesTheFilesInsideAndPlaysTheFirst)
 {
-    EXPECT_EQ(Start({m_dir.Path()}), 1);
-    EXPECT_FALSE(m_prompts.messages.empty());
-    EXPECT_EQ(Doc()->IsOpen(), 0u);
+    const std::string second = Wav("album/2 second.wav");
+    const std::string first = Wav("album/1 first.wav");
+    m_dir.Write("album/cover.jpg", "a picture");
+    EXPECT_EQ(Start({m_dir / "album"}), 1);
+    EXPECT_TRUE(m_prompts.messages.empty());
+    ASSERT_EQ(Doc()->GetQueue().GetCount(), 2);
+    EXPECT_EQ(Doc()->GetQueue().GetAt(0), first);
+    EXPECT_EQ(Doc()->GetQueue().GetAt(1), second);
+    EXPECT_EQ(Doc()->GetMode(), static_cast<int>(MCI_MODE_PLAY));
 }
 
 // Catches a mistyped option that starts the player as if nothing were wrong.
@@ -408,7 +415,8 @@ TEST_F(SorvaneApp, SigtermWithMessageBoxesOpenAndPendingEndsThePlayerWithItsSett
 }
 
 // Catches --play that starts a second player, or whose files replace the running copy's
-// queue other than the open button does (all of them queued, the first playing).
+// queue other than the open button does (all of them queued, the first playing), and a copy
+// that hands its files over and then writes the settings and the profile on its way out.
 TEST_F(SorvaneApp, PlayFromASecondCopyReplacesTheRunningQueueAndPlaysTheFirst)
 {
     ASSERT_EQ(Start(), 1);
@@ -433,6 +441,9 @@ TEST_F(SorvaneApp, PlayFromASecondCopyReplacesTheRunningQueueAndPlaysTheFirst)
     EXPECT_EQ(Doc()->GetQueue().GetAt(1), second);
     EXPECT_EQ(Doc()->GetTitle(), "first.wav");
     EXPECT_EQ(Doc()->GetMode(), static_cast<int>(MCI_MODE_PLAY));
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "Sorvix.ini"));
+    EXPECT_FALSE(
+        std::filesystem::exists(m_dir / (std::string("config/") + CWinApp::kProfileFileName)));
 }
 
 TEST_F(SorvaneApp, AStaleRendezvousLeftByAnEndedPlayerIsReplaced)

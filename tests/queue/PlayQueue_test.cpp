@@ -7,7 +7,10 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <filesystem>
 #include <new>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -184,6 +187,38 @@ TEST(PlayQueueAdd, OutOfMemoryIsReportedAndLeavesTheQueueAsItWas)
     EXPECT_EQ(q.GetCurrent(), 1);
     EXPECT_EQ(q.Add(entry), 1);
     EXPECT_EQ(q.GetAt(2), entry);
+}
+
+// Catches a folder queued as a file (the engine then calls it invalid and stops), files left
+// out or in the walk's order, playlists and other files taken, a link back to a folder above
+// walked without end, and a huge folder walked to its end.
+TEST(PlayQueueAdd, AFolderAddsItsPlayableFilesSortedByNameSubfoldersToo)
+{
+    const CTempDir dir;
+    const std::string music = dir / "music";
+    for (const char* name : {"b.wav", "sub/c.flac", "a.MP3", "c.ogg", "notes.txt", "list.m3u",
+                             "sub/deeper/d.opus", "mp3", "e.m4a"})
+        dir.Write(std::string("music/") + name, "x");
+    std::filesystem::create_directory(music + "/empty.wav");
+    std::filesystem::create_directory_symlink(music, music + "/sub/loop");
+    CRecordingPrompts prompts;
+    CPlayQueue q = Queue({"first.mid"});
+    EXPECT_EQ(q.Add(music), 1);
+    std::vector<std::string> entries;
+    for (int i = 0; i < q.GetCount(); ++i)
+        entries.push_back(q.GetAt(i));
+    EXPECT_EQ(entries, (std::vector<std::string>{
+                           "first.mid", music + "/a.MP3", music + "/b.wav", music + "/c.ogg",
+                           music + "/e.m4a", music + "/sub/c.flac", music + "/sub/deeper/d.opus"}));
+    EXPECT_TRUE(prompts.messages.empty());
+
+    struct CSmallBudgetQueue : CPlayQueue
+    {
+        CSmallBudgetQueue() { m_nLineBudget = 3; }
+    } small;
+    small.Add(music);
+    EXPECT_LE(small.GetCount(), 3);
+    EXPECT_EQ(prompts.messages, std::vector<std::string>{CPlayQueue::kTooManyFilesText});
 }
 
 // Catches one out-of-memory box per remaining line of a playlist (hundreds of thousands of

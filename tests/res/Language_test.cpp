@@ -54,6 +54,27 @@ TEST(Language, ALanguageWithoutItsOwnTranslationGetsEnglish)
     EXPECT_EQ(TrText("設定"), QStringLiteral("設定"));
 }
 
+// Catches Qt's own dialogs (file, colour, the boxes' buttons) left in English beside the
+// player's Japanese texts, or in another language than the one chosen.
+TEST(Language, QtsOwnTextsShowInTheChosenLanguage)
+{
+    EnsureCoreApplication();
+    const auto cancel = [] { return QCoreApplication::translate("QPlatformTheme", "Cancel"); };
+    EXPECT_EQ(cancel(), QStringLiteral("Cancel"));
+    {
+        const std::unique_ptr<QTranslator> japanese = InstallQtTranslation("");
+        ASSERT_NE(japanese, nullptr) << "install-deps.sh installs Qt's translations";
+        EXPECT_EQ(cancel(), QStringLiteral("キャンセル"));
+    }
+    {
+        const std::unique_ptr<QTranslator> german = InstallQtTranslation("de");
+        ASSERT_NE(german, nullptr);
+        EXPECT_EQ(cancel(), QStringLiteral("Abbrechen"));
+    }
+    EXPECT_EQ(InstallQtTranslation("xx"), nullptr);
+    EXPECT_EQ(cancel(), QStringLiteral("Cancel"));
+}
+
 // The string literals of a C++ source that hold bytes beyond ASCII and are not the text of a
 // QT_TRANSLATE_NOOP("Sorvane", ...) mark, comments and character literals left out.
 std::vector<std::string> UnmarkedTexts(const std::string& source)

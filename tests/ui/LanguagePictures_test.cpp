@@ -14,6 +14,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
+#include <QProcess>
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -21,6 +22,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <set>
@@ -96,9 +98,12 @@ WindowTexts ReadMenu(const QMenu& menu)
     return result;
 }
 
+// Saved under the locale's own folder: the test runs again under each locale below.
 void Save(QWidget& window, const std::string& name)
 {
-    const std::string dir = PictureDir();
+    const char* locale = std::getenv("LANG");
+    const std::string dir =
+        PictureDir() + "/" + (locale != nullptr && *locale != '\0' ? locale : "unset");
     QDir().mkpath(QString::fromStdString(dir));
     const QImage picture = window.grab().toImage();
     EXPECT_TRUE(picture.save(QString::fromStdString(dir + "/" + name + ".png"))) << name;
@@ -113,16 +118,26 @@ bool IsAscii(const std::string& text)
     return true;
 }
 
-// Catches an English text that runs past its control or a control that moved for it, a
-// text the windows never look up (it stays Japanese), and menu letters that collide.
-TEST(LanguagePictures, EnglishWindowsShowEveryTextWholeWhereTheTemplatePutsIt)
+// The document and the settings the windows show, over the manual-clock output.
+class LanguagePictures : public ::testing::Test
 {
-    EnsureQtApplication();
-    CManualClockOutput clock;
-    ASSERT_TRUE(clock.Ok());
-    CSorvaneDoc doc;
-    CPlayerSettings settings;
-    settings.UseFile("/nonexistent-dir-for-settings/Sorvix.ini");
+protected:
+    void SetUp() override
+    {
+        EnsureQtApplication();
+        ASSERT_TRUE(m_clock.Ok());
+        m_settings.UseFile("/nonexistent-dir-for-settings/Sorvix.ini");
+    }
+
+    CManualClockOutput m_clock;
+    CSorvaneDoc m_doc;
+    CPlayerSettings m_settings;
+};
+
+// Catches an English or Japanese text that runs past its control or a control that moved for
+// it, a text the windows never look up (it stays Japanese), and menu letters that collide.
+TEST_F(LanguagePictures, EnglishWindowsShowEveryTextWholeWhereTheTemplatePutsIt)
+{
 
     std::map<std::string, std::map<std::string, WindowTexts>> shown;
     for (const std::string language : {"ja", "en"}) {
@@ -137,10 +152,10 @@ TEST(LanguagePictures, EnglishWindowsShowEveryTextWholeWhereTheTemplatePutsIt)
             windows[name] = ReadMenu(*menu);
             Save(*menu, language + "-" + name);
         }
-        CPlaylistDlg playlist(&doc, nullptr);
+        CPlaylistDlg playlist(&m_doc, nullptr);
         windows["playlist"] = ReadWindow(playlist);
         Save(playlist, language + "-playlist");
-        CSettingsDlg settingsDlg(settings, nullptr);
+        CSettingsDlg settingsDlg(m_settings, nullptr);
         settingsDlg.OnInitDialog();
         windows["settings"] = ReadWindow(settingsDlg);
         Save(settingsDlg, language + "-settings");
@@ -154,6 +169,61 @@ TEST(LanguagePictures, EnglishWindowsShowEveryTextWholeWhereTheTemplatePutsIt)
         ASSERT_EQ(english.texts.size(), source.texts.size()) << name;
         for (const std::string& text : english.texts)
             EXPECT_TRUE(IsAscii(text)) << name << ": " << text;
+    }
+}
+
+// A language whose texts all run three times as long as the player's own.
+class CLongTranslator : public QTranslator
+{
+public:
+    QString translate(const char* context, const char* source, const char*, int) const override
+    {
+        return QByteArray(context) == "Sorvane" ? QString::fromUtf8(source).repeated(3) : QString();
+    }
+    bool isEmpty() const override { return false; }
+};
+
+// Catches dialogs that keep the template's widths for texts longer than the template allowed
+// for, which are then cut off: the whole window grows alike instead.
+TEST_F(LanguagePictures, TextsLongerThanTheTemplateAllowedForWidenTheWholeWindow)
+{
+    CLongTranslator longer;
+    QCoreApplication::installTranslator(&longer);
+    CPlaylistDlg playlist(&m_doc, nullptr);
+    CSettingsDlg settingsDlg(m_settings, nullptr);
+    settingsDlg.OnInitDialog();
+    QCoreApplication::removeTranslator(&longer);
+    Save(settingsDlg, "long-settings");
+    for (CDialog* pDialog :
+         {static_cast<CDialog*>(&playlist), static_cast<CDialog*>(&settingsDlg)}) {
+        EXPECT_EQ(ReadWindow(*pDialog).cutOff, std::vector<std::string>{});
+        EXPECT_GT(pDialog->GetBaseUnits().cx, CDialog::BaseUnitsOf(pDialog->GetDialogFont()).cx);
+    }
+}
+
+// Catches windows laid out for one locale only: the locale reaches the font database, which
+// names the families in the locale's language, and under a Japanese locale the dialogs once
+// missed their font, took another whose letters made the dialog units too narrow, and cut the
+// Japanese texts off. The tests above run again under each locale, in a process of their own
+// (LANG; LC_ALL, LC_MESSAGES and SORVANE_LANG cleared).
+TEST(LanguagePicturesInEachLocale, EveryTextShowsWholeUnderJapaneseCAndEnglishLocales)
+{
+    EnsureQtApplication();
+    for (const char* locale : {"ja_JP.UTF-8", "C", "en_US.UTF-8"}) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"LC_ALL", "LC_MESSAGES", "SORVANE_LANG"})
+            env.remove(QString::fromLatin1(name));
+        env.insert(QStringLiteral("LANG"), QString::fromLatin1(locale));
+        QProcess child;
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--gtest_filter=LanguagePictures.*")});
+        ASSERT_TRUE(child.waitForFinished(100000)) << locale;
+        const std::string output = child.readAll().toStdString();
+        EXPECT_EQ(child.exitCode(), 0) << locale << "\n" << output;
+        EXPECT_NE(output.find("[  PASSED  ] 2 tests"), std::string::npos) << locale << "\n"
+                                                                          << output;
     }
 }
 

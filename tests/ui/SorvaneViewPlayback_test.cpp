@@ -52,14 +52,19 @@ TEST_F(SorvaneViewPlayback, ADropReplacesTheQueueInTheGivenOrderAndPlaysTheFirst
     EXPECT_TRUE(m_prompts.messages.empty());
 }
 
-TEST_F(SorvaneViewPlayback, ADroppedPlaylistAddsItsEntriesInItsPlace)
+// Catches a dropped folder taken for a file ("Invalid file" and a stop) instead of the
+// playable files inside it.
+TEST_F(SorvaneViewPlayback, ADroppedPlaylistOrFolderAddsItsEntriesInItsPlace)
 {
     const std::string x = Wav("x.wav");
     const std::string y = Wav("y.wav");
     const std::string z = Wav("z.wav");
-    m_view->OnDropFiles({m_dir.Write("list.m3u", "x.wav\r\ny.wav\r\n"), z});
-    EXPECT_EQ(Queue(), (std::vector<std::string>{x, y, z}));
+    const std::string inB = Wav("folder/b.wav");
+    const std::string inA = Wav("folder/a.wav");
+    m_view->OnDropFiles({m_dir.Write("list.m3u", "x.wav\r\ny.wav\r\n"), m_dir / "folder", z});
+    EXPECT_EQ(Queue(), (std::vector<std::string>{x, y, inA, inB, z}));
     EXPECT_EQ(m_doc.GetTitle(), "x.wav");
+    EXPECT_TRUE(m_prompts.messages.empty());
 }
 
 TEST_F(SorvaneViewPlayback, AnEmptyPlaylistDropShowsNoMessage)
@@ -156,8 +161,10 @@ TEST_F(SorvaneViewPlayback, WithRepeatOffTheLastEntryEndsThePlay)
     EXPECT_EQ(m_doc.GetTitle(), "b.wav");
     EXPECT_EQ(m_doc.GetMode(), static_cast<int>(MCI_MODE_STOP));
     EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 1);
-    // Catches play left greyed after the end.
+    // Catches play left greyed after the end, and the bus's CanPlay, read from the same
+    // snapshot, saying otherwise than the button.
     EXPECT_TRUE(m_view->GetButton(IDC_BTN_PLAY - IDC_BTN_OPEN).isEnabled());
+    EXPECT_TRUE(m_doc.GetPlayback().bCanPlay);
     EXPECT_FALSE(m_view->GetButton(IDC_BTN_STOP - IDC_BTN_OPEN).isEnabled());
 }
 

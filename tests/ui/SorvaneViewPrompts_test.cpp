@@ -91,7 +91,8 @@ TEST_F(QtPrompts, AnOpenDialogReturnsTheChosenFilesInTheirOrder)
     FileDialogRequest request;
     request.bMultiSelect = true;
     request.strDefExt = ".mid";
-    request.strFilter = "AudioFiles| *.mid; *.wav||";
+    request.strFilter = "AudioFiles| *.mid; *.wav|Others|*.mp3||";
+    request.nFilterIndex = 2;
     std::vector<std::string> paths;
     bool bOk = false;
     SorvaneViewTest::WithModal([&] { bOk = m_prompts.AskFiles(request, paths); },
@@ -100,6 +101,8 @@ TEST_F(QtPrompts, AnOpenDialogReturnsTheChosenFilesInTheirOrder)
                                    ASSERT_NE(pDialog, nullptr);
                                    EXPECT_EQ(pDialog->fileMode(), QFileDialog::ExistingFiles);
                                    EXPECT_EQ(pDialog->defaultSuffix(), QString("mid"));
+                                   // Catches the dialog opening on the first entry.
+                                   EXPECT_EQ(pDialog->selectedNameFilter(), QString("Others"));
                                    pDialog->setDirectory(QString::fromStdString(m_dir.Path()));
                                    ASSERT_TRUE(TypeNames(pDialog, "\"A.MID\" \"b.wav\""));
                                    static_cast<QDialog*>(pDialog)->accept();
