@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <iterator>
 #include <new>
 #include <utility>
 
@@ -21,6 +22,25 @@ int CPlayQueue::Add(const std::string& entry)
         if (m_entries.size() >= static_cast<std::size_t>(INT_MAX))
             throw std::bad_alloc();
         m_entries.push_back(entry);
+        return 1;
+    } catch (const std::bad_alloc&) {
+        ReportOutOfMemory();
+        return 0;
+    }
+}
+
+int CPlayQueue::AppendEntries(std::vector<std::string>&& entries)
+{
+    m_bOutOfMemory = false;
+    try {
+        if (m_entries.empty()) {
+            m_entries = std::move(entries);
+        } else {
+            m_entries.reserve(m_entries.size() + entries.size());
+            std::move(entries.begin(), entries.end(), std::back_inserter(m_entries));
+        }
+        if (m_entries.size() > static_cast<std::size_t>(INT_MAX))
+            m_entries.resize(static_cast<std::size_t>(INT_MAX));
         return 1;
     } catch (const std::bad_alloc&) {
         ReportOutOfMemory();
