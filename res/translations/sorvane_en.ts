@@ -407,5 +407,17 @@
         <source>演奏に10回続けて失敗したので停止しました</source>
         <translation>Playback failed 10 times in a row, so it stopped.</translation>
     </message>
+    <message>
+        <source>シャッフル(&amp;H)</source>
+        <translation>S&amp;huffle</translation>
+    </message>
+    <message>
+        <source>この曲の後で停止(&amp;T)	Ctrl+T</source>
+        <translation>S&amp;top After This One	Ctrl+T</translation>
+    </message>
+    <message>
+        <source>続きから再生(&amp;L)</source>
+        <translation>Carry On Where &amp;Left Off</translation>
+    </message>
 </context>
 </TS>
