@@ -217,7 +217,9 @@ QVariantMap CMprisService::Metadata(const PlaybackSnapshot& snap) const
     if (snap.nKind == DEVICE_CDAUDIO) {
         metadata.insert(QStringLiteral("xesam:trackNumber"), snap.nTrack);
     } else {
-        const std::string entry = m_doc.GetQueue().GetAt(snap.nQueueIndex);
+        // The entry whose medium sounds, which the queue's index no longer names once it was
+        // deleted or moved.
+        const std::string entry = m_doc.GetPlayingEntry();
         if (!entry.empty() && entry.front() != '\\') {
             metadata.insert(QStringLiteral("xesam:url"),
                             QString::fromLatin1(QUrl::fromLocalFile(ToQString(entry)).toEncoded()));
@@ -258,7 +260,7 @@ QVariantMap CMprisService::PlayerProperties() const
         {QStringLiteral("LoopStatus"),
          repeat != 0 ? QStringLiteral("Playlist") : QStringLiteral("None")},
         {QStringLiteral("Rate"), 1.0},
-        {QStringLiteral("Shuffle"), false},
+        {QStringLiteral("Shuffle"), m_settings.Get(SK_SHUFFLE) != 0},
         {QStringLiteral("Metadata"), Metadata(snap)},
         {QStringLiteral("Volume"), AudioOutputVolume()},
         {QStringLiteral("Position"), qlonglong{snap.nPositionMs} * 1000},
@@ -266,7 +268,7 @@ QVariantMap CMprisService::PlayerProperties() const
         {QStringLiteral("MaximumRate"), 1.0},
         {QStringLiteral("CanGoNext"), snap.bOpen && snap.bCanGoNext},
         {QStringLiteral("CanGoPrevious"), snap.bOpen && snap.bCanGoPrevious},
-        {QStringLiteral("CanPlay"), snap.bOpen && snap.bCanPlay},
+        {QStringLiteral("CanPlay"), snap.bOpen ? snap.bCanPlay : m_doc.GetQueue().GetCount() > 0},
         {QStringLiteral("CanPause"), snap.bOpen && snap.bCanPause},
         {QStringLiteral("CanSeek"), snap.bOpen && snap.bCanSeek},
         {QStringLiteral("CanControl"), true},
@@ -312,7 +314,10 @@ bool CMprisService::CallPlayer(const QDBusMessage& message, QDBusMessage& reply)
         member == QStringLiteral("PlayPause")) {
         const bool bWantPlay = member == QStringLiteral("Play") ||
                                (member == QStringLiteral("PlayPause") && !bPlaying);
-        if (bWantPlay && !bPlaying && snap.bOpen && snap.bCanPlay) {
+        // A queue with nothing open starts its current entry.
+        const bool bCanStart =
+            snap.bOpen ? snap.bCanPlay : m_doc.GetQueue().GetCount() > 0 && bWantPlay;
+        if (bWantPlay && !bPlaying && bCanStart) {
             m_route(IDC_BTN_PLAY);
         } else if (!bWantPlay && bPlaying) {
             m_route(IDC_BTN_PAUSE);
@@ -395,10 +400,10 @@ QDBusMessage CMprisService::SetPlayerProperty(const QDBusMessage& message, const
         }
         SetAudioOutputVolume(volume);
     } else if (name == QStringLiteral("Shuffle")) {
-        if (value.toBool()) {
-            return Error(message, "org.freedesktop.DBus.Error.NotSupported",
-                         QStringLiteral("The queue plays in its order"));
-        }
+        m_settings.Set(SK_SHUFFLE, value.toBool() ? 1 : 0);
+        // The document tells its views, this one included, which sends the change.
+        m_doc.ShuffleSettingChanged();
+        return message.createReply();
     } else if (name == QStringLiteral("Rate")) {
         if (value.toDouble() != 1.0) {
             return Error(message, "org.freedesktop.DBus.Error.NotSupported",
