@@ -391,6 +391,8 @@ QDBusMessage CMprisService::SetPlayerProperty(const QDBusMessage& message, const
                          QStringLiteral("LoopStatus can be None or Playlist"));
         }
         m_settings.Set(SK_REPEAT, loop == QStringLiteral("None") ? 0 : 1);
+        // After the last entry the first follows only with repeat: the prepared one changes.
+        m_doc.RepeatSettingChanged();
     } else if (name == QStringLiteral("Volume")) {
         bool bNumber = false;
         const double volume = value.toDouble(&bNumber);

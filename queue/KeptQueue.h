@@ -22,8 +22,10 @@ struct KeptQueue
 inline constexpr const char* kKeptQueueMagic = "#SORVANE-QUEUE 1";
 // The kept queue's file, in the folder of the settings file.
 inline constexpr const char* kKeptQueueFileName = "SorvixQueue.txt";
-// At most this many entries are taken back, as many as one playlist may bring.
-inline constexpr std::size_t kKeptQueueMaxEntries = 1'000'000;
+// At most this many entries are taken back (the rest of a longer file is left): far beyond a
+// real queue, and few enough that filling the queue and its list stays well within a second
+// at start (100,000 entries cost about 70 ms).
+inline constexpr std::size_t kKeptQueueMaxEntries = 250'000;
 
 // Reads the kept queue at strPath. Whatever cannot be read (no file, another kind of file,
 // a damaged header, a read error part way) leaves what was read before it; entries beyond

@@ -20,7 +20,7 @@ struct MenuItemTemplate
 // The items the player adds after each menu's own, checked while they are on.
 inline constexpr const char* kShuffleItemText = QT_TRANSLATE_NOOP("Sorvane", "シャッフル(&H)");
 inline constexpr const char* kStopAfterItemText =
-    QT_TRANSLATE_NOOP("Sorvane", "この曲の後で停止(&T)\tCtrl+T");
+    QT_TRANSLATE_NOOP("Sorvane", "この曲の後で停止(&T)");
 inline constexpr const char* kResumeItemText = QT_TRANSLATE_NOOP("Sorvane", "続きから再生(&L)");
 
 inline constexpr MenuItemTemplate kTrayMenu[] = {

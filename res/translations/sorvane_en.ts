@@ -412,8 +412,8 @@
         <translation>S&amp;huffle</translation>
     </message>
     <message>
-        <source>この曲の後で停止(&amp;T)	Ctrl+T</source>
-        <translation>S&amp;top After This One	Ctrl+T</translation>
+        <source>この曲の後で停止(&amp;T)</source>
+        <translation>S&amp;top After This One</translation>
     </message>
     <message>
         <source>続きから再生(&amp;L)</source>

@@ -51,6 +51,11 @@ TEST(KeptQueue, ADamagedFileGivesWhatCanBeRead)
     for (int i = 0; i < 100'000; ++i)
         many += "/music/" + std::to_string(i) + ".wav\n";
     EXPECT_EQ(ReadKeptQueue(dir.Write("many.txt", many)).entries.size(), 100'000u);
+    std::string beyond = header;
+    for (std::size_t i = 0; i <= kKeptQueueMaxEntries; ++i)
+        beyond += "/a\n";
+    EXPECT_EQ(ReadKeptQueue(dir.Write("beyond-limit.txt", beyond)).entries.size(),
+              kKeptQueueMaxEntries);
 
     const std::string longLine(10 * 1024 * 1024, 'x');
     const KeptQueue huge = ReadKeptQueue(dir.Write("huge-line.txt", header + longLine + "\n/b\n"));
