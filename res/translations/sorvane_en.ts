@@ -409,7 +409,7 @@
     </message>
     <message>
         <source>シャッフル(&amp;H)</source>
-        <translation>S&amp;huffle</translation>
+        <translation>Sh&amp;uffle</translation>
     </message>
     <message>
         <source>この曲の後で停止(&amp;T)</source>
