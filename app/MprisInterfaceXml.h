@@ -31,7 +31,7 @@ inline constexpr char kMprisInterfaceXml[] = R"(<node>
   <property name="PlaybackStatus" type="s" access="read"/>
   <property name="LoopStatus" type="s" access="readwrite"/>
   <property name="Rate" type="d" access="read"/>
-  <property name="Shuffle" type="b" access="read"/>
+  <property name="Shuffle" type="b" access="readwrite"/>
   <property name="Metadata" type="a{sv}" access="read"/>
   <property name="Volume" type="d" access="read"/>
   <property name="Position" type="x" access="read"/>

@@ -235,10 +235,11 @@ QVariantMap CMprisService::Metadata(const PlaybackSnapshot& snap) const
     if (snap.nKind == DEVICE_CDAUDIO) {
         metadata.insert(QStringLiteral("xesam:trackNumber"), snap.nTrack);
     } else {
-        // A sheet's track is its file's span: the file's tags, then what the sheet says.
+        // The entry whose medium sounds, which the queue's index no longer names once it was
+        // deleted or moved; a sheet's track is its file's span: the file's tags, then what the
+        // sheet says.
         const CueTrack* track = m_doc.GetCueTrack();
-        const std::string entry =
-            track != nullptr ? track->strFile : m_doc.GetQueue().GetAt(snap.nQueueIndex);
+        const std::string entry = track != nullptr ? track->strFile : m_doc.GetPlayingEntry();
         if (!entry.empty() && entry.front() != '\\') {
             metadata.insert(QStringLiteral("xesam:url"),
                             QString::fromLatin1(QUrl::fromLocalFile(ToQString(entry)).toEncoded()));
@@ -286,7 +287,7 @@ QVariantMap CMprisService::PlayerProperties() const
         {QStringLiteral("LoopStatus"),
          repeat != 0 ? QStringLiteral("Playlist") : QStringLiteral("None")},
         {QStringLiteral("Rate"), 1.0},
-        {QStringLiteral("Shuffle"), false},
+        {QStringLiteral("Shuffle"), m_settings.Get(SK_SHUFFLE) != 0},
         {QStringLiteral("Metadata"), Metadata(snap)},
         {QStringLiteral("Volume"), AudioOutputVolume()},
         {QStringLiteral("Position"), qlonglong{snap.nPositionMs} * 1000},
@@ -294,8 +295,10 @@ QVariantMap CMprisService::PlayerProperties() const
         {QStringLiteral("MaximumRate"), 1.0},
         {QStringLiteral("CanGoNext"), snap.bOpen && snap.bCanGoNext},
         {QStringLiteral("CanGoPrevious"), snap.bOpen && snap.bCanGoPrevious},
-        // Play is offered as the button offers it, and while a track sounds, as the bus asks.
-        {QStringLiteral("CanPlay"), snap.bOpen && (snap.bCanPlay || bPlaying)},
+        // Play is offered as the button offers it, and while a track sounds, as the bus asks; a
+        // queue with nothing open starts its current entry.
+        {QStringLiteral("CanPlay"),
+         snap.bOpen ? snap.bCanPlay || bPlaying : m_doc.GetQueue().GetCount() > 0},
         {QStringLiteral("CanPause"), snap.bOpen && snap.bCanPause},
         {QStringLiteral("CanSeek"), snap.bOpen && snap.bCanSeek},
         {QStringLiteral("CanControl"), true},
@@ -341,7 +344,10 @@ bool CMprisService::CallPlayer(const QDBusMessage& message, QDBusMessage& reply,
         member == QStringLiteral("PlayPause")) {
         const bool bWantPlay = member == QStringLiteral("Play") ||
                                (member == QStringLiteral("PlayPause") && !bPlaying);
-        if (bWantPlay && !bPlaying && snap.bOpen && snap.bCanPlay) {
+        // A queue with nothing open starts its current entry.
+        const bool bCanStart =
+            snap.bOpen ? snap.bCanPlay : m_doc.GetQueue().GetCount() > 0 && bWantPlay;
+        if (bWantPlay && !bPlaying && bCanStart) {
             action = command(IDC_BTN_PLAY);
         } else if (!bWantPlay && bPlaying) {
             action = command(IDC_BTN_PAUSE);
@@ -411,6 +417,8 @@ QDBusMessage CMprisService::SetPlayerProperty(const QDBusMessage& message, const
                          QStringLiteral("LoopStatus can be None or Playlist"));
         }
         m_settings.Set(SK_REPEAT, loop == QStringLiteral("None") ? 0 : 1);
+        // After the last entry the first follows only with repeat: the prepared one changes.
+        m_doc.RepeatSettingChanged();
     } else if (name == QStringLiteral("Volume")) {
         bool bNumber = false;
         const double volume = value.toDouble(&bNumber);
@@ -420,10 +428,10 @@ QDBusMessage CMprisService::SetPlayerProperty(const QDBusMessage& message, const
         }
         SetAudioOutputVolume(volume);
     } else if (name == QStringLiteral("Shuffle")) {
-        if (value.toBool()) {
-            return Error(message, "org.freedesktop.DBus.Error.NotSupported",
-                         QStringLiteral("The queue plays in its order"));
-        }
+        m_settings.Set(SK_SHUFFLE, value.toBool() ? 1 : 0);
+        // The document tells its views, this one included, which sends the change.
+        m_doc.ShuffleSettingChanged();
+        return message.createReply();
     } else if (name == QStringLiteral("Rate")) {
         if (value.toDouble() != 1.0) {
             return Error(message, "org.freedesktop.DBus.Error.NotSupported",

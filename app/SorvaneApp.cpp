@@ -7,7 +7,9 @@
 #include "app/MprisService.h"
 #include "app/TitleRendezvous.h"
 #include "app/WindowSearch.h"
+#include "base/Path.h"
 #include "base/QtText.h"
+#include "queue/KeptQueue.h"
 #include "queue/SorvaneDoc.h"
 #include "res/Resource.h"
 #include "ui/MainFrame.h"
@@ -17,6 +19,7 @@
 #include <QGuiApplication>
 
 #include <cstdio>
+#include <filesystem>
 
 CSorvaneApp::CSorvaneApp() = default;
 
@@ -118,17 +121,48 @@ int CSorvaneApp::InitInstance()
         if (!m_pMpris->Register()) {
             m_pMpris.reset();
         }
+    }
+    if (pDoc != nullptr) {
+        // Files to play replace the kept queue; files to enqueue join it.
         if (bPlay) {
             pDoc->OpenFiles(command.m_files);
-        } else if (bFiles) {
-            pDoc->EnqueueFiles(command.m_files);
+        } else {
+            if (m_settings.Get(SK_RESUME) != 0) {
+                pDoc->RestoreQueue(ReadKeptQueue(KeptQueuePath()));
+            }
+            if (bFiles) {
+                pDoc->EnqueueFiles(command.m_files);
+            }
         }
+        m_bKeepsQueue = true;
     }
     return 1;
 }
 
+std::string CSorvaneApp::KeptQueuePath() const
+{
+    const std::string settings = m_settings.GetFileName();
+    return JoinPath(DirectoryOf(settings).value_or("."), kKeptQueueFileName);
+}
+
+void CSorvaneApp::KeepQueue()
+{
+    CSorvaneDoc* pDoc = GetDocTemplate() != nullptr ? GetDocTemplate()->GetDocument() : nullptr;
+    if (!m_bKeepsQueue || pDoc == nullptr) {
+        return;
+    }
+    if (m_settings.Get(SK_RESUME) == 0) {
+        // Turned off, nothing is kept: a later start with it on begins empty too.
+        std::error_code ec;
+        std::filesystem::remove(KeptQueuePath(), ec);
+        return;
+    }
+    WriteKeptQueue(KeptQueuePath(), pDoc->KeepQueue());
+}
+
 void CSorvaneApp::CloseAllDocuments()
 {
+    KeepQueue();
     m_pMpris.reset();
     CWinApp::CloseAllDocuments();
 }
@@ -152,6 +186,7 @@ void CSorvaneApp::OnSessionCommit()
     if (CMainFrame* pFrame = GetDocTemplate() != nullptr ? GetDocTemplate()->GetFrame() : nullptr)
         pFrame->StoreLaunchPos();
     m_settings.Save();
+    KeepQueue();
     CWinApp::OnSessionCommit();
 }
 

@@ -4,6 +4,7 @@
 #include "settings/PlayerSettings.h"
 
 #include <memory>
+#include <string>
 
 class CExternalShowWatch;
 class CMprisService;
@@ -34,15 +35,17 @@ public:
     // Reads the settings and the profile, registers the template; then either shows the
     // other running player's window (or hands it the files of --play or --enqueue) and
     // returns FALSE, or creates the main window, shows it, titles it kMainWindowTitle, lets
-    // its view accept dropped files, offers the player on the session bus and plays or queues
-    // the files of --play or --enqueue.
+    // its view accept dropped files, offers the player on the session bus and plays the files
+    // of --play, or (with SK_RESUME on) takes back the queue kept by the last run, standing
+    // paused where it stood, and appends the files of --enqueue.
     int InitInstance() override;
     // Writes the settings file, then the framework's exit step; a copy that handed its files
     // to the running player writes nothing.
     int ExitInstance() override;
-    // Writes the settings file with the window's present position, and the profile.
+    // Writes the settings file with the window's present position, the kept queue and the
+    // profile.
     void OnSessionCommit() override;
-    // Leaves the session bus, then closes the document.
+    // Writes the kept queue (see KeepQueue), leaves the session bus, then closes the document.
     void CloseAllDocuments() override;
 
     // ID_APP_ABOUT, then the framework's new, open and save.
@@ -60,4 +63,13 @@ private:
     std::unique_ptr<CMprisService> m_pMpris;
     bool m_bFoundOther = false;
     bool m_bHandedOver = false; // the files of --play or --enqueue went to the running player
+    // This run showed its window and so keeps its queue at the end (a copy that handed its
+    // files over, or whose start failed, writes nothing).
+    bool m_bKeepsQueue = false;
+
+    // The kept queue's file, beside the settings file.
+    std::string KeptQueuePath() const;
+    // With SK_RESUME on, writes the queue, its current entry and the place in it to the kept
+    // queue's file (atomically); with it off, removes that file.
+    void KeepQueue();
 };

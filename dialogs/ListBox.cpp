@@ -2,6 +2,7 @@
 
 #include "base/QtText.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 
@@ -84,4 +85,21 @@ void CListBox::keyPressEvent(QKeyEvent* pEvent)
         return;
     }
     QListWidget::keyPressEvent(pEvent);
+}
+
+void CListBox::keyboardSearch(const QString& search)
+{
+    if (search.isEmpty())
+        return;
+    const bool bGoesOn =
+        m_searchTyped.isValid() && m_searchTyped.elapsed() < QApplication::keyboardInputInterval();
+    m_strSearch = bGoesOn ? m_strSearch + search : search;
+    m_searchTyped.start();
+    for (int i = 0; i < count(); ++i) {
+        if (item(i)->text().contains(m_strSearch, Qt::CaseInsensitive)) {
+            SetCurSel(i);
+            scrollToItem(item(i));
+            return;
+        }
+    }
 }

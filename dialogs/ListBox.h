@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QListWidget>
 
 #include <functional>
@@ -9,7 +10,9 @@
 // A single-selection list box that is not sorted, with the list-box operations of the
 // dialog code: lines are UTF-8 texts addressed by index. A double click anywhere in the list
 // and Enter report themselves through the double-click handler, the Delete key through the
-// delete handler. User-interface thread only.
+// delete handler. Typing selects the first line whose text contains what was typed (case
+// blind; keys typed within the platform's keyboard-input interval add to one search).
+// User-interface thread only.
 class CListBox : public QListWidget
 {
 public:
@@ -38,6 +41,10 @@ public:
     // Called when the Delete key is pressed in the list.
     void SetDeleteHandler(std::function<void()> handler) { m_onDelete = std::move(handler); }
 
+    // Selects the first line containing search (added to the text typed just before it) and
+    // shows it; the selection stays when no line does.
+    void keyboardSearch(const QString& search) override;
+
 protected:
     void mouseDoubleClickEvent(QMouseEvent* pEvent) override;
     void keyPressEvent(QKeyEvent* pEvent) override;
@@ -45,4 +52,6 @@ protected:
 private:
     std::function<void()> m_onDblclk;
     std::function<void()> m_onDelete;
+    QString m_strSearch;
+    QElapsedTimer m_searchTyped;
 };

@@ -30,7 +30,7 @@ export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export LSAN_OPTIONS=suppressions=$PWD/fuzz/lsan.supp:print_suppressions=0
 
 failed=()
-for target in settings playlist midi wave cdimage mp3 av cue rendezvous bus; do
+for target in settings playlist keptqueue midi wave cdimage mp3 av cue rendezvous bus; do
     mkdir -p "$scratch/$target"
     echo "== fuzz_$target for ${seconds}s"
     if ! build-fuzz/bin/fuzz_"$target" -max_total_time="$seconds" -timeout=10 \

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <climits>
 #include <filesystem>
+#include <iterator>
 #include <new>
 #include <utility>
 
@@ -88,6 +89,25 @@ void CPlayQueue::AddTrackEntry(const std::string& entry, const std::string& shee
     for (const auto& [known, name] : SheetTracks(sheet)) {
         if (known == entry)
             m_trackNames[entry] = name;
+    }
+}
+
+int CPlayQueue::AppendEntries(std::vector<std::string>&& entries)
+{
+    m_bOutOfMemory = false;
+    try {
+        if (m_entries.empty()) {
+            m_entries = std::move(entries);
+        } else {
+            m_entries.reserve(m_entries.size() + entries.size());
+            std::move(entries.begin(), entries.end(), std::back_inserter(m_entries));
+        }
+        if (m_entries.size() > static_cast<std::size_t>(INT_MAX))
+            m_entries.resize(static_cast<std::size_t>(INT_MAX));
+        return 1;
+    } catch (const std::bad_alloc&) {
+        ReportOutOfMemory();
+        return 0;
     }
 }
 

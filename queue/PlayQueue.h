@@ -46,6 +46,10 @@ public:
     // entry, which plays as it did or is refused when opened. Returns 1; 0 after an
     // out-of-memory failure, which is reported to the user and leaves the queue as it was.
     int Add(const std::string& entry);
+    // Appends entries as they stand (a playlist name stays an entry): entries taken back from
+    // a kept queue. Returns 1; 0 after an out-of-memory failure, reported to the user, which
+    // keeps the entries appended before it.
+    int AppendEntries(std::vector<std::string>&& entries);
     // Removes the entry at nIndex; 0 when nIndex is not in range.
     int RemoveAt(int nIndex);
     // Steps forward (wrapping to entry 0) and returns the new current entry; "" when empty.

@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <filesystem>
 
 namespace {
 
@@ -37,6 +38,69 @@ const CommandEntry<CSorvaneDoc> kCommandTable[] = {
     {IDC_BTN_EJECT, &CSorvaneDoc::OnCmdEject},
     {ID_MENU_EJECT, &CSorvaneDoc::OnCmdEject},
     {ID_FILE_SAVE, &CSorvaneDoc::OnCmdSave},
+    {ID_MENU_STOPAFTER, &CSorvaneDoc::OnCmdStopAfter},
+};
+
+bool IsMarker(const std::string& entry)
+{
+    return !entry.empty() && entry.front() == '\\';
+}
+
+// The file an entry stands for on disk: a sheet's track stands for its sheet.
+std::string OnDisk(const std::string& entry)
+{
+    const auto track = SplitCueTrackEntry(entry);
+    return track ? track->first : entry;
+}
+
+// While it lives, every message box names the entry's file on its first line, or, held
+// back, is kept unshown (the first text only) for the caller to tell once.
+class CEntryPrompts : public IPrompts
+{
+public:
+    CEntryPrompts(std::string strEntry, bool bHoldBack)
+        : m_strEntry(std::move(strEntry))
+        , m_bHoldBack(bHoldBack)
+        , m_pOuter(SetPrompts(this))
+    {}
+    ~CEntryPrompts() override { SetPrompts(m_pOuter); }
+    CEntryPrompts(const CEntryPrompts&) = delete;
+    CEntryPrompts& operator=(const CEntryPrompts&) = delete;
+
+    void ShowMessage(const std::string& text) override
+    {
+        if (!m_bHoldBack)
+            Outer().ShowMessage(m_strEntry + "\n" + text);
+        else if (strFirst.empty())
+            strFirst = text;
+    }
+    bool AskFiles(const FileDialogRequest& request, std::vector<std::string>& paths) override
+    {
+        return Outer().AskFiles(request, paths);
+    }
+    bool AskColor(COLORREF initial, COLORREF& chosen) override
+    {
+        return Outer().AskColor(initial, chosen);
+    }
+    void EndPrompts() override { Outer().EndPrompts(); }
+
+    std::string strFirst; // the first text held back
+
+private:
+    std::string m_strEntry;
+    bool m_bHoldBack;
+    IPrompts* m_pOuter;
+
+    // The prompts this one stands in front of (the default ones when none was installed).
+    IPrompts& Outer()
+    {
+        if (m_pOuter != nullptr)
+            return *m_pOuter;
+        SetPrompts(nullptr);
+        IPrompts& outer = Prompts();
+        SetPrompts(this);
+        return outer;
+    }
 };
 
 bool HoldsCdTracks(const CPlayQueue& queue)
@@ -116,6 +180,7 @@ void CSorvaneDoc::OnCmdOpen()
 void CSorvaneDoc::StopAndClose()
 {
     m_bPaused = false;
+    m_resume = {};
     m_pEngine->Stop();
     m_pEngine->CloseMedium();
 }
@@ -125,6 +190,7 @@ void CSorvaneDoc::ReplaceEntries(const std::vector<std::string>& paths)
     m_queue.Clear();
     for (const std::string& path : paths)
         m_queue.Add(path);
+    m_order.Reset(m_queue.GetCount());
 }
 
 void CSorvaneDoc::OpenFiles(const std::vector<std::string>& paths)
@@ -134,8 +200,13 @@ void CSorvaneDoc::OpenFiles(const std::vector<std::string>& paths)
     ReplaceEntries(paths);
 
     const std::string entry = m_queue.GetAt(0);
-    if (!entry.empty() && !OpenAndPlayEntry(entry))
-        Prompts().ShowMessage(kPlayFailedText);
+    if (!entry.empty()) {
+        m_order.Started(0);
+        m_strPlaying = entry;
+        const CEntryPrompts named(entry, false);
+        if (!OpenAndPlayEntry(entry))
+            Prompts().ShowMessage(kPlayFailedText);
+    }
     UpdateAllViews(nullptr, HINT_QUEUE_CHANGED);
     PrepareFollowing();
 }
@@ -146,16 +217,35 @@ void CSorvaneDoc::DropFiles(const std::vector<std::string>& paths)
     ReplaceEntries(paths);
     StopAndClose();
     // Empty playlists leave no entry: there is nothing to open, and nothing to complain of.
-    if (m_queue.GetCount() > 0)
-        OpenAndPlayEntry(m_queue.GetAt(0));
+    if (m_queue.GetCount() > 0) {
+        m_order.Started(0);
+        m_strPlaying = m_queue.GetAt(0);
+        const CEntryPrompts named(m_strPlaying, false);
+        OpenAndPlayEntry(m_strPlaying);
+    }
     UpdateAllViews(nullptr, HINT_QUEUE_CHANGED);
     PrepareFollowing();
 }
 
 void CSorvaneDoc::EnqueueFiles(const std::vector<std::string>& paths)
 {
+    const int from = m_queue.GetCount();
     for (const std::string& path : paths)
         m_queue.Add(path);
+    m_order.Appended(from, m_queue.GetCount());
+    // With nothing open Play would have nothing to start: the first new entry stands open.
+    const std::string first = m_queue.GetAt(from);
+    if (m_pEngine->IsOpen() == 0 && !m_resume.bActive && !first.empty()) {
+        m_queue.SetCurrent(from);
+        m_order.Started(from);
+        m_strPlaying = first;
+        m_bPaused = false;
+        if (!IsMarker(first)) {
+            const CEntryPrompts named(first, false);
+            m_pEngine->CloseMedium();
+            m_pEngine->OpenMedium(first, MEDIUM_FILE);
+        }
+    }
     UpdateAllViews(nullptr, HINT_QUEUE_CHANGED);
     PrepareFollowing();
 }
@@ -168,13 +258,18 @@ void CSorvaneDoc::AddFiles(const std::vector<std::string>& paths, bool bPlayFirs
         if (m_pEngine->GetKind() == DEVICE_CDAUDIO)
             StopAndClose();
         m_queue.Clear();
+        m_order.Reset(0);
     }
+    const int from = m_queue.GetCount();
     for (const std::string& path : paths)
         m_queue.Add(path);
+    m_order.Appended(from, m_queue.GetCount());
     // A playlist file without entries leaves nothing to start.
     if (bPlayFirst && m_queue.GetCount() > 0) {
         UserChosePlay();
+        m_resume = {};
         m_queue.SetCurrent(0);
+        m_order.Started(0);
         PlayEntry(m_queue.GetAt(0));
     }
     PrepareFollowing();
@@ -183,6 +278,11 @@ void CSorvaneDoc::AddFiles(const std::vector<std::string>& paths, bool bPlayFirs
 int CSorvaneDoc::DeleteEntry(int nIndex)
 {
     const int removed = m_queue.RemoveAt(nIndex);
+    if (removed != 0)
+        m_order.Removed(nIndex, m_queue.GetCount());
+    // A kept place waits for its entry only.
+    if (m_resume.bActive && m_order.PlayingRemoved())
+        m_resume = {};
     const int current = m_queue.GetCurrent();
     if (current > nIndex)
         m_queue.SetCurrent(current - 1);
@@ -191,6 +291,7 @@ int CSorvaneDoc::DeleteEntry(int nIndex)
         m_queue.SetCurrent(m_queue.GetCount() - 1);
     if (m_queue.GetCount() == 0) {
         m_queue.Clear();
+        m_order.Reset(0);
         StopAndClose();
     }
     PrepareFollowing();
@@ -200,6 +301,8 @@ int CSorvaneDoc::DeleteEntry(int nIndex)
 int CSorvaneDoc::SwapEntries(int nA, int nB)
 {
     const int swapped = m_queue.Swap(nA, nB);
+    if (swapped != 0)
+        m_order.Swapped(nA, nB);
     PrepareFollowing();
     return swapped;
 }
@@ -207,6 +310,7 @@ int CSorvaneDoc::SwapEntries(int nA, int nB)
 void CSorvaneDoc::ClearQueue()
 {
     m_queue.Clear();
+    m_order.Reset(0);
     StopAndClose();
     UpdateAllViews(nullptr, HINT_QUEUE_CHANGED);
 }
@@ -315,7 +419,17 @@ void CSorvaneDoc::OnTrackNotice(WPARAM wParam)
     if (m_pEngine->IsOpen() == 0 || m_pEngine->GetKind() != DEVICE_CDAUDIO ||
         m_pEngine->GetPosition(&pos) == 0 || static_cast<WPARAM>(pos.nTrack) != wParam)
         return;
-    const std::string entry = m_queue.Next();
+    if (m_bStopAfter) {
+        m_bStopAfter = false;
+        m_pEngine->Stop();
+        UpdateAllViews(nullptr, HINT_STATE_CHANGED);
+        return;
+    }
+    const int next = NextIndex(true);
+    m_queue.SetCurrent(next);
+    m_order.Started(next);
+    const std::string entry = m_queue.GetAt(next);
+    m_strPlaying = entry;
     if (ParseTrackNumber(entry) != pos.nTrack)
         PlayEntry(entry);
     UpdateAllViews(nullptr, HINT_STATE_CHANGED);
@@ -323,20 +437,63 @@ void CSorvaneDoc::OnTrackNotice(WPARAM wParam)
 
 void CSorvaneDoc::PlayNextAfterEnd()
 {
-    if (Repeats() || !m_queue.IsLast()) {
-        PlayEntry(m_queue.Next());
-        return;
+    // What could not be played on the way, told once each after the next entry has started,
+    // so that the queue plays on while a box waits for the user.
+    std::vector<std::string> told;
+    if (m_bStopAfter) {
+        m_bStopAfter = false;
+    } else {
+        for (int next = NextIndex(Repeats()); next >= 0; next = NextIndex(Repeats())) {
+            m_queue.SetCurrent(next);
+            m_order.Started(next);
+            std::string failure;
+            if (PlayEntryQuietly(m_queue.GetAt(next), failure))
+                break;
+            if (!failure.empty())
+                told.push_back(m_queue.GetAt(next) + "\n" + failure);
+            if (++m_nFailureStreak >= kFailureStreakLimit) {
+                m_nFailureStreak = 0;
+                told.emplace_back(kFailureStreakText);
+                break;
+            }
+        }
     }
-    // The play ended by itself: the buttons show the stop, and every other view (the bus
-    // service) learns that nothing plays.
+    // The buttons follow, and when the play ended every other view (the bus service) learns
+    // that nothing plays.
     UpdateAllViews(nullptr, HINT_STATE_CHANGED);
+    PrepareFollowing();
+    for (const std::string& text : told)
+        Prompts().ShowMessage(text);
+}
+
+bool CSorvaneDoc::PlayEntryQuietly(const std::string& entry, std::string& strFailure)
+{
+    m_bPaused = false;
+    m_strPlaying = entry;
+    if (IsMarker(entry)) {
+        PlayEntryMedium(entry);
+        return true;
+    }
+    m_pEngine->CloseMedium();
+    std::error_code ec;
+    if (!std::filesystem::exists(OnDisk(entry), ec))
+        return false;
+    CEntryPrompts held(entry, true);
+    if (OpenAndPlayEntry(entry) != 0)
+        return true;
+    strFailure = held.strFirst.empty() ? std::string(kPlayFailedText) : held.strFirst;
+    return false;
 }
 
 void CSorvaneDoc::FollowOn()
 {
+    const std::string path = m_pEngine->PreparedPath();
+    const int next = m_nPreparedIndex >= 0 ? m_nPreparedIndex : NextIndex(true);
     m_pEngine->AdoptPrepared();
     m_bPaused = false;
-    m_queue.Next();
+    m_strPlaying = path;
+    m_queue.SetCurrent(next);
+    m_order.Started(next);
     UpdateAllViews(nullptr, HINT_STATE_CHANGED);
     PrepareFollowing();
 }
@@ -361,16 +518,17 @@ void CSorvaneDoc::OnTrackEnd()
         WatchTrackEnd();
         return;
     }
-    std::string next;
-    if (Repeats() || !m_queue.IsLast())
-        next = m_queue.GetAt(m_queue.IsLast() ? 0 : m_queue.GetCurrent() + 1);
+    const int nextIndex = m_bStopAfter ? -1 : NextIndex(Repeats());
+    const std::string next = m_queue.GetAt(nextIndex);
     const std::optional<CueTrack> following = ReadCueTrackEntry(next);
     if (following && following->strFile == track->strFile && following->nStartMs == track->nEndMs) {
         // The file goes on sounding: only the queue and the track's figures move.
         m_pEngine->MoveToTrack(*following);
         m_nFailureStreak = 0;
         m_bPaused = false;
-        m_queue.Next();
+        m_strPlaying = next;
+        m_queue.SetCurrent(nextIndex);
+        m_order.Started(nextIndex);
         UpdateAllViews(nullptr, HINT_STATE_CHANGED);
         PrepareFollowing();
         return;
@@ -395,19 +553,136 @@ const CueTrack* CSorvaneDoc::GetCueTrack() const
     return m_pEngine->IsOpen() != 0 ? m_pEngine->GetTrack() : nullptr;
 }
 
+int CSorvaneDoc::NextIndex(bool bWrap)
+{
+    m_order.SetShuffle(Shuffles(), m_queue.GetCount());
+    return m_order.Following(m_queue.GetCurrent(), m_queue.GetCount(), bWrap);
+}
+
+int CSorvaneDoc::PlayingIndex() const
+{
+    return m_order.Playing() >= 0 ? m_order.Playing() : m_queue.GetCurrent();
+}
+
+void CSorvaneDoc::PlayIndex(int nIndex)
+{
+    m_resume = {};
+    m_queue.SetCurrent(nIndex);
+    m_order.Started(m_queue.GetCurrent());
+    PlayEntry(m_queue.GetAt(m_queue.GetCurrent()));
+}
+
+void CSorvaneDoc::SetShuffleQuery(std::function<bool()> query)
+{
+    m_shuffleQuery = std::move(query);
+    m_order.SetShuffle(Shuffles(), m_queue.GetCount());
+}
+
+void CSorvaneDoc::ShuffleSettingChanged()
+{
+    m_order.SetShuffle(Shuffles(), m_queue.GetCount());
+    PrepareFollowing();
+    UpdateAllViews(nullptr, HINT_STATE_CHANGED);
+}
+
+void CSorvaneDoc::OnCmdStopAfter()
+{
+    m_bStopAfter = !m_bStopAfter;
+    // A prepared entry would start by itself at the end: it goes, or comes back.
+    PrepareFollowing();
+    UpdateAllViews(nullptr, HINT_STATE_CHANGED);
+}
+
+KeptQueue CSorvaneDoc::KeepQueue() const
+{
+    KeptQueue kept;
+    kept.entries.reserve(static_cast<std::size_t>(m_queue.GetCount()));
+    for (int i = 0; i < m_queue.GetCount(); ++i)
+        kept.entries.push_back(m_queue.GetAt(i));
+    kept.nCurrent = std::clamp(m_queue.GetCurrent(), 0, std::max(m_queue.GetCount() - 1, 0));
+    if (m_resume.bActive) {
+        kept.nPositionMs = m_resume.nPositionMs;
+        kept.nLengthMs = m_resume.nLengthMs;
+        return kept;
+    }
+    const PlaybackSnapshot snap = GetPlayback();
+    if (snap.bOpen && snap.nState != PlaybackState::Stopped && !m_order.PlayingRemoved() &&
+        m_order.Playing() == kept.nCurrent) {
+        kept.nPositionMs = snap.nPositionMs;
+        kept.nLengthMs = snap.nLengthMs;
+    }
+    return kept;
+}
+
+void CSorvaneDoc::RestoreQueue(KeptQueue kept)
+{
+    StopAndClose();
+    m_queue.Clear();
+    m_queue.AppendEntries(std::move(kept.entries));
+    m_order.Reset(m_queue.GetCount());
+    if (m_queue.GetCount() > 0) {
+        m_queue.SetCurrent(kept.nCurrent);
+        m_order.Started(m_queue.GetCurrent());
+        m_resume = {true, kept.nPositionMs, kept.nLengthMs};
+    }
+    UpdateAllViews(nullptr, HINT_QUEUE_CHANGED);
+}
+
+void CSorvaneDoc::ResumeKept()
+{
+    const PendingResume resume = m_resume;
+    m_resume = {};
+    const int index = PlayingIndex();
+    const std::string entry = m_queue.GetAt(index);
+    m_strPlaying = entry;
+    m_bPaused = false;
+    std::error_code ec;
+    if (!IsMarker(entry) && !std::filesystem::exists(OnDisk(entry), ec)) {
+        // A kept file that has gone is passed over as at an entry's end.
+        PlayNextAfterEnd();
+        return;
+    }
+    {
+        const CEntryPrompts named(entry, false);
+        m_pEngine->CloseMedium();
+        if (IsMarker(entry)) {
+            const int track = ParseTrackNumber(entry);
+            if (track > 0 && m_pEngine->OpenMedium(kCdPath, MEDIUM_CD) != 0 &&
+                m_pEngine->Play(track) != 0)
+                m_pEngine->SeekMilliseconds(resume.nPositionMs);
+        } else if (const std::optional<CueTrack> track = ReadCueTrackEntry(entry)) {
+            if (m_pEngine->OpenAndPlayTrack(*track) != 0 && resume.nPositionMs > 0)
+                m_pEngine->SeekMilliseconds(resume.nPositionMs);
+        } else if (m_pEngine->OpenMedium(entry, MEDIUM_FILE) != 0) {
+            if (resume.nPositionMs > 0)
+                m_pEngine->SeekMilliseconds(resume.nPositionMs);
+            m_pEngine->Play(0);
+        }
+    }
+    UpdateAllViews(nullptr, HINT_STATE_CHANGED);
+    PrepareFollowing();
+}
+
+std::string CSorvaneDoc::GetPlayingEntry() const
+{
+    if (m_resume.bActive)
+        return m_queue.GetAt(PlayingIndex());
+    return m_pEngine->IsOpen() != 0 ? m_strPlaying : std::string();
+}
+
 void CSorvaneDoc::PrepareFollowing()
 {
     WatchTrackEnd();
     // After a failed entry the next one starts the usual way, so that a run of failures
     // stops with nothing left sounding.
-    const bool bFilePlays = m_nFailureStreak == 0 && m_pEngine->IsOpen() != 0 &&
+    const bool bFilePlays = m_nFailureStreak == 0 && !m_bStopAfter && m_pEngine->IsOpen() != 0 &&
                             m_pEngine->GetKind() != DEVICE_CDAUDIO &&
                             m_pEngine->GetMode() == static_cast<int>(MCI_MODE_PLAY);
-    std::string entry;
-    if (bFilePlays && (!m_queue.IsLast() || Repeats()))
-        entry = m_queue.GetAt(m_queue.IsLast() ? 0 : m_queue.GetCurrent() + 1);
+    m_nPreparedIndex = bFilePlays ? NextIndex(Repeats()) : -1;
+    const std::string entry = m_queue.GetAt(m_nPreparedIndex);
     // A track that ends before its file does is followed at that end, not the file's.
-    if (entry.empty() || entry.front() == '\\' || m_pEngine->TrackRemainingMs()) {
+    if (entry.empty() || IsMarker(entry) || m_pEngine->TrackRemainingMs()) {
+        m_nPreparedIndex = -1;
         m_pEngine->DropPrepared();
         return;
     }
@@ -431,6 +706,16 @@ void CSorvaneDoc::SetNotifyWindow(HWND hWnd)
 void CSorvaneDoc::OnCmdPlay()
 {
     UserChosePlay();
+    if (m_resume.bActive) {
+        ResumeKept();
+        return;
+    }
+    // A queue with nothing open starts its current entry.
+    if (m_pEngine->IsOpen() == 0 && m_queue.GetCount() > 0) {
+        PlayIndex(std::clamp(m_queue.GetCurrent(), 0, m_queue.GetCount() - 1));
+        UpdateAllViews(nullptr, HINT_STATE_CHANGED);
+        return;
+    }
     m_bPaused = false;
     m_pEngine->Play(0);
     UpdateAllViews(nullptr, HINT_STATE_CHANGED);
@@ -460,7 +745,7 @@ void CSorvaneDoc::OnCmdNext()
     if (m_queue.GetCount() == 0)
         return;
     UserChosePlay();
-    PlayEntry(m_queue.Next());
+    PlayIndex(NextIndex(true));
     UpdateAllViews(nullptr, HINT_STATE_CHANGED);
 }
 
@@ -469,7 +754,17 @@ void CSorvaneDoc::OnCmdPrevious()
     if (m_queue.GetCount() == 0)
         return;
     UserChosePlay();
-    PlayEntry(m_queue.Previous());
+    m_order.SetShuffle(Shuffles(), m_queue.GetCount());
+    // With shuffle, back along what played; without (or before the first that played), the
+    // queue's own step back.
+    int previous = m_order.StepBack();
+    if (previous < 0 && m_order.Shuffles())
+        previous = PlayingIndex();
+    if (previous < 0) {
+        m_queue.Previous();
+        previous = m_queue.GetCurrent();
+    }
+    PlayIndex(previous);
     UpdateAllViews(nullptr, HINT_STATE_CHANGED);
 }
 
@@ -504,6 +799,9 @@ void CSorvaneDoc::OnCmdCdPlay()
     m_queue.Clear();
     for (int n = 1; n <= m_pEngine->GetTrackCount(); ++n)
         m_queue.Add(StrFormat("\\track <%d>", n));
+    m_order.Reset(m_queue.GetCount());
+    m_order.Started(0);
+    m_strPlaying = m_queue.GetAt(0);
     UpdateAllViews(nullptr, HINT_QUEUE_CHANGED);
 }
 
@@ -516,13 +814,15 @@ void CSorvaneDoc::OnCmdEject()
 void CSorvaneDoc::PlayEntryMedium(const std::string& entry)
 {
     m_bPaused = false;
-    if (!entry.empty() && entry.front() == '\\') {
+    m_strPlaying = entry;
+    if (IsMarker(entry)) {
         const int track = ParseTrackNumber(entry);
         if (track > 0)
             m_pEngine->Play(track);
         return;
     }
     m_pEngine->CloseMedium();
+    const CEntryPrompts named(entry, false);
     OpenAndPlayEntry(entry);
 }
 
@@ -539,6 +839,8 @@ void CSorvaneDoc::PlayAt(int nIndex)
     if (nIndex < 0 || nIndex >= m_queue.GetCount())
         return;
     UserChosePlay();
+    m_resume = {};
+    m_order.Started(nIndex);
     PlayEntryMedium(m_queue.GetAt(nIndex));
     m_queue.SetCurrent(nIndex);
     UpdateAllViews(nullptr, HINT_STATE_CHANGED);
@@ -557,6 +859,11 @@ DeviceKind CSorvaneDoc::GetKind() const
 
 std::string CSorvaneDoc::GetTitle() const
 {
+    if (m_resume.bActive) {
+        const std::string entry = m_queue.GetAt(PlayingIndex());
+        return IsMarker(entry) ? std::string(CPlayEngine::kCdTitle)
+                               : std::string(FileNameOf(entry));
+    }
     return m_pEngine->GetTitle();
 }
 
@@ -577,6 +884,15 @@ int CSorvaneDoc::GetLengthSeconds(int nTrack) const
 
 std::string CSorvaneDoc::GetStatusText() const
 {
+    if (m_resume.bActive) {
+        const PlaybackSnapshot snap = GetPlayback();
+        const std::string title = GetTitle();
+        if (snap.nKind == DEVICE_CDAUDIO)
+            return StrFormat("%s <%2d> %2d:%2d", title.c_str(), snap.nTrack,
+                             snap.nLengthSeconds / 60, snap.nLengthSeconds % 60);
+        return StrFormat("%s %2d:%2d", title.c_str(), snap.nLengthSeconds / 60,
+                         snap.nLengthSeconds % 60);
+    }
     if (!m_pEngine->IsOpen())
         return {};
     PlayPosition position{};
@@ -593,6 +909,23 @@ PlaybackSnapshot CSorvaneDoc::GetPlayback() const
     PlaybackSnapshot snap;
     snap.nKind = m_pEngine->GetKind();
     snap.nQueueIndex = m_queue.GetCurrent();
+    if (m_resume.bActive) {
+        // A kept place stands paused without anything open.
+        const std::string entry = m_queue.GetAt(PlayingIndex());
+        snap.bOpen = true;
+        snap.nState = PlaybackState::Paused;
+        snap.nKind = IsMarker(entry) ? DEVICE_CDAUDIO : CPlayEngine::KindFromExtension(entry);
+        snap.nTrack = IsMarker(entry) ? std::max(ParseTrackNumber(entry), 0) : 0;
+        snap.nPositionMs = m_resume.nPositionMs;
+        snap.nLengthMs = m_resume.nLengthMs;
+        snap.nMinutes = static_cast<int>(m_resume.nPositionMs / 60000);
+        snap.nSeconds = static_cast<int>(m_resume.nPositionMs / 1000 % 60);
+        snap.nLengthSeconds = static_cast<int>(m_resume.nLengthMs / 1000);
+        snap.bCanPlay = true;
+        snap.bCanGoNext = m_queue.GetCount() > 0;
+        snap.bCanGoPrevious = snap.bCanGoNext;
+        return snap;
+    }
     PlayPosition pos{};
     if (m_pEngine->GetPosition(&pos) == 0)
         return snap;

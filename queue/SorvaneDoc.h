@@ -3,6 +3,8 @@
 #include "base/WinTypes.h"
 #include "engine/PlayEngine.h"
 #include "framework/Document.h"
+#include "queue/KeptQueue.h"
+#include "queue/PlayOrder.h"
 #include "queue/PlayQueue.h"
 #include "queue/PlaybackSnapshot.h"
 
@@ -54,11 +56,23 @@ int ParseTrackNumber(std::string entry);
 // queue and the medium's state through its const queries.
 //
 // It also decides what happens when a medium ends by itself: the next entry plays (from the
-// last back to the first only with repeat), having been prepared by the engine to follow on
-// without a gap while the current one played; after kFailureStreakLimit failed entries in a
-// row the queue stops with kFailureStreakText. A track of a CUE sheet that ends before its
-// file does is watched with a timer: at its end the file plays on when the next entry is the
-// track that follows in that file (the queue only steps on), and stops otherwise.
+// last back to the first only with repeat; with shuffle the next of a drawn order, see
+// CPlayOrder), having been prepared by the engine to follow on without a gap while the
+// current one played; an entry that cannot be played then is told once, its file named, and
+// passed over (a missing file quietly); after kFailureStreakLimit failed entries in a row
+// the queue stops with kFailureStreakText. "Stop after this one" ends play at the next end,
+// once. Every message box of an entry's open names the entry's file on its first line. A
+// track of a CUE sheet that ends before its file does is watched with a timer: at its end the
+// file plays on when the next entry is the track that follows in that file (the queue only
+// steps on), and stops otherwise.
+//
+// What plays is not taken from the queue's current index: the document remembers which
+// entry's medium is open (CPlayOrder follows it through the queue's edits), so that deleting
+// or moving the playing entry changes neither what the views and the bus show nor which
+// entry follows it.
+//
+// A queue kept from the last run (RestoreQueue) stands paused at its entry and place without
+// opening anything; Play opens the entry there.
 //
 // Threads: user-interface thread only. The engine's threads reach it only through the
 // notices the view hands on (OnEndNotice, OnTrackNotice), each of which may be stale by the
@@ -130,7 +144,9 @@ public:
     // queue is replaced before what plays stops and closes, and a first entry that does not
     // start is told only by the engine's boxes.
     void DropFiles(const std::vector<std::string>& paths);
-    // Appends paths to the queue (playlists expanded); what plays goes on.
+    // Appends paths to the queue (playlists expanded); what plays goes on. With nothing open
+    // (and no kept place waiting) the first new entry is opened, standing stopped, so that
+    // Play starts it.
     void EnqueueFiles(const std::vector<std::string>& paths);
     // Appends paths (playlists expanded) as the playlist window's Add does: a queue holding CD
     // track markers is emptied first (the CD stopped and closed when the engine's kind is the
@@ -175,6 +191,25 @@ public:
     // The repeat setting may have changed: the entry prepared to follow on is chosen again
     // (after the last entry the first follows only with repeat).
     void RepeatSettingChanged() { PrepareFollowing(); }
+    // Where the shuffle setting is read; none means off.
+    void SetShuffleQuery(std::function<bool()> query);
+    // The shuffle setting may have changed: a new order is drawn (or dropped), the entry
+    // prepared to follow on is chosen again and the views are told.
+    void ShuffleSettingChanged();
+    // "Stop after this one": toggles whether play stops when the current entry ends by
+    // itself (once; the flag clears when it has stopped play).
+    void OnCmdStopAfter();
+    bool StopsAfterCurrent() const { return m_bStopAfter; }
+
+    // The queue, its current entry and the place in it, for keeping until the next run: the
+    // position of the open medium when it is the current entry and plays or pauses, else 0.
+    KeptQueue KeepQueue() const;
+    // Replaces the queue by a kept one and stands paused at its current entry and place,
+    // opening nothing: Play opens that entry there (a file that has gone is passed over
+    // quietly). The views are told.
+    void RestoreQueue(KeptQueue kept);
+    // The entry whose medium is open (or that stands paused from a kept queue); "" when none.
+    std::string GetPlayingEntry() const;
     // Moves what is open to nMilliseconds from its start (of the current track on a CD,
     // clamped to its length) as exactly as the medium allows; it keeps playing when it
     // played, and a pause stays a pause. Nothing when nothing is open.
@@ -220,11 +255,38 @@ private:
     std::unique_ptr<CPlayEngine> m_pEngine;
     IPlaylistWindowHost* m_pPlaylistHost = nullptr;
     std::function<bool()> m_repeatQuery;
+    std::function<bool()> m_shuffleQuery;
+    CPlayOrder m_order;
+    // The entry the open medium was opened from, and the queue index of the prepared one.
+    std::string m_strPlaying;
+    int m_nPreparedIndex = -1;
+    bool m_bStopAfter = false;
+    // A kept queue's place, waiting for Play (nothing is open meanwhile).
+    struct PendingResume
+    {
+        bool bActive = false;
+        std::int64_t nPositionMs = 0;
+        std::int64_t nLengthMs = 0;
+    } m_resume;
     int m_nFailureStreak = 0; // failed ends in a row since the user last chose what plays
     // Fires at the end of the open track of a sheet when that end is not its file's.
     std::unique_ptr<QTimer> m_pTrackEnd;
 
     bool Repeats() const { return m_repeatQuery && m_repeatQuery(); }
+    bool Shuffles() const { return m_shuffleQuery && m_shuffleQuery(); }
+    // The index of the entry that would play after the playing one; -1 when none. bWrap:
+    // after the last entry (or cycle) the first (or a new cycle) follows.
+    int NextIndex(bool bWrap);
+    // Makes nIndex current and the playing entry, and plays it (see PlayEntry).
+    void PlayIndex(int nIndex);
+    // Opens and plays a file entry with its message boxes held back: false, with the first
+    // box's text in strFailure ("" for a file that does not exist), when it does not play.
+    // A CD track marker plays as PlayEntryMedium plays it.
+    bool PlayEntryQuietly(const std::string& entry, std::string& strFailure);
+    // Opens and plays the kept queue's entry at its place.
+    void ResumeKept();
+    // The index of the entry the open medium plays (the queue's current one when unknown).
+    int PlayingIndex() const;
     // The open medium played to its end with nothing prepared: the next entry plays, from the
     // last one back to the first only with repeat. Otherwise the views learn that nothing
     // plays.
@@ -255,6 +317,6 @@ private:
     int PlayEntry(std::string entry);
     // Steps 1 and 2 of playing an entry: a marker plays its track, a file reopens.
     void PlayEntryMedium(const std::string& entry);
-    // Empties the queue and adds paths (playlists expanded).
+    // Empties the queue and adds paths (playlists expanded); nothing plays in the new order.
     void ReplaceEntries(const std::vector<std::string>& paths);
 };

@@ -17,6 +17,12 @@ struct MenuItemTemplate
     const char* lpszText;
 };
 
+// The items the player adds after each menu's own, checked while they are on.
+inline constexpr const char* kShuffleItemText = QT_TRANSLATE_NOOP("Sorvane", "シャッフル(&H)");
+inline constexpr const char* kStopAfterItemText =
+    QT_TRANSLATE_NOOP("Sorvane", "この曲の後で停止(&T)");
+inline constexpr const char* kResumeItemText = QT_TRANSLATE_NOOP("Sorvane", "続きから再生(&L)");
+
 inline constexpr MenuItemTemplate kTrayMenu[] = {
     {ID_MENU_OPEN, QT_TRANSLATE_NOOP("Sorvane", "開く(&O)")},
     {ID_MENU_CDPLAY, QT_TRANSLATE_NOOP("Sorvane", "CD演奏(&C)")},
@@ -31,6 +37,10 @@ inline constexpr MenuItemTemplate kTrayMenu[] = {
     {ID_MENU_HIDE, QT_TRANSLATE_NOOP("Sorvane", "非表示(&V)")},
     {0, nullptr},
     {ID_APP_EXIT, QT_TRANSLATE_NOOP("Sorvane", "終了(&X)")},
+    {0, nullptr},
+    {ID_MENU_SHUFFLE, kShuffleItemText},
+    {ID_MENU_STOPAFTER, kStopAfterItemText},
+    {ID_MENU_RESUME, kResumeItemText},
 };
 
 inline constexpr MenuItemTemplate kWindowMenu[] = {
@@ -41,6 +51,10 @@ inline constexpr MenuItemTemplate kWindowMenu[] = {
     {ID_MENU_CDPLAY, QT_TRANSLATE_NOOP("Sorvane", "CD演奏")},
     {ID_MENU_EJECT, QT_TRANSLATE_NOOP("Sorvane", "CDの取り出し")},
     {ID_APP_EXIT, QT_TRANSLATE_NOOP("Sorvane", "終了(&X)")},
+    {0, nullptr},
+    {ID_MENU_SHUFFLE, kShuffleItemText},
+    {ID_MENU_STOPAFTER, kStopAfterItemText},
+    {ID_MENU_RESUME, kResumeItemText},
 };
 
 // The items of the first pop-up of menu resource nIDResource; empty for an unknown resource.

@@ -46,6 +46,11 @@ inline constexpr int ID_MENU_CDPLAY = 32784;
 inline constexpr int ID_MENU_HIDE = 32786;
 inline constexpr int ID_MENU_EJECT = 32790;
 inline constexpr int ID_MENU_PLAYLIST = 32791;
+// Items the player adds after the menus' own: the shuffle and carry-on settings and
+// "stop after this one".
+inline constexpr int ID_MENU_SHUFFLE = 32800;
+inline constexpr int ID_MENU_STOPAFTER = 32801;
+inline constexpr int ID_MENU_RESUME = 32802;
 
 // Commands and strings whose numbers come from the application framework.
 inline constexpr int ID_FILE_NEW = 57600;

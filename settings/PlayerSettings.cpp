@@ -25,6 +25,10 @@ int CPlayerSettings::Get(int nKey) const
         return m_nLayout;
     case SK_REPEAT:
         return m_bRepeat;
+    case SK_SHUFFLE:
+        return m_bShuffle;
+    case SK_RESUME:
+        return m_bResume;
     default:
         return 0;
     }
@@ -50,6 +54,12 @@ void CPlayerSettings::Set(int nKey, int nValue)
         break;
     case SK_REPEAT:
         m_bRepeat = nValue;
+        break;
+    case SK_SHUFFLE:
+        m_bShuffle = nValue;
+        break;
+    case SK_RESUME:
+        m_bResume = nValue;
         break;
     default:
         break;
@@ -111,9 +121,11 @@ int CPlayerSettings::Save() const
         char buffer[260];
         std::snprintf(buffer, sizeof buffer,
                       "[TOPMOST]=%d\n[LAYOUT]=%d\n[LAUNCHPOS]=%d %d\n[TEXT_COLOR]=%d\n"
-                      "[LED_COLOR]=%d\n[BUTTON_COLOR]=%d\n[REPEAT]=%d\n",
+                      "[LED_COLOR]=%d\n[BUTTON_COLOR]=%d\n[REPEAT]=%d\n[SHUFFLE]=%d\n"
+                      "[RESUME]=%d\n",
                       m_bTopmost, m_nLayout, m_nLaunchX, m_nLaunchY, static_cast<int>(m_crText),
-                      static_cast<int>(m_crLed), static_cast<int>(m_crButton), m_bRepeat);
+                      static_cast<int>(m_crLed), static_cast<int>(m_crButton), m_bRepeat,
+                      m_bShuffle, m_bResume);
         file.WriteString(buffer);
         file.Close();
     } catch (const CFileException&) {
@@ -142,7 +154,8 @@ int CPlayerSettings::ParseLine(std::string& line)
         {"TOPMOST", SK_TOPMOST},       {"BUTTON_COLOR", SK_BUTTON_COLOR},
         {"TEXT_COLOR", SK_TEXT_COLOR}, {"LED_COLOR", SK_LED_COLOR},
         {"LAYOUT", SK_LAYOUT},         {"LAUNCHPOS", SK_LAUNCHPOS},
-        {"REPEAT", SK_REPEAT},
+        {"REPEAT", SK_REPEAT},         {"SHUFFLE", SK_SHUFFLE},
+        {"RESUME", SK_RESUME},
     };
     for (const auto& k : kKeys) {
         if (MbsICmp(key, k.text) == 0)
@@ -169,6 +182,8 @@ int CPlayerSettings::ApplyValue(int nKey, std::string value)
     case SK_LED_COLOR:
     case SK_LAYOUT:
     case SK_REPEAT:
+    case SK_SHUFFLE:
+    case SK_RESUME:
         if (const auto v = ScanInt(value, pos))
             Set(nKey, *v);
         return 1;

@@ -16,12 +16,14 @@ enum SettingKey {
     SK_LED_COLOR = 7,
     SK_LAYOUT = 8,
     SK_REPEAT = 9,
+    SK_SHUFFLE = 10, // play the queue in a drawn order, each entry once per cycle
+    SK_RESUME = 11,  // keep the queue between runs and carry on where play stood
 };
 
-// The player's eight user settings, one record per process (a member of the application
-// object). Read once from "Sorvix.ini" at start-up, written once at exit, changed only in
-// memory in between. Values are stored unchecked; their users clamp. User-interface
-// thread only.
+// The player's user settings (the eight of the first design, shuffle and carry-on), one record per
+// process (a member of the application object). Read once from "Sorvix.ini" at start-up, written
+// once at exit, changed only in memory in between. Values are stored unchecked; their users clamp.
+// User-interface thread only.
 class CPlayerSettings
 {
 public:
@@ -35,9 +37,9 @@ public:
     CPlayerSettings() = default;
     virtual ~CPlayerSettings() = default;
 
-    // The field of key 1, 5, 6, 7, 8 or 9; 0 for any other key.
+    // The field of key 1, 5, 6, 7, 8, 9, 10 or 11; 0 for any other key.
     int Get(int nKey) const;
-    // Stores nValue under key 1, 5, 6, 7, 8 or 9; any other key is ignored.
+    // Stores nValue under key 1, 5, 6, 7, 8, 9, 10 or 11; any other key is ignored.
     void Set(int nKey, int nValue);
 
     CPoint GetLaunchPos() const { return {m_nLaunchX, m_nLaunchY}; }
@@ -47,9 +49,10 @@ public:
     // it is larger than kMaxFileBytes (the defaults stay); FALSE when a read error or a lack
     // of memory interrupted it (the values read before it stay). Silent.
     int Load();
-    // Writes the seven lines, through a temporary file in the same folder that replaces the
-    // old file only when complete. TRUE when it ran to the end, also when the file cannot be
-    // created; FALSE when a write error interrupted it (an earlier file stays whole). Silent.
+    // Writes the seven lines and the player's own keys after them, through a temporary file in the
+    // same folder that replaces the old file only when complete. TRUE when it ran to the end, also
+    // when the file cannot be created; FALSE when a write error interrupted it (an earlier file
+    // stays whole). Silent.
     int Save() const;
 
     // The settings file's full path: "Sorvix.ini" in the settings directory, or the file
@@ -68,6 +71,8 @@ private:
     COLORREF m_crText = kDefaultText;
     int m_bTopmost = 0;
     int m_bRepeat = 1;
+    int m_bShuffle = 0;
+    int m_bResume = 1;
     COLORREF m_crLed = kDefaultLed;
     int m_nLayout = 0;
     COLORREF m_crButton = kDefaultButton;

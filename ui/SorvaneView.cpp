@@ -48,6 +48,8 @@ namespace {
 const CommandEntry<CSorvaneView> kCommandTable[] = {
     {ID_MENU_SETTINGS, &CSorvaneView::OnSettings},
     {ID_MENU_HIDE, &CSorvaneView::OnToggleShow},
+    {ID_MENU_SHUFFLE, &CSorvaneView::OnToggleShuffle},
+    {ID_MENU_RESUME, &CSorvaneView::OnToggleResume},
     {ID_APP_EXIT, &CSorvaneView::OnExit},
 };
 
@@ -165,6 +167,7 @@ int CSorvaneView::OnCreate()
         m_pDocument->SetPlaylistHost(this);
     }
     m_pDocument->SetRepeatQuery([this] { return m_settings.Get(SK_REPEAT) != 0; });
+    m_pDocument->SetShuffleQuery([this] { return m_settings.Get(SK_SHUFFLE) != 0; });
 
     m_nTimerId = startTimer(PANEL_TIMER_MS);
     return 0;
@@ -177,6 +180,7 @@ void CSorvaneView::OnDestroy()
     }
     m_bCreated = false;
     m_pDocument->SetRepeatQuery({});
+    m_pDocument->SetShuffleQuery({});
     if (m_nTimerId != 0) {
         killTimer(m_nTimerId);
         m_nTimerId = 0;
@@ -384,6 +388,7 @@ void CSorvaneView::OnTrayActivated(QSystemTrayIcon::ActivationReason reason)
     case QSystemTrayIcon::Context: {
         std::unique_ptr<QMenu> menu = LoadPopupMenu(IDR_MENU_TRAY);
         CheckMenuItem(menu.get(), ID_MENU_HIDE, !isVisible());
+        CheckPlayerItems(menu.get());
         TrackPopupMenu(menu.get());
         break;
     }
@@ -399,7 +404,26 @@ void CSorvaneView::OnContextMenu()
     if (!HasSystemTray()) {
         AppendPopupMenu(menu.get(), IDR_MENU_TRAY);
     }
+    CheckPlayerItems(menu.get());
     TrackPopupMenu(menu.get());
+}
+
+void CSorvaneView::CheckPlayerItems(QMenu* pMenu) const
+{
+    CheckMenuItem(pMenu, ID_MENU_SHUFFLE, m_settings.Get(SK_SHUFFLE) != 0);
+    CheckMenuItem(pMenu, ID_MENU_STOPAFTER, m_pDocument->StopsAfterCurrent());
+    CheckMenuItem(pMenu, ID_MENU_RESUME, m_settings.Get(SK_RESUME) != 0);
+}
+
+void CSorvaneView::OnToggleShuffle()
+{
+    m_settings.Set(SK_SHUFFLE, m_settings.Get(SK_SHUFFLE) != 0 ? 0 : 1);
+    m_pDocument->ShuffleSettingChanged();
+}
+
+void CSorvaneView::OnToggleResume()
+{
+    m_settings.Set(SK_RESUME, m_settings.Get(SK_RESUME) != 0 ? 0 : 1);
 }
 
 void CSorvaneView::TrackPopupMenu(QMenu* pMenu)

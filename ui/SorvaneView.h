@@ -127,6 +127,10 @@ public:
     LPARAM OnPlayPos(WPARAM wParam, LPARAM lParam);
     void OnSettings();
     void OnToggleShow();
+    // The menus' shuffle and carry-on items: each turns its setting over (shuffle also tells
+    // the document).
+    void OnToggleShuffle();
+    void OnToggleResume();
     void OnExit();
     void OnContextMenu();
     // Paints the view's edge: a closed outline with a 4-pixel pen in the button colour
@@ -182,6 +186,8 @@ private:
     static PanelTime PanelTimeOf(const PlaybackSnapshot& snap);
     // Shows menu nIDResource at the cursor and sends the chosen command along the route.
     void TrackPopupMenu(QMenu* pMenu);
+    // Checks the player's own items of a pop-up menu: shuffle, stop after this one, carry on.
+    void CheckPlayerItems(QMenu* pMenu) const;
     // Repaints the client area's part rc (client coordinates) from m_client.
     void InvalidateClientRect(const CRect& rc);
     // The main window (the frame), the view's top-level window.

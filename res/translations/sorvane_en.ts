@@ -415,5 +415,17 @@
         <source>演奏に10回続けて失敗したので停止しました</source>
         <translation>Playback failed 10 times in a row, so it stopped.</translation>
     </message>
+    <message>
+        <source>シャッフル(&amp;H)</source>
+        <translation>Sh&amp;uffle</translation>
+    </message>
+    <message>
+        <source>この曲の後で停止(&amp;T)</source>
+        <translation>S&amp;top After This One</translation>
+    </message>
+    <message>
+        <source>続きから再生(&amp;L)</source>
+        <translation>Carry On Where &amp;Left Off</translation>
+    </message>
 </context>
 </TS>

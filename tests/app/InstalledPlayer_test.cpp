@@ -461,12 +461,12 @@ TEST_F(InstalledPlayer, CallsAreAnsweredWhileTheBoxOfAFileThatCannotBeOpenedIsOp
     ASSERT_TRUE(StartPlayer(
         {"--play", QString::fromStdString(Wav("tone.wav")), QString::fromStdString(damaged)}));
     // Generous limits: an answer held behind the box never comes at all.
-    QDBusInterface player(kService, kPath, kPlayer, *m_pConnection);
+    QDBusInterface player(kService, kPath, kPlayer, m_bus.Connection());
     player.setTimeout(10000);
     EXPECT_EQ(player.call("Next").type(), QDBusMessage::ReplyMessage);
     // The box of the damaged file is open from here on: the next call is answered only after
     // the Next has run.
-    QDBusInterface props(kService, kPath, "org.freedesktop.DBus.Properties", *m_pConnection);
+    QDBusInterface props(kService, kPath, "org.freedesktop.DBus.Properties", m_bus.Connection());
     props.setTimeout(10000);
     EXPECT_EQ(props.call("Get", kPlayer, "Position").type(), QDBusMessage::ReplyMessage);
     EXPECT_EQ(player.call("Next").type(), QDBusMessage::ReplyMessage);

@@ -7,6 +7,7 @@
 #include "app/WindowSearch.h"
 #include "engine/PlayEngine.h"
 #include "media/Mci.h"
+#include "queue/KeptQueue.h"
 #include "queue/SorvaneDoc.h"
 #include "res/Resource.h"
 #include "tests/support/TestMedia.h"
@@ -95,7 +96,46 @@ TEST_F(SorvaneApp, ExitWritesTheSettingsWithTheWindowsLastPosition)
     EXPECT_EQ(m_app->ExitInstance(), 0);
     EXPECT_EQ(CTempDir::Read(m_dir / "Sorvix.ini"),
               "[TOPMOST]=0\r\n[LAYOUT]=1\r\n[LAUNCHPOS]=-20 300\r\n[TEXT_COLOR]=0\r\n"
-              "[LED_COLOR]=15204343\r\n[BUTTON_COLOR]=16763060\r\n[REPEAT]=1\r\n");
+              "[LED_COLOR]=15204343\r\n[BUTTON_COLOR]=16763060\r\n[REPEAT]=1\r\n"
+              "[SHUFFLE]=0\r\n[RESUME]=1\r\n");
+}
+
+// Catches a queue lost between runs, a kept queue that files to play do not replace or that
+// --enqueue does not keep, and one that comes back with the setting turned off.
+TEST_F(SorvaneApp, TheQueueComesBackPausedWhereItStoodUnlessFilesArePlayed)
+{
+    const std::string a = Wav("a.wav");
+    const std::string b = Wav("b.wav");
+    const std::string c = Wav("c.wav");
+    const auto restart = [this](std::vector<std::string> args) {
+        m_app->CloseAllDocuments();
+        m_app->ExitInstance();
+        m_app = std::make_unique<CSorvaneApp>();
+        m_app->m_settings.UseFile(m_dir / "Sorvix.ini");
+        return Start(std::move(args));
+    };
+    ASSERT_EQ(Start({"--play", a, b}), 1);
+    Doc()->OnCmdMsg(IDC_BTN_NEXT);
+    Doc()->SeekToMilliseconds(700);
+
+    ASSERT_EQ(restart({}), 1);
+    EXPECT_EQ(Doc()->GetQueue().GetCount(), 2);
+    EXPECT_EQ(Doc()->GetQueue().GetCurrent(), 1);
+    EXPECT_EQ(Doc()->GetPlayback().nState, PlaybackState::Paused);
+    EXPECT_EQ(Doc()->GetPlayback().nPositionMs, 700);
+
+    ASSERT_EQ(restart({"--enqueue", c}), 1);
+    EXPECT_EQ(Doc()->GetQueue().GetCount(), 3);
+    EXPECT_EQ(Doc()->GetPlayback().nPositionMs, 700) << "the kept place still waits";
+
+    ASSERT_EQ(restart({"--play", c}), 1);
+    EXPECT_EQ(Doc()->GetQueue().GetCount(), 1);
+    EXPECT_EQ(Doc()->GetTitle(), "c.wav");
+
+    m_app->m_settings.Set(SK_RESUME, 0);
+    ASSERT_EQ(restart({}), 1);
+    EXPECT_EQ(Doc()->GetQueue().GetCount(), 0);
+    EXPECT_TRUE(m_prompts.messages.empty());
 }
 
 TEST_F(SorvaneApp, TheSessionsCommitWritesTheSettingsWhileThePlayerRuns)
@@ -128,7 +168,7 @@ TEST_F(SorvaneApp, AFileThatCannotBeOpenedIsToldAndThePlayerStarts)
     const std::string missing = m_dir / "missing.wav";
     EXPECT_EQ(Start({missing}), 1);
     ASSERT_FALSE(m_prompts.messages.empty());
-    EXPECT_EQ(m_prompts.messages.back(), CSorvaneDoc::kPlayFailedText);
+    EXPECT_EQ(m_prompts.messages.back(), missing + "\n" + CSorvaneDoc::kPlayFailedText);
     EXPECT_NE(m_app->m_pMainWnd, nullptr);
     EXPECT_EQ(Doc()->IsOpen(), 0u);
 }
@@ -203,11 +243,14 @@ TEST_F(SorvaneApp, TheAcceleratorsSitOnTheMainWindow)
     const std::vector<std::string> expected = {
         "Ctrl+N",    "Ctrl+O",    "Ctrl+S",   "Ctrl+Z",   "Alt+Backspace",
         "Ctrl+X",    "Shift+Del", "Ctrl+C",   "Ctrl+Ins", "Ctrl+V",
-        "Shift+Ins", "F6",        "Shift+F6",
+        "Shift+Ins", "F6",        "Shift+F6", "Ctrl+T",
     };
     EXPECT_EQ(keys, expected);
     EXPECT_FALSE(View()->RouteCmd(ID_EDIT_COPY));
     EXPECT_FALSE(View()->RouteCmd(ID_NEXT_PANE));
+    // Stop after this one is the document's.
+    EXPECT_TRUE(View()->RouteCmd(ID_MENU_STOPAFTER));
+    EXPECT_TRUE(Doc()->StopsAfterCurrent());
 }
 
 // Catches Ctrl+S writing an empty file under the chosen name: a save that saves nothing.
@@ -347,6 +390,9 @@ TEST_F(SorvaneApp, TerminationSignalsEndThePlayerThroughItsNormalExit)
         EXPECT_EQ(player.exitStatus(), QProcess::NormalExit) << signal;
         EXPECT_EQ(player.exitCode(), 0) << player.readAllStandardError().toStdString();
         EXPECT_FALSE(CTempDir::Read(m_dir / "Sorvix.ini").empty()) << signal;
+        EXPECT_NE(CTempDir::Read(m_dir / kKeptQueueFileName).find(kKeptQueueMagic),
+                  std::string::npos)
+            << signal;
         EXPECT_FALSE(std::filesystem::exists(m_strRuntime + "/Sorvix")) << signal;
     }
 }

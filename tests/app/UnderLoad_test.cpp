@@ -177,8 +177,9 @@ TEST_F(PlayerUnderLoad, TwoThousandEntriesPlayedThreeTimesLeaveNoThreadsDescript
 
     // Plays from the current entry until nVisits entries were played or refused; false when
     // an entry that played never ended. Good entries in a row follow on without the mode
-    // leaving play, so a play counts every entry the queue stepped over, each of which must
-    // be a good one; a refused entry waits, stopped, for Next.
+    // leaving play, and a refused entry reached at an end is passed over, so a play counts
+    // every entry the queue stepped over (the one that played must be a good one); a refused
+    // entry chosen by Next waits, stopped, for the next Next.
     int nPlayed = 0;
     int nRefused = 0;
     const auto isGood = [&](int index) {
@@ -207,15 +208,14 @@ TEST_F(PlayerUnderLoad, TwoThousandEntriesPlayedThreeTimesLeaveNoThreadsDescript
                 // Entries that followed each other gaplessly all count as visits, those past
                 // the last visit (a run that went on beyond it) excepted.
                 const int count = Doc()->GetQueue().GetCount();
+                if (!isGood(current)) {
+                    ADD_FAILURE() << "entry " << current
+                                  << " played: " << Doc()->GetQueue().GetAt(current);
+                    return false;
+                }
                 for (int i = current; i != now; i = (i + 1) % count) {
-                    if (!isGood(i)) {
-                        ADD_FAILURE()
-                            << "entry " << i
-                            << " played or was passed over: " << Doc()->GetQueue().GetAt(i);
-                        return false;
-                    }
                     if (v++ < nVisits)
-                        ++nPlayed;
+                        ++(isGood(i) ? nPlayed : nRefused);
                 }
                 --v;
             } else {

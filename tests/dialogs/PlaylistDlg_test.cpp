@@ -442,6 +442,20 @@ TEST_F(PlaylistDlgTest, DeleteKeyRemovesTheSelectedEntryAndEnterPlaysIt)
     EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 1);
 }
 
+// Catches typing that finds only names beginning with the text, or none at all.
+TEST_F(PlaylistDlgTest, TypingSelectsTheFirstEntryWhoseNameContainsTheTextAndEnterPlaysIt)
+{
+    m_doc.AddFiles({Wav("Alpha song.wav"), Wav("beta TUNE.wav"), Wav("tune three.wav")}, false);
+    m_dlg->RefreshList();
+    m_dlg->SelectLine(0);
+    QKeyEvent typed(QEvent::KeyPress, Qt::Key_T, Qt::NoModifier, QStringLiteral("tune"));
+    QApplication::sendEvent(m_dlg->m_list, &typed);
+    EXPECT_EQ(m_dlg->GetSelectedLine(), 1);
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(m_dlg->m_list, &enter);
+    EXPECT_EQ(m_doc.GetTitle(), "beta TUNE.wav");
+}
+
 TEST_F(PlaylistDlgTest, WithoutSelectionPlayDeleteAndMoveDoNothing)
 {
     const std::vector<std::string> paths = FillQueue(3);

@@ -149,13 +149,15 @@ TEST_F(SorvaneDocTest, OpenWithAPlaylistQueuesItsEntriesInItsPlace)
     EXPECT_EQ(m_doc.GetMode(), MCI_MODE_PLAY);
 }
 
-TEST_F(SorvaneDocTest, OpenWithAnUnplayableFirstFileShowsThreeBoxesInOrder)
+// Also catches boxes that do not say which file failed.
+TEST_F(SorvaneDocTest, OpenWithAnUnplayableFirstFileShowsThreeBoxesInOrderNamingIt)
 {
     const std::vector<std::string> files = {m_dir / "notes.txt", Wav("b.wav")};
     Open(files);
-    EXPECT_EQ(m_prompts.messages,
-              (std::vector<std::string>{"無効なファイル", "MCI機器の初期化に失敗しました",
-                                        "演奏に失敗しました"}));
+    const std::string named = files[0] + "\n";
+    EXPECT_EQ(m_prompts.messages, (std::vector<std::string>{named + "無効なファイル",
+                                                            named + "MCI機器の初期化に失敗しました",
+                                                            named + "演奏に失敗しました"}));
     EXPECT_EQ(m_doc.IsOpen(), 0u);
     EXPECT_EQ(Queue(), files);
     EXPECT_EQ(m_view.hints, std::vector<int>{HINT_QUEUE_CHANGED});
@@ -325,7 +327,8 @@ TEST_F(SorvaneDocTest, ACueSheetsTracksPlayInTurnWithoutABreak)
 
     m_doc.OnCmdNext();
     EXPECT_EQ(m_doc.IsOpen(), 0u);
-    EXPECT_EQ(m_prompts.messages.front(), CPlayEngine::kTextInvalidFile);
+    EXPECT_EQ(m_prompts.messages.front(),
+              m_doc.GetQueue().GetAt(3) + "\n" + CPlayEngine::kTextInvalidFile);
 }
 
 // Catches a seek by time that lands on a whole percent or second, and play refused at the
@@ -454,6 +457,61 @@ TEST_F(SorvaneDocTest, PlayAtMakesTheEntryCurrentEvenWhenItFails)
     m_doc.PlayAt(-1);
     EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 1);
     EXPECT_TRUE(m_view.hints.empty());
+}
+
+// Catches an enqueue into an idle player after which every Play is refused.
+TEST_F(SorvaneDocTest, AnEnqueueWithNothingOpenOpensTheFirstNewEntryStoppedSoPlayStartsIt)
+{
+    m_doc.EnqueueFiles({Wav("a.wav"), Wav("b.wav")});
+    EXPECT_NE(m_doc.IsOpen(), 0u);
+    EXPECT_EQ(m_doc.GetPlayback().nState, PlaybackState::Stopped);
+    EXPECT_TRUE(m_doc.GetPlayback().bCanPlay);
+    m_doc.EnqueueFiles({Wav("c.wav")});
+    EXPECT_EQ(m_doc.GetTitle(), "a.wav") << "an enqueue into an open player opens nothing";
+    m_doc.OnCmdMsg(IDC_BTN_PLAY);
+    EXPECT_EQ(m_doc.GetMode(), static_cast<int>(MCI_MODE_PLAY));
+    EXPECT_EQ(m_doc.GetTitle(), "a.wav");
+    EXPECT_TRUE(m_prompts.messages.empty());
+}
+
+// Catches a kept queue that opens its entry at start (a cost for a huge or damaged file), or
+// that Play starts from the top instead of the kept place.
+TEST_F(SorvaneDocTest, AKeptQueueStandsPausedAtItsPlaceAndPlayCarriesOnFromThere)
+{
+    const std::vector<std::string> files = {Wav("a.wav"), Wav("b.wav"), Wav("c.wav")};
+    m_doc.RestoreQueue({files, 2, 1500, 2000});
+    EXPECT_EQ(m_doc.IsOpen(), 0u);
+    EXPECT_EQ(Queue(), files);
+    PlaybackSnapshot snap = m_doc.GetPlayback();
+    EXPECT_EQ(snap.nState, PlaybackState::Paused);
+    EXPECT_EQ(snap.nPositionMs, 1500);
+    EXPECT_EQ(snap.nLengthMs, 2000);
+    EXPECT_EQ(m_doc.GetTitle(), "c.wav");
+    EXPECT_EQ(m_doc.GetStatusText(), "c.wav  0: 2");
+    EXPECT_EQ(m_doc.KeepQueue().nPositionMs, 1500) << "a run that never played keeps the place";
+
+    m_doc.OnCmdMsg(IDC_BTN_PLAY);
+    EXPECT_EQ(m_doc.GetTitle(), "c.wav");
+    EXPECT_EQ(m_doc.GetMode(), static_cast<int>(MCI_MODE_PLAY));
+    EXPECT_GE(Milliseconds(), 1500);
+    EXPECT_LT(Milliseconds(), 1600);
+    const KeptQueue kept = m_doc.KeepQueue();
+    EXPECT_EQ(kept.entries, files);
+    EXPECT_EQ(kept.nCurrent, 2);
+    EXPECT_GE(kept.nPositionMs, 1500);
+    EXPECT_EQ(kept.nLengthMs, 2000);
+    EXPECT_TRUE(m_prompts.messages.empty());
+}
+
+// Catches a kept entry whose file has gone stopping the player with boxes.
+TEST_F(SorvaneDocTest, AKeptEntryWhoseFileHasGoneIsPassedOverQuietly)
+{
+    m_doc.RestoreQueue({{m_dir / "gone.wav", Wav("b.wav")}, 0, 700, 2000});
+    m_doc.OnCmdMsg(IDC_BTN_PLAY);
+    EXPECT_EQ(m_doc.GetTitle(), "b.wav");
+    EXPECT_EQ(m_doc.GetMode(), static_cast<int>(MCI_MODE_PLAY));
+    EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 1);
+    EXPECT_TRUE(m_prompts.messages.empty());
 }
 
 TEST_F(SorvaneDocTest, StatusTextGivesTheLengthRightAlignedWithoutZeros)

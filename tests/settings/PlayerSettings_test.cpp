@@ -55,12 +55,22 @@ TEST(PlayerSettings, KeysWithoutAFieldReadZeroAndIgnoreStores)
     EXPECT_EQ(s.GetLaunchPos(), (CPoint{5, 6}));
 }
 
-TEST_F(PlayerSettingsFile, DefaultsAreWrittenAsTheSevenLinesInOrder)
+TEST_F(PlayerSettingsFile, DefaultsAreWrittenAsTheSevenLinesInOrderThenThePlayersOwn)
 {
     EXPECT_EQ(settings.Save(), 1);
     EXPECT_EQ(CTempDir::Read(dir / "Sorvix.ini"),
               "[TOPMOST]=0\r\n[LAYOUT]=0\r\n[LAUNCHPOS]=0 0\r\n[TEXT_COLOR]=0\r\n"
-              "[LED_COLOR]=15204343\r\n[BUTTON_COLOR]=16763060\r\n[REPEAT]=1\r\n");
+              "[LED_COLOR]=15204343\r\n[BUTTON_COLOR]=16763060\r\n[REPEAT]=1\r\n"
+              "[SHUFFLE]=0\r\n[RESUME]=1\r\n");
+    // Catches the player's own keys not read back.
+    settings.Set(SK_SHUFFLE, 1);
+    settings.Set(SK_RESUME, 0);
+    ASSERT_EQ(settings.Save(), 1);
+    CPlayerSettings back;
+    back.UseFile(dir / "Sorvix.ini");
+    ASSERT_EQ(back.Load(), 1);
+    EXPECT_EQ(back.Get(SK_SHUFFLE), 1);
+    EXPECT_EQ(back.Get(SK_RESUME), 0);
 }
 
 TEST_F(PlayerSettingsFile, SaveThenLoadGivesBackEveryValue)

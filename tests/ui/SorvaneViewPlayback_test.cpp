@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <clocale>
 #include <cmath>
+#include <set>
 #include <string>
 
 namespace {
@@ -82,8 +83,10 @@ TEST_F(SorvaneViewPlayback, AnUnplayableDropShowsTheEnginesMessagesAndKeepsTheEn
     m_view->OnDropFiles(files);
     EXPECT_EQ(Queue(), files);
     EXPECT_EQ(m_doc.IsOpen(), 0u);
+    const std::string named = files[0] + "\n";
     EXPECT_EQ(m_prompts.messages,
-              (std::vector<std::string>{"無効なファイル", "MCI機器の初期化に失敗しました"}));
+              (std::vector<std::string>{named + "無効なファイル",
+                                        named + "MCI機器の初期化に失敗しました"}));
 }
 
 // Catches a file name converted with the locale's encoding on its way in or out: under the
@@ -253,6 +256,87 @@ TEST_F(SorvaneViewPlayback, ACompressedFileFollowsACompressedFileWithoutAGap)
         m_doc.StopAndClose();
         PumpMessages(0);
     }
+}
+
+// Catches the view and the bus taking the queue's index for what sounds once the playing
+// entry is deleted, and the entry after it skipped.
+TEST_F(SorvaneViewPlayback, DeletingThePlayingEntryShowsWhatSoundsAndPlaysTheOneAfterIt)
+{
+    m_view->OnDropFiles({Wav("short1.wav", 1), Wav("short2.wav", 1), Wav("short3.wav", 1)});
+    PlayFrames(kWaveRate / 2);
+    PumpMessages(0);
+    ASSERT_EQ(m_doc.DeleteEntry(0), 1);
+    PumpMessages(0);
+    EXPECT_EQ(m_doc.GetTitle(), "short1.wav");
+    EXPECT_EQ(m_doc.GetPlayingEntry(), m_dir / "short1.wav");
+    PlayUntil([&] { return m_doc.GetTitle() != "short1.wav"; }, 2, kWaveRate);
+    EXPECT_EQ(m_doc.GetTitle(), "short2.wav");
+    EXPECT_EQ(m_doc.GetPlayingEntry(), m_dir / "short2.wav");
+    EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 0);
+}
+
+// Catches a queue that stands still at an entry that cannot be opened, and boxes that do not
+// name the file.
+TEST_F(SorvaneViewPlayback, AnEntryThatCannotBeOpenedAtAnEndIsToldOnceByNameAndPassedOver)
+{
+    m_settings.Set(SK_REPEAT, 0);
+    const std::string garbage = m_dir.Write("garbage.wav", std::string(4096, 'x'));
+    m_view->OnDropFiles({Wav("short1.wav", 1), garbage, Wav("short2.wav", 1)});
+    PlayUntil([&] { return m_doc.GetTitle() == "short2.wav"; }, 2, kWaveRate);
+    EXPECT_EQ(m_doc.GetTitle(), "short2.wav");
+    EXPECT_EQ(m_doc.GetMode(), static_cast<int>(MCI_MODE_PLAY));
+    EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 2);
+    ASSERT_EQ(m_prompts.messages.size(), 1u);
+    EXPECT_TRUE(m_prompts.messages[0].starts_with(garbage + "\n")) << m_prompts.messages[0];
+}
+
+// Catches "stop after this one" that stops at once, lets the prepared entry follow, or stays
+// on for the entries after.
+TEST_F(SorvaneViewPlayback, StopAfterThisOneLetsTheEntryEndThenStopsOnce)
+{
+    m_settings.Set(SK_REPEAT, 0);
+    m_view->OnDropFiles({Wav("a.wav", 1), Wav("b.wav", 1), Wav("c.wav", 1)});
+    m_view->RouteCmd(ID_MENU_STOPAFTER);
+    EXPECT_EQ(m_doc.GetMode(), static_cast<int>(MCI_MODE_PLAY));
+    PlayUntil([&] { return m_doc.GetMode() != static_cast<int>(MCI_MODE_PLAY); }, 2, kWaveRate);
+    EXPECT_EQ(m_doc.GetTitle(), "a.wav");
+    EXPECT_EQ(m_doc.GetQueue().GetCurrent(), 0);
+    EXPECT_FALSE(m_doc.StopsAfterCurrent());
+    m_view->RouteCmd(IDC_BTN_NEXT);
+    PlayUntil([&] { return m_doc.GetTitle() == "c.wav"; }, 2, kWaveRate);
+    EXPECT_EQ(m_doc.GetTitle(), "c.wav");
+}
+
+// Catches shuffle that repeats an entry or leaves one out before the cycle ends, a prepared
+// entry other than the one the order names, and a cycle's end that does not stop without
+// repeat.
+TEST_F(SorvaneViewPlayback, WithShuffleEachEntryPlaysOnceByItselfAndThePlayEndsWithTheCycle)
+{
+    m_settings.Set(SK_REPEAT, 0);
+    m_settings.Set(SK_SHUFFLE, 1);
+    m_doc.ShuffleSettingChanged();
+    std::vector<std::string> files;
+    for (char name = 'a'; name <= 'e'; ++name)
+        files.push_back(Wav(std::string(1, name) + ".wav", 1));
+    m_view->OnDropFiles(files);
+    std::set<std::string> heard{m_doc.GetTitle()};
+    std::vector<std::string> order{m_doc.GetTitle()};
+    PlayUntil(
+        [&] {
+            if (order.back() != m_doc.GetTitle()) {
+                order.push_back(m_doc.GetTitle());
+                heard.insert(order.back());
+            }
+            return m_doc.GetMode() != static_cast<int>(MCI_MODE_PLAY);
+        },
+        7, kWaveRate);
+    EXPECT_EQ(order.size(), 5u);
+    EXPECT_EQ(heard.size(), 5u);
+    EXPECT_EQ(m_doc.GetQueue().GetAt(m_doc.GetQueue().GetCurrent()), m_dir / order.back());
+    EXPECT_EQ(Queue(), files) << "shuffle changes not the queue";
+    // Previous goes back along what played.
+    m_view->RouteCmd(IDC_BTN_PREV);
+    EXPECT_EQ(m_doc.GetTitle(), order[3]);
 }
 
 // Catches a queue of broken files that, with repeat on, fails on for ever.

@@ -59,13 +59,23 @@ TEST_F(SorvaneViewWindow, TheTrayMenuListsItsItemsInOrder)
                   pMenu->close();
               });
     const std::vector<std::pair<int, std::string>> expected = {
-        {ID_MENU_OPEN, "開く(&O)"},         {ID_MENU_CDPLAY, "CD演奏(&C)"},
-        {ID_MENU_PLAY, "再生(&P)"},         {ID_MENU_STOP, "停止(&S)"},
-        {ID_MENU_PAUSE, "一時停止(&R)"},    {ID_MENU_NEXT, "次のトラック(&N)"},
-        {ID_MENU_PREV, "前のトラック(&B)"}, {0, ""},
-        {ID_MENU_SETTINGS, "設定"},         {0, ""},
-        {ID_MENU_HIDE, "非表示(&V)"},       {0, ""},
+        {ID_MENU_OPEN, "開く(&O)"},
+        {ID_MENU_CDPLAY, "CD演奏(&C)"},
+        {ID_MENU_PLAY, "再生(&P)"},
+        {ID_MENU_STOP, "停止(&S)"},
+        {ID_MENU_PAUSE, "一時停止(&R)"},
+        {ID_MENU_NEXT, "次のトラック(&N)"},
+        {ID_MENU_PREV, "前のトラック(&B)"},
+        {0, ""},
+        {ID_MENU_SETTINGS, "設定"},
+        {0, ""},
+        {ID_MENU_HIDE, "非表示(&V)"},
+        {0, ""},
         {ID_APP_EXIT, "終了(&X)"},
+        {0, ""},
+        {ID_MENU_SHUFFLE, "シャッフル(&H)"},
+        {ID_MENU_STOPAFTER, "この曲の後で停止(&T)"},
+        {ID_MENU_RESUME, "続きから再生(&L)"},
     };
     EXPECT_EQ(items, expected);
 }
@@ -140,6 +150,10 @@ TEST_F(SorvaneViewWindow, TheWindowMenuOffersSettingsPlaylistCdAndExit)
         {ID_MENU_CDPLAY, "CD演奏"},
         {ID_MENU_EJECT, "CDの取り出し"},
         {ID_APP_EXIT, "終了(&X)"},
+        {0, ""},
+        {ID_MENU_SHUFFLE, "シャッフル(&H)"},
+        {ID_MENU_STOPAFTER, "この曲の後で停止(&T)"},
+        {ID_MENU_RESUME, "続きから再生(&L)"},
     };
     EXPECT_EQ(items, expected);
     EXPECT_TRUE(m_view->m_pPlaylistDlg->isVisible());
@@ -166,6 +180,10 @@ TEST_F(SorvaneViewWindow, WithoutATrayTheWindowMenuAlsoOffersTheTrayMenusCommand
                                        ID_MENU_EJECT,
                                        ID_APP_EXIT,
                                        0,
+                                       ID_MENU_SHUFFLE,
+                                       ID_MENU_STOPAFTER,
+                                       ID_MENU_RESUME,
+                                       0,
                                        ID_MENU_OPEN,
                                        ID_MENU_PLAY,
                                        ID_MENU_STOP,
@@ -175,6 +193,7 @@ TEST_F(SorvaneViewWindow, WithoutATrayTheWindowMenuAlsoOffersTheTrayMenusCommand
                                        0,
                                        0,
                                        ID_MENU_HIDE,
+                                       0,
                                        0};
     EXPECT_EQ(ids, expected);
 }
