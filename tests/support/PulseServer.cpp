@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <thread>
@@ -119,6 +120,22 @@ bool CPulseServer::Pactl(const std::string& args) const
     int status = 0;
     ::waitpid(pid, &status, 0);
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+bool CPulseServer::HasPlayer() const
+{
+    if (!Running())
+        return false;
+    const std::string command = "pactl --server=" + m_strAddress + " list short sink-inputs";
+    FILE* out = ::popen(command.c_str(), "r");
+    if (out == nullptr)
+        return false;
+    char line[512];
+    bool bAny = false;
+    while (std::fgets(line, sizeof line, out) != nullptr)
+        bAny = bAny || line[0] != '\n';
+    ::pclose(out);
+    return bAny;
 }
 
 bool CPulseServer::LoadSink()

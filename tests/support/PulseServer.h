@@ -21,6 +21,8 @@ public:
 
     // Whether the server answers (it was started and has not been stopped).
     bool Running() const { return m_pid > 0 && !m_bStopped; }
+    // Whether a client plays into the server now (it has a sink input).
+    bool HasPlayer() const;
     // Loads or unloads the null sink; false when the server refused.
     bool LoadSink();
     bool UnloadSink();
