@@ -189,8 +189,6 @@ CMixer::Closing CMixer::CloseLocked()
 
 bool CMixer::FinishClose(Closing closing)
 {
-    if (!closing.service.joinable() && !closing.device.IsOpen())
-        return true;
     // A service thread or a device caught in a sound server that hangs is left to its own
     // thread; the caller (the exit too) goes on after kCloseWait.
     std::promise<void> finished;
@@ -199,12 +197,11 @@ bool CMixer::FinishClose(Closing closing)
         if (closing.service.joinable())
             closing.service.join();
         closing.device.Close();
+        // SDL's own shutdown may wait on the server as well (its device watch).
+        CSdlDevice::QuitAudio();
         finished.set_value();
     }).detach();
-    if (done.wait_for(kCloseWait) != std::future_status::ready)
-        return false;
-    CSdlDevice::QuitAudio();
-    return true;
+    return done.wait_for(kCloseWait) == std::future_status::ready;
 }
 
 void CMixer::PauseDeviceLocked(bool bPaused)

@@ -125,7 +125,10 @@ bool CSdlDevice::Open(const AudioFormat& mix, bool bExact, Callback callback, vo
                       std::string& reason, bool bAfresh)
 {
     Close();
-    if (bAfresh)
+    // PulseAudio is reached afresh by every open, and SDL's shutdown of it may wait for ever
+    // on a server that went away: it is never restarted for a new try.
+    bool bOnlyPulse = false;
+    if (bAfresh && !(g_bAudioUp.load() && MayUsePulse(bOnlyPulse)))
         QuitAudio();
     if (!PulseAllows(reason) || !StartAudio(reason))
         return false;
