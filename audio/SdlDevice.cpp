@@ -17,7 +17,9 @@ namespace {
 // SDL's audio is started; StartAudio and QuitAudio change it under g_startLock, which no
 // device open or close holds.
 std::atomic<bool> g_bAudioUp{false};
-std::mutex g_startLock;
+// Timed: SDL's shutdown of a back end may wait for ever on a server that went away, and the
+// next start then gives up instead of waiting with it.
+std::timed_mutex g_startLock;
 
 void DiscardSdlLog(void*, int, SDL_LogPriority, const char*) {}
 
@@ -89,7 +91,11 @@ bool PulseAllows(std::string& reason)
 
 bool StartAudio(std::string& reason)
 {
-    std::lock_guard start(g_startLock);
+    std::unique_lock start(g_startLock, kCloseWait);
+    if (!start.owns_lock()) {
+        reason = "the sound system is still shutting down";
+        return false;
+    }
     if (g_bAudioUp.load())
         return true;
     SDL_LogSetOutputFunction(DiscardSdlLog, nullptr);
@@ -206,7 +212,9 @@ bool CSdlDevice::ServerAnswers()
 
 void CSdlDevice::QuitAudio()
 {
-    std::lock_guard start(g_startLock);
+    std::unique_lock start(g_startLock, kCloseWait);
+    if (!start.owns_lock())
+        return;
     if (g_bAudioUp.load()) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         g_bAudioUp = false;

@@ -34,11 +34,19 @@ class PulseOutage : public ::testing::Test
 {
 protected:
     void SetUp() override { ::setenv("SDL_AUDIODRIVER", "pulseaudio", 1); }
+    // The output lets SDL's audio go while the server still runs: SDL's shutdown of its
+    // PulseAudio back end may wait for ever once the server is gone.
     void TearDown() override
     {
         m_stream.reset();
         SelectAudioOutput(AudioOutputKind::ManualClock);
         ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+        m_server.reset();
+    }
+    CPulseServer& Server(bool bWithSink)
+    {
+        m_server = std::make_unique<CPulseServer>(bWithSink);
+        return *m_server;
     }
 
     // Opens the device output and a stream with seconds of sound written ahead.
@@ -68,6 +76,7 @@ protected:
         }
     }
 
+    std::unique_ptr<CPulseServer> m_server;
     std::unique_ptr<CAudioStream> m_stream;
 };
 
@@ -75,7 +84,7 @@ protected:
 // default sink's name and crashes): the output holds, and plays once a sink is there.
 TEST_F(PulseOutage, AServerWithoutASinkHoldsThePlayUntilOneIsLoaded)
 {
-    CPulseServer server(false);
+    CPulseServer& server = Server(false);
     ASSERT_TRUE(server.Running());
     OpenStream(5);
     EXPECT_EQ(OpenAudioOutput(), AudioOutputKind::Silent);
@@ -88,7 +97,7 @@ TEST_F(PulseOutage, AServerWithoutASinkHoldsThePlayUntilOneIsLoaded)
 // holds while no sink is there, and goes on from there when one is loaded again.
 TEST_F(PulseOutage, ASinkUnloadedWhilePlayingHoldsThePositionUntilItIsBack)
 {
-    CPulseServer server(true);
+    CPulseServer& server = Server(true);
     OpenStream(8);
     ASSERT_TRUE(WaitFor([&] { return Plays(); }, std::chrono::seconds(10)));
     ASSERT_TRUE(server.UnloadSink());
@@ -104,7 +113,7 @@ TEST_F(PulseOutage, ASinkUnloadedWhilePlayingHoldsThePositionUntilItIsBack)
 // through the outage: the position holds until the server is back, then goes on.
 TEST_F(PulseOutage, AServerKilledAndStartedAgainResumesWhereTheSoundStopped)
 {
-    CPulseServer server(true);
+    CPulseServer& server = Server(true);
     OpenStream(8);
     ASSERT_TRUE(WaitFor([&] { return Plays(); }, std::chrono::seconds(10)));
     const std::uint64_t before = m_stream->Played();
@@ -123,7 +132,7 @@ TEST_F(PulseOutage, AServerKilledAndStartedAgainResumesWhereTheSoundStopped)
 // again once the server goes on.
 TEST_F(PulseOutage, AStoppedServerFreezesNoCallerAndPlaysAgainWhenItGoesOn)
 {
-    CPulseServer server(true);
+    CPulseServer& server = Server(true);
     OpenStream(8);
     ASSERT_TRUE(WaitFor([&] { return Plays(); }, std::chrono::seconds(10)));
     server.Stop();
