@@ -415,18 +415,15 @@ TEST(SdlDummyOutput, TheFirstPlayOnAClosedOutputEndsNoSoonerThanLaterOnes)
         << "first " << first.count() << " ms, second " << second.count() << " ms";
 }
 
-// A device that disappears while playing (SDL reports it stopped): the output opens the
-// default device again at once, and the play goes on to its end.
-TEST(SdlDummyOutput, APlayGoesOnWhenTheDeviceIsRemoved)
+// On SDL's dummy device: a 44.1 kHz tone of frames in dir, opened (open names the device)
+// and played for its first 300 ms.
+void StartATone(const CTempDir& dir, std::uint32_t frames, MCI_OPEN_PARMS& open)
 {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     ASSERT_TRUE(SelectAudioOutput(AudioOutputKind::Device));
-    ASSERT_EQ(OpenAudioOutput(), AudioOutputKind::Device);
-    CTempDir dir;
     WavTone tone;
-    tone.nFrames = 44100 * 8 / 10;
+    tone.nFrames = frames;
     const std::string wav = dir.Write("tone.wav", MakeWav(tone));
-    MCI_OPEN_PARMS open;
     open.lpstrDeviceType = MciDeviceType(MCI_DEVTYPE_WAVEFORM_AUDIO);
     open.lpstrElementName = wav.c_str();
     ASSERT_EQ(
@@ -435,6 +432,17 @@ TEST(SdlDummyOutput, APlayGoesOnWhenTheDeviceIsRemoved)
     MCI_PLAY_PARMS play;
     ASSERT_EQ(mciSendCommand(open.wDeviceID, MCI_PLAY, 0, &play), 0u);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
+}
+
+// A device that disappears while playing (SDL reports it stopped): the output opens the
+// default device again at once, and the play goes on to its end.
+TEST(SdlDummyOutput, APlayGoesOnWhenTheDeviceIsRemoved)
+{
+    CTempDir dir;
+    MCI_OPEN_PARMS open;
+    StartATone(dir, 44100 * 8 / 10, open);
+    ASSERT_EQ(OpenAudioOutput(), AudioOutputKind::Device);
+    MCI_PLAY_PARMS play;
     testing::internal::CaptureStderr();
     LoseAudioDeviceForTest();
     EXPECT_EQ(mciSendCommand(open.wDeviceID, MCI_PLAY, MCI_WAIT, &play), 0u);
@@ -498,21 +506,10 @@ TEST(SdlDummyOutput, ANewMediumTriesTheDeviceAgain)
 // device plays: the position holds until the device is back, then the play goes on to its end.
 TEST(SdlDummyOutput, APlayHoldsWhileNoDeviceOpensAndGoesOnWhenOneDoes)
 {
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
-    ASSERT_TRUE(SelectAudioOutput(AudioOutputKind::Device));
     CTempDir dir;
-    WavTone tone;
-    tone.nFrames = 44100 * 5;
-    const std::string wav = dir.Write("tone.wav", MakeWav(tone));
     MCI_OPEN_PARMS open;
-    open.lpstrDeviceType = MciDeviceType(MCI_DEVTYPE_WAVEFORM_AUDIO);
-    open.lpstrElementName = wav.c_str();
-    ASSERT_EQ(
-        mciSendCommand(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_TYPE_ID | MCI_OPEN_ELEMENT, &open),
-        0u);
+    StartATone(dir, 44100 * 5, open);
     MCI_PLAY_PARMS play;
-    ASSERT_EQ(mciSendCommand(open.wDeviceID, MCI_PLAY, 0, &play), 0u);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
     testing::internal::CaptureStderr();
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
     LoseAudioDeviceForTest();

@@ -1,5 +1,7 @@
 #include "tests/support/PulseServer.h"
 
+#include "tests/support/AvWriter.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -114,12 +116,7 @@ bool CPulseServer::Pactl(const std::string& args) const
     std::istringstream words(args);
     for (std::string word; words >> word;)
         argv.push_back(word);
-    const pid_t pid = Spawn(argv);
-    if (pid <= 0)
-        return false;
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return RunProgram(argv);
 }
 
 bool CPulseServer::HasPlayer() const
