@@ -8,7 +8,8 @@ packages=(
     cmake g++ make clang-format pkg-config
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-qpa-plugins qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
-    libsdl2-dev libsndfile1-dev libflac-dev libfluidsynth-dev timgm6mb-soundfont
+    libsdl2-dev libpulse-dev pulseaudio pulseaudio-utils libsndfile1-dev libflac-dev
+    libfluidsynth-dev timgm6mb-soundfont
     libmpg123-dev libcdio-dev libsoxr-dev libmp3lame-dev mpg123
     libavformat-dev libavcodec-dev libswresample-dev libtag1-dev ffmpeg
     libx11-dev fonts-ipafont-gothic xvfb qt6-wayland weston

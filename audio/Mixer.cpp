@@ -1,22 +1,25 @@
 // Lock order (a thread holding one may only take those below it):
-//   1. m_control: opening, closing, reopening or retrying the output and changing its streams
-//      (m_streams, the device, m_mix). Never held by the output's real-time thread; nobody
-//      holding it waits for the service thread (that one is joined after m_control is let
-//      go), so the service thread may block on it.
+//   1. m_control: the output's state and its streams (m_streams, the device object, m_mix,
+//      what is asked of the device). Never held by the output's real-time thread, nor across
+//      anything that may wait on the sound server: SDL opens and closes devices on the service
+//      thread (or a closing thread) with no lock held. A caller that asked for a device waits
+//      for it on m_served, which lets m_control go, at most kDeviceWait. Nobody holding it
+//      waits for the service thread, so the service thread may block on it.
 //   2. m_hooks: held while owners are told that their ends were heard; Disconnect and Detach
 //      take it so that no owner is told afterwards. An owner's own lock (a media device's
 //      state) comes below it.
 //   3. m_render: held while mixing (the device's callback, the silent clock, the manual
 //      clock) and while the table of streams, the mix buffers or the kind change.
 //   4. A stream's m_lock (CAudioStreamImpl): a copy of frames or an index change.
-// The SDL device is opened and closed with m_control held and m_render free, because closing
-// waits for a callback in progress, which takes m_render.
+// The SDL device is opened and closed with no lock held, because closing waits for a callback
+// in progress, which takes m_render, and both may wait on the sound server.
 
 #include "audio/Mixer.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <future>
 #include <string>
 
 std::atomic<double> g_dAudioVolume{1.0};
@@ -38,9 +41,19 @@ CMixer& CMixer::Instance()
     return *mixer;
 }
 
+namespace {
+
+std::int64_t SteadyNow()
+{
+    return std::chrono::steady_clock::now().time_since_epoch().count();
+}
+
+} // namespace
+
 void CMixer::Callback(void* self, unsigned char* out, int len)
 {
     auto* mixer = static_cast<CMixer*>(self);
+    mixer->m_nLastCallback.store(SteadyNow());
     if (const unsigned stall = mixer->m_nStallMs.exchange(0); stall > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(stall));
     bool bEnded = false;
@@ -113,30 +126,6 @@ void CMixer::SizeBuffersLocked(const AudioFormat& mix, std::size_t frames)
     m_limiter.SetRate(mix.nRate);
 }
 
-bool CMixer::OpenDeviceLocked(const AudioFormat& mix, bool bExact, std::string& reason)
-{
-    // Without a device open, SDL's audio starts afresh, so that its variables and the devices
-    // plugged in since are read again.
-    if (!m_device.IsOpen())
-        CSdlDevice::QuitAudio();
-    CSdlDevice fresh;
-    if (!fresh.Open(mix, bExact, &CMixer::Callback, this, reason))
-        return false;
-    // The working device goes only now that its successor is open.
-    m_device.Close();
-    {
-        std::lock_guard render(m_render);
-        m_device = std::move(fresh);
-        m_kind = AudioOutputKind::Device;
-        SizeBuffersLocked(m_device.Mix(), m_device.BufferFrames() * 2);
-    }
-    m_nLatencyMs = m_device.LatencyMs();
-    m_bToldSilent = false; // a later fall to silence is news again
-    if (!m_streams.empty())
-        m_device.SetPaused(false);
-    return true;
-}
-
 void CMixer::MixWithoutDeviceLocked(AudioOutputKind kind, const AudioFormat& mix)
 {
     std::lock_guard render(m_render);
@@ -145,7 +134,21 @@ void CMixer::MixWithoutDeviceLocked(AudioOutputKind kind, const AudioFormat& mix
     SizeBuffersLocked(mix, static_cast<std::size_t>(mix.nRate) / 10);
     m_silentStart = std::chrono::steady_clock::now();
     m_nSilentFrames = 0;
+    m_bHeld = kind == AudioOutputKind::Silent && m_bWantDevice.load();
     m_nLatencyMs = kind == AudioOutputKind::Silent ? kSilentLatencyMs : 0;
+}
+
+std::uint64_t CMixer::AskDeviceLocked(const AudioFormat& mix, bool bExact)
+{
+    m_askedMix = mix;
+    m_bAskedExact = bExact;
+    m_wake.release();
+    return ++m_nAsked;
+}
+
+void CMixer::WaitForDeviceLocked(std::unique_lock<std::mutex>& control, std::uint64_t ticket)
+{
+    m_served.wait_for(control, kDeviceWait, [&] { return m_nServed >= ticket || !m_bOpen.load(); });
 }
 
 void CMixer::OpenLocked(AudioOutputKind kind, const AudioFormat& format)
@@ -153,76 +156,203 @@ void CMixer::OpenLocked(AudioOutputKind kind, const AudioFormat& format)
     const AudioFormat mix{format.nRate, kMixChannels, format.format};
     m_bWantDevice = kind == AudioOutputKind::Device;
     m_lastTry = std::chrono::steady_clock::now();
-    if (kind == AudioOutputKind::Device) {
-        std::string reason;
-        if (!OpenDeviceLocked(mix, false, reason)) {
-            kind = AudioOutputKind::Silent;
-            if (!m_bToldSilent) {
-                m_bToldSilent = true;
-                std::fprintf(stderr,
-                             "sorvane: no sound device could be opened (%s); playing silently\n",
-                             reason.empty() ? "none chosen" : reason.c_str());
-            }
-        }
-    }
-    if (kind != AudioOutputKind::Device)
-        MixWithoutDeviceLocked(kind, mix);
+    MixWithoutDeviceLocked(kind == AudioOutputKind::Device ? AudioOutputKind::Silent : kind, mix);
     m_bOpen = true;
-    if (m_kind != AudioOutputKind::ManualClock)
+    if (kind == AudioOutputKind::Device)
+        (void)AskDeviceLocked(mix, false);
+    if (kind != AudioOutputKind::ManualClock)
         m_service = std::jthread([this](std::stop_token stop) { ServiceThread(stop); });
 }
 
-std::jthread CMixer::CloseLocked()
+CMixer::Closing CMixer::CloseLocked()
 {
-    std::jthread service = std::move(m_service);
-    if (service.joinable()) {
-        service.request_stop();
+    Closing closing;
+    closing.service = std::move(m_service);
+    if (closing.service.joinable()) {
+        closing.service.request_stop();
         m_wake.release();
     }
     if (!m_bOpen)
-        return service;
-    m_device.Close();
-    CSdlDevice::QuitAudio();
-    m_bOpen = false;
-    m_nLatencyMs = 0;
-    return service;
-}
-
-void CMixer::RetryDeviceLocked(const AudioFormat& mix, bool bExact)
-{
-    m_lastTry = std::chrono::steady_clock::now();
-    std::string reason;
-    if (OpenDeviceLocked(mix, bExact, reason)) {
-        std::fprintf(stderr, "sorvane: a sound device opened; playing on it\n");
+        return closing;
+    {
+        std::lock_guard render(m_render);
+        closing.device = std::move(m_device);
+        m_kind = AudioOutputKind::Silent;
     }
+    m_bOpen = false;
+    m_bHeld = false;
+    m_bDevicePaused = true;
+    m_nLatencyMs = 0;
+    m_served.notify_all();
+    return closing;
 }
 
-void CMixer::RecoverLocked()
+bool CMixer::FinishClose(Closing closing)
 {
-    // The removed device is gone anyway: it is closed first, so that SDL starts afresh.
-    m_device.Close();
-    const AudioFormat mix = m_mix;
+    // A service thread or a device caught in a sound server that hangs is left to its own
+    // thread; the caller (the exit too) goes on after kCloseWait.
+    std::promise<void> finished;
+    std::future<void> done = finished.get_future();
+    std::thread([closing = std::move(closing), finished = std::move(finished)]() mutable {
+        if (closing.service.joinable())
+            closing.service.join();
+        closing.device.Close();
+        // SDL's own shutdown may wait on the server as well (its device watch).
+        CSdlDevice::QuitAudio();
+        finished.set_value();
+    }).detach();
+    return done.wait_for(kCloseWait) == std::future_status::ready;
+}
+
+void CMixer::PauseDeviceLocked(bool bPaused)
+{
+    if (bPaused == m_bDevicePaused)
+        return;
+    m_bDevicePaused = bPaused;
+    m_nLastCallback.store(SteadyNow());
+    m_device.SetPaused(bPaused);
+}
+
+bool CMixer::StalledLocked() const
+{
+    if (m_bDevicePaused || !m_device.IsOpen() || m_streams.empty())
+        return false;
+    const auto silent = std::chrono::steady_clock::duration(SteadyNow() - m_nLastCallback.load());
+    return silent > kCallbackStall;
+}
+
+void CMixer::LoseDeviceLocked(std::unique_lock<std::mutex>& control)
+{
+    CSdlDevice gone;
+    {
+        // A callback of the lost device that still comes pulls nothing any more.
+        std::lock_guard render(m_render);
+        m_device.Mute();
+        gone = std::move(m_device);
+    }
+    m_bDevicePaused = true;
+    MixWithoutDeviceLocked(AudioOutputKind::Silent, m_mix);
+    // The streams were made for the old device's format: the next is asked for it exactly.
+    (void)AskDeviceLocked(m_mix, true);
+    m_bLostNews = true; // said with the outcome of the next attempt
+    // Closing a device whose server stopped answering waits as long as the server does.
+    std::promise<void> closed;
+    m_lostClosed = closed.get_future().share();
+    control.unlock();
+    std::thread([gone = std::move(gone), closed = std::move(closed)]() mutable {
+        gone.Close();
+        closed.set_value();
+    }).detach();
+    control.lock();
+}
+
+void CMixer::TryDeviceLocked(std::unique_lock<std::mutex>& control, const std::stop_token& stop)
+{
+    // A driver may take one device at a time: the lost one is let go first, when it goes.
+    if (const std::shared_future<void> lostClosed = m_lostClosed; lostClosed.valid()) {
+        control.unlock();
+        (void)lostClosed.wait_for(kCloseWait);
+        control.lock();
+        if (stop.stop_requested())
+            return;
+    }
+    const std::uint64_t ticket = m_nAsked;
+    const bool bAsked = m_nServed < ticket;
+    // Streams that play were made for m_mix: a device for them is asked for that exactly.
+    const bool bExact = !m_streams.empty() || (bAsked && m_bAskedExact);
+    const AudioFormat mix = bAsked && m_streams.empty() ? m_askedMix : m_mix;
+    // SDL's audio starts afresh when the test seam asked for it or the last open failed on
+    // it, but never while a lost device may still be closing.
+    const bool bLostClosed =
+        !m_lostClosed.valid() ||
+        m_lostClosed.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+    const bool bAfresh = m_bAfresh && !m_device.IsOpen() && bLostClosed;
+    m_bAfresh = false;
+    control.unlock();
     std::string reason;
-    // The streams were made for the old device's format: the new one is asked for it exactly.
-    if (OpenDeviceLocked(mix, true, reason)) {
-        std::fprintf(stderr, "sorvane: the sound device was removed; playing on the default "
-                             "device\n");
+    CSdlDevice fresh;
+    const bool bOpened = fresh.Open(mix, bExact, &CMixer::Callback, this, reason, bAfresh);
+    control.lock();
+    m_lastTry = std::chrono::steady_clock::now();
+    // The callers waiting for this attempt see its outcome, the device installed or not.
+    struct Served
+    {
+        CMixer& mixer;
+        std::uint64_t ticket;
+        ~Served()
+        {
+            mixer.m_nServed = std::max(mixer.m_nServed, ticket);
+            mixer.m_served.notify_all();
+        }
+    } served{*this, ticket};
+    const bool bFits = m_streams.empty() || fresh.Mix() == m_mix;
+    if (stop.stop_requested() || !m_bOpen || !m_bWantDevice || !bOpened || !bFits) {
+        // Streams came meanwhile and no device plays: again, at their rate.
+        if (bOpened && !bFits && !m_device.IsOpen())
+            (void)AskDeviceLocked(m_mix, true);
+        // SDL itself failed (not the server's state): the next attempt starts it afresh.
+        if (!bOpened && reason.find("sound server") == std::string::npos)
+            m_bAfresh = true;
+        if (!bOpened && !m_device.IsOpen() && !m_bToldSilent) {
+            m_bToldSilent = true;
+            std::fprintf(stderr,
+                         m_bLostNews ? "sorvane: the sound device was removed and no other "
+                                       "opens (%s); playback holds until one does\n"
+                                     : "sorvane: no sound device could be opened (%s); "
+                                       "playback holds until one opens\n",
+                         reason.empty() ? "none chosen" : reason.c_str());
+            m_bLostNews = false;
+        }
+        control.unlock();
+        fresh.Close();
+        control.lock();
         return;
     }
-    MixWithoutDeviceLocked(AudioOutputKind::Silent, mix);
-    m_lastTry = std::chrono::steady_clock::now();
-    m_bToldSilent = true;
-    std::fprintf(stderr,
-                 "sorvane: the sound device was removed and no other opens (%s); "
-                 "playing silently\n",
-                 reason.c_str());
+    // The working device goes only now that its successor is open, and before the successor
+    // plays (a driver may write both to one place).
+    if (m_device.IsOpen()) {
+        CSdlDevice old;
+        {
+            std::lock_guard render(m_render);
+            m_device.Mute();
+            old = std::move(m_device);
+        }
+        control.unlock();
+        old.Close();
+        control.lock();
+        if (stop.stop_requested() || !m_bOpen || !m_bWantDevice) {
+            control.unlock();
+            fresh.Close();
+            control.lock();
+            return;
+        }
+    }
+    {
+        std::lock_guard render(m_render);
+        m_device = std::move(fresh);
+        m_kind = AudioOutputKind::Device;
+        SizeBuffersLocked(m_device.Mix(), m_device.BufferFrames() * 2);
+    }
+    m_bHeld = false;
+    m_nLatencyMs = m_device.LatencyMs();
+    m_bDevicePaused = true;
+    PauseDeviceLocked(m_streams.empty());
+    if (m_bLostNews)
+        std::fprintf(stderr, "sorvane: the sound device was removed; playing on the default "
+                             "device\n");
+    else if (m_bToldSilent)
+        std::fprintf(stderr, "sorvane: a sound device opened; playing on it\n");
+    m_bLostNews = false;
+    m_bToldSilent = false; // a later fall to silence is news again
 }
 
 AudioOutputKind CMixer::Open()
 {
-    std::lock_guard control(m_control);
-    if (!m_bOpen)
+    std::unique_lock control(m_control);
+    if (!m_bOpen) {
         OpenLocked(AudioOutputKind::Device, m_mix);
+        WaitForDeviceLocked(control, m_nAsked);
+    }
     return m_kind;
 }
 
@@ -255,31 +385,47 @@ void CMixer::DropDetachedLocked(bool bOnlyPlayedOut)
     for (const auto& s : dropped)
         std::erase(m_streams, s);
     if (m_streams.empty())
-        m_device.SetPaused(true);
+        PauseDeviceLocked(true);
 }
 
 bool CMixer::Select(AudioOutputKind kind)
 {
-    std::jthread old; // joined after m_control is let go
-    std::lock_guard control(m_control);
+    std::unique_lock control(m_control);
     // What plays out after its owner closed it does not keep the output.
     DropDetachedLocked(false);
     if (!m_streams.empty())
         return false;
-    old = CloseLocked();
+    Closing closing = CloseLocked();
+    control.unlock();
+    // A new device output reads SDL's variables again, once the old one has finished.
+    const bool bFinished = FinishClose(std::move(closing));
+    if (!bFinished)
+        std::fprintf(stderr, "sorvane: the sound server does not answer; its device is left "
+                             "behind\n");
+    control.lock();
+    if (m_bOpen)
+        return false; // another thread opened meanwhile
     // A newly selected output starts afresh: its fall to silence is news again.
     m_bToldSilent = false;
+    m_bLostNews = false;
+    m_bAfresh = false;
     OpenLocked(kind, m_mix);
+    if (kind == AudioOutputKind::Device)
+        WaitForDeviceLocked(control, m_nAsked);
     return true;
 }
 
 void CMixer::Close()
 {
-    std::jthread old; // joined after m_control is let go
-    std::lock_guard control(m_control);
-    DropDetachedLocked(false);
-    if (m_streams.empty())
-        old = CloseLocked();
+    Closing closing;
+    {
+        std::lock_guard control(m_control);
+        DropDetachedLocked(false);
+        if (!m_streams.empty())
+            return;
+        closing = CloseLocked();
+    }
+    (void)FinishClose(std::move(closing));
 }
 
 std::shared_ptr<CAudioStreamImpl> CMixer::Connect(const AudioFormat& format, unsigned ringMs,
@@ -287,25 +433,28 @@ std::shared_ptr<CAudioStreamImpl> CMixer::Connect(const AudioFormat& format, uns
 {
     if (!format.IsValid())
         return nullptr;
-    std::lock_guard control(m_control);
+    std::unique_lock control(m_control);
     const AudioFormat wanted{format.nRate, kMixChannels, format.format};
     const bool bFollow = m_streams.empty() && !(wanted == m_mix);
+    std::uint64_t ticket = 0;
     if (!m_bOpen) {
         OpenLocked(AudioOutputKind::Device, wanted);
+        ticket = m_nAsked;
     } else if (m_kind == AudioOutputKind::Device) {
         // Nothing else plays: the device follows the medium's rate and sample format, when a
         // device for it opens; else the one open stays, and the stream is converted.
-        std::string reason;
         if (bFollow)
-            (void)OpenDeviceLocked(wanted, false, reason);
+            ticket = AskDeviceLocked(wanted, false);
     } else if (m_kind == AudioOutputKind::Silent && m_bWantDevice) {
-        // Playing silently although a device was asked for: each new medium tries it again.
-        RetryDeviceLocked(bFollow ? wanted : m_mix, !bFollow);
-        if (m_kind == AudioOutputKind::Silent && bFollow)
+        // No device although one is asked for: each new medium tries it again.
+        if (bFollow)
             MixWithoutDeviceLocked(AudioOutputKind::Silent, wanted);
+        ticket = AskDeviceLocked(m_mix, !bFollow);
     } else if (bFollow) {
         MixWithoutDeviceLocked(m_kind, wanted);
     }
+    if (ticket != 0)
+        WaitForDeviceLocked(control, ticket);
     if (m_streams.size() >= kMaxStreams)
         return nullptr;
     const bool bManual = m_kind == AudioOutputKind::ManualClock;
@@ -326,7 +475,7 @@ std::shared_ptr<CAudioStreamImpl> CMixer::Connect(const AudioFormat& format, uns
     }
     m_streams.push_back(stream);
     if (m_streams.size() == 1)
-        m_device.SetPaused(false);
+        PauseDeviceLocked(false);
     // The silent output takes a new stream's first frames at once, not at its next tick.
     m_wake.release();
     LastOpenedHere() = stream;
@@ -349,7 +498,7 @@ void CMixer::Disconnect(const std::shared_ptr<CAudioStreamImpl>& stream)
     std::erase(m_streams, stream);
     stream->Wake();
     if (m_streams.empty())
-        m_device.SetPaused(true);
+        PauseDeviceLocked(true);
 }
 
 void CMixer::Detach(std::shared_ptr<CAudioStreamImpl> stream)
@@ -413,31 +562,53 @@ void CMixer::TickSilent(const std::stop_token& stop)
     }
 }
 
+void CMixer::WatchDevice(const std::stop_token& stop)
+{
+    std::unique_lock control(m_control);
+    if (stop.stop_requested() || !m_bWantDevice)
+        return;
+    if (m_kind.load() == AudioOutputKind::Device) {
+        const bool bLost = m_bLost.exchange(false);
+        if (bLost)
+            m_bAfresh = true; // the seam stands for a device that went: SDL looks afresh
+        bool bGone = bLost || m_device.Removed();
+        if (!bGone && StalledLocked()) {
+            // Callbacks late under load, from a server that still answers, are no loss.
+            control.unlock();
+            const bool bServed = CSdlDevice::ServerAnswers();
+            control.lock();
+            m_nLastCallback.store(SteadyNow());
+            bGone = !bServed && m_kind.load() == AudioOutputKind::Device;
+        }
+        if (bGone && !stop.stop_requested())
+            LoseDeviceLocked(control);
+    } else {
+        m_bLost.store(false);
+    }
+    if (stop.stop_requested())
+        return;
+    // The device asked for, or while none plays and a stream waits, the next try.
+    const bool bAsked = m_nServed < m_nAsked;
+    const bool bDue = m_kind.load() == AudioOutputKind::Silent && !m_streams.empty() &&
+                      std::chrono::steady_clock::now() - m_lastTry >= kDeviceRetry;
+    if (bAsked || bDue)
+        TryDeviceLocked(control, stop);
+}
+
 void CMixer::ServiceThread(std::stop_token stop)
 {
     for (;;) {
-        const bool bSilent = m_kind.load() == AudioOutputKind::Silent;
-        (void)m_wake.try_acquire_for(bSilent ? kSilentTick : kWatchTick);
+        // The silent clock keeps real time only where no device was asked for.
+        const bool bClock = m_kind.load() == AudioOutputKind::Silent && !m_bWantDevice.load();
+        (void)m_wake.try_acquire_for(bClock ? kSilentTick : kWatchTick);
         if (stop.stop_requested())
             return;
-        if (m_kind.load() == AudioOutputKind::Device) {
-            std::lock_guard control(m_control);
-            if (stop.stop_requested())
-                return;
-            const bool bLost = m_bLost.exchange(false) || m_device.Removed();
-            if (bLost && m_kind.load() == AudioOutputKind::Device)
-                RecoverLocked();
-        } else if (m_kind.load() == AudioOutputKind::Silent) {
-            m_bLost.store(false);
+        if (bClock)
             TickSilent(stop);
-            std::lock_guard control(m_control);
-            if (stop.stop_requested())
-                return;
-            // Every few seconds while something plays, the device is tried again.
-            if (m_kind.load() == AudioOutputKind::Silent && m_bWantDevice && !m_streams.empty() &&
-                std::chrono::steady_clock::now() - m_lastTry >= kDeviceRetry)
-                RetryDeviceLocked(m_mix, true);
-        }
+        else
+            WatchDevice(stop);
+        if (stop.stop_requested())
+            return;
         Service();
     }
 }

@@ -9,6 +9,8 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <semaphore>
@@ -41,6 +43,8 @@ public:
     void Close();
     unsigned LatencyMs() const { return m_nLatencyMs.load(); }
     AudioFormat Format();
+    // Any thread, lock-free: a device is asked for and none plays, so every stream holds.
+    bool Held() const { return m_bHeld.load(); }
 
     // Test seams (MixerTestSeams.cpp): the manual clock's advance, a stalled callback, a
     // removed device.
@@ -54,27 +58,50 @@ private:
         CAudioStreamImpl* stream = nullptr;
     };
 
-    // m_control held: opens the output of kind (a Device falls back to Silent) for format's
-    // rate and sample format, and starts the service thread.
+    // What a close leaves to finish once m_control is let go: the service thread (told to
+    // stop) and the device.
+    struct Closing
+    {
+        std::jthread service;
+        CSdlDevice device;
+    };
+
+    // m_control held: opens the output of kind for format's rate and sample format and starts
+    // the service thread; a Device is asked of the service thread (AskDeviceLocked), and
+    // until it opens the output holds every stream.
     void OpenLocked(AudioOutputKind kind, const AudioFormat& format);
-    // m_control held: closes the output; returns the service thread, told to stop, for the
-    // caller to join once m_control is released.
-    std::jthread CloseLocked();
-    // m_control held: opens a device for mix and only then lets the old one go; false, with
-    // everything as it was, when none opens.
-    bool OpenDeviceLocked(const AudioFormat& mix, bool bExact, std::string& reason);
-    // m_control held: the silent output at mix (or the manual clock when kind is that).
+    // m_control held: closes the output; what is left to finish goes to FinishClose.
+    Closing CloseLocked();
+    // No lock held: stops the service thread and closes the device on a thread of its own,
+    // waiting kCloseWait at most; true when all of it finished (SDL's audio is then stopped).
+    static bool FinishClose(Closing closing);
+    // m_control held: asks the service thread for a device at mix (bExact: at that rate,
+    // SDL converting) and returns the ticket that WaitForDeviceLocked waits for.
+    std::uint64_t AskDeviceLocked(const AudioFormat& mix, bool bExact);
+    // control holds m_control: waits at most kDeviceWait for the attempt of ticket.
+    void WaitForDeviceLocked(std::unique_lock<std::mutex>& control, std::uint64_t ticket);
+    // m_control held: no device: the silent output at mix (or the manual clock when kind is
+    // that); while a device is asked for it pulls nothing and every stream holds.
     void MixWithoutDeviceLocked(AudioOutputKind kind, const AudioFormat& mix);
-    // m_control held, a device asked for but none open: tries one again at mix.
-    void RetryDeviceLocked(const AudioFormat& mix, bool bExact);
-    // m_control held: the device was removed; the default one, else the silent output.
-    void RecoverLocked();
+    // Service thread, control holding m_control: the device was removed, its server stopped
+    // answering or the test seam lost it; it is closed aside and the streams hold.
+    void LoseDeviceLocked(std::unique_lock<std::mutex>& control);
+    // Service thread, control holding m_control: one attempt to open a device (the one
+    // asked for, or the retry while none plays), with m_control let go while SDL works.
+    void TryDeviceLocked(std::unique_lock<std::mutex>& control, const std::stop_token& stop);
+    // m_control held: whether the playing device's callbacks stopped coming.
+    bool StalledLocked() const;
+    // m_control held: the device plays (streams open) or rests (none); its callbacks are
+    // watched from now on.
+    void PauseDeviceLocked(bool bPaused);
     // m_control held: lets go of the streams that were playing out after their close.
     void DropDetachedLocked(bool bOnlyPlayedOut);
     // m_render held: the buffers for mixing at mix, blocks of frames at most.
     void SizeBuffersLocked(const AudioFormat& mix, std::size_t frames);
 
     void ServiceThread(std::stop_token stop);
+    // Service thread: what the device needs (lost, asked for, due for a retry).
+    void WatchDevice(const std::stop_token& stop);
     // Service thread: the silent output's clock.
     void TickSilent(const std::stop_token& stop);
     // Tells owners whose ends were heard, and releases detached streams that have played out.
@@ -92,7 +119,8 @@ private:
 
     std::atomic<bool> m_bOpen{false};
     std::atomic<AudioOutputKind> m_kind{AudioOutputKind::Silent};
-    bool m_bWantDevice = false; // m_control: the output asked for is the device
+    std::atomic<bool> m_bWantDevice{false}; // written under m_control: the output is the device
+    std::atomic<bool> m_bHeld{false};       // written under m_control: see Held()
     AudioFormat m_mix{44100, kMixChannels, SampleFormat::S16};
     std::vector<std::shared_ptr<CAudioStreamImpl>> m_streams; // owned, under m_control
     std::array<Slot, kMaxStreams> m_table{};                  // what mixing reads, m_render
@@ -108,6 +136,19 @@ private:
     std::uint64_t m_nSilentFrames = 0;                   // m_render
     std::chrono::steady_clock::time_point m_lastTry;     // m_control
     bool m_bToldSilent = false;                          // m_control
+    bool m_bLostNews = false; // m_control: a lost device not yet reported on standard error
+    // The device asked of the service thread (m_control): tickets count the asks, the
+    // service thread serves the newest at each attempt and tells the waiters.
+    std::uint64_t m_nAsked = 0;
+    std::uint64_t m_nServed = 0;
+    AudioFormat m_askedMix{44100, kMixChannels, SampleFormat::S16};
+    bool m_bAskedExact = false;
+    bool m_bAfresh = false;      // m_control: the next attempt starts SDL's audio afresh
+    bool m_bDevicePaused = true; // m_control
+    std::condition_variable m_served;
+    // A lost device's close, left to a thread of its own: ready once it returned.
+    std::shared_future<void> m_lostClosed;        // m_control (waited on with m_control let go)
+    std::atomic<std::int64_t> m_nLastCallback{0}; // steady clock, nanoseconds
     std::atomic<unsigned> m_nLatencyMs{0};
     std::atomic<unsigned> m_nStallMs{0};
     std::atomic<bool> m_bLost{false};

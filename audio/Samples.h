@@ -18,8 +18,20 @@ constexpr auto kSilentTick = std::chrono::milliseconds(40);
 constexpr unsigned kSilentLatencyMs = static_cast<unsigned>(kSilentTick.count());
 // How often the service thread looks whether SDL has reported the device removed.
 constexpr auto kWatchTick = std::chrono::milliseconds(100);
-// While playing silently although a device was asked for, how often it is tried again.
-constexpr auto kDeviceRetry = std::chrono::seconds(3);
+// While a device is asked for and none plays, how often it is tried again: a sound server
+// that comes back is heard again within half a second.
+constexpr auto kDeviceRetry = std::chrono::milliseconds(200);
+// The longest any caller (the user-interface thread) waits for a device to open; past it the
+// stream holds until the device is there.
+constexpr auto kDeviceWait = std::chrono::milliseconds(1000);
+// The longest the output's close waits for its service thread and device (at exit too);
+// a thread caught in a sound server that hangs is then left behind.
+constexpr auto kCloseWait = std::chrono::milliseconds(1000);
+// A playing device whose callbacks stop this long is taken as lost (a server that stopped
+// answering without closing the connection).
+constexpr auto kCallbackStall = std::chrono::milliseconds(1000);
+// How long the PulseAudio server may take to answer whether it has an output.
+constexpr auto kPulseProbeWait = std::chrono::milliseconds(300);
 // The manual clock waits this long at most for a producer that is still producing.
 constexpr auto kManualWait = std::chrono::seconds(5);
 constexpr std::size_t kMaxStreams = 32;

@@ -1,15 +1,25 @@
 #include "audio/SdlDevice.h"
 
+#include "audio/PulseProbe.h"
 #include "audio/Samples.h"
 
 #include <SDL.h>
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
 
 namespace {
 
-bool g_bAudioUp = false; // SDL's audio is started (changed under the output's control lock)
+// SDL's audio is started; StartAudio and QuitAudio change it under g_startLock, which no
+// device open or close holds.
+std::atomic<bool> g_bAudioUp{false};
+// Timed: SDL's shutdown of a back end may wait for ever on a server that went away, and the
+// next start then gives up instead of waiting with it.
+std::timed_mutex g_startLock;
 
 void DiscardSdlLog(void*, int, SDL_LogPriority, const char*) {}
 
@@ -38,9 +48,55 @@ std::uint16_t DeviceBufferFrames(int rate)
     return frames;
 }
 
+// Whether SDL may reach PulseAudio: its driver is chosen already, or named by SDL_AUDIODRIVER,
+// or left to SDL's own order (where PulseAudio comes first).
+bool MayUsePulse(bool& bOnlyPulse)
+{
+    if (g_bAudioUp.load()) {
+        const char* current = SDL_GetCurrentAudioDriver();
+        bOnlyPulse = current != nullptr && std::strcmp(current, "pulseaudio") == 0;
+        return bOnlyPulse;
+    }
+    const char* named = std::getenv("SDL_AUDIODRIVER");
+    bOnlyPulse = named != nullptr && std::strstr(named, "pulseaudio") == named &&
+                 std::strchr(named, ',') == nullptr;
+    return named == nullptr || named[0] == '\0' || std::strstr(named, "pulseaudio") != nullptr;
+}
+
+// False, with the reason, when SDL must not start or open on PulseAudio now: its back end
+// reads a missing default sink's name (a crash) and waits without a limit for a server that
+// does not answer. An absent server is SDL's own to find out, unless nothing else may serve.
+bool PulseAllows(std::string& reason)
+{
+    bool bOnlyPulse = false;
+    if (!MayUsePulse(bOnlyPulse))
+        return true;
+    switch (ProbePulseServer(kPulseProbeWait)) {
+    case PulseServerState::Ready:
+        return true;
+    case PulseServerState::NoSink:
+        reason = "the sound server has no output";
+        return false;
+    case PulseServerState::Silent:
+        reason = "the sound server does not answer";
+        return false;
+    case PulseServerState::Absent:
+        break;
+    }
+    if (!bOnlyPulse)
+        return true;
+    reason = "no sound server";
+    return false;
+}
+
 bool StartAudio(std::string& reason)
 {
-    if (g_bAudioUp)
+    std::unique_lock start(g_startLock, kCloseWait);
+    if (!start.owns_lock()) {
+        reason = "the sound system is still shutting down";
+        return false;
+    }
+    if (g_bAudioUp.load())
         return true;
     SDL_LogSetOutputFunction(DiscardSdlLog, nullptr);
     QuietAlsa();
@@ -63,6 +119,7 @@ CSdlDevice& CSdlDevice::operator=(CSdlDevice&& other) noexcept
     if (this != &other) {
         Close();
         m_nDevice = other.m_nDevice;
+        m_pRelay = std::move(other.m_pRelay);
         m_mix = other.m_mix;
         m_nBufferFrames = other.m_nBufferFrames;
         other.m_nDevice = 0;
@@ -71,18 +128,26 @@ CSdlDevice& CSdlDevice::operator=(CSdlDevice&& other) noexcept
 }
 
 bool CSdlDevice::Open(const AudioFormat& mix, bool bExact, Callback callback, void* user,
-                      std::string& reason)
+                      std::string& reason, bool bAfresh)
 {
     Close();
-    if (!StartAudio(reason))
+    // PulseAudio is reached afresh by every open, and SDL's shutdown of it may wait for ever
+    // on a server that went away: it is never restarted for a new try.
+    bool bOnlyPulse = false;
+    if (bAfresh && !(g_bAudioUp.load() && MayUsePulse(bOnlyPulse)))
+        QuitAudio();
+    if (!PulseAllows(reason) || !StartAudio(reason))
         return false;
     SDL_AudioSpec want{};
     want.freq = mix.nRate;
     want.format = mix.format == SampleFormat::S16 ? AUDIO_S16SYS : AUDIO_F32SYS;
     want.channels = kMixChannels;
     want.samples = DeviceBufferFrames(mix.nRate);
-    want.userdata = user;
-    want.callback = callback;
+    m_pRelay = std::make_unique<Relay>();
+    m_pRelay->callback = callback;
+    m_pRelay->user = user;
+    want.userdata = m_pRelay.get();
+    want.callback = &CSdlDevice::Forward;
     // The device's own rate when it cannot take the medium's (then libsoxr converts); a
     // device opened for streams that already play keeps their rate, and SDL converts.
     SDL_AudioSpec have{};
@@ -103,6 +168,22 @@ void CSdlDevice::Close()
         SDL_CloseAudioDevice(m_nDevice);
         m_nDevice = 0;
     }
+    m_pRelay.reset();
+}
+
+void CSdlDevice::Mute()
+{
+    if (m_pRelay != nullptr)
+        m_pRelay->bMuted.store(true);
+}
+
+void CSdlDevice::Forward(void* relay, unsigned char* out, int len)
+{
+    const auto* r = static_cast<const Relay*>(relay);
+    if (r->bMuted.load())
+        std::memset(out, 0, static_cast<std::size_t>(len));
+    else
+        r->callback(r->user, out, len);
 }
 
 void CSdlDevice::SetPaused(bool bPaused) const
@@ -122,9 +203,19 @@ unsigned CSdlDevice::LatencyMs() const
            static_cast<unsigned>(std::max(m_mix.nRate, 1));
 }
 
+bool CSdlDevice::ServerAnswers()
+{
+    bool bOnlyPulse = false;
+    return g_bAudioUp.load() && MayUsePulse(bOnlyPulse) &&
+           ProbePulseServer(kPulseProbeWait) == PulseServerState::Ready;
+}
+
 void CSdlDevice::QuitAudio()
 {
-    if (g_bAudioUp) {
+    std::unique_lock start(g_startLock, kCloseWait);
+    if (!start.owns_lock())
+        return;
+    if (g_bAudioUp.load()) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         g_bAudioUp = false;
     }

@@ -162,6 +162,11 @@ AudioFormat AudioOutputFormat()
     return CMixer::Instance().Format();
 }
 
+bool AudioOutputHeld()
+{
+    return CMixer::Instance().Held();
+}
+
 std::uint64_t AudioOutputUnderruns()
 {
     return g_nAudioUnderruns.load();

@@ -10,10 +10,12 @@
 // and the output plug-in both link. Each producer (a media device, the output plug-in) writes
 // its frames into a stream of its own; the output mixes the streams that play.
 //
-// Kinds of output: the SDL device (SDL_AUDIODRIVER and SDL's other variables apply); when no
-// device can be opened, a silent output that pulls in real time and says so on standard
-// error (once until a device opens again); and, for tests only, a manual clock that pulls nothing
-// until the test advances it.
+// Kinds of output: the SDL device (SDL_AUDIODRIVER and SDL's other variables apply); while no
+// device plays although one is asked for, the output holds: it pulls nothing, so every
+// stream stands where it is (as if paused) until a device opens, and says so on standard
+// error (once until a device opens again); a silent output that pulls in real time, chosen
+// only by tests and benchmarks; and, for tests only, a manual clock that pulls nothing until
+// the test advances it.
 //
 // Format: when a stream opens while no other stream is open, the device is (re)opened at
 // that stream's rate and sample format, stereo, so a 16-bit file at any rate reaches the
@@ -31,10 +33,13 @@
 // (instantly, then back up over a tenth of a second) instead of clipping; no sample outside
 // -1..1 reaches the device.
 //
-// Device: when none opens, the output plays silently in real time and tries the device
-// again at each new stream and every few seconds while a stream is open; a device that goes
-// away is replaced by the default one (or the silent output). Streams play on from where
-// they were in every case.
+// Device: opened, reopened and closed on the output's service thread, never under a lock that
+// another thread waits on: a caller waits for a device at most a second (then the stream
+// holds until the device is there), and a sound server that hangs holds only that thread.
+// When none opens, the output holds and tries the device again at each new stream and every
+// 200 ms while a stream is open; a device that goes away (removed, its server gone, or its
+// callbacks stopped for a second) is replaced by the default one as soon as one opens.
+// Streams go on from where the sound stopped in every case.
 //
 // Threads:
 // - The producer of a stream (its decode thread) calls Space, Write, MarkEnd and Finish;
@@ -43,9 +48,9 @@
 //   streams' rings and mixes them: no file or disc read, no allocation, no lock held by
 //   another thread for longer than a copy of one ring's frames.
 // - The output's service thread (the silent output's clock, the device's watchdog) calls
-//   IAudioStreamOwner::OnStreamEnded, reopens a device that was removed, tries the device
-//   again while playing silently, and releases streams closed with CloseWhenPlayed. For the manual
-//   clock the thread calling AdvanceManualAudioClock does all of it.
+//   IAudioStreamOwner::OnStreamEnded, opens the device, reopens one that was lost, tries the
+//   device again while the output holds, and releases streams closed with CloseWhenPlayed. For the
+//   manual clock the thread calling AdvanceManualAudioClock does all of it.
 // - Any other thread (the user-interface thread, a monitor) may call the control functions
 //   (Flush, SetPaused, Close, CloseWhenPlayed) and the queries (Played, Ended, ...); the
 //   queries read atomics only and never wait.
@@ -198,7 +203,7 @@ private:
 
 enum class AudioOutputKind {
     Device,     // SDL's audio device
-    Silent,     // no device: keeps real time, renders to nothing
+    Silent,     // no device: holds while a device is asked for, else keeps real time
     ManualClock // tests: renders only in AdvanceManualAudioClock
 };
 
@@ -230,6 +235,10 @@ unsigned AudioOutputLatencyMs();
 // for, or of the device kept when a new one did not open; always two channels).
 AudioFormat AudioOutputFormat();
 
+// Any thread, never waits: a device is asked for and none plays (none opened yet, or the one
+// playing was lost), so every stream holds where it is until one opens.
+bool AudioOutputHeld();
+
 // Times a playing stream whose producer had not finished had fewer frames ready than the
 // output asked for, since the process started.
 std::uint64_t AudioOutputUnderruns();
@@ -241,7 +250,8 @@ void SetAudioOutputVolume(double volume);
 double AudioOutputVolume();
 
 // Closes the output (and SDL's audio) when no stream is open; the next stream opens it
-// again. Called at exit; harmless to call more than once.
+// again. Called at exit; harmless to call more than once. Waits at most a second for a device
+// whose sound server hangs, which is then left behind.
 void CloseAudioOutput();
 
 // Test seams: an output that misbehaves. Tests and benchmarks only.
@@ -249,6 +259,6 @@ void CloseAudioOutput();
 // callback first sleeps that long (a late or stalled callback).
 void StallAudioOutputForTest(unsigned ms);
 // The device is reported removed, as SDL reports a pulled USB headset: the output reopens
-// the default device (SDL's variables read again) or falls back to the silent output, and
-// every stream plays on from where it was.
+// the default device (SDL's variables read again) or holds until one opens, and every
+// stream goes on from where it was.
 void LoseAudioDeviceForTest();

@@ -18,6 +18,7 @@ struct PlaybackSnapshot
 {
     bool bOpen = false; // a medium is open
     PlaybackState nState = PlaybackState::Stopped;
+    bool bHeldBySystem = false;     // Paused because no sound device plays (it went away)
     bool bStandsStill = true;       // the medium reports the stop mode
     DeviceKind nKind = DEVICE_MIDI; // of the medium last opened
     int nTrack = 0;                 // the CD's current track; 0 for a file

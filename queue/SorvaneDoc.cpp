@@ -1,5 +1,6 @@
 #include "queue/SorvaneDoc.h"
 
+#include "audio/SoundOutput.h"
 #include "base/MbString.h"
 #include "base/Path.h"
 #include "base/Prompts.h"
@@ -904,6 +905,20 @@ std::string CSorvaneDoc::GetStatusText() const
     return StrFormat("%s <%2d> %2d:%2d", title.c_str(), position.nTrack, length / 60, length % 60);
 }
 
+const char* CSorvaneDoc::TakeDeviceNews()
+{
+    const PlaybackSnapshot snap = GetPlayback();
+    if (snap.bHeldBySystem && !m_bToldHeld) {
+        m_bToldHeld = true;
+        return kDeviceLostText;
+    }
+    if (m_bToldHeld && !AudioOutputHeld()) {
+        m_bToldHeld = false;
+        return snap.bOpen ? kDeviceBackText : nullptr;
+    }
+    return nullptr;
+}
+
 PlaybackSnapshot CSorvaneDoc::GetPlayback() const
 {
     PlaybackSnapshot snap;
@@ -947,10 +962,16 @@ PlaybackSnapshot CSorvaneDoc::GetPlayback() const
         snap.nState = PlaybackState::Playing;
     else if (snap.bStandsStill && m_bPaused)
         snap.nState = PlaybackState::Paused;
+    // Without a sound device the medium's position holds: it stands as if paused by the
+    // system until the device is back.
+    if (snap.nState == PlaybackState::Playing && AudioOutputHeld()) {
+        snap.nState = PlaybackState::Paused;
+        snap.bHeldBySystem = true;
+    }
     // Play is offered whenever the medium stands still, at its end too (where a play ends at
     // once and its end notice moves the queue on), and never while it sounds.
     snap.bCanPlay = snap.bStandsStill;
-    snap.bCanPause = snap.nState == PlaybackState::Playing;
+    snap.bCanPause = snap.nState == PlaybackState::Playing || snap.bHeldBySystem;
     snap.bCanGoNext = m_queue.GetCount() > 0;
     snap.bCanGoPrevious = snap.bCanGoNext;
     snap.bCanSeek = snap.nLengthMs > 0;

@@ -93,6 +93,11 @@ public:
     static constexpr const char* kCdPath = "path";
     static constexpr const char* kPlayFailedText =
         QT_TRANSLATE_NOOP("Sorvane", "演奏に失敗しました");
+    // Told once when the sound device goes away while a medium plays, and once when it is back.
+    static constexpr const char* kDeviceLostText = QT_TRANSLATE_NOOP(
+        "Sorvane", "サウンドデバイスが見つかりません。戻るまで演奏を一時停止します。");
+    static constexpr const char* kDeviceBackText =
+        QT_TRANSLATE_NOOP("Sorvane", "サウンドデバイスが戻りました。演奏を続けます。");
     static constexpr const char* kMciOpenErrorText = QT_TRANSLATE_NOOP("Sorvane", "MCI Open Error");
     static constexpr const char* kMciPlayErrorText = QT_TRANSLATE_NOOP("Sorvane", "MCI Play Error");
     // The save-file dialog of the playlist's Save and of Ctrl+S; an existing file is replaced
@@ -239,6 +244,10 @@ public:
     // What plays and what may be done with it, read from the engine now: the one place that
     // turns the medium's mode and position into a state, times and what is allowed.
     PlaybackSnapshot GetPlayback() const;
+    // The news of the sound device since the last call, for the window to tell: kDeviceLostText
+    // when a playing medium became held by the system, kDeviceBackText when it plays again
+    // (each once an outage), else null.
+    const char* TakeDeviceNews();
 
     // The window that shows the playlist; null until the view registers itself.
     void SetPlaylistHost(IPlaylistWindowHost* pHost) { m_pPlaylistHost = pHost; }
@@ -311,6 +320,7 @@ private:
     // The open medium was halted by the pause command, not stopped; any play, stop, seek
     // that plays, open or close ends it.
     bool m_bPaused = false;
+    bool m_bToldHeld = false; // TakeDeviceNews has told of an outage not yet over
 
     // Plays an entry: a CD track marker plays that track of the open CD; a file is opened
     // and played. The views are told. Returns the queue's current index.

@@ -282,8 +282,23 @@ void CSorvaneView::OnDraw(CDC* pDC)
     m_panel.Compose(pDC, 0, snap.bOpen ? 1 : 0, PanelTimeOf(snap));
 }
 
+void CSorvaneView::TellDeviceNews(const char* news)
+{
+    const QString text = TrText(news);
+    // The notification area's message where there is one, else a tip over the panel.
+    if (m_pTrayIcon != nullptr && m_pTrayIcon->isVisible() && QSystemTrayIcon::supportsMessages()) {
+        m_pTrayIcon->showMessage(ToQString(kAppTitle), text, QSystemTrayIcon::Information);
+        return;
+    }
+    const CRect rc = PanelRect();
+    QToolTip::showText(mapToGlobal(QPoint(rc.left, rc.bottom)), text, this);
+}
+
 void CSorvaneView::OnTimer(UINT)
 {
+    if (const char* news = m_pDocument->TakeDeviceNews(); news != nullptr) {
+        TellDeviceNews(news);
+    }
     if (m_bPanelBusy != 0 || m_client.isNull()) {
         return;
     }

@@ -120,6 +120,9 @@ public:
     // The tray icon: a click brings the main window to the front, a double click shows it
     // when hidden, the context request opens the tray menu; other activations do nothing.
     void OnTrayActivated(QSystemTrayIcon::ActivationReason reason);
+    // Tells the user, once, that the sound device went away or is back (the document's
+    // TakeDeviceNews): a message of the tray icon, or a tip over the panel without one.
+    void TellDeviceNews(const char* news);
     // Replaces the queue by the dropped files (playlists expanded), in the order given, and
     // plays the first.
     void OnDropFiles(const std::vector<std::string>& files);

@@ -340,6 +340,14 @@
         <translation>Eject the CD</translation>
     </message>
     <message>
+        <source>サウンドデバイスが見つかりません。戻るまで演奏を一時停止します。</source>
+        <translation>The sound device went away. Playback is paused until it is back.</translation>
+    </message>
+    <message>
+        <source>サウンドデバイスが戻りました。演奏を続けます。</source>
+        <translation>The sound device is back. Playback goes on.</translation>
+    </message>
+    <message>
         <source>メモリが不足しています。</source>
         <translation>There is not enough memory.</translation>
     </message>

@@ -10,6 +10,7 @@
 #include "queue/KeptQueue.h"
 #include "queue/SorvaneDoc.h"
 #include "res/Resource.h"
+#include "tests/support/PulseServer.h"
 #include "tests/support/TestMedia.h"
 #include "tests/ui/SorvaneViewTest.h"
 #include "ui/MainFrame.h"
@@ -458,6 +459,47 @@ TEST_F(SorvaneApp, SigtermWithMessageBoxesOpenAndPendingEndsThePlayerWithItsSett
         EXPECT_EQ(player.exitStatus(), QProcess::NormalExit) << bAtStart;
         EXPECT_FALSE(CTempDir::Read(m_dir / "Sorvix.ini").empty()) << bAtStart;
     }
+}
+
+// Catches a player whose exit waits on a sound server that stopped answering (the main
+// thread waited in the sound output for ever): SIGTERM ends it, with its settings.
+TEST_F(SorvaneApp, SigtermWhileTheSoundServerIsStoppedEndsThePlayerWithItsSettings)
+{
+    CPulseServer server(true);
+    ASSERT_TRUE(server.Running());
+    const std::string prog = CopyProgram(m_dir.Path());
+    ASSERT_FALSE(prog.empty());
+    QProcessEnvironment env = PlayerEnvironment();
+    env.insert("SDL_AUDIODRIVER", "pulseaudio");
+    env.insert("PULSE_SERVER", QString::fromStdString(server.Address()));
+    env.insert("PULSE_CLIENTCONFIG", QString::fromStdString(server.ClientConfig()));
+    WavTone tone;
+    tone.nRate = 8000;
+    tone.nFrames = 8000 * 60;
+    const std::string wav = m_dir.Write("long.wav", MakeWav(tone));
+    QProcess player;
+    player.setProcessEnvironment(env);
+    player.start(QString::fromStdString(prog), {QString::fromStdString(wav)});
+    ASSERT_TRUE(player.waitForStarted(10000));
+    QElapsedTimer started;
+    started.start();
+    while (!server.HasPlayer() && started.elapsed() < 60000)
+        player.waitForFinished(20);
+    ASSERT_TRUE(server.HasPlayer()) << player.readAllStandardError().toStdString();
+    server.Stop();
+    QElapsedTimer ending;
+    ending.start();
+    ASSERT_EQ(::kill(static_cast<pid_t>(player.processId()), SIGTERM), 0);
+    const bool bEnded = player.waitForFinished(20000);
+    std::printf("SIGTERM with the sound server stopped: ended after %lld ms\n",
+                static_cast<long long>(ending.elapsed()));
+    if (!bEnded) {
+        player.kill();
+        player.waitForFinished(10000);
+    }
+    ASSERT_TRUE(bEnded);
+    EXPECT_EQ(player.exitStatus(), QProcess::NormalExit);
+    EXPECT_FALSE(CTempDir::Read(m_dir / "Sorvix.ini").empty());
 }
 
 // Catches --play that starts a second player, or whose files replace the running copy's

@@ -331,6 +331,29 @@ TEST_F(SorvaneDocTest, ACueSheetsTracksPlayInTurnWithoutABreak)
               m_doc.GetQueue().GetAt(3) + "\n" + CPlayEngine::kTextInvalidFile);
 }
 
+// Catches a file whose clock runs on, shown as playing, while no sound device plays: it
+// stands paused by the system at its position, the window is told once, and again when the
+// device is back.
+TEST_F(SorvaneDocTest, WithoutASoundDeviceAMediumStandsPausedByTheSystemAndIsToldOnce)
+{
+    ::setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    ASSERT_TRUE(SelectAudioOutput(AudioOutputKind::Device));
+    Open({Wav("a.wav", 3)});
+    const PlaybackSnapshot held = m_doc.GetPlayback();
+    EXPECT_EQ(held.nState, PlaybackState::Paused);
+    EXPECT_TRUE(held.bHeldBySystem);
+    EXPECT_TRUE(held.bCanPause);
+    EXPECT_EQ(held.nPositionMs, 0);
+    EXPECT_EQ(m_doc.TakeDeviceNews(), CSorvaneDoc::kDeviceLostText);
+    EXPECT_EQ(m_doc.TakeDeviceNews(), nullptr) << "told once";
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    ASSERT_TRUE(WaitUntil([] { return !AudioOutputHeld(); }));
+    EXPECT_EQ(m_doc.TakeDeviceNews(), CSorvaneDoc::kDeviceBackText);
+    EXPECT_EQ(m_doc.TakeDeviceNews(), nullptr);
+    EXPECT_EQ(m_doc.GetPlayback().nState, PlaybackState::Playing);
+    m_doc.OnCmdMsg(IDC_BTN_STOP);
+}
+
 // Catches a seek by time that lands on a whole percent or second, and play refused at the
 // end of a file where the play button offers it (its end notice moves the queue on).
 TEST_F(SorvaneDocTest, ASeekByTimeLandsToTheMillisecondAndTheEndOffersPlay)
