@@ -39,11 +39,12 @@ void CPlayEngine::SetNotifyWindow(HWND hWnd)
     m_peerPlugins.SetNotifyWindow(hWnd);
 }
 
-int CPlayEngine::OpenMedium(const std::string& strPath, MediumSource source)
+int CPlayEngine::OpenMedium(const std::string& strPath, MediumSource source, float fGain)
 {
     // Callers close first; a medium still open here would leave its device and monitor
     // behind for good.
     CloseMedium();
+    m_fGain = fGain;
     const DeviceKind kind = source != MEDIUM_CD ? KindFromExtension(strPath) : DEVICE_CDAUDIO;
     m_nKind.store(kind);
     m_strTitle = kind == DEVICE_CDAUDIO ? std::string(kCdTitle) : std::string(FileNameOf(strPath));
@@ -68,9 +69,9 @@ void CPlayEngine::CloseMedium()
     m_leader.reset();
 }
 
-int CPlayEngine::OpenAndPlay(const std::string& strPath)
+int CPlayEngine::OpenAndPlay(const std::string& strPath, float fGain)
 {
-    if (OpenMedium(strPath, MEDIUM_FILE) == 0) {
+    if (OpenMedium(strPath, MEDIUM_FILE, fGain) == 0) {
         Prompts().ShowMessage(kTextOpenFailed);
         return 0;
     }
@@ -88,12 +89,23 @@ int CPlayEngine::Play(int nTrack)
     }
     // A medium's stream comes with its first play: the one a prepared medium will follow.
     const AudioStreamRef before = LastAudioStreamOpenedHere();
-    const int result = m_pBackend->Play(nTrack);
+    int result = 0;
+    {
+        // The stream opens on this thread, in the back end's play, already at its gain.
+        const CAudioStreamGain gain(m_fGain);
+        result = m_pBackend->Play(nTrack);
+    }
     const AudioStreamRef after = LastAudioStreamOpenedHere();
     if (before.owner_before(after) || after.owner_before(before)) {
         m_leader = after;
     }
     return result;
+}
+
+void CPlayEngine::SetGain(float fGain)
+{
+    m_fGain = fGain;
+    SetAudioStreamGain(m_leader, fGain);
 }
 
 int CPlayEngine::Stop()
@@ -185,7 +197,7 @@ CPlayEngine::Notice CPlayEngine::NoticeTarget(LPARAM lParam)
     return bCurrent ? Notice::Current : Notice::Stale;
 }
 
-int CPlayEngine::PrepareNext(const std::string& strPath)
+int CPlayEngine::PrepareNext(const std::string& strPath, float fGain)
 {
     DropPrepared();
     const DeviceKind kind = KindFromExtension(strPath);
@@ -193,12 +205,14 @@ int CPlayEngine::PrepareNext(const std::string& strPath)
         m_leader.expired()) {
         return 0;
     }
+    // The prepared medium's stream opens on this thread, already at its gain.
+    const CAudioStreamGain gain(fGain);
     if (kind == DEVICE_PLUGIN) {
         // After a compressed file its own decoder chains the next one when it can (the same
-        // output, the same stream); otherwise the plug-in back end that stands closed opens it
-        // held behind the open medium.
+        // output, the same stream, so only at the same gain); otherwise the plug-in back end
+        // that stands closed opens it held behind the open medium.
         const bool bAfterPlugin = m_pBackend == m_pPlugins;
-        if (bAfterPlugin && m_pPlugins->ChainNext(strPath) != 0) {
+        if (bAfterPlugin && fGain == m_fGain && m_pPlugins->ChainNext(strPath) != 0) {
             m_bPreparedChained = true;
         } else {
             CPluginBackend* following = bAfterPlugin ? OtherPlugins() : m_pPlugins;
@@ -215,6 +229,7 @@ int CPlayEngine::PrepareNext(const std::string& strPath)
     }
     m_strPreparedPath = strPath;
     m_nPreparedKind = kind;
+    m_fPreparedGain = fGain;
     m_preparedStream = m_bPreparedChained ? m_leader : LastAudioStreamOpenedHere();
     return 1;
 }
@@ -273,6 +288,7 @@ int CPlayEngine::AdoptPrepared()
     }
     m_strTitle = std::string(FileNameOf(m_strPreparedPath));
     m_leader = m_preparedStream;
+    m_fGain = m_fPreparedGain;
     m_bPreparedChained = false;
     m_strPreparedPath.clear();
     m_nPreparedDevice = 0;

@@ -47,6 +47,11 @@
 // offers that and the rate is the same; otherwise it is held on the other plug-in back end.
 // When the open medium's end notice comes, AdoptPrepared makes it the open medium. Any
 // command that closes, opens or seeks drops it first; a pause keeps it held.
+//
+// Gain. Each medium plays at a gain of its own (its loudness normalisation, chosen by the
+// caller), applied to its stream where the sound output mixes, so that it changes exactly at
+// the border with the stream. A file chained into the open file's stream must share its gain;
+// one with another gain is held on the other plug-in back end instead. 1 multiplies nothing.
 class CPlayEngine
 {
 public:
@@ -72,12 +77,18 @@ public:
     // The caller has closed any open medium first. Sets the kind and the title even when the
     // open fails. Returns 1 when opened; 0 after the message box of the failure (none when
     // the decoder refuses the file).
-    int OpenMedium(const std::string& strPath, MediumSource source);
+    // fGain is the medium's gain (see Gain above).
+    int OpenMedium(const std::string& strPath, MediumSource source, float fGain = 1.0f);
     // Stops the monitor, then closes the device or the plug-in medium. Kind and title stay.
     void CloseMedium();
     // OpenMedium(strPath, MEDIUM_FILE) and Play(1), with a message box for either failure. 1
     // when playing.
-    int OpenAndPlay(const std::string& strPath);
+    int OpenAndPlay(const std::string& strPath, float fGain = 1.0f);
+    // The open medium's gain from now on: its stream's at once, and the stream of its next
+    // play. The prepared medium keeps its own.
+    void SetGain(float fGain);
+    // The open medium's gain.
+    float GetGain() const { return m_fGain; }
 
     // Starts or resumes. A non-zero nTrack plays an audio CD from the start of that track to
     // the end of the disc, and tells the monitor to let the arrival in that track pass
@@ -145,11 +156,13 @@ public:
     // prepared before). Only while a file is open; quietly 0, with nothing prepared, when it
     // cannot be (the CD, an unknown kind, a file that does not open or play). Its failures are
     // shown when it is played the usual way.
-    int PrepareNext(const std::string& strPath);
+    int PrepareNext(const std::string& strPath, float fGain = 1.0f);
     // Closes the prepared medium, if any.
     void DropPrepared();
     // The path of the prepared medium; empty when none.
     const std::string& PreparedPath() const { return m_strPreparedPath; }
+    // The gain the prepared medium plays at.
+    float PreparedGain() const { return m_fPreparedGain; }
     // Whether the prepared medium has begun to sound where the open one ended: always for a
     // medium held behind the open one's stream; for a chained file, once the decoder says so
     // (one queued too late, after the decoder had finished, never begins).
@@ -201,6 +214,8 @@ private:
     UINT m_nPreparedDevice = 0;
     bool m_bPreparedChained = false; // queued in the decoder behind the open compressed file
     AudioStreamRef m_preparedStream;
+    float m_fGain = 1.0f;         // of the open medium
+    float m_fPreparedGain = 1.0f; // of the prepared medium
     std::string m_strTitle;
     std::atomic<DeviceKind> m_nKind{DEVICE_MIDI};
 };
