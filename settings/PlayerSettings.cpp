@@ -6,6 +6,7 @@
 #include "base/ScanInt.h"
 #include "base/TextFile.h"
 
+#include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <new>
@@ -25,6 +26,12 @@ int CPlayerSettings::Get(int nKey) const
         return m_nLayout;
     case SK_REPEAT:
         return m_bRepeat;
+    case SK_REPLAYGAIN:
+        return m_nGainMode;
+    case SK_REPLAYGAIN_PREAMP:
+        return m_nGainPreamp;
+    case SK_REPLAYGAIN_UNTAGGED:
+        return m_nGainUntagged;
     default:
         return 0;
     }
@@ -50,6 +57,14 @@ void CPlayerSettings::Set(int nKey, int nValue)
         break;
     case SK_REPEAT:
         m_bRepeat = nValue;
+        break;
+    case SK_REPLAYGAIN:
+        m_nGainMode = nValue >= 0 && nValue < kGainModeCount ? nValue : kDefaultGainMode;
+        break;
+    case SK_REPLAYGAIN_PREAMP:
+    case SK_REPLAYGAIN_UNTAGGED:
+        (nKey == SK_REPLAYGAIN_PREAMP ? m_nGainPreamp : m_nGainUntagged) =
+            nValue >= -kGainTenthsLimit && nValue <= kGainTenthsLimit ? nValue : 0;
         break;
     default:
         break;
@@ -115,6 +130,10 @@ int CPlayerSettings::Save() const
                       m_bTopmost, m_nLayout, m_nLaunchX, m_nLaunchY, static_cast<int>(m_crText),
                       static_cast<int>(m_crLed), static_cast<int>(m_crButton), m_bRepeat);
         file.WriteString(buffer);
+        std::snprintf(buffer, sizeof buffer,
+                      "[REPLAYGAIN]=%d\n[REPLAYGAIN_PREAMP]=%d\n[REPLAYGAIN_UNTAGGED]=%d\n",
+                      m_nGainMode, m_nGainPreamp, m_nGainUntagged);
+        file.WriteString(buffer);
         file.Close();
     } catch (const CFileException&) {
         return 0;
@@ -139,10 +158,16 @@ int CPlayerSettings::ParseLine(std::string& line)
         const char* text;
         int key;
     } kKeys[] = {
-        {"TOPMOST", SK_TOPMOST},       {"BUTTON_COLOR", SK_BUTTON_COLOR},
-        {"TEXT_COLOR", SK_TEXT_COLOR}, {"LED_COLOR", SK_LED_COLOR},
-        {"LAYOUT", SK_LAYOUT},         {"LAUNCHPOS", SK_LAUNCHPOS},
+        {"TOPMOST", SK_TOPMOST},
+        {"BUTTON_COLOR", SK_BUTTON_COLOR},
+        {"TEXT_COLOR", SK_TEXT_COLOR},
+        {"LED_COLOR", SK_LED_COLOR},
+        {"LAYOUT", SK_LAYOUT},
+        {"LAUNCHPOS", SK_LAUNCHPOS},
         {"REPEAT", SK_REPEAT},
+        {"REPLAYGAIN", SK_REPLAYGAIN},
+        {"REPLAYGAIN_PREAMP", SK_REPLAYGAIN_PREAMP},
+        {"REPLAYGAIN_UNTAGGED", SK_REPLAYGAIN_UNTAGGED},
     };
     for (const auto& k : kKeys) {
         if (MbsICmp(key, k.text) == 0)
@@ -172,6 +197,15 @@ int CPlayerSettings::ApplyValue(int nKey, std::string value)
         if (const auto v = ScanInt(value, pos))
             Set(nKey, *v);
         return 1;
+    case SK_REPLAYGAIN:
+    case SK_REPLAYGAIN_PREAMP:
+    case SK_REPLAYGAIN_UNTAGGED: {
+        // Nothing but a whole number counts; anything else reads as the default.
+        const auto v = ScanInt(value, pos);
+        const bool bWhole = v && value.find_first_not_of(" \t", pos) == std::string::npos;
+        Set(nKey, bWhole ? *v : INT_MIN);
+        return 1;
+    }
     default:
         return 0;
     }

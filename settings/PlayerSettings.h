@@ -16,6 +16,11 @@ enum SettingKey {
     SK_LED_COLOR = 7,
     SK_LAYOUT = 8,
     SK_REPEAT = 9,
+    // Loudness normalisation, after the design's keys: the mode (0 off, 1 track, 2 album,
+    // 3 automatic), the preamp and the gain of media without gain tags (tenths of a dB).
+    SK_REPLAYGAIN = 20,
+    SK_REPLAYGAIN_PREAMP = 21,
+    SK_REPLAYGAIN_UNTAGGED = 22,
 };
 
 // The player's eight user settings, one record per process (a member of the application
@@ -29,15 +34,22 @@ public:
     static constexpr COLORREF kDefaultLed = 0xE7FFF7;
     static constexpr COLORREF kDefaultButton = 0xFFC8B4;
     static constexpr const char* kFileName = "Sorvix.ini";
+    // The loudness keys: the automatic mode by default, and the bounds of the two gains in
+    // tenths of a dB. A value outside them, or anything but a whole number, reads as the
+    // default.
+    static constexpr int kDefaultGainMode = 3;
+    static constexpr int kGainModeCount = 4;
+    static constexpr int kGainTenthsLimit = 200;
     // A settings file larger than this is passed over like a missing one.
     static constexpr std::uintmax_t kMaxFileBytes = 16 * 1024 * 1024;
 
     CPlayerSettings() = default;
     virtual ~CPlayerSettings() = default;
 
-    // The field of key 1, 5, 6, 7, 8 or 9; 0 for any other key.
+    // The field of key 1, 5, 6, 7, 8, 9 or a loudness key; 0 for any other key.
     int Get(int nKey) const;
-    // Stores nValue under key 1, 5, 6, 7, 8 or 9; any other key is ignored.
+    // Stores nValue under key 1, 5, 6, 7, 8, 9 (unchecked) or a loudness key (the default in
+    // place of a value out of its bounds); any other key is ignored.
     void Set(int nKey, int nValue);
 
     CPoint GetLaunchPos() const { return {m_nLaunchX, m_nLaunchY}; }
@@ -47,9 +59,10 @@ public:
     // it is larger than kMaxFileBytes (the defaults stay); FALSE when a read error or a lack
     // of memory interrupted it (the values read before it stay). Silent.
     int Load();
-    // Writes the seven lines, through a temporary file in the same folder that replaces the
-    // old file only when complete. TRUE when it ran to the end, also when the file cannot be
-    // created; FALSE when a write error interrupted it (an earlier file stays whole). Silent.
+    // Writes the seven lines and the loudness keys' three, through a temporary file in the same
+    // folder that replaces the old file only when complete. TRUE when it ran to the end, also when
+    // the file cannot be created; FALSE when a write error interrupted it (an earlier file stays
+    // whole). Silent.
     int Save() const;
 
     // The settings file's full path: "Sorvix.ini" in the settings directory, or the file
@@ -73,6 +86,9 @@ private:
     COLORREF m_crButton = kDefaultButton;
     int m_nLaunchX = 0;
     int m_nLaunchY = 0;
+    int m_nGainMode = kDefaultGainMode;
+    int m_nGainPreamp = 0;   // tenths of a dB
+    int m_nGainUntagged = 0; // tenths of a dB
 
     std::string m_strFileOverride;
 };
