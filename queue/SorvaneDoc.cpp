@@ -125,7 +125,7 @@ void CSorvaneDoc::OpenFiles(const std::vector<std::string>& paths)
     ReplaceEntries(paths);
 
     const std::string entry = m_queue.GetAt(0);
-    if (!entry.empty() && !m_pEngine->OpenAndPlay(entry))
+    if (!entry.empty() && !m_pEngine->OpenAndPlay(entry, EntryGain(0)))
         Prompts().ShowMessage(kPlayFailedText);
     UpdateAllViews(nullptr, HINT_QUEUE_CHANGED);
     PrepareFollowing();
@@ -138,7 +138,7 @@ void CSorvaneDoc::DropFiles(const std::vector<std::string>& paths)
     StopAndClose();
     // Empty playlists leave no entry: there is nothing to open, and nothing to complain of.
     if (m_queue.GetCount() > 0)
-        m_pEngine->OpenAndPlay(m_queue.GetAt(0));
+        m_pEngine->OpenAndPlay(m_queue.GetAt(0), EntryGain(0));
     UpdateAllViews(nullptr, HINT_QUEUE_CHANGED);
     PrepareFollowing();
 }
@@ -345,8 +345,48 @@ void CSorvaneDoc::PrepareFollowing()
         m_pEngine->DropPrepared();
         return;
     }
-    if (entry != m_pEngine->PreparedPath())
-        m_pEngine->PrepareNext(entry);
+    const float gain = EntryGain(m_queue.IsLast() ? 0 : m_queue.GetCurrent() + 1);
+    if (entry != m_pEngine->PreparedPath() || gain != m_pEngine->PreparedGain())
+        m_pEngine->PrepareNext(entry, gain);
+}
+
+const ReplayGainTags& CSorvaneDoc::GainTagsOf(const std::string& entry)
+{
+    for (const auto& [path, tags] : m_gainTags) {
+        if (path == entry)
+            return tags;
+    }
+    if (m_gainTags.size() >= kGainTagsKept)
+        m_gainTags.erase(m_gainTags.begin());
+    // A CD track marker has no file, hence no tags.
+    ReplayGainTags tags = entry.starts_with('\\') ? ReplayGainTags{} : ReadReplayGainTags(entry);
+    return m_gainTags.emplace_back(entry, std::move(tags)).second;
+}
+
+float CSorvaneDoc::EntryGain(int nIndex)
+{
+    const ReplayGainSettings settings = m_gainQuery ? m_gainQuery() : ReplayGainSettings{};
+    if (settings.mode == ReplayGainMode::Off || nIndex < 0 || nIndex >= m_queue.GetCount())
+        return 1.0f;
+    const ReplayGainTags tags = GainTagsOf(m_queue.GetAt(nIndex));
+    bool bAlbum = settings.mode == ReplayGainMode::Album;
+    if (settings.mode == ReplayGainMode::Auto && !tags.strAlbum.empty()) {
+        // Consecutive entries of one album keep the album's own balance between its tracks.
+        for (const int neighbour : {nIndex - 1, nIndex + 1}) {
+            if (neighbour >= 0 && neighbour < m_queue.GetCount() &&
+                GainTagsOf(m_queue.GetAt(neighbour)).strAlbum == tags.strAlbum)
+                bAlbum = true;
+        }
+    }
+    return static_cast<float>(ReplayGainFactor(tags, bAlbum, settings));
+}
+
+void CSorvaneDoc::ReplayGainSettingChanged()
+{
+    // A CD track has no tags: the disc plays at the untagged gain.
+    if (m_pEngine->IsOpen() != 0)
+        m_pEngine->SetGain(EntryGain(m_queue.GetCurrent()));
+    PrepareFollowing();
 }
 
 void CSorvaneDoc::SetNotifyWindow(HWND hWnd)
@@ -419,7 +459,10 @@ void CSorvaneDoc::OnCmdCdPlay()
 {
     UserChosePlay();
     StopAndClose();
-    if (!m_pEngine->OpenMedium(kCdPath, MEDIUM_CD)) {
+    // A CD has no gain tags: its one stream plays at the untagged gain.
+    const ReplayGainSettings settings = m_gainQuery ? m_gainQuery() : ReplayGainSettings{};
+    const auto gain = static_cast<float>(ReplayGainFactor({}, false, settings));
+    if (!m_pEngine->OpenMedium(kCdPath, MEDIUM_CD, gain)) {
         Prompts().ShowMessage(kMciOpenErrorText);
         return;
     }
@@ -439,7 +482,7 @@ void CSorvaneDoc::OnCmdEject()
         UpdateAllViews(nullptr, HINT_QUEUE_CHANGED);
 }
 
-void CSorvaneDoc::PlayEntryMedium(const std::string& entry)
+void CSorvaneDoc::PlayEntryMedium(const std::string& entry, int nIndex)
 {
     m_bPaused = false;
     if (!entry.empty() && entry.front() == '\\') {
@@ -449,12 +492,12 @@ void CSorvaneDoc::PlayEntryMedium(const std::string& entry)
         return;
     }
     m_pEngine->CloseMedium();
-    m_pEngine->OpenAndPlay(entry);
+    m_pEngine->OpenAndPlay(entry, EntryGain(nIndex));
 }
 
 int CSorvaneDoc::PlayEntry(std::string entry)
 {
-    PlayEntryMedium(entry);
+    PlayEntryMedium(entry, m_queue.GetCurrent());
     UpdateAllViews(nullptr, HINT_STATE_CHANGED);
     PrepareFollowing();
     return m_queue.GetCurrent();
@@ -465,7 +508,7 @@ void CSorvaneDoc::PlayAt(int nIndex)
     if (nIndex < 0 || nIndex >= m_queue.GetCount())
         return;
     UserChosePlay();
-    PlayEntryMedium(m_queue.GetAt(nIndex));
+    PlayEntryMedium(m_queue.GetAt(nIndex), nIndex);
     m_queue.SetCurrent(nIndex);
     UpdateAllViews(nullptr, HINT_STATE_CHANGED);
     PrepareFollowing();

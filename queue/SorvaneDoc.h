@@ -3,6 +3,7 @@
 #include "base/WinTypes.h"
 #include "engine/PlayEngine.h"
 #include "framework/Document.h"
+#include "media/ReplayGain.h"
 #include "queue/PlayQueue.h"
 #include "queue/PlaybackSnapshot.h"
 
@@ -169,6 +170,19 @@ public:
     // The repeat setting may have changed: the entry prepared to follow on is chosen again
     // (after the last entry the first follows only with repeat).
     void RepeatSettingChanged() { PrepareFollowing(); }
+    // Where the loudness settings are read; none means the defaults (automatic mode, 0 dB).
+    void SetReplayGainQuery(std::function<ReplayGainSettings()> query)
+    {
+        m_gainQuery = std::move(query);
+    }
+    // The loudness settings may have changed: what plays takes its new gain at once, and the
+    // entry prepared to follow on is prepared again when its gain changed.
+    void ReplayGainSettingChanged();
+    // The gain the entry at nIndex plays at under the loudness settings: its tags' track or
+    // album gain (automatic mode: the album gain when the entry before or after it is of the
+    // same album), the untagged gain for a CD track or a file without gain tags, 1 when off
+    // or out of range.
+    float EntryGain(int nIndex);
     // Moves what is open to nMilliseconds from its start (of the current track on a CD,
     // clamped to its length) as exactly as the medium allows; it keeps playing when it
     // played, and a pause stays a pause. Nothing when nothing is open.
@@ -211,6 +225,12 @@ private:
     std::unique_ptr<CPlayEngine> m_pEngine;
     IPlaylistWindowHost* m_pPlaylistHost = nullptr;
     std::function<bool()> m_repeatQuery;
+    std::function<ReplayGainSettings()> m_gainQuery;
+    // The gain tags of the last few entries looked at, oldest first, so that stepping through
+    // the queue reads each file once.
+    static constexpr std::size_t kGainTagsKept = 8;
+    std::vector<std::pair<std::string, ReplayGainTags>> m_gainTags;
+    const ReplayGainTags& GainTagsOf(const std::string& entry);
     int m_nFailureStreak = 0; // failed ends in a row since the user last chose what plays
 
     bool Repeats() const { return m_repeatQuery && m_repeatQuery(); }
@@ -233,8 +253,9 @@ private:
     // Plays an entry: a CD track marker plays that track of the open CD; a file is opened
     // and played. The views are told. Returns the queue's current index.
     int PlayEntry(std::string entry);
-    // Steps 1 and 2 of playing an entry: a marker plays its track, a file reopens.
-    void PlayEntryMedium(const std::string& entry);
+    // Steps 1 and 2 of playing an entry: a marker plays its track, a file reopens at the gain
+    // of the entry at nIndex.
+    void PlayEntryMedium(const std::string& entry, int nIndex);
     // Empties the queue and adds paths (playlists expanded).
     void ReplaceEntries(const std::vector<std::string>& paths);
 };
