@@ -7,7 +7,8 @@
 #include <span>
 
 // The player view's two pop-up menus as data: the tray icon's menu (IDR_MENU_TRAY) and the
-// window's pop-up menu (IDR_MENU_POPUP). ui/ViewMenus builds Qt menus from them.
+// window's pop-up menu (IDR_MENU_POPUP), and the loudness submenu added to the latter
+// (IDR_MENU_GAIN). ui/ViewMenus builds Qt menus from them.
 
 // One item of a pop-up menu: a command and its text (UTF-8, "&" before the mnemonic), or a
 // separator when nID is 0.
@@ -43,9 +44,21 @@ inline constexpr MenuItemTemplate kWindowMenu[] = {
     {ID_APP_EXIT, QT_TRANSLATE_NOOP("Sorvane", "終了(&X)")},
 };
 
+// The loudness submenu (IDR_MENU_GAIN), which the window's pop-up menu shows after its own
+// items under kGainMenuTitle: one item per mode, the chosen one checked.
+inline constexpr const char* kGainMenuTitle = QT_TRANSLATE_NOOP("Sorvane", "リプレイゲイン");
+inline constexpr MenuItemTemplate kGainMenu[] = {
+    {ID_MENU_GAIN_OFF, QT_TRANSLATE_NOOP("Sorvane", "オフ")},
+    {ID_MENU_GAIN_TRACK, QT_TRANSLATE_NOOP("Sorvane", "トラック")},
+    {ID_MENU_GAIN_ALBUM, QT_TRANSLATE_NOOP("Sorvane", "アルバム")},
+    {ID_MENU_GAIN_AUTO, QT_TRANSLATE_NOOP("Sorvane", "自動")},
+};
+
 // The items of the first pop-up of menu resource nIDResource; empty for an unknown resource.
 constexpr std::span<const MenuItemTemplate> FindMenuTemplate(int nIDResource)
 {
+    if (nIDResource == IDR_MENU_GAIN)
+        return kGainMenu;
     if (nIDResource == IDR_MENU_TRAY)
         return kTrayMenu;
     if (nIDResource == IDR_MENU_POPUP)

@@ -13,6 +13,8 @@ inline constexpr int IDR_MENU_POPUP = 134; // the window's pop-up menu
 inline constexpr int IDD_SETTINGS = 135;
 inline constexpr int IDR_MENU_TRAY = 140; // the tray icon's menu
 inline constexpr int IDD_PLAYLIST = 141;
+// The loudness submenu, added after the window menu's own items.
+inline constexpr int IDR_MENU_GAIN = 142;
 
 // Pictures of the open and CD play buttons, each with its mask.
 inline constexpr int IDB_OPEN = 130;
@@ -46,6 +48,12 @@ inline constexpr int ID_MENU_CDPLAY = 32784;
 inline constexpr int ID_MENU_HIDE = 32786;
 inline constexpr int ID_MENU_EJECT = 32790;
 inline constexpr int ID_MENU_PLAYLIST = 32791;
+// The loudness modes, in the order of their numbers in the settings (off, track, album,
+// automatic).
+inline constexpr int ID_MENU_GAIN_OFF = 32800;
+inline constexpr int ID_MENU_GAIN_TRACK = 32801;
+inline constexpr int ID_MENU_GAIN_ALBUM = 32802;
+inline constexpr int ID_MENU_GAIN_AUTO = 32803;
 
 // Commands and strings whose numbers come from the application framework.
 inline constexpr int ID_FILE_NEW = 57600;

@@ -9,6 +9,7 @@
 #include "draw/Resources.h"
 #include "engine/PlayEngine.h"
 #include "media/Mci.h"
+#include "res/Menus.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
 #include "settings/PlayerSettings.h"
@@ -71,6 +72,16 @@ std::string CutToBytes(const std::string& text, std::size_t nMax)
         end = next;
     }
     return text.substr(0, end);
+}
+
+// The loudness settings as the document takes them (the settings file keeps tenths of a dB).
+ReplayGainSettings GainSettingsOf(const CPlayerSettings& settings)
+{
+    ReplayGainSettings gain;
+    gain.mode = static_cast<ReplayGainMode>(settings.Get(SK_REPLAYGAIN));
+    gain.dPreampDb = settings.Get(SK_REPLAYGAIN_PREAMP) / 10.0;
+    gain.dUntaggedDb = settings.Get(SK_REPLAYGAIN_UNTAGGED) / 10.0;
+    return gain;
 }
 
 UINT MouseFlags(const QMouseEvent* pEvent)
@@ -164,6 +175,7 @@ int CSorvaneView::OnCreate()
         m_pDocument->SetPlaylistHost(this);
     }
     m_pDocument->SetRepeatQuery([this] { return m_settings.Get(SK_REPEAT) != 0; });
+    m_pDocument->SetReplayGainQuery([this] { return GainSettingsOf(m_settings); });
 
     m_nTimerId = startTimer(PANEL_TIMER_MS);
     return 0;
@@ -176,6 +188,7 @@ void CSorvaneView::OnDestroy()
     }
     m_bCreated = false;
     m_pDocument->SetRepeatQuery({});
+    m_pDocument->SetReplayGainQuery({});
     if (m_nTimerId != 0) {
         killTimer(m_nTimerId);
         m_nTimerId = 0;
@@ -395,6 +408,9 @@ void CSorvaneView::OnTrayActivated(QSystemTrayIcon::ActivationReason reason)
 void CSorvaneView::OnContextMenu()
 {
     std::unique_ptr<QMenu> menu = LoadPopupMenu(IDR_MENU_POPUP);
+    // The loudness modes come after the window menu's own items, which stay as they are.
+    AppendPopupSubmenu(menu.get(), kGainMenuTitle, IDR_MENU_GAIN,
+                       ID_MENU_GAIN_OFF + m_settings.Get(SK_REPLAYGAIN));
     TrackPopupMenu(menu.get());
 }
 
@@ -482,6 +498,12 @@ void CSorvaneView::OnSettings()
     m_pDocument->UpdateAllViews(nullptr, HINT_QUEUE_CHANGED);
 }
 
+void CSorvaneView::OnGainMode(int nMode)
+{
+    m_settings.Set(SK_REPLAYGAIN, nMode);
+    m_pDocument->ReplayGainSettingChanged();
+}
+
 void CSorvaneView::OnNcPaint(CDC* pWindowDC)
 {
     if (pWindowDC == nullptr) {
@@ -533,6 +555,10 @@ int CSorvaneView::OnToolTipNeedText(TOOLTIPTEXTA* pTTT)
 
 bool CSorvaneView::OnCmdMsg(int nId)
 {
+    if (nId >= ID_MENU_GAIN_OFF && nId <= ID_MENU_GAIN_AUTO) {
+        OnGainMode(nId - ID_MENU_GAIN_OFF);
+        return true;
+    }
     return DispatchCommand(*this, kCommandTable, nId);
 }
 

@@ -126,6 +126,9 @@ public:
     LPARAM OnMciNotify(WPARAM wParam, LPARAM lParam);
     LPARAM OnPlayPos(WPARAM wParam, LPARAM lParam);
     void OnSettings();
+    // A loudness mode chosen in the window menu (its number in the settings): stored, and
+    // what plays takes its new gain at once.
+    void OnGainMode(int nMode);
     void OnToggleShow();
     void OnExit();
     void OnContextMenu();

@@ -6,6 +6,22 @@
 #include <QAction>
 #include <QMenu>
 
+namespace {
+
+void AddItems(QMenu& menu, std::span<const MenuItemTemplate> items)
+{
+    for (const MenuItemTemplate& item : items) {
+        if (item.nID == 0) {
+            menu.addSeparator();
+            continue;
+        }
+        QAction* action = menu.addAction(TrText(item.lpszText));
+        action->setData(item.nID);
+    }
+}
+
+} // namespace
+
 std::unique_ptr<QMenu> LoadPopupMenu(int nIDResource)
 {
     const std::span<const MenuItemTemplate> items = FindMenuTemplate(nIDResource);
@@ -13,15 +29,20 @@ std::unique_ptr<QMenu> LoadPopupMenu(int nIDResource)
         return nullptr;
     }
     auto menu = std::make_unique<QMenu>();
-    for (const MenuItemTemplate& item : items) {
-        if (item.nID == 0) {
-            menu->addSeparator();
-            continue;
-        }
-        QAction* action = menu->addAction(TrText(item.lpszText));
-        action->setData(item.nID);
-    }
+    AddItems(*menu, items);
     return menu;
+}
+
+void AppendPopupSubmenu(QMenu* pMenu, const char* lpszTitle, int nIDResource, int nCheckedID)
+{
+    const std::span<const MenuItemTemplate> items = FindMenuTemplate(nIDResource);
+    if (pMenu == nullptr || items.empty()) {
+        return;
+    }
+    pMenu->addSeparator();
+    QMenu* submenu = pMenu->addMenu(TrText(lpszTitle));
+    AddItems(*submenu, items);
+    CheckMenuItem(submenu, nCheckedID, true);
 }
 
 int CheckMenuItem(QMenu* pMenu, int nID, bool bChecked)

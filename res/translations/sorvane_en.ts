@@ -407,5 +407,25 @@
         <source>演奏に10回続けて失敗したので停止しました</source>
         <translation>Playback failed 10 times in a row, so it stopped.</translation>
     </message>
+    <message>
+        <source>リプレイゲイン</source>
+        <translation>ReplayGain</translation>
+    </message>
+    <message>
+        <source>オフ</source>
+        <translation>Off</translation>
+    </message>
+    <message>
+        <source>トラック</source>
+        <translation>Track</translation>
+    </message>
+    <message>
+        <source>アルバム</source>
+        <translation>Album</translation>
+    </message>
+    <message>
+        <source>自動</source>
+        <translation>Automatic</translation>
+    </message>
 </context>
 </TS>

@@ -140,9 +140,45 @@ TEST_F(SorvaneViewWindow, TheWindowMenuOffersSettingsPlaylistCdAndExit)
         {ID_MENU_CDPLAY, "CD演奏"},
         {ID_MENU_EJECT, "CDの取り出し"},
         {ID_APP_EXIT, "終了(&X)"},
+        {0, ""},
+        {0, "リプレイゲイン"},
     };
     EXPECT_EQ(items, expected);
     EXPECT_TRUE(m_view->m_pPlaylistDlg->isVisible());
+}
+
+// Catches a loudness mode that the menu offers but neither stores nor shows as chosen: the
+// submenu after the design's items checks the stored mode, and choosing one stores it.
+TEST_F(SorvaneViewWindow, TheLoudnessSubmenuChecksTheStoredModeAndStoresTheChosenOne)
+{
+    const auto checked = [&] {
+        std::vector<std::pair<int, std::string>> items;
+        int nChecked = 0;
+        WithModal([&] { m_view->OnContextMenu(); },
+                  [&](QWidget* pWidget) {
+                      auto* pMenu = qobject_cast<QMenu*>(pWidget);
+                      ASSERT_NE(pMenu, nullptr);
+                      const QMenu* pModes = pMenu->actions().back()->menu();
+                      ASSERT_NE(pModes, nullptr);
+                      items = Items(pModes);
+                      for (const QAction* pAction : pModes->actions())
+                          if (pAction->isChecked())
+                              nChecked = MenuItemId(pAction);
+                      pMenu->close();
+                  });
+        const std::vector<std::pair<int, std::string>> expected = {
+            {ID_MENU_GAIN_OFF, "オフ"},
+            {ID_MENU_GAIN_TRACK, "トラック"},
+            {ID_MENU_GAIN_ALBUM, "アルバム"},
+            {ID_MENU_GAIN_AUTO, "自動"},
+        };
+        EXPECT_EQ(items, expected);
+        return nChecked;
+    };
+    EXPECT_EQ(checked(), ID_MENU_GAIN_AUTO) << "automatic by default";
+    EXPECT_TRUE(m_view->RouteCmd(ID_MENU_GAIN_TRACK));
+    EXPECT_EQ(m_settings.Get(SK_REPLAYGAIN), 1);
+    EXPECT_EQ(checked(), ID_MENU_GAIN_TRACK);
 }
 
 TEST_F(SorvaneViewWindow, HideHidesTheVisibleWindowAndShowsTheHiddenOneNormally)
