@@ -10,6 +10,7 @@
 #include "media/Mci.h"
 #include "res/Resource.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -352,15 +353,20 @@ void CSorvaneDoc::PrepareFollowing()
 
 const ReplayGainTags& CSorvaneDoc::GainTagsOf(const std::string& entry)
 {
-    for (const auto& [path, tags] : m_gainTags) {
-        if (path == entry)
-            return tags;
-    }
-    if (m_gainTags.size() >= kGainTagsKept)
+    // A CD track marker has no file, hence no tags (and no time: the error is ignored).
+    std::error_code error;
+    const auto modified = std::filesystem::last_write_time(entry, error);
+    const auto known = std::find_if(m_gainTags.begin(), m_gainTags.end(),
+                                    [&](const GainTagsEntry& e) { return e.strPath == entry; });
+    if (known != m_gainTags.end()) {
+        if (known->modified == modified)
+            return known->tags;
+        m_gainTags.erase(known);
+    } else if (m_gainTags.size() >= kGainTagsKept) {
         m_gainTags.erase(m_gainTags.begin());
-    // A CD track marker has no file, hence no tags.
+    }
     ReplayGainTags tags = entry.starts_with('\\') ? ReplayGainTags{} : ReadReplayGainTags(entry);
-    return m_gainTags.emplace_back(entry, std::move(tags)).second;
+    return m_gainTags.emplace_back(GainTagsEntry{entry, modified, std::move(tags)}).tags;
 }
 
 float CSorvaneDoc::EntryGain(int nIndex)

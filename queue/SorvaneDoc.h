@@ -7,6 +7,7 @@
 #include "queue/PlayQueue.h"
 #include "queue/PlaybackSnapshot.h"
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -226,10 +227,17 @@ private:
     IPlaylistWindowHost* m_pPlaylistHost = nullptr;
     std::function<bool()> m_repeatQuery;
     std::function<ReplayGainSettings()> m_gainQuery;
-    // The gain tags of the last few entries looked at, oldest first, so that stepping through
-    // the queue reads each file once.
+    // The gain tags of the last few entries looked at, oldest first, each with its file's
+    // modification time, so that stepping through the queue reads each file once and a file
+    // tagged anew is read again.
     static constexpr std::size_t kGainTagsKept = 8;
-    std::vector<std::pair<std::string, ReplayGainTags>> m_gainTags;
+    struct GainTagsEntry
+    {
+        std::string strPath;
+        std::filesystem::file_time_type modified;
+        ReplayGainTags tags;
+    };
+    std::vector<GainTagsEntry> m_gainTags;
     const ReplayGainTags& GainTagsOf(const std::string& entry);
     int m_nFailureStreak = 0; // failed ends in a row since the user last chose what plays
 

@@ -12,8 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 
 namespace {
 
@@ -546,10 +548,15 @@ TEST_F(SorvaneDocTest, EachEntryPlaysAtTheGainOfTheModeAndItsNeighbours)
     EXPECT_FLOAT_EQ(m_doc.EntryGain(2), Db(-4));
     settings.mode = ReplayGainMode::Off;
     EXPECT_EQ(m_doc.EntryGain(3), 1.0f);
+    settings.mode = ReplayGainMode::Track;
+    const auto before = std::filesystem::last_write_time(m_dir / "b.flac");
+    GainFlac(m_dir, "b.flac", "Y", "-10 dB", "-4 dB");
+    std::filesystem::last_write_time(m_dir / "b.flac", before + std::chrono::seconds(2));
+    EXPECT_FLOAT_EQ(m_doc.EntryGain(2), Db(-10)) << "a file tagged anew is read again";
 
     settings.mode = ReplayGainMode::Auto;
     m_doc.PlayAt(1);
-    EXPECT_FLOAT_EQ(AudioStreamGain(LastAudioStreamOpenedHere()), Db(-2))
+    EXPECT_FLOAT_EQ(AudioStreamGain(LastAudioStreamOpenedHere()), Db(-10))
         << "b prepared behind a2 at its track gain";
     settings.mode = ReplayGainMode::Album;
     m_doc.ReplayGainSettingChanged();
