@@ -408,9 +408,22 @@ void CSorvaneView::OnTrayActivated(QSystemTrayIcon::ActivationReason reason)
 void CSorvaneView::OnContextMenu()
 {
     std::unique_ptr<QMenu> menu = LoadPopupMenu(IDR_MENU_POPUP);
-    // The loudness modes come after the window menu's own items, which stay as they are.
-    AppendPopupSubmenu(menu.get(), kGainMenuTitle, IDR_MENU_GAIN,
-                       ID_MENU_GAIN_OFF + m_settings.Get(SK_REPLAYGAIN));
+    // The loudness modes come after the window menu's own items, which stay as they are; the
+    // preamp and the untagged gain under them, the stored step checked (none for a value
+    // between the steps, set in the settings file).
+    QMenu* pGain = AppendPopupSubmenu(menu.get(), kGainMenuTitle, IDR_MENU_GAIN,
+                                      ID_MENU_GAIN_OFF + m_settings.Get(SK_REPLAYGAIN));
+    const auto stepItem = [](int nFirst, int nTenths) {
+        const auto* step =
+            std::find(std::begin(kGainStepTenths), std::end(kGainStepTenths), nTenths);
+        return step != std::end(kGainStepTenths)
+                   ? nFirst + static_cast<int>(step - std::begin(kGainStepTenths))
+                   : 0;
+    };
+    AppendPopupSubmenu(pGain, kPreampMenuTitle, IDR_MENU_PREAMP,
+                       stepItem(ID_MENU_PREAMP_FIRST, m_settings.Get(SK_REPLAYGAIN_PREAMP)));
+    AppendPopupSubmenu(pGain, kUntaggedMenuTitle, IDR_MENU_UNTAGGED,
+                       stepItem(ID_MENU_UNTAGGED_FIRST, m_settings.Get(SK_REPLAYGAIN_UNTAGGED)));
     TrackPopupMenu(menu.get());
 }
 
@@ -498,9 +511,9 @@ void CSorvaneView::OnSettings()
     m_pDocument->UpdateAllViews(nullptr, HINT_QUEUE_CHANGED);
 }
 
-void CSorvaneView::OnGainMode(int nMode)
+void CSorvaneView::OnGainSetting(int nKey, int nValue)
 {
-    m_settings.Set(SK_REPLAYGAIN, nMode);
+    m_settings.Set(nKey, nValue);
     m_pDocument->ReplayGainSettingChanged();
 }
 
@@ -556,8 +569,15 @@ int CSorvaneView::OnToolTipNeedText(TOOLTIPTEXTA* pTTT)
 bool CSorvaneView::OnCmdMsg(int nId)
 {
     if (nId >= ID_MENU_GAIN_OFF && nId <= ID_MENU_GAIN_AUTO) {
-        OnGainMode(nId - ID_MENU_GAIN_OFF);
+        OnGainSetting(SK_REPLAYGAIN, nId - ID_MENU_GAIN_OFF);
         return true;
+    }
+    for (const auto& [nFirst, nKey] : {std::pair{ID_MENU_PREAMP_FIRST, SK_REPLAYGAIN_PREAMP},
+                                       std::pair{ID_MENU_UNTAGGED_FIRST, SK_REPLAYGAIN_UNTAGGED}}) {
+        if (nId >= nFirst && nId < nFirst + kGainStepCount) {
+            OnGainSetting(nKey, kGainStepTenths[nId - nFirst]);
+            return true;
+        }
     }
     return DispatchCommand(*this, kCommandTable, nId);
 }

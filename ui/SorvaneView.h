@@ -126,9 +126,10 @@ public:
     LPARAM OnMciNotify(WPARAM wParam, LPARAM lParam);
     LPARAM OnPlayPos(WPARAM wParam, LPARAM lParam);
     void OnSettings();
-    // A loudness mode chosen in the window menu (its number in the settings): stored, and
-    // what plays takes its new gain at once.
-    void OnGainMode(int nMode);
+    // A loudness setting chosen in the window menu (the mode's number, or the preamp's or
+    // untagged gain's tenths of a dB, under its key): stored, and what plays takes its new
+    // gain at once.
+    void OnGainSetting(int nKey, int nValue);
     void OnToggleShow();
     void OnExit();
     void OnContextMenu();

@@ -33,16 +33,17 @@ std::unique_ptr<QMenu> LoadPopupMenu(int nIDResource)
     return menu;
 }
 
-void AppendPopupSubmenu(QMenu* pMenu, const char* lpszTitle, int nIDResource, int nCheckedID)
+QMenu* AppendPopupSubmenu(QMenu* pMenu, const char* lpszTitle, int nIDResource, int nCheckedID)
 {
     const std::span<const MenuItemTemplate> items = FindMenuTemplate(nIDResource);
     if (pMenu == nullptr || items.empty()) {
-        return;
+        return nullptr;
     }
     pMenu->addSeparator();
     QMenu* submenu = pMenu->addMenu(TrText(lpszTitle));
     AddItems(*submenu, items);
     CheckMenuItem(submenu, nCheckedID, true);
+    return submenu;
 }
 
 int CheckMenuItem(QMenu* pMenu, int nID, bool bChecked)

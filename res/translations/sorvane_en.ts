@@ -427,5 +427,13 @@
         <source>自動</source>
         <translation>Automatic</translation>
     </message>
+    <message>
+        <source>プリアンプ</source>
+        <translation>Preamp</translation>
+    </message>
+    <message>
+        <source>タグのないファイル</source>
+        <translation>Untagged files</translation>
+    </message>
 </context>
 </TS>
