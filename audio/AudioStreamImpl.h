@@ -20,6 +20,10 @@ extern std::atomic<std::uint64_t> g_nAudioUnderruns;
 // now (set by CAudioFollowOn), and the last stream opened here.
 AudioStreamRef& FollowLeaderHere();
 AudioStreamRef& LastOpenedHere();
+// The gain of the streams opened on this thread now (set by CAudioStreamGain).
+float& StreamGainHere();
+// A stream gain as the output takes it: 0..kMaxAudioStreamGain, NaN as 1.
+float ClampStreamGain(float gain);
 
 // Follow-on: what ties a held stream to its leader's end (see CAudioFollowOn).
 struct FollowCue
@@ -100,6 +104,9 @@ public:
     const unsigned m_nLatencyMs;
     IAudioStreamOwner* const m_pOwner;
     std::atomic<unsigned> m_nWake{0};
+    // Multiplies the stream where it is mixed; 1 multiplies nothing. Any thread stores it,
+    // the output reads it once per pull.
+    std::atomic<float> m_fGain{1.0f};
     std::atomic<bool> m_bPaused{false};
     std::atomic<bool> m_bEnded{false};
     std::atomic<bool> m_bEndPending{false}; // heard, the owner not told yet

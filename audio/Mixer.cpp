@@ -91,8 +91,8 @@ bool CMixer::MixLocked(void* out, std::size_t frames)
                 const std::size_t got = s->Pull(m_pullBuffer.data(), n - at, true, bEnded);
                 s->m_pCueJustReached.reset();
                 float* into = m_mixBuffer.data() + at * kMixChannels;
-                for (std::size_t i = 0; i < got * kMixChannels; ++i)
-                    into[i] += SampleAt(m_pullBuffer.data(), m_mix.format, i);
+                AddScaled(into, m_pullBuffer.data(), m_mix.format, got * kMixChannels,
+                          s->m_fGain.load(std::memory_order_relaxed));
             }
         }
         // Full volume multiplies nothing, so that the sound stays bit-exact.
@@ -460,6 +460,7 @@ std::shared_ptr<CAudioStreamImpl> CMixer::Connect(const AudioFormat& format, uns
     const bool bManual = m_kind == AudioOutputKind::ManualClock;
     auto stream = std::make_shared<CAudioStreamImpl>(format, bManual ? format : m_mix, ringMs,
                                                      m_nLatencyMs.load(), owner);
+    stream->m_fGain.store(StreamGainHere());
     if (const auto leader = FollowLeaderHere().lock(); leader != nullptr) {
         stream->m_pCueIn = std::make_shared<FollowCue>();
         leader->AttachFollower(stream->m_pCueIn);

@@ -5,12 +5,14 @@
 
 namespace {
 
-void AppendAsFloat(const void* data, std::size_t frames, const AudioFormat& format,
+// As the mix would add them: times the stream's gain.
+void AppendAsFloat(const void* data, std::size_t frames, const AudioFormat& format, float gain,
                    std::vector<float>& out)
 {
     const std::size_t n = frames * static_cast<std::size_t>(format.nChannels);
-    for (std::size_t i = 0; i < n; ++i)
-        out.push_back(SampleAt(data, format.format, i));
+    const std::size_t at = out.size();
+    out.resize(at + n, 0.0f);
+    AddScaled(out.data() + at, data, format.format, n, gain);
 }
 
 } // namespace
@@ -40,7 +42,7 @@ std::size_t CMixer::Advance(unsigned ms, std::vector<float>* captured)
                     cue->nLeaderRate.store(s->m_source.nRate);
                 }
                 if (captured != nullptr)
-                    AppendAsFloat(m_scratch.data(), got, s->m_ring, *captured);
+                    AppendAsFloat(m_scratch.data(), got, s->m_ring, s->m_fGain.load(), *captured);
                 total += got;
                 frames -= chunk;
             }

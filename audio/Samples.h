@@ -68,3 +68,31 @@ inline float SampleAt(const void* data, SampleFormat format, std::size_t i)
         return static_cast<const float*>(data)[i];
     return ToFloat(static_cast<const std::int16_t*>(data)[i]);
 }
+
+// Adds count samples of data in format, times gain, to into. A gain of exactly 1 multiplies
+// nothing, so that a stream alone stays bit-exact; each loop is kept simple enough to vectorise.
+inline void AddScaled(float* into, const void* data, SampleFormat format, std::size_t count,
+                      float gain)
+{
+    if (format == SampleFormat::F32) {
+        const auto* in = static_cast<const float*>(data);
+        if (gain == 1.0f) {
+            for (std::size_t i = 0; i < count; ++i)
+                into[i] += in[i];
+        } else {
+            for (std::size_t i = 0; i < count; ++i)
+                into[i] += in[i] * gain;
+        }
+        return;
+    }
+    const auto* in = static_cast<const std::int16_t*>(data);
+    if (gain == 1.0f) {
+        for (std::size_t i = 0; i < count; ++i)
+            into[i] += ToFloat(in[i]);
+    } else {
+        // One multiplication per sample: the 16-bit scale and the gain together.
+        const float scale = gain / 32768.0f;
+        for (std::size_t i = 0; i < count; ++i)
+            into[i] += static_cast<float>(in[i]) * scale;
+    }
+}

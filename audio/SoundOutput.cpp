@@ -137,6 +137,38 @@ CAudioFollowOn::~CAudioFollowOn()
     FollowLeaderHere() = std::move(m_previous);
 }
 
+float& StreamGainHere()
+{
+    thread_local float gain = 1.0f;
+    return gain;
+}
+
+float ClampStreamGain(float gain)
+{
+    return std::isnan(gain) ? 1.0f : std::clamp(gain, 0.0f, kMaxAudioStreamGain);
+}
+
+CAudioStreamGain::CAudioStreamGain(float gain)
+    : m_previous(std::exchange(StreamGainHere(), ClampStreamGain(gain)))
+{}
+
+CAudioStreamGain::~CAudioStreamGain()
+{
+    StreamGainHere() = m_previous;
+}
+
+void SetAudioStreamGain(const AudioStreamRef& stream, float gain)
+{
+    if (const auto impl = stream.lock(); impl != nullptr)
+        impl->m_fGain.store(ClampStreamGain(gain));
+}
+
+float AudioStreamGain(const AudioStreamRef& stream)
+{
+    const auto impl = stream.lock();
+    return impl != nullptr ? impl->m_fGain.load() : 1.0f;
+}
+
 AudioOutputKind OpenAudioOutput()
 {
     return CMixer::Instance().Open();

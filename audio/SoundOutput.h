@@ -201,6 +201,35 @@ private:
     AudioStreamRef m_previous;
 };
 
+// --- Per-stream gain: each stream is multiplied by a gain of its own where the streams are
+// summed, in floating point, before the mix's volume and the limiter (so a gain that changes
+// from one piece to the next changes exactly where one stream ends and the next begins). A gain
+// of exactly 1 multiplies nothing: the stream stays bit-exact.
+
+// The highest gain a stream takes (about +24 dB); higher ones are lowered to it.
+constexpr float kMaxAudioStreamGain = 16.0f;
+
+// While it lives, every stream opened on the constructing thread starts with gain (clamped to
+// 0..kMaxAudioStreamGain; NaN counts as 1) instead of 1. Nested, the innermost one holds.
+// Constructed and destroyed on one thread.
+class CAudioStreamGain
+{
+public:
+    explicit CAudioStreamGain(float gain);
+    ~CAudioStreamGain();
+    CAudioStreamGain(const CAudioStreamGain&) = delete;
+    CAudioStreamGain& operator=(const CAudioStreamGain&) = delete;
+
+private:
+    float m_previous;
+};
+
+// Any thread: the stream's gain (clamped as above) from the next mixed block on. Nothing when
+// the stream is no longer open.
+void SetAudioStreamGain(const AudioStreamRef& stream, float gain);
+// Any thread: the stream's gain; 1 when the stream is no longer open.
+float AudioStreamGain(const AudioStreamRef& stream);
+
 enum class AudioOutputKind {
     Device,     // SDL's audio device
     Silent,     // no device: holds while a device is asked for, else keeps real time

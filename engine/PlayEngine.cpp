@@ -39,11 +39,12 @@ void CPlayEngine::SetNotifyWindow(HWND hWnd)
     m_peerPlugins.SetNotifyWindow(hWnd);
 }
 
-int CPlayEngine::OpenMedium(const std::string& strPath, MediumSource source)
+int CPlayEngine::OpenMedium(const std::string& strPath, MediumSource source, float fGain)
 {
     // Callers close first; a medium still open here would leave its device and monitor
     // behind for good.
     CloseMedium();
+    m_fGain = fGain;
     const DeviceKind kind = source != MEDIUM_CD ? KindFromExtension(strPath) : DEVICE_CDAUDIO;
     m_nKind.store(kind);
     m_track.reset();
@@ -69,9 +70,9 @@ void CPlayEngine::CloseMedium()
     m_leader.reset();
 }
 
-int CPlayEngine::OpenAndPlay(const std::string& strPath)
+int CPlayEngine::OpenAndPlay(const std::string& strPath, float fGain)
 {
-    if (OpenMedium(strPath, MEDIUM_FILE) == 0) {
+    if (OpenMedium(strPath, MEDIUM_FILE, fGain) == 0) {
         Prompts().ShowMessage(kTextOpenFailed);
         return 0;
     }
@@ -82,9 +83,9 @@ int CPlayEngine::OpenAndPlay(const std::string& strPath)
     return 1;
 }
 
-int CPlayEngine::OpenAndPlayTrack(const CueTrack& track)
+int CPlayEngine::OpenAndPlayTrack(const CueTrack& track, float fGain)
 {
-    if (OpenMedium(track.strFile, MEDIUM_FILE) == 0) {
+    if (OpenMedium(track.strFile, MEDIUM_FILE, fGain) == 0) {
         Prompts().ShowMessage(kTextOpenFailed);
         return 0;
     }
@@ -147,6 +148,8 @@ int CPlayEngine::PlayFrom(int nTrack, std::int64_t nStartMs)
     // A medium's stream comes with its first play: the one a prepared medium will follow.
     const AudioStreamRef before = LastAudioStreamOpenedHere();
     int result = 0;
+    // The stream opens on this thread, in the back end's play, already at its gain.
+    const CAudioStreamGain gain(m_fGain);
     if (nStartMs < 0) {
         result = m_pBackend->Play(nTrack);
     } else if (m_pBackend == m_pPlugins) {
@@ -161,6 +164,12 @@ int CPlayEngine::PlayFrom(int nTrack, std::int64_t nStartMs)
         m_leader = after;
     }
     return result;
+}
+
+void CPlayEngine::SetGain(float fGain)
+{
+    m_fGain = fGain;
+    SetAudioStreamGain(m_leader, fGain);
 }
 
 int CPlayEngine::Stop()
@@ -273,7 +282,8 @@ CPlayEngine::Notice CPlayEngine::NoticeTarget(LPARAM lParam)
     return bCurrent ? Notice::Current : Notice::Stale;
 }
 
-int CPlayEngine::PrepareNext(const std::string& strPath, const std::optional<CueTrack>& track)
+int CPlayEngine::PrepareNext(const std::string& strPath, float fGain,
+                             const std::optional<CueTrack>& track)
 {
     DropPrepared();
     // A track that starts later in its file would need a seek before it sounds.
@@ -286,12 +296,14 @@ int CPlayEngine::PrepareNext(const std::string& strPath, const std::optional<Cue
         m_leader.expired()) {
         return 0;
     }
+    // The prepared medium's stream opens on this thread, already at its gain.
+    const CAudioStreamGain gain(fGain);
     if (kind == DEVICE_PLUGIN) {
         // After a compressed file its own decoder chains the next one when it can (the same
-        // output, the same stream); otherwise the plug-in back end that stands closed opens it
-        // held behind the open medium.
+        // output, the same stream, so only at the same gain); otherwise the plug-in back end
+        // that stands closed opens it held behind the open medium.
         const bool bAfterPlugin = m_pBackend == m_pPlugins;
-        if (bAfterPlugin && m_pPlugins->ChainNext(file) != 0) {
+        if (bAfterPlugin && fGain == m_fGain && m_pPlugins->ChainNext(file) != 0) {
             m_bPreparedChained = true;
         } else {
             CPluginBackend* following = bAfterPlugin ? OtherPlugins() : m_pPlugins;
@@ -309,6 +321,7 @@ int CPlayEngine::PrepareNext(const std::string& strPath, const std::optional<Cue
     m_strPreparedPath = strPath;
     m_preparedTrack = track;
     m_nPreparedKind = kind;
+    m_fPreparedGain = fGain;
     m_preparedStream = m_bPreparedChained ? m_leader : LastAudioStreamOpenedHere();
     return 1;
 }
@@ -370,6 +383,7 @@ int CPlayEngine::AdoptPrepared()
     m_strTitle = m_track ? CueTrackName(*m_track) : std::string(FileNameOf(m_strPreparedPath));
     m_preparedTrack.reset();
     m_leader = m_preparedStream;
+    m_fGain = m_fPreparedGain;
     m_bPreparedChained = false;
     m_strPreparedPath.clear();
     m_nPreparedDevice = 0;

@@ -55,6 +55,11 @@
 // itself plays on past the track's end; the caller watches TrackRemainingMs and at the end
 // either moves on to the next track of the same file (MoveToTrack, no break in the sound)
 // or stops.
+//
+// Gain. Each medium plays at a gain of its own (its loudness normalisation, chosen by the
+// caller), applied to its stream where the sound output mixes, so that it changes exactly at
+// the border with the stream. A file chained into the open file's stream must share its gain;
+// one with another gain is held on the other plug-in back end instead. 1 multiplies nothing.
 class CPlayEngine
 {
 public:
@@ -80,17 +85,23 @@ public:
     // The caller has closed any open medium first. Sets the kind and the title even when the
     // open fails. Returns 1 when opened; 0 after the message box of the failure (none when
     // the decoder refuses the file).
-    int OpenMedium(const std::string& strPath, MediumSource source);
+    // fGain is the medium's gain (see Gain above).
+    int OpenMedium(const std::string& strPath, MediumSource source, float fGain = 1.0f);
     // Stops the monitor, then closes the device or the plug-in medium. Kind and title stay.
     void CloseMedium();
     // OpenMedium(strPath, MEDIUM_FILE) and Play(1), with a message box for either failure. 1
     // when playing.
-    int OpenAndPlay(const std::string& strPath);
+    int OpenAndPlay(const std::string& strPath, float fGain = 1.0f);
+    // The open medium's gain from now on: its stream's at once, and the stream of its next
+    // play. The prepared medium keeps its own.
+    void SetGain(float fGain);
+    // The open medium's gain.
+    float GetGain() const { return m_fGain; }
 
     // Opens track's file and plays it from the track's start, with a message box for any
     // failure; a track starting at or past the file's end is refused as an invalid file. 1
     // when playing.
-    int OpenAndPlayTrack(const CueTrack& track);
+    int OpenAndPlayTrack(const CueTrack& track, float fGain = 1.0f);
     // The sheet's track that is open; nullptr when a whole file (or nothing) is.
     const CueTrack* GetTrack() const { return m_track ? &*m_track : nullptr; }
     // Milliseconds of the open track still to play before its end (0 once it is reached);
@@ -167,11 +178,14 @@ public:
     // cannot be (the CD, an unknown kind, a file that does not open or play). Its failures are
     // shown when it is played the usual way. With track, strPath is the queue's entry and
     // track's file is prepared, only when the track starts at the file's start.
-    int PrepareNext(const std::string& strPath, const std::optional<CueTrack>& track = {});
+    int PrepareNext(const std::string& strPath, float fGain = 1.0f,
+                    const std::optional<CueTrack>& track = {});
     // Closes the prepared medium, if any.
     void DropPrepared();
     // The path (or entry) of the prepared medium; empty when none.
     const std::string& PreparedPath() const { return m_strPreparedPath; }
+    // The gain the prepared medium plays at.
+    float PreparedGain() const { return m_fPreparedGain; }
     // Whether the prepared medium has begun to sound where the open one ended: always for a
     // medium held behind the open one's stream; for a chained file, once the decoder says so
     // (one queued too late, after the decoder had finished, never begins).
@@ -232,6 +246,8 @@ private:
     AudioStreamRef m_preparedStream;
     std::optional<CueTrack> m_preparedTrack;
     std::optional<CueTrack> m_track; // the sheet's track that is open, if any
+    float m_fGain = 1.0f;            // of the open medium
+    float m_fPreparedGain = 1.0f;    // of the prepared medium
     std::string m_strTitle;
     std::atomic<DeviceKind> m_nKind{DEVICE_MIDI};
 };

@@ -16,8 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     reread.UseFile(settings.GetFileName());
     if (settings.Save() == 0 || reread.Load() == 0)
         std::abort();
-    for (int key :
-         {SK_TOPMOST, SK_TEXT_COLOR, SK_BUTTON_COLOR, SK_LED_COLOR, SK_LAYOUT, SK_REPEAT}) {
+    for (int key : {SK_TOPMOST, SK_TEXT_COLOR, SK_BUTTON_COLOR, SK_LED_COLOR, SK_LAYOUT, SK_REPEAT,
+                    SK_REPLAYGAIN, SK_REPLAYGAIN_PREAMP, SK_REPLAYGAIN_UNTAGGED}) {
         if (settings.Get(key) != reread.Get(key))
             std::abort();
     }

@@ -14,6 +14,7 @@
 
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -205,7 +206,7 @@ void CSorvaneDoc::OpenFiles(const std::vector<std::string>& paths)
         m_order.Started(0);
         m_strPlaying = entry;
         const CEntryPrompts named(entry, false);
-        if (!OpenAndPlayEntry(entry))
+        if (!OpenAndPlayEntry(entry, EntryGain(0)))
             Prompts().ShowMessage(kPlayFailedText);
     }
     UpdateAllViews(nullptr, HINT_QUEUE_CHANGED);
@@ -222,7 +223,7 @@ void CSorvaneDoc::DropFiles(const std::vector<std::string>& paths)
         m_order.Started(0);
         m_strPlaying = m_queue.GetAt(0);
         const CEntryPrompts named(m_strPlaying, false);
-        OpenAndPlayEntry(m_strPlaying);
+        OpenAndPlayEntry(m_strPlaying, EntryGain(0));
     }
     UpdateAllViews(nullptr, HINT_QUEUE_CHANGED);
     PrepareFollowing();
@@ -241,10 +242,11 @@ void CSorvaneDoc::EnqueueFiles(const std::vector<std::string>& paths)
         m_order.Started(from);
         m_strPlaying = first;
         m_bPaused = false;
-        if (!IsMarker(first)) {
+        // A sheet's track opens with its play, at its place in the file.
+        if (!IsMarker(first) && !SplitCueTrackEntry(first)) {
             const CEntryPrompts named(first, false);
             m_pEngine->CloseMedium();
-            m_pEngine->OpenMedium(first, MEDIUM_FILE);
+            m_pEngine->OpenMedium(first, MEDIUM_FILE, EntryGain(from));
         }
     }
     UpdateAllViews(nullptr, HINT_QUEUE_CHANGED);
@@ -472,7 +474,7 @@ bool CSorvaneDoc::PlayEntryQuietly(const std::string& entry, std::string& strFai
     m_bPaused = false;
     m_strPlaying = entry;
     if (IsMarker(entry)) {
-        PlayEntryMedium(entry);
+        PlayEntryMedium(entry, PlayingIndex());
         return true;
     }
     m_pEngine->CloseMedium();
@@ -480,7 +482,7 @@ bool CSorvaneDoc::PlayEntryQuietly(const std::string& entry, std::string& strFai
     if (!std::filesystem::exists(OnDisk(entry), ec))
         return false;
     CEntryPrompts held(entry, true);
-    if (OpenAndPlayEntry(entry) != 0)
+    if (OpenAndPlayEntry(entry, EntryGain(PlayingIndex())) != 0)
         return true;
     strFailure = held.strFirst.empty() ? std::string(kPlayFailedText) : held.strFirst;
     return false;
@@ -540,13 +542,13 @@ void CSorvaneDoc::OnTrackEnd()
     PlayNextAfterEnd();
 }
 
-int CSorvaneDoc::OpenAndPlayEntry(const std::string& entry)
+int CSorvaneDoc::OpenAndPlayEntry(const std::string& entry, float fGain)
 {
     if (SplitCueTrackEntry(entry)) {
         if (const std::optional<CueTrack> track = ReadCueTrackEntry(entry))
-            return m_pEngine->OpenAndPlayTrack(*track);
+            return m_pEngine->OpenAndPlayTrack(*track, fGain);
     }
-    return m_pEngine->OpenAndPlay(entry);
+    return m_pEngine->OpenAndPlay(entry, fGain);
 }
 
 const CueTrack* CSorvaneDoc::GetCueTrack() const
@@ -648,13 +650,14 @@ void CSorvaneDoc::ResumeKept()
         m_pEngine->CloseMedium();
         if (IsMarker(entry)) {
             const int track = ParseTrackNumber(entry);
-            if (track > 0 && m_pEngine->OpenMedium(kCdPath, MEDIUM_CD) != 0 &&
+            if (track > 0 && m_pEngine->OpenMedium(kCdPath, MEDIUM_CD, EntryGain(index)) != 0 &&
                 m_pEngine->Play(track) != 0)
                 m_pEngine->SeekMilliseconds(resume.nPositionMs);
         } else if (const std::optional<CueTrack> track = ReadCueTrackEntry(entry)) {
-            if (m_pEngine->OpenAndPlayTrack(*track) != 0 && resume.nPositionMs > 0)
+            if (m_pEngine->OpenAndPlayTrack(*track, EntryGain(index)) != 0 &&
+                resume.nPositionMs > 0)
                 m_pEngine->SeekMilliseconds(resume.nPositionMs);
-        } else if (m_pEngine->OpenMedium(entry, MEDIUM_FILE) != 0) {
+        } else if (m_pEngine->OpenMedium(entry, MEDIUM_FILE, EntryGain(index)) != 0) {
             if (resume.nPositionMs > 0)
                 m_pEngine->SeekMilliseconds(resume.nPositionMs);
             m_pEngine->Play(0);
@@ -687,16 +690,67 @@ void CSorvaneDoc::PrepareFollowing()
         m_pEngine->DropPrepared();
         return;
     }
-    if (entry == m_pEngine->PreparedPath())
+    const float gain = EntryGain(m_nPreparedIndex);
+    if (entry == m_pEngine->PreparedPath() && gain == m_pEngine->PreparedGain())
         return;
     if (SplitCueTrackEntry(entry)) {
         if (const std::optional<CueTrack> track = ReadCueTrackEntry(entry))
-            m_pEngine->PrepareNext(entry, track);
+            m_pEngine->PrepareNext(entry, gain, track);
         else
             m_pEngine->DropPrepared();
         return;
     }
-    m_pEngine->PrepareNext(entry);
+    m_pEngine->PrepareNext(entry, gain);
+}
+
+const ReplayGainTags& CSorvaneDoc::GainTagsOf(const std::string& entry)
+{
+    // A sheet's track has the tags of its file; a CD track marker has no file, hence no tags
+    // (and no time: the error is ignored).
+    std::string path = entry;
+    if (SplitCueTrackEntry(entry)) {
+        if (const std::optional<CueTrack> track = ReadCueTrackEntry(entry))
+            path = track->strFile;
+    }
+    std::error_code error;
+    const auto modified = std::filesystem::last_write_time(path, error);
+    const auto known = std::find_if(m_gainTags.begin(), m_gainTags.end(),
+                                    [&](const GainTagsEntry& e) { return e.strPath == path; });
+    if (known != m_gainTags.end()) {
+        if (known->modified == modified)
+            return known->tags;
+        m_gainTags.erase(known);
+    } else if (m_gainTags.size() >= kGainTagsKept) {
+        m_gainTags.erase(m_gainTags.begin());
+    }
+    ReplayGainTags tags = IsMarker(path) ? ReplayGainTags{} : ReadReplayGainTags(path);
+    return m_gainTags.emplace_back(GainTagsEntry{path, modified, std::move(tags)}).tags;
+}
+
+float CSorvaneDoc::EntryGain(int nIndex)
+{
+    const ReplayGainSettings settings = m_gainQuery ? m_gainQuery() : ReplayGainSettings{};
+    if (settings.mode == ReplayGainMode::Off || nIndex < 0 || nIndex >= m_queue.GetCount())
+        return 1.0f;
+    const ReplayGainTags tags = GainTagsOf(m_queue.GetAt(nIndex));
+    bool bAlbum = settings.mode == ReplayGainMode::Album;
+    if (settings.mode == ReplayGainMode::Auto && !tags.strAlbum.empty()) {
+        // Consecutive entries of one album keep the album's own balance between its tracks.
+        for (const int neighbour : {nIndex - 1, nIndex + 1}) {
+            if (neighbour >= 0 && neighbour < m_queue.GetCount() &&
+                GainTagsOf(m_queue.GetAt(neighbour)).strAlbum == tags.strAlbum)
+                bAlbum = true;
+        }
+    }
+    return static_cast<float>(ReplayGainFactor(tags, bAlbum, settings));
+}
+
+void CSorvaneDoc::ReplayGainSettingChanged()
+{
+    // A CD track has no tags: the disc plays at the untagged gain.
+    if (m_pEngine->IsOpen() != 0)
+        m_pEngine->SetGain(EntryGain(PlayingIndex()));
+    PrepareFollowing();
 }
 
 void CSorvaneDoc::SetNotifyWindow(HWND hWnd)
@@ -789,7 +843,10 @@ void CSorvaneDoc::OnCmdCdPlay()
 {
     UserChosePlay();
     StopAndClose();
-    if (!m_pEngine->OpenMedium(kCdPath, MEDIUM_CD)) {
+    // A CD has no gain tags: its one stream plays at the untagged gain.
+    const ReplayGainSettings settings = m_gainQuery ? m_gainQuery() : ReplayGainSettings{};
+    const auto gain = static_cast<float>(ReplayGainFactor({}, false, settings));
+    if (!m_pEngine->OpenMedium(kCdPath, MEDIUM_CD, gain)) {
         Prompts().ShowMessage(kMciOpenErrorText);
         return;
     }
@@ -812,7 +869,7 @@ void CSorvaneDoc::OnCmdEject()
         UpdateAllViews(nullptr, HINT_QUEUE_CHANGED);
 }
 
-void CSorvaneDoc::PlayEntryMedium(const std::string& entry)
+void CSorvaneDoc::PlayEntryMedium(const std::string& entry, int nIndex)
 {
     m_bPaused = false;
     m_strPlaying = entry;
@@ -824,12 +881,12 @@ void CSorvaneDoc::PlayEntryMedium(const std::string& entry)
     }
     m_pEngine->CloseMedium();
     const CEntryPrompts named(entry, false);
-    OpenAndPlayEntry(entry);
+    OpenAndPlayEntry(entry, EntryGain(nIndex));
 }
 
 int CSorvaneDoc::PlayEntry(std::string entry)
 {
-    PlayEntryMedium(entry);
+    PlayEntryMedium(entry, m_queue.GetCurrent());
     UpdateAllViews(nullptr, HINT_STATE_CHANGED);
     PrepareFollowing();
     return m_queue.GetCurrent();
@@ -842,7 +899,7 @@ void CSorvaneDoc::PlayAt(int nIndex)
     UserChosePlay();
     m_resume = {};
     m_order.Started(nIndex);
-    PlayEntryMedium(m_queue.GetAt(nIndex));
+    PlayEntryMedium(m_queue.GetAt(nIndex), nIndex);
     m_queue.SetCurrent(nIndex);
     UpdateAllViews(nullptr, HINT_STATE_CHANGED);
     PrepareFollowing();

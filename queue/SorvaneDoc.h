@@ -3,11 +3,13 @@
 #include "base/WinTypes.h"
 #include "engine/PlayEngine.h"
 #include "framework/Document.h"
+#include "media/ReplayGain.h"
 #include "queue/KeptQueue.h"
 #include "queue/PlayOrder.h"
 #include "queue/PlayQueue.h"
 #include "queue/PlaybackSnapshot.h"
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -215,6 +217,19 @@ public:
     void RestoreQueue(KeptQueue kept);
     // The entry whose medium is open (or that stands paused from a kept queue); "" when none.
     std::string GetPlayingEntry() const;
+    // Where the loudness settings are read; none means the defaults (automatic mode, 0 dB).
+    void SetReplayGainQuery(std::function<ReplayGainSettings()> query)
+    {
+        m_gainQuery = std::move(query);
+    }
+    // The loudness settings may have changed: what plays takes its new gain at once, and the
+    // entry prepared to follow on is prepared again when its gain changed.
+    void ReplayGainSettingChanged();
+    // The gain the entry at nIndex plays at under the loudness settings: its tags' track or
+    // album gain (automatic mode: the album gain when the entry before or after it is of the
+    // same album), the untagged gain for a CD track or a file without gain tags, 1 when off
+    // or out of range.
+    float EntryGain(int nIndex);
     // Moves what is open to nMilliseconds from its start (of the current track on a CD,
     // clamped to its length) as exactly as the medium allows; it keeps playing when it
     // played, and a pause stays a pause. Nothing when nothing is open.
@@ -277,6 +292,19 @@ private:
         std::int64_t nPositionMs = 0;
         std::int64_t nLengthMs = 0;
     } m_resume;
+    std::function<ReplayGainSettings()> m_gainQuery;
+    // The gain tags of the last few entries looked at, oldest first, each with its file's
+    // modification time, so that stepping through the queue reads each file once and a file
+    // tagged anew is read again.
+    static constexpr std::size_t kGainTagsKept = 8;
+    struct GainTagsEntry
+    {
+        std::string strPath;
+        std::filesystem::file_time_type modified;
+        ReplayGainTags tags;
+    };
+    std::vector<GainTagsEntry> m_gainTags;
+    const ReplayGainTags& GainTagsOf(const std::string& entry);
     int m_nFailureStreak = 0; // failed ends in a row since the user last chose what plays
     // Fires at the end of the open track of a sheet when that end is not its file's.
     std::unique_ptr<QTimer> m_pTrackEnd;
@@ -313,8 +341,8 @@ private:
     // plays as after any end.
     void OnTrackEnd();
     // Opens and plays an entry that is a file or a sheet's track (a sheet that no longer
-    // holds the track refuses it as an invalid file). 1 when playing.
-    int OpenAndPlayEntry(const std::string& entry);
+    // holds the track refuses it as an invalid file), at fGain. 1 when playing.
+    int OpenAndPlayEntry(const std::string& entry, float fGain);
     // A command of the user chose what plays: failures are counted afresh.
     void UserChosePlay() { m_nFailureStreak = 0; }
     // The open medium was halted by the pause command, not stopped; any play, stop, seek
@@ -325,8 +353,9 @@ private:
     // Plays an entry: a CD track marker plays that track of the open CD; a file is opened
     // and played. The views are told. Returns the queue's current index.
     int PlayEntry(std::string entry);
-    // Steps 1 and 2 of playing an entry: a marker plays its track, a file reopens.
-    void PlayEntryMedium(const std::string& entry);
+    // Steps 1 and 2 of playing an entry: a marker plays its track, a file reopens at the gain
+    // of the entry at nIndex.
+    void PlayEntryMedium(const std::string& entry, int nIndex);
     // Empties the queue and adds paths (playlists expanded); nothing plays in the new order.
     void ReplaceEntries(const std::vector<std::string>& paths);
 };

@@ -13,6 +13,11 @@ inline constexpr int IDR_MENU_POPUP = 134; // the window's pop-up menu
 inline constexpr int IDD_SETTINGS = 135;
 inline constexpr int IDR_MENU_TRAY = 140; // the tray icon's menu
 inline constexpr int IDD_PLAYLIST = 141;
+// The loudness submenu, added after the window menu's own items.
+inline constexpr int IDR_MENU_GAIN = 142;
+// Its two submenus: the preamp and the gain of media without gain tags.
+inline constexpr int IDR_MENU_PREAMP = 143;
+inline constexpr int IDR_MENU_UNTAGGED = 144;
 
 // Pictures of the open and CD play buttons, each with its mask.
 inline constexpr int IDB_OPEN = 130;
@@ -51,6 +56,15 @@ inline constexpr int ID_MENU_PLAYLIST = 32791;
 inline constexpr int ID_MENU_SHUFFLE = 32800;
 inline constexpr int ID_MENU_STOPAFTER = 32801;
 inline constexpr int ID_MENU_RESUME = 32802;
+// The loudness modes, in the order of their numbers in the settings (off, track, album,
+// automatic).
+inline constexpr int ID_MENU_GAIN_OFF = 32804;
+inline constexpr int ID_MENU_GAIN_TRACK = 32805;
+inline constexpr int ID_MENU_GAIN_ALBUM = 32806;
+inline constexpr int ID_MENU_GAIN_AUTO = 32807;
+// The steps of the preamp and of the untagged gain, in the order of kGainStepTenths (res/Menus.h).
+inline constexpr int ID_MENU_PREAMP_FIRST = 32810;
+inline constexpr int ID_MENU_UNTAGGED_FIRST = 32820;
 
 // Commands and strings whose numbers come from the application framework.
 inline constexpr int ID_FILE_NEW = 57600;

@@ -6,6 +6,7 @@
 #include "base/ScanInt.h"
 #include "base/TextFile.h"
 
+#include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <new>
@@ -29,6 +30,12 @@ int CPlayerSettings::Get(int nKey) const
         return m_bShuffle;
     case SK_RESUME:
         return m_bResume;
+    case SK_REPLAYGAIN:
+        return m_nGainMode;
+    case SK_REPLAYGAIN_PREAMP:
+        return m_nGainPreamp;
+    case SK_REPLAYGAIN_UNTAGGED:
+        return m_nGainUntagged;
     default:
         return 0;
     }
@@ -60,6 +67,14 @@ void CPlayerSettings::Set(int nKey, int nValue)
         break;
     case SK_RESUME:
         m_bResume = nValue;
+        break;
+    case SK_REPLAYGAIN:
+        m_nGainMode = nValue >= 0 && nValue < kGainModeCount ? nValue : kDefaultGainMode;
+        break;
+    case SK_REPLAYGAIN_PREAMP:
+    case SK_REPLAYGAIN_UNTAGGED:
+        (nKey == SK_REPLAYGAIN_PREAMP ? m_nGainPreamp : m_nGainUntagged) =
+            nValue >= -kGainTenthsLimit && nValue <= kGainTenthsLimit ? nValue : 0;
         break;
     default:
         break;
@@ -127,6 +142,10 @@ int CPlayerSettings::Save() const
                       static_cast<int>(m_crLed), static_cast<int>(m_crButton), m_bRepeat,
                       m_bShuffle, m_bResume);
         file.WriteString(buffer);
+        std::snprintf(buffer, sizeof buffer,
+                      "[REPLAYGAIN]=%d\n[REPLAYGAIN_PREAMP]=%d\n[REPLAYGAIN_UNTAGGED]=%d\n",
+                      m_nGainMode, m_nGainPreamp, m_nGainUntagged);
+        file.WriteString(buffer);
         file.Close();
     } catch (const CFileException&) {
         return 0;
@@ -151,11 +170,18 @@ int CPlayerSettings::ParseLine(std::string& line)
         const char* text;
         int key;
     } kKeys[] = {
-        {"TOPMOST", SK_TOPMOST},       {"BUTTON_COLOR", SK_BUTTON_COLOR},
-        {"TEXT_COLOR", SK_TEXT_COLOR}, {"LED_COLOR", SK_LED_COLOR},
-        {"LAYOUT", SK_LAYOUT},         {"LAUNCHPOS", SK_LAUNCHPOS},
-        {"REPEAT", SK_REPEAT},         {"SHUFFLE", SK_SHUFFLE},
+        {"TOPMOST", SK_TOPMOST},
+        {"BUTTON_COLOR", SK_BUTTON_COLOR},
+        {"TEXT_COLOR", SK_TEXT_COLOR},
+        {"LED_COLOR", SK_LED_COLOR},
+        {"LAYOUT", SK_LAYOUT},
+        {"LAUNCHPOS", SK_LAUNCHPOS},
+        {"REPEAT", SK_REPEAT},
+        {"SHUFFLE", SK_SHUFFLE},
         {"RESUME", SK_RESUME},
+        {"REPLAYGAIN", SK_REPLAYGAIN},
+        {"REPLAYGAIN_PREAMP", SK_REPLAYGAIN_PREAMP},
+        {"REPLAYGAIN_UNTAGGED", SK_REPLAYGAIN_UNTAGGED},
     };
     for (const auto& k : kKeys) {
         if (MbsICmp(key, k.text) == 0)
@@ -187,6 +213,15 @@ int CPlayerSettings::ApplyValue(int nKey, std::string value)
         if (const auto v = ScanInt(value, pos))
             Set(nKey, *v);
         return 1;
+    case SK_REPLAYGAIN:
+    case SK_REPLAYGAIN_PREAMP:
+    case SK_REPLAYGAIN_UNTAGGED: {
+        // Nothing but a whole number counts; anything else reads as the default.
+        const auto v = ScanInt(value, pos);
+        const bool bWhole = v && value.find_first_not_of(" \t", pos) == std::string::npos;
+        Set(nKey, bWhole ? *v : INT_MIN);
+        return 1;
+    }
     default:
         return 0;
     }

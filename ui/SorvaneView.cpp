@@ -10,6 +10,7 @@
 #include "draw/Resources.h"
 #include "engine/PlayEngine.h"
 #include "media/Mci.h"
+#include "res/Menus.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
 #include "settings/PlayerSettings.h"
@@ -74,6 +75,16 @@ std::string CutToBytes(const std::string& text, std::size_t nMax)
         end = next;
     }
     return text.substr(0, end);
+}
+
+// The loudness settings as the document takes them (the settings file keeps tenths of a dB).
+ReplayGainSettings GainSettingsOf(const CPlayerSettings& settings)
+{
+    ReplayGainSettings gain;
+    gain.mode = static_cast<ReplayGainMode>(settings.Get(SK_REPLAYGAIN));
+    gain.dPreampDb = settings.Get(SK_REPLAYGAIN_PREAMP) / 10.0;
+    gain.dUntaggedDb = settings.Get(SK_REPLAYGAIN_UNTAGGED) / 10.0;
+    return gain;
 }
 
 UINT MouseFlags(const QMouseEvent* pEvent)
@@ -168,6 +179,7 @@ int CSorvaneView::OnCreate()
     }
     m_pDocument->SetRepeatQuery([this] { return m_settings.Get(SK_REPEAT) != 0; });
     m_pDocument->SetShuffleQuery([this] { return m_settings.Get(SK_SHUFFLE) != 0; });
+    m_pDocument->SetReplayGainQuery([this] { return GainSettingsOf(m_settings); });
 
     m_nTimerId = startTimer(PANEL_TIMER_MS);
     return 0;
@@ -181,6 +193,7 @@ void CSorvaneView::OnDestroy()
     m_bCreated = false;
     m_pDocument->SetRepeatQuery({});
     m_pDocument->SetShuffleQuery({});
+    m_pDocument->SetReplayGainQuery({});
     if (m_nTimerId != 0) {
         killTimer(m_nTimerId);
         m_nTimerId = 0;
@@ -420,6 +433,22 @@ void CSorvaneView::OnContextMenu()
         AppendPopupMenu(menu.get(), IDR_MENU_TRAY);
     }
     CheckPlayerItems(menu.get());
+    // The loudness modes come after the window menu's own items, which stay as they are; the
+    // preamp and the untagged gain under them, the stored step checked (none for a value
+    // between the steps, set in the settings file).
+    QMenu* pGain = AppendPopupSubmenu(menu.get(), kGainMenuTitle, IDR_MENU_GAIN,
+                                      ID_MENU_GAIN_OFF + m_settings.Get(SK_REPLAYGAIN));
+    const auto stepItem = [](int nFirst, int nTenths) {
+        const auto* step =
+            std::find(std::begin(kGainStepTenths), std::end(kGainStepTenths), nTenths);
+        return step != std::end(kGainStepTenths)
+                   ? nFirst + static_cast<int>(step - std::begin(kGainStepTenths))
+                   : 0;
+    };
+    AppendPopupSubmenu(pGain, kPreampMenuTitle, IDR_MENU_PREAMP,
+                       stepItem(ID_MENU_PREAMP_FIRST, m_settings.Get(SK_REPLAYGAIN_PREAMP)));
+    AppendPopupSubmenu(pGain, kUntaggedMenuTitle, IDR_MENU_UNTAGGED,
+                       stepItem(ID_MENU_UNTAGGED_FIRST, m_settings.Get(SK_REPLAYGAIN_UNTAGGED)));
     TrackPopupMenu(menu.get());
 }
 
@@ -529,6 +558,12 @@ void CSorvaneView::OnSettings()
     m_pDocument->UpdateAllViews(nullptr, HINT_QUEUE_CHANGED);
 }
 
+void CSorvaneView::OnGainSetting(int nKey, int nValue)
+{
+    m_settings.Set(nKey, nValue);
+    m_pDocument->ReplayGainSettingChanged();
+}
+
 void CSorvaneView::OnNcPaint(CDC* pWindowDC)
 {
     if (pWindowDC == nullptr) {
@@ -580,6 +615,17 @@ int CSorvaneView::OnToolTipNeedText(TOOLTIPTEXTA* pTTT)
 
 bool CSorvaneView::OnCmdMsg(int nId)
 {
+    if (nId >= ID_MENU_GAIN_OFF && nId <= ID_MENU_GAIN_AUTO) {
+        OnGainSetting(SK_REPLAYGAIN, nId - ID_MENU_GAIN_OFF);
+        return true;
+    }
+    for (const auto& [nFirst, nKey] : {std::pair{ID_MENU_PREAMP_FIRST, SK_REPLAYGAIN_PREAMP},
+                                       std::pair{ID_MENU_UNTAGGED_FIRST, SK_REPLAYGAIN_UNTAGGED}}) {
+        if (nId >= nFirst && nId < nFirst + kGainStepCount) {
+            OnGainSetting(nKey, kGainStepTenths[nId - nFirst]);
+            return true;
+        }
+    }
     return DispatchCommand(*this, kCommandTable, nId);
 }
 

@@ -129,6 +129,10 @@ public:
     LPARAM OnMciNotify(WPARAM wParam, LPARAM lParam);
     LPARAM OnPlayPos(WPARAM wParam, LPARAM lParam);
     void OnSettings();
+    // A loudness setting chosen in the window menu (the mode's number, or the preamp's or
+    // untagged gain's tenths of a dB, under its key): stored, and what plays takes its new
+    // gain at once.
+    void OnGainSetting(int nKey, int nValue);
     void OnToggleShow();
     // The menus' shuffle and carry-on items: each turns its setting over (shuffle also tells
     // the document).

@@ -50,6 +50,19 @@ void AppendPopupMenu(QMenu* pMenu, int nIDResource)
     AddItems(*pMenu, FindMenuTemplate(nIDResource));
 }
 
+QMenu* AppendPopupSubmenu(QMenu* pMenu, const char* lpszTitle, int nIDResource, int nCheckedID)
+{
+    const std::span<const MenuItemTemplate> items = FindMenuTemplate(nIDResource);
+    if (pMenu == nullptr || items.empty()) {
+        return nullptr;
+    }
+    pMenu->addSeparator();
+    QMenu* submenu = pMenu->addMenu(TrText(lpszTitle));
+    AddItems(*submenu, items);
+    CheckMenuItem(submenu, nCheckedID, true);
+    return submenu;
+}
+
 int CheckMenuItem(QMenu* pMenu, int nID, bool bChecked)
 {
     if (pMenu == nullptr) {

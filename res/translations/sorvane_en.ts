@@ -435,5 +435,33 @@
         <source>続きから再生(&amp;L)</source>
         <translation>Carry On Where &amp;Left Off</translation>
     </message>
+    <message>
+        <source>リプレイゲイン</source>
+        <translation>ReplayGain</translation>
+    </message>
+    <message>
+        <source>オフ</source>
+        <translation>Off</translation>
+    </message>
+    <message>
+        <source>トラック</source>
+        <translation>Track</translation>
+    </message>
+    <message>
+        <source>アルバム</source>
+        <translation>Album</translation>
+    </message>
+    <message>
+        <source>自動</source>
+        <translation>Automatic</translation>
+    </message>
+    <message>
+        <source>プリアンプ</source>
+        <translation>Preamp</translation>
+    </message>
+    <message>
+        <source>タグのないファイル</source>
+        <translation>Untagged files</translation>
+    </message>
 </context>
 </TS>

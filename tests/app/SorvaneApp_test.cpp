@@ -98,7 +98,8 @@ TEST_F(SorvaneApp, ExitWritesTheSettingsWithTheWindowsLastPosition)
     EXPECT_EQ(CTempDir::Read(m_dir / "Sorvix.ini"),
               "[TOPMOST]=0\r\n[LAYOUT]=1\r\n[LAUNCHPOS]=-20 300\r\n[TEXT_COLOR]=0\r\n"
               "[LED_COLOR]=15204343\r\n[BUTTON_COLOR]=16763060\r\n[REPEAT]=1\r\n"
-              "[SHUFFLE]=0\r\n[RESUME]=1\r\n");
+              "[SHUFFLE]=0\r\n[RESUME]=1\r\n"
+              "[REPLAYGAIN]=3\r\n[REPLAYGAIN_PREAMP]=0\r\n[REPLAYGAIN_UNTAGGED]=0\r\n");
 }
 
 // Catches a queue lost between runs, a kept queue that files to play do not replace or that

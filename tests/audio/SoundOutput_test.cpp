@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -204,35 +206,19 @@ TEST_F(SoundOutput, AStreamAtAnotherRateIsConvertedToTheOutputsRate)
         << "the played count is in the stream's own frames";
 }
 
-// Catches a volume that is only a number on the bus: the device must hear the gain, and NaN
-// or values outside 0..1 must not reach the mix.
-TEST_F(SoundOutput, TheVolumeScalesWhatTheDeviceHears)
+// Plays what play plays on SDL's disk driver and returns the 16-bit samples the device wrote.
+std::vector<std::int16_t> HearOnDisk(const std::function<void()>& play)
 {
     const std::string file =
-        (std::filesystem::temp_directory_path() / ("sorvane-volume-" + std::to_string(::getpid())))
+        (std::filesystem::temp_directory_path() / ("sorvane-disk-" + std::to_string(::getpid())))
             .string();
     const char* previous = std::getenv("SDL_AUDIODRIVER");
     const std::string previousDriver = previous != nullptr ? previous : "";
     ::setenv("SDL_AUDIODRIVER", "disk", 1);
     ::setenv("SDL_DISKAUDIOFILE", file.c_str(), 1);
-    ASSERT_TRUE(SelectAudioOutput(AudioOutputKind::Device));
-    SetAudioOutputVolume(0.5);
-    SetAudioOutputVolume(std::nan(""));
-    EXPECT_EQ(AudioOutputVolume(), 0.5);
-    {
-        auto stream = CAudioStream::Open(kMono16, 1000);
-        ASSERT_NE(stream, nullptr);
-        const std::vector<std::int16_t> level(4410, 1000);
-        ASSERT_TRUE(stream->Write(level.data(), level.size(), stream->Generation()));
-        stream->Finish(stream->Generation());
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!stream->Ended() && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        EXPECT_TRUE(stream->Ended());
-    }
-    SetAudioOutputVolume(7.0);
-    EXPECT_EQ(AudioOutputVolume(), 1.0);
-    ASSERT_TRUE(SelectAudioOutput(AudioOutputKind::ManualClock));
+    EXPECT_TRUE(SelectAudioOutput(AudioOutputKind::Device));
+    play();
+    EXPECT_TRUE(SelectAudioOutput(AudioOutputKind::ManualClock));
     CloseAudioOutput();
     previousDriver.empty() ? ::unsetenv("SDL_AUDIODRIVER")
                            : ::setenv("SDL_AUDIODRIVER", previousDriver.c_str(), 1);
@@ -244,9 +230,67 @@ TEST_F(SoundOutput, TheVolumeScalesWhatTheDeviceHears)
     while (in.read(reinterpret_cast<char*>(&sample), sizeof sample))
         heard.push_back(sample);
     std::filesystem::remove(file);
+    return heard;
+}
+
+void WaitForEnd(const CAudioStream& stream)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!stream.Ended() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(stream.Ended());
+}
+
+// Catches a volume that is only a number on the bus: the device must hear the gain, and NaN
+// or values outside 0..1 must not reach the mix.
+TEST_F(SoundOutput, TheVolumeScalesWhatTheDeviceHears)
+{
+    SetAudioOutputVolume(0.5);
+    SetAudioOutputVolume(std::nan(""));
+    EXPECT_EQ(AudioOutputVolume(), 0.5);
+    const std::vector<std::int16_t> heard = HearOnDisk([] {
+        auto stream = CAudioStream::Open(kMono16, 1000);
+        ASSERT_NE(stream, nullptr);
+        const std::vector<std::int16_t> level(4410, 1000);
+        ASSERT_TRUE(stream->Write(level.data(), level.size(), stream->Generation()));
+        stream->Finish(stream->Generation());
+        WaitForEnd(*stream);
+    });
+    SetAudioOutputVolume(7.0);
+    EXPECT_EQ(AudioOutputVolume(), 1.0);
     ASSERT_FALSE(heard.empty());
     EXPECT_EQ(*std::max_element(heard.begin(), heard.end()), 500) << "half of 1000";
     EXPECT_GE(std::count(heard.begin(), heard.end(), std::int16_t{500}), 4410 * 2 - 4);
+}
+
+// Catches a stream gain applied to the whole mix, or taken up a pull early or late: a stream
+// following another at its own gain must change the level in the very frame where it starts,
+// and the leader at gain 1 must reach the device unchanged.
+TEST_F(SoundOutput, AStreamsOwnGainChangesTheLevelExactlyWhereItFollowsOn)
+{
+    const std::vector<std::int16_t> heard = HearOnDisk([] {
+        auto leader = CAudioStream::Open(kMono16, 1000);
+        ASSERT_NE(leader, nullptr);
+        std::unique_ptr<CAudioStream> follower;
+        {
+            const CAudioFollowOn followOn(LastAudioStreamOpenedHere());
+            const CAudioStreamGain gain(0.25f);
+            follower = CAudioStream::Open(kMono16, 1000);
+        }
+        ASSERT_NE(follower, nullptr);
+        EXPECT_EQ(AudioStreamGain(LastAudioStreamOpenedHere()), 0.25f);
+        const std::vector<std::int16_t> level(4410, 1000);
+        ASSERT_TRUE(follower->Write(level.data(), level.size(), follower->Generation()));
+        follower->Finish(follower->Generation());
+        ASSERT_TRUE(leader->Write(level.data(), level.size(), leader->Generation(), true));
+        WaitForEnd(*follower);
+    });
+    const auto first = std::find_if(heard.begin(), heard.end(), [](auto s) { return s != 0; });
+    ASSERT_GE(heard.end() - first, 4410 * 4);
+    EXPECT_EQ(std::vector<std::int16_t>(first, first + 4410 * 2),
+              std::vector<std::int16_t>(4410 * 2, 1000));
+    EXPECT_EQ(std::vector<std::int16_t>(first + 4410 * 2, first + 4410 * 4),
+              std::vector<std::int16_t>(4410 * 2, 250));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "audio/SoundOutput.h"
 #include "media/Mci.h"
 #include "tests/support/Mp3Writer.h"
+#include "tests/support/TestMedia.h"
 
 #include <memory>
 
@@ -205,4 +206,36 @@ TEST(PluginCallback, AnEndForAWindowThatHasGoneIsDropped)
         gone = window.GetSafeHwnd();
     }
     EXPECT_EQ(PluginCallback(PLUGIN_CALLBACK_END, 0, gone), 0);
+}
+
+// Catches a medium's gain lost on the way to its stream, a file with another gain chained into
+// the open file's stream (where it would sound at the open file's gain), and a gain change
+// that reaches only the next file.
+TEST_F(PlayEnginePluginTest, EachMediumSoundsAtItsOwnGainAndFollowsOnInAStreamOfItsOwn)
+{
+    ASSERT_EQ(m_engine.OpenAndPlay(WriteTone("full.mp3", 1.0)), 1);
+    std::vector<float> full;
+    PlayFrames(kRate / 4, {}, std::chrono::seconds(20), &full);
+    m_engine.CloseMedium();
+
+    ASSERT_EQ(m_engine.OpenAndPlay(WriteTone("half.mp3", 1.0), 0.5f), 1);
+    const AudioStreamRef open = LastAudioStreamOpenedHere();
+    std::vector<float> half;
+    PlayFrames(kRate / 4, {}, std::chrono::seconds(20), &half);
+    EXPECT_NEAR(Rms(half), Rms(full) / 2, Rms(full) * 0.01);
+
+    ASSERT_EQ(m_engine.PrepareNext(WriteTone("next.mp3", 1.0), 0.25f), 1);
+    const AudioStreamRef prepared = LastAudioStreamOpenedHere();
+    EXPECT_TRUE(open.owner_before(prepared) || prepared.owner_before(open))
+        << "held in a stream of its own, not chained into the open file's";
+    EXPECT_EQ(AudioStreamGain(prepared), 0.25f);
+    m_engine.SetGain(0.75f);
+    EXPECT_EQ(AudioStreamGain(open), 0.75f) << "at once, while it plays";
+    EXPECT_EQ(AudioStreamGain(prepared), 0.25f);
+    m_engine.DropPrepared();
+
+    ASSERT_EQ(m_engine.PrepareNext(WriteTone("same.mp3", 1.0), 0.75f), 1);
+    const AudioStreamRef chained = LastAudioStreamOpenedHere();
+    EXPECT_FALSE(prepared.owner_before(chained) || chained.owner_before(prepared))
+        << "the same gain chains into the open stream: no stream opens";
 }

@@ -4,6 +4,7 @@
 #include "engine/PlayEngine.h"
 #include "media/Mci.h"
 #include "res/Resource.h"
+#include "tests/support/AvWriter.h"
 #include "tests/support/CoreApplication.h"
 #include "tests/support/ManualClock.h"
 #include "tests/support/RecordingPrompts.h"
@@ -12,7 +13,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cmath>
 #include <cstdlib>
+#include <filesystem>
 
 namespace {
 
@@ -625,3 +629,63 @@ TEST(ParseTrackNumber, ReadsTheNumberBetweenTheFirstAngleBrackets)
 }
 
 } // namespace
+
+namespace {
+
+// A short FLAC tone of album with the given track and album gains.
+std::string GainFlac(CTempDir& dir, const std::string& name, const std::string& album,
+                     const std::string& trackGain, const std::string& albumGain)
+{
+    EncodedTone tone;
+    tone.dSeconds = 1.0;
+    tone.tags = {{"album", album},
+                 {"REPLAYGAIN_TRACK_GAIN", trackGain},
+                 {"REPLAYGAIN_ALBUM_GAIN", albumGain}};
+    const std::string path = dir / name;
+    EXPECT_TRUE(WriteEncodedTone(path, tone)) << name;
+    return path;
+}
+
+float Db(double db)
+{
+    return static_cast<float>(std::pow(10.0, db / 20.0));
+}
+
+} // namespace
+
+// Catches the automatic mode deciding without the neighbouring entries (album gain for an
+// album's lone track, or track gain inside a run of one album), a mode or the untagged gain
+// ignored, and an entry prepared to follow on at the wrong gain or not prepared again when the
+// mode changes.
+TEST_F(SorvaneDocTest, EachEntryPlaysAtTheGainOfTheModeAndItsNeighbours)
+{
+    ReplayGainSettings settings;
+    settings.dUntaggedDb = -1.0;
+    m_doc.SetReplayGainQuery([&] { return settings; });
+    m_doc.EnqueueFiles({GainFlac(m_dir, "a1.flac", "X", "-6 dB", "-3 dB"),
+                        GainFlac(m_dir, "a2.flac", "X", "-8 dB", "-3 dB"),
+                        GainFlac(m_dir, "b.flac", "Y", "-2 dB", "-4 dB"), Wav("u.wav")});
+    const std::vector<float> automatic = {Db(-3), Db(-3), Db(-2), Db(-1)};
+    for (int i = 0; i < 4; ++i)
+        EXPECT_FLOAT_EQ(m_doc.EntryGain(i), automatic[static_cast<std::size_t>(i)]) << i;
+    settings.mode = ReplayGainMode::Track;
+    EXPECT_FLOAT_EQ(m_doc.EntryGain(0), Db(-6));
+    settings.mode = ReplayGainMode::Album;
+    EXPECT_FLOAT_EQ(m_doc.EntryGain(2), Db(-4));
+    settings.mode = ReplayGainMode::Off;
+    EXPECT_EQ(m_doc.EntryGain(3), 1.0f);
+    settings.mode = ReplayGainMode::Track;
+    const auto before = std::filesystem::last_write_time(m_dir / "b.flac");
+    GainFlac(m_dir, "b.flac", "Y", "-10 dB", "-4 dB");
+    std::filesystem::last_write_time(m_dir / "b.flac", before + std::chrono::seconds(2));
+    EXPECT_FLOAT_EQ(m_doc.EntryGain(2), Db(-10)) << "a file tagged anew is read again";
+
+    settings.mode = ReplayGainMode::Auto;
+    m_doc.PlayAt(1);
+    EXPECT_FLOAT_EQ(AudioStreamGain(LastAudioStreamOpenedHere()), Db(-10))
+        << "b prepared behind a2 at its track gain";
+    settings.mode = ReplayGainMode::Album;
+    m_doc.ReplayGainSettingChanged();
+    EXPECT_FLOAT_EQ(AudioStreamGain(LastAudioStreamOpenedHere()), Db(-4))
+        << "b prepared again at its album gain";
+}

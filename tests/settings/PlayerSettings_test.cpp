@@ -61,7 +61,8 @@ TEST_F(PlayerSettingsFile, DefaultsAreWrittenAsTheSevenLinesInOrderThenThePlayer
     EXPECT_EQ(CTempDir::Read(dir / "Sorvix.ini"),
               "[TOPMOST]=0\r\n[LAYOUT]=0\r\n[LAUNCHPOS]=0 0\r\n[TEXT_COLOR]=0\r\n"
               "[LED_COLOR]=15204343\r\n[BUTTON_COLOR]=16763060\r\n[REPEAT]=1\r\n"
-              "[SHUFFLE]=0\r\n[RESUME]=1\r\n");
+              "[SHUFFLE]=0\r\n[RESUME]=1\r\n"
+              "[REPLAYGAIN]=3\r\n[REPLAYGAIN_PREAMP]=0\r\n[REPLAYGAIN_UNTAGGED]=0\r\n");
     // Catches the player's own keys not read back.
     settings.Set(SK_SHUFFLE, 1);
     settings.Set(SK_RESUME, 0);
@@ -81,13 +82,17 @@ TEST_F(PlayerSettingsFile, SaveThenLoadGivesBackEveryValue)
     settings.Set(SK_LED_COLOR, -1);
     settings.Set(SK_BUTTON_COLOR, 0x00ABCDEF);
     settings.Set(SK_REPEAT, 0);
+    settings.Set(SK_REPLAYGAIN, 1);
+    settings.Set(SK_REPLAYGAIN_PREAMP, -65);
+    settings.Set(SK_REPLAYGAIN_UNTAGGED, 200);
     settings.SetLaunchPos(-40, 1200);
     ASSERT_EQ(settings.Save(), 1);
 
     CPlayerSettings loaded;
     loaded.UseFile(dir / "Sorvix.ini");
     ASSERT_EQ(loaded.Load(), 1);
-    for (int key : {SK_TOPMOST, SK_LAYOUT, SK_TEXT_COLOR, SK_LED_COLOR, SK_BUTTON_COLOR, SK_REPEAT})
+    for (int key : {SK_TOPMOST, SK_LAYOUT, SK_TEXT_COLOR, SK_LED_COLOR, SK_BUTTON_COLOR, SK_REPEAT,
+                    SK_REPLAYGAIN, SK_REPLAYGAIN_PREAMP, SK_REPLAYGAIN_UNTAGGED})
         EXPECT_EQ(loaded.Get(key), settings.Get(key)) << "key " << key;
     EXPECT_EQ(loaded.GetLaunchPos(), (CPoint{-40, 1200}));
 }
@@ -145,6 +150,29 @@ TEST_F(PlayerSettingsFile, ValuesWithoutANumberLeaveTheFieldAlone)
     EXPECT_EQ(s.Get(SK_LAYOUT), 0);
     EXPECT_EQ(s.GetLaunchPos(), (CPoint{15, 0}));
     EXPECT_EQ(s.Get(SK_REPEAT), 1);
+}
+
+// Catches a loudness value that is garbage or out of its bounds taken as it stands (a mode
+// that matches no item, a gain of thousands of dB): each reads as its default.
+TEST_F(PlayerSettingsFile, LoudnessValuesOutOfBoundsOrNotWholeNumbersReadAsTheDefault)
+{
+    const CPlayerSettings good =
+        LoadText("[REPLAYGAIN]=0\n[REPLAYGAIN_PREAMP]= -200 \n[REPLAYGAIN_UNTAGGED]=+15\n");
+    EXPECT_EQ(good.Get(SK_REPLAYGAIN), 0);
+    EXPECT_EQ(good.Get(SK_REPLAYGAIN_PREAMP), -200);
+    EXPECT_EQ(good.Get(SK_REPLAYGAIN_UNTAGGED), 15);
+    for (const char* bad : {"4", "-1", "2x", "", "1.5", "99999999999999999999"}) {
+        const std::string gain = std::string(bad) == "4" ? "201" : bad;
+        const CPlayerSettings s =
+            LoadText(std::string("[REPLAYGAIN]=") + bad + "\n[REPLAYGAIN_PREAMP]=" + gain +
+                     "\n[REPLAYGAIN_UNTAGGED]=" + (gain == "-1" ? "-201" : gain) + "\n");
+        EXPECT_EQ(s.Get(SK_REPLAYGAIN), CPlayerSettings::kDefaultGainMode) << bad;
+        EXPECT_EQ(s.Get(SK_REPLAYGAIN_PREAMP), gain == "-1" ? -1 : 0) << bad;
+        EXPECT_EQ(s.Get(SK_REPLAYGAIN_UNTAGGED), 0) << bad;
+    }
+    CPlayerSettings s;
+    s.Set(SK_REPLAYGAIN_PREAMP, 201);
+    EXPECT_EQ(s.Get(SK_REPLAYGAIN_PREAMP), 0);
 }
 
 TEST_F(PlayerSettingsFile, HugeNumbersSaturateInsteadOfOverflowing)

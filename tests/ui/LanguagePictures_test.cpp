@@ -145,7 +145,8 @@ TEST_F(LanguagePictures, EnglishWindowsShowEveryTextWholeWhereTheTemplatePutsIt)
             InstallTranslation(language == "ja" ? "" : language);
         std::map<std::string, WindowTexts>& windows = shown[language];
         for (const auto& [name, nID] :
-             {std::pair{"window-menu", IDR_MENU_POPUP}, std::pair{"tray-menu", IDR_MENU_TRAY}}) {
+             {std::pair{"window-menu", IDR_MENU_POPUP}, std::pair{"tray-menu", IDR_MENU_TRAY},
+              std::pair{"loudness-menu", IDR_MENU_GAIN}}) {
             const std::unique_ptr<QMenu> menu = LoadPopupMenu(nID);
             ASSERT_NE(menu, nullptr);
             menu->adjustSize();

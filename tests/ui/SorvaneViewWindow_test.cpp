@@ -154,6 +154,8 @@ TEST_F(SorvaneViewWindow, TheWindowMenuOffersSettingsPlaylistCdAndExit)
         {ID_MENU_SHUFFLE, "シャッフル(&H)"},
         {ID_MENU_STOPAFTER, "この曲の後で停止(&T)"},
         {ID_MENU_RESUME, "続きから再生(&L)"},
+        {0, ""},
+        {0, "リプレイゲイン"},
     };
     EXPECT_EQ(items, expected);
     EXPECT_TRUE(m_view->m_pPlaylistDlg->isVisible());
@@ -194,6 +196,8 @@ TEST_F(SorvaneViewWindow, WithoutATrayTheWindowMenuAlsoOffersTheTrayMenusCommand
                                        0,
                                        ID_MENU_HIDE,
                                        0,
+                                       0,
+                                       0,
                                        0};
     EXPECT_EQ(ids, expected);
 }
@@ -214,6 +218,75 @@ TEST_F(SorvaneViewWindow, WithoutATrayHideMinimisesAndTheWindowStaysMinimised)
     EXPECT_EQ(m_settings.GetLaunchPos(), (CPoint{70, 80}));
     m_view->RouteCmd(ID_MENU_HIDE);
     EXPECT_FALSE(m_frame->isMinimized());
+}
+
+// Catches a loudness setting that the menu offers but neither stores nor shows as chosen: the
+// submenu after the design's items checks the stored mode, preamp and untagged gain, and
+// choosing one stores it.
+TEST_F(SorvaneViewWindow, TheLoudnessSubmenuChecksTheStoredSettingsAndStoresTheChosenOnes)
+{
+    // The items of the loudness submenu and of its two submenus, and the checked ones.
+    struct Shown
+    {
+        std::vector<std::pair<int, std::string>> modes, preamp, untagged;
+        std::vector<int> checked;
+    };
+    const auto show = [&] {
+        Shown shown;
+        WithModal([&] { m_view->OnContextMenu(); },
+                  [&](QWidget* pWidget) {
+                      auto* pMenu = qobject_cast<QMenu*>(pWidget);
+                      ASSERT_NE(pMenu, nullptr);
+                      const QMenu* pModes = pMenu->actions().back()->menu();
+                      ASSERT_NE(pModes, nullptr);
+                      shown.modes = Items(pModes);
+                      const QList<QAction*> actions = pModes->actions();
+                      ASSERT_EQ(actions.size(), 8);
+                      ASSERT_NE(actions[5]->menu(), nullptr);
+                      ASSERT_NE(actions[7]->menu(), nullptr);
+                      shown.preamp = Items(actions[5]->menu());
+                      shown.untagged = Items(actions[7]->menu());
+                      for (const QMenu* pSub :
+                           {pModes, static_cast<const QMenu*>(actions[5]->menu()),
+                            static_cast<const QMenu*>(actions[7]->menu())})
+                          for (const QAction* pAction : pSub->actions())
+                              if (pAction->isChecked())
+                                  shown.checked.push_back(MenuItemId(pAction));
+                      pMenu->close();
+                  });
+        return shown;
+    };
+    const Shown first = show();
+    const std::vector<std::pair<int, std::string>> modes = {
+        {ID_MENU_GAIN_OFF, "オフ"},
+        {ID_MENU_GAIN_TRACK, "トラック"},
+        {ID_MENU_GAIN_ALBUM, "アルバム"},
+        {ID_MENU_GAIN_AUTO, "自動"},
+        {0, ""},
+        {0, "プリアンプ"},
+        {0, ""},
+        {0, "タグのないファイル"},
+    };
+    EXPECT_EQ(first.modes, modes);
+    ASSERT_EQ(first.preamp.size(), 6u);
+    EXPECT_EQ(first.preamp[0], (std::pair<int, std::string>{ID_MENU_PREAMP_FIRST, "-9 dB"}));
+    EXPECT_EQ(first.untagged[5],
+              (std::pair<int, std::string>{ID_MENU_UNTAGGED_FIRST + 5, "+6 dB"}));
+    EXPECT_EQ(first.checked, (std::vector<int>{ID_MENU_GAIN_AUTO, ID_MENU_PREAMP_FIRST + 3,
+                                               ID_MENU_UNTAGGED_FIRST + 3}))
+        << "automatic, 0 dB and 0 dB by default";
+
+    EXPECT_TRUE(m_view->RouteCmd(ID_MENU_GAIN_TRACK));
+    EXPECT_TRUE(m_view->RouteCmd(ID_MENU_PREAMP_FIRST + 4));
+    EXPECT_TRUE(m_view->RouteCmd(ID_MENU_UNTAGGED_FIRST));
+    EXPECT_EQ(m_settings.Get(SK_REPLAYGAIN), 1);
+    EXPECT_EQ(m_settings.Get(SK_REPLAYGAIN_PREAMP), 30);
+    EXPECT_EQ(m_settings.Get(SK_REPLAYGAIN_UNTAGGED), -90);
+    EXPECT_EQ(show().checked, (std::vector<int>{ID_MENU_GAIN_TRACK, ID_MENU_PREAMP_FIRST + 4,
+                                                ID_MENU_UNTAGGED_FIRST}));
+    m_settings.Set(SK_REPLAYGAIN_PREAMP, 15);
+    EXPECT_EQ(show().checked, (std::vector<int>{ID_MENU_GAIN_TRACK, ID_MENU_UNTAGGED_FIRST}))
+        << "a value between the steps checks none";
 }
 
 TEST_F(SorvaneViewWindow, HideHidesTheVisibleWindowAndShowsTheHiddenOneNormally)
