@@ -47,9 +47,10 @@ int CPlayEngine::OpenMedium(const std::string& strPath, MediumSource source)
     const DeviceKind kind = source != MEDIUM_CD ? KindFromExtension(strPath) : DEVICE_CDAUDIO;
     m_nKind.store(kind);
     m_strTitle = kind == DEVICE_CDAUDIO ? std::string(kCdTitle) : std::string(FileNameOf(strPath));
-    // The SoundFont (often well over 100 MB) is kept while MIDI follows MIDI only.
+    // The SoundFont (often well over 100 MB) is kept while MIDI follows MIDI, and for a
+    // MIDI file that follows soon after this one.
     if (kind != DEVICE_MIDI && kind != DEVICE_NONE) {
-        CSequencerDevice::ReleaseSoundFont();
+        CSequencerDevice::ReleaseSoundFontSoon();
     }
     m_pBackend = BackendFor(kind);
     if (m_pBackend == nullptr) {
@@ -269,7 +270,7 @@ int CPlayEngine::AdoptPrepared()
     // The sequencer that played is closed now, its decay rendered: a medium of another kind
     // that followed on lets the SoundFont go as one opened the usual way does.
     if (m_nPreparedKind != DEVICE_MIDI) {
-        CSequencerDevice::ReleaseSoundFont();
+        CSequencerDevice::ReleaseSoundFontSoon();
     }
     m_strTitle = std::string(FileNameOf(m_strPreparedPath));
     m_leader = m_preparedStream;
