@@ -17,7 +17,9 @@ bool IsProportionalGothic(const std::string& face)
     return face == "ＭＳ　Ｐゴシック" || face == "ＭＳ Ｐゴシック" || face == "MS PGothic";
 }
 
-const QString kGothicStandIn = QStringLiteral("IPAPGothic");
+// IPA P Gothic, listed under its Japanese name under a Japanese locale and under its English
+// one elsewhere.
+const QString kGothicStandIns[] = {QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック")};
 
 // Default size of a font created with height 0, in pixels.
 constexpr int kDefaultPixelHeight = 12;
@@ -118,8 +120,12 @@ QString CFont::ResolveFaceName(const std::string& face)
     if (!wanted.isEmpty() && HasFamily(families, wanted)) {
         return wanted;
     }
-    if (IsProportionalGothic(face) && HasFamily(families, kGothicStandIn)) {
-        return kGothicStandIn;
+    if (IsProportionalGothic(face)) {
+        for (const QString& standIn : kGothicStandIns) {
+            if (HasFamily(families, standIn)) {
+                return standIn;
+            }
+        }
     }
     return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
 }
