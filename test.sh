@@ -5,10 +5,13 @@
 #   ./test.sh --tsan      ThreadSanitizer on the threaded tests (build-tsan/)
 #   ./test.sh --fuzz SECONDS  builds the fuzz targets with clang (build-fuzz/) and runs each
 #                         for SECONDS from its seeds in fuzz/seeds/
+#   ./test.sh --hostile   the normal run with the full SoundFont as the system's default, one
+#                         core kept busy and another locale (tests/hostile.sh)
 set -euo pipefail
 cd "$(dirname "$0")"
 
 mode=${1:-}
+[ "$mode" = --hostile ] && exec ./tests/hostile.sh
 if [ "$mode" = --fuzz ]; then
     ./install-deps.sh --fuzz
 else
@@ -38,7 +41,7 @@ case "$mode" in
     exec ./fuzz/run.sh "${2:-}"
     ;;
 *)
-    echo "usage: $0 [--sanitize|--tsan|--fuzz SECONDS]" >&2
+    echo "usage: $0 [--sanitize|--tsan|--fuzz SECONDS|--hostile]" >&2
     exit 2
     ;;
 esac

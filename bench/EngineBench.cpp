@@ -21,7 +21,12 @@
 //                                   44.1 kHz mix)
 //   bench_engine soundfont [sf2]    resident memory idle, while a MIDI file plays with that
 //                                   SoundFont (default: the player's choice), and 10 s after
-//                                   an MP3 followed it
+//                                   an MP3 followed it; then a queue of MIDI and WAV files in
+//                                   turn, each followed on as the player's queue does (the next
+//                                   prepared at each start, adopted at the end): the longest
+//                                   hold of the user-interface thread by one engine call (a
+//                                   stall of the window), the CPU those calls took (the
+//                                   SoundFont's loads), the whole process's CPU, and memory
 //   bench_engine gain [seconds]     CPU while a FLAC of that length (default 60 s, 44.1 kHz
 //                                   stereo) plays through the plug-ins into the silent
 //                                   output at a loudness gain of -6 dB, against the same file
@@ -33,6 +38,7 @@
 #include "audio/SoundOutput.h"
 #include "framework/Messages.h"
 #include "media/MciDevice.h"
+#include "media/SequencerDevice.h"
 #include "plugins/MpegDecoder.h"
 #include "plugins/PcmOutput.h"
 #include "tests/support/AvWriter.h"
@@ -706,6 +712,94 @@ std::string MidiFile(const CTempDir& dir, int seconds)
     return dir.Write("bench.mid", MakeMidi(0, 96, {track}));
 }
 
+// Delivers this thread's messages for ms milliseconds (PumpMessages returns at the first).
+void PumpFor(int ms)
+{
+    const auto end = Clock::now() + std::chrono::milliseconds(ms);
+    while (Clock::now() < end)
+        PumpMessages(static_cast<DWORD>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count()));
+}
+
+// Delivers this thread's messages until the engine's medium ended or ms milliseconds passed.
+bool PumpUntilEnd(CNotifiedEngine& ne, int ms)
+{
+    const auto end = Clock::now() + std::chrono::milliseconds(ms);
+    while (!ne.bEnded && Clock::now() < end)
+        PumpMessages(50);
+    return ne.bEnded;
+}
+
+// Thread CPU seconds of the calling thread.
+double ThreadCpuSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+// Twelve entries, MIDI and WAV in turn, 1.5 s each, played the way the document plays a
+// queue: the next entry prepared right after each start, adopted at the open one's end.
+// Prints the longest time one engine call held this (the user-interface) thread, the CPU
+// the calls took, the process's CPU over the queue and its memory 10 s after the last MIDI
+// file gave way to a WAV file, beside idle.
+void BenchMixedQueue(const CTempDir& dir, double idle)
+{
+    constexpr int kEntries = 12;
+    WavTone tone;
+    tone.nRate = 44100;
+    tone.nChannels = 2;
+    tone.nFrames = 44100 * 3 / 2;
+    const std::string wav = dir.Write("mixed.wav", MakeWav(tone));
+    const std::string midi = MidiFile(dir, 1);
+    CNotifiedEngine ne;
+    double longest = 0;
+    double longestLater = 0; // after the first entry's open, which loads the SoundFont
+    double callsCpu = 0;
+    int calls = 0;
+    const auto timed = [&](const std::function<int()>& call) {
+        const auto start = Clock::now();
+        const double cpu = ThreadCpuSeconds();
+        const int result = call();
+        callsCpu += ThreadCpuSeconds() - cpu;
+        longest = std::max(longest, Seconds(Clock::now() - start));
+        if (calls++ > 0)
+            longestLater = std::max(longestLater, Seconds(Clock::now() - start));
+        return result;
+    };
+    const auto entry = [&](int i) { return i % 2 == 0 ? midi : wav; };
+    const double processCpu = ProcessCpuSeconds();
+    const auto start = Clock::now();
+    timed([&] { return ne.engine.OpenAndPlay(entry(0)); });
+    timed([&] { return ne.engine.PrepareNext(entry(1)); });
+    int played = 1;
+    while (played < kEntries) {
+        if (!PumpUntilEnd(ne, 10000)) {
+            std::printf("  entry %d never ended\n", played - 1);
+            return;
+        }
+        ne.bEnded = false;
+        if (timed([&] { return ne.engine.AdoptPrepared(); }) != 1) {
+            std::printf("  entry %d did not follow on\n", played);
+            return;
+        }
+        ++played;
+        if (played < kEntries)
+            timed([&] { return ne.engine.PrepareNext(entry(played)); });
+    }
+    PumpUntilEnd(ne, 10000);
+    const double wall = Seconds(Clock::now() - start);
+    const double queueCpu = ProcessCpuSeconds() - processCpu;
+    PumpFor(10000);
+    const double after = RssMiB();
+    ne.engine.CloseMedium();
+    std::printf("  %d entries, MIDI and WAV in turn, in %.1f s: longest engine call %.0f ms (after "
+                "the first open %.0f ms), engine calls %.2f s CPU, process %.2f s CPU; RSS 10 s "
+                "after the last MIDI file %.1f MiB = idle %+.1f MiB\n",
+                kEntries, wall, longest * 1000, longestLater * 1000, callsCpu, queueCpu, after,
+                after - idle);
+}
+
 void BenchSoundFont(const std::string& soundFont)
 {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
@@ -719,21 +813,24 @@ void BenchSoundFont(const std::string& soundFont)
     CNotifiedEngine ne;
     // Idle: the output and the plug-ins as an MP3 leaves them.
     ne.engine.OpenAndPlay(mp3);
-    PumpMessages(2000);
+    PumpFor(2000);
     ne.engine.CloseMedium();
-    PumpMessages(1000);
+    PumpFor(1000);
     const double idle = RssMiB();
     ne.engine.OpenAndPlay(midi);
-    PumpMessages(3000);
+    PumpFor(3000);
     const double midiRss = RssMiB();
     ne.engine.OpenAndPlay(mp3);
-    PumpMessages(10000);
+    PumpFor(10000);
     const double after = RssMiB();
+    const bool bKept = CSequencerDevice::SoundFontLoaded();
     ne.engine.CloseMedium();
-    std::printf("SoundFont %s\n", soundFont.empty() ? "(the player's choice)" : soundFont.c_str());
+    std::printf("SoundFont %s%s\n", bKept ? "(still loaded) " : "",
+                soundFont.empty() ? "(the player's choice)" : soundFont.c_str());
     std::printf("  RSS idle %.1f MiB, playing MIDI %.1f MiB, 10 s after an MP3 followed: %.1f "
                 "MiB = idle %+.1f MiB (goal <= idle + 5 MiB)\n",
                 idle, midiRss, after, after - idle);
+    BenchMixedQueue(dir, idle);
 }
 
 int main(int argc, char** argv)

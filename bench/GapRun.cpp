@@ -11,9 +11,10 @@
 // frame: the next file's first sample.
 // Then a pair of MIDI files of one held organ note each, searched for a dip in the level
 // instead, and the player's resident memory at their end (both synthesizers then hold the
-// SoundFont, which SORVANE_SOUNDFONT may name) beside that after a WAV pair.
+// SoundFont, which SORVANE_SOUNDFONT may name) beside that after a WAV pair; and a queue of
+// MIDI and WAV files in turn, searched for a dip at each change of kind.
 //
-//   bench_gap [seconds-per-file]
+//   bench_gap [seconds-per-file [midi]]     (midi: the MIDI pair and the mixed queue only)
 //
 // The player runs from the bin/ directory beside this program on Qt's offscreen platform,
 // with its settings in the temporary directory.
@@ -149,10 +150,8 @@ void Report(const char* what, const std::vector<std::int16_t>& samples, double e
                 static_cast<double>(last - first) / kRate, expectSeconds);
 }
 
-// Prints the longest dip between the first and the last sound: the longest run of 5 ms
-// blocks whose level is below half the median block's. A note's release fills the frames
-// between two MIDI files, so a search for silent frames would miss a gap there.
-void ReportDip(const char* what, const std::vector<std::int16_t>& samples)
+// The levels (root mean square) of the 5 ms blocks of samples.
+std::vector<double> BlockLevels(const std::vector<std::int16_t>& samples)
 {
     constexpr std::size_t kBlock = kRate / 200;
     std::vector<double> levels;
@@ -162,6 +161,29 @@ void ReportDip(const char* what, const std::vector<std::int16_t>& samples)
             sum += static_cast<double>(samples[k]) * samples[k];
         levels.push_back(std::sqrt(sum / (kBlock * kChannels)));
     }
+    return levels;
+}
+
+// The median level of the sounding 5 ms blocks; 0 when none sounds.
+double MedianLevel(const std::vector<std::int16_t>& samples)
+{
+    std::vector<double> levels = BlockLevels(samples);
+    std::erase_if(levels, [](double level) { return level < 1.0; });
+    if (levels.empty())
+        return 0;
+    std::nth_element(levels.begin(),
+                     levels.begin() + static_cast<std::ptrdiff_t>(levels.size() / 2), levels.end());
+    return levels[levels.size() / 2];
+}
+
+// Prints the longest dip between the first and the last sound: the longest run of 5 ms
+// blocks whose level is below half the median block's. A note's release fills the frames
+// between two MIDI files, so a search for silent frames would miss a gap there. bEachDip
+// lists every dip with its time from the first sound.
+void ReportDip(const char* what, const std::vector<std::int16_t>& samples, bool bEachDip = false)
+{
+    constexpr std::size_t kBlock = kRate / 200;
+    const std::vector<double> levels = BlockLevels(samples);
     std::size_t first = 0;
     while (first < levels.size() && levels[first] < 1.0)
         ++first;
@@ -179,12 +201,20 @@ void ReportDip(const char* what, const std::vector<std::int16_t>& samples)
     const double half = sorted[sorted.size() / 2] / 2;
     std::size_t longest = 0;
     std::size_t run = 0;
+    std::string dips;
     for (std::size_t b = first; b < last; ++b) {
         run = levels[b] < half ? run + 1 : 0;
         longest = std::max(longest, run);
+        if (run > 0 && (b + 1 == last || levels[b + 1] >= half))
+            dips += " " + std::to_string(run * 5) + " ms at " +
+                    std::to_string(static_cast<double>((b + 1 - run - first) * kBlock) / kRate)
+                        .substr(0, 5) +
+                    " s;";
     }
     std::printf("%s: longest dip below half the usual level %zu ms; sound %.3f s\n", what,
                 longest * 5, static_cast<double>((last - first) * kBlock) / kRate);
+    if (bEachDip)
+        std::printf("  dips (from the first sound):%s\n", dips.c_str());
 }
 
 } // namespace
@@ -194,6 +224,7 @@ int main(int argc, char** argv)
     const double seconds = argc > 1 ? std::max(0.5, std::atof(argv[1])) : 2.0;
     CTempDir dir;
     const double playFor = 2 * seconds + 2.0;
+    const bool bMidiOnly = argc > 2 && std::strcmp(argv[2], "midi") == 0;
 
     WavTone wav;
     wav.nRate = kRate;
@@ -202,7 +233,8 @@ int main(int argc, char** argv)
     wav.frequency = 441.5; // no sample of either channel falls on zero after the first
     const std::string a = dir.Write("a.wav", MakeWav(wav));
     const std::string b = dir.Write("b.wav", MakeWav(wav));
-    Report("WAV to WAV", PlayThroughDisk(dir, {a, b}, playFor), 2 * seconds);
+    if (!bMidiOnly)
+        Report("WAV to WAV", PlayThroughDisk(dir, {a, b}, playFor), 2 * seconds);
 
     Mp3Tone mp3;
     mp3.dSeconds = seconds;
@@ -214,7 +246,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "the MP3 files could not be written\n");
         return 1;
     }
-    Report("MP3 to MP3", PlayThroughDisk(dir, {c, d}, playFor), 2 * seconds);
+    if (!bMidiOnly)
+        Report("MP3 to MP3", PlayThroughDisk(dir, {c, d}, playFor), 2 * seconds);
 
     EncodedTone flac;
     flac.nRate = kRate;
@@ -229,9 +262,11 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "the FLAC or 48 kHz MP3 files could not be written\n");
         return 1;
     }
-    Report("FLAC to FLAC", PlayThroughDisk(dir, {e, f}, playFor), 2 * seconds);
-    Report("MP3 to FLAC", PlayThroughDisk(dir, {c, e}, playFor), 2 * seconds);
-    Report("MP3 44.1 kHz to MP3 48 kHz", PlayThroughDisk(dir, {c, g}, playFor), 2 * seconds);
+    if (!bMidiOnly) {
+        Report("FLAC to FLAC", PlayThroughDisk(dir, {e, f}, playFor), 2 * seconds);
+        Report("MP3 to FLAC", PlayThroughDisk(dir, {c, e}, playFor), 2 * seconds);
+        Report("MP3 44.1 kHz to MP3 48 kHz", PlayThroughDisk(dir, {c, g}, playFor), 2 * seconds);
+    }
 
     // An organ holds its note at full strength, without reverb or chorus.
     const auto ticks = static_cast<std::uint32_t>(seconds * 1000); // a tick is 1 ms
@@ -243,11 +278,21 @@ int main(int argc, char** argv)
     const std::string h = dir.Write("h.mid", MakeMidi(0, 96, {organ}));
     const std::string i = dir.Write("i.mid", MakeMidi(0, 96, {organ}));
     long residentKiB = 0;
-    ReportDip("MIDI to MIDI", PlayThroughDisk(dir, {h, i}, playFor, true, &residentKiB));
+    const std::vector<std::int16_t> organPair =
+        PlayThroughDisk(dir, {h, i}, playFor, true, &residentKiB);
+    ReportDip("MIDI to MIDI", organPair);
     std::printf("MIDI to MIDI: resident memory at the end %.1f MiB\n",
                 static_cast<double>(residentKiB) / 1024.0);
     PlayThroughDisk(dir, {a, b}, playFor, false, &residentKiB);
     std::printf("WAV to WAV (no MIDI): resident memory at the end %.1f MiB\n",
                 static_cast<double>(residentKiB) / 1024.0);
+
+    // MIDI and WAV in turn, the WAV tone as loud as the organ, so that a dip at any of the
+    // four changes of kind (where the SoundFont may be let go and loaded again) shows.
+    WavTone matched = wav;
+    matched.amplitude = std::clamp(MedianLevel(organPair) * std::sqrt(2.0) / 32767.0, 0.01, 0.9);
+    const std::string j = dir.Write("j.wav", MakeWav(matched));
+    ReportDip("MIDI, WAV, MIDI, WAV, MIDI",
+              PlayThroughDisk(dir, {h, j, i, j, h}, 5 * seconds + 2.0, true), true);
     return 0;
 }

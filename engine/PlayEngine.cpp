@@ -49,9 +49,10 @@ int CPlayEngine::OpenMedium(const std::string& strPath, MediumSource source, flo
     m_nKind.store(kind);
     m_track.reset();
     m_strTitle = kind == DEVICE_CDAUDIO ? std::string(kCdTitle) : std::string(FileNameOf(strPath));
-    // The SoundFont (often well over 100 MB) is kept while MIDI follows MIDI only.
+    // The SoundFont (often well over 100 MB) is kept while MIDI follows MIDI, and for a
+    // MIDI file that follows soon after this one.
     if (kind != DEVICE_MIDI && kind != DEVICE_NONE) {
-        CSequencerDevice::ReleaseSoundFont();
+        CSequencerDevice::ReleaseSoundFontSoon();
     }
     m_pBackend = BackendFor(kind);
     if (m_pBackend == nullptr) {
@@ -377,7 +378,7 @@ int CPlayEngine::AdoptPrepared()
     // The sequencer that played is closed now, its decay rendered: a medium of another kind
     // that followed on lets the SoundFont go as one opened the usual way does.
     if (m_nPreparedKind != DEVICE_MIDI) {
-        CSequencerDevice::ReleaseSoundFont();
+        CSequencerDevice::ReleaseSoundFontSoon();
     }
     m_track = m_preparedTrack;
     m_strTitle = m_track ? CueTrackName(*m_track) : std::string(FileNameOf(m_strPreparedPath));

@@ -39,7 +39,9 @@ constexpr int kPolyphony = 128;
 // adds up over many MIDI files. Their SoundFont (often well over 100 MB; its samples are
 // shared between synthesizers that load the same file, so the second costs only its
 // presets) is loaded only while MIDI plays and for kSoundFontIdle after the last one was
-// let go; a medium of another kind lets it go at once.
+// let go; a medium of another kind lets it go kSoundFontLinger after it starts, unless a
+// MIDI file takes it again before (a queue that mixes kinds loads it once, not at every
+// change).
 constexpr std::size_t kSynths = 2;
 
 struct PooledSynth
@@ -59,6 +61,11 @@ struct SharedSynth
     bool bJanitor = false; // the thread that lets idle SoundFonts go runs
     std::chrono::steady_clock::time_point releasedAt;
     std::chrono::milliseconds idle = CSequencerDevice::kSoundFontIdle;
+    // When a medium of another kind started: the SoundFont goes at this time once no
+    // sequencer uses it; the far future while MIDI follows MIDI.
+    std::chrono::steady_clock::time_point dropAt = std::chrono::steady_clock::time_point::max();
+    std::chrono::milliseconds linger = CSequencerDevice::kSoundFontLinger;
+    std::uint64_t nLoads = 0; // SoundFonts loaded so far
 
     bool AnyInUse() const
     {
@@ -115,6 +122,7 @@ void UnloadFont(PooledSynth& p)
 // to the system.
 void DropSoundFont(SharedSynth& s)
 {
+    s.dropAt = std::chrono::steady_clock::time_point::max();
     if (!s.AnyFont())
         return;
     for (PooledSynth& p : s.pool)
@@ -122,8 +130,9 @@ void DropSoundFont(SharedSynth& s)
     malloc_trim(0);
 }
 
-// The janitor thread: lets the SoundFont go once no synthesizer has been in use for s.idle.
-// Detached; it only touches the never-destroyed SharedSynth.
+// The janitor thread: lets the SoundFont go once no synthesizer has been in use for s.idle,
+// or at s.dropAt when none is in use then. Detached; it only touches the never-destroyed
+// SharedSynth.
 void DropWhenIdle(SharedSynth& s)
 {
     std::unique_lock lock(s.mutex);
@@ -136,7 +145,7 @@ void DropWhenIdle(SharedSynth& s)
             s.released.wait(lock);
             continue;
         }
-        const auto due = s.releasedAt + s.idle;
+        const auto due = std::min(s.releasedAt + s.idle, s.dropAt);
         if (std::chrono::steady_clock::now() >= due) {
             DropSoundFont(s);
             continue;
@@ -169,6 +178,8 @@ MCIERROR AcquireSynth(const std::string& soundFont, fluid_synth_t*& synth)
 {
     SharedSynth& s = TheSynth();
     std::lock_guard lock(s.mutex);
+    // MIDI plays again: the SoundFont stays.
+    s.dropAt = std::chrono::steady_clock::time_point::max();
     PooledSynth* const p = PickFree(s, soundFont);
     if (p == nullptr)
         return MCIERR_SEQ_PORT_INUSE;
@@ -203,6 +214,7 @@ MCIERROR AcquireSynth(const std::string& soundFont, fluid_synth_t*& synth)
             return MCIERR_SEQ_SOUNDFONT_INVALID;
         p->nFontId = id;
         p->strSoundFont = soundFont;
+        ++s.nLoads;
     }
     // Only this synthesizer: the other may still be rendering a file's last notes.
     fluid_synth_system_reset(p->synth);
@@ -266,6 +278,31 @@ void CSequencerDevice::ReleaseSoundFont()
     s.released.notify_all();
 }
 
+void CSequencerDevice::ReleaseSoundFontSoon()
+{
+    SharedSynth& s = TheSynth();
+    {
+        std::lock_guard lock(s.mutex);
+        if (!s.AnyFont())
+            return;
+        if (!s.bJanitor) {
+            // No thread to let it go later: now, unless a sequencer still uses it.
+            if (!s.AnyInUse())
+                DropSoundFont(s);
+            return;
+        }
+        s.dropAt = std::chrono::steady_clock::now() + s.linger;
+    }
+    s.released.notify_all();
+}
+
+std::uint64_t CSequencerDevice::SoundFontLoads()
+{
+    SharedSynth& s = TheSynth();
+    std::lock_guard lock(s.mutex);
+    return s.nLoads;
+}
+
 bool CSequencerDevice::SoundFontLoaded()
 {
     SharedSynth& s = TheSynth();
@@ -273,12 +310,14 @@ bool CSequencerDevice::SoundFontLoaded()
     return s.AnyFont();
 }
 
-void CSequencerDevice::SetSoundFontIdleForTest(std::chrono::milliseconds idle)
+void CSequencerDevice::SetSoundFontIdleForTest(std::chrono::milliseconds idle,
+                                               std::chrono::milliseconds linger)
 {
     SharedSynth& s = TheSynth();
     {
         std::lock_guard lock(s.mutex);
         s.idle = idle;
+        s.linger = linger;
     }
     s.released.notify_all();
 }

@@ -4,6 +4,7 @@
 #include "media/MidiFile.h"
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 
 struct _fluid_player_t;
@@ -23,8 +24,11 @@ struct _fluid_synth_t;
 // file's last notes decay untouched while the next starts. The SoundFont is loaded into a
 // synthesizer once and again only when the chosen file changes (the samples are shared:
 // the second synthesizer costs only its presets), kept while MIDI follows MIDI, and let
-// go (its memory given back) kSoundFontIdle after the last sequencer closed, or at once
-// when a medium of another kind starts (ReleaseSoundFont).
+// go (its memory given back) kSoundFontIdle after the last sequencer closed, or
+// kSoundFontLinger after a medium of another kind started (ReleaseSoundFontSoon) unless a
+// MIDI file opened meanwhile: a queue that mixes MIDI with other kinds, whose next MIDI
+// file is prepared as soon as the entry before it starts, loads it once, not at every
+// change of kind (a load of a large SoundFont holds the opening thread for a second).
 // Time format: milliseconds.
 class CSequencerDevice final : public CMciDevice
 {
@@ -46,13 +50,22 @@ public:
 
     // How long the SoundFont stays loaded after the last sequencer closed.
     static constexpr std::chrono::milliseconds kSoundFontIdle{60000};
-    // Any thread: lets the SoundFont go now, unless a sequencer is open
-    // (a medium of another kind starts). The next MIDI file loads it again.
+    // How long it stays after a medium of another kind started, for a MIDI file that follows
+    // soon; short enough that the memory is given back well within 10 s.
+    static constexpr std::chrono::milliseconds kSoundFontLinger{5000};
+    // Any thread: lets the SoundFont go now, unless a sequencer is open. The next MIDI file
+    // loads it again.
     static void ReleaseSoundFont();
+    // Any thread: a medium of another kind started; the SoundFont goes kSoundFontLinger from
+    // now once no sequencer is open, unless a MIDI file opens before.
+    static void ReleaseSoundFontSoon();
     // Any thread: whether a SoundFont is loaded now.
     static bool SoundFontLoaded();
-    // Test seam: replaces kSoundFontIdle.
-    static void SetSoundFontIdleForTest(std::chrono::milliseconds idle);
+    // Any thread: how many times a SoundFont has been loaded in this process.
+    static std::uint64_t SoundFontLoads();
+    // Test seam: replaces kSoundFontIdle and kSoundFontLinger.
+    static void SetSoundFontIdleForTest(std::chrono::milliseconds idle,
+                                        std::chrono::milliseconds linger = kSoundFontLinger);
 
 private:
     AudioFormat Format() const override;

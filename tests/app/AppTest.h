@@ -5,6 +5,7 @@
 #include "tests/support/ManualClock.h"
 #include "tests/support/RecordingPrompts.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestEnvironment.h"
 #include "tests/ui/UiTestSupport.h"
 
 #include <QCoreApplication>
@@ -93,8 +94,7 @@ protected:
             m_app->ExitInstance();
             m_app.reset();
         }
-        ::unsetenv("XDG_RUNTIME_DIR");
-        ::unsetenv("XDG_CONFIG_HOME");
+        UseTestEnvironment();
     }
 
     int Start(std::vector<std::string> args = {})

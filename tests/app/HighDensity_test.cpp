@@ -12,8 +12,6 @@
 
 #include <csignal>
 
-#include <thread>
-
 namespace {
 
 // Windows may go away while the test looks at them; that is no error of the test's.
@@ -50,6 +48,17 @@ protected:
     // The player's mapped top-level window; None while there is none.
     Window PlayerWindow() const { return MappedTopLevel(m_pDisplay, "Sorvix"); }
 
+    static bool OneColour(const QImage& image)
+    {
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                if (image.pixel(x, y) != image.pixel(0, 0))
+                    return false;
+            }
+        }
+        return true;
+    }
+
     QImage Grab(Window window) const
     {
         XWindowAttributes attributes{};
@@ -83,17 +92,23 @@ protected:
         player.setProcessEnvironment(env);
         player.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
         player.start(QString::fromStdString(m_strProgram), {});
+        // Settled: painted (not one colour) and the same in two looks further apart than the
+        // panel timer's 450 ms, however long a loaded machine takes to get there.
         QImage picture;
+        QImage previous;
         QElapsedTimer timer;
         timer.start();
-        while (picture.isNull() && timer.elapsed() < 30000 &&
+        while (picture.isNull() && timer.elapsed() < 60000 &&
                player.state() != QProcess::NotRunning) {
             if (const Window window = PlayerWindow(); window != None) {
-                // The panel timer repaints within half a second; what it shows then stays.
-                std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-                picture = Grab(window);
+                const QImage now = Grab(window);
+                if (now == previous && !OneColour(now))
+                    picture = now;
+                previous = now;
+                player.waitForFinished(600);
+            } else {
+                player.waitForFinished(20);
             }
-            player.waitForFinished(20);
         }
         player.terminate();
         player.waitForFinished(10000);

@@ -1,6 +1,7 @@
 #include "app/TitleRendezvous.h"
 
 #include "tests/support/TempDir.h"
+#include "tests/support/TestEnvironment.h"
 #include "tests/ui/UiTestSupport.h"
 
 #include <QLocalServer>
@@ -98,12 +99,17 @@ std::size_t OpenDescriptors()
 class TitleRendezvous : public ::testing::Test
 {
 protected:
-    void SetUp() override { EnsureQtApplication(); }
-    // Both point into m_dir, which goes with the test.
+    void SetUp() override
+    {
+        EnsureQtApplication();
+        if (const char* tmp = std::getenv("TMPDIR"))
+            m_strTmpDir = tmp;
+    }
+    // Both point into m_dir, which goes with the test: the next test finds them as before.
     void TearDown() override
     {
-        ::unsetenv("XDG_RUNTIME_DIR");
-        ::unsetenv("TMPDIR");
+        UseTestEnvironment();
+        m_strTmpDir.empty() ? ::unsetenv("TMPDIR") : ::setenv("TMPDIR", m_strTmpDir.c_str(), 1);
     }
 
     // No runtime directory, and the temporary directory in m_dir: returns where the private
@@ -116,6 +122,7 @@ protected:
     }
 
     CTempDir m_dir;
+    std::string m_strTmpDir;
 };
 
 TEST_F(TitleRendezvous, WithoutARuntimeDirectoryTheSocketLivesInADirectoryOnlyTheUserCanEnter)

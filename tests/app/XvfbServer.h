@@ -24,8 +24,8 @@ public:
             return;
         }
         const std::string fd = std::to_string(fds[1]);
-        const char* argv[] = {"Xvfb",       "-displayfd", fd.c_str(), "-screen", "0",
-                              "640x480x24", "-nolisten",  "tcp",      nullptr};
+        const char* argv[] = {"Xvfb",       "-displayfd", fd.c_str(), "-screen",  "0",
+                              "640x480x24", "-nolisten",  "tcp",      "-noreset", nullptr};
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addclose(&actions, fds[0]);

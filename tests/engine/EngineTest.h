@@ -46,7 +46,7 @@ protected:
     }
 
     // Pumps messages until one numbered message with wParam arrives, or timeout passes.
-    bool WaitForMessage(UINT message, WPARAM wParam, DWORD timeoutMs = 3000)
+    bool WaitForMessage(UINT message, WPARAM wParam, DWORD timeoutMs = 20000)
     {
         return WaitUntil(
             [&] {

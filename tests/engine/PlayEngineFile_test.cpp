@@ -139,23 +139,44 @@ TEST_F(PlayEngineFileTest, PlayZeroAfterStopGoesOnFromTheStopOnMidi)
 }
 
 // Catches the SoundFont (148 MB for the common one) staying loaded for good once a file of
-// another kind plays after MIDI, opened or following gaplessly, and it being let go as soon
-// as a MIDI file closes.
-TEST_F(PlayEngineFileTest, TheSoundFontIsKeptForMidiAndLetGoForAnotherKind)
+// another kind plays after MIDI, opened or following gaplessly; it being let go as soon as a
+// MIDI file closes; and, in a queue that mixes kinds, it being let go at each change of kind
+// only to be loaded again at once for the MIDI file prepared next (a second's load each time
+// with a large SoundFont).
+TEST_F(PlayEngineFileTest, TheSoundFontIsKeptForMidiNearByAndLetGoForAnotherKind)
 {
+    CSequencerDevice::SetSoundFontIdleForTest(CSequencerDevice::kSoundFontIdle,
+                                              std::chrono::milliseconds(300));
+    const auto letGo = [] {
+        return WaitUntil([] { return !CSequencerDevice::SoundFontLoaded(); });
+    };
     ASSERT_EQ(m_engine.OpenAndPlay(WriteMidi("a.mid", 2)), 1);
     PlayFrames(44100 / 2);
     ASSERT_EQ(m_engine.OpenAndPlay(WriteMidi("b.mid", 2)), 1);
     m_engine.CloseMedium();
     EXPECT_TRUE(CSequencerDevice::SoundFontLoaded()) << "let go between two MIDI files";
     ASSERT_EQ(m_engine.OpenAndPlay(WriteWave("a.wav", 1.0)), 1);
-    EXPECT_FALSE(CSequencerDevice::SoundFontLoaded());
+    EXPECT_TRUE(letGo()) << "kept when a WAV is opened";
 
-    ASSERT_EQ(m_engine.OpenAndPlay(WriteMidiMs("c.mid", 100)), 1);
-    ASSERT_EQ(m_engine.PrepareNext(WriteWave("d.wav", 1.0)), 1);
-    ASSERT_NE(PlayStepsUntilEnd(11), 0);
-    ASSERT_EQ(m_engine.AdoptPrepared(), 1);
-    EXPECT_FALSE(CSequencerDevice::SoundFontLoaded()) << "kept when a WAV follows on";
+    // A WAV file follows on, then (prepared as it starts) a MIDI file, twice.
+    const std::string midi = WriteMidiMs("c.mid", 100);
+    const std::string wave = WriteWave("d.wav", 1.0);
+    for (bool bMidiNext : {false, true}) {
+        ASSERT_EQ(m_engine.OpenAndPlay(midi), 1);
+        ASSERT_EQ(m_engine.PrepareNext(wave), 1);
+        ASSERT_NE(PlayStepsUntilEnd(11), 0);
+        ASSERT_EQ(m_engine.AdoptPrepared(), 1);
+        if (!bMidiNext) {
+            EXPECT_TRUE(letGo()) << "kept when a WAV follows on";
+            continue;
+        }
+        const std::uint64_t loads = CSequencerDevice::SoundFontLoads();
+        ASSERT_EQ(m_engine.PrepareNext(midi), 1);
+        EXPECT_EQ(CSequencerDevice::SoundFontLoads(), loads)
+            << "let go and loaded again for the MIDI file after the WAV";
+    }
+    m_engine.CloseMedium();
+    CSequencerDevice::SetSoundFontIdleForTest(CSequencerDevice::kSoundFontIdle);
 }
 
 // Catches a gap at every change in a queue of MIDI files: the next one refused while one

@@ -513,7 +513,7 @@ TEST(SdlDummyOutput, APlayHoldsWhileNoDeviceOpensAndGoesOnWhenOneDoes)
     testing::internal::CaptureStderr();
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
     LoseAudioDeviceForTest();
-    const auto lost = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    const auto lost = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (!AudioOutputHeld() && std::chrono::steady_clock::now() < lost)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ASSERT_TRUE(AudioOutputHeld());
@@ -530,7 +530,7 @@ TEST(SdlDummyOutput, APlayHoldsWhileNoDeviceOpensAndGoesOnWhenOneDoes)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    const auto back = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    const auto back = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (AudioOutputHeld() && std::chrono::steady_clock::now() < back)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(OpenAudioOutput(), AudioOutputKind::Device) << "the device was not tried again";

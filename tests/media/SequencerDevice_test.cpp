@@ -2,6 +2,7 @@
 
 #include "tests/media/MciFixture.h"
 #include "tests/support/ManualClock.h"
+#include "tests/support/TestEnvironment.h"
 #include "tests/support/TestMedia.h"
 
 #include <algorithm>
@@ -17,14 +18,12 @@ protected:
     void SetUp() override
     {
         MciTest::SetUp();
-        unsetenv("SORVANE_SOUNDFONT");
-        if (CSequencerDevice::ChooseSoundFont().empty())
-            GTEST_SKIP() << "no SoundFont installed in /usr/share/sounds/sf2";
+        UseTestSoundFont();
     }
     void TearDown() override
     {
         MciTest::TearDown();
-        unsetenv("SORVANE_SOUNDFONT");
+        UseTestSoundFont();
     }
 
     MCIDEVICEID OpenMidi(const std::string& bytes, MCIERROR* error = nullptr)
@@ -160,7 +159,7 @@ TEST_F(SequencerDevice, AFileThatIsNoSoundFontIsRefused)
     MCIERROR error = 0;
     EXPECT_EQ(OpenMidi(SilentTailSong(), &error), 0u);
     EXPECT_EQ(error, MCIERR_SEQ_SOUNDFONT_INVALID);
-    unsetenv("SORVANE_SOUNDFONT");
+    UseTestSoundFont();
     EXPECT_NE(OpenMidi(SilentTailSong()), 0u) << "the right SoundFont loads again afterwards";
 }
 
