@@ -348,11 +348,11 @@ TEST_F(SorvaneDocTest, WithoutASoundDeviceAMediumStandsPausedByTheSystemAndIsTol
     EXPECT_TRUE(held.bHeldBySystem);
     EXPECT_TRUE(held.bCanPause);
     EXPECT_EQ(held.nPositionMs, 0);
-    EXPECT_EQ(m_doc.TakeDeviceNews(), CSorvaneDoc::kDeviceLostText);
+    EXPECT_STREQ(m_doc.TakeDeviceNews(), CSorvaneDoc::kDeviceLostText);
     EXPECT_EQ(m_doc.TakeDeviceNews(), nullptr) << "told once";
     ::setenv("SDL_AUDIODRIVER", "dummy", 1);
     ASSERT_TRUE(WaitUntil([] { return !AudioOutputHeld(); }));
-    EXPECT_EQ(m_doc.TakeDeviceNews(), CSorvaneDoc::kDeviceBackText);
+    EXPECT_STREQ(m_doc.TakeDeviceNews(), CSorvaneDoc::kDeviceBackText);
     EXPECT_EQ(m_doc.TakeDeviceNews(), nullptr);
     EXPECT_EQ(m_doc.GetPlayback().nState, PlaybackState::Playing);
     m_doc.OnCmdMsg(IDC_BTN_STOP);
