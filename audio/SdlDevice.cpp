@@ -8,18 +8,32 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <thread>
 
 namespace {
 
 // SDL's audio is started; StartAudio and QuitAudio change it under g_startLock, which no
 // device open or close holds.
 std::atomic<bool> g_bAudioUp{false};
-// Timed: SDL's shutdown of a back end may wait for ever on a server that went away, and the
-// next start then gives up instead of waiting with it.
-std::timed_mutex g_startLock;
+// Taken for kCloseWait at most: SDL's shutdown of a back end may wait for ever on a server
+// that went away, and the next start then gives up instead of waiting with it.
+std::mutex g_startLock;
+
+// g_startLock, owned unless kCloseWait passed first. Tried every millisecond rather than
+// through the C library's timed lock, which the thread checker cannot see; only a start or a
+// shutdown of SDL's audio ever waits here.
+std::unique_lock<std::mutex> TakeStartLock()
+{
+    std::unique_lock lock(g_startLock, std::defer_lock);
+    const auto deadline = std::chrono::steady_clock::now() + kCloseWait;
+    while (!lock.try_lock() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return lock;
+}
 
 void DiscardSdlLog(void*, int, SDL_LogPriority, const char*) {}
 
@@ -91,7 +105,7 @@ bool PulseAllows(std::string& reason)
 
 bool StartAudio(std::string& reason)
 {
-    std::unique_lock start(g_startLock, kCloseWait);
+    std::unique_lock start = TakeStartLock();
     if (!start.owns_lock()) {
         reason = "the sound system is still shutting down";
         return false;
@@ -212,7 +226,7 @@ bool CSdlDevice::ServerAnswers()
 
 void CSdlDevice::QuitAudio()
 {
-    std::unique_lock start(g_startLock, kCloseWait);
+    std::unique_lock start = TakeStartLock();
     if (!start.owns_lock())
         return;
     if (g_bAudioUp.load()) {
