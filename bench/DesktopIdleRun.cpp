@@ -10,6 +10,7 @@
 //    PlayPause twice), median and 95th percentile.
 
 #include "app/SorvaneApp.h"
+#include "bench/PlayerProcess.h"
 #include "tests/app/XvfbServer.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestMedia.h"
@@ -43,14 +44,6 @@ const QString kService = QStringLiteral("org.mpris.MediaPlayer2.sorvane");
 const QString kPath = QStringLiteral("/org/mpris/MediaPlayer2");
 const QString kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
 
-std::string ProgramPath()
-{
-    char path[4096] = {};
-    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof(path) - 1);
-    std::string self(path, n > 0 ? static_cast<std::size_t>(n) : 0);
-    return self.substr(0, self.rfind('/') + 1) + "sorvane";
-}
-
 pid_t StartPlayer(const std::string& program, const std::string& display, const CTempDir& dir,
                   std::vector<std::string> args)
 {
@@ -62,33 +55,7 @@ pid_t StartPlayer(const std::string& program, const std::string& display, const 
             env.push_back(std::string(keep) + "=" + value);
         }
     }
-    std::vector<char*> envp;
-    for (std::string& e : env) {
-        envp.push_back(e.data());
-    }
-    envp.push_back(nullptr);
-    args.insert(args.begin(), program);
-    std::vector<char*> argv;
-    for (std::string& a : args) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0) {
-        pid = 0;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-void StopPlayer(pid_t pid)
-{
-    ::kill(pid, SIGTERM);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
+    return SpawnPlayer(program, std::move(args), std::move(env));
 }
 
 // User and system time of a process, in seconds.

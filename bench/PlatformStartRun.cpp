@@ -10,6 +10,7 @@
 // The player runs from the bin/ directory beside this program, on SDL's dummy sound driver,
 // with its settings file and profile in a temporary directory.
 
+#include "bench/PlayerProcess.h"
 #include "tests/app/XvfbServer.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/WestonServer.h"
@@ -37,14 +38,6 @@ using Clock = std::chrono::steady_clock;
 // The longest a start may take before the run counts as failed.
 constexpr int kTimeoutMs = 30000;
 
-std::string ProgramPath()
-{
-    char path[4096] = {};
-    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof(path) - 1);
-    std::string self(path, n > 0 ? static_cast<std::size_t>(n) : 0);
-    return self.substr(0, self.rfind('/') + 1) + "sorvane";
-}
-
 // Starts the player with env added to PATH and the sound and settings variables; its
 // standard error goes to errFd (-1: nowhere).
 pid_t StartPlayer(const CTempDir& dir, std::vector<std::string> env, int errFd)
@@ -57,33 +50,7 @@ pid_t StartPlayer(const CTempDir& dir, std::vector<std::string> env, int errFd)
             env.push_back(std::string(keep) + "=" + value);
         }
     }
-    std::vector<char*> envp;
-    for (std::string& e : env) {
-        envp.push_back(e.data());
-    }
-    envp.push_back(nullptr);
-    std::string program = ProgramPath();
-    char* argv[] = {program.data(), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (errFd >= 0) {
-        posix_spawn_file_actions_adddup2(&actions, errFd, 2);
-    } else {
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    }
-    pid_t pid = 0;
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data()) != 0) {
-        pid = 0;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-void StopPlayer(pid_t pid)
-{
-    ::kill(pid, SIGTERM);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
+    return SpawnPlayer(ProgramPath(), {}, std::move(env), errFd);
 }
 
 double Ms(Clock::duration d)

@@ -11,6 +11,7 @@
 // measure the idle player with its MPRIS service on the bus.
 
 #include "app/SorvaneApp.h"
+#include "bench/PlayerProcess.h"
 #include "tests/app/XvfbServer.h"
 #include "tests/support/Mp3Writer.h"
 #include "tests/support/TempDir.h"
@@ -41,14 +42,6 @@ using Clock = std::chrono::steady_clock;
 // The display panel's background colour (the default settings) as X pixel values.
 constexpr unsigned long kLedPixel = 0xF7FFE7;
 
-std::string ProgramPath()
-{
-    char path[4096] = {};
-    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof(path) - 1);
-    std::string self(path, n > 0 ? static_cast<std::size_t>(n) : 0);
-    return self.substr(0, self.rfind('/') + 1) + "sorvane";
-}
-
 pid_t StartPlayer(const std::string& program, const std::string& display, const CTempDir& dir,
                   const std::string& playFile = {})
 {
@@ -61,33 +54,11 @@ pid_t StartPlayer(const std::string& program, const std::string& display, const 
             env.push_back(std::string(keep) + "=" + value);
         }
     }
-    std::vector<char*> envp;
-    for (std::string& e : env) {
-        envp.push_back(e.data());
+    std::vector<std::string> args;
+    if (!playFile.empty()) {
+        args = {"--play", playFile};
     }
-    envp.push_back(nullptr);
-    std::string name = program;
-    std::string option = "--play";
-    std::string file = playFile;
-    char* argvPlain[] = {name.data(), nullptr};
-    char* argvPlay[] = {name.data(), option.data(), file.data(), nullptr};
-    char** argv = playFile.empty() ? argvPlain : argvPlay;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data()) != 0) {
-        pid = 0;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-void StopPlayer(pid_t pid)
-{
-    ::kill(pid, SIGTERM);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
+    return SpawnPlayer(program, std::move(args), std::move(env));
 }
 
 // A window may go away while it is looked at (a player just stopped); that is no error here.
