@@ -429,10 +429,15 @@ void CMixer::Close()
 }
 
 std::shared_ptr<CAudioStreamImpl> CMixer::Connect(const AudioFormat& format, unsigned ringMs,
-                                                  IAudioStreamOwner* owner)
+                                                  IAudioStreamOwner* owner,
+                                                  const AudioStreamTicket& terms)
 {
     if (!format.IsValid())
         return nullptr;
+    // Lock order: m_control, then the ticket's own lock (Opened below); the ticket never
+    // takes the output's.
+    const float gain = terms != nullptr ? terms->Gain() : StreamGainHere();
+    const AudioStreamRef leaderRef = terms != nullptr ? terms->TakeLeader() : FollowLeaderHere();
     std::unique_lock control(m_control);
     const AudioFormat wanted{format.nRate, kMixChannels, format.format};
     const bool bFollow = m_streams.empty() && !(wanted == m_mix);
@@ -460,8 +465,8 @@ std::shared_ptr<CAudioStreamImpl> CMixer::Connect(const AudioFormat& format, uns
     const bool bManual = m_kind == AudioOutputKind::ManualClock;
     auto stream = std::make_shared<CAudioStreamImpl>(format, bManual ? format : m_mix, ringMs,
                                                      m_nLatencyMs.load(), owner);
-    stream->m_fGain.store(StreamGainHere());
-    if (const auto leader = FollowLeaderHere().lock(); leader != nullptr) {
+    stream->m_fGain.store(gain);
+    if (const auto leader = leaderRef.lock(); leader != nullptr) {
         stream->m_pCueIn = std::make_shared<FollowCue>();
         leader->AttachFollower(stream->m_pCueIn);
     }
@@ -480,6 +485,8 @@ std::shared_ptr<CAudioStreamImpl> CMixer::Connect(const AudioFormat& format, uns
     // The silent output takes a new stream's first frames at once, not at its next tick.
     m_wake.release();
     LastOpenedHere() = stream;
+    if (terms != nullptr)
+        terms->Opened(stream);
     return stream;
 }
 

@@ -30,9 +30,11 @@ public:
     static CMixer& Instance();
 
     // Any thread but the output's. A stream for frames of format (null when the format is
-    // not valid or the table is full), opening, reopening or trying the device again first.
+    // not valid or the table is full), opening, reopening or trying the device again first;
+    // on terms' leader and gain (see CAudioStreamTicket), and handed back through it.
     std::shared_ptr<CAudioStreamImpl> Connect(const AudioFormat& format, unsigned ringMs,
-                                              IAudioStreamOwner* owner);
+                                              IAudioStreamOwner* owner,
+                                              const AudioStreamTicket& terms = nullptr);
     // Any thread but the output's. The stream is no longer pulled, and its owner is not called
     // once this returns.
     void Disconnect(const std::shared_ptr<CAudioStreamImpl>& stream);

@@ -23,9 +23,10 @@ CAudioStream::~CAudioStream()
 }
 
 std::unique_ptr<CAudioStream> CAudioStream::Open(const AudioFormat& format, unsigned ringMs,
-                                                 IAudioStreamOwner* owner)
+                                                 IAudioStreamOwner* owner,
+                                                 const AudioStreamTicket& ticket)
 {
-    auto impl = CMixer::Instance().Connect(format, ringMs, owner);
+    auto impl = CMixer::Instance().Connect(format, ringMs, owner, ticket);
     if (impl == nullptr)
         return nullptr;
     return std::unique_ptr<CAudioStream>(new CAudioStream(std::move(impl)));
@@ -109,6 +110,48 @@ void CAudioStream::CloseWhenPlayed(std::unique_ptr<CAudioStream> stream)
     if (stream == nullptr || stream->m_impl == nullptr)
         return;
     CMixer::Instance().Detach(std::move(stream->m_impl));
+}
+
+// CAudioStreamTicket
+
+CAudioStreamTicket::CAudioStreamTicket(AudioStreamRef leader, float gain)
+    : m_leader(std::move(leader))
+    , m_fGain(ClampStreamGain(gain))
+{}
+
+AudioStreamRef CAudioStreamTicket::Stream() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_stream;
+}
+
+void CAudioStreamTicket::SetGain(float gain)
+{
+    AudioStreamRef stream;
+    {
+        std::lock_guard lock(m_mutex);
+        m_fGain = ClampStreamGain(gain);
+        stream = m_stream;
+    }
+    SetAudioStreamGain(stream, gain);
+}
+
+float CAudioStreamTicket::Gain() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_fGain;
+}
+
+AudioStreamRef CAudioStreamTicket::TakeLeader()
+{
+    std::lock_guard lock(m_mutex);
+    return std::exchange(m_leader, AudioStreamRef{});
+}
+
+void CAudioStreamTicket::Opened(AudioStreamRef stream)
+{
+    std::lock_guard lock(m_mutex);
+    m_stream = std::move(stream);
 }
 
 AudioStreamRef& FollowLeaderHere()

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 // The one process-wide sound output, in the shared library sorvane_audio that the program
@@ -101,6 +102,10 @@ public:
 };
 
 class CAudioStreamImpl;
+class CAudioStreamTicket;
+// How a producer's streams are to open, shared by whoever starts the producer and the producer
+// (see CAudioStreamTicket below).
+using AudioStreamTicket = std::shared_ptr<CAudioStreamTicket>;
 
 // One producer's stream into the output: a ring of ready frames, and the conversion to the
 // output's format. Generations: Flush starts a new one; a Write, MarkEnd or Finish that
@@ -111,9 +116,12 @@ class CAudioStream
 public:
     // Any thread but the output's. Opens a stream for frames in format with room for about
     // ringMs milliseconds, opening or reopening the output first as described above. owner
-    // (may be null) must outlive the stream's Close. Null when format is not valid.
+    // (may be null) must outlive the stream's Close. The stream opens on ticket's terms (its
+    // leader, its gain) and is handed back through it; without one it starts at once, at gain 1.
+    // Null when format is not valid.
     static std::unique_ptr<CAudioStream> Open(const AudioFormat& format, unsigned ringMs,
-                                              IAudioStreamOwner* owner = nullptr);
+                                              IAudioStreamOwner* owner = nullptr,
+                                              const AudioStreamTicket& ticket = nullptr);
     // Closes (as Close).
     ~CAudioStream();
     CAudioStream(const CAudioStream&) = delete;
@@ -179,8 +187,52 @@ private:
 // A handle on an open stream that does not keep it open.
 using AudioStreamRef = std::weak_ptr<CAudioStreamImpl>;
 
+// Whoever starts a producer (the engine starting a media device or a decoder) makes a ticket
+// and hands it to the producer, which opens its streams with it (CAudioStream::Open). The
+// ticket says how they open, and hands the stream back: so the starter knows its medium's
+// stream without any rule on which thread or when the producer opens it.
+//
+// The first stream opened with a ticket that names a leader is held silent (its frames kept,
+// Played() at 0, no underrun counted) until the leader's end is reached in the mix: the end
+// marked by MarkEnd or Write's bEnd, or Finish with the ring run empty. It then starts in that
+// same pull, right after the leader's last frame; frames the leader plays past its end (a
+// decay) overlap it. A leader that has already reached its end, is closed or is empty starts
+// it at once. Pausing either stream holds it as usual. Later streams opened with the ticket (a
+// producer reopening after a seek) start at once. Every stream opened with it takes its gain.
+//
+// Threads: any; the ticket's own lock guards its few fields and is never held while the output
+// is called.
+class CAudioStreamTicket
+{
+public:
+    explicit CAudioStreamTicket(AudioStreamRef leader = {}, float gain = 1.0f);
+    static AudioStreamTicket Make(AudioStreamRef leader = {}, float gain = 1.0f)
+    {
+        return std::make_shared<CAudioStreamTicket>(std::move(leader), gain);
+    }
+
+    // The stream last opened with this ticket; empty before the first (and once it is closed).
+    AudioStreamRef Stream() const;
+    // The gain (clamped as SetAudioStreamGain clamps it) of the stream open now, from its next
+    // mixed block, and of every stream opened with the ticket later.
+    void SetGain(float gain);
+    float Gain() const;
+
+    // The output, opening a stream with the ticket: the leader it is to follow (taken, so only
+    // the first stream follows), and the stream it opened.
+    AudioStreamRef TakeLeader();
+    void Opened(AudioStreamRef stream);
+
+private:
+    mutable std::mutex m_mutex;
+    AudioStreamRef m_leader;
+    AudioStreamRef m_stream;
+    float m_fGain = 1.0f;
+};
+
 // Any thread but the output's: the stream most recently opened on the calling thread (empty
 // when none was). Lets a caller find the stream that a producer it started has opened.
+// Going: replaced by CAudioStreamTicket.
 AudioStreamRef LastAudioStreamOpenedHere();
 
 // While it lives, every stream opened on the constructing thread is held silent (its frames

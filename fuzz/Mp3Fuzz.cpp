@@ -36,6 +36,8 @@ public:
     void SetPaused(int) override {}
     void Interrupt() override {}
     void Close() override {}
+    void SetStreamTicket(const AudioStreamTicket&) override {}
+    void Release() override {}
     int OpenFormat(int nSampleRate, int nChannels, int nSampleFormat) override
     {
         if (nSampleFormat != PLUGIN_PCM_S16)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "audio/SoundOutput.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -103,6 +105,15 @@ public:
     // output unchanged. 0 also for an unknown format.
     virtual int OpenFormat(int nSampleRate, int nChannels, int nSampleFormat) = 0;
 
+    // User-interface thread, before Open. The streams this output opens from now on open with
+    // ticket (the leader the first follows, their gain), through which the engine learns the
+    // stream. Without one they start at once, at gain 1.
+    virtual void SetStreamTicket(const AudioStreamTicket& ticket) = 0;
+
+    // User-interface thread, once its decoder has been released. Frees an object made by
+    // CreateInstance, closing it first; never called on GetInstance's object.
+    virtual void Release() = 0;
+
 protected:
     ~IOutputPlugin() = default;
 };
@@ -163,6 +174,11 @@ public:
     // target. 0 when nothing has played since the file was opened.
     virtual std::int64_t GetPositionMilliseconds() = 0;
 
+    // Slot 13: frees an object made by CreateInstance: ends any playing without the end
+    // callback (as Close) and releases its file and thread; never called on GetInstance's
+    // object. The output given to SetOutput is not released. Result ignored.
+    virtual int Release() = 0;
+
 protected:
     ~IDecoderPlugin() = default;
 };
@@ -200,6 +216,15 @@ using DecoderChainProc = IDecoderChain* (*)();
 using DecoderGetInstanceProc = IDecoderPlugin* (*)();
 using OutputGetInstanceProc = IOutputPlugin* (*)();
 inline constexpr const char* kPluginGetInstance = "GetInstance";
+
+// The one export of each library beyond GetInstance: extern "C" CreateInstance(), a new object
+// of the library's interface at every call, independent of every other, so that any number of
+// files can be open at once, each on a decoder and an output of its own (a file held to follow
+// another without a gap is one more). Null when none can be made. The caller frees it with its
+// Release slot while the library is loaded.
+inline constexpr const char* kPluginCreateInstance = "CreateInstance";
+using DecoderCreateInstanceProc = IDecoderPlugin* (*)();
+using OutputCreateInstanceProc = IOutputPlugin* (*)();
 
 // Optional, for a file that follows another of the same library without a gap where chaining
 // cannot join them (another rate, or a decoder without chaining): a library may export a

@@ -37,6 +37,12 @@ public:
     int SetOutput(IOutputPlugin* pOutput) override;
     int Open(const char* pszPath, PluginMediaInfo* pInfo) override;
     int Close() override;
+    // Closes and frees an object made by CreateInstance.
+    int Release() override
+    {
+        delete this;
+        return 0;
+    }
     int Play() override;
     int SeekMilliseconds(std::int64_t nMilliseconds) override;
     std::int64_t GetPositionMilliseconds() override;

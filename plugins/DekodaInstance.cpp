@@ -1,5 +1,7 @@
 #include "plugins/MpegDecoder.h"
 
+#include <new>
+
 namespace {
 
 // The library's two decoders: the first, and its peer that plays a following file beside it.
@@ -31,4 +33,9 @@ extern "C" __attribute__((visibility("default"))) IDecoderPlugin* GetPeerInstanc
 extern "C" __attribute__((visibility("default"))) IDecoderChain* GetPeerChainInstance()
 {
     return &TheDecoder(1);
+}
+
+extern "C" __attribute__((visibility("default"))) IDecoderPlugin* CreateInstance()
+{
+    return new (std::nothrow) CMpegDecoder;
 }

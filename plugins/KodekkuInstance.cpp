@@ -1,5 +1,7 @@
 #include "plugins/AvDecoder.h"
 
+#include <new>
+
 namespace {
 
 // The library's two decoders: the first, and its peer that plays a following file beside it.
@@ -20,4 +22,9 @@ extern "C" __attribute__((visibility("default"))) IDecoderPlugin* GetInstance()
 extern "C" __attribute__((visibility("default"))) IDecoderPlugin* GetPeerInstance()
 {
     return &TheDecoder(1);
+}
+
+extern "C" __attribute__((visibility("default"))) IDecoderPlugin* CreateInstance()
+{
+    return new (std::nothrow) CAvDecoder;
 }

@@ -23,7 +23,7 @@ int CPcmOutput::OpenFormat(int nSampleRate, int nChannels, int nSampleFormat)
     if (!format.IsValid() || (nSampleFormat != PLUGIN_PCM_S16 && nSampleFormat != PLUGIN_PCM_F32)) {
         return 0;
     }
-    m_pStream = CAudioStream::Open(format, kBufferMs);
+    m_pStream = CAudioStream::Open(format, kBufferMs, nullptr, m_ticket);
     if (m_pStream == nullptr) {
         return 0;
     }

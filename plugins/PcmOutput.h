@@ -39,11 +39,15 @@ public:
     void Interrupt() override;
     void Close() override;
     int OpenFormat(int nSampleRate, int nChannels, int nSampleFormat) override;
+    void SetStreamTicket(const AudioStreamTicket& ticket) override { m_ticket = ticket; }
+    // Closes and frees an object made by CreateInstance.
+    void Release() override { delete this; }
 
 private:
     void Signal();
 
     std::unique_ptr<CAudioStream> m_pStream; // changed only while no decode thread runs
+    AudioStreamTicket m_ticket;              // the terms the stream opens on
     std::size_t m_nFrameBytes = 0;
     std::uint32_t m_nGeneration = 0; // the decode thread's
     std::atomic<bool> m_bInterrupted{false};

@@ -1,5 +1,7 @@
 #include "plugins/PcmOutput.h"
 
+#include <new>
+
 namespace {
 
 // The library's two outputs: the first, and the peer that the peer decoders write to.
@@ -20,4 +22,9 @@ extern "C" __attribute__((visibility("default"))) IOutputPlugin* GetInstance()
 extern "C" __attribute__((visibility("default"))) IOutputPlugin* GetPeerInstance()
 {
     return &TheOutput(1);
+}
+
+extern "C" __attribute__((visibility("default"))) IOutputPlugin* CreateInstance()
+{
+    return new (std::nothrow) CPcmOutput;
 }
