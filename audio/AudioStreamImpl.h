@@ -96,7 +96,7 @@ public:
     // Leader, on disconnect: a follower still held starts.
     void ReleaseFollower();
     std::shared_ptr<FollowCue> m_pCueIn;
-    // Consumer: the cue reached in the last Pull, for the manual clock to complete.
+    // Consumer, manual clock only: the cue reached in the last Pull, for the clock to complete.
     std::shared_ptr<FollowCue> m_pCueJustReached;
 
     const AudioFormat m_source;
@@ -161,6 +161,7 @@ private:
     std::atomic<std::uint64_t> m_nPending{0}; // producer's converted frames not yet in the ring
 
     // Producer only.
+    std::atomic<bool> m_bProducerBusy{false}; // a Write or Finish is under way
     std::uint32_t m_nProducerGeneration = 0;
     const CChannelFold m_fold;
     soxr* m_pResampler = nullptr;

@@ -125,6 +125,27 @@ TEST_F(SoundOutput, TheOwnerHearsOfTheEndOnceWhenItsLastFrameIsPlayed)
     EXPECT_EQ(owner.nEnds.load(), 1);
 }
 
+// Catches an owner that closes its stream when told of its end: the output tells owners under
+// a lock that the close takes too, so it would hang for ever; the contract stops it at once.
+TEST_F(SoundOutput, AnOwnerClosingItsStreamWhenToldOfTheEndIsStopped)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    struct CClosingOwner : IAudioStreamOwner
+    {
+        void OnStreamEnded() override { stream->Close(); }
+        std::unique_ptr<CAudioStream> stream;
+    };
+    EXPECT_DEATH(
+        {
+            CClosingOwner owner;
+            owner.stream = CAudioStream::Open(kMono16, 1000, &owner);
+            WriteRamp(*owner.stream, 441, 0, true);
+            owner.stream->Finish(owner.stream->Generation());
+            AdvanceManualAudioClock(100);
+        },
+        "contract broken");
+}
+
 // Catches a decay cut at its device's close, or a stream that is never let go.
 TEST_F(SoundOutput, AStreamClosedWhenPlayedPlaysOutAndIsReleased)
 {
