@@ -93,15 +93,22 @@ TEST_F(PcmOutputTest, WriteWaitsWhileTheBufferIsFull)
 TEST_F(PcmOutputTest, InterruptReleasesAWaitingWriteAndRefusesUntilFlush)
 {
     ASSERT_EQ(m_output.Open(kRate, 2), 1);
+    // The writes come from one thread, the producer, as a decoder's do.
     std::atomic<int> taken{-2};
-    std::thread writer([&] { taken = WriteFrames(2 * kRate); });
+    int refused = -2;
+    int after = -2;
+    std::thread writer([&] {
+        taken = WriteFrames(2 * kRate);
+        refused = WriteFrames(10);
+        m_output.Flush();
+        after = WriteFrames(10);
+    });
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     m_output.Interrupt();
     writer.join();
     EXPECT_LT(taken.load(), 2 * kRate * kFrameBytes);
-    EXPECT_EQ(WriteFrames(10), 0);
-    m_output.Flush();
-    EXPECT_EQ(WriteFrames(10), 10 * kFrameBytes);
+    EXPECT_EQ(refused, 0);
+    EXPECT_EQ(after, 10 * kFrameBytes);
 }
 
 TEST_F(PcmOutputTest, PausedOutputKeepsItsSound)
