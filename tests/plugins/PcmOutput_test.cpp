@@ -141,3 +141,28 @@ TEST_F(PcmOutputTest, CloseReleasesTheSoundOutput)
     EXPECT_TRUE(SelectAudioOutput(AudioOutputKind::ManualClock));
     EXPECT_EQ(WriteFrames(10), -1);
 }
+
+// Catches an output that opens its stream without its ticket: the engine would not learn the
+// stream, and a file held to follow another would start at once, over the one before it.
+TEST_F(PcmOutputTest, TheStreamOpensOnItsTicketAndWaitsBehindItsLeader)
+{
+    CPcmOutput leader;
+    const AudioStreamTicket leaderTicket = CAudioStreamTicket::Make();
+    leader.SetStreamTicket(leaderTicket);
+    ASSERT_EQ(leader.Open(kRate, 2), 1);
+    ASSERT_EQ(
+        leader.Write(std::vector<short>(kRate / 10 * 2, 500).data(), kRate / 10 * kFrameBytes),
+        kRate / 10 * kFrameBytes);
+    const AudioStreamTicket ticket = CAudioStreamTicket::Make(leaderTicket->Stream());
+    m_output.SetStreamTicket(ticket);
+    ASSERT_EQ(m_output.Open(kRate, 2), 1);
+    EXPECT_FALSE(ticket->Stream().expired()) << "the stream is handed back through the ticket";
+    ASSERT_EQ(WriteFrames(kRate / 10), kRate / 10 * kFrameBytes);
+
+    PlayFrames(kRate / 20);
+    EXPECT_EQ(m_output.GetPlayedFrames(), 0) << "started before its leader's end";
+    EXPECT_EQ(leader.WaitDrained(0), 0); // nothing more comes: the leader's end is marked
+    PlayFrames(kRate / 10, [&] { return m_output.GetPlayedFrames() > 0; });
+    EXPECT_EQ(leader.GetPlayedFrames(), kRate / 10);
+    EXPECT_GT(m_output.GetPlayedFrames(), 0);
+}
