@@ -103,8 +103,8 @@ mpg123_handle* OpenHandle(const char* pszPath, long* pRate)
 // a thread that was left in a read) frees the handle and the file.
 struct CMpegDecoder::Reader
 {
-    mpg123_handle* handle;
-    int fd; // watched for a removal
+    mpg123_handle* handle = nullptr;
+    int fd = -1; // watched for a removal
     ~Reader()
     {
         mpg123_delete(handle);
@@ -154,7 +154,9 @@ int CMpegDecoder::Open(const char* pszPath, PluginMediaInfo* pInfo)
         length = PlausibleLength(handle, st.st_size, rate);
         try {
             if (length > 0 && mpg123_info(handle, &frame) == MPG123_OK) {
-                reader = std::make_shared<Reader>(handle, fd);
+                reader = std::make_shared<Reader>();
+                reader->handle = handle;
+                reader->fd = fd;
             }
         } catch (const std::bad_alloc&) {
             // Nothing is open: the handle and the file are let go below.

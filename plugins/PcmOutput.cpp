@@ -23,8 +23,7 @@ void CPcmOutput::SetStreamTicket(const AudioStreamTicket& ticket)
 
 bool CPcmOutput::OnProducerThread()
 {
-    bool known = false;
-    if (m_bProducerKnown.compare_exchange_strong(known, true)) {
+    if (!m_bProducerKnown.exchange(true)) {
         m_producer.Claim();
     }
     return m_producer.Mine();
