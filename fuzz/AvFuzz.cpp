@@ -10,7 +10,6 @@ extern "C" {
 }
 
 #include <cstdlib>
-#include <memory>
 #include <string>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -50,21 +49,22 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const int fd = memfd_create("av-fuzz", MFD_CLOEXEC);
-    if (fd < 0 || ::write(fd, data, size) != static_cast<ssize_t>(size))
+    // One file in memory for the whole run, rewritten for each input.
+    static const int fd = memfd_create("av-fuzz", MFD_CLOEXEC);
+    static const std::string path = "/proc/self/fd/" + std::to_string(fd);
+    if (fd < 0 || ::ftruncate(fd, 0) != 0 ||
+        ::pwrite(fd, data, size, 0) != static_cast<ssize_t>(size))
         std::abort();
-    auto input = std::make_unique<CAvInput>();
-    if (input->Open("/proc/self/fd/" + std::to_string(fd))) {
-        if (input->Rate() <= 0 || input->Channels() < 1 || input->Channels() > 2 ||
-            (input->SampleFormat() != PLUGIN_PCM_S16 && input->SampleFormat() != PLUGIN_PCM_F32))
+    CAvInput input;
+    if (input.Open(path)) {
+        if (input.Rate() <= 0 || input.Channels() < 1 || input.Channels() > 2 ||
+            (input.SampleFormat() != PLUGIN_PCM_S16 && input.SampleFormat() != PLUGIN_PCM_F32))
             std::abort();
-        DecodeOn(*input, kMaxSteps);
-        if (input->SeekTo(input->LengthFrames() / 2))
-            DecodeOn(*input, kMaxSteps / 4);
-        input->SeekTo(0);
-        DecodeOn(*input, 4);
+        DecodeOn(input, kMaxSteps);
+        if (input.SeekTo(input.LengthFrames() / 2))
+            DecodeOn(input, kMaxSteps / 4);
+        input.SeekTo(0);
+        DecodeOn(input, 4);
     }
-    input.reset();
-    ::close(fd);
     return 0;
 }
