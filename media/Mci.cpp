@@ -280,6 +280,21 @@ MCIERROR mciSendCommand(MCIDEVICEID deviceId, UINT message, DWORD flags, void* p
     }
 }
 
+MCIERROR SetDeviceStreamTicket(MCIDEVICEID deviceId, AudioStreamTicket ticket)
+{
+    std::shared_ptr<CMciDevice> device;
+    {
+        DeviceTable& table = TheTable();
+        std::lock_guard lock(table.mutex);
+        const auto it = table.devices.find(deviceId);
+        if (it == table.devices.end() || it->second.device == nullptr)
+            return MCIERR_INVALID_DEVICE_ID;
+        device = it->second.device;
+    }
+    device->SetStreamTicket(std::move(ticket));
+    return 0;
+}
+
 int mciGetErrorString(MCIERROR code, char* buffer, UINT size)
 {
     const auto* it = std::find_if(std::begin(kErrorTexts), std::end(kErrorTexts),
