@@ -184,7 +184,7 @@ protected:
 };
 
 // Optional, for playing one file straight after another with no gap: a decoder library
-// that offers it exports kPluginGetChain as well, returning this interface of the same
+// that offers it exports GetChainInstance as well, returning this interface of the same
 // decoder object. A decoder without it is played file by file. User-interface thread only.
 class IDecoderChain
 {
@@ -207,8 +207,6 @@ public:
 protected:
     ~IDecoderChain() = default;
 };
-inline constexpr const char* kPluginGetChain = "GetChainInstance";
-using DecoderChainProc = IDecoderChain* (*)();
 
 // The one export of each library: extern "C" GetInstance(), taking no arguments and
 // returning the library's object (IDecoderPlugin* or IOutputPlugin*), valid while the
@@ -225,12 +223,3 @@ inline constexpr const char* kPluginGetInstance = "GetInstance";
 inline constexpr const char* kPluginCreateInstance = "CreateInstance";
 using DecoderCreateInstanceProc = IDecoderPlugin* (*)();
 using OutputCreateInstanceProc = IOutputPlugin* (*)();
-
-// Optional, for a file that follows another of the same library without a gap where chaining
-// cannot join them (another rate, or a decoder without chaining): a library may export a
-// second object of each interface it has, its peer, independent of the first, so that one
-// file can end on the first while the next is held to start right after it on the peer.
-// GetPeerInstance gives the decoder's or the output's peer, GetPeerChainInstance the peer
-// decoder's IDecoderChain; the rules are GetInstance's. A peer decoder is given a peer output.
-inline constexpr const char* kPluginGetPeer = "GetPeerInstance";
-inline constexpr const char* kPluginGetPeerChain = "GetPeerChainInstance";
