@@ -105,7 +105,8 @@ CDeviceMedium::~CDeviceMedium()
 
 void CDeviceMedium::Relay(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    // User-interface thread, the relay window's.
+    // The relay window's thread: the user-interface thread.
+    SORVANE_EXPECT(OnMainThread());
     if (message == MM_MCINOTIFY && lParam == static_cast<LPARAM>(m_nDeviceId)) {
         PostMessage(m_pWatch->hNotifyWnd.load(), MM_MCINOTIFY, wParam,
                     static_cast<LPARAM>(m_nSerial));
