@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/Contract.h"
 #include "base/WinTypes.h"
 #include "engine/HeldMedium.h"
 #include "engine/MediumTypes.h"
@@ -127,10 +128,19 @@ public:
     // separate device does it and the open medium plays on. 0 when no CD device opens.
     int Eject();
 
-    std::string GetTitle() const { return m_strTitle; }
+    std::string GetTitle() const
+    {
+        SORVANE_EXPECT(OnMainThread());
+        return m_strTitle;
+    }
+    // Any thread.
     DeviceKind GetKind() const { return m_nKind.load(); }
     // The serial of the open medium (what its notices carry); 0 when nothing is open.
-    UINT IsOpen() const { return m_open.pMedium != nullptr ? m_open.nSerial : 0; }
+    UINT IsOpen() const
+    {
+        SORVANE_EXPECT(OnMainThread());
+        return m_open.pMedium != nullptr ? m_open.nSerial : 0;
+    }
     int GetTrackCount() const;
     // The track Play was last asked for, whose arrival is to pass unreported; 0 when none.
     // Set by Play with a track, cleared by the monitor once that track is the current one
@@ -167,9 +177,17 @@ public:
     // Closes the prepared medium, if any.
     void DropPrepared();
     // The entry of the prepared medium; empty when none.
-    const std::string& PreparedPath() const { return m_prepared.strEntry; }
+    const std::string& PreparedPath() const
+    {
+        SORVANE_EXPECT(OnMainThread());
+        return m_prepared.strEntry;
+    }
     // The gain the prepared medium plays at.
-    float PreparedGain() const { return m_prepared.Gain(); }
+    float PreparedGain() const
+    {
+        SORVANE_EXPECT(OnMainThread());
+        return m_prepared.Gain();
+    }
     // The stream of the open medium (of the prepared one with bPrepared); empty when none.
     AudioStreamRef Stream(bool bPrepared = false) const;
     // The prepared medium, which the open one's end has started, becomes the open medium (the
