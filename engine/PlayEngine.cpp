@@ -14,11 +14,16 @@
 
 namespace {
 
-// A serial for a medium about to open: never 0, never given twice in the process.
+// A serial for a medium about to open: never 0 (nothing open), and not given again before
+// 2^32 more media have opened (the plug-in callback's value has 32 bits).
 std::uint32_t NextSerial()
 {
     static std::atomic<std::uint32_t> last{0};
-    return ++last;
+    std::uint32_t serial = ++last;
+    while (serial == 0) {
+        serial = ++last;
+    }
+    return serial;
 }
 
 // Shows a failure unless there is nothing to tell. Returns 0.
