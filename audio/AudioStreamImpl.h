@@ -16,16 +16,10 @@ struct soxr;
 // Counts underruns for AudioOutputUnderruns (in AudioStreamImpl.cpp).
 extern std::atomic<std::uint64_t> g_nAudioUnderruns;
 
-// Follow-on, per thread (in SoundOutput.cpp): the leader of the streams opened on this thread
-// now (set by CAudioFollowOn), and the last stream opened here.
-AudioStreamRef& FollowLeaderHere();
-AudioStreamRef& LastOpenedHere();
-// The gain of the streams opened on this thread now (set by CAudioStreamGain).
-float& StreamGainHere();
 // A stream gain as the output takes it: 0..kMaxAudioStreamGain, NaN as 1.
 float ClampStreamGain(float gain);
 
-// Follow-on: what ties a held stream to its leader's end (see CAudioFollowOn).
+// Follow-on: what ties a held stream to its leader's end (see CAudioStreamTicket).
 struct FollowCue
 {
     std::atomic<bool> bReached{false};

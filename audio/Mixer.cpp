@@ -451,8 +451,8 @@ std::shared_ptr<CAudioStreamImpl> CMixer::Connect(const AudioFormat& format, uns
         return nullptr;
     // Lock order: m_control, then the ticket's own lock (Opened below); the ticket never
     // takes the output's.
-    const float gain = terms != nullptr ? terms->Gain() : StreamGainHere();
-    const AudioStreamRef leaderRef = terms != nullptr ? terms->TakeLeader() : FollowLeaderHere();
+    const float gain = terms != nullptr ? terms->Gain() : 1.0f;
+    const AudioStreamRef leaderRef = terms != nullptr ? terms->TakeLeader() : AudioStreamRef{};
     SORVANE_EXPECT(!m_serviceRole.Mine() && !m_tellingRole.Mine());
     Lock control(m_control);
     const AudioFormat wanted{format.nRate, kMixChannels, format.format};
@@ -500,7 +500,6 @@ std::shared_ptr<CAudioStreamImpl> CMixer::Connect(const AudioFormat& format, uns
         PauseDeviceLocked(control, false);
     // The silent output takes a new stream's first frames at once, not at its next tick.
     m_wake.release();
-    LastOpenedHere() = stream;
     if (terms != nullptr)
         terms->Opened(stream);
     return stream;

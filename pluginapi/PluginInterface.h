@@ -199,22 +199,3 @@ inline constexpr const char* kPluginGetInstance = "GetInstance";
 inline constexpr const char* kPluginCreateInstance = "CreateInstance";
 using DecoderCreateInstanceProc = IDecoderPlugin* (*)();
 using OutputCreateInstanceProc = IOutputPlugin* (*)();
-
-// Going: a second object of each library, made once (GetPeerInstance), and the chaining of
-// one file after another inside a decoder, which no library offers any longer. They remain
-// only until the engine has moved to CreateInstance; nothing new may use them.
-inline constexpr const char* kPluginGetPeer = "GetPeerInstance";
-inline constexpr const char* kPluginGetPeerChain = "GetPeerChainInstance";
-inline constexpr const char* kPluginGetChain = "GetChainInstance";
-inline constexpr int PLUGIN_CALLBACK_NEXT = 4;
-class IDecoderChain
-{
-public:
-    virtual int QueueNext(const char* pszPath, PluginMediaInfo* pInfo) = 0;
-    virtual int DropNext() = 0;
-    virtual int NextHeard() = 0;
-
-protected:
-    ~IDecoderChain() = default;
-};
-using DecoderChainProc = IDecoderChain* (*)();
