@@ -37,9 +37,8 @@ public:
             request += QByteArray::fromStdString(path).toPercentEncoding();
         }
         request += '\n';
-        if (request.size() > CTitleRendezvous::kMaxFilesRequestBytes) {
+        if (request.size() > CTitleRendezvous::kMaxFilesRequestBytes)
             return false;
-        }
         return Ask(request) == CTitleRendezvous::kTakenReply;
     }
 
@@ -48,17 +47,15 @@ private:
     QByteArray Ask(const QByteArray& request)
     {
         if (m_pSocket->write(request) != request.size() ||
-            !m_pSocket->waitForBytesWritten(CTitleRendezvous::kConnectTimeoutMs)) {
+            !m_pSocket->waitForBytesWritten(CTitleRendezvous::kConnectTimeoutMs))
             return {};
-        }
         // One deadline for the whole reply, however slowly it trickles in.
         const QDeadlineTimer deadline(CTitleRendezvous::kReplyTimeoutMs);
         QByteArray reply;
         while (!reply.contains('\n') && reply.size() <= CTitleRendezvous::kMaxRequestBytes) {
             if (deadline.hasExpired() ||
-                !m_pSocket->waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
+                !m_pSocket->waitForReadyRead(static_cast<int>(deadline.remainingTime())))
                 return {};
-            }
             reply += m_pSocket->readAll();
         }
         return reply;
@@ -73,18 +70,15 @@ private:
 std::string RendezvousDir()
 {
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty()) {
+    if (!runtime.isEmpty())
         return runtime.toStdString();
-    }
     const std::string dir = FromQString(QDir::tempPath()) + "/sorvane-" + std::to_string(getuid());
-    if (mkdir(dir.c_str(), S_IRWXU) != 0 && errno != EEXIST) {
+    if (mkdir(dir.c_str(), S_IRWXU) != 0 && errno != EEXIST)
         return {};
-    }
     struct stat st = {};
     if (lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid() ||
-        (st.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
+        (st.st_mode & (S_IRWXG | S_IRWXO)) != 0)
         return {};
-    }
     return dir;
 }
 
@@ -101,9 +95,8 @@ QByteArray FilesVerbOf(const QByteArray& text)
 {
     for (const char* verb : {CTitleRendezvous::kPlayVerb, CTitleRendezvous::kEnqueueVerb}) {
         const QByteArray word = QByteArray(verb) + ' ';
-        if (text.startsWith(word)) {
+        if (text.startsWith(word))
             return verb;
-        }
     }
     return {};
 }
@@ -130,9 +123,8 @@ bool CouldBeRequest(const QByteArray& text)
     for (const char* start : {CTitleRendezvous::kShowRequest, "PLAY ", "ENQUEUE "}) {
         const QByteArray word(start);
         const qsizetype n = std::min(word.size(), text.size());
-        if (text.left(n) == word.left(n)) {
+        if (text.left(n) == word.left(n))
             return true;
-        }
     }
     return false;
 }
@@ -151,27 +143,21 @@ RendezvousRequest ReadRendezvousRequest(const QByteArray& pending)
                 {}};
     }
     const QByteArray line = pending.left(end + 1);
-    if (line.size() > limit) {
+    if (line.size() > limit)
         return {RendezvousRequest::Invalid, {}};
-    }
-    if (line == CTitleRendezvous::kShowRequest) {
+    if (line == CTitleRendezvous::kShowRequest)
         return {RendezvousRequest::Show, {}};
-    }
-    if (verb.isEmpty()) {
+    if (verb.isEmpty())
         return {RendezvousRequest::Invalid, {}};
-    }
     RendezvousRequest request;
     request.kind =
         verb == CTitleRendezvous::kPlayVerb ? RendezvousRequest::Play : RendezvousRequest::Enqueue;
     const QList<QByteArray> words = line.chopped(1).split(' ');
-    for (qsizetype i = 1; i < words.size(); ++i) {
-        if (!words[i].isEmpty()) {
+    for (qsizetype i = 1; i < words.size(); ++i)
+        if (!words[i].isEmpty())
             request.paths.push_back(QByteArray::fromPercentEncoding(words[i]).toStdString());
-        }
-    }
-    if (request.paths.empty()) {
+    if (request.paths.empty())
         request.kind = RendezvousRequest::Invalid;
-    }
     return request;
 }
 
@@ -184,14 +170,12 @@ std::string RendezvousPath(const std::string& title)
 std::unique_ptr<CFoundWindow> FindRendezvousWindow(const std::string& title)
 {
     const QString path = ToQString(RendezvousPath(title));
-    if (path.isEmpty() || !IsOwnSocket(path)) {
+    if (path.isEmpty() || !IsOwnSocket(path))
         return nullptr;
-    }
     auto pSocket = std::make_unique<QLocalSocket>();
     pSocket->connectToServer(path);
-    if (!pSocket->waitForConnected(CTitleRendezvous::kConnectTimeoutMs)) {
+    if (!pSocket->waitForConnected(CTitleRendezvous::kConnectTimeoutMs))
         return nullptr;
-    }
     return std::make_unique<CRendezvousWindow>(std::move(pSocket));
 }
 
@@ -206,28 +190,24 @@ bool CTitleRendezvous::Listen(const std::string& title, QWidget* pWindow)
 {
     Close();
     const QString path = ToQString(RendezvousPath(title));
-    if (path.isEmpty()) {
+    if (path.isEmpty())
         return false;
-    }
     // The server's access option makes listening replace whatever has the name, so what is
     // there is judged first: another user's file, or a player that answers, is kept.
     struct stat st = {};
     if (lstat(FromQString(path).c_str(), &st) == 0) {
-        if (st.st_uid != getuid()) {
+        if (st.st_uid != getuid())
             return false;
-        }
         QLocalSocket probe;
         probe.connectToServer(path);
-        if (probe.waitForConnected(kConnectTimeoutMs)) {
+        if (probe.waitForConnected(kConnectTimeoutMs))
             return false;
-        }
         QLocalServer::removeServer(path);
     }
     auto pServer = std::make_unique<QLocalServer>();
     pServer->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!pServer->listen(path)) {
+    if (!pServer->listen(path))
         return false;
-    }
     m_pWindow = pWindow;
     m_pServer = std::move(pServer);
     QObject::connect(m_pServer.get(), &QLocalServer::newConnection, m_pServer.get(),
@@ -254,12 +234,12 @@ void CTitleRendezvous::OnNewConnection()
         }
         // Past the longest request nothing more is read, and the check below drops it.
         pSocket->setReadBufferSize(kMaxFilesRequestBytes + 1);
-        QTimer::singleShot(m_nIdleLimitMs, pSocket, [pSocket] { Drop(pSocket); });
+        QTimer::singleShot(
+            m_nIdleLimitMs, pSocket, [pSocket] { Drop(pSocket); });
         QObject::connect(pSocket, &QLocalSocket::readyRead, pSocket,
                          [this, pSocket] { OnReadyRead(pSocket); });
-        if (pSocket->bytesAvailable() > 0) {
+        if (pSocket->bytesAvailable() > 0)
             OnReadyRead(pSocket);
-        }
     }
 }
 
@@ -270,9 +250,8 @@ void CTitleRendezvous::OnReadyRead(QLocalSocket* pSocket)
     case RendezvousRequest::Incomplete:
         return;
     case RendezvousRequest::Show:
-        if (m_pWindow == nullptr) {
+        if (m_pWindow == nullptr)
             break;
-        }
         m_pWindow->showNormal();
         m_pWindow->raise();
         m_pWindow->activateWindow();
@@ -280,9 +259,8 @@ void CTitleRendezvous::OnReadyRead(QLocalSocket* pSocket)
         return;
     case RendezvousRequest::Play:
     case RendezvousRequest::Enqueue:
-        if (!m_filesHandler) {
+        if (!m_filesHandler)
             break;
-        }
         Finish(pSocket, kTakenReply);
         // The handler may show message boxes that run their own loops, so it runs after this
         // socket's signal, and not at all once the listener has closed.
