@@ -90,9 +90,11 @@ TEST_F(PlayEnginePluginTest, TheEndIsNotifiedAsSuccessfulWithTheMediumsSerial)
     const auto serial = static_cast<LPARAM>(m_engine.IsOpen());
     PlayFrames(10 * kRate, [&] { return !Received(MM_MCINOTIFY).empty(); });
     ASSERT_EQ(Received(MM_MCINOTIFY), (std::vector<WPARAM>{MCI_NOTIFY_SUCCESSFUL}));
+    std::vector<LPARAM> ends;
     for (const MSG& msg : m_messages)
         if (msg.message == MM_MCINOTIFY)
-            EXPECT_EQ(msg.lParam, serial);
+            ends.push_back(msg.lParam);
+    EXPECT_EQ(ends, std::vector<LPARAM>{serial});
     EXPECT_EQ(m_engine.GetMode(), static_cast<int>(MCI_MODE_STOP));
     EXPECT_EQ(m_engine.NoticeTarget(serial), CPlayEngine::Notice::Current);
 }

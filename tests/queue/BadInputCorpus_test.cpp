@@ -18,10 +18,17 @@ TEST(BadInputCorpus, EveryBadPlaylistIsReadQuietlyForWhatItHolds)
         SCOPED_TRACE(BadInputName(input));
         CPlayQueue queue;
         EXPECT_EQ(queue.Add(input.path), 1);
-        if (input.outcome == BadInputOutcome::Accepted)
-            EXPECT_GT(queue.GetCount(), 0);
-        else if (input.outcome == BadInputOutcome::Refused)
-            EXPECT_EQ(queue.GetCount(), 0);
+        const int count = queue.GetCount();
+        switch (input.outcome) {
+        case BadInputOutcome::Accepted:
+            EXPECT_GT(count, 0);
+            break;
+        case BadInputOutcome::Refused:
+            EXPECT_EQ(count, 0);
+            break;
+        default:
+            break;
+        }
     }
     EXPECT_TRUE(prompts.messages.empty());
 }
