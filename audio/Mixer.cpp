@@ -59,11 +59,38 @@ void CMixer::Callback(void* self, unsigned char* out, int len)
     bool bEnded = false;
     {
         std::lock_guard render(mixer->m_render);
-        const std::size_t frameBytes = mixer->m_mix.FrameBytes();
-        bEnded = mixer->MixLocked(out, static_cast<std::size_t>(len) / frameBytes);
+        const std::size_t frames = static_cast<std::size_t>(len) / mixer->m_mix.FrameBytes();
+        if (!mixer->CopyLoneStreamLocked(out, frames, bEnded))
+            bEnded = mixer->MixLocked(out, frames);
     }
     if (bEnded)
         mixer->m_wake.release();
+}
+
+bool CMixer::CopyLoneStreamLocked(void* out, std::size_t frames, bool& bEnded)
+{
+    // 16-bit samples become floats and back unchanged, so summing, limiting and converting a
+    // lone stream only costs time; float streams may pass full scale and are limited.
+    if (m_mix.format != SampleFormat::S16 || g_dAudioVolume.load() != 1.0 ||
+        m_limiter.Gain() != 1.0f)
+        return false;
+    CAudioStreamImpl* lone = nullptr;
+    for (const Slot& slot : m_table) {
+        if (slot.stream == nullptr)
+            continue;
+        if (lone != nullptr)
+            return false;
+        lone = slot.stream;
+    }
+    if (lone == nullptr || lone->HeldBehindLeader() ||
+        lone->m_fGain.load(std::memory_order_relaxed) != 1.0f)
+        return false;
+    const std::size_t frameBytes = m_mix.FrameBytes();
+    const std::size_t got = lone->Pull(out, frames, true, bEnded);
+    lone->m_pCueJustReached.reset();
+    std::memset(static_cast<unsigned char*>(out) + got * frameBytes, 0,
+                (frames - got) * frameBytes);
+    return true;
 }
 
 bool CMixer::MixLocked(void* out, std::size_t frames)

@@ -113,6 +113,10 @@ private:
     // m_render held: mixes frames frames of every playing stream into out (the mix format;
     // null for the silent output); returns whether a stream's end was heard.
     bool MixLocked(void* out, std::size_t frames);
+    // m_render held: when the mix could only reproduce one stream's frames (a 16-bit device, a
+    // lone stream not held behind a leader, gain and volume 1, the limiter at rest), copies
+    // them straight into out and returns true; false leaves out untouched for MixLocked.
+    bool CopyLoneStreamLocked(void* out, std::size_t frames, bool& bEnded);
 
     // See the lock order in Mixer.cpp.
     std::mutex m_control;
