@@ -10,8 +10,10 @@
 //
 //   bench_floor [runs] [play-seconds] [cpu-runs]      (defaults 10, 60, 3)
 //
-// Both run from the bin/ directory beside this program, each start with fresh settings,
-// profile and runtime folders; under dbus-run-session the player is on the session bus too.
+// The floor program runs from the bin/ directory beside this program, the player from a copy
+// of its files there in a temporary directory, so that every start finds no settings and no
+// kept queue of an earlier one (a build's player keeps them beside itself). Each start has
+// fresh profile and runtime folders; under dbus-run-session the player is on the bus too.
 
 #include "bench/PlayerProcess.h"
 #include "tests/app/XvfbServer.h"
@@ -29,6 +31,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -96,6 +99,22 @@ double ResidentMiB(pid_t pid)
     return 0;
 }
 
+// The player's files copied from the directory of this program into dir; its path there,
+// empty when a file could not be copied.
+std::string CopyPlayer(const CTempDir& dir)
+{
+    const std::string player = ProgramPath();
+    const std::filesystem::path from = std::filesystem::path(player).parent_path();
+    std::error_code ec;
+    for (const char* file :
+         {"sorvane", "libsorvane_audio.so", "Dekoda.so", "Kodekku.so", "Voxout.so"}) {
+        std::filesystem::copy_file(from / file, dir / file, ec);
+        if (ec)
+            return {};
+    }
+    return dir / "sorvane";
+}
+
 // One start of a program with fresh folders: its X server, sound driver and settings.
 class CStart
 {
@@ -117,6 +136,11 @@ public:
             if (const char* value = std::getenv(keep))
                 env.push_back(std::string(keep) + "=" + value);
         }
+        // What an earlier start of the player kept beside it.
+        const std::filesystem::path beside = std::filesystem::path(program.path).parent_path();
+        std::error_code ec;
+        std::filesystem::remove(beside / "Sorvix.ini", ec);
+        std::filesystem::remove(beside / "SorvixQueue.txt", ec);
         m_start = Clock::now();
         m_pid = SpawnPlayer(program.path, std::move(args), std::move(env));
     }
@@ -263,10 +287,16 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "bench_floor: the MP3 could not be written\n");
         return 1;
     }
-    const std::string player = ProgramPath();
+    const CTempDir copy;
+    const std::string player = CopyPlayer(copy);
+    if (player.empty()) {
+        std::fprintf(stderr, "bench_floor: the player could not be copied\n");
+        return 1;
+    }
+    const std::string beside = ProgramPath();
     Program programs[] = {
         {"sorvane", player, {"--play"}, {}},
-        {"floor", player.substr(0, player.rfind('/') + 1) + "bench_floor_player", {}, {}}};
+        {"floor", beside.substr(0, beside.rfind('/') + 1) + "bench_floor_player", {}, {}}};
     for (int run = 0; run < runs; ++run) {
         for (Program& program : programs) {
             if (!MeasureIdle(pDisplay, program, server.Display()) ||
