@@ -175,7 +175,7 @@ int CSorvaneApp::ExitInstance()
     m_pRendezvous.reset();
     m_pShowWatch.reset();
     // A copy that only carried files to the running player was never the player: the settings
-    // and the profile are that player's to write.
+    // are that player's to write.
     if (m_bHandedOver) {
         return m_nExitCode;
     }

@@ -32,18 +32,17 @@ public:
     CSorvaneApp();
     ~CSorvaneApp() override;
 
-    // Reads the settings and the profile, registers the template; then either shows the
-    // other running player's window (or hands it the files of --play or --enqueue) and
-    // returns FALSE, or creates the main window, shows it, titles it kMainWindowTitle, lets
-    // its view accept dropped files, offers the player on the session bus and plays the files
-    // of --play, or (with SK_RESUME on) takes back the queue kept by the last run, standing
-    // paused where it stood, and appends the files of --enqueue.
+    // Reads the settings, starts the recent-file list, registers the template; then either shows
+    // the other running player's window (or hands it the files of --play or --enqueue) and returns
+    // FALSE, or creates the main window, shows it, titles it kMainWindowTitle, lets its view accept
+    // dropped files, offers the player on the session bus and plays the files of --play, or (with
+    // SK_RESUME on) takes back the queue kept by the last run, standing paused where it stood, and
+    // appends the files of --enqueue.
     int InitInstance() override;
     // Writes the settings file, then the framework's exit step; a copy that handed its files
     // to the running player writes nothing.
     int ExitInstance() override;
-    // Writes the settings file with the window's present position, the kept queue and the
-    // profile.
+    // Writes the settings file with the window's present position, and the kept queue.
     void OnSessionCommit() override;
     // Writes the kept queue (see KeepQueue), leaves the session bus, then closes the document.
     void CloseAllDocuments() override;

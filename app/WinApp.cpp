@@ -11,7 +11,6 @@
 #include "ui/QtPrompts.h"
 
 #include <QApplication>
-#include <QStandardPaths>
 #include <QTranslator>
 
 #include <algorithm>
@@ -105,14 +104,10 @@ int CWinApp::Run()
 
 int CWinApp::ExitInstance()
 {
-    SaveStdProfileSettings();
     return m_nExitCode;
 }
 
-void CWinApp::OnSessionCommit()
-{
-    SaveStdProfileSettings();
-}
+void CWinApp::OnSessionCommit() {}
 
 bool CWinApp::OnCmdMsg(int nId)
 {
@@ -153,23 +148,9 @@ void CWinApp::OnFileSave()
     }
 }
 
-std::string CWinApp::ProfilePath()
-{
-    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    return FromQString(base + u'/' + ToQString(kProfileFileName));
-}
-
 void CWinApp::LoadStdProfileSettings(int nMaxMRU)
 {
-    m_pRecentFileList = std::make_unique<CRecentFileList>(ProfilePath(), nMaxMRU);
-    m_pRecentFileList->ReadList();
-}
-
-void CWinApp::SaveStdProfileSettings()
-{
-    if (m_pRecentFileList != nullptr) {
-        m_pRecentFileList->WriteList();
-    }
+    m_pRecentFileList = std::make_unique<CRecentFileList>(nMaxMRU);
 }
 
 void CWinApp::AddToRecentFileList(const std::string& path)

@@ -28,7 +28,7 @@ struct CCommandLineInfo
 // The application framework's application object: the program's entry (WinMain) makes the
 // Qt application object, runs InitInstance, the message loop and ExitInstance, in that
 // order; it holds the document template, the main window, the command line and the
-// framework's profile (the recent-file list). Commands reach it last on the command route;
+// recent-file list (in memory only). Commands reach it last on the command route;
 // it handles the framework's standard new, open and save. One per process. User-interface
 // thread only.
 class CWinApp : public CCmdTarget
@@ -41,8 +41,6 @@ public:
         QT_TRANSLATE_NOOP("Sorvane", "Failed to save document.");
     static constexpr const char* kSaveRefusedText =
         QT_TRANSLATE_NOOP("Sorvane", "The file already holds data and was left unchanged.");
-    // The framework's profile file, in the user's configuration directory.
-    static constexpr const char* kProfileFileName = "sorvane/Sorvane.ini";
 
     CWinApp();
     ~CWinApp() override;
@@ -57,10 +55,11 @@ public:
     // The message loop until the main window closes; then the documents close and
     // ExitInstance runs. Returns its result.
     virtual int Run();
-    // The framework's exit step: saves the profile. Returns the exit code.
+    // The framework's exit step. Returns the exit code.
     virtual int ExitInstance();
     // The desktop session is about to end and may end the process without another word:
-    // saves what ExitInstance would save, and the program runs on. By default the profile.
+    // saves what ExitInstance would save, and the program runs on. By default nothing: the
+    // framework keeps nothing between runs.
     virtual void OnSessionCommit();
 
     // The framework's document commands: new, open and save.
@@ -69,9 +68,8 @@ public:
     void OnFileOpen();
     void OnFileSave();
 
-    // Reads the framework's profile with a recent-file list of nMaxMRU entries.
+    // Starts the recent-file list, of nMaxMRU entries (empty: it is not kept between runs).
     void LoadStdProfileSettings(int nMaxMRU);
-    void SaveStdProfileSettings();
     void AddToRecentFileList(const std::string& path);
     const CRecentFileList* GetRecentFileList() const { return m_pRecentFileList.get(); }
 
@@ -89,9 +87,6 @@ public:
     // Creates the document, frame and view, opening the named file as the document.
     // FALSE when that failed (the failure has been shown).
     int ProcessShellCommand(const CCommandLineInfo& info);
-
-    // The framework's profile file: $XDG_CONFIG_HOME (default ~/.config) + kProfileFileName.
-    static std::string ProfilePath();
 
     // The main window; null until the shell command created it.
     QWidget* m_pMainWnd = nullptr;

@@ -1,6 +1,7 @@
 #include "audio/AudioStreamImpl.h"
 
 #include "audio/Samples.h"
+#include "base/Contract.h"
 
 #include <soxr.h>
 
@@ -22,6 +23,24 @@ std::size_t ChunkRoom(const AudioFormat& source, const AudioFormat& ring, bool b
         std::ceil(static_cast<double>(kMaxChunk) * ring.nRate / source.nRate));
     return converted + 2 * kConverterSlack + 1;
 }
+
+// Write and Finish work on the producer's own members (the converter, what it has pending):
+// two threads producing into one stream at once would tear them. Checked while a call lasts.
+class CProducerCall
+{
+public:
+    explicit CProducerCall(std::atomic<bool>& busy)
+        : m_busy(busy)
+    {
+        SORVANE_EXPECT(!busy.exchange(true));
+    }
+    ~CProducerCall() { m_busy.store(false); }
+    CProducerCall(const CProducerCall&) = delete;
+    CProducerCall& operator=(const CProducerCall&) = delete;
+
+private:
+    std::atomic<bool>& m_busy;
+};
 
 } // namespace
 
@@ -148,6 +167,7 @@ bool CAudioStreamImpl::Write(const void* frames, std::size_t count, std::uint32_
 {
     if (generation != m_nGeneration.load())
         return false;
+    const CProducerCall producing(m_bProducerBusy);
     if (generation != m_nProducerGeneration) {
         // The first write after a flush: the conversion starts afresh.
         m_nProducerGeneration = generation;
@@ -208,6 +228,7 @@ void CAudioStreamImpl::Finish(std::uint32_t generation)
 {
     if (generation != m_nGeneration.load())
         return;
+    const CProducerCall producing(m_bProducerBusy);
     if (m_pResampler != nullptr && generation == m_nProducerGeneration)
         Convert(nullptr, 0); // what the resampler still holds
     std::lock_guard lock(m_lock);
@@ -315,13 +336,16 @@ std::size_t CAudioStreamImpl::Pull(void* out, std::size_t frames, bool bRealTime
     const bool bFinished = m_bFinished.load();
     if (!m_bEnded.load() && (endRing != kNoEnd || (bFinished && n == fill))) {
         const bool bReached = played >= endRing || (bFinished && n == fill);
-        if (bReached && m_pCueOut != nullptr) {
-            // The follower starts right after the last frame before the end.
+        if (bReached && m_pCueOut != nullptr && !m_pCueOut->bReached.load()) {
+            // The follower starts right after the last frame before the end. The cue stays
+            // with the leader until it is disconnected: letting it go here might free it on
+            // the real-time thread.
             const std::uint64_t past =
                 endRing != kNoEnd && played >= endRing ? played - endRing : 0;
             m_pCueOut->nAt.store(n - static_cast<std::size_t>(std::min<std::uint64_t>(past, n)));
             m_pCueOut->bReached.store(true);
-            m_pCueJustReached = std::move(m_pCueOut);
+            if (!bRealTime)
+                m_pCueJustReached = m_pCueOut;
         }
         if (bReached) {
             const std::uint64_t beyond =

@@ -16,16 +16,10 @@ struct soxr;
 // Counts underruns for AudioOutputUnderruns (in AudioStreamImpl.cpp).
 extern std::atomic<std::uint64_t> g_nAudioUnderruns;
 
-// Follow-on, per thread (in SoundOutput.cpp): the leader of the streams opened on this thread
-// now (set by CAudioFollowOn), and the last stream opened here.
-AudioStreamRef& FollowLeaderHere();
-AudioStreamRef& LastOpenedHere();
-// The gain of the streams opened on this thread now (set by CAudioStreamGain).
-float& StreamGainHere();
 // A stream gain as the output takes it: 0..kMaxAudioStreamGain, NaN as 1.
 float ClampStreamGain(float gain);
 
-// Follow-on: what ties a held stream to its leader's end (see CAudioFollowOn).
+// Follow-on: what ties a held stream to its leader's end (see CAudioStreamTicket).
 struct FollowCue
 {
     std::atomic<bool> bReached{false};
@@ -96,7 +90,7 @@ public:
     // Leader, on disconnect: a follower still held starts.
     void ReleaseFollower();
     std::shared_ptr<FollowCue> m_pCueIn;
-    // Consumer: the cue reached in the last Pull, for the manual clock to complete.
+    // Consumer, manual clock only: the cue reached in the last Pull, for the clock to complete.
     std::shared_ptr<FollowCue> m_pCueJustReached;
 
     const AudioFormat m_source;
@@ -161,6 +155,7 @@ private:
     std::atomic<std::uint64_t> m_nPending{0}; // producer's converted frames not yet in the ring
 
     // Producer only.
+    std::atomic<bool> m_bProducerBusy{false}; // a Write or Finish is under way
     std::uint32_t m_nProducerGeneration = 0;
     const CChannelFold m_fold;
     soxr* m_pResampler = nullptr;

@@ -18,9 +18,12 @@ public:
     // Limits frames stereo frames (left, right interleaved) in place.
     void Process(float* samples, std::size_t frames);
     // The gain now (1 when nothing is being limited).
-    float Gain() const { return m_gain; }
+    float Gain() const { return 1.0f - m_cut; }
 
 private:
-    float m_gain = 1.0f;
-    float m_release = 0.0f; // share of the way back to 1 made per frame
+    // How far the gain is below 1. Kept as the distance rather than the gain itself, because
+    // a float gain just below 1 cannot take the tiny steps back up and would stay there, so
+    // that the mix never passed bit-exact again.
+    float m_cut = 0.0f;
+    float m_keep = 1.0f; // share of the cut kept from one frame to the next
 };

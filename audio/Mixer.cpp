@@ -58,17 +58,18 @@ void CMixer::Callback(void* self, unsigned char* out, int len)
         std::this_thread::sleep_for(std::chrono::milliseconds(stall));
     bool bEnded = false;
     {
-        std::lock_guard render(mixer->m_render);
+        const Lock render(mixer->m_render);
         const std::size_t frames = static_cast<std::size_t>(len) / mixer->m_mix.FrameBytes();
-        if (!mixer->CopyLoneStreamLocked(out, frames, bEnded))
-            bEnded = mixer->MixLocked(out, frames);
+        if (!mixer->CopyLoneStreamLocked(render, out, frames, bEnded))
+            bEnded = mixer->MixLocked(render, out, frames);
     }
     if (bEnded)
         mixer->m_wake.release();
 }
 
-bool CMixer::CopyLoneStreamLocked(void* out, std::size_t frames, bool& bEnded)
+bool CMixer::CopyLoneStreamLocked(const Lock& render, void* out, std::size_t frames, bool& bEnded)
 {
+    SORVANE_EXPECT(Holds(render, m_render));
     // 16-bit samples become floats and back unchanged, so summing, limiting and converting a
     // lone stream only costs time; float streams may pass full scale and are limited.
     if (m_mix.format != SampleFormat::S16 || g_dAudioVolume.load() != 1.0 ||
@@ -87,14 +88,14 @@ bool CMixer::CopyLoneStreamLocked(void* out, std::size_t frames, bool& bEnded)
         return false;
     const std::size_t frameBytes = m_mix.FrameBytes();
     const std::size_t got = lone->Pull(out, frames, true, bEnded);
-    lone->m_pCueJustReached.reset();
     std::memset(static_cast<unsigned char*>(out) + got * frameBytes, 0,
                 (frames - got) * frameBytes);
     return true;
 }
 
-bool CMixer::MixLocked(void* out, std::size_t frames)
+bool CMixer::MixLocked(const Lock& render, void* out, std::size_t frames)
 {
+    SORVANE_EXPECT(Holds(render, m_render));
     bool bEnded = false;
     const std::size_t capacity = m_mixBuffer.size() / kMixChannels;
     const std::size_t frameBytes = m_mix.FrameBytes();
@@ -116,7 +117,6 @@ bool CMixer::MixLocked(void* out, std::size_t frames)
                 const std::size_t at =
                     pass == 1 ? std::min(s->m_pCueIn->nAt.load(), n) : std::size_t{0};
                 const std::size_t got = s->Pull(m_pullBuffer.data(), n - at, true, bEnded);
-                s->m_pCueJustReached.reset();
                 float* into = m_mixBuffer.data() + at * kMixChannels;
                 AddScaled(into, m_pullBuffer.data(), m_mix.format, got * kMixChannels,
                           s->m_fGain.load(std::memory_order_relaxed));
@@ -145,54 +145,64 @@ bool CMixer::MixLocked(void* out, std::size_t frames)
     return bEnded;
 }
 
-void CMixer::SizeBuffersLocked(const AudioFormat& mix, std::size_t frames)
+void CMixer::SizeBuffersLocked(const Lock& render, const AudioFormat& mix, std::size_t frames)
 {
+    SORVANE_EXPECT(Holds(render, m_render));
     m_mix = mix;
     m_mixBuffer.assign(frames * kMixChannels, 0.0f);
     m_pullBuffer.assign(frames * mix.FrameBytes(), 0);
     m_limiter.SetRate(mix.nRate);
 }
 
-void CMixer::MixWithoutDeviceLocked(AudioOutputKind kind, const AudioFormat& mix)
+void CMixer::MixWithoutDeviceLocked(const Lock& control, AudioOutputKind kind,
+                                    const AudioFormat& mix)
 {
-    std::lock_guard render(m_render);
+    SORVANE_EXPECT(Holds(control, m_control));
+    const Lock render(m_render);
     m_kind = kind;
     // A tenth of a second at a time.
-    SizeBuffersLocked(mix, static_cast<std::size_t>(mix.nRate) / 10);
+    SizeBuffersLocked(render, mix, static_cast<std::size_t>(mix.nRate) / 10);
     m_silentStart = std::chrono::steady_clock::now();
     m_nSilentFrames = 0;
     m_bHeld = kind == AudioOutputKind::Silent && m_bWantDevice.load();
     m_nLatencyMs = kind == AudioOutputKind::Silent ? kSilentLatencyMs : 0;
 }
 
-std::uint64_t CMixer::AskDeviceLocked(const AudioFormat& mix, bool bExact)
+std::uint64_t CMixer::AskDeviceLocked(const Lock& control, const AudioFormat& mix, bool bExact)
 {
+    SORVANE_EXPECT(Holds(control, m_control));
     m_askedMix = mix;
     m_bAskedExact = bExact;
     m_wake.release();
     return ++m_nAsked;
 }
 
-void CMixer::WaitForDeviceLocked(std::unique_lock<std::mutex>& control, std::uint64_t ticket)
+void CMixer::WaitForDeviceLocked(Lock& control, std::uint64_t ticket)
 {
+    SORVANE_EXPECT(Holds(control, m_control));
+    // The service thread serves the ticket: it must not be the one waiting for it.
+    SORVANE_EXPECT(!m_serviceRole.Mine());
     m_served.wait_for(control, kDeviceWait, [&] { return m_nServed >= ticket || !m_bOpen.load(); });
 }
 
-void CMixer::OpenLocked(AudioOutputKind kind, const AudioFormat& format)
+void CMixer::OpenLocked(const Lock& control, AudioOutputKind kind, const AudioFormat& format)
 {
+    SORVANE_EXPECT(Holds(control, m_control));
     const AudioFormat mix{format.nRate, kMixChannels, format.format};
     m_bWantDevice = kind == AudioOutputKind::Device;
     m_lastTry = std::chrono::steady_clock::now();
-    MixWithoutDeviceLocked(kind == AudioOutputKind::Device ? AudioOutputKind::Silent : kind, mix);
+    MixWithoutDeviceLocked(control,
+                           kind == AudioOutputKind::Device ? AudioOutputKind::Silent : kind, mix);
     m_bOpen = true;
     if (kind == AudioOutputKind::Device)
-        (void)AskDeviceLocked(mix, false);
+        (void)AskDeviceLocked(control, mix, false);
     if (kind != AudioOutputKind::ManualClock)
         m_service = std::jthread([this](std::stop_token stop) { ServiceThread(stop); });
 }
 
-CMixer::Closing CMixer::CloseLocked()
+CMixer::Closing CMixer::CloseLocked(const Lock& control)
 {
+    SORVANE_EXPECT(Holds(control, m_control));
     Closing closing;
     closing.service = std::move(m_service);
     if (closing.service.joinable()) {
@@ -231,8 +241,9 @@ bool CMixer::FinishClose(Closing closing)
     return done.wait_for(kCloseWait) == std::future_status::ready;
 }
 
-void CMixer::PauseDeviceLocked(bool bPaused)
+void CMixer::PauseDeviceLocked(const Lock& control, bool bPaused)
 {
+    SORVANE_EXPECT(Holds(control, m_control));
     if (bPaused == m_bDevicePaused)
         return;
     m_bDevicePaused = bPaused;
@@ -240,16 +251,18 @@ void CMixer::PauseDeviceLocked(bool bPaused)
     m_device.SetPaused(bPaused);
 }
 
-bool CMixer::StalledLocked() const
+bool CMixer::StalledLocked(const Lock& control) const
 {
+    SORVANE_EXPECT(Holds(control, m_control));
     if (m_bDevicePaused || !m_device.IsOpen() || m_streams.empty())
         return false;
     const auto silent = std::chrono::steady_clock::duration(SteadyNow() - m_nLastCallback.load());
     return silent > kCallbackStall;
 }
 
-void CMixer::LoseDeviceLocked(std::unique_lock<std::mutex>& control)
+void CMixer::LoseDeviceLocked(Lock& control)
 {
+    SORVANE_EXPECT(Holds(control, m_control) && m_serviceRole.Mine());
     CSdlDevice gone;
     {
         // A callback of the lost device that still comes pulls nothing any more.
@@ -258,9 +271,9 @@ void CMixer::LoseDeviceLocked(std::unique_lock<std::mutex>& control)
         gone = std::move(m_device);
     }
     m_bDevicePaused = true;
-    MixWithoutDeviceLocked(AudioOutputKind::Silent, m_mix);
+    MixWithoutDeviceLocked(control, AudioOutputKind::Silent, m_mix);
     // The streams were made for the old device's format: the next is asked for it exactly.
-    (void)AskDeviceLocked(m_mix, true);
+    (void)AskDeviceLocked(control, m_mix, true);
     m_bLostNews = true; // said with the outcome of the next attempt
     // Closing a device whose server stopped answering waits as long as the server does.
     std::promise<void> closed;
@@ -273,8 +286,9 @@ void CMixer::LoseDeviceLocked(std::unique_lock<std::mutex>& control)
     control.lock();
 }
 
-void CMixer::TryDeviceLocked(std::unique_lock<std::mutex>& control, const std::stop_token& stop)
+void CMixer::TryDeviceLocked(Lock& control, const std::stop_token& stop)
 {
+    SORVANE_EXPECT(Holds(control, m_control) && m_serviceRole.Mine());
     // A driver may take one device at a time: the lost one is let go first, when it goes.
     if (const std::shared_future<void> lostClosed = m_lostClosed; lostClosed.valid()) {
         control.unlock();
@@ -316,7 +330,7 @@ void CMixer::TryDeviceLocked(std::unique_lock<std::mutex>& control, const std::s
     if (stop.stop_requested() || !m_bOpen || !m_bWantDevice || !bOpened || !bFits) {
         // Streams came meanwhile and no device plays: again, at their rate.
         if (bOpened && !bFits && !m_device.IsOpen())
-            (void)AskDeviceLocked(m_mix, true);
+            (void)AskDeviceLocked(control, m_mix, true);
         // SDL itself failed (not the server's state): the next attempt starts it afresh.
         if (!bOpened && reason.find("sound server") == std::string::npos)
             m_bAfresh = true;
@@ -355,15 +369,15 @@ void CMixer::TryDeviceLocked(std::unique_lock<std::mutex>& control, const std::s
         }
     }
     {
-        std::lock_guard render(m_render);
+        const Lock render(m_render);
         m_device = std::move(fresh);
         m_kind = AudioOutputKind::Device;
-        SizeBuffersLocked(m_device.Mix(), m_device.BufferFrames() * 2);
+        SizeBuffersLocked(render, m_device.Mix(), m_device.BufferFrames() * 2);
     }
     m_bHeld = false;
     m_nLatencyMs = m_device.LatencyMs();
     m_bDevicePaused = true;
-    PauseDeviceLocked(m_streams.empty());
+    PauseDeviceLocked(control, m_streams.empty());
     if (m_bLostNews)
         std::fprintf(stderr, "sorvane: the sound device was removed; playing on the default "
                              "device\n");
@@ -377,7 +391,7 @@ AudioOutputKind CMixer::Open()
 {
     std::unique_lock control(m_control);
     if (!m_bOpen) {
-        OpenLocked(AudioOutputKind::Device, m_mix);
+        OpenLocked(control, AudioOutputKind::Device, m_mix);
         WaitForDeviceLocked(control, m_nAsked);
     }
     return m_kind;
@@ -389,8 +403,9 @@ AudioFormat CMixer::Format()
     return m_mix;
 }
 
-void CMixer::DropDetachedLocked(bool bOnlyPlayedOut)
+void CMixer::DropDetachedLocked(const Lock& control, bool bOnlyPlayedOut)
 {
+    SORVANE_EXPECT(Holds(control, m_control));
     std::vector<std::shared_ptr<CAudioStreamImpl>> dropped;
     for (const auto& s : m_streams) {
         if (s->m_bDetached.load() && (!bOnlyPlayedOut || s->Queued() == 0))
@@ -412,17 +427,17 @@ void CMixer::DropDetachedLocked(bool bOnlyPlayedOut)
     for (const auto& s : dropped)
         std::erase(m_streams, s);
     if (m_streams.empty())
-        PauseDeviceLocked(true);
+        PauseDeviceLocked(control, true);
 }
 
 bool CMixer::Select(AudioOutputKind kind)
 {
     std::unique_lock control(m_control);
     // What plays out after its owner closed it does not keep the output.
-    DropDetachedLocked(false);
+    DropDetachedLocked(control, false);
     if (!m_streams.empty())
         return false;
-    Closing closing = CloseLocked();
+    Closing closing = CloseLocked(control);
     control.unlock();
     // A new device output reads SDL's variables again, once the old one has finished.
     const bool bFinished = FinishClose(std::move(closing));
@@ -436,7 +451,7 @@ bool CMixer::Select(AudioOutputKind kind)
     m_bToldSilent = false;
     m_bLostNews = false;
     m_bAfresh = false;
-    OpenLocked(kind, m_mix);
+    OpenLocked(control, kind, m_mix);
     if (kind == AudioOutputKind::Device)
         WaitForDeviceLocked(control, m_nAsked);
     return true;
@@ -446,11 +461,11 @@ void CMixer::Close()
 {
     Closing closing;
     {
-        std::lock_guard control(m_control);
-        DropDetachedLocked(false);
+        const Lock control(m_control);
+        DropDetachedLocked(control, false);
         if (!m_streams.empty())
             return;
-        closing = CloseLocked();
+        closing = CloseLocked(control);
     }
     (void)FinishClose(std::move(closing));
 }
@@ -463,27 +478,28 @@ std::shared_ptr<CAudioStreamImpl> CMixer::Connect(const AudioFormat& format, uns
         return nullptr;
     // Lock order: m_control, then the ticket's own lock (Opened below); the ticket never
     // takes the output's.
-    const float gain = terms != nullptr ? terms->Gain() : StreamGainHere();
-    const AudioStreamRef leaderRef = terms != nullptr ? terms->TakeLeader() : FollowLeaderHere();
-    std::unique_lock control(m_control);
+    const float gain = terms != nullptr ? terms->Gain() : 1.0f;
+    const AudioStreamRef leaderRef = terms != nullptr ? terms->TakeLeader() : AudioStreamRef{};
+    SORVANE_EXPECT(!m_serviceRole.Mine() && !m_tellingRole.Mine());
+    Lock control(m_control);
     const AudioFormat wanted{format.nRate, kMixChannels, format.format};
     const bool bFollow = m_streams.empty() && !(wanted == m_mix);
     std::uint64_t ticket = 0;
     if (!m_bOpen) {
-        OpenLocked(AudioOutputKind::Device, wanted);
+        OpenLocked(control, AudioOutputKind::Device, wanted);
         ticket = m_nAsked;
     } else if (m_kind == AudioOutputKind::Device) {
         // Nothing else plays: the device follows the medium's rate and sample format, when a
         // device for it opens; else the one open stays, and the stream is converted.
         if (bFollow)
-            ticket = AskDeviceLocked(wanted, false);
+            ticket = AskDeviceLocked(control, wanted, false);
     } else if (m_kind == AudioOutputKind::Silent && m_bWantDevice) {
         // No device although one is asked for: each new medium tries it again.
         if (bFollow)
-            MixWithoutDeviceLocked(AudioOutputKind::Silent, wanted);
-        ticket = AskDeviceLocked(m_mix, !bFollow);
+            MixWithoutDeviceLocked(control, AudioOutputKind::Silent, wanted);
+        ticket = AskDeviceLocked(control, m_mix, !bFollow);
     } else if (bFollow) {
-        MixWithoutDeviceLocked(m_kind, wanted);
+        MixWithoutDeviceLocked(control, m_kind, wanted);
     }
     if (ticket != 0)
         WaitForDeviceLocked(control, ticket);
@@ -508,10 +524,9 @@ std::shared_ptr<CAudioStreamImpl> CMixer::Connect(const AudioFormat& format, uns
     }
     m_streams.push_back(stream);
     if (m_streams.size() == 1)
-        PauseDeviceLocked(false);
+        PauseDeviceLocked(control, false);
     // The silent output takes a new stream's first frames at once, not at its next tick.
     m_wake.release();
-    LastOpenedHere() = stream;
     if (terms != nullptr)
         terms->Opened(stream);
     return stream;
@@ -519,7 +534,8 @@ std::shared_ptr<CAudioStreamImpl> CMixer::Connect(const AudioFormat& format, uns
 
 void CMixer::Disconnect(const std::shared_ptr<CAudioStreamImpl>& stream)
 {
-    std::lock_guard control(m_control);
+    SORVANE_EXPECT(!m_tellingRole.Mine());
+    const Lock control(m_control);
     stream->ReleaseFollower();
     {
         std::lock_guard hooks(m_hooks);
@@ -533,11 +549,12 @@ void CMixer::Disconnect(const std::shared_ptr<CAudioStreamImpl>& stream)
     std::erase(m_streams, stream);
     stream->Wake();
     if (m_streams.empty())
-        PauseDeviceLocked(true);
+        PauseDeviceLocked(control, true);
 }
 
 void CMixer::Detach(std::shared_ptr<CAudioStreamImpl> stream)
 {
+    SORVANE_EXPECT(!m_tellingRole.Mine());
     if (stream->Queued() == 0) {
         Disconnect(stream);
         return;
@@ -567,19 +584,24 @@ void CMixer::Service()
                     ended[nEnded++] = s;
             }
         }
+        m_tellingRole.Claim();
         for (std::size_t i = 0; i < nEnded; ++i)
             ended[i]->m_pOwner->OnStreamEnded();
+        m_tellingRole.Release();
     }
     // Detached streams that have played out are let go here, never on the real-time thread.
-    std::lock_guard control(m_control);
-    DropDetachedLocked(true);
+    const Lock control(m_control);
+    DropDetachedLocked(control, true);
 }
 
 void CMixer::TickSilent(const std::stop_token& stop)
 {
-    std::lock_guard render(m_render);
+    const Lock render(m_render);
     if (stop.stop_requested() || m_kind.load() != AudioOutputKind::Silent)
         return;
+    // Checked after the stop: a stopped service thread may still run while its successor
+    // plays the role.
+    SORVANE_EXPECT(m_serviceRole.Mine());
     const auto elapsed = std::chrono::steady_clock::now() - m_silentStart;
     const auto rate = static_cast<std::uint64_t>(m_mix.nRate);
     const auto due = static_cast<std::uint64_t>(
@@ -592,22 +614,23 @@ void CMixer::TickSilent(const std::stop_token& stop)
     const std::uint64_t target =
         due + rate * static_cast<std::uint64_t>(kSilentTick.count()) / 1000;
     if (target > m_nSilentFrames) {
-        MixLocked(nullptr, static_cast<std::size_t>(target - m_nSilentFrames));
+        MixLocked(render, nullptr, static_cast<std::size_t>(target - m_nSilentFrames));
         m_nSilentFrames = target;
     }
 }
 
 void CMixer::WatchDevice(const std::stop_token& stop)
 {
-    std::unique_lock control(m_control);
+    Lock control(m_control);
     if (stop.stop_requested() || !m_bWantDevice)
         return;
+    SORVANE_EXPECT(m_serviceRole.Mine());
     if (m_kind.load() == AudioOutputKind::Device) {
         const bool bLost = m_bLost.exchange(false);
         if (bLost)
             m_bAfresh = true; // the seam stands for a device that went: SDL looks afresh
         bool bGone = bLost || m_device.Removed();
-        if (!bGone && StalledLocked()) {
+        if (!bGone && StalledLocked(control)) {
             // Callbacks late under load, from a server that still answers, are no loss.
             control.unlock();
             const bool bServed = CSdlDevice::ServerAnswers();
@@ -632,18 +655,30 @@ void CMixer::WatchDevice(const std::stop_token& stop)
 
 void CMixer::ServiceThread(std::stop_token stop)
 {
+    // The role changes hands under m_control, where a close asks the thread to stop: a thread
+    // told to stop before it began never takes it, and one that ends gives it up only while it
+    // has not passed to its successor.
+    {
+        const Lock control(m_control);
+        if (stop.stop_requested())
+            return;
+        m_serviceRole.Claim();
+    }
     for (;;) {
         // The silent clock keeps real time only where no device was asked for.
         const bool bClock = m_kind.load() == AudioOutputKind::Silent && !m_bWantDevice.load();
         (void)m_wake.try_acquire_for(bClock ? kSilentTick : kWatchTick);
         if (stop.stop_requested())
-            return;
+            break;
         if (bClock)
             TickSilent(stop);
         else
             WatchDevice(stop);
         if (stop.stop_requested())
-            return;
+            break;
         Service();
     }
+    const Lock control(m_control);
+    if (m_serviceRole.Mine())
+        m_serviceRole.Release();
 }

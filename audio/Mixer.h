@@ -5,6 +5,7 @@
 #include "audio/Samples.h"
 #include "audio/SdlDevice.h"
 #include "audio/SoundOutput.h"
+#include "base/Contract.h"
 
 #include <array>
 #include <atomic>
@@ -23,10 +24,14 @@ extern std::atomic<double> g_dAudioVolume;
 
 // The process's one sound output behind SoundOutput.h: the table of streams, the mix, the
 // device (or the silent output, or the manual clock) and the service thread. The lock order
-// and what each lock covers are written at the top of Mixer.cpp.
+// and what each lock covers are written at the top of Mixer.cpp. A private function that needs
+// m_control or m_render held takes the caller's lock as proof (control, render) and checks it.
 class CMixer
 {
 public:
+    // A lock on m_control or m_render, passed as proof that it is held.
+    using Lock = std::unique_lock<std::mutex>;
+
     static CMixer& Instance();
 
     // Any thread but the output's. A stream for frames of format (null when the format is
@@ -68,55 +73,58 @@ private:
         CSdlDevice device;
     };
 
-    // m_control held: opens the output of kind for format's rate and sample format and starts
-    // the service thread; a Device is asked of the service thread (AskDeviceLocked), and
-    // until it opens the output holds every stream.
-    void OpenLocked(AudioOutputKind kind, const AudioFormat& format);
-    // m_control held: closes the output; what is left to finish goes to FinishClose.
-    Closing CloseLocked();
+    // Opens the output of kind for format's rate and sample format and starts the service
+    // thread; a Device is asked of the service thread (AskDeviceLocked), and until it opens
+    // the output holds every stream.
+    void OpenLocked(const Lock& control, AudioOutputKind kind, const AudioFormat& format);
+    // Closes the output; what is left to finish goes to FinishClose.
+    Closing CloseLocked(const Lock& control);
     // No lock held: stops the service thread and closes the device on a thread of its own,
     // waiting kCloseWait at most; true when all of it finished (SDL's audio is then stopped).
     static bool FinishClose(Closing closing);
-    // m_control held: asks the service thread for a device at mix (bExact: at that rate,
-    // SDL converting) and returns the ticket that WaitForDeviceLocked waits for.
-    std::uint64_t AskDeviceLocked(const AudioFormat& mix, bool bExact);
-    // control holds m_control: waits at most kDeviceWait for the attempt of ticket.
-    void WaitForDeviceLocked(std::unique_lock<std::mutex>& control, std::uint64_t ticket);
-    // m_control held: no device: the silent output at mix (or the manual clock when kind is
-    // that); while a device is asked for it pulls nothing and every stream holds.
-    void MixWithoutDeviceLocked(AudioOutputKind kind, const AudioFormat& mix);
-    // Service thread, control holding m_control: the device was removed, its server stopped
-    // answering or the test seam lost it; it is closed aside and the streams hold.
-    void LoseDeviceLocked(std::unique_lock<std::mutex>& control);
-    // Service thread, control holding m_control: one attempt to open a device (the one
-    // asked for, or the retry while none plays), with m_control let go while SDL works.
-    void TryDeviceLocked(std::unique_lock<std::mutex>& control, const std::stop_token& stop);
-    // m_control held: whether the playing device's callbacks stopped coming.
-    bool StalledLocked() const;
-    // m_control held: the device plays (streams open) or rests (none); its callbacks are
-    // watched from now on.
-    void PauseDeviceLocked(bool bPaused);
-    // m_control held: lets go of the streams that were playing out after their close.
-    void DropDetachedLocked(bool bOnlyPlayedOut);
-    // m_render held: the buffers for mixing at mix, blocks of frames at most.
-    void SizeBuffersLocked(const AudioFormat& mix, std::size_t frames);
+    // Asks the service thread for a device at mix (bExact: at that rate, SDL converting) and
+    // returns the ticket that WaitForDeviceLocked waits for.
+    std::uint64_t AskDeviceLocked(const Lock& control, const AudioFormat& mix, bool bExact);
+    // Waits at most kDeviceWait for the attempt of ticket, letting control go meanwhile.
+    void WaitForDeviceLocked(Lock& control, std::uint64_t ticket);
+    // No device: the silent output at mix (or the manual clock when kind is that); while a
+    // device is asked for it pulls nothing and every stream holds. Takes m_render.
+    void MixWithoutDeviceLocked(const Lock& control, AudioOutputKind kind, const AudioFormat& mix);
+    // Service thread: the device was removed, its server stopped answering or the test seam
+    // lost it; it is closed aside (control let go meanwhile) and the streams hold.
+    void LoseDeviceLocked(Lock& control);
+    // Service thread: one attempt to open a device (the one asked for, or the retry while
+    // none plays), with control let go while SDL works.
+    void TryDeviceLocked(Lock& control, const std::stop_token& stop);
+    // Whether the playing device's callbacks stopped coming.
+    bool StalledLocked(const Lock& control) const;
+    // The device plays (streams open) or rests (none); its callbacks are watched from now on.
+    void PauseDeviceLocked(const Lock& control, bool bPaused);
+    // Lets go of the streams that were playing out after their close. Takes m_render.
+    void DropDetachedLocked(const Lock& control, bool bOnlyPlayedOut);
+    // The buffers for mixing at mix, blocks of frames at most.
+    void SizeBuffersLocked(const Lock& render, const AudioFormat& mix, std::size_t frames);
 
+    // The service thread's loop; it plays m_serviceRole while it runs.
     void ServiceThread(std::stop_token stop);
     // Service thread: what the device needs (lost, asked for, due for a retry).
     void WatchDevice(const std::stop_token& stop);
     // Service thread: the silent output's clock.
     void TickSilent(const std::stop_token& stop);
-    // Tells owners whose ends were heard, and releases detached streams that have played out.
+    // Service thread (the manual clock: the thread advancing it): tells owners whose ends were
+    // heard, and releases detached streams that have played out.
     void Service();
 
+    // SDL's real-time thread: takes m_render and mixes; allocates nothing and waits for
+    // nothing but that lock, which nobody holds longer than a mix or a short table change.
     static void Callback(void* self, unsigned char* out, int len);
-    // m_render held: mixes frames frames of every playing stream into out (the mix format;
-    // null for the silent output); returns whether a stream's end was heard.
-    bool MixLocked(void* out, std::size_t frames);
-    // m_render held: when the mix could only reproduce one stream's frames (a 16-bit device, a
-    // lone stream not held behind a leader, gain and volume 1, the limiter at rest), copies
-    // them straight into out and returns true; false leaves out untouched for MixLocked.
-    bool CopyLoneStreamLocked(void* out, std::size_t frames, bool& bEnded);
+    // Mixes frames frames of every playing stream into out (the mix format; null for the
+    // silent output); returns whether a stream's end was heard. Allocates nothing.
+    bool MixLocked(const Lock& render, void* out, std::size_t frames);
+    // When the mix could only reproduce one stream's frames (a 16-bit device, a lone stream
+    // not held behind a leader, gain and volume 1, the limiter at rest), copies them straight
+    // into out and returns true; false leaves out untouched for MixLocked. Allocates nothing.
+    bool CopyLoneStreamLocked(const Lock& render, void* out, std::size_t frames, bool& bEnded);
 
     // See the lock order in Mixer.cpp.
     std::mutex m_control;
@@ -137,6 +145,12 @@ private:
     CLimiter m_limiter;                                       // m_render
 
     std::jthread m_service; // m_control
+    // Played by the running service thread: claimed and given up under m_control, so that a
+    // service thread left to finish after a close never takes it from its successor.
+    CThreadRole m_serviceRole;
+    // Played by the thread that tells owners their ends (under m_hooks): an owner that closes
+    // or opens a stream from OnStreamEnded would take m_control below m_hooks.
+    CThreadRole m_tellingRole;
     std::binary_semaphore m_wake{0};
     std::chrono::steady_clock::time_point m_silentStart; // m_render
     std::uint64_t m_nSilentFrames = 0;                   // m_render

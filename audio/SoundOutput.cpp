@@ -154,50 +154,9 @@ void CAudioStreamTicket::Opened(AudioStreamRef stream)
     m_stream = std::move(stream);
 }
 
-AudioStreamRef& FollowLeaderHere()
-{
-    thread_local AudioStreamRef leader;
-    return leader;
-}
-
-AudioStreamRef& LastOpenedHere()
-{
-    thread_local AudioStreamRef last;
-    return last;
-}
-
-AudioStreamRef LastAudioStreamOpenedHere()
-{
-    return LastOpenedHere();
-}
-
-CAudioFollowOn::CAudioFollowOn(AudioStreamRef leader)
-    : m_previous(std::exchange(FollowLeaderHere(), std::move(leader)))
-{}
-
-CAudioFollowOn::~CAudioFollowOn()
-{
-    FollowLeaderHere() = std::move(m_previous);
-}
-
-float& StreamGainHere()
-{
-    thread_local float gain = 1.0f;
-    return gain;
-}
-
 float ClampStreamGain(float gain)
 {
     return std::isnan(gain) ? 1.0f : std::clamp(gain, 0.0f, kMaxAudioStreamGain);
-}
-
-CAudioStreamGain::CAudioStreamGain(float gain)
-    : m_previous(std::exchange(StreamGainHere(), ClampStreamGain(gain)))
-{}
-
-CAudioStreamGain::~CAudioStreamGain()
-{
-    StreamGainHere() = m_previous;
 }
 
 void SetAudioStreamGain(const AudioStreamRef& stream, float gain)

@@ -230,29 +230,6 @@ private:
     float m_fGain = 1.0f;
 };
 
-// Any thread but the output's: the stream most recently opened on the calling thread (empty
-// when none was). Lets a caller find the stream that a producer it started has opened.
-// Going: replaced by CAudioStreamTicket.
-AudioStreamRef LastAudioStreamOpenedHere();
-
-// While it lives, every stream opened on the constructing thread is held silent (its frames
-// kept, Played() at 0, no underrun counted) until leader's end is reached in the mix: the end
-// marked by MarkEnd or Write's bEnd, or Finish with the ring run empty. It then starts in that
-// same pull, right after the leader's last frame; frames the leader plays past its end (a
-// decay) overlap it. A leader that has already reached its end, is closed or is empty starts
-// it at once. Pausing either stream holds it as usual. Constructed and destroyed on one thread.
-class CAudioFollowOn
-{
-public:
-    explicit CAudioFollowOn(AudioStreamRef leader);
-    ~CAudioFollowOn();
-    CAudioFollowOn(const CAudioFollowOn&) = delete;
-    CAudioFollowOn& operator=(const CAudioFollowOn&) = delete;
-
-private:
-    AudioStreamRef m_previous;
-};
-
 // --- Per-stream gain: each stream is multiplied by a gain of its own where the streams are
 // summed, in floating point, before the mix's volume and the limiter (so a gain that changes
 // from one piece to the next changes exactly where one stream ends and the next begins). A gain
@@ -260,21 +237,6 @@ private:
 
 // The highest gain a stream takes (about +24 dB); higher ones are lowered to it.
 constexpr float kMaxAudioStreamGain = 16.0f;
-
-// While it lives, every stream opened on the constructing thread starts with gain (clamped to
-// 0..kMaxAudioStreamGain; NaN counts as 1) instead of 1. Nested, the innermost one holds.
-// Constructed and destroyed on one thread.
-class CAudioStreamGain
-{
-public:
-    explicit CAudioStreamGain(float gain);
-    ~CAudioStreamGain();
-    CAudioStreamGain(const CAudioStreamGain&) = delete;
-    CAudioStreamGain& operator=(const CAudioStreamGain&) = delete;
-
-private:
-    float m_previous;
-};
 
 // Any thread: the stream's gain (clamped as above) from the next mixed block on. Nothing when
 // the stream is no longer open.

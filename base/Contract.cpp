@@ -10,10 +10,11 @@ const std::thread::id g_mainThread = std::this_thread::get_id();
 
 } // namespace
 
-void ContractBroken(const char* pszCondition, std::source_location where)
+void ContractBroken(const char* pszCondition, const char* pszFile, unsigned nLine,
+                    const char* pszFunction)
 {
-    std::fprintf(stderr, "%s:%u: %s: contract broken: %s\n", where.file_name(),
-                 static_cast<unsigned>(where.line()), where.function_name(), pszCondition);
+    std::fprintf(stderr, "%s:%u: %s: contract broken: %s\n", pszFile, nLine, pszFunction,
+                 pszCondition);
     std::abort();
 }
 

@@ -35,6 +35,7 @@
 
 #include "engine/PlayEngine.h"
 
+#include "audio/AudioStreamImpl.h"
 #include "audio/SoundOutput.h"
 #include "framework/Messages.h"
 #include "media/MciDevice.h"
@@ -742,7 +743,9 @@ double ThreadCpuSeconds()
 // queue: the next entry prepared right after each start, adopted at the open one's end.
 // Prints the longest time one engine call held this (the user-interface) thread, the CPU
 // the calls took, the process's CPU over the queue and its memory 10 s after the last MIDI
-// file gave way to a WAV file, beside idle.
+// file gave way to a WAV file, beside idle; and how long before each end notice was handled
+// the next file's first sample was played (its stream's played frames then; a negative
+// figure would be a start that waited for the notice).
 void BenchMixedQueue(const CTempDir& dir, double idle)
 {
     constexpr int kEntries = 12;
@@ -773,12 +776,19 @@ void BenchMixedQueue(const CTempDir& dir, double idle)
     timed([&] { return ne.engine.OpenAndPlay(entry(0)); });
     timed([&] { return ne.engine.PrepareNext(entry(1)); });
     int played = 1;
+    double earliestLead = 1e9;
+    double latestLead = -1e9;
     while (played < kEntries) {
         if (!PumpUntilEnd(ne, 10000)) {
             std::printf("  entry %d never ended\n", played - 1);
             return;
         }
         ne.bEnded = false;
+        if (const auto next = ne.engine.Stream(true).lock(); next != nullptr) {
+            const double lead = static_cast<double>(next->Played()) * 1000 / tone.nRate;
+            earliestLead = std::min(earliestLead, lead);
+            latestLead = std::max(latestLead, lead);
+        }
         if (timed([&] { return ne.engine.AdoptPrepared(); }) != 1) {
             std::printf("  entry %d did not follow on\n", played);
             return;
@@ -798,6 +808,8 @@ void BenchMixedQueue(const CTempDir& dir, double idle)
                 "after the last MIDI file %.1f MiB = idle %+.1f MiB\n",
                 kEntries, wall, longest * 1000, longestLater * 1000, callsCpu, queueCpu, after,
                 after - idle);
+    std::printf("  end notice handled %.1f to %.1f ms after the next file's first sample\n",
+                earliestLead, latestLead);
 }
 
 void BenchSoundFont(const std::string& soundFont)

@@ -1,10 +1,10 @@
 // The gap between two files that the real program plays in a row: "sorvane --play A B" on
 // SDL's disk driver (SDL_AUDIODRIVER=disk, SDL_DISKAUDIOFILE in a temporary directory),
 // whose output is then searched for the longest run of silent frames between the first
-// sound and the last. The pairs: 44.1 kHz 16-bit stereo WAV files; 44.1 kHz stereo MP3 files
-// (chained in their decoder); FLAC files, an MP3 then a FLAC file, and a 44.1 kHz MP3 then a
-// 48 kHz one (each held behind the first on the other plug-in decoder); each pair two tones of
-// the given length. The device opens once, for the first
+// sound and the last. The pairs: 44.1 kHz 16-bit stereo WAV files; 44.1 kHz stereo MP3 files;
+// FLAC files, an MP3 then a FLAC file, and a 44.1 kHz MP3 then a 48 kHz one (the second of
+// each pair held behind the first on a decoder of its own); each pair two tones of the given
+// length. The device opens once, for the first
 // file; a reopen would start the output file afresh and lose the first file's sound, so
 // the sound's length is printed beside the gap (more than both files when the player's
 // repeat setting is on). Each tone starts at phase 0, so a boundary shows as one silent

@@ -4,23 +4,48 @@
 #include "media/Mci.h"
 #include "pluginapi/PluginInterface.h"
 
+#include <mutex>
+#include <unordered_map>
+
 std::atomic<std::int32_t> g_nPluginElapsed{0};
 
 namespace {
 
-// What both callbacks do; endNotice is the lParam that names the decoder's end and failure.
-int Notify(int nType, int nValue, std::uint32_t dwWindow, LPARAM endNotice)
+// The routes by serial; its lock is held only to look one up, add or remove it.
+struct Routes
+{
+    std::mutex mutex;
+    std::unordered_map<std::uint32_t, std::shared_ptr<TrackWatch>> watches;
+};
+
+// Never destroyed: a decode thread may still report while the process exits.
+Routes& TheRoutes()
+{
+    static auto* routes = new Routes;
+    return *routes;
+}
+
+void Post(WPARAM code, std::uint32_t nSerial)
+{
+    Routes& routes = TheRoutes();
+    std::lock_guard lock(routes.mutex);
+    const auto it = routes.watches.find(nSerial);
+    if (it != routes.watches.end()) {
+        PostMessage(it->second->hNotifyWnd.load(), MM_MCINOTIFY, code,
+                    static_cast<LPARAM>(nSerial));
+    }
+}
+
+} // namespace
+
+int PluginCallback(int nType, int nValue, std::uint32_t nSerial)
 {
     switch (nType) {
     case PLUGIN_CALLBACK_END:
-        PostMessage(static_cast<HWND>(dwWindow), MM_MCINOTIFY, MCI_NOTIFY_SUCCESSFUL, endNotice);
+        Post(MCI_NOTIFY_SUCCESSFUL, nSerial);
         break;
     case PLUGIN_CALLBACK_FAILED:
-        PostMessage(static_cast<HWND>(dwWindow), MM_MCINOTIFY, MCI_NOTIFY_FAILURE, endNotice);
-        break;
-    case PLUGIN_CALLBACK_NEXT:
-        PostMessage(static_cast<HWND>(dwWindow), MM_MCINOTIFY, MCI_NOTIFY_SUCCESSFUL,
-                    kPluginNextNotice);
+        Post(MCI_NOTIFY_FAILURE, nSerial);
         break;
     case PLUGIN_CALLBACK_ELAPSED:
         g_nPluginElapsed.store(nValue);
@@ -31,14 +56,16 @@ int Notify(int nType, int nValue, std::uint32_t dwWindow, LPARAM endNotice)
     return 0;
 }
 
-} // namespace
-
-int PluginCallback(int nType, int nValue, std::uint32_t dwWindow)
+void RoutePluginNotices(std::uint32_t nSerial, std::shared_ptr<TrackWatch> pWatch)
 {
-    return Notify(nType, nValue, dwWindow, 0);
+    Routes& routes = TheRoutes();
+    std::lock_guard lock(routes.mutex);
+    routes.watches[nSerial] = std::move(pWatch);
 }
 
-int PeerPluginCallback(int nType, int nValue, std::uint32_t dwWindow)
+void ForgetPluginRoute(std::uint32_t nSerial)
 {
-    return Notify(nType, nValue, dwWindow, kPluginPeerNotice);
+    Routes& routes = TheRoutes();
+    std::lock_guard lock(routes.mutex);
+    routes.watches.erase(nSerial);
 }

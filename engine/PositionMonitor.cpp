@@ -11,7 +11,7 @@ namespace {
 
 // The monitor thread's body. It touches only what it was given: the watch, the reader and
 // the stop state, all of which live as long as the thread does.
-void Watch(const std::stop_token& stop, TrackWatch& watch,
+void Watch(const std::stop_token& stop, TrackWatch& watch, std::uint32_t serial,
            const CPositionMonitor::TrackReader& readTrack, std::chrono::milliseconds pollInterval)
 {
     pthread_setname_np(pthread_self(), CPositionMonitor::kMonitorThreadName);
@@ -42,7 +42,8 @@ void Watch(const std::stop_token& stop, TrackWatch& watch,
             continue;
         }
         if (last != 0 && track != last) {
-            PostMessage(watch.hNotifyWnd.load(), WM_PLAYPOS, static_cast<WPARAM>(track), 0);
+            PostMessage(watch.hNotifyWnd.load(), WM_PLAYPOS, static_cast<WPARAM>(track),
+                        static_cast<LPARAM>(serial));
         }
         last = track;
     }
@@ -50,16 +51,16 @@ void Watch(const std::stop_token& stop, TrackWatch& watch,
 
 } // namespace
 
-CPositionMonitor::CPositionMonitor(std::shared_ptr<TrackWatch> pWatch, TrackReader readTrack,
-                                   std::chrono::milliseconds pollInterval)
+CPositionMonitor::CPositionMonitor(std::shared_ptr<TrackWatch> pWatch, std::uint32_t nSerial,
+                                   TrackReader readTrack, std::chrono::milliseconds pollInterval)
 {
     std::promise<void> ended;
     m_ended = ended.get_future();
     // The thread owns a share of the watch and its own reader, so that it may outlive this
     // object. The stop state exists before the thread runs: a stop asked at once is kept.
-    m_thread = std::jthread([pWatch = std::move(pWatch), readTrack = std::move(readTrack),
+    m_thread = std::jthread([pWatch = std::move(pWatch), nSerial, readTrack = std::move(readTrack),
                              pollInterval, ended = std::move(ended)](std::stop_token stop) mutable {
-        Watch(stop, *pWatch, readTrack, pollInterval);
+        Watch(stop, *pWatch, nSerial, readTrack, pollInterval);
         ended.set_value();
     });
 }

@@ -4,24 +4,27 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <future>
 #include <memory>
 #include <thread>
 
-// What the CD position monitor shares with the media-device back end that starts it. Kept
-// alive by a shared_ptr, so a monitor that was forgotten never reaches freed memory.
+// What the engine shares with its media and their threads (the CD position monitor, the
+// plug-in callback). Kept alive by a shared_ptr, so a thread that was forgotten never reaches
+// freed memory.
 struct TrackWatch
 {
     // The track Play was last asked for, whose arrival is to pass unreported; 0 when none.
     // Stored by Play, exchanged with 0 by the monitor.
     std::atomic<int> nSkipTrack{0};
-    // The window that receives WM_PLAYPOS.
+    // The window that receives the notices (MM_MCINOTIFY, WM_PLAYPOS).
     std::atomic<HWND> hNotifyWnd{0};
 };
 
 // The CD position monitor: a thread that reads the CD's current track every poll interval
-// and posts WM_PLAYPOS (wParam the new track, lParam 0) to the watch's window when the track
+// and posts WM_PLAYPOS (wParam the new track, lParam the CD medium's serial) to the watch's
+// window when the track
 // changed by itself. Its first reading is a starting point, not a change; reaching the track
 // in nSkipTrack is never a change, and clears nSkipTrack, however late the reading comes.
 // A reading of track 0 (nothing to follow) is not a move.
@@ -42,7 +45,8 @@ public:
     static constexpr const char* kMonitorThreadName = "sorvane-monitor";
 
     // Starts the monitor thread, which waits one poll interval before its first reading.
-    CPositionMonitor(std::shared_ptr<TrackWatch> pWatch, TrackReader readTrack,
+    CPositionMonitor(std::shared_ptr<TrackWatch> pWatch, std::uint32_t nSerial,
+                     TrackReader readTrack,
                      std::chrono::milliseconds pollInterval = kMonitorPollMs);
     // Stop with the standard timeout, when it has not been called.
     ~CPositionMonitor();

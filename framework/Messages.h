@@ -17,8 +17,10 @@
 // Message numbers shared by the media layer, the engine and the view.
 inline constexpr UINT WM_USER = 0x0400;
 inline constexpr UINT MM_MCINOTIFY = 0x03B9;      // 953: wParam = notification code,
-                                                  // lParam = MCI device id
-inline constexpr UINT WM_PLAYPOS = WM_USER + 400; // 1424: wParam = the new CD track
+                                                  // lParam = MCI device id (from a device),
+                                                  // the medium's serial (to the view)
+inline constexpr UINT WM_PLAYPOS = WM_USER + 400; // 1424: wParam = the new CD track,
+                                                  // lParam = the CD medium's serial
 
 // One window message on its way.
 struct MSG

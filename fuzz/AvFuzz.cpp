@@ -1,7 +1,7 @@
 // The FFmpeg decoder plug-in's open path: any bytes opened through the same input the plug-in
 // plays from (container, decoder, converter), decoded to its end, seeked to its middle and
-// decoded on, and read again from its start. The bytes are read from memory: every step but
-// the file's own open is the one a file takes, and a run touches no file system.
+// decoded on, and read again from its start. The bytes are a file in memory (memfd), opened by
+// its path like any other: every step is the one a file takes, and a run touches no disk.
 #include "pluginapi/PluginInterface.h"
 #include "plugins/AvInput.h"
 
@@ -10,6 +10,9 @@ extern "C" {
 }
 
 #include <cstdlib>
+#include <string>
+#include <sys/mman.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -46,8 +49,14 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
+    // One file in memory for the whole run, rewritten for each input.
+    static const int fd = memfd_create("av-fuzz", MFD_CLOEXEC);
+    static const std::string path = "/proc/self/fd/" + std::to_string(fd);
+    if (fd < 0 || ::ftruncate(fd, 0) != 0 ||
+        ::pwrite(fd, data, size, 0) != static_cast<ssize_t>(size))
+        std::abort();
     CAvInput input;
-    if (input.Open(data, size)) {
+    if (input.Open(path)) {
         if (input.Rate() <= 0 || input.Channels() < 1 || input.Channels() > 2 ||
             (input.SampleFormat() != PLUGIN_PCM_S16 && input.SampleFormat() != PLUGIN_PCM_F32))
             std::abort();

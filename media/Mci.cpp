@@ -253,6 +253,15 @@ MCIERROR Close(MCIDEVICEID id, DWORD flags, const MCI_GENERIC_PARMS* params)
     return 0;
 }
 
+// The open device deviceId, held for one command; null when none is open under that id.
+std::shared_ptr<CMciDevice> FindDevice(MCIDEVICEID deviceId)
+{
+    DeviceTable& table = TheTable();
+    std::lock_guard lock(table.mutex);
+    const auto it = table.devices.find(deviceId);
+    return it != table.devices.end() ? it->second.device : nullptr;
+}
+
 } // namespace
 
 MCIERROR mciSendCommand(MCIDEVICEID deviceId, UINT message, DWORD flags, void* params)
@@ -263,21 +272,23 @@ MCIERROR mciSendCommand(MCIDEVICEID deviceId, UINT message, DWORD flags, void* p
                                  : MCIERR_INVALID_DEVICE_ID;
         if (message == MCI_CLOSE)
             return Close(deviceId, flags, static_cast<const MCI_GENERIC_PARMS*>(params));
-        std::shared_ptr<CMciDevice> device;
-        {
-            DeviceTable& table = TheTable();
-            std::lock_guard lock(table.mutex);
-            const auto it = table.devices.find(deviceId);
-            if (it == table.devices.end() || it->second.device == nullptr)
-                return MCIERR_INVALID_DEVICE_ID;
-            device = it->second.device;
-        }
-        return device->Command(message, flags, params);
+        const std::shared_ptr<CMciDevice> device = FindDevice(deviceId);
+        return device != nullptr ? device->Command(message, flags, params)
+                                 : MCIERR_INVALID_DEVICE_ID;
     } catch (const std::bad_alloc&) {
         return MCIERR_OUT_OF_MEMORY;
     } catch (...) {
         return MCIERR_INTERNAL;
     }
+}
+
+MCIERROR SetDeviceStreamTicket(MCIDEVICEID deviceId, AudioStreamTicket ticket)
+{
+    const std::shared_ptr<CMciDevice> device = FindDevice(deviceId);
+    if (device == nullptr)
+        return MCIERR_INVALID_DEVICE_ID;
+    device->SetStreamTicket(std::move(ticket));
+    return 0;
 }
 
 int mciGetErrorString(MCIERROR code, char* buffer, UINT size)

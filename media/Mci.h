@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audio/SoundOutput.h"
 #include "base/WinTypes.h"
 #include "framework/Messages.h"
 
@@ -208,6 +209,11 @@ inline const char* MciDeviceType(UINT typeId)
 //              position (of a track's start with MCI_TRACK), number of tracks, mode, media
 //              present, ready, time format, current track.
 MCIERROR mciSendCommand(MCIDEVICEID deviceId, UINT message, DWORD flags, void* params);
+
+// Any thread, before the device's first play: the streams the device opens from then on open
+// with ticket (the leader the first follows, their gain), through which the caller learns the
+// stream. Without one they start at once, at gain 1. 0, or MCIERR_INVALID_DEVICE_ID.
+MCIERROR SetDeviceStreamTicket(MCIDEVICEID deviceId, AudioStreamTicket ticket);
 
 // Copies the text of error code into buffer (at most size bytes, always terminated when size
 // > 0, cut safely). Returns 1 for a known code, 0 otherwise (the buffer then says the code is

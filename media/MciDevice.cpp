@@ -448,6 +448,12 @@ MCIERROR CMciDevice::Command(UINT message, DWORD flags, void* params)
     return result;
 }
 
+void CMciDevice::SetStreamTicket(AudioStreamTicket ticket)
+{
+    std::lock_guard state(m_state);
+    m_ticket = std::move(ticket);
+}
+
 MCIERROR CMciDevice::Play(DWORD flags, MCI_PLAY_PARMS* params,
                           std::unique_lock<std::mutex>& command)
 {
@@ -462,7 +468,12 @@ MCIERROR CMciDevice::Play(DWORD flags, MCI_PLAY_PARMS* params,
     // The stream and the decode thread come with the first play; opening the stream may
     // open the sound device, so it happens without m_state.
     if (m_pStream == nullptr) {
-        auto stream = CAudioStream::Open(Format(), AheadMs(), this);
+        AudioStreamTicket ticket;
+        {
+            std::lock_guard state(m_state);
+            ticket = m_ticket;
+        }
+        auto stream = CAudioStream::Open(Format(), AheadMs(), this, ticket);
         if (stream == nullptr)
             return MCIERR_WAVE_OUTPUTSUNSUITABLE;
         stream->SetPaused(true);

@@ -53,6 +53,8 @@ public:
 
     // Carries out any command but MCI_OPEN and MCI_CLOSE.
     MCIERROR Command(UINT message, DWORD flags, void* params);
+    // Any thread: the streams this device opens from now on open with ticket.
+    void SetStreamTicket(AudioStreamTicket ticket);
 
     // Stops (a notifying play is reported aborted), ends the decode thread and lets the
     // stream go (what a play that ended still has queued, a MIDI file's decay, plays out);
@@ -177,6 +179,7 @@ private:
     std::condition_variable m_ended;         // a play ended (with m_state)
     std::condition_variable m_idle;          // the decode thread went idle (with m_state)
     std::unique_ptr<CAudioStream> m_pStream; // set under m_command and m_state
+    AudioStreamTicket m_ticket;              // the terms its streams open on; under m_state
     std::thread m_decoder;
     bool m_bQuit = false;
     bool m_bClosed = false;

@@ -14,17 +14,18 @@
 // registered callback. The output is called by the decoder only: Open and OpenFormat on the
 // user-interface thread before a decode thread starts; Write, Flush and WaitDrained on the
 // decode thread; SetPaused, Interrupt and Close on the user-interface thread (through the
-// decoder's Play, Pause, Resume, Seek and Close); GetPlayedFrames on either.
+// decoder's Play, Pause, Resume, Seek and Close); GetPlayedFrames on either. The plug-ins
+// check these rules in every build but Release and stop the program at a breach.
+//
+// One file, one decoder: a file that follows another without a gap is opened on a decoder and
+// an output of its own (CreateInstance), whose stream is held behind the open one's by its
+// ticket (IOutputPlugin::SetStreamTicket); a decoder plays one file at a time.
 
 // What the decoder reports through the callback.
 inline constexpr int PLUGIN_CALLBACK_END = 1;     // value unused: the file has played to its end
 inline constexpr int PLUGIN_CALLBACK_ELAPSED = 2; // value = elapsed playing time, whole seconds
 // The file ended early, after what could be decoded had been heard: value = PLUGIN_FAILURE_*.
 inline constexpr int PLUGIN_CALLBACK_FAILED = 3;
-
-// A file queued with IDecoderChain::QueueNext has begun to be heard, straight after the
-// file before it, which ended successfully (no PLUGIN_CALLBACK_END for it); value unused.
-inline constexpr int PLUGIN_CALLBACK_NEXT = 4;
 
 // Why a file ended early.
 inline constexpr int PLUGIN_FAILURE_READ = 1;   // the file could not be read on
@@ -183,33 +184,6 @@ protected:
     ~IDecoderPlugin() = default;
 };
 
-// Optional, for playing one file straight after another with no gap: a decoder library
-// that offers it exports kPluginGetChain as well, returning this interface of the same
-// decoder object. A decoder without it is played file by file. User-interface thread only.
-class IDecoderChain
-{
-public:
-    // While a file is open: opens the file at pszPath and fills *pInfo, to be decoded into
-    // the same output right after the open file's last sample; once its first sample is
-    // heard the decoder reports PLUGIN_CALLBACK_NEXT and it is the open file (state, length,
-    // seeks and elapsed time are its own). Replaces a file queued before. Non-zero when
-    // queued; 0, with nothing queued, for a file that does not open or has another rate.
-    virtual int QueueNext(const char* pszPath, PluginMediaInfo* pInfo) = 0;
-
-    // Drops the queued file. One that has begun to be decoded but not yet heard is taken
-    // back: the open file plays on to its own end. Result ignored.
-    virtual int DropNext() = 0;
-
-    // Non-zero once the file queued last has begun to be heard (until the next QueueNext,
-    // DropNext or Open).
-    virtual int NextHeard() = 0;
-
-protected:
-    ~IDecoderChain() = default;
-};
-inline constexpr const char* kPluginGetChain = "GetChainInstance";
-using DecoderChainProc = IDecoderChain* (*)();
-
 // The one export of each library: extern "C" GetInstance(), taking no arguments and
 // returning the library's object (IDecoderPlugin* or IOutputPlugin*), valid while the
 // library stays loaded; the caller never deletes it. Null means the library has no object.
@@ -225,12 +199,3 @@ inline constexpr const char* kPluginGetInstance = "GetInstance";
 inline constexpr const char* kPluginCreateInstance = "CreateInstance";
 using DecoderCreateInstanceProc = IDecoderPlugin* (*)();
 using OutputCreateInstanceProc = IOutputPlugin* (*)();
-
-// Optional, for a file that follows another of the same library without a gap where chaining
-// cannot join them (another rate, or a decoder without chaining): a library may export a
-// second object of each interface it has, its peer, independent of the first, so that one
-// file can end on the first while the next is held to start right after it on the peer.
-// GetPeerInstance gives the decoder's or the output's peer, GetPeerChainInstance the peer
-// decoder's IDecoderChain; the rules are GetInstance's. A peer decoder is given a peer output.
-inline constexpr const char* kPluginGetPeer = "GetPeerInstance";
-inline constexpr const char* kPluginGetPeerChain = "GetPeerChainInstance";

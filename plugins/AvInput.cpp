@@ -5,14 +5,12 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
-#include <libavformat/avio.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/mem.h>
 #include <libswresample/swresample.h>
 }
 
 #include <algorithm>
-#include <cstdio> // SEEK_SET, SEEK_CUR, SEEK_END
 #include <cstring>
 #include <mutex>
 #include <sys/stat.h>
@@ -29,8 +27,6 @@ constexpr int kPacketsPerDecode = 64;
 constexpr int kRoundsToFirstSound = 16;
 // Room the converter may need beyond the frame's own samples.
 constexpr int kConvertSlack = 32;
-// The reader's buffer for bytes opened from memory, as large as FFmpeg's for a file.
-constexpr int kMemoryIoBuffer = 32768;
 
 bool IsShortFormat(int format)
 {
@@ -57,12 +53,11 @@ CAvInput::CAvInput()
 
 CAvInput::~CAvInput()
 {
-    Close();
+    CloseInput();
 }
 
 bool CAvInput::Open(const std::string& strPath)
 {
-    Close();
     // A FIFO or a device would block or never end; an empty file holds nothing to probe.
     struct stat st
     {};
@@ -70,26 +65,8 @@ bool CAvInput::Open(const std::string& strPath)
         return false;
     }
     m_strPath = strPath;
-    return OpenSource();
-}
-
-bool CAvInput::Open(const std::uint8_t* pData, std::size_t nSize)
-{
-    Close();
-    if (pData == nullptr || nSize == 0) {
-        return false;
-    }
-    // No name: the bytes are probed by their content alone.
-    m_strPath.clear();
-    m_pMemory = pData;
-    m_nMemorySize = nSize;
-    return OpenSource();
-}
-
-bool CAvInput::OpenSource()
-{
     if (!OpenInput()) {
-        Close();
+        CloseInput();
         return false;
     }
     // The first frames decide the output's format, and a file whose audio does not decode is
@@ -97,7 +74,7 @@ bool CAvInput::OpenSource()
     for (int round = 0;; ++round) {
         const Status status = ReceiveFrames(m_first);
         if (status != Status::Sound || round == kRoundsToFirstSound) {
-            Close();
+            CloseInput();
             return false;
         }
         if (!m_first.empty()) {
@@ -116,9 +93,6 @@ bool CAvInput::OpenInput()
     }
     m_pFormat->format_whitelist = av_strdup(kDemuxers);
     m_pFormat->protocol_whitelist = av_strdup("file");
-    if (m_pMemory != nullptr && !OpenMemoryIo()) {
-        return false;
-    }
     if (avformat_open_input(&m_pFormat, m_strPath.c_str(), m_pDemuxer, nullptr) < 0) {
         m_pFormat = nullptr; // freed by the failed open
         return false;
@@ -158,62 +132,6 @@ bool CAvInput::OpenInput()
     return true;
 }
 
-bool CAvInput::OpenMemoryIo()
-{
-    auto* buffer = static_cast<std::uint8_t*>(av_malloc(kMemoryIoBuffer));
-    m_nMemoryAt = 0;
-    m_pMemoryIo = buffer != nullptr
-                      ? avio_alloc_context(buffer, kMemoryIoBuffer, 0, this, &CAvInput::ReadMemory,
-                                           nullptr, &CAvInput::SeekMemory)
-                      : nullptr;
-    if (m_pMemoryIo == nullptr) {
-        av_free(buffer);
-        return false;
-    }
-    m_pFormat->pb = m_pMemoryIo;
-    m_pFormat->flags |= AVFMT_FLAG_CUSTOM_IO;
-    return true;
-}
-
-int CAvInput::ReadMemory(void* pOpaque, std::uint8_t* pBuffer, int nSize)
-{
-    auto& self = *static_cast<CAvInput*>(pOpaque);
-    const std::size_t n = std::min(static_cast<std::size_t>(std::max(nSize, 0)),
-                                   self.m_nMemorySize - self.m_nMemoryAt);
-    if (n == 0) {
-        return AVERROR_EOF;
-    }
-    std::memcpy(pBuffer, self.m_pMemory + self.m_nMemoryAt, n);
-    self.m_nMemoryAt += n;
-    return static_cast<int>(n);
-}
-
-std::int64_t CAvInput::SeekMemory(void* pOpaque, std::int64_t nOffset, int nWhence)
-{
-    auto& self = *static_cast<CAvInput*>(pOpaque);
-    const auto size = static_cast<std::int64_t>(self.m_nMemorySize);
-    std::int64_t to = nOffset;
-    switch (nWhence & ~AVSEEK_FORCE) {
-    case AVSEEK_SIZE:
-        return size;
-    case SEEK_SET:
-        break;
-    case SEEK_CUR:
-        to = static_cast<std::int64_t>(self.m_nMemoryAt) + nOffset;
-        break;
-    case SEEK_END:
-        to = size + nOffset;
-        break;
-    default:
-        return AVERROR(EINVAL);
-    }
-    if (to < 0 || to > size) {
-        return AVERROR(EINVAL);
-    }
-    self.m_nMemoryAt = static_cast<std::size_t>(to);
-    return to;
-}
-
 void CAvInput::CloseInput()
 {
     swr_free(&m_pSwr);
@@ -225,32 +143,7 @@ void CAvInput::CloseInput()
     if (m_pFormat != nullptr) {
         avformat_close_input(&m_pFormat);
     }
-    if (m_pMemoryIo != nullptr) {
-        av_freep(&m_pMemoryIo->buffer);
-        avio_context_free(&m_pMemoryIo);
-    }
     m_nStream = -1;
-}
-
-void CAvInput::Close()
-{
-    CloseInput();
-    m_pDemuxer = nullptr;
-    m_pMemory = nullptr;
-    m_nMemorySize = 0;
-    m_nRate = 0;
-    m_nChannels = 0;
-    m_nFrameBytes = 0;
-    m_nLengthFrames = 0;
-    m_bLengthTrusted = false;
-    m_bClipAtLength = false;
-    m_nDamaged = 0;
-    m_bOriginKnown = false;
-    m_nNext = 0;
-    m_nSkipTo = 0;
-    m_bPlaceNext = false;
-    m_first.clear();
-    m_bHaveFirst = false;
 }
 
 bool CAvInput::Configure(const AVFrame& frame)

@@ -7,7 +7,6 @@
 struct AVCodecContext;
 struct AVFormatContext;
 struct AVFrame;
-struct AVIOContext;
 struct AVInputFormat;
 struct AVPacket;
 struct SwrContext;
@@ -45,13 +44,8 @@ public:
 
     // Opens the plain file at strPath and decodes its first frames, which the first Decode
     // returns. false, holding nothing, for a missing, special, unreadable or empty file, or
-    // one with no audio stream that decodes.
+    // one with no audio stream that decodes. Once per object: one object reads one file.
     bool Open(const std::string& strPath);
-    // Opens nSize bytes at pData as if they were a file's, with every step of the file's
-    // open after the file itself; pData must stay valid until Close.
-    bool Open(const std::uint8_t* pData, std::size_t nSize);
-    // Releases everything; Open may follow.
-    void Close();
 
     int Rate() const { return m_nRate; }
     int Channels() const { return m_nChannels; }         // 1 or 2
@@ -75,13 +69,8 @@ public:
     std::int64_t Position() const { return m_nNext > m_nSkipTo ? m_nNext : m_nSkipTo; }
 
 private:
-    // The steps of both opens after the source is known.
-    bool OpenSource();
+    // The container and the decoder, from the file's start.
     bool OpenInput();
-    // Gives m_pFormat a reader over the bytes in memory, from their start.
-    bool OpenMemoryIo();
-    static int ReadMemory(void* pOpaque, std::uint8_t* pBuffer, int nSize);
-    static std::int64_t SeekMemory(void* pOpaque, std::int64_t nOffset, int nWhence);
     void CloseInput();
     bool Configure(const AVFrame& frame);
     void Convert(const AVFrame& frame, std::vector<std::uint8_t>& pcm);
@@ -92,11 +81,6 @@ private:
     // probe.
     const AVInputFormat* m_pDemuxer = nullptr;
     AVFormatContext* m_pFormat = nullptr;
-    // The bytes read from memory instead of m_strPath, and the reader over them.
-    const std::uint8_t* m_pMemory = nullptr;
-    std::size_t m_nMemorySize = 0;
-    std::size_t m_nMemoryAt = 0;
-    AVIOContext* m_pMemoryIo = nullptr;
     AVCodecContext* m_pCodec = nullptr;
     SwrContext* m_pSwr = nullptr;
     AVPacket* m_pPacket = nullptr;

@@ -2,26 +2,12 @@
 
 #include <new>
 
-namespace {
-
-// The library's two decoders: the first, and its peer that plays a following file beside it.
-CAvDecoder& TheDecoder(int n)
-{
-    static CAvDecoder decoders[2];
-    return decoders[n];
-}
-
-} // namespace
-
-// The second decoder library's exports. The objects live as long as the library is loaded.
+// The second decoder library's two exports: GetInstance's object, made once, lives as long as the
+// library is loaded; CreateInstance makes a new one at every call.
 extern "C" __attribute__((visibility("default"))) IDecoderPlugin* GetInstance()
 {
-    return &TheDecoder(0);
-}
-
-extern "C" __attribute__((visibility("default"))) IDecoderPlugin* GetPeerInstance()
-{
-    return &TheDecoder(1);
+    static CAvDecoder first;
+    return &first;
 }
 
 extern "C" __attribute__((visibility("default"))) IDecoderPlugin* CreateInstance()

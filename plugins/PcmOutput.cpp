@@ -6,7 +6,27 @@
 
 CPcmOutput::~CPcmOutput()
 {
-    Close();
+    CloseStream();
+}
+
+void CPcmOutput::Release()
+{
+    SORVANE_EXPECT(OnMainThread());
+    delete this;
+}
+
+void CPcmOutput::SetStreamTicket(const AudioStreamTicket& ticket)
+{
+    SORVANE_EXPECT(OnMainThread());
+    m_ticket = ticket;
+}
+
+bool CPcmOutput::OnProducerThread()
+{
+    if (!m_bProducerKnown.exchange(true)) {
+        m_producer.Claim();
+    }
+    return m_producer.Mine();
 }
 
 int CPcmOutput::Open(int nSampleRate, int nChannels)
@@ -16,7 +36,8 @@ int CPcmOutput::Open(int nSampleRate, int nChannels)
 
 int CPcmOutput::OpenFormat(int nSampleRate, int nChannels, int nSampleFormat)
 {
-    Close();
+    SORVANE_EXPECT(OnMainThread());
+    CloseStream();
     const AudioFormat format{nSampleRate, nChannels,
                              nSampleFormat == PLUGIN_PCM_F32 ? SampleFormat::F32
                                                              : SampleFormat::S16};
@@ -30,6 +51,8 @@ int CPcmOutput::OpenFormat(int nSampleRate, int nChannels, int nSampleFormat)
     m_nFrameBytes = format.FrameBytes();
     m_nGeneration = m_pStream->Generation();
     m_bInterrupted.store(false);
+    m_producer.Release();
+    m_bProducerKnown.store(false);
     return 1;
 }
 
@@ -44,6 +67,7 @@ void CPcmOutput::Signal()
 
 int CPcmOutput::Write(const void* pPcm, int nBytes)
 {
+    SORVANE_EXPECT(OnProducerThread());
     if (m_pStream == nullptr) {
         return -1;
     }
@@ -80,6 +104,7 @@ int CPcmOutput::Write(const void* pPcm, int nBytes)
 
 void CPcmOutput::Flush()
 {
+    SORVANE_EXPECT(OnProducerThread());
     if (m_pStream == nullptr) {
         return;
     }
@@ -89,6 +114,7 @@ void CPcmOutput::Flush()
 
 int CPcmOutput::WaitDrained(int nTimeoutMs)
 {
+    SORVANE_EXPECT(OnProducerThread());
     if (m_pStream == nullptr) {
         return 1;
     }
@@ -123,6 +149,7 @@ std::int64_t CPcmOutput::GetPlayedFrames()
 
 void CPcmOutput::SetPaused(int bPaused)
 {
+    SORVANE_EXPECT(OnMainThread());
     if (m_pStream != nullptr) {
         m_pStream->SetPaused(bPaused != 0);
     }
@@ -135,6 +162,12 @@ void CPcmOutput::Interrupt()
 }
 
 void CPcmOutput::Close()
+{
+    SORVANE_EXPECT(OnMainThread());
+    CloseStream();
+}
+
+void CPcmOutput::CloseStream()
 {
     Interrupt();
     m_pStream.reset();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audio/SoundOutput.h"
+#include "base/Contract.h"
 #include "pluginapi/PluginInterface.h"
 
 #include <atomic>
@@ -15,7 +16,9 @@
 // Whatever output the process has selected plays it (the device, the silent output, or the manual
 // clock of the tests); the stream converts when the device runs at another rate.
 //
-// Threads: as IOutputPlugin states. The decode thread is the stream's producer; pause,
+// Threads: as IOutputPlugin states, and asserted: the user-interface thread's functions check
+// OnMainThread(); the first Write, Flush or WaitDrained after an Open makes its thread the
+// producer (the decoder's thread), and every later one checks that it runs there. Pause,
 // interruption and the played count go through the stream's atomics; waits are atomic waits
 // on the stream's wake counter, bumped by the output as it plays and by Interrupt and
 // SetPaused.
@@ -39,16 +42,21 @@ public:
     void Interrupt() override;
     void Close() override;
     int OpenFormat(int nSampleRate, int nChannels, int nSampleFormat) override;
-    void SetStreamTicket(const AudioStreamTicket& ticket) override { m_ticket = ticket; }
+    void SetStreamTicket(const AudioStreamTicket& ticket) override;
     // Closes and frees an object made by CreateInstance.
-    void Release() override { delete this; }
+    void Release() override;
 
 private:
     void Signal();
+    // Whether the calling thread is the producer, the first to ask since Open being it.
+    bool OnProducerThread();
+    void CloseStream();
 
     std::unique_ptr<CAudioStream> m_pStream; // changed only while no decode thread runs
     AudioStreamTicket m_ticket;              // the terms the stream opens on
     std::size_t m_nFrameBytes = 0;
     std::uint32_t m_nGeneration = 0; // the decode thread's
     std::atomic<bool> m_bInterrupted{false};
+    CThreadRole m_producer;
+    std::atomic<bool> m_bProducerKnown{false};
 };

@@ -406,7 +406,7 @@ void CSorvaneDoc::OnEndNotice(WPARAM wParam, LPARAM lParam)
         Prompts().ShowMessage(kFailureStreakText);
         return;
     }
-    if (m_pEngine->PreparedBegan()) {
+    if (!m_pEngine->PreparedPath().empty()) {
         FollowOn();
         return;
     }
@@ -414,13 +414,14 @@ void CSorvaneDoc::OnEndNotice(WPARAM wParam, LPARAM lParam)
     PlayNextAfterEnd();
 }
 
-void CSorvaneDoc::OnTrackNotice(WPARAM wParam)
+void CSorvaneDoc::OnTrackNotice(WPARAM wParam, LPARAM lParam)
 {
     // A track change posted before the CD was closed, or before another track was asked
     // for, no longer describes what plays.
     PlayPosition pos{};
-    if (m_pEngine->IsOpen() == 0 || m_pEngine->GetKind() != DEVICE_CDAUDIO ||
-        m_pEngine->GetPosition(&pos) == 0 || static_cast<WPARAM>(pos.nTrack) != wParam)
+    if (m_pEngine->NoticeTarget(lParam) != CPlayEngine::Notice::Current ||
+        m_pEngine->GetKind() != DEVICE_CDAUDIO || m_pEngine->GetPosition(&pos) == 0 ||
+        static_cast<WPARAM>(pos.nTrack) != wParam)
         return;
     if (m_bStopAfter) {
         m_bStopAfter = false;

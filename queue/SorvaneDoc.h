@@ -188,10 +188,11 @@ public:
     // failed end of the open (or prepared) medium counts; a stale one does nothing. The next
     // entry follows on, or plays, or nothing more plays (see the class comment).
     void OnEndNotice(WPARAM wParam, LPARAM lParam);
-    // A track-change notice (WM_PLAYPOS, the new track in wParam): while the open CD still
-    // stands in that track, the queue steps on, and when its next entry is not that track,
-    // that entry plays instead. The views are told.
-    void OnTrackNotice(WPARAM wParam);
+    // A track-change notice (WM_PLAYPOS, the new track in wParam, the CD medium's serial in
+    // lParam): while that CD is the open medium and still stands in that track, the queue
+    // steps on, and when its next entry is not that track, that entry plays instead. The
+    // views are told.
+    void OnTrackNotice(WPARAM wParam, LPARAM lParam);
     // Where the repeat setting is read (true: after the last entry the first plays); none
     // means off.
     void SetRepeatQuery(std::function<bool()> query) { m_repeatQuery = std::move(query); }

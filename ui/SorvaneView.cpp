@@ -522,9 +522,9 @@ LPARAM CSorvaneView::OnMciNotify(WPARAM wParam, LPARAM lParam)
     return 0;
 }
 
-LPARAM CSorvaneView::OnPlayPos(WPARAM wParam, LPARAM)
+LPARAM CSorvaneView::OnPlayPos(WPARAM wParam, LPARAM lParam)
 {
-    m_pDocument->OnTrackNotice(wParam);
+    m_pDocument->OnTrackNotice(wParam, lParam);
     return 0;
 }
 

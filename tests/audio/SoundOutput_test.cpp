@@ -1,4 +1,5 @@
 #include "audio/SoundOutput.h"
+#include "tests/audio/StreamRamp.h"
 
 #include <gtest/gtest.h>
 
@@ -27,16 +28,6 @@ protected:
 };
 
 const AudioFormat kMono16{22050, 1, SampleFormat::S16};
-
-// Writes frames of a ramp of 16-bit values (the value of frame i is (first + i) % 1000).
-void WriteRamp(CAudioStream& stream, std::size_t frames, std::size_t first = 0)
-{
-    std::vector<std::int16_t> ramp(frames);
-    for (std::size_t i = 0; i < frames; ++i)
-        ramp[i] = static_cast<std::int16_t>((first + i) % 1000);
-    ASSERT_LE(frames, stream.Space());
-    ASSERT_TRUE(stream.Write(ramp.data(), frames, stream.Generation()));
-}
 
 // Counts the ends it is told of.
 struct CEndCounter : IAudioStreamOwner
@@ -93,7 +84,7 @@ TEST_F(SoundOutput, PausingLosesAndRepeatsNothing)
     }
     ASSERT_EQ(captured.size(), 1543u); // 70 ms at 22.05 kHz
     for (std::size_t i = 0; i < captured.size(); ++i)
-        ASSERT_FLOAT_EQ(captured[i], static_cast<float>(i % 1000) / 32768.0f) << i;
+        ASSERT_FLOAT_EQ(captured[i], RampSample(i)) << i;
 }
 
 // Catches frames decoded before a seek that slip in after it.
@@ -132,6 +123,27 @@ TEST_F(SoundOutput, TheOwnerHearsOfTheEndOnceWhenItsLastFrameIsPlayed)
     AdvanceManualAudioClock(100, &decay);
     EXPECT_EQ(decay.size(), 441u);
     EXPECT_EQ(owner.nEnds.load(), 1);
+}
+
+// Catches an owner that closes its stream when told of its end: the output tells owners under
+// a lock that the close takes too, so it would hang for ever; the contract stops it at once.
+TEST_F(SoundOutput, AnOwnerClosingItsStreamWhenToldOfTheEndIsStopped)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    struct CClosingOwner : IAudioStreamOwner
+    {
+        void OnStreamEnded() override { stream->Close(); }
+        std::unique_ptr<CAudioStream> stream;
+    };
+    EXPECT_DEATH(
+        {
+            CClosingOwner owner;
+            owner.stream = CAudioStream::Open(kMono16, 1000, &owner);
+            WriteRamp(*owner.stream, 441, 0, true);
+            owner.stream->Finish(owner.stream->Generation());
+            AdvanceManualAudioClock(100);
+        },
+        "contract broken");
 }
 
 // Catches a decay cut at its device's close, or a stream that is never let go.
@@ -292,16 +304,12 @@ TEST_F(SoundOutput, ALoneStreamIsHeardAtItsOwnGain)
 TEST_F(SoundOutput, AStreamsOwnGainChangesTheLevelExactlyWhereItFollowsOn)
 {
     const std::vector<std::int16_t> heard = HearOnDisk([] {
-        auto leader = CAudioStream::Open(kMono16, 1000);
+        const AudioStreamTicket leaderTicket = CAudioStreamTicket::Make();
+        auto leader = CAudioStream::Open(kMono16, 1000, nullptr, leaderTicket);
         ASSERT_NE(leader, nullptr);
-        std::unique_ptr<CAudioStream> follower;
-        {
-            const CAudioFollowOn followOn(LastAudioStreamOpenedHere());
-            const CAudioStreamGain gain(0.25f);
-            follower = CAudioStream::Open(kMono16, 1000);
-        }
+        const AudioStreamTicket ticket = CAudioStreamTicket::Make(leaderTicket->Stream(), 0.25f);
+        auto follower = CAudioStream::Open(kMono16, 1000, nullptr, ticket);
         ASSERT_NE(follower, nullptr);
-        EXPECT_EQ(AudioStreamGain(LastAudioStreamOpenedHere()), 0.25f);
         const std::vector<std::int16_t> level(4410, 1000);
         ASSERT_TRUE(follower->Write(level.data(), level.size(), follower->Generation()));
         follower->Finish(follower->Generation());

@@ -204,11 +204,25 @@ TEST_F(PlayEngineFileTest, AQueueOfMidiFilesFollowsOnInThePullOfEachEnd)
     EXPECT_EQ(Position().nMilliseconds, kFirstOfC * 1000 / 44100) << "c began right after b";
 }
 
-TEST_F(PlayEngineFileTest, TheEndOfAWaveIsNotifiedAsSuccessful)
+// Also catches a device's end reaching the window with its device id instead of its medium's
+// serial, which the engine cannot tell from another medium's.
+TEST_F(PlayEngineFileTest, TheEndOfAWaveIsNotifiedAsSuccessfulWithTheMediumsSerial)
 {
+    // A device opened past the engine, so that device ids and serials part ways.
+    MCI_OPEN_PARMS other;
+    other.lpstrDeviceType = MciDeviceType(MCI_DEVTYPE_WAVEFORM_AUDIO);
+    const std::string otherPath = WriteWave("other.wav", 1.0);
+    other.lpstrElementName = otherPath.c_str();
+    ASSERT_EQ(
+        mciSendCommand(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_TYPE_ID | MCI_OPEN_ELEMENT, &other),
+        0u);
+    MCI_GENERIC_PARMS close;
+    mciSendCommand(other.wDeviceID, MCI_CLOSE, MCI_WAIT, &close);
     ASSERT_EQ(m_engine.OpenAndPlay(WriteWave("a.wav", 1.0)), 1);
     PlayFrames(2 * 8000, [&] { return !Received(MM_MCINOTIFY).empty(); });
     EXPECT_EQ(Received(MM_MCINOTIFY), (std::vector<WPARAM>{MCI_NOTIFY_SUCCESSFUL}));
+    EXPECT_EQ(m_messages.back().lParam, static_cast<LPARAM>(m_engine.IsOpen()));
+    EXPECT_EQ(m_engine.NoticeTarget(m_messages.back().lParam), CPlayEngine::Notice::Current);
 }
 
 TEST_F(PlayEngineFileTest, CloseKeepsKindAndTitle)

@@ -122,7 +122,7 @@ TEST_F(PlayEngineOpenTest, TheNextCompressedFileTriesTheLoadAgain)
     EXPECT_EQ(m_engine.OpenMedium(WriteTone("first.mp3"), MEDIUM_FILE), 0);
     m_engine.SetPluginDirectory({});
     EXPECT_EQ(m_engine.OpenMedium(WriteTone("second.mp3"), MEDIUM_FILE), 1);
-    EXPECT_EQ(m_engine.IsOpen(), 1u);
+    EXPECT_NE(m_engine.IsOpen(), 0u);
     EXPECT_EQ(m_prompts.messages, (Messages{CPlayEngine::kTextPluginMissing}));
 }
 
@@ -196,11 +196,10 @@ TEST_F(PlayEngineOpenTest, OpeningOverAnOpenMediumClosesItFirst)
     const std::string first = m_dir.Write("first.wav", MakeWav(WavTone{}));
     const std::string second = m_dir.Write("second.wav", MakeWav(WavTone{}));
     ASSERT_EQ(m_engine.OpenAndPlay(first), 1);
-    const UINT firstId = m_engine.IsOpen();
+    const auto firstSerial = static_cast<LPARAM>(m_engine.IsOpen());
     ASSERT_EQ(m_engine.OpenMedium(second, MEDIUM_FILE), 1);
-    // The first device was closed, so its play was aborted and its id answers nothing.
-    MCI_STATUS_PARMS status;
-    status.dwItem = MCI_STATUS_MODE;
-    EXPECT_NE(mciSendCommand(firstId, MCI_STATUS, MCI_STATUS_ITEM, &status), 0u);
+    // The first medium was closed: its news is old news.
+    EXPECT_NE(static_cast<LPARAM>(m_engine.IsOpen()), firstSerial);
+    EXPECT_EQ(m_engine.NoticeTarget(firstSerial), CPlayEngine::Notice::Stale);
     EXPECT_EQ(m_engine.GetTitle(), "second.wav");
 }

@@ -41,7 +41,7 @@ protected:
 TEST_F(PlayEnginePluginTest, ACompressedFileOpensThroughThePlugIns)
 {
     ASSERT_EQ(m_engine.OpenMedium(WriteTone("a.mp3", 5.0), MEDIUM_FILE), 1);
-    EXPECT_EQ(m_engine.IsOpen(), 1u);
+    EXPECT_NE(m_engine.IsOpen(), 0u);
     EXPECT_EQ(m_engine.GetKind(), DEVICE_PLUGIN);
     EXPECT_EQ(m_engine.GetTitle(), "a.mp3");
     EXPECT_EQ(m_engine.GetLengthSeconds(3), 5);
@@ -84,17 +84,35 @@ TEST_F(PlayEnginePluginTest, PlayWhilePlayingChangesNothing)
     EXPECT_TRUE(WaitForElapsed(2));
 }
 
-TEST_F(PlayEnginePluginTest, TheEndIsNotifiedAsSuccessfulWithLParamZero)
+TEST_F(PlayEnginePluginTest, TheEndIsNotifiedAsSuccessfulWithTheMediumsSerial)
 {
     ASSERT_EQ(m_engine.OpenAndPlay(WriteTone("a.mp3", 1.0)), 1);
+    const auto serial = static_cast<LPARAM>(m_engine.IsOpen());
     PlayFrames(10 * kRate, [&] { return !Received(MM_MCINOTIFY).empty(); });
     ASSERT_EQ(Received(MM_MCINOTIFY), (std::vector<WPARAM>{MCI_NOTIFY_SUCCESSFUL}));
     for (const MSG& msg : m_messages) {
         if (msg.message == MM_MCINOTIFY) {
-            EXPECT_EQ(msg.lParam, 0);
+            EXPECT_EQ(msg.lParam, serial);
         }
     }
     EXPECT_EQ(m_engine.GetMode(), static_cast<int>(MCI_MODE_STOP));
+    EXPECT_EQ(m_engine.NoticeTarget(serial), CPlayEngine::Notice::Current);
+}
+
+// Catches an end told by the plug-in slot it came from rather than by its medium: the end of
+// a file, handled late, taken for the end of the next file played on the same decoder library
+// while that one stands paused (the queue would skip it).
+TEST_F(PlayEnginePluginTest, AnEndOfAnEarlierFileIsStaleWhileTheNextOneIsPaused)
+{
+    ASSERT_EQ(m_engine.OpenAndPlay(WriteTone("a.mp3", 1.0)), 1);
+    const auto first = static_cast<LPARAM>(m_engine.IsOpen());
+    PlayFrames(10 * kRate, [&] { return !Received(MM_MCINOTIFY).empty(); });
+    ASSERT_EQ(m_messages.back().lParam, first);
+    ASSERT_EQ(m_engine.OpenAndPlay(WriteTone("b.mp3", 2.0)), 1);
+    PlayFrames(kRate / 4);
+    ASSERT_EQ(m_engine.Stop(), 1);
+    EXPECT_NE(static_cast<LPARAM>(m_engine.IsOpen()), first);
+    EXPECT_EQ(m_engine.NoticeTarget(first), CPlayEngine::Notice::Stale);
 }
 
 // Catches a position that moves only when the decoder reports whole seconds, so that a seek
@@ -158,8 +176,8 @@ TEST_F(PlayEnginePluginTest, DestroyingTheEngineWhilePlayingClosesEverything)
     EXPECT_TRUE(Received(MM_MCINOTIFY).empty());
 }
 
-// Also catches a decoder failure reaching the player as nothing, or as a normal end, and a
-// chained file's start taken for the end of the file.
+// Catches a decoder failure reaching the player as nothing, or as a normal end, and a notice
+// that does not carry its medium's serial.
 TEST(PluginCallback, TheEndAndAFailurePostTheirNotifications)
 {
     EnsureCoreApplication();
@@ -167,19 +185,23 @@ TEST(PluginCallback, TheEndAndAFailurePostTheirNotifications)
     CMessageWindow window([&](UINT message, WPARAM wParam, LPARAM lParam) {
         received.push_back(MSG{0, message, wParam, lParam});
     });
-    EXPECT_EQ(PluginCallback(PLUGIN_CALLBACK_END, 99, window.GetSafeHwnd()), 0);
-    EXPECT_EQ(PluginCallback(PLUGIN_CALLBACK_FAILED, PLUGIN_FAILURE_READ, window.GetSafeHwnd()), 0);
-    EXPECT_EQ(PluginCallback(PLUGIN_CALLBACK_NEXT, 0, window.GetSafeHwnd()), 0);
+    auto watch = std::make_shared<TrackWatch>();
+    watch->hNotifyWnd.store(window.GetSafeHwnd());
+    constexpr std::uint32_t kSerial = 0x7ffffff0;
+    RoutePluginNotices(kSerial, watch);
+    EXPECT_EQ(PluginCallback(PLUGIN_CALLBACK_END, 99, kSerial), 0);
+    EXPECT_EQ(PluginCallback(PLUGIN_CALLBACK_FAILED, PLUGIN_FAILURE_READ, kSerial), 0);
+    ForgetPluginRoute(kSerial);
+    EXPECT_EQ(PluginCallback(PLUGIN_CALLBACK_END, 0, kSerial), 0) << "no route: dropped";
     PumpMessages(1000);
-    ASSERT_EQ(received.size(), 3u);
+    PumpMessages(50);
+    ASSERT_EQ(received.size(), 2u);
     EXPECT_EQ(received[0].message, MM_MCINOTIFY);
     EXPECT_EQ(received[0].wParam, MCI_NOTIFY_SUCCESSFUL);
-    EXPECT_EQ(received[0].lParam, 0);
+    EXPECT_EQ(received[0].lParam, static_cast<LPARAM>(kSerial));
     EXPECT_EQ(received[1].message, MM_MCINOTIFY);
     EXPECT_EQ(received[1].wParam, MCI_NOTIFY_FAILURE);
-    EXPECT_EQ(received[1].lParam, 0);
-    EXPECT_EQ(received[2].wParam, MCI_NOTIFY_SUCCESSFUL);
-    EXPECT_EQ(received[2].lParam, kPluginNextNotice) << "a chained file's start is no end";
+    EXPECT_EQ(received[1].lParam, static_cast<LPARAM>(kSerial));
 }
 
 TEST(PluginCallback, ElapsedIsStoredAndOtherTypesAreIgnored)
@@ -200,17 +222,19 @@ TEST(PluginCallback, ElapsedIsStoredAndOtherTypesAreIgnored)
 
 TEST(PluginCallback, AnEndForAWindowThatHasGoneIsDropped)
 {
-    HWND gone = 0;
+    auto watch = std::make_shared<TrackWatch>();
     {
         CMessageWindow window([](UINT, WPARAM, LPARAM) {});
-        gone = window.GetSafeHwnd();
+        watch->hNotifyWnd.store(window.GetSafeHwnd());
     }
-    EXPECT_EQ(PluginCallback(PLUGIN_CALLBACK_END, 0, gone), 0);
+    RoutePluginNotices(0x7ffffff1, watch);
+    EXPECT_EQ(PluginCallback(PLUGIN_CALLBACK_END, 0, 0x7ffffff1), 0);
+    ForgetPluginRoute(0x7ffffff1);
 }
 
-// Catches a medium's gain lost on the way to its stream, a file with another gain chained into
-// the open file's stream (where it would sound at the open file's gain), and a gain change
-// that reaches only the next file.
+// Catches a medium's gain lost on the way to its stream, a prepared file sounding in the open
+// file's stream (where it would sound at the open file's gain), and a gain change that
+// reaches only the next file.
 TEST_F(PlayEnginePluginTest, EachMediumSoundsAtItsOwnGainAndFollowsOnInAStreamOfItsOwn)
 {
     ASSERT_EQ(m_engine.OpenAndPlay(WriteTone("full.mp3", 1.0)), 1);
@@ -219,23 +243,18 @@ TEST_F(PlayEnginePluginTest, EachMediumSoundsAtItsOwnGainAndFollowsOnInAStreamOf
     m_engine.CloseMedium();
 
     ASSERT_EQ(m_engine.OpenAndPlay(WriteTone("half.mp3", 1.0), 0.5f), 1);
-    const AudioStreamRef open = LastAudioStreamOpenedHere();
+    const AudioStreamRef open = m_engine.Stream();
     std::vector<float> half;
     PlayFrames(kRate / 4, {}, std::chrono::seconds(20), &half);
     EXPECT_NEAR(Rms(half), Rms(full) / 2, Rms(full) * 0.01);
 
     ASSERT_EQ(m_engine.PrepareNext(WriteTone("next.mp3", 1.0), 0.25f), 1);
-    const AudioStreamRef prepared = LastAudioStreamOpenedHere();
+    const AudioStreamRef prepared = m_engine.Stream(true);
+    ASSERT_FALSE(prepared.expired());
     EXPECT_TRUE(open.owner_before(prepared) || prepared.owner_before(open))
-        << "held in a stream of its own, not chained into the open file's";
+        << "held in a stream of its own";
     EXPECT_EQ(AudioStreamGain(prepared), 0.25f);
     m_engine.SetGain(0.75f);
     EXPECT_EQ(AudioStreamGain(open), 0.75f) << "at once, while it plays";
     EXPECT_EQ(AudioStreamGain(prepared), 0.25f);
-    m_engine.DropPrepared();
-
-    ASSERT_EQ(m_engine.PrepareNext(WriteTone("same.mp3", 1.0), 0.75f), 1);
-    const AudioStreamRef chained = LastAudioStreamOpenedHere();
-    EXPECT_FALSE(prepared.owner_before(chained) || chained.owner_before(prepared))
-        << "the same gain chains into the open stream: no stream opens";
 }

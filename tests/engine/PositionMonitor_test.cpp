@@ -10,6 +10,6 @@
 TEST(PositionMonitor, AStopRightAfterTheStartIsAcknowledgedAtOnce)
 {
     CPositionMonitor monitor(
-        std::make_shared<TrackWatch>(), [] { return 1; }, std::chrono::hours(1));
+        std::make_shared<TrackWatch>(), 1, [] { return 1; }, std::chrono::hours(1));
     EXPECT_TRUE(monitor.Stop());
 }

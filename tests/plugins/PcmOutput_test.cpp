@@ -93,15 +93,22 @@ TEST_F(PcmOutputTest, WriteWaitsWhileTheBufferIsFull)
 TEST_F(PcmOutputTest, InterruptReleasesAWaitingWriteAndRefusesUntilFlush)
 {
     ASSERT_EQ(m_output.Open(kRate, 2), 1);
+    // The writes come from one thread, the producer, as a decoder's do.
     std::atomic<int> taken{-2};
-    std::thread writer([&] { taken = WriteFrames(2 * kRate); });
+    int refused = -2;
+    int after = -2;
+    std::thread writer([&] {
+        taken = WriteFrames(2 * kRate);
+        refused = WriteFrames(10);
+        m_output.Flush();
+        after = WriteFrames(10);
+    });
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     m_output.Interrupt();
     writer.join();
     EXPECT_LT(taken.load(), 2 * kRate * kFrameBytes);
-    EXPECT_EQ(WriteFrames(10), 0);
-    m_output.Flush();
-    EXPECT_EQ(WriteFrames(10), 10 * kFrameBytes);
+    EXPECT_EQ(refused, 0);
+    EXPECT_EQ(after, 10 * kFrameBytes);
 }
 
 TEST_F(PcmOutputTest, PausedOutputKeepsItsSound)
@@ -133,4 +140,29 @@ TEST_F(PcmOutputTest, CloseReleasesTheSoundOutput)
     m_output.Close();
     EXPECT_TRUE(SelectAudioOutput(AudioOutputKind::ManualClock));
     EXPECT_EQ(WriteFrames(10), -1);
+}
+
+// Catches an output that opens its stream without its ticket: the engine would not learn the
+// stream, and a file held to follow another would start at once, over the one before it.
+TEST_F(PcmOutputTest, TheStreamOpensOnItsTicketAndWaitsBehindItsLeader)
+{
+    CPcmOutput leader;
+    const AudioStreamTicket leaderTicket = CAudioStreamTicket::Make();
+    leader.SetStreamTicket(leaderTicket);
+    ASSERT_EQ(leader.Open(kRate, 2), 1);
+    ASSERT_EQ(
+        leader.Write(std::vector<short>(kRate / 10 * 2, 500).data(), kRate / 10 * kFrameBytes),
+        kRate / 10 * kFrameBytes);
+    const AudioStreamTicket ticket = CAudioStreamTicket::Make(leaderTicket->Stream());
+    m_output.SetStreamTicket(ticket);
+    ASSERT_EQ(m_output.Open(kRate, 2), 1);
+    EXPECT_FALSE(ticket->Stream().expired()) << "the stream is handed back through the ticket";
+    ASSERT_EQ(WriteFrames(kRate / 10), kRate / 10 * kFrameBytes);
+
+    PlayFrames(kRate / 20);
+    EXPECT_EQ(m_output.GetPlayedFrames(), 0) << "started before its leader's end";
+    EXPECT_EQ(leader.WaitDrained(0), 0); // nothing more comes: the leader's end is marked
+    PlayFrames(kRate / 10, [&] { return m_output.GetPlayedFrames() > 0; });
+    EXPECT_EQ(leader.GetPlayedFrames(), kRate / 10);
+    EXPECT_GT(m_output.GetPlayedFrames(), 0);
 }

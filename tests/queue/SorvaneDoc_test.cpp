@@ -50,6 +50,13 @@ public:
     CPoint shownAt{-1, -1};
 };
 
+// The document, with its engine open to the tests.
+class CEngineDoc : public CSorvaneDoc
+{
+public:
+    using CSorvaneDoc::EngineForTests;
+};
+
 class SorvaneDocTest : public ::testing::Test
 {
 protected:
@@ -110,7 +117,7 @@ protected:
     CTempDir m_dir;
     CManualClockOutput m_clock;
     CRecordingPrompts m_prompts;
-    CSorvaneDoc m_doc;
+    CEngineDoc m_doc;
     CHintView m_view;
 };
 
@@ -682,10 +689,10 @@ TEST_F(SorvaneDocTest, EachEntryPlaysAtTheGainOfTheModeAndItsNeighbours)
 
     settings.mode = ReplayGainMode::Auto;
     m_doc.PlayAt(1);
-    EXPECT_FLOAT_EQ(AudioStreamGain(LastAudioStreamOpenedHere()), Db(-10))
+    EXPECT_FLOAT_EQ(m_doc.EngineForTests().PreparedGain(), Db(-10))
         << "b prepared behind a2 at its track gain";
     settings.mode = ReplayGainMode::Album;
     m_doc.ReplayGainSettingChanged();
-    EXPECT_FLOAT_EQ(AudioStreamGain(LastAudioStreamOpenedHere()), Db(-4))
+    EXPECT_FLOAT_EQ(m_doc.EngineForTests().PreparedGain(), Db(-4))
         << "b prepared again at its album gain";
 }

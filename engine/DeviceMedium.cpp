@@ -1,6 +1,6 @@
-#include "engine/DeviceBackend.h"
+#include "engine/DeviceMedium.h"
 
-#include "engine/PlaybackError.h"
+#include "base/Contract.h"
 #include "media/Mci.h"
 
 #include <system_error>
@@ -12,9 +12,6 @@ constexpr DWORD kOpenFileFlags = MCI_OPEN_TYPE | MCI_OPEN_TYPE_ID | MCI_OPEN_ELE
 constexpr DWORD kOpenCdFlags = MCI_OPEN_TYPE | MCI_OPEN_TYPE_ID | MCI_OPEN_SHAREABLE | MCI_WAIT;
 // The separate, unshared CD device that OpenDoorOfDrive opens.
 constexpr DWORD kOpenEjectFlags = MCI_OPEN_TYPE | MCI_OPEN_TYPE_ID | MCI_WAIT;
-
-// MCI takes a notify window as the low 16 bits of its handle.
-constexpr DWORD_PTR kNotifyHandleMask = 0xFFFF;
 
 UINT DeviceTypeOf(DeviceKind kind)
 {
@@ -58,91 +55,66 @@ void OpenDoor(UINT deviceId)
 
 } // namespace
 
-CDeviceBackend::CDeviceBackend()
-    : m_pWatch(std::make_shared<TrackWatch>())
-{}
-
-CDeviceBackend::~CDeviceBackend()
+std::unique_ptr<CDeviceMedium> CDeviceMedium::Open(const MediumRequest& request, int& nError)
 {
-    Close();
-}
-
-void CDeviceBackend::SetNotifyWindow(HWND hWnd)
-{
-    m_pWatch->hNotifyWnd.store(hWnd);
-}
-
-int CDeviceBackend::Open(const std::string& strPath, DeviceKind kind)
-{
+    SORVANE_EXPECT(OnMainThread());
     MCI_OPEN_PARMS open;
-    open.lpstrDeviceType = MciDeviceType(DeviceTypeOf(kind));
+    open.lpstrDeviceType = MciDeviceType(DeviceTypeOf(request.kind));
     DWORD flags = kOpenCdFlags;
-    if (kind != DEVICE_CDAUDIO) {
-        open.lpstrElementName = strPath.c_str();
+    if (request.kind != DEVICE_CDAUDIO) {
+        open.lpstrElementName = request.strPath.c_str();
         flags = kOpenFileFlags;
     }
     const MCIERROR err = mciSendCommand(0, MCI_OPEN, flags, &open);
     if (err != 0) {
-        ShowPlaybackError(static_cast<int>(err));
-        return 0;
+        nError = static_cast<int>(err);
+        return nullptr;
     }
-    m_nKind = kind;
-    m_nDeviceId = open.wDeviceID;
-
-    if (kind == DEVICE_CDAUDIO) {
-        m_nTrackCount = static_cast<int>(
-            QueryStatus(m_nDeviceId, MCI_STATUS_ITEM | MCI_WAIT, MCI_STATUS_NUMBER_OF_TRACKS));
-        StartMonitor();
-    }
-
+    SetDeviceStreamTicket(open.wDeviceID, request.ticket);
+    std::unique_ptr<CDeviceMedium> medium(new CDeviceMedium(request, open.wDeviceID));
     MCI_SET_PARMS set;
-    set.dwTimeFormat = kind == DEVICE_CDAUDIO ? MCI_FORMAT_TMSF : MCI_FORMAT_MILLISECONDS;
-    mciSendCommand(m_nDeviceId, MCI_SET, MCI_SET_TIME_FORMAT, &set);
-    return 1;
-}
-
-UINT CDeviceBackend::OpenFollowing(const std::string& strPath, DeviceKind kind,
-                                   const AudioStreamRef& leader)
-{
-    MCI_OPEN_PARMS open;
-    open.lpstrDeviceType = MciDeviceType(DeviceTypeOf(kind));
-    open.lpstrElementName = strPath.c_str();
-    if (kind == DEVICE_CDAUDIO || mciSendCommand(0, MCI_OPEN, kOpenFileFlags, &open) != 0)
-        return 0;
-    MCI_SET_PARMS set;
-    set.dwTimeFormat = MCI_FORMAT_MILLISECONDS;
+    set.dwTimeFormat = request.kind == DEVICE_CDAUDIO ? MCI_FORMAT_TMSF : MCI_FORMAT_MILLISECONDS;
     mciSendCommand(open.wDeviceID, MCI_SET, MCI_SET_TIME_FORMAT, &set);
-    MCI_PLAY_PARMS play;
-    play.dwCallback = m_pWatch->hNotifyWnd.load() & kNotifyHandleMask;
-    MCIERROR err = 0;
-    {
-        // The device's stream comes with its first play, on this thread.
-        const CAudioFollowOn followOn(leader);
-        err = mciSendCommand(open.wDeviceID, MCI_PLAY, MCI_NOTIFY, &play);
+    if (request.kind == DEVICE_CDAUDIO) {
+        medium->m_nTrackCount = static_cast<int>(
+            QueryStatus(open.wDeviceID, MCI_STATUS_ITEM | MCI_WAIT, MCI_STATUS_NUMBER_OF_TRACKS));
+        medium->StartMonitor(request.readTrack);
     }
-    if (err != 0) {
-        CloseFollowing(open.wDeviceID);
-        return 0;
+    return medium;
+}
+
+CDeviceMedium::CDeviceMedium(const MediumRequest& request, UINT nDeviceId)
+    : m_nKind(request.kind)
+    , m_nDeviceId(nDeviceId)
+    , m_nSerial(request.nSerial)
+    , m_pWatch(request.pWatch)
+    , m_monitorStopTimeout(request.monitorStopTimeout)
+    , m_relay(
+          [this](UINT message, WPARAM wParam, LPARAM lParam) { Relay(message, wParam, lParam); })
+{}
+
+CDeviceMedium::~CDeviceMedium()
+{
+    SORVANE_EXPECT(OnMainThread());
+    // The monitor ends (or is forgotten) before the device it reads goes away.
+    if (m_pMonitor != nullptr) {
+        m_pMonitor->Stop(m_monitorStopTimeout);
     }
-    return open.wDeviceID;
+    SendSimple(m_nDeviceId, MCI_CLOSE, MCI_WAIT);
 }
 
-void CDeviceBackend::CloseFollowing(UINT nDeviceId)
+void CDeviceMedium::Relay(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (nDeviceId != 0)
-        SendSimple(nDeviceId, MCI_CLOSE, MCI_WAIT);
+    // The relay window's thread: the user-interface thread.
+    SORVANE_EXPECT(OnMainThread());
+    if (message == MM_MCINOTIFY && lParam == static_cast<LPARAM>(m_nDeviceId)) {
+        PostMessage(m_pWatch->hNotifyWnd.load(), MM_MCINOTIFY, wParam,
+                    static_cast<LPARAM>(m_nSerial));
+    }
 }
 
-void CDeviceBackend::Adopt(UINT nDeviceId, DeviceKind kind)
+void CDeviceMedium::StartMonitor(CPositionMonitor::TrackReader readTrack)
 {
-    Close();
-    m_nKind = kind;
-    m_nDeviceId = nDeviceId;
-}
-
-void CDeviceBackend::StartMonitor()
-{
-    CPositionMonitor::TrackReader readTrack = m_readTrackForTests;
     if (!readTrack) {
         // The reader holds the device id, not this object: a forgotten monitor that reads
         // after the close only gets no answer.
@@ -151,35 +123,21 @@ void CDeviceBackend::StartMonitor()
         };
     }
     try {
-        m_pMonitor = std::make_unique<CPositionMonitor>(m_pWatch, std::move(readTrack));
+        m_pMonitor = std::make_unique<CPositionMonitor>(m_pWatch, m_nSerial, std::move(readTrack));
     } catch (const std::system_error&) {
         // No thread to spare: the CD plays on, its track changes unreported.
         m_pMonitor.reset();
     }
 }
 
-void CDeviceBackend::Close()
+int CDeviceMedium::Play(int nTrack)
 {
-    if (m_nDeviceId == 0) {
-        return;
-    }
-    // The monitor ends (or is forgotten) before the device it reads goes away.
-    if (m_pMonitor != nullptr) {
-        m_pMonitor->Stop(m_monitorStopTimeout);
-        m_pMonitor.reset();
-    }
-    SendSimple(m_nDeviceId, MCI_CLOSE, MCI_WAIT);
-    m_nDeviceId = 0;
-    m_nTrackCount = 0;
-}
-
-int CDeviceBackend::Play(int nTrack)
-{
+    SORVANE_EXPECT(OnMainThread());
     if (nTrack != 0) {
         m_pWatch->nSkipTrack.store(nTrack);
     }
     MCI_PLAY_PARMS play;
-    play.dwCallback = m_pWatch->hNotifyWnd.load() & kNotifyHandleMask;
+    play.dwCallback = m_relay.GetSafeHwnd();
     play.dwFrom = MCI_MAKE_TMSF(static_cast<unsigned>(nTrack) & 0xFFu, 0, 0, 0);
     DWORD flags = MCI_NOTIFY;
     if (m_nKind == DEVICE_CDAUDIO && nTrack != 0) {
@@ -190,20 +148,27 @@ int CDeviceBackend::Play(int nTrack)
         // The disc did not move: there is no arrival to pass over.
         int expected = nTrack;
         m_pWatch->nSkipTrack.compare_exchange_strong(expected, 0);
-        ShowPlaybackError(static_cast<int>(err));
-        return 0;
+        return static_cast<int>(err);
     }
-    return 1;
+    return 0;
 }
 
-int CDeviceBackend::Stop()
+int CDeviceMedium::PlayFrom(std::int64_t nMilliseconds)
 {
+    // A device seeks while it stands and plays from there.
+    SeekMilliseconds(nMilliseconds);
+    return Play(0);
+}
+
+void CDeviceMedium::Stop()
+{
+    SORVANE_EXPECT(OnMainThread());
     SendSimple(m_nDeviceId, MCI_STOP, MCI_WAIT);
-    return 1;
 }
 
-int CDeviceBackend::SeekPercent(int nPercent)
+void CDeviceMedium::SeekPercent(int nPercent)
 {
+    SORVANE_EXPECT(OnMainThread());
     const bool bCd = m_nKind == DEVICE_CDAUDIO;
     const unsigned track = bCd ? MCI_TMSF_TRACK(CdPosition(m_nDeviceId)) : 0;
     const auto length = static_cast<long long>(GetLengthSeconds(static_cast<int>(track)));
@@ -217,11 +182,11 @@ int CDeviceBackend::SeekPercent(int nPercent)
     }
     SendSimple(m_nDeviceId, MCI_STOP, MCI_WAIT);
     mciSendCommand(m_nDeviceId, MCI_SEEK, MCI_TO | MCI_WAIT, &seek);
-    return 1;
 }
 
-int CDeviceBackend::SeekMilliseconds(std::int64_t nMilliseconds)
+void CDeviceMedium::SeekMilliseconds(std::int64_t nMilliseconds)
 {
+    SORVANE_EXPECT(OnMainThread());
     MCI_SEEK_PARMS seek;
     if (m_nKind == DEVICE_CDAUDIO) {
         const unsigned track = MCI_TMSF_TRACK(CdPosition(m_nDeviceId));
@@ -233,11 +198,11 @@ int CDeviceBackend::SeekMilliseconds(std::int64_t nMilliseconds)
     }
     SendSimple(m_nDeviceId, MCI_STOP, MCI_WAIT);
     mciSendCommand(m_nDeviceId, MCI_SEEK, MCI_TO | MCI_WAIT, &seek);
-    return 1;
 }
 
-void CDeviceBackend::GetPosition(PlayPosition& pos)
+void CDeviceMedium::GetPosition(PlayPosition& pos)
 {
+    SORVANE_EXPECT(OnMainThread());
     if (m_nKind == DEVICE_CDAUDIO) {
         const DWORD value = CdPosition(m_nDeviceId);
         pos.nTrack = static_cast<std::int32_t>(MCI_TMSF_TRACK(value));
@@ -254,20 +219,14 @@ void CDeviceBackend::GetPosition(PlayPosition& pos)
     pos.nMilliseconds = static_cast<std::int32_t>(value);
 }
 
-int CDeviceBackend::GetLengthSeconds(int nTrack)
+int CDeviceMedium::GetLengthSeconds(int nTrack)
 {
-    if (m_nKind == DEVICE_CDAUDIO) {
-        const auto msf =
-            static_cast<DWORD>(QueryStatus(m_nDeviceId, MCI_STATUS_ITEM | MCI_TRACK,
-                                           MCI_STATUS_LENGTH, static_cast<DWORD>(nTrack)));
-        return static_cast<int>(MCI_MSF_MINUTE(msf) * 60 + MCI_MSF_SECOND(msf));
-    }
-    return static_cast<int>(
-        static_cast<DWORD>(QueryStatus(m_nDeviceId, MCI_STATUS_ITEM, MCI_STATUS_LENGTH)) / 1000);
+    return static_cast<int>(GetLengthMilliseconds(nTrack) / 1000);
 }
 
-std::int64_t CDeviceBackend::GetLengthMilliseconds(int nTrack)
+std::int64_t CDeviceMedium::GetLengthMilliseconds(int nTrack)
 {
+    SORVANE_EXPECT(OnMainThread());
     if (m_nKind == DEVICE_CDAUDIO) {
         const auto msf =
             static_cast<DWORD>(QueryStatus(m_nDeviceId, MCI_STATUS_ITEM | MCI_TRACK,
@@ -279,36 +238,32 @@ std::int64_t CDeviceBackend::GetLengthMilliseconds(int nTrack)
         static_cast<DWORD>(QueryStatus(m_nDeviceId, MCI_STATUS_ITEM, MCI_STATUS_LENGTH)));
 }
 
-int CDeviceBackend::GetMode()
+int CDeviceMedium::GetMode()
 {
+    SORVANE_EXPECT(OnMainThread());
     return static_cast<int>(QueryStatus(m_nDeviceId, MCI_STATUS_ITEM, MCI_STATUS_MODE));
 }
 
-int CDeviceBackend::OpenDiscDoor()
+bool CDeviceMedium::OpenDiscDoor()
 {
+    SORVANE_EXPECT(OnMainThread());
     if (m_nKind != DEVICE_CDAUDIO) {
-        return 0;
+        return false;
     }
     SendSimple(m_nDeviceId, MCI_STOP, MCI_WAIT);
     OpenDoor(m_nDeviceId);
-    return 1;
+    return true;
 }
 
-int CDeviceBackend::OpenDoorOfDrive()
+bool CDeviceMedium::OpenDoorOfDrive()
 {
+    SORVANE_EXPECT(OnMainThread());
     MCI_OPEN_PARMS open;
     open.lpstrDeviceType = MciDeviceType(MCI_DEVTYPE_CD_AUDIO);
     if (mciSendCommand(0, MCI_OPEN, kOpenEjectFlags, &open) != 0) {
-        return 0;
+        return false;
     }
     OpenDoor(open.wDeviceID);
     SendSimple(open.wDeviceID, MCI_CLOSE, MCI_WAIT);
-    return 1;
-}
-
-void CDeviceBackend::SetMonitorReader(CPositionMonitor::TrackReader readTrack,
-                                      std::chrono::milliseconds stopTimeout)
-{
-    m_readTrackForTests = std::move(readTrack);
-    m_monitorStopTimeout = stopTimeout;
+    return true;
 }
