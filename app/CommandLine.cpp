@@ -15,9 +15,8 @@ namespace {
 std::string AbsolutePath(const std::string& arg)
 {
     QString path = ToQString(arg);
-    if (path.startsWith(QStringLiteral("file:"))) {
+    if (path.startsWith(QStringLiteral("file:")))
         path = QUrl(path).toLocalFile();
-    }
     return FromQString(QFileInfo(path).absoluteFilePath());
 }
 
@@ -59,28 +58,22 @@ const ToolkitOption* FindToolkitOption(const std::string& arg)
     name.remove_prefix(name.starts_with("--") ? 2 : 1);
     const std::size_t equals = name.find('=');
     const std::string_view bare = name.substr(0, equals);
-    for (const ToolkitOption& option : kToolkitOptions) {
-        if (bare == option.pszName) {
+    for (const ToolkitOption& option : kToolkitOptions)
+        if (bare == option.pszName)
             return &option;
-        }
-    }
     return nullptr;
 }
 
 CPlayerCommand::Action ActionOf(const std::string& arg)
 {
-    if (arg == "--play") {
+    if (arg == "--play")
         return CPlayerCommand::Play;
-    }
-    if (arg == "--enqueue") {
+    if (arg == "--enqueue")
         return CPlayerCommand::Enqueue;
-    }
-    if (arg == "--version") {
+    if (arg == "--version")
         return CPlayerCommand::Version;
-    }
-    if (arg == "--help" || arg == "-h") {
+    if (arg == "--help" || arg == "-h")
         return CPlayerCommand::Help;
-    }
     return CPlayerCommand::None;
 }
 
@@ -116,18 +109,16 @@ CPlayerCommand ParsePlayerCommand(const std::vector<std::string>& args)
         }
         if (!bOptionsEnd && arg.size() > 1 && arg.front() == '-') {
             if (const ToolkitOption* pOption = FindToolkitOption(arg)) {
-                if (pOption->bValue && arg.find('=') == std::string::npos) {
+                if (pOption->bValue && arg.find('=') == std::string::npos)
                     ++i;
-                }
                 continue;
             }
             command.m_nAction = CPlayerCommand::Invalid;
             command.m_strError = "unknown option " + arg + " (see --help)";
             return command;
         }
-        if (arg.empty()) {
+        if (arg.empty())
             continue;
-        }
         // A file without an option plays as with --play.
         if (command.m_nAction == CPlayerCommand::None) {
             command.m_nAction = CPlayerCommand::Play;

@@ -26,9 +26,8 @@ std::vector<std::string> SplitLines(const std::string& text)
     for (;;) {
         const std::size_t end = text.find('\n', start);
         parts.push_back(text.substr(start, end - start));
-        if (end == std::string::npos) {
+        if (end == std::string::npos)
             return parts;
-        }
         start = end + 1;
     }
 }
@@ -56,17 +55,15 @@ std::string CSingleDocTemplate::GetFilter() const
 {
     const std::string name = GetDocString(filterName);
     const std::string ext = GetDocString(filterExt);
-    if (name.empty() || ext.empty()) {
+    if (name.empty() || ext.empty())
         return kAllFilesFilter;
-    }
     return name + "|*" + ext + "||";
 }
 
 std::string CSingleDocTemplate::GetTitle() const
 {
-    if (m_strPathName.empty()) {
+    if (m_strPathName.empty())
         return GetDocString(fileNewName);
-    }
     return FromQString(QFileInfo(ToQString(m_strPathName)).fileName());
 }
 
@@ -91,9 +88,8 @@ void CSingleDocTemplate::InstallAccelerators()
         pShortcut->setContext(Qt::WindowShortcut);
         const int nID = accelerator.nID;
         connect(pShortcut, &QShortcut::activated, this, [this, nID] {
-            if (m_pView != nullptr) {
+            if (m_pView != nullptr)
                 m_pView->RouteCmd(nID);
-            }
         });
     }
 }
@@ -110,9 +106,8 @@ CSorvaneDoc* CSingleDocTemplate::OpenDocumentFile(const std::string* pPath)
         QFile file(ToQString(*pPath));
         if (pPath->empty() || !QFileInfo(file).isFile() || !file.open(QIODevice::ReadOnly)) {
             Prompts().ShowMessage(StrFormat("%s\n%s", pPath->c_str(), CWinApp::kOpenFailedText));
-            if (bCreated) {
+            if (bCreated)
                 CloseAllDocuments();
-            }
             return nullptr;
         }
         SetPathName(*pPath);
@@ -135,9 +130,8 @@ void CSingleDocTemplate::SetPathName(const std::string& path)
 
 void CSingleDocTemplate::CloseAllDocuments()
 {
-    if (m_pFrame != nullptr) {
+    if (m_pFrame != nullptr)
         m_pFrame->removeEventFilter(this);
-    }
     m_pView = nullptr;
     m_pFrame.reset();
     m_pDocument.reset();
@@ -146,17 +140,15 @@ void CSingleDocTemplate::CloseAllDocuments()
 
 int CSingleDocTemplate::DoFileSave()
 {
-    if (m_pDocument == nullptr) {
+    if (m_pDocument == nullptr)
         return 0;
-    }
     FileDialogRequest request;
     request.bOpen = false;
     request.strFileName = m_strPathName.empty() ? GetTitle() : m_strPathName;
     request.strFilter = GetFilter();
     std::vector<std::string> paths;
-    if (!Prompts().AskFiles(request, paths) || paths.empty()) {
+    if (!Prompts().AskFiles(request, paths) || paths.empty())
         return 0;
-    }
     const std::string& path = paths.front();
     const QString name = ToQString(path);
     const QFileInfo info(name);
@@ -176,8 +168,7 @@ int CSingleDocTemplate::DoFileSave()
 
 bool CSingleDocTemplate::eventFilter(QObject* pWatched, QEvent* pEvent)
 {
-    if (pWatched == m_pFrame.get() && pEvent->type() == QEvent::Close && m_onClose) {
+    if (pWatched == m_pFrame.get() && pEvent->type() == QEvent::Close && m_onClose)
         m_onClose();
-    }
     return QObject::eventFilter(pWatched, pEvent);
 }

@@ -38,9 +38,8 @@ constexpr const char* kNoTrack = "/org/mpris/MediaPlayer2/TrackList/NoTrack";
 // runtime directory. Without one Qt's bus thread is not even started.
 bool SessionBusNamed()
 {
-    if (qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS")) {
+    if (qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS"))
         return true;
-    }
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     return !runtime.isEmpty() && QFileInfo(runtime + QStringLiteral("/bus")).exists();
 }
@@ -54,9 +53,8 @@ QDBusMessage Error(const QDBusMessage& message, const char* name, const QString&
 QStringList SupportedMimeTypes()
 {
     QStringList types;
-    for (const std::string& type : MediaFormatMimeTypes()) {
+    for (const std::string& type : MediaFormatMimeTypes())
         types.append(ToQString(type));
-    }
     types << QStringLiteral("audio/x-mpegurl") << QStringLiteral("audio/mpegurl");
     return types;
 }
@@ -150,13 +148,11 @@ CMprisService::~CMprisService()
 
 bool CMprisService::Register()
 {
-    if (m_bRegistered || !SessionBusNamed()) {
+    if (m_bRegistered || !SessionBusNamed())
         return false;
-    }
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) {
+    if (!bus.isConnected())
         return false;
-    }
     m_pObject = std::make_unique<CBusObject>(*this);
     if (!bus.registerVirtualObject(ToQString(kObjectPath), m_pObject.get())) {
         m_pObject.reset();
@@ -177,20 +173,17 @@ void CMprisService::OnUpdate(CView*, int)
 {
     const QVariantMap now = PlayerProperties();
     QVariantMap changed;
-    for (auto it = now.cbegin(); it != now.cend(); ++it) {
-        if (it.key() != QStringLiteral("Position") && m_sent.value(it.key()) != it.value()) {
+    for (auto it = now.cbegin(); it != now.cend(); ++it)
+        if (it.key() != QStringLiteral("Position") && m_sent.value(it.key()) != it.value())
             changed.insert(it.key(), it.value());
-        }
-    }
     m_sent = now;
     SendChanged(changed);
 }
 
 void CMprisService::SendChanged(const QVariantMap& changed)
 {
-    if (changed.isEmpty() || !m_bRegistered) {
+    if (changed.isEmpty() || !m_bRegistered)
         return;
-    }
     QDBusMessage signal =
         QDBusMessage::createSignal(ToQString(kObjectPath), ToQString(kPropertiesInterface),
                                    QStringLiteral("PropertiesChanged"));
@@ -216,9 +209,8 @@ QString StatusName(PlaybackState state)
 
 QString CMprisService::TrackId(const PlaybackSnapshot& snap)
 {
-    if (!snap.bOpen) {
+    if (!snap.bOpen)
         return ToQString(kNoTrack);
-    }
     return QStringLiteral("/org/mpris/MediaPlayer2/track/%1").arg(std::max(0, snap.nQueueIndex));
 }
 
@@ -227,9 +219,8 @@ QVariantMap CMprisService::Metadata(const PlaybackSnapshot& snap) const
     QVariantMap metadata;
     metadata.insert(QStringLiteral("mpris:trackid"),
                     QVariant::fromValue(QDBusObjectPath(TrackId(snap))));
-    if (!snap.bOpen) {
+    if (!snap.bOpen)
         return metadata;
-    }
     metadata.insert(QStringLiteral("xesam:title"), ToQString(m_doc.GetTitle()));
     metadata.insert(QStringLiteral("mpris:length"), qlonglong{snap.nLengthMs} * 1000);
     if (snap.nKind == DEVICE_CDAUDIO) {
@@ -264,9 +255,8 @@ QVariantMap CMprisService::Metadata(const PlaybackSnapshot& snap) const
                 metadata.insert(QStringLiteral("xesam:album"),
                                 QString::fromStdString(tags.strAlbum));
             }
-            if (tags.nTrack > 0) {
+            if (tags.nTrack > 0)
                 metadata.insert(QStringLiteral("xesam:trackNumber"), tags.nTrack);
-            }
             if (!cover.empty()) {
                 metadata.insert(
                     QStringLiteral("mpris:artUrl"),
@@ -321,9 +311,8 @@ QVariantMap CMprisService::RootProperties() const
 void CMprisService::SeekToMicroseconds(qlonglong position)
 {
     const PlaybackSnapshot before = m_doc.GetPlayback();
-    if (!before.bOpen || !before.bCanSeek) {
+    if (!before.bOpen || !before.bCanSeek)
         return;
-    }
     m_doc.SeekToMilliseconds(
         std::clamp(position, qlonglong{0}, qlonglong{before.nLengthMs} * 1000) / 1000);
     QDBusMessage seeked = QDBusMessage::createSignal(
@@ -347,23 +336,19 @@ bool CMprisService::CallPlayer(const QDBusMessage& message, QDBusMessage& reply,
         // A queue with nothing open starts its current entry.
         const bool bCanStart =
             snap.bOpen ? snap.bCanPlay : m_doc.GetQueue().GetCount() > 0 && bWantPlay;
-        if (bWantPlay && !bPlaying && bCanStart) {
+        if (bWantPlay && !bPlaying && bCanStart)
             action = command(IDC_BTN_PLAY);
-        } else if (!bWantPlay && bPlaying) {
+        else if (!bWantPlay && bPlaying)
             action = command(IDC_BTN_PAUSE);
-        }
     } else if (member == QStringLiteral("Stop")) {
-        if (snap.bOpen) {
+        if (snap.bOpen)
             action = command(IDC_BTN_STOP);
-        }
     } else if (member == QStringLiteral("Next")) {
-        if (snap.bOpen && snap.bCanGoNext) {
+        if (snap.bOpen && snap.bCanGoNext)
             action = command(IDC_BTN_NEXT);
-        }
     } else if (member == QStringLiteral("Previous")) {
-        if (snap.bOpen && snap.bCanGoPrevious) {
+        if (snap.bOpen && snap.bCanGoPrevious)
             action = command(IDC_BTN_PREV);
-        }
     } else if (member == QStringLiteral("Seek") && args.size() == 1) {
         // An offset near the ends of its range saturates rather than overflows.
         const qlonglong offset = args[0].toLongLong();
@@ -372,18 +357,15 @@ bool CMprisService::CallPlayer(const QDBusMessage& message, QDBusMessage& reply,
             target = offset > 0 ? std::numeric_limits<qlonglong>::max()
                                 : std::numeric_limits<qlonglong>::min();
         }
-        if (target > qlonglong{snap.nLengthMs} * 1000 && snap.bOpen && snap.bCanGoNext) {
+        if (target > qlonglong{snap.nLengthMs} * 1000 && snap.bOpen && snap.bCanGoNext)
             action = command(IDC_BTN_NEXT);
-        } else {
+        else
             action = [this, target] { SeekToMicroseconds(target); };
-        }
     } else if (member == QStringLiteral("SetPosition") && args.size() == 2) {
         const QString track = args[0].value<QDBusObjectPath>().path();
         const qlonglong position = args[1].toLongLong();
-        if (track == TrackId(snap) && position >= 0 &&
-            position <= qlonglong{snap.nLengthMs} * 1000) {
+        if (track == TrackId(snap) && position >= 0 && position <= qlonglong{snap.nLengthMs} * 1000)
             action = [this, position] { SeekToMicroseconds(position); };
-        }
     } else if (member == QStringLiteral("OpenUri") && args.size() == 1) {
         const QUrl url(args[0].toString());
         if (!url.isLocalFile()) {
@@ -496,12 +478,10 @@ bool CMprisService::Handle(const QDBusMessage& message)
         reply = Error(message, "org.freedesktop.DBus.Error.UnknownMethod",
                       QStringLiteral("No such interface: %1").arg(iface));
     }
-    if (message.isReplyRequired() && m_bRegistered) {
+    if (message.isReplyRequired() && m_bRegistered)
         QDBusConnection::sessionBus().send(reply);
-    }
-    if (!action) {
+    if (!action)
         return false;
-    }
     // The caller has its answer before the action, whose message boxes may wait for the user
     // while further calls are answered from their loop.
     QMetaObject::invokeMethod(m_pPostContext.get(), std::move(action), Qt::QueuedConnection);

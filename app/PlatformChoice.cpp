@@ -16,9 +16,8 @@ std::string Variable(const char* name)
 bool XServerAnswers()
 {
     Display* pDisplay = XOpenDisplay(nullptr);
-    if (pDisplay == nullptr) {
+    if (pDisplay == nullptr)
         return false;
-    }
     XCloseDisplay(pDisplay);
     return true;
 }
@@ -27,9 +26,8 @@ bool XServerAnswers()
 
 std::string ChoosePlatform(const PlatformEnvironment& env)
 {
-    if (!env.strAskedPlatform.empty() || env.strWaylandDisplay.empty()) {
+    if (!env.strAskedPlatform.empty() || env.strWaylandDisplay.empty())
         return {};
-    }
     return !env.strXDisplay.empty() && env.bXServerAnswers ? "xcb" : "wayland";
 }
 
@@ -45,7 +43,6 @@ void ApplyPlatformChoice()
     env.bXServerAnswers = env.strAskedPlatform.empty() && !env.strWaylandDisplay.empty() &&
                           bLocal && XServerAnswers();
     const std::string platform = ChoosePlatform(env);
-    if (!platform.empty()) {
+    if (!platform.empty())
         ::setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
-    }
 }

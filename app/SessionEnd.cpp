@@ -54,10 +54,12 @@ CSessionEnd::CSessionEnd(std::function<void()> onCommit)
         ::sigaction(kEndSignals[i], &action, &g_previous[i]);
 #if QT_CONFIG(sessionmanager)
     if (auto* pGui = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        connect(pGui, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) {
-            if (m_onCommit)
-                m_onCommit();
-        });
+        connect(
+            pGui, &QGuiApplication::commitDataRequest, this,
+            [this](QSessionManager&) {
+                if (m_onCommit)
+                    m_onCommit();
+            });
     }
 #endif
 }
@@ -68,11 +70,10 @@ void CSessionEnd::EndNow()
     if (m_onCommit)
         m_onCommit();
     Prompts().EndPrompts();
-    for (QWidget* pWidget : QApplication::topLevelWidgets()) {
+    for (QWidget* pWidget : QApplication::topLevelWidgets())
         if (auto* pDialog = qobject_cast<QDialog*>(pWidget);
             pDialog != nullptr && pDialog->isVisible())
             pDialog->done(QDialog::Rejected);
-    }
     // Every loop ends, the nested loops of dialogs too, and none starts again (quit() would
     // first ask each window to close, which a window under a modal dialog may refuse). A
     // signal during start-up, before the main loop runs, ends that loop as soon as it starts.

@@ -75,9 +75,8 @@ int CSorvaneApp::InitInstance()
     }
 
     CCommandLineInfo cmdInfo;
-    if (!bFiles) {
+    if (!bFiles)
         ParseCommandLine(cmdInfo);
-    }
     if (!ProcessShellCommand(cmdInfo)) {
         m_nExitCode = kExitStartFailed;
         return 0;
@@ -103,38 +102,33 @@ int CSorvaneApp::InitInstance()
     m_pRendezvous = std::make_unique<CTitleRendezvous>();
     m_pRendezvous->SetFilesHandler([this](bool bPlayFiles, const std::vector<std::string>& paths) {
         if (CSorvaneDoc* pDoc = GetDocTemplate() ? GetDocTemplate()->GetDocument() : nullptr) {
-            if (bPlayFiles) {
+            if (bPlayFiles)
                 pDoc->OpenFiles(paths);
-            } else {
+            else
                 pDoc->EnqueueFiles(paths);
-            }
         }
     });
     m_pRendezvous->Listen(kMainWindowTitle, m_pMainWnd);
 
     CSorvaneView* pView = GetDocTemplate()->GetView();
-    if (pView != nullptr) {
+    if (pView != nullptr)
         pView->DragAcceptFiles(true);
-    }
     CSorvaneDoc* pDoc = GetDocTemplate()->GetDocument();
     if (pView != nullptr && pDoc != nullptr) {
         m_pMpris = std::make_unique<CMprisService>(
             *pDoc, m_settings, m_pMainWnd, [pView](int nId) { return pView->RouteCmd(nId); });
-        if (!m_pMpris->Register()) {
+        if (!m_pMpris->Register())
             m_pMpris.reset();
-        }
     }
     if (pDoc != nullptr) {
         // Files to play replace the kept queue; files to enqueue join it.
         if (bPlay) {
             pDoc->OpenFiles(command.m_files);
         } else {
-            if (m_settings.Get(SK_RESUME) != 0) {
+            if (m_settings.Get(SK_RESUME) != 0)
                 pDoc->RestoreQueue(ReadKeptQueue(KeptQueuePath()));
-            }
-            if (bFiles) {
+            if (bFiles)
                 pDoc->EnqueueFiles(command.m_files);
-            }
         }
         m_bKeepsQueue = true;
     }
@@ -150,9 +144,8 @@ std::string CSorvaneApp::KeptQueuePath() const
 void CSorvaneApp::KeepQueue()
 {
     CSorvaneDoc* pDoc = GetDocTemplate() != nullptr ? GetDocTemplate()->GetDocument() : nullptr;
-    if (!m_bKeepsQueue || pDoc == nullptr) {
+    if (!m_bKeepsQueue || pDoc == nullptr)
         return;
-    }
     if (m_settings.Get(SK_RESUME) == 0) {
         // Turned off, nothing is kept: a later start with it on begins empty too.
         std::error_code ec;
@@ -176,9 +169,8 @@ int CSorvaneApp::ExitInstance()
     m_pShowWatch.reset();
     // A copy that only carried files to the running player was never the player: the settings
     // are that player's to write.
-    if (m_bHandedOver) {
+    if (m_bHandedOver)
         return m_nExitCode;
-    }
     m_settings.Save();
     return CWinApp::ExitInstance();
 }

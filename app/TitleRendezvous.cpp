@@ -24,15 +24,13 @@ namespace {
 int ConnectTo(const std::string& path)
 {
     sockaddr_un address{};
-    if (path.empty() || path.size() >= sizeof(address.sun_path)) {
+    if (path.empty() || path.size() >= sizeof(address.sun_path))
         return -1;
-    }
     address.sun_family = AF_UNIX;
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
+    if (fd < 0)
         return -1;
-    }
     // Also the limit of each send that waits for room.
     const timeval limit{CTitleRendezvous::kConnectTimeoutMs / 1000,
                         CTitleRendezvous::kConnectTimeoutMs % 1000 * 1000};
@@ -67,9 +65,8 @@ public:
             request += QByteArray::fromStdString(path).toPercentEncoding();
         }
         request += '\n';
-        if (request.size() > CTitleRendezvous::kMaxFilesRequestBytes) {
+        if (request.size() > CTitleRendezvous::kMaxFilesRequestBytes)
             return false;
-        }
         return Ask(request) == CTitleRendezvous::kTakenReply;
     }
 
@@ -81,12 +78,10 @@ private:
         auto left = static_cast<std::size_t>(request.size());
         while (left > 0) {
             const ssize_t n = ::send(m_nFd, data, left, MSG_NOSIGNAL);
-            if (n < 0 && errno == EINTR) {
+            if (n < 0 && errno == EINTR)
                 continue;
-            }
-            if (n <= 0) {
+            if (n <= 0)
                 return {};
-            }
             data += n;
             left -= static_cast<std::size_t>(n);
         }
@@ -101,20 +96,16 @@ private:
             const int ready = remaining.count() > 0
                                   ? ::poll(&readable, 1, static_cast<int>(remaining.count()))
                                   : 0;
-            if (ready < 0 && errno == EINTR) {
+            if (ready < 0 && errno == EINTR)
                 continue;
-            }
-            if (ready <= 0) {
+            if (ready <= 0)
                 return {};
-            }
             char buffer[256];
             const ssize_t n = ::recv(m_nFd, buffer, sizeof(buffer), 0);
-            if (n < 0 && errno == EINTR) {
+            if (n < 0 && errno == EINTR)
                 continue;
-            }
-            if (n <= 0) {
+            if (n <= 0)
                 return {};
-            }
             reply.append(buffer, n);
         }
         return reply;
@@ -129,18 +120,15 @@ private:
 std::string RendezvousDir()
 {
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty()) {
+    if (!runtime.isEmpty())
         return runtime.toStdString();
-    }
     const std::string dir = FromQString(QDir::tempPath()) + "/sorvane-" + std::to_string(getuid());
-    if (mkdir(dir.c_str(), S_IRWXU) != 0 && errno != EEXIST) {
+    if (mkdir(dir.c_str(), S_IRWXU) != 0 && errno != EEXIST)
         return {};
-    }
     struct stat st = {};
     if (lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid() ||
-        (st.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
+        (st.st_mode & (S_IRWXG | S_IRWXO)) != 0)
         return {};
-    }
     return dir;
 }
 
@@ -157,9 +145,8 @@ QByteArray FilesVerbOf(const QByteArray& text)
 {
     for (const char* verb : {CTitleRendezvous::kPlayVerb, CTitleRendezvous::kEnqueueVerb}) {
         const QByteArray word = QByteArray(verb) + ' ';
-        if (text.startsWith(word)) {
+        if (text.startsWith(word))
             return verb;
-        }
     }
     return {};
 }
@@ -170,9 +157,8 @@ bool CouldBeRequest(const QByteArray& text)
     for (const char* start : {CTitleRendezvous::kShowRequest, "PLAY ", "ENQUEUE "}) {
         const QByteArray word(start);
         const qsizetype n = std::min(word.size(), text.size());
-        if (text.left(n) == word.left(n)) {
+        if (text.left(n) == word.left(n))
             return true;
-        }
     }
     return false;
 }
@@ -191,27 +177,21 @@ RendezvousRequest ReadRendezvousRequest(const QByteArray& pending)
                 {}};
     }
     const QByteArray line = pending.left(end + 1);
-    if (line.size() > limit) {
+    if (line.size() > limit)
         return {RendezvousRequest::Invalid, {}};
-    }
-    if (line == CTitleRendezvous::kShowRequest) {
+    if (line == CTitleRendezvous::kShowRequest)
         return {RendezvousRequest::Show, {}};
-    }
-    if (verb.isEmpty()) {
+    if (verb.isEmpty())
         return {RendezvousRequest::Invalid, {}};
-    }
     RendezvousRequest request;
     request.kind =
         verb == CTitleRendezvous::kPlayVerb ? RendezvousRequest::Play : RendezvousRequest::Enqueue;
     const QList<QByteArray> words = line.chopped(1).split(' ');
-    for (qsizetype i = 1; i < words.size(); ++i) {
-        if (!words[i].isEmpty()) {
+    for (qsizetype i = 1; i < words.size(); ++i)
+        if (!words[i].isEmpty())
             request.paths.push_back(QByteArray::fromPercentEncoding(words[i]).toStdString());
-        }
-    }
-    if (request.paths.empty()) {
+    if (request.paths.empty())
         request.kind = RendezvousRequest::Invalid;
-    }
     return request;
 }
 
@@ -224,13 +204,11 @@ std::string RendezvousPath(const std::string& title)
 std::unique_ptr<CFoundWindow> FindRendezvousWindow(const std::string& title)
 {
     const std::string path = RendezvousPath(title);
-    if (path.empty() || !IsOwnSocket(ToQString(path))) {
+    if (path.empty() || !IsOwnSocket(ToQString(path)))
         return nullptr;
-    }
     const int fd = ConnectTo(path);
-    if (fd < 0) {
+    if (fd < 0)
         return nullptr;
-    }
     return std::make_unique<CRendezvousWindow>(fd);
 }
 
@@ -246,17 +224,15 @@ bool CTitleRendezvous::Listen(const std::string& title, QWidget* pWindow)
     Close();
     const std::string path = RendezvousPath(title);
     sockaddr_un address{};
-    if (path.empty() || path.size() >= sizeof(address.sun_path)) {
+    if (path.empty() || path.size() >= sizeof(address.sun_path))
         return false;
-    }
     // Whatever has the name is judged first: another user's file, or a player that answers,
     // is kept; a socket of the user's own that nobody answers on was left by a player that
     // ended without closing it.
     struct stat st = {};
     if (lstat(path.c_str(), &st) == 0) {
-        if (st.st_uid != getuid()) {
+        if (st.st_uid != getuid())
             return false;
-        }
         if (const int probe = ConnectTo(path); probe >= 0) {
             ::close(probe);
             return false;
@@ -264,9 +240,8 @@ bool CTitleRendezvous::Listen(const std::string& title, QWidget* pWindow)
         ::unlink(path.c_str());
     }
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0) {
+    if (fd < 0)
         return false;
-    }
     address.sun_family = AF_UNIX;
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
@@ -311,12 +286,10 @@ void CTitleRendezvous::OnNewConnection()
 {
     for (;;) {
         const int fd = ::accept4(m_nListenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-        if (fd < 0 && errno == EINTR) {
+        if (fd < 0 && errno == EINTR)
             continue;
-        }
-        if (fd < 0) {
+        if (fd < 0)
             return;
-        }
         if (m_connections.size() >= static_cast<std::size_t>(kMaxConnections)) {
             ::close(fd);
             continue;
@@ -325,8 +298,9 @@ void CTitleRendezvous::OnNewConnection()
         Connection& connection = m_connections[nId];
         connection.nFd = fd;
         connection.pNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
-        QObject::connect(connection.pNotifier.get(), &QSocketNotifier::activated, m_pContext.get(),
-                         [this, nId] { OnReadyRead(nId); });
+        QObject::connect(
+            connection.pNotifier.get(), &QSocketNotifier::activated, m_pContext.get(),
+            [this, nId] { OnReadyRead(nId); });
         QTimer::singleShot(m_nIdleLimitMs, m_pContext.get(), [this, nId] { Drop(nId); });
         // What came with the connection is read at once.
         OnReadyRead(nId);
@@ -336,9 +310,8 @@ void CTitleRendezvous::OnNewConnection()
 void CTitleRendezvous::OnReadyRead(std::uint64_t nId)
 {
     const auto found = m_connections.find(nId);
-    if (found == m_connections.end()) {
+    if (found == m_connections.end())
         return;
-    }
     Connection& connection = found->second;
     // Past the longest request nothing more is read, and the check below drops it.
     bool bEnded = false;
@@ -360,14 +333,12 @@ void CTitleRendezvous::OnReadyRead(std::uint64_t nId)
     RendezvousRequest request = ReadRendezvousRequest(connection.pending);
     switch (request.kind) {
     case RendezvousRequest::Incomplete:
-        if (!bEnded) {
+        if (!bEnded)
             return;
-        }
         break;
     case RendezvousRequest::Show:
-        if (m_pWindow == nullptr) {
+        if (m_pWindow == nullptr)
             break;
-        }
         m_pWindow->showNormal();
         m_pWindow->raise();
         m_pWindow->activateWindow();
@@ -375,9 +346,8 @@ void CTitleRendezvous::OnReadyRead(std::uint64_t nId)
         return;
     case RendezvousRequest::Play:
     case RendezvousRequest::Enqueue:
-        if (!m_filesHandler) {
+        if (!m_filesHandler)
             break;
-        }
         Drop(nId, kTakenReply);
         // The handler may show message boxes that run their own loops, so it runs after this
         // socket's signal, and not at all once the listener has closed.
@@ -396,14 +366,12 @@ void CTitleRendezvous::OnReadyRead(std::uint64_t nId)
 void CTitleRendezvous::Drop(std::uint64_t nId, const char* reply)
 {
     const auto found = m_connections.find(nId);
-    if (found == m_connections.end()) {
+    if (found == m_connections.end())
         return;
-    }
     Connection& connection = found->second;
     // The reply is a few bytes into an empty connection: it is queued whole at once.
-    if (reply != nullptr) {
+    if (reply != nullptr)
         (void)::send(connection.nFd, reply, std::strlen(reply), MSG_NOSIGNAL | MSG_DONTWAIT);
-    }
     // The watch may be the one whose signal runs now: it goes once that signal is over.
     connection.pNotifier->setEnabled(false);
     connection.pNotifier.release()->deleteLater();

@@ -27,9 +27,8 @@ std::string WholeScaleFactor(const std::string& text)
 {
     bool bOk = false;
     const double factor = ToQString(text).toDouble(&bOk);
-    if (!bOk || !std::isfinite(factor)) {
+    if (!bOk || !std::isfinite(factor))
         return {};
-    }
     return std::to_string(std::max(1L, std::lround(factor)));
 }
 
@@ -52,11 +51,10 @@ int CWinApp::WinMain(int argc, char** argv)
             Qt::HighDpiScaleFactorRoundingPolicy::Round);
         if (qEnvironmentVariableIsSet(kScaleFactorVariable)) {
             const std::string whole = WholeScaleFactor(qgetenv(kScaleFactorVariable).toStdString());
-            if (whole.empty()) {
+            if (whole.empty())
                 qunsetenv(kScaleFactorVariable);
-            } else {
+            else
                 qputenv(kScaleFactorVariable, QByteArray::fromStdString(whole));
-            }
         }
         m_pQtApp = std::make_unique<QApplication>(argc, argv);
     }
@@ -67,9 +65,8 @@ int CWinApp::WinMain(int argc, char** argv)
     const std::unique_ptr<QTranslator> qtTranslation = InstallQtTranslation(language);
     std::vector<std::string> args;
     const QStringList arguments = QCoreApplication::arguments();
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
+    for (qsizetype i = 1; i < arguments.size(); ++i)
         args.push_back(FromQString(arguments[i]));
-    }
     SetArguments(std::move(args));
 
     CQtPrompts prompts;
@@ -121,31 +118,27 @@ bool CWinApp::OnCmdMsg(int nId)
 
 void CWinApp::OnFileNew()
 {
-    if (m_pDocTemplate != nullptr) {
+    if (m_pDocTemplate != nullptr)
         m_pDocTemplate->OpenDocumentFile(nullptr);
-    }
 }
 
 void CWinApp::OnFileOpen()
 {
-    if (m_pDocTemplate == nullptr) {
+    if (m_pDocTemplate == nullptr)
         return;
-    }
     FileDialogRequest request;
     request.bOpen = true;
     request.strFilter = m_pDocTemplate->GetFilter();
     std::vector<std::string> paths;
-    if (!Prompts().AskFiles(request, paths) || paths.empty()) {
+    if (!Prompts().AskFiles(request, paths) || paths.empty())
         return;
-    }
     m_pDocTemplate->OpenDocumentFile(&paths.front());
 }
 
 void CWinApp::OnFileSave()
 {
-    if (m_pDocTemplate != nullptr) {
+    if (m_pDocTemplate != nullptr)
         m_pDocTemplate->DoFileSave();
-    }
 }
 
 void CWinApp::LoadStdProfileSettings(int nMaxMRU)
@@ -155,9 +148,8 @@ void CWinApp::LoadStdProfileSettings(int nMaxMRU)
 
 void CWinApp::AddToRecentFileList(const std::string& path)
 {
-    if (m_pRecentFileList != nullptr) {
+    if (m_pRecentFileList != nullptr)
         m_pRecentFileList->Add(path);
-    }
 }
 
 void CWinApp::AddDocTemplate(std::unique_ptr<CSingleDocTemplate> pTemplate)
@@ -167,21 +159,18 @@ void CWinApp::AddDocTemplate(std::unique_ptr<CSingleDocTemplate> pTemplate)
 
 void CWinApp::CloseAllDocuments()
 {
-    if (m_pDocTemplate != nullptr) {
+    if (m_pDocTemplate != nullptr)
         m_pDocTemplate->CloseAllDocuments();
-    }
     m_pMainWnd = nullptr;
 }
 
 void CWinApp::ParseCommandLine(CCommandLineInfo& info) const
 {
     for (const std::string& arg : m_args) {
-        if (!arg.empty() && arg.front() == '-') {
+        if (!arg.empty() && arg.front() == '-')
             continue;
-        }
-        if (info.m_strFileName.empty()) {
+        if (info.m_strFileName.empty())
             info.m_strFileName = arg;
-        }
     }
     info.m_nShellCommand =
         info.m_strFileName.empty() ? CCommandLineInfo::FileNew : CCommandLineInfo::FileOpen;
@@ -189,16 +178,13 @@ void CWinApp::ParseCommandLine(CCommandLineInfo& info) const
 
 int CWinApp::ProcessShellCommand(const CCommandLineInfo& info)
 {
-    if (m_pDocTemplate == nullptr) {
+    if (m_pDocTemplate == nullptr)
         return 0;
-    }
     const std::string* pPath =
         info.m_nShellCommand == CCommandLineInfo::FileOpen ? &info.m_strFileName : nullptr;
-    if (m_pDocTemplate->OpenDocumentFile(pPath) == nullptr) {
+    if (m_pDocTemplate->OpenDocumentFile(pPath) == nullptr)
         return 0;
-    }
-    if (m_pMainWnd == nullptr) {
+    if (m_pMainWnd == nullptr)
         m_pMainWnd = m_pDocTemplate->GetFrame();
-    }
     return 1;
 }

@@ -96,13 +96,11 @@ public:
     Window Find()
     {
         for (Window child : Children(DefaultRootWindow(m_pDisplay))) {
-            if (HasTitle(child)) {
+            if (HasTitle(child))
                 return child;
-            }
             const Window client = FindClient(child, kMaxFrameDepth);
-            if (client != None) {
+            if (client != None)
                 return client;
-            }
         }
         return None;
     }
@@ -116,29 +114,24 @@ private:
         unsigned count = 0;
         std::vector<Window> children;
         if (XQueryTree(m_pDisplay, window, &root, &parent, &pChildren, &count) != 0 &&
-            pChildren != nullptr) {
+            pChildren != nullptr)
             children.assign(pChildren, pChildren + count);
-        }
-        if (pChildren != nullptr) {
+        if (pChildren != nullptr)
             XFree(pChildren);
-        }
         return children;
     }
 
     // A client window that a window manager put inside the frame window.
     Window FindClient(Window frame, int nDepth) const
     {
-        if (nDepth == 0) {
+        if (nDepth == 0)
             return None;
-        }
         for (Window child : Children(frame)) {
-            if (HasProperty(child, m_wmState)) {
+            if (HasProperty(child, m_wmState))
                 return HasTitle(child) ? child : None;
-            }
             const Window client = FindClient(child, nDepth - 1);
-            if (client != None) {
+            if (client != None)
                 return client;
-            }
         }
         return None;
     }
@@ -153,9 +146,8 @@ private:
         const int status =
             XGetWindowProperty(m_pDisplay, window, property, 0, 0, False, AnyPropertyType, &type,
                                &format, &items, &after, &pData);
-        if (pData != nullptr) {
+        if (pData != nullptr)
             XFree(pData);
-        }
         return status == Success && type != None;
     }
 
@@ -169,23 +161,19 @@ private:
         bool bMatch = false;
         if (XGetWindowProperty(m_pDisplay, window, m_netWmName, 0, kMaxTitleLength, False,
                                m_utf8String, &type, &format, &items, &after, &pData) == Success &&
-            pData != nullptr && format == 8) {
+            pData != nullptr && format == 8)
             bMatch = items == m_title.size() && std::memcmp(pData, m_title.data(), items) == 0;
-        }
-        if (pData != nullptr) {
+        if (pData != nullptr)
             XFree(pData);
-        }
-        if (bMatch) {
+        if (bMatch)
             return true;
-        }
         XTextProperty name{};
         if (XGetWMName(m_pDisplay, window, &name) != 0 && name.value != nullptr) {
             bMatch = name.format == 8 && name.nitems == m_title.size() &&
                      std::memcmp(name.value, m_title.data(), name.nitems) == 0;
         }
-        if (name.value != nullptr) {
+        if (name.value != nullptr)
             XFree(name.value);
-        }
         return bMatch;
     }
 
@@ -201,25 +189,22 @@ private:
 std::unique_ptr<CFoundWindow> FindX11Window(const char* displayName, const std::string& title)
 {
     DisplayPtr pDisplay(XOpenDisplay(displayName));
-    if (pDisplay == nullptr) {
+    if (pDisplay == nullptr)
         return nullptr;
-    }
     Window found = None;
     {
         CXErrorGuard guard(pDisplay.get());
         found = CX11Search(pDisplay.get(), title).Find();
     }
-    if (found == None) {
+    if (found == None)
         return nullptr;
-    }
     return std::make_unique<CX11Window>(std::move(pDisplay), found);
 }
 
 std::unique_ptr<CFoundWindow> FindTopLevelWindow(const std::string& title)
 {
-    if (QGuiApplication::platformName() == QStringLiteral("xcb")) {
+    if (QGuiApplication::platformName() == QStringLiteral("xcb"))
         return FindX11Window(nullptr, title);
-    }
     return FindRendezvousWindow(title);
 }
 
@@ -228,9 +213,8 @@ std::optional<std::pair<int, int>> X11ScreenPosition(unsigned long window)
     auto* pX11 = qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>()
                                     : nullptr;
     Display* pDisplay = pX11 != nullptr ? pX11->display() : nullptr;
-    if (pDisplay == nullptr || window == 0) {
+    if (pDisplay == nullptr || window == 0)
         return std::nullopt;
-    }
     int x = 0;
     int y = 0;
     Window child = None;
@@ -240,9 +224,8 @@ std::optional<std::pair<int, int>> X11ScreenPosition(unsigned long window)
         bOk = XTranslateCoordinates(pDisplay, window, DefaultRootWindow(pDisplay), 0, 0, &x, &y,
                                     &child);
     }
-    if (bOk == False) {
+    if (bOk == False)
         return std::nullopt;
-    }
     return std::pair(x, y);
 }
 
@@ -250,7 +233,6 @@ void FlushX11Requests()
 {
     auto* pX11 = qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>()
                                     : nullptr;
-    if (Display* pDisplay = pX11 != nullptr ? pX11->display() : nullptr) {
+    if (Display* pDisplay = pX11 != nullptr ? pX11->display() : nullptr)
         XSync(pDisplay, False);
-    }
 }

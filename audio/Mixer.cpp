@@ -123,10 +123,9 @@ bool CMixer::MixLocked(const Lock& render, void* out, std::size_t frames)
             }
         }
         // Full volume multiplies nothing, so that the sound stays bit-exact.
-        if (const auto volume = static_cast<float>(g_dAudioVolume.load()); volume != 1.0f) {
+        if (const auto volume = static_cast<float>(g_dAudioVolume.load()); volume != 1.0f)
             for (std::size_t i = 0; i < n * kMixChannels; ++i)
                 m_mixBuffer[i] *= volume;
-        }
         // Overlapping streams are limited, not clipped; a stream alone passes untouched.
         m_limiter.Process(m_mixBuffer.data(), n);
         if (out != nullptr) {
@@ -407,10 +406,9 @@ void CMixer::DropDetachedLocked(const Lock& control, bool bOnlyPlayedOut)
 {
     SORVANE_EXPECT(Holds(control, m_control));
     std::vector<std::shared_ptr<CAudioStreamImpl>> dropped;
-    for (const auto& s : m_streams) {
+    for (const auto& s : m_streams)
         if (s->m_bDetached.load() && (!bOnlyPlayedOut || s->Queued() == 0))
             dropped.push_back(s);
-    }
     if (dropped.empty())
         return;
     for (const auto& s : dropped)
@@ -418,10 +416,9 @@ void CMixer::DropDetachedLocked(const Lock& control, bool bOnlyPlayedOut)
     {
         std::lock_guard render(m_render);
         for (Slot& slot : m_table) {
-            for (const auto& s : dropped) {
+            for (const auto& s : dropped)
                 if (slot.stream == s.get())
                     slot.stream = nullptr;
-            }
         }
     }
     for (const auto& s : dropped)
@@ -541,10 +538,9 @@ void CMixer::Disconnect(const std::shared_ptr<CAudioStreamImpl>& stream)
         std::lock_guard hooks(m_hooks);
         stream->m_bClosed.store(true);
         std::lock_guard render(m_render);
-        for (Slot& slot : m_table) {
+        for (Slot& slot : m_table)
             if (slot.stream == stream.get())
                 slot.stream = nullptr;
-        }
     }
     std::erase(m_streams, stream);
     stream->Wake();

@@ -76,13 +76,12 @@ inline void AddScaled(float* into, const void* data, SampleFormat format, std::s
 {
     if (format == SampleFormat::F32) {
         const auto* in = static_cast<const float*>(data);
-        if (gain == 1.0f) {
+        if (gain == 1.0f)
             for (std::size_t i = 0; i < count; ++i)
                 into[i] += in[i];
-        } else {
+        else
             for (std::size_t i = 0; i < count; ++i)
                 into[i] += in[i] * gain;
-        }
         return;
     }
     const auto* in = static_cast<const std::int16_t*>(data);

@@ -33,10 +33,9 @@ std::size_t Utf8Length(std::string_view s, std::size_t pos)
         want = 4;
     if (pos + want > s.size())
         return 1;
-    for (std::size_t i = 1; i < want; ++i) {
+    for (std::size_t i = 1; i < want; ++i)
         if ((Byte(s, pos + i) & 0xC0) != 0x80)
             return 1;
-    }
     return want;
 }
 
@@ -79,10 +78,9 @@ std::size_t MbsChr(std::string_view s, char c, CodePage cp)
 {
     if (IsWholeCharacterByte(c, cp))
         return s.find(c);
-    for (std::size_t i = 0; i < s.size(); i += MbCharLength(s, i, cp)) {
+    for (std::size_t i = 0; i < s.size(); i += MbCharLength(s, i, cp))
         if (s[i] == c)
             return i;
-    }
     return std::string_view::npos;
 }
 
@@ -91,10 +89,9 @@ std::size_t MbsRChr(std::string_view s, char c, CodePage cp)
     if (IsWholeCharacterByte(c, cp))
         return s.rfind(c);
     std::size_t found = std::string_view::npos;
-    for (std::size_t i = 0; i < s.size(); i += MbCharLength(s, i, cp)) {
+    for (std::size_t i = 0; i < s.size(); i += MbCharLength(s, i, cp))
         if (s[i] == c)
             found = i;
-    }
     return found;
 }
 
@@ -129,10 +126,9 @@ bool EndsWithNoCase(std::string_view s, std::string_view suffix)
     const std::string_view tail = s.size() > suffix.size() ? s.substr(s.size() - suffix.size()) : s;
     if (tail.size() != suffix.size())
         return false;
-    for (std::size_t i = 0; i < tail.size(); ++i) {
+    for (std::size_t i = 0; i < tail.size(); ++i)
         if (FoldAscii(Byte(tail, i)) != FoldAscii(Byte(suffix, i)))
             return false;
-    }
     return true;
 }
 

@@ -78,9 +78,8 @@ void BM_StartUpToFirstPaint(benchmark::State& state)
                 state.SkipWithError("the start was refused");
                 break;
             }
-            while (!watch.bPainted) {
+            while (!watch.bPainted)
                 QCoreApplication::processEvents();
-            }
             state.SetIterationTime(std::chrono::duration<double>(watch.at - start).count());
             app.CloseAllDocuments();
             app.ExitInstance();
@@ -91,9 +90,8 @@ void BM_StartUpToFirstPaint(benchmark::State& state)
 // What the English translation adds to a start by itself: loading and installing it.
 void BM_InstallEnglishTranslation(benchmark::State& state)
 {
-    for (auto _ : state) {
+    for (auto _ : state)
         benchmark::DoNotOptimize(InstallTranslation("en"));
-    }
 }
 BENCHMARK(BM_InstallEnglishTranslation)->Unit(benchmark::kMicrosecond);
 

@@ -50,11 +50,9 @@ pid_t StartPlayer(const std::string& program, const std::string& display, const 
     std::vector<std::string> env = {"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb",
                                     "SDL_AUDIODRIVER=dummy", "XDG_CONFIG_HOME=" + (dir / "config"),
                                     "HOME=" + dir.Path()};
-    for (const char* keep : {"PATH", "LANG", "LC_ALL", "DBUS_SESSION_BUS_ADDRESS"}) {
-        if (const char* value = std::getenv(keep)) {
+    for (const char* keep : {"PATH", "LANG", "LC_ALL", "DBUS_SESSION_BUS_ADDRESS"})
+        if (const char* value = std::getenv(keep))
             env.push_back(std::string(keep) + "=" + value);
-        }
-    }
     return SpawnPlayer(program, std::move(args), std::move(env));
 }
 
@@ -67,11 +65,9 @@ double CpuSeconds(pid_t pid)
     std::istringstream fields(line.substr(line.rfind(')') + 2));
     std::string field;
     long ticks = 0;
-    for (int i = 3; i <= 15 && fields >> field; ++i) {
-        if (i == 14 || i == 15) {
+    for (int i = 3; i <= 15 && fields >> field; ++i)
+        if (i == 14 || i == 15)
             ticks += std::stol(field);
-        }
-    }
     return static_cast<double>(ticks) / static_cast<double>(::sysconf(_SC_CLK_TCK));
 }
 
@@ -79,9 +75,8 @@ bool WaitForService(QDBusConnection& bus)
 {
     const auto start = Clock::now();
     while (Clock::now() - start < std::chrono::seconds(30)) {
-        if (bus.interface()->isServiceRegistered(kService).value()) {
+        if (bus.interface()->isServiceRegistered(kService).value())
             return true;
-        }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return false;
@@ -105,9 +100,8 @@ void MeasureIdle(QDBusConnection& bus, pid_t player, pid_t server, int seconds, 
     const double playerBefore = CpuSeconds(player);
     const double serverBefore = CpuSeconds(server);
     for (int s = 0; s < seconds; ++s) {
-        if (bPoll) {
+        if (bPoll)
             bus.call(GetPosition());
-        }
         std::this_thread::sleep_for(std::chrono::seconds(1));
     }
     const double playerUsed = CpuSeconds(player) - playerBefore;

@@ -33,10 +33,9 @@ void BM_RefreshList(benchmark::State& state)
     Fill(doc, static_cast<int>(state.range(0)));
     CPlaylistDlg dlg(&doc, nullptr);
     dlg.show();
-    for (auto _ : state) {
+    for (auto _ : state)
         if (dlg.RefreshList() != 1 || dlg.m_list->GetCount() != doc.GetQueue().GetCount())
             state.SkipWithError("the list does not match the queue");
-    }
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_RefreshList)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);

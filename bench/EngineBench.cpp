@@ -105,14 +105,12 @@ double Mpg123DecodeSeconds(const std::string& path)
     std::vector<char*> argv = {program.data(), const_cast<char*>("-q"), const_cast<char*>("-t"),
                                const_cast<char*>(path.c_str()), nullptr};
     pid_t pid = 0;
-    if (posix_spawnp(&pid, "mpg123", nullptr, nullptr, argv.data(), environ) != 0) {
+    if (posix_spawnp(&pid, "mpg123", nullptr, nullptr, argv.data(), environ) != 0)
         return -1;
-    }
     int status = 0;
     rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
         return -1;
-    }
     auto sec = [](const timeval& tv) {
         return static_cast<double>(tv.tv_sec) + static_cast<double>(tv.tv_usec) * 1e-6;
     };
@@ -125,9 +123,8 @@ struct CNotifiedEngine
 {
     bool bEnded = false;
     CMessageWindow window{[this](UINT message, WPARAM wParam, LPARAM) {
-        if (message == MM_MCINOTIFY && wParam == 1) {
+        if (message == MM_MCINOTIFY && wParam == 1)
             bEnded = true;
-        }
     }};
     CPlayEngine engine;
 
@@ -143,23 +140,20 @@ struct CNotifiedEngine
 long long ThreadRunNs(const std::string& name)
 {
     DIR* tasks = opendir("/proc/self/task");
-    if (tasks == nullptr) {
+    if (tasks == nullptr)
         return -1;
-    }
     long long ns = -1;
     while (dirent* entry = readdir(tasks)) {
         std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
         std::string threadName;
-        if (!std::getline(comm, threadName) || threadName != name) {
+        if (!std::getline(comm, threadName) || threadName != name)
             continue;
-        }
         // The kernel's CPU clock of one thread, named by its id.
         const auto tid = static_cast<clockid_t>(std::atoi(entry->d_name));
         const clockid_t clock = static_cast<clockid_t>((~tid) * 8) | 6;
         timespec ts{};
-        if (clock_gettime(clock, &ts) == 0) {
+        if (clock_gettime(clock, &ts) == 0)
             ns = static_cast<long long>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
-        }
     }
     closedir(tasks);
     return ns;
@@ -184,11 +178,9 @@ PlayCost PlayToTheEnd(const std::string& path, double seconds, DWORD pollMs,
         std::exit(1);
     }
     const auto limit = std::chrono::duration<double>(seconds * 2 + 10);
-    while (!ne.WaitForEnd(pollMs) && Clock::now() - wall0 < limit) {
-        if (poll) {
+    while (!ne.WaitForEnd(pollMs) && Clock::now() - wall0 < limit)
+        if (poll)
             poll();
-        }
-    }
     const PlayCost cost{ProcessCpuSeconds() - cpu0, Seconds(Clock::now() - wall0)};
     ne.engine.CloseMedium();
     return cost;
@@ -234,9 +226,8 @@ void BenchCpu(double seconds)
         const auto wall0 = Clock::now();
         ne.engine.OpenAndPlay(path);
         while (!ne.bEnded) {
-            if (AdvanceManualAudioClock(100) == 0) {
+            if (AdvanceManualAudioClock(100) == 0)
                 std::this_thread::yield();
-            }
             PumpMessages(0);
         }
         fastCpu = ProcessCpuSeconds() - cpu0;
@@ -308,13 +299,11 @@ double Median(std::vector<double> v)
 double OpenToFirstAudioMs(CPlayEngine& engine, const std::function<int()>& open)
 {
     const auto t0 = Clock::now();
-    if (open() == 0) {
+    if (open() == 0)
         return -1;
-    }
     while (AdvanceManualAudioClock(1) == 0) {
-        if (Clock::now() - t0 > std::chrono::seconds(5)) {
+        if (Clock::now() - t0 > std::chrono::seconds(5))
             return -1;
-        }
         std::this_thread::yield();
     }
     const double ms = Seconds(Clock::now() - t0) * 1000.0;
@@ -379,9 +368,8 @@ void BenchLatency(int runs)
             }
             ms.push_back(t);
         }
-        if (!ms.empty()) {
+        if (!ms.empty())
             Report(c.name, ms);
-        }
     }
 
     std::vector<double> closeMs;
@@ -448,16 +436,13 @@ std::string LongMp3File(const CTempDir& dir, double hours, bool bCorruptInfo)
         std::string head = EncodeMp3(tone);
         const std::size_t tag =
             head.find("Info") != std::string::npos ? head.find("Info") : head.find("Xing");
-        if (tag != std::string::npos && tag + 12 <= head.size()) {
-            for (std::size_t i = tag + 8; i < tag + 12; ++i) {
+        if (tag != std::string::npos && tag + 12 <= head.size())
+            for (std::size_t i = tag + 8; i < tag + 12; ++i)
                 head[i] = '\x7F';
-            }
-        }
         out << head;
     }
-    for (double done = 0; done < hours * 3600; done += 10) {
+    for (double done = 0; done < hours * 3600; done += 10)
         out << stretch;
-    }
     if (stretch.empty() || !out.flush()) {
         std::fprintf(stderr, "cannot write %s\n", path.c_str());
         std::exit(1);
@@ -517,9 +502,8 @@ void BenchSdl(double seconds)
     double floorCpu = -1;
     if (FILE* floor = popen(("'" + Beside("bench_mp3_floor") + "' '" + path + "'").c_str(), "r")) {
         double wall = 0;
-        if (std::fscanf(floor, "%lf %lf", &floorCpu, &wall) != 2) {
+        if (std::fscanf(floor, "%lf %lf", &floorCpu, &wall) != 2)
             floorCpu = -1;
-        }
         pclose(floor);
     }
 
@@ -532,9 +516,8 @@ void BenchSdl(double seconds)
                 playCpu, playWall, 100.0 * playCpu / playWall);
     std::printf("  floor (bench_mp3_floor, libmpg123 into SDL): %6.3f s CPU = %5.2f %% of a core\n",
                 floorCpu, 100.0 * floorCpu / seconds);
-    if (floorCpu > 0) {
+    if (floorCpu > 0)
         std::printf("  engine / floor: %.2fx (goal <= 1.3x)\n", playCpu / floorCpu);
-    }
 }
 
 // Milliseconds that f takes.
@@ -550,9 +533,8 @@ void BusyFor(int ms)
 {
     const auto until = Clock::now() + std::chrono::milliseconds(ms);
     volatile unsigned long long spin = 0;
-    while (Clock::now() < until) {
+    while (Clock::now() < until)
         spin = spin + 1;
-    }
 }
 
 void BenchUi()
@@ -611,9 +593,8 @@ void BenchUi()
         PumpMessages(500);
         CMciDevice::BlockReadsForTest(true);
         const auto until = Clock::now() + std::chrono::seconds(5);
-        while (!CMciDevice::ReadStalledForTest() && Clock::now() < until) {
+        while (!CMciDevice::ReadStalledForTest() && Clock::now() < until)
             PumpMessages(1);
-        }
         const double ejectMs = MsOf([&] { ne.engine.Eject(); });
         const double closeMs = MsOf([&] { ne.engine.CloseMedium(); });
         std::printf("CD image while a read hangs: eject %.1f ms, close %.1f ms (goal < 100 ms)\n",
@@ -632,9 +613,8 @@ void BenchUi()
         PumpMessages(300);
         CMpegDecoder::BlockReadsForTest(true);
         const auto until = Clock::now() + std::chrono::seconds(5);
-        while (!CMpegDecoder::ReadBlockedForTest() && Clock::now() < until) {
+        while (!CMpegDecoder::ReadBlockedForTest() && Clock::now() < until)
             PumpMessages(1);
-        }
         const double stopMs = MsOf([&] { decoder.Pause(); });
         const double closeMs = MsOf([&] { decoder.Close(); });
         std::printf("MP3 decoder while a read hangs: stop %.1f ms, close %.1f ms (goal < 100 "
@@ -683,11 +663,9 @@ double RssMiB()
 {
     std::ifstream status("/proc/self/status");
     std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) {
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0)
             return std::atof(line.c_str() + 6) / 1024.0;
-        }
-    }
     return 0;
 }
 
@@ -697,17 +675,14 @@ std::string MidiFile(const CTempDir& dir, int seconds)
 {
     MidiTrack track;
     track.events.push_back(MidiTempo(0, 500000));
-    for (int ch = 0; ch < 8; ++ch) {
+    for (int ch = 0; ch < 8; ++ch)
         track.events.push_back(MidiProgram(0, ch, ch * 16));
-    }
     for (int i = 0; i < seconds * 2; ++i) {
         const auto tick = static_cast<std::uint32_t>(i * 96);
-        for (int ch = 0; ch < 8; ++ch) {
+        for (int ch = 0; ch < 8; ++ch)
             track.events.push_back(MidiNoteOn(tick, ch, 48 + (i + ch * 5) % 24));
-        }
-        for (int ch = 0; ch < 8; ++ch) {
+        for (int ch = 0; ch < 8; ++ch)
             track.events.push_back(MidiNoteOff(tick + 90, ch, 48 + (i + ch * 5) % 24));
-        }
     }
     track.endTick = static_cast<std::uint32_t>(seconds * 2 * 96);
     return dir.Write("bench.mid", MakeMidi(0, 96, {track}));
@@ -815,9 +790,8 @@ void BenchMixedQueue(const CTempDir& dir, double idle)
 void BenchSoundFont(const std::string& soundFont)
 {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    if (!soundFont.empty()) {
+    if (!soundFont.empty())
         setenv("SORVANE_SOUNDFONT", soundFont.c_str(), 1);
-    }
     SelectAudioOutput(AudioOutputKind::Device);
     CTempDir dir;
     const std::string mp3 = Mp3File(dir, 30);
@@ -851,30 +825,22 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const std::string mode = argc > 1 ? argv[1] : "all";
     const double arg = argc > 2 ? std::atof(argv[2]) : 0;
-    if (mode == "cpu" || mode == "all") {
+    if (mode == "cpu" || mode == "all")
         BenchCpu(arg > 0 ? arg : 60);
-    }
-    if (mode == "latency" || mode == "all") {
+    if (mode == "latency" || mode == "all")
         BenchLatency(arg > 0 ? static_cast<int>(arg) : 20);
-    }
-    if (mode == "monitor" || mode == "all") {
+    if (mode == "monitor" || mode == "all")
         BenchMonitor(arg > 0 ? arg : 20);
-    }
-    if (mode == "open-long") {
+    if (mode == "open-long")
         BenchLongOpen(arg > 0 ? arg : 10);
-    }
-    if (mode == "gain") {
+    if (mode == "gain")
         BenchGain(arg > 0 ? arg : 60);
-    }
-    if (mode == "sdl") {
+    if (mode == "sdl")
         BenchSdl(arg > 0 ? arg : 60);
-    }
-    if (mode == "ui") {
+    if (mode == "ui")
         BenchUi();
-    }
-    if (mode == "soundfont") {
+    if (mode == "soundfont")
         BenchSoundFont(argc > 2 ? argv[2] : "");
-    }
     CloseAudioOutput();
     return 0;
 }

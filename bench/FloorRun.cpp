@@ -81,10 +81,9 @@ double CpuSeconds(pid_t pid)
     std::istringstream fields(line.substr(line.rfind(')') + 2));
     std::string field;
     long ticks = 0;
-    for (int i = 3; i <= 15 && fields >> field; ++i) {
+    for (int i = 3; i <= 15 && fields >> field; ++i)
         if (i == 14 || i == 15)
             ticks += std::stol(field);
-    }
     return static_cast<double>(ticks) / static_cast<double>(::sysconf(_SC_CLK_TCK));
 }
 
@@ -92,10 +91,9 @@ double ResidentMiB(pid_t pid)
 {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     std::string line;
-    while (std::getline(status, line)) {
+    while (std::getline(status, line))
         if (line.rfind("VmRSS:", 0) == 0)
             return static_cast<double>(std::atol(line.c_str() + 6)) / 1024.0;
-    }
     return 0;
 }
 
@@ -132,10 +130,9 @@ public:
                                         "XDG_CACHE_HOME=" + (m_dir / "cache"),
                                         "XDG_RUNTIME_DIR=" + runtime,
                                         "HOME=" + m_dir.Path()};
-        for (const char* keep : {"PATH", "LANG", "LC_ALL", "DBUS_SESSION_BUS_ADDRESS"}) {
+        for (const char* keep : {"PATH", "LANG", "LC_ALL", "DBUS_SESSION_BUS_ADDRESS"})
             if (const char* value = std::getenv(keep))
                 env.push_back(std::string(keep) + "=" + value);
-        }
         // What an earlier start of the player kept beside it.
         const std::filesystem::path beside = std::filesystem::path(program.path).parent_path();
         std::error_code ec;

@@ -71,10 +71,9 @@ long RssKb(const std::string& field = "VmRSS:")
 {
     std::ifstream status("/proc/self/status");
     std::string line;
-    while (std::getline(status, line)) {
+    while (std::getline(status, line))
         if (line.rfind(field, 0) == 0)
             return std::strtol(line.c_str() + field.size(), nullptr, 10);
-    }
     return 0;
 }
 
@@ -130,10 +129,9 @@ double ThreadCpuSeconds(const std::string& name)
         std::istringstream fields(text.substr(text.rfind(')') + 2));
         std::string field;
         long ticks = 0;
-        for (int i = 3; i <= 15 && fields >> field; ++i) {
+        for (int i = 3; i <= 15 && fields >> field; ++i)
             if (i >= 14)
                 ticks += std::atol(field.c_str());
-        }
         seconds = static_cast<double>(ticks) / static_cast<double>(sysconf(_SC_CLK_TCK));
     }
     closedir(tasks);

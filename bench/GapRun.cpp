@@ -70,10 +70,9 @@ std::vector<std::int16_t> PlayThroughDisk(const CTempDir& dir,
         "QT_QPA_PLATFORM=offscreen",     "SDL_AUDIODRIVER=disk",
         "SDL_DISKAUDIOFILE=" + out,      "XDG_CONFIG_HOME=" + (dir / "config"),
         "XDG_RUNTIME_DIR=" + dir.Path(), "HOME=" + dir.Path()};
-    for (const char* keep : {"PATH", "LANG", "LC_ALL", "SORVANE_SOUNDFONT"}) {
+    for (const char* keep : {"PATH", "LANG", "LC_ALL", "SORVANE_SOUNDFONT"})
         if (const char* value = std::getenv(keep))
             env.push_back(std::string(keep) + "=" + value);
-    }
     std::vector<char*> envp;
     for (std::string& e : env)
         envp.push_back(e.data());
@@ -101,10 +100,9 @@ std::vector<std::int16_t> PlayThroughDisk(const CTempDir& dir,
         std::ifstream status("/proc/" + std::to_string(pid) + "/status");
         std::string line;
         *residentKiB = 0;
-        while (std::getline(status, line)) {
+        while (std::getline(status, line))
             if (line.rfind("VmRSS:", 0) == 0)
                 *residentKiB = std::atol(line.c_str() + 6);
-        }
     }
     ::kill(pid, SIGTERM);
     int status = 0;

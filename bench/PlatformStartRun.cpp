@@ -45,11 +45,9 @@ pid_t StartPlayer(const CTempDir& dir, std::vector<std::string> env, int errFd)
     env.push_back("SDL_AUDIODRIVER=dummy");
     env.push_back("XDG_CONFIG_HOME=" + (dir / "config"));
     env.push_back("HOME=" + dir.Path());
-    for (const char* keep : {"PATH", "LANG", "LC_ALL"}) {
-        if (const char* value = std::getenv(keep)) {
+    for (const char* keep : {"PATH", "LANG", "LC_ALL"})
+        if (const char* value = std::getenv(keep))
             env.push_back(std::string(keep) + "=" + value);
-        }
-    }
     return SpawnPlayer(ProgramPath(), {}, std::move(env), errFd);
 }
 
@@ -69,20 +67,17 @@ double StartOnX(const CXvfbServer& server, Display* pDisplay, const CTempDir& di
     double result = -1;
     while (pid > 0 && result < 0 && Ms(Clock::now() - start) < kTimeoutMs) {
         pollfd pfd{ConnectionNumber(pDisplay), POLLIN, 0};
-        if (XPending(pDisplay) == 0) {
+        if (XPending(pDisplay) == 0)
             ::poll(&pfd, 1, 100);
-        }
         while (XPending(pDisplay) > 0) {
             XEvent event{};
             XNextEvent(pDisplay, &event);
-            if (event.type == MapNotify && !event.xmap.override_redirect && result < 0) {
+            if (event.type == MapNotify && !event.xmap.override_redirect && result < 0)
                 result = Ms(Clock::now() - start);
-            }
         }
     }
-    if (pid > 0) {
+    if (pid > 0)
         StopPlayer(pid);
-    }
     return result;
 }
 
@@ -91,9 +86,8 @@ double StartOnX(const CXvfbServer& server, Display* pDisplay, const CTempDir& di
 double StartOnWayland(const CWestonServer& server, const std::string& runtime, const CTempDir& dir)
 {
     int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) {
+    if (::pipe2(fds, O_CLOEXEC) != 0)
         return -1;
-    }
     const Clock::time_point start = Clock::now();
     const pid_t pid =
         StartPlayer(dir,
@@ -106,14 +100,12 @@ double StartOnWayland(const CWestonServer& server, const std::string& runtime, c
     double result = -1;
     while (pid > 0 && result < 0 && Ms(Clock::now() - start) < kTimeoutMs) {
         pollfd pfd{fds[0], POLLIN, 0};
-        if (::poll(&pfd, 1, 100) <= 0) {
+        if (::poll(&pfd, 1, 100) <= 0)
             continue;
-        }
         char buffer[4096];
         const ssize_t n = ::read(fds[0], buffer, sizeof(buffer));
-        if (n <= 0) {
+        if (n <= 0)
             break;
-        }
         pending.append(buffer, static_cast<std::size_t>(n));
         std::size_t end = 0;
         while (result < 0 && (end = pending.find('\n')) != std::string::npos) {
@@ -121,21 +113,18 @@ double StartOnWayland(const CWestonServer& server, const std::string& runtime, c
             pending.erase(0, end + 1);
             // " -> wl_surface@12.attach(wl_buffer@30, 0, 0)", then " -> wl_surface@12.commit()".
             const std::size_t at = line.find("-> wl_surface@");
-            if (at == std::string::npos) {
+            if (at == std::string::npos)
                 continue;
-            }
             const std::size_t dot = line.find('.', at);
             const std::string id = line.substr(at + 3, dot - at - 3);
-            if (line.find(".attach(wl_buffer@", at) != std::string::npos) {
+            if (line.find(".attach(wl_buffer@", at) != std::string::npos)
                 surface = id;
-            } else if (id == surface && line.find(".commit()", at) != std::string::npos) {
+            else if (id == surface && line.find(".commit()", at) != std::string::npos)
                 result = Ms(Clock::now() - start);
-            }
         }
     }
-    if (pid > 0) {
+    if (pid > 0)
         StopPlayer(pid);
-    }
     ::close(fds[0]);
     return result;
 }
@@ -170,12 +159,10 @@ int main(int argc, char** argv)
     std::vector<double> onWayland;
     // Alternating, so that a change in the machine's load falls on both alike.
     for (int i = 0; i < runs; ++i) {
-        if (const double ms = StartOnX(xServer, pDisplay, dir); ms >= 0) {
+        if (const double ms = StartOnX(xServer, pDisplay, dir); ms >= 0)
             onX.push_back(ms);
-        }
-        if (const double ms = StartOnWayland(compositor, runtime, dir); ms >= 0) {
+        if (const double ms = StartOnWayland(compositor, runtime, dir); ms >= 0)
             onWayland.push_back(ms);
-        }
     }
     XCloseDisplay(pDisplay);
     Report("Start to a mapped window on X (Xvfb)", onX);

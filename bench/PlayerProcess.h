@@ -27,26 +27,22 @@ inline pid_t SpawnPlayer(const std::string& program, std::vector<std::string> ar
 {
     args.insert(args.begin(), program);
     std::vector<char*> argv;
-    for (std::string& a : args) {
+    for (std::string& a : args)
         argv.push_back(a.data());
-    }
     argv.push_back(nullptr);
     std::vector<char*> envp;
-    for (std::string& e : env) {
+    for (std::string& e : env)
         envp.push_back(e.data());
-    }
     envp.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    if (errFd >= 0) {
+    if (errFd >= 0)
         posix_spawn_file_actions_adddup2(&actions, errFd, 2);
-    } else {
+    else
         posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    }
     pid_t pid = 0;
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0) {
+    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0)
         pid = 0;
-    }
     posix_spawn_file_actions_destroy(&actions);
     return pid;
 }

@@ -49,15 +49,12 @@ pid_t StartPlayer(const std::string& program, const std::string& display, const 
                                     "SDL_AUDIODRIVER=dummy", "XDG_CONFIG_HOME=" + (dir / "config"),
                                     "HOME=" + dir.Path()};
     for (const char* keep :
-         {"PATH", "LANG", "LC_ALL", "LC_MESSAGES", "SORVANE_LANG", "DBUS_SESSION_BUS_ADDRESS"}) {
-        if (const char* value = std::getenv(keep)) {
+         {"PATH", "LANG", "LC_ALL", "LC_MESSAGES", "SORVANE_LANG", "DBUS_SESSION_BUS_ADDRESS"})
+        if (const char* value = std::getenv(keep))
             env.push_back(std::string(keep) + "=" + value);
-        }
-    }
     std::vector<std::string> args;
-    if (!playFile.empty()) {
+    if (!playFile.empty())
         args = {"--play", playFile};
-    }
     return SpawnPlayer(program, std::move(args), std::move(env));
 }
 
@@ -76,22 +73,18 @@ bool PanelPainted(Display* pDisplay, bool bMappedOnly = false)
     Window* pChildren = nullptr;
     unsigned count = 0;
     bool bPainted = false;
-    if (XQueryTree(pDisplay, DefaultRootWindow(pDisplay), &root, &parent, &pChildren, &count) ==
-        0) {
+    if (XQueryTree(pDisplay, DefaultRootWindow(pDisplay), &root, &parent, &pChildren, &count) == 0)
         return false;
-    }
     for (unsigned i = 0; i < count && !bPainted; ++i) {
         char* pName = nullptr;
-        if (XFetchName(pDisplay, pChildren[i], &pName) == 0 || pName == nullptr) {
+        if (XFetchName(pDisplay, pChildren[i], &pName) == 0 || pName == nullptr)
             continue;
-        }
         const bool bPlayer = std::string(pName) == CSorvaneApp::kMainWindowTitle;
         XFree(pName);
         XWindowAttributes attributes{};
         if (!bPlayer || XGetWindowAttributes(pDisplay, pChildren[i], &attributes) == 0 ||
-            attributes.map_state != IsViewable) {
+            attributes.map_state != IsViewable)
             continue;
-        }
         if (bMappedOnly) {
             bPainted = true;
             break;
@@ -116,11 +109,9 @@ double CpuSeconds(pid_t pid)
     std::istringstream fields(line.substr(line.rfind(')') + 2));
     std::string field;
     long ticks = 0;
-    for (int i = 3; i <= 15 && fields >> field; ++i) {
-        if (i == 14 || i == 15) {
+    for (int i = 3; i <= 15 && fields >> field; ++i)
+        if (i == 14 || i == 15)
             ticks += std::stol(field);
-        }
-    }
     return static_cast<double>(ticks) / static_cast<double>(::sysconf(_SC_CLK_TCK));
 }
 
@@ -130,11 +121,9 @@ long StatusKiB(pid_t pid, const std::string& field)
 {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind(field, 0) == 0) {
+    while (std::getline(status, line))
+        if (line.rfind(field, 0) == 0)
             return std::atol(line.c_str() + field.size());
-        }
-    }
     return 0;
 }
 
@@ -184,9 +173,8 @@ int main(int argc, char** argv)
                 runs, startMs[startMs.size() / 2], startMs.front(), startMs.back());
 
     const pid_t pid = StartPlayer(program, server.Display(), dir);
-    while (!PanelPainted(pDisplay)) {
+    while (!PanelPainted(pDisplay))
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
     std::this_thread::sleep_for(std::chrono::seconds(2));
     const double before = CpuSeconds(pid);
     std::this_thread::sleep_for(std::chrono::seconds(idleSeconds));

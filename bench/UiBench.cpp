@@ -53,11 +53,9 @@ void BM_NineButtonsRedraw(benchmark::State& state)
         // As while nothing is open: play, stop, previous, pause and next disabled.
         button->setEnabled(i == 0 || i >= 6);
     }
-    for (auto _ : state) {
-        for (CTransportButton* button : buttons) {
+    for (auto _ : state)
+        for (CTransportButton* button : buttons)
             button->Invalidate();
-        }
-    }
     QApplication::processEvents();
 }
 BENCHMARK(BM_NineButtonsRedraw)
@@ -70,14 +68,12 @@ BENCHMARK(BM_NineButtonsRedraw)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
-    }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

@@ -18,9 +18,8 @@ CPlaylistDlg::CPlaylistDlg(CSorvaneDoc* pDoc, QWidget* pParent)
 {
     m_list = dynamic_cast<CListBox*>(GetDlgItem(IDC_PLAYLIST_LIST));
     m_spin = dynamic_cast<CUpDownCtrl*>(GetDlgItem(IDC_PLAYLIST_SPIN));
-    if (m_list != nullptr) {
+    if (m_list != nullptr)
         m_list->SetDeleteHandler([this] { OnDelete(); });
-    }
     if (m_spin != nullptr) {
         m_spin->SetDeltaPosHandler([this](int, int iDelta) {
             long result = 0;

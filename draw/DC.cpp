@@ -28,9 +28,8 @@ CBitmap* StockBitmap()
 
 QPen ToQPen(const CPen& pen)
 {
-    if (pen.GetStyle() == PS_NULL) {
+    if (pen.GetStyle() == PS_NULL)
         return QPen(Qt::NoPen);
-    }
     if (pen.GetWidth() <= 1) {
         QPen cosmetic(ToQColor(pen.GetColor()), 0);
         cosmetic.setCosmetic(true);
@@ -58,12 +57,10 @@ QPainter::CompositionMode RasterMode(std::uint32_t dwRop, bool* pKnown)
 
 QRect Normalised(int left, int top, int right, int bottom)
 {
-    if (right < left) {
+    if (right < left)
         std::swap(left, right);
-    }
-    if (bottom < top) {
+    if (bottom < top)
         std::swap(top, bottom);
-    }
     return {left, top, right - left, bottom - top};
 }
 
@@ -82,9 +79,8 @@ CDC::CDC()
 CDC::CDC(QPaintDevice* device)
     : CDC()
 {
-    if (device != nullptr) {
+    if (device != nullptr)
         Begin(device);
-    }
 }
 
 CDC::CDC(QPainter* painter)
@@ -94,9 +90,8 @@ CDC::CDC(QPainter* painter)
         m_pPainter = painter;
         m_pPainter->setRenderHint(QPainter::TextAntialiasing, false);
         QPaintDevice* device = painter->device();
-        if (device != nullptr && device->devType() == QInternal::Image) {
+        if (device != nullptr && device->devType() == QInternal::Image)
             m_pImage = static_cast<QImage*>(device);
-        }
     }
 }
 
@@ -108,15 +103,13 @@ CDC::~CDC()
 bool CDC::Begin(QPaintDevice* device)
 {
     auto painter = std::make_unique<QPainter>();
-    if (!painter->begin(device)) {
+    if (!painter->begin(device))
         return false;
-    }
     painter->setRenderHint(QPainter::TextAntialiasing, false);
     m_pOwnedPainter = std::move(painter);
     m_pPainter = m_pOwnedPainter.get();
-    if (device->devType() == QInternal::Image) {
+    if (device->devType() == QInternal::Image)
         m_pImage = static_cast<QImage*>(device);
-    }
     return true;
 }
 
@@ -133,17 +126,15 @@ void CDC::End()
 void CDC::ReleaseBitmap()
 {
     End();
-    if (m_pBitmap != nullptr && m_pBitmap != StockBitmap()) {
+    if (m_pBitmap != nullptr && m_pBitmap != StockBitmap())
         m_pBitmap->m_pSelectedIn = nullptr;
-    }
     m_pBitmap = m_bMemory ? StockBitmap() : nullptr;
 }
 
 int CDC::CreateCompatibleDC(CDC*)
 {
-    if (m_bMemory || m_pPainter != nullptr) {
+    if (m_bMemory || m_pPainter != nullptr)
         return 0;
-    }
     m_bMemory = true;
     m_pBitmap = StockBitmap();
     return 1;
@@ -159,9 +150,8 @@ int CDC::DeleteDC()
 
 int CDC::GetDeviceCaps(int nIndex) const
 {
-    if (nIndex != LOGPIXELSY) {
+    if (nIndex != LOGPIXELSY)
         return 0;
-    }
     const QScreen* screen =
         QGuiApplication::instance() != nullptr ? QGuiApplication::primaryScreen() : nullptr;
     return screen != nullptr ? static_cast<int>(std::lround(screen->logicalDotsPerInchY()))
@@ -170,9 +160,8 @@ int CDC::GetDeviceCaps(int nIndex) const
 
 const CPen* CDC::SelectObject(const CPen* pPen)
 {
-    if (pPen == nullptr || !pPen->IsCreated()) {
+    if (pPen == nullptr || !pPen->IsCreated())
         return nullptr;
-    }
     const CPen* pOld = m_pPen;
     m_pPen = pPen;
     m_pen = ToQPen(*pPen);
@@ -181,24 +170,21 @@ const CPen* CDC::SelectObject(const CPen* pPen)
 
 const CBrush* CDC::SelectObject(const CBrush* pBrush)
 {
-    if (pBrush == nullptr || !pBrush->IsCreated()) {
+    if (pBrush == nullptr || !pBrush->IsCreated())
         return nullptr;
-    }
     const CBrush* pOld = m_pBrush;
     m_pBrush = pBrush;
-    if (pBrush->IsNull()) {
+    if (pBrush->IsNull())
         m_brush.reset();
-    } else {
+    else
         m_brush = ToQColor(pBrush->GetColor());
-    }
     return pOld;
 }
 
 const CFont* CDC::SelectObject(const CFont* pFont)
 {
-    if (pFont == nullptr || !pFont->IsCreated()) {
+    if (pFont == nullptr || !pFont->IsCreated())
         return nullptr;
-    }
     const CFont* pOld = m_pFont;
     m_pFont = pFont;
     m_font = pFont->GetQFont();
@@ -209,17 +195,14 @@ const CFont* CDC::SelectObject(const CFont* pFont)
 
 CBitmap* CDC::SelectObject(CBitmap* pBitmap)
 {
-    if (!m_bMemory || pBitmap == nullptr) {
+    if (!m_bMemory || pBitmap == nullptr)
         return nullptr;
-    }
     CBitmap* pOld = m_pBitmap;
-    if (pBitmap == pOld) {
+    if (pBitmap == pOld)
         return pOld;
-    }
     const bool bStock = pBitmap == StockBitmap();
-    if (!bStock && (!pBitmap->IsCreated() || pBitmap->m_pSelectedIn != nullptr)) {
+    if (!bStock && (!pBitmap->IsCreated() || pBitmap->m_pSelectedIn != nullptr))
         return nullptr;
-    }
     ReleaseBitmap();
     if (!bStock && Begin(&pBitmap->m_image)) {
         m_pBitmap = pBitmap;
@@ -246,9 +229,8 @@ QPainter* CDC::Painter()
 void CDC::FillSolidRect(const CRect& rect, COLORREF crColor)
 {
     SetBkColor(crColor);
-    if (QPainter* p = Painter()) {
+    if (QPainter* p = Painter())
         p->fillRect(Normalised(rect.left, rect.top, rect.right, rect.bottom), ToQColor(crColor));
-    }
 }
 
 void CDC::FillSolidRect(int x, int y, int cx, int cy, COLORREF crColor)
@@ -271,18 +253,16 @@ void CDC::Draw3dRect(int x, int y, int cx, int cy, COLORREF crTopLeft, COLORREF 
 
 COLORREF CDC::SetPixel(int x, int y, COLORREF crColor)
 {
-    if (QPainter* p = Painter()) {
+    if (QPainter* p = Painter())
         p->fillRect(x, y, 1, 1, ToQColor(crColor));
-    }
     return crColor & 0xFFFFFF;
 }
 
 void CDC::FillRect(const CRect& rect, const CBrush* pBrush)
 {
     QPainter* p = Painter();
-    if (p == nullptr || pBrush == nullptr || !pBrush->IsCreated() || pBrush->IsNull()) {
+    if (p == nullptr || pBrush == nullptr || !pBrush->IsCreated() || pBrush->IsNull())
         return;
-    }
     p->fillRect(Normalised(rect.left, rect.top, rect.right, rect.bottom),
                 ToQColor(pBrush->GetColor()));
 }
@@ -290,22 +270,19 @@ void CDC::FillRect(const CRect& rect, const CBrush* pBrush)
 int CDC::Polygon(const CPoint* pPoints, int nCount)
 {
     QPainter* p = Painter();
-    if (p == nullptr || pPoints == nullptr || nCount < 2) {
+    if (p == nullptr || pPoints == nullptr || nCount < 2)
         return 0;
-    }
     QPolygon polygon(nCount);
-    for (int i = 0; i < nCount; ++i) {
+    for (int i = 0; i < nCount; ++i)
         polygon.setPoint(i, pPoints[i].x, pPoints[i].y);
-    }
     p->setPen(m_pen);
     p->setBrush(m_brush ? QBrush(*m_brush) : QBrush(Qt::NoBrush));
     p->drawPolygon(polygon);
     if (m_pen.style() != Qt::NoPen && m_pen.isCosmetic()) {
         // Qt's thin outline may leave out the pixel where an edge ends; every vertex
         // belongs to the outline.
-        for (const QPoint& vertex : std::as_const(polygon)) {
+        for (const QPoint& vertex : std::as_const(polygon))
             p->fillRect(vertex.x(), vertex.y(), 1, 1, m_pen.color());
-        }
     }
     return 1;
 }
@@ -313,13 +290,11 @@ int CDC::Polygon(const CPoint* pPoints, int nCount)
 int CDC::Polyline(const CPoint* pPoints, int nCount)
 {
     QPainter* p = Painter();
-    if (p == nullptr || pPoints == nullptr || nCount < 2) {
+    if (p == nullptr || pPoints == nullptr || nCount < 2)
         return 0;
-    }
     QPolygon polyline(nCount);
-    for (int i = 0; i < nCount; ++i) {
+    for (int i = 0; i < nCount; ++i)
         polyline.setPoint(i, pPoints[i].x, pPoints[i].y);
-    }
     p->setPen(m_pen);
     p->setBrush(Qt::NoBrush);
     p->drawPolyline(polyline);
@@ -332,31 +307,27 @@ int CDC::BitBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSrc, in
     bool bKnown = false;
     const QPainter::CompositionMode mode = RasterMode(dwRop, &bKnown);
     QPainter* p = Painter();
-    if (!bKnown || p == nullptr || pSrcDC == nullptr || pSrcDC->m_pImage == nullptr) {
+    if (!bKnown || p == nullptr || pSrcDC == nullptr || pSrcDC->m_pImage == nullptr)
         return 0;
-    }
     const QImage& source = *pSrcDC->m_pImage;
     const QRect area = QRect(xSrc, ySrc, nWidth, nHeight) & source.rect();
-    if (area.isEmpty()) {
+    if (area.isEmpty())
         return 1;
-    }
     const QPoint target(x + area.left() - xSrc, y + area.top() - ySrc);
     const QPainter::CompositionMode before = p->compositionMode();
     p->setCompositionMode(mode);
-    if (&source == m_pImage) {
+    if (&source == m_pImage)
         p->drawImage(target, source.copy(area));
-    } else {
+    else
         p->drawImage(target, source, area);
-    }
     p->setCompositionMode(before);
     return 1;
 }
 
 const QFontMetrics* CDC::Metrics() const
 {
-    if (!m_metrics && QGuiApplication::instance() != nullptr) {
+    if (!m_metrics && QGuiApplication::instance() != nullptr)
         m_metrics.emplace(m_font);
-    }
     return m_metrics ? &*m_metrics : nullptr;
 }
 
@@ -365,9 +336,8 @@ void CDC::DrawTextAt(int x, int y, const QString& text, const QFontMetrics& metr
     QPainter* p = Painter();
     const QTransform before = p->transform();
     p->translate(x, y);
-    if (m_nEscapement != 0) {
+    if (m_nEscapement != 0)
         p->rotate(-m_nEscapement / 10.0);
-    }
     p->fillRect(QRect(0, 0, metrics.horizontalAdvance(text), metrics.height()), ToQColor(m_crBk));
     p->setFont(m_font);
     p->setPen(ToQColor(m_crText));
@@ -378,9 +348,8 @@ void CDC::DrawTextAt(int x, int y, const QString& text, const QFontMetrics& metr
 int CDC::TextOut(int x, int y, std::string_view text)
 {
     const QFontMetrics* metrics = Metrics();
-    if (Painter() == nullptr || metrics == nullptr) {
+    if (Painter() == nullptr || metrics == nullptr)
         return 0;
-    }
     DrawTextAt(x, y, ToQString(text), *metrics);
     return 1;
 }
@@ -388,28 +357,24 @@ int CDC::TextOut(int x, int y, std::string_view text)
 int CDC::DrawText(std::string_view text, CRect* pRect, unsigned nFormat)
 {
     const QFontMetrics* metrics = Metrics();
-    if (pRect == nullptr || metrics == nullptr) {
+    if (pRect == nullptr || metrics == nullptr)
         return 0;
-    }
     QPainter* p = Painter();
-    if (p == nullptr) {
+    if (p == nullptr)
         return metrics->height();
-    }
     const QString string = ToQString(text);
     const int nWidth = metrics->horizontalAdvance(string);
     const int nHeight = metrics->height();
     int x = pRect->left;
-    if ((nFormat & DT_CENTER) != 0) {
+    if ((nFormat & DT_CENTER) != 0)
         x = pRect->left + (pRect->Width() - nWidth) / 2;
-    } else if ((nFormat & DT_RIGHT) != 0) {
+    else if ((nFormat & DT_RIGHT) != 0)
         x = pRect->right - nWidth;
-    }
     int y = pRect->top;
-    if ((nFormat & DT_VCENTER) != 0 && (nFormat & DT_SINGLELINE) != 0) {
+    if ((nFormat & DT_VCENTER) != 0 && (nFormat & DT_SINGLELINE) != 0)
         y = pRect->top + (pRect->Height() - nHeight) / 2;
-    } else if ((nFormat & DT_BOTTOM) != 0 && (nFormat & DT_SINGLELINE) != 0) {
+    else if ((nFormat & DT_BOTTOM) != 0 && (nFormat & DT_SINGLELINE) != 0)
         y = pRect->bottom - nHeight;
-    }
     const bool bClip = (nFormat & DT_NOCLIP) == 0;
     if (bClip) {
         p->save();
@@ -417,18 +382,16 @@ int CDC::DrawText(std::string_view text, CRect* pRect, unsigned nFormat)
                        Qt::IntersectClip);
     }
     DrawTextAt(x, y, string, *metrics);
-    if (bClip) {
+    if (bClip)
         p->restore();
-    }
     return nHeight;
 }
 
 CSize CDC::GetTextExtentPoint32(std::string_view text) const
 {
     const QFontMetrics* metrics = Metrics();
-    if (metrics == nullptr) {
+    if (metrics == nullptr)
         return {};
-    }
     const QString string = ToQString(text);
     return {metrics->horizontalAdvance(string), metrics->height()};
 }

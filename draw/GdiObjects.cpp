@@ -35,9 +35,8 @@ bool HasFamily(const QString& family)
 
 int CPen::CreatePen(int nStyle, int nWidth, COLORREF crColor)
 {
-    if (m_bCreated || (nStyle != PS_SOLID && nStyle != PS_NULL) || nWidth < 0) {
+    if (m_bCreated || (nStyle != PS_SOLID && nStyle != PS_NULL) || nWidth < 0)
         return 0;
-    }
     m_nStyle = nStyle;
     m_nWidth = nWidth == 0 ? 1 : nWidth;
     m_crColor = crColor & 0xFFFFFF;
@@ -47,9 +46,8 @@ int CPen::CreatePen(int nStyle, int nWidth, COLORREF crColor)
 
 int CPen::DeleteObject()
 {
-    if (!m_bCreated || m_bStock) {
+    if (!m_bCreated || m_bStock)
         return 0;
-    }
     m_bCreated = false;
     return 1;
 }
@@ -78,9 +76,8 @@ const CPen* CPen::Stock(int nObject)
 
 int CBrush::CreateSolidBrush(COLORREF crColor)
 {
-    if (m_bCreated) {
+    if (m_bCreated)
         return 0;
-    }
     m_crColor = crColor & 0xFFFFFF;
     m_bNull = false;
     m_bCreated = true;
@@ -89,9 +86,8 @@ int CBrush::CreateSolidBrush(COLORREF crColor)
 
 int CBrush::DeleteObject()
 {
-    if (!m_bCreated || m_bStock) {
+    if (!m_bCreated || m_bStock)
         return 0;
-    }
     m_bCreated = false;
     return 1;
 }
@@ -109,41 +105,35 @@ const CBrush* CBrush::Stock(int nObject)
     static const CBrush brushes[] = {MakeStock(0xFFFFFF, false), MakeStock(0xC0C0C0, false),
                                      MakeStock(0x808080, false), MakeStock(0x404040, false),
                                      MakeStock(0, false),        MakeStock(0, true)};
-    if (nObject < WHITE_BRUSH || nObject > NULL_BRUSH) {
+    if (nObject < WHITE_BRUSH || nObject > NULL_BRUSH)
         nObject = WHITE_BRUSH;
-    }
     return &brushes[nObject];
 }
 
 QString CFont::ResolveFaceName(const std::string& face)
 {
     const QString wanted = ToQString(face);
-    if (!wanted.isEmpty() && HasFamily(wanted)) {
+    if (!wanted.isEmpty() && HasFamily(wanted))
         return wanted;
-    }
-    if (IsProportionalGothic(face) && HasFamily(kGothicStandIn)) {
+    if (IsProportionalGothic(face) && HasFamily(kGothicStandIn))
         return kGothicStandIn;
-    }
     return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
 }
 
 int CFont::CreateFontIndirect(const LOGFONT& logFont)
 {
-    if (m_bCreated || QGuiApplication::instance() == nullptr) {
+    if (m_bCreated || QGuiApplication::instance() == nullptr)
         return 0;
-    }
     QFont font(ResolveFaceName(logFont.lfFaceName));
     int nPixels = std::abs(logFont.lfHeight);
-    if (logFont.lfHeight == 0) {
+    if (logFont.lfHeight == 0)
         nPixels = kDefaultPixelHeight;
-    }
     font.setPixelSize(nPixels);
     if (logFont.lfHeight > 0) {
         // A positive height is the whole cell: scale the character height to fit it.
         const int nCell = QFontMetrics(font).height();
-        if (nCell > 0) {
+        if (nCell > 0)
             font.setPixelSize(std::max(1, nPixels * nPixels / nCell));
-        }
     }
     font.setWeight(logFont.lfWeight >= FW_BOLD ? QFont::Bold : QFont::Normal);
     font.setItalic(logFont.lfItalic != 0);
@@ -160,9 +150,8 @@ int CFont::CreateFontIndirect(const LOGFONT& logFont)
 
 int CFont::DeleteObject()
 {
-    if (!m_bCreated || m_bStock) {
+    if (!m_bCreated || m_bStock)
         return 0;
-    }
     m_bCreated = false;
     m_font = QFont();
     m_logFont = LOGFONT();
@@ -171,18 +160,16 @@ int CFont::DeleteObject()
 
 int CFont::GetLogFont(LOGFONT* pLogFont) const
 {
-    if (!m_bCreated || pLogFont == nullptr) {
+    if (!m_bCreated || pLogFont == nullptr)
         return 0;
-    }
     *pLogFont = m_logFont;
     return 1;
 }
 
 QFont CFont::GetQFont() const
 {
-    if (!m_bStock) {
+    if (!m_bStock)
         return m_font;
-    }
     QFont font = QGuiApplication::instance() != nullptr ? QGuiApplication::font() : QFont();
     font.setStyleStrategy(QFont::NoAntialias);
     font.setKerning(false);
@@ -202,20 +189,17 @@ const CFont* CFont::Stock(int)
 
 CBitmap::~CBitmap()
 {
-    if (m_pSelectedIn != nullptr) {
+    if (m_pSelectedIn != nullptr)
         m_pSelectedIn->ReleaseBitmap();
-    }
 }
 
 int CBitmap::CreateCompatibleBitmap(CDC*, int nWidth, int nHeight)
 {
-    if (IsCreated() || nWidth < 1 || nHeight < 1) {
+    if (IsCreated() || nWidth < 1 || nHeight < 1)
         return 0;
-    }
     QImage image(nWidth, nHeight, QImage::Format_RGB32);
-    if (image.isNull()) {
+    if (image.isNull())
         return 0;
-    }
     image.fill(Qt::black);
     m_image = std::move(image);
     return 1;
@@ -223,26 +207,23 @@ int CBitmap::CreateCompatibleBitmap(CDC*, int nWidth, int nHeight)
 
 int CBitmap::LoadBitmap(unsigned nID)
 {
-    if (IsCreated()) {
+    if (IsCreated())
         return 0;
-    }
     // The format named and no guessing: else Qt loads every image plug-in to ask whether it
     // reads the file, before its own reader of bitmaps.
     QImageReader reader(BitmapResourcePath(nID), "BMP");
     reader.setAutoDetectImageFormat(false);
     const QImage image = reader.read();
-    if (image.isNull()) {
+    if (image.isNull())
         return 0;
-    }
     m_image = image.convertToFormat(QImage::Format_RGB32);
     return 1;
 }
 
 int CBitmap::DeleteObject()
 {
-    if (!IsCreated() || m_pSelectedIn != nullptr) {
+    if (!IsCreated() || m_pSelectedIn != nullptr)
         return 0;
-    }
     m_image = QImage();
     return 1;
 }

@@ -13,8 +13,7 @@ QString IconResourcePath(unsigned nID)
 QIcon LoadIconResource(unsigned nID)
 {
     QIcon icon(IconResourcePath(nID));
-    if (icon.availableSizes().isEmpty()) {
+    if (icon.availableSizes().isEmpty())
         return {};
-    }
     return icon;
 }

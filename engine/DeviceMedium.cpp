@@ -97,9 +97,8 @@ CDeviceMedium::~CDeviceMedium()
 {
     SORVANE_EXPECT(OnMainThread());
     // The monitor ends (or is forgotten) before the device it reads goes away.
-    if (m_pMonitor != nullptr) {
+    if (m_pMonitor != nullptr)
         m_pMonitor->Stop(m_monitorStopTimeout);
-    }
     SendSimple(m_nDeviceId, MCI_CLOSE, MCI_WAIT);
 }
 
@@ -133,16 +132,14 @@ void CDeviceMedium::StartMonitor(CPositionMonitor::TrackReader readTrack)
 int CDeviceMedium::Play(int nTrack)
 {
     SORVANE_EXPECT(OnMainThread());
-    if (nTrack != 0) {
+    if (nTrack != 0)
         m_pWatch->nSkipTrack.store(nTrack);
-    }
     MCI_PLAY_PARMS play;
     play.dwCallback = m_relay.GetSafeHwnd();
     play.dwFrom = MCI_MAKE_TMSF(static_cast<unsigned>(nTrack) & 0xFFu, 0, 0, 0);
     DWORD flags = MCI_NOTIFY;
-    if (m_nKind == DEVICE_CDAUDIO && nTrack != 0) {
+    if (m_nKind == DEVICE_CDAUDIO && nTrack != 0)
         flags |= MCI_FROM;
-    }
     const MCIERROR err = mciSendCommand(m_nDeviceId, MCI_PLAY, flags, &play);
     if (err != 0) {
         // The disc did not move: there is no arrival to pass over.
@@ -247,9 +244,8 @@ int CDeviceMedium::GetMode()
 bool CDeviceMedium::OpenDiscDoor()
 {
     SORVANE_EXPECT(OnMainThread());
-    if (m_nKind != DEVICE_CDAUDIO) {
+    if (m_nKind != DEVICE_CDAUDIO)
         return false;
-    }
     SendSimple(m_nDeviceId, MCI_STOP, MCI_WAIT);
     OpenDoor(m_nDeviceId);
     return true;
@@ -260,9 +256,8 @@ bool CDeviceMedium::OpenDoorOfDrive()
     SORVANE_EXPECT(OnMainThread());
     MCI_OPEN_PARMS open;
     open.lpstrDeviceType = MciDeviceType(MCI_DEVTYPE_CD_AUDIO);
-    if (mciSendCommand(0, MCI_OPEN, kOpenEjectFlags, &open) != 0) {
+    if (mciSendCommand(0, MCI_OPEN, kOpenEjectFlags, &open) != 0)
         return false;
-    }
     OpenDoor(open.wDeviceID);
     SendSimple(open.wDeviceID, MCI_CLOSE, MCI_WAIT);
     return true;

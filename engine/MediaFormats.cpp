@@ -41,11 +41,9 @@ const MediaFormat* FindMediaFormat(std::string_view strPath)
 {
     const std::size_t dot = MbsRChr(strPath, '.');
     const std::string_view ext = dot == std::string_view::npos ? strPath : strPath.substr(dot + 1);
-    for (const MediaFormat& format : kFormats) {
-        if (MbsICmp(ext, format.pszExtension) == 0) {
+    for (const MediaFormat& format : kFormats)
+        if (MbsICmp(ext, format.pszExtension) == 0)
             return &format;
-        }
-    }
     return nullptr;
 }
 
@@ -56,12 +54,10 @@ std::string MediaFormatPatterns(std::initializer_list<std::string_view> extra)
         patterns += patterns.empty() ? "*." : "; *.";
         patterns += ext;
     };
-    for (const MediaFormat& format : kFormats) {
+    for (const MediaFormat& format : kFormats)
         add(format.pszExtension);
-    }
-    for (const std::string_view ext : extra) {
+    for (const std::string_view ext : extra)
         add(ext.substr(ext.starts_with('.') ? 1 : 0));
-    }
     return patterns;
 }
 
@@ -73,9 +69,8 @@ std::vector<std::string> MediaFormatMimeTypes()
         while (!rest.empty()) {
             const std::size_t end = std::min(rest.find(';'), rest.size());
             const std::string type(rest.substr(0, end));
-            if (std::find(types.begin(), types.end(), type) == types.end()) {
+            if (std::find(types.begin(), types.end(), type) == types.end())
                 types.push_back(type);
-            }
             rest.remove_prefix(std::min(end + 1, rest.size()));
         }
     }

@@ -20,9 +20,8 @@ std::uint32_t NextSerial()
 {
     static std::atomic<std::uint32_t> last{0};
     std::uint32_t serial = ++last;
-    while (serial == 0) {
+    while (serial == 0)
         serial = ++last;
-    }
     return serial;
 }
 
@@ -86,11 +85,10 @@ HeldMedium CPlayEngine::OpenHeld(const std::string& file, DeviceKind kind, Audio
                           m_readTrackForTests,
                           m_monitorStopTimeout};
     HeldMedium held;
-    if (kind == DEVICE_PLUGIN) {
+    if (kind == DEVICE_PLUGIN)
         held.pMedium = CPluginMedium::Open(request, m_libraries, nError);
-    } else {
+    else
         held.pMedium = CDeviceMedium::Open(request, nError);
-    }
     if (held.pMedium != nullptr) {
         held.nSerial = request.nSerial;
         held.kind = kind;
@@ -110,9 +108,8 @@ int CPlayEngine::OpenMedium(const std::string& strPath, MediumSource source, flo
     m_strTitle = kind == DEVICE_CDAUDIO ? std::string(kCdTitle) : std::string(FileNameOf(strPath));
     // The SoundFont (often well over 100 MB) is kept while MIDI follows MIDI, and for a
     // MIDI file that follows soon after this one.
-    if (kind != DEVICE_MIDI && kind != DEVICE_NONE) {
+    if (kind != DEVICE_MIDI && kind != DEVICE_NONE)
         CSequencerDevice::ReleaseSoundFontSoon();
-    }
     if (kind == DEVICE_NONE) {
         Prompts().ShowMessage(kTextInvalidFile);
         return 0;
@@ -182,18 +179,16 @@ std::int64_t CPlayEngine::TrackLengthMs()
 {
     const std::int64_t fileLength = m_open.pMedium->GetLengthMilliseconds(0);
     std::int64_t end = m_open.track->nEndMs < 0 ? fileLength : m_open.track->nEndMs;
-    if (fileLength > 0) {
+    if (fileLength > 0)
         end = std::min(end, fileLength);
-    }
     return std::max<std::int64_t>(end - m_open.track->nStartMs, 0);
 }
 
 std::optional<std::int64_t> CPlayEngine::TrackRemainingMs()
 {
     SORVANE_EXPECT(OnMainThread());
-    if (IsOpen() == 0 || !m_open.track || m_open.track->nEndMs < 0) {
+    if (IsOpen() == 0 || !m_open.track || m_open.track->nEndMs < 0)
         return std::nullopt;
-    }
     return std::max<std::int64_t>(m_open.track->nEndMs - FilePositionMs(), 0);
 }
 
@@ -212,9 +207,8 @@ int CPlayEngine::Play(int nTrack)
 
 int CPlayEngine::PlayFrom(int nTrack, std::int64_t nStartMs)
 {
-    if (IsOpen() == 0) {
+    if (IsOpen() == 0)
         return 0;
-    }
     const int nError =
         nStartMs < 0 ? m_open.pMedium->Play(nTrack) : m_open.pMedium->PlayFrom(nStartMs);
     return nError == 0 ? 1 : Tell(nError);
@@ -223,17 +217,15 @@ int CPlayEngine::PlayFrom(int nTrack, std::int64_t nStartMs)
 void CPlayEngine::SetGain(float fGain)
 {
     SORVANE_EXPECT(OnMainThread());
-    if (m_open.ticket != nullptr) {
+    if (m_open.ticket != nullptr)
         m_open.ticket->SetGain(fGain);
-    }
 }
 
 int CPlayEngine::Stop()
 {
     SORVANE_EXPECT(OnMainThread());
-    if (IsOpen() == 0) {
+    if (IsOpen() == 0)
         return 0;
-    }
     m_open.pMedium->Stop();
     return 1;
 }
@@ -242,14 +234,12 @@ int CPlayEngine::SeekPercent(int nPercent)
 {
     SORVANE_EXPECT(OnMainThread());
     DropPrepared();
-    if (IsOpen() == 0) {
+    if (IsOpen() == 0)
         return 0;
-    }
     // A share outside 0-100 would aim before the start or past the end.
     const int percent = std::clamp(nPercent, 0, 100);
-    if (m_open.track) {
+    if (m_open.track)
         return SeekMilliseconds(TrackLengthMs() * percent / 100);
-    }
     m_open.pMedium->SeekPercent(percent);
     return 1;
 }
@@ -257,9 +247,8 @@ int CPlayEngine::SeekPercent(int nPercent)
 int CPlayEngine::SeekMilliseconds(std::int64_t nMilliseconds)
 {
     SORVANE_EXPECT(OnMainThread());
-    if (IsOpen() == 0) {
+    if (IsOpen() == 0)
         return 0;
-    }
     if (m_open.track) {
         const std::int64_t within = std::clamp<std::int64_t>(nMilliseconds, 0, TrackLengthMs());
         m_open.pMedium->SeekMilliseconds(m_open.track->nStartMs + within);
@@ -275,13 +264,11 @@ int CPlayEngine::SeekMilliseconds(std::int64_t nMilliseconds)
 int CPlayEngine::GetPosition(PlayPosition* pPos)
 {
     SORVANE_EXPECT(OnMainThread());
-    if (pPos == nullptr) {
+    if (pPos == nullptr)
         return 0;
-    }
     *pPos = PlayPosition{};
-    if (IsOpen() == 0) {
+    if (IsOpen() == 0)
         return 0;
-    }
     m_open.pMedium->GetPosition(*pPos);
     if (m_open.track) {
         // The track's own position: 0 at its start, its length past its end.
@@ -297,18 +284,16 @@ int CPlayEngine::GetPosition(PlayPosition* pPos)
 int CPlayEngine::GetLengthSeconds(int nTrack)
 {
     SORVANE_EXPECT(OnMainThread());
-    if (IsOpen() != 0 && m_open.track) {
+    if (IsOpen() != 0 && m_open.track)
         return static_cast<int>(TrackLengthMs() / 1000);
-    }
     return IsOpen() != 0 ? m_open.pMedium->GetLengthSeconds(nTrack) : 0;
 }
 
 std::int64_t CPlayEngine::GetLengthMilliseconds(int nTrack)
 {
     SORVANE_EXPECT(OnMainThread());
-    if (IsOpen() != 0 && m_open.track) {
+    if (IsOpen() != 0 && m_open.track)
         return TrackLengthMs();
-    }
     return IsOpen() != 0 ? m_open.pMedium->GetLengthMilliseconds(nTrack) : 0;
 }
 
@@ -342,9 +327,8 @@ CPlayEngine::Notice CPlayEngine::NoticeTarget(LPARAM lParam)
         return held.pMedium != nullptr && lParam == static_cast<LPARAM>(held.nSerial) &&
                !held.pMedium->PlaysOn();
     };
-    if (names(m_open)) {
+    if (names(m_open))
         return Notice::Current;
-    }
     return names(m_prepared) ? Notice::Prepared : Notice::Stale;
 }
 
@@ -354,23 +338,19 @@ int CPlayEngine::PrepareNext(const std::string& strPath, float fGain,
     SORVANE_EXPECT(OnMainThread());
     DropPrepared();
     // A track that starts later in its file would need a seek before it sounds.
-    if (track && track->nStartMs > 0) {
+    if (track && track->nStartMs > 0)
         return 0;
-    }
     const std::string& file = track ? track->strFile : strPath;
     const DeviceKind kind = KindFromExtension(file);
-    if (IsOpen() == 0 || m_open.kind == DEVICE_CDAUDIO || kind == DEVICE_NONE) {
+    if (IsOpen() == 0 || m_open.kind == DEVICE_CDAUDIO || kind == DEVICE_NONE)
         return 0;
-    }
     const AudioStreamRef leader = m_open.ticket->Stream();
-    if (leader.expired()) {
+    if (leader.expired())
         return 0;
-    }
     int nError = 0;
     HeldMedium next = OpenHeld(file, kind, CAudioStreamTicket::Make(leader, fGain), nError);
-    if (next.pMedium == nullptr || next.pMedium->Play(0) != 0) {
+    if (next.pMedium == nullptr || next.pMedium->Play(0) != 0)
         return 0;
-    }
     next.strEntry = strPath;
     next.track = track;
     m_prepared = std::move(next);
@@ -393,17 +373,15 @@ AudioStreamRef CPlayEngine::Stream(bool bPrepared) const
 int CPlayEngine::AdoptPrepared()
 {
     SORVANE_EXPECT(OnMainThread());
-    if (m_prepared.pMedium == nullptr) {
+    if (m_prepared.pMedium == nullptr)
         return 0;
-    }
     // The medium that played closes here, a MIDI file's decay rendered to its end.
     m_open = std::exchange(m_prepared, HeldMedium{});
     m_nKind.store(m_open.kind);
     // A medium of another kind that followed on lets the SoundFont go as one opened the usual
     // way does.
-    if (m_open.kind != DEVICE_MIDI) {
+    if (m_open.kind != DEVICE_MIDI)
         CSequencerDevice::ReleaseSoundFontSoon();
-    }
     m_strTitle =
         m_open.track ? CueTrackName(*m_open.track) : std::string(FileNameOf(m_open.strEntry));
     return 1;

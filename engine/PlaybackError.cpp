@@ -15,11 +15,10 @@ constexpr int kErrorTextSize = 256;
 int ShowPlaybackError(int nCode)
 {
     char text[kErrorTextSize] = {};
-    if (nCode == kPluginMissingError) {
+    if (nCode == kPluginMissingError)
         std::strncpy(text, kPluginMissingText, sizeof(text) - 1);
-    } else {
+    else
         mciGetErrorString(static_cast<MCIERROR>(nCode), text, sizeof(text));
-    }
     Prompts().ShowMessage(text);
     return 0;
 }

@@ -5,19 +5,16 @@
 
 CPluginLibraries::~CPluginLibraries()
 {
-    for (const Library& library : m_libraries) {
+    for (const Library& library : m_libraries)
         FreePluginLibrary(library.hLib);
-    }
 }
 
 void* CPluginLibraries::Factory(std::string_view strName)
 {
     SORVANE_EXPECT(OnMainThread());
-    for (const Library& library : m_libraries) {
-        if (library.strName == strName) {
+    for (const Library& library : m_libraries)
+        if (library.strName == strName)
             return library.pCreate;
-        }
-    }
     void* hLib = LoadPluginLibrary(strName, m_strDirectory);
     void* pCreate = FindPluginExport(hLib, kPluginCreateInstance);
     if (pCreate == nullptr) {
@@ -32,18 +29,15 @@ CPluginLibraries::Pair CPluginLibraries::Make(std::string_view strName)
 {
     void* createDecoder = Factory(strName);
     void* createOutput = Factory(kOutputLibrary);
-    if (createDecoder == nullptr || createOutput == nullptr) {
+    if (createDecoder == nullptr || createOutput == nullptr)
         return {};
-    }
     Pair pair{reinterpret_cast<DecoderCreateInstanceProc>(createDecoder)(),
               reinterpret_cast<OutputCreateInstanceProc>(createOutput)()};
     if (pair.pDecoder == nullptr || pair.pOutput == nullptr) {
-        if (pair.pDecoder != nullptr) {
+        if (pair.pDecoder != nullptr)
             pair.pDecoder->Release();
-        }
-        if (pair.pOutput != nullptr) {
+        if (pair.pOutput != nullptr)
             pair.pOutput->Release();
-        }
         return {};
     }
     return pair;
@@ -52,9 +46,8 @@ CPluginLibraries::Pair CPluginLibraries::Make(std::string_view strName)
 bool CPluginLibraries::Load(std::string_view strName)
 {
     const Pair pair = Make(strName);
-    if (pair.pDecoder == nullptr) {
+    if (pair.pDecoder == nullptr)
         return false;
-    }
     pair.pDecoder->Release();
     pair.pOutput->Release();
     return true;

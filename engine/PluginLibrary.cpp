@@ -9,47 +9,40 @@
 std::string PluginFileName(std::string_view strName)
 {
     constexpr std::string_view kWindowsSuffix = ".dll";
-    if (EndsWithNoCase(strName, kWindowsSuffix) && strName.size() > kWindowsSuffix.size()) {
+    if (EndsWithNoCase(strName, kWindowsSuffix) && strName.size() > kWindowsSuffix.size())
         return std::string(strName.substr(0, strName.size() - kWindowsSuffix.size())) + ".so";
-    }
     return std::string(strName);
 }
 
 void* LoadPluginLibrary(std::string_view strName, const std::string& strDirectory)
 {
     const std::string file = PluginFileName(strName);
-    if (file.empty()) {
+    if (file.empty())
         return nullptr;
-    }
-    if (!strDirectory.empty()) {
+    if (!strDirectory.empty())
         return ::dlopen(JoinPath(strDirectory, file).c_str(), RTLD_NOW | RTLD_LOCAL);
-    }
     const std::string exe = GetModuleFileName();
     if (const auto exeDir = DirectoryOf(exe)) {
-        if (void* lib = ::dlopen(JoinPath(*exeDir, file).c_str(), RTLD_NOW | RTLD_LOCAL)) {
+        if (void* lib = ::dlopen(JoinPath(*exeDir, file).c_str(), RTLD_NOW | RTLD_LOCAL))
             return lib;
-        }
     }
     const std::string installed = GetInstalledLibraryDirectory();
     if (!installed.empty()) {
-        if (void* lib = ::dlopen(JoinPath(installed, file).c_str(), RTLD_NOW | RTLD_LOCAL)) {
+        if (void* lib = ::dlopen(JoinPath(installed, file).c_str(), RTLD_NOW | RTLD_LOCAL))
             return lib;
-        }
     }
     return ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
 }
 
 void* FindPluginExport(void* hLibrary, const char* pszName)
 {
-    if (hLibrary == nullptr || pszName == nullptr) {
+    if (hLibrary == nullptr || pszName == nullptr)
         return nullptr;
-    }
     return ::dlsym(hLibrary, pszName);
 }
 
 void FreePluginLibrary(void* hLibrary)
 {
-    if (hLibrary != nullptr) {
+    if (hLibrary != nullptr)
         ::dlclose(hLibrary);
-    }
 }

@@ -63,24 +63,21 @@ int CPluginMedium::PlayFrom(std::int64_t nMilliseconds)
     SORVANE_EXPECT(OnMainThread());
     const int state = m_pDecoder->GetState();
     if (state == PLUGIN_STATE_STOPPED) {
-        if (m_pDecoder->Play() == 0) {
+        if (m_pDecoder->Play() == 0)
             return kNothingToTell;
-        }
     } else if (state == PLUGIN_STATE_PAUSED && m_pDecoder->Resume() == 0) {
         return kNothingToTell;
     }
-    if (nMilliseconds >= 0) {
+    if (nMilliseconds >= 0)
         m_pDecoder->SeekMilliseconds(nMilliseconds);
-    }
     return 0;
 }
 
 void CPluginMedium::Stop()
 {
     SORVANE_EXPECT(OnMainThread());
-    if (m_pDecoder->GetState() != PLUGIN_STATE_STOPPED) {
+    if (m_pDecoder->GetState() != PLUGIN_STATE_STOPPED)
         m_pDecoder->Pause();
-    }
 }
 
 void CPluginMedium::SeekPercent(int nPercent)
@@ -88,18 +85,16 @@ void CPluginMedium::SeekPercent(int nPercent)
     SORVANE_EXPECT(OnMainThread());
     const auto length = static_cast<long long>(m_info.nLengthSeconds);
     const int state = m_pDecoder->GetState();
-    if (state == PLUGIN_STATE_PLAYING || state == PLUGIN_STATE_PAUSED) {
+    if (state == PLUGIN_STATE_PLAYING || state == PLUGIN_STATE_PAUSED)
         m_pDecoder->Seek(static_cast<std::int32_t>(length * nPercent / 100));
-    }
 }
 
 void CPluginMedium::SeekMilliseconds(std::int64_t nMilliseconds)
 {
     SORVANE_EXPECT(OnMainThread());
     const int state = m_pDecoder->GetState();
-    if (state == PLUGIN_STATE_PLAYING || state == PLUGIN_STATE_PAUSED) {
+    if (state == PLUGIN_STATE_PLAYING || state == PLUGIN_STATE_PAUSED)
         m_pDecoder->SeekMilliseconds(nMilliseconds);
-    }
 }
 
 void CPluginMedium::GetPosition(PlayPosition& pos)

@@ -23,17 +23,14 @@ void Watch(const std::stop_token& stop, TrackWatch& watch, std::uint32_t serial,
             std::unique_lock lock(mutex);
             wake.wait_for(lock, stop, pollInterval, [] { return false; });
         }
-        if (stop.stop_requested()) {
+        if (stop.stop_requested())
             return;
-        }
         const int track = readTrack();
         // A reading that outlasted the stop request is not acted on.
-        if (stop.stop_requested()) {
+        if (stop.stop_requested())
             return;
-        }
-        if (track == 0) {
+        if (track == 0)
             continue;
-        }
         int asked = track;
         if (watch.nSkipTrack.compare_exchange_strong(asked, 0)) {
             // The track Play asked for is current: that arrival is no change by itself,
@@ -72,9 +69,8 @@ CPositionMonitor::~CPositionMonitor()
 
 bool CPositionMonitor::Stop(std::chrono::milliseconds timeout)
 {
-    if (!m_thread.joinable()) {
+    if (!m_thread.joinable())
         return true;
-    }
     m_thread.request_stop();
     if (m_ended.wait_for(timeout) == std::future_status::ready) {
         m_thread.join();

@@ -16,8 +16,7 @@ void CDocument::RemoveView(CView* pView)
 void CDocument::UpdateAllViews(CView* pSender, int nHint)
 {
     const std::vector<CView*> views = m_views;
-    for (CView* view : views) {
+    for (CView* view : views)
         if (view != pSender && std::find(m_views.begin(), m_views.end(), view) != m_views.end())
             view->OnUpdate(pSender, nHint);
-    }
 }

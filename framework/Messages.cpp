@@ -74,12 +74,10 @@ HWND Register(CMessageWindow* pWindow)
 {
     WindowTable& t = Windows();
     std::lock_guard lock(t.mutex);
-    if (t.windows.size() >= kLastHandle) {
+    if (t.windows.size() >= kLastHandle)
         return 0;
-    }
-    while (t.windows.contains(t.next)) {
+    while (t.windows.contains(t.next))
         t.next = Following(t.next);
-    }
     const HWND hwnd = t.next;
     t.next = Following(hwnd);
     t.windows.emplace(hwnd, pWindow);
@@ -112,9 +110,8 @@ void CMessageWindow::customEvent(QEvent* pEvent)
     }
     const MSG& msg = static_cast<const PostedMessage*>(pEvent)->msg;
     ++t_nDelivered;
-    if (m_handler) {
+    if (m_handler)
         m_handler(msg.message, msg.wParam, msg.lParam);
-    }
 }
 
 int PostMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -122,9 +119,8 @@ int PostMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     WindowTable& t = Windows();
     std::lock_guard lock(t.mutex);
     const auto it = t.windows.find(hwnd);
-    if (it == t.windows.end()) {
+    if (it == t.windows.end())
         return 0;
-    }
     auto* pEvent = new PostedMessage(MSG{hwnd, message, wParam, lParam});
     HandOver(pEvent);
     QCoreApplication::postEvent(it->second, pEvent);
@@ -133,9 +129,8 @@ int PostMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 
 int PumpMessages(DWORD waitMs)
 {
-    if (QCoreApplication::instance() == nullptr) {
+    if (QCoreApplication::instance() == nullptr)
         return 0;
-    }
     const int before = t_nDelivered;
     const QDeadlineTimer deadline(std::chrono::milliseconds(waitMs), Qt::PreciseTimer);
     for (;;) {
@@ -144,9 +139,8 @@ int PumpMessages(DWORD waitMs)
             seen = t_nDelivered;
             QCoreApplication::sendPostedEvents(nullptr, PostedMessageType());
         }
-        if (t_nDelivered != before || deadline.hasExpired()) {
+        if (t_nDelivered != before || deadline.hasExpired())
             return t_nDelivered - before;
-        }
         // The loop gives a thread that Qt did not start an event dispatcher to wait in; the
         // timer ends the wait at the deadline.
         QEventLoop loop;

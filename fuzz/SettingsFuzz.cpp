@@ -17,10 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (settings.Save() == 0 || reread.Load() == 0)
         std::abort();
     for (int key : {SK_TOPMOST, SK_TEXT_COLOR, SK_BUTTON_COLOR, SK_LED_COLOR, SK_LAYOUT, SK_REPEAT,
-                    SK_REPLAYGAIN, SK_REPLAYGAIN_PREAMP, SK_REPLAYGAIN_UNTAGGED}) {
+                    SK_REPLAYGAIN, SK_REPLAYGAIN_PREAMP, SK_REPLAYGAIN_UNTAGGED})
         if (settings.Get(key) != reread.Get(key))
             std::abort();
-    }
     if (!(settings.GetLaunchPos() == reread.GetLaunchPos()))
         std::abort();
     return 0;

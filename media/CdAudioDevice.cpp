@@ -448,19 +448,17 @@ MCIERROR CCdAudioDevice::ReadyToPlay()
 
 std::uint64_t CCdAudioDevice::PlayStart(std::uint64_t from) const
 {
-    for (std::size_t i = TrackAt(LsnOf(from)); i < Tracks().size(); ++i) {
+    for (std::size_t i = TrackAt(LsnOf(from)); i < Tracks().size(); ++i)
         if (Tracks()[i].bAudio)
             return std::max(from, FrameOf(Tracks()[i].lsnStart));
-    }
     return PlayEnd();
 }
 
 std::uint64_t CCdAudioDevice::PlayEnd() const
 {
-    for (std::size_t i = Tracks().size(); i > 0; --i) {
+    for (std::size_t i = Tracks().size(); i > 0; --i)
         if (Tracks()[i - 1].bAudio)
             return FrameOf(Tracks()[i - 1].lsnEnd);
-    }
     return 0;
 }
 

@@ -258,10 +258,9 @@ CueSheet ParseCueSheet(std::string_view text, const std::string& strDirectory,
 
 bool MayEmbedCueSheet(std::string_view strPath)
 {
-    for (const std::string_view extension : kEmbeddingExtensions) {
+    for (const std::string_view extension : kEmbeddingExtensions)
         if (EndsWithNoCase(strPath, extension))
             return true;
-    }
     return false;
 }
 
@@ -315,10 +314,9 @@ std::optional<CueTrack> ReadCueTrackEntry(std::string_view entry)
     std::optional<CueSheet> sheet = ReadCueSheet(split->first);
     if (!sheet)
         return std::nullopt;
-    for (CueTrack& track : sheet->tracks) {
+    for (CueTrack& track : sheet->tracks)
         if (track.nNumber == split->second)
             return std::move(track);
-    }
     return std::nullopt;
 }
 

@@ -164,10 +164,9 @@ MCIERROR Open(DWORD flags, MCI_OPEN_PARMS* params)
         if (table.devices.size() >= kLastDeviceId)
             return MCIERR_OUT_OF_MEMORY;
         if (type == MCI_DEVTYPE_CD_AUDIO) {
-            for (const auto& [otherId, other] : table.devices) {
+            for (const auto& [otherId, other] : table.devices)
                 if (other.strDrive == entry.strDrive && (!other.bShareable || !entry.bShareable))
                     return MCIERR_MUST_USE_SHAREABLE;
-            }
         }
         while (table.devices.contains(table.next))
             table.next = table.next == kLastDeviceId ? 1 : table.next + 1;
@@ -232,10 +231,9 @@ MCIERROR Close(MCIDEVICEID id, DWORD flags, const MCI_GENERIC_PARMS* params)
         DeviceTable& table = TheTable();
         std::lock_guard lock(table.mutex);
         if (id == MCI_ALL_DEVICE_ID) {
-            for (auto& [devId, entry] : table.devices) {
+            for (auto& [devId, entry] : table.devices)
                 if (entry.device != nullptr)
                     closing.push_back(entry.device);
-            }
             table.devices.clear();
         } else {
             const auto it = table.devices.find(id);

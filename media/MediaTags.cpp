@@ -82,32 +82,26 @@ void SetCover(MediaTags& tags, const TagLib::ByteVector& data, const TagLib::Str
 
 void CoverFromId3v2(MediaTags& tags, TagLib::ID3v2::Tag* id3)
 {
-    if (id3 == nullptr) {
+    if (id3 == nullptr)
         return;
-    }
-    for (TagLib::ID3v2::Frame* frame : id3->frameListMap()["APIC"]) {
-        if (auto* picture = dynamic_cast<TagLib::ID3v2::AttachedPictureFrame*>(frame)) {
+    for (TagLib::ID3v2::Frame* frame : id3->frameListMap()["APIC"])
+        if (auto* picture = dynamic_cast<TagLib::ID3v2::AttachedPictureFrame*>(frame))
             SetCover(tags, picture->picture(), picture->mimeType());
-        }
-    }
 }
 
 void CoverFromXiph(MediaTags& tags, TagLib::Ogg::XiphComment* xiph)
 {
-    if (xiph == nullptr) {
+    if (xiph == nullptr)
         return;
-    }
-    for (TagLib::FLAC::Picture* picture : xiph->pictureList()) {
+    for (TagLib::FLAC::Picture* picture : xiph->pictureList())
         SetCover(tags, picture->data(), picture->mimeType());
-    }
 }
 
 // A binary APE item holds a file name, a zero byte, then the picture.
 void CoverFromApe(MediaTags& tags, TagLib::APE::Tag* ape)
 {
-    if (ape == nullptr || !ape->itemListMap().contains("COVER ART (FRONT)")) {
+    if (ape == nullptr || !ape->itemListMap().contains("COVER ART (FRONT)"))
         return;
-    }
     const TagLib::ByteVector value = ape->itemListMap()["COVER ART (FRONT)"].binaryData();
     const int nul = value.find('\0');
     if (nul >= 0) {
@@ -123,9 +117,8 @@ void ReadCover(MediaTags& tags, TagLib::File* file)
         CoverFromId3v2(tags, mpeg->ID3v2Tag());
         CoverFromApe(tags, mpeg->APETag());
     } else if (auto* flac = dynamic_cast<TagLib::FLAC::File*>(file)) {
-        for (TagLib::FLAC::Picture* picture : flac->pictureList()) {
+        for (TagLib::FLAC::Picture* picture : flac->pictureList())
             SetCover(tags, picture->data(), picture->mimeType());
-        }
         CoverFromId3v2(tags, flac->ID3v2Tag());
     } else if (auto* mp4 = dynamic_cast<TagLib::MP4::File*>(file)) {
         if (mp4->tag() != nullptr && mp4->tag()->contains("covr")) {
@@ -144,9 +137,8 @@ void ReadCover(MediaTags& tags, TagLib::File* file)
         if (asf->tag() != nullptr && asf->tag()->contains("WM/Picture")) {
             for (const TagLib::ASF::Attribute& attribute : asf->tag()->attribute("WM/Picture")) {
                 const TagLib::ASF::Picture picture = attribute.toPicture();
-                if (picture.isValid()) {
+                if (picture.isValid())
                     SetCover(tags, picture.picture(), picture.mimeType());
-                }
             }
         }
     } else if (auto* wavpack = dynamic_cast<TagLib::WavPack::File*>(file)) {
@@ -162,25 +154,22 @@ void ReadCover(MediaTags& tags, TagLib::File* file)
 void ReadTextTags(MediaTags& tags, const TagLib::Tag& tag)
 {
     auto fill = [](std::string& field, const TagLib::String& value) {
-        if (field.empty()) {
+        if (field.empty())
             field = value.to8Bit(true);
-        }
     };
     fill(tags.strTitle, tag.title());
     fill(tags.strArtist, tag.artist());
     fill(tags.strAlbum, tag.album());
-    if (tags.nTrack == 0) {
+    if (tags.nTrack == 0)
         tags.nTrack = static_cast<int>(tag.track());
-    }
 }
 
 bool IsPlainFile(const std::string& strPath, std::int64_t* pnModified = nullptr)
 {
     struct stat st
     {};
-    if (::stat(strPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::stat(strPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return false;
-    }
     if (pnModified != nullptr) {
         *pnModified =
             static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
@@ -191,13 +180,11 @@ bool IsPlainFile(const std::string& strPath, std::int64_t* pnModified = nullptr)
 std::string CacheDirectory()
 {
     const char* cache = std::getenv("XDG_CACHE_HOME");
-    if (cache != nullptr && cache[0] == '/') {
+    if (cache != nullptr && cache[0] == '/')
         return JoinPath(cache, "sorvane");
-    }
     const char* home = std::getenv("HOME");
-    if (home == nullptr || home[0] != '/') {
+    if (home == nullptr || home[0] != '/')
         return {};
-    }
     return JoinPath(JoinPath(home, ".cache"), "sorvane");
 }
 
@@ -206,21 +193,18 @@ std::string CacheDirectory()
 MediaTags ReadMediaTags(const std::string& strPath)
 {
     MediaTags tags;
-    if (!IsPlainFile(strPath)) {
+    if (!IsPlainFile(strPath))
         return tags;
-    }
     InstallLegacyTextHandlers();
     // Audio properties are not read: the tags alone are wanted.
     TagLib::FileRef ref(strPath.c_str(), false);
-    if (ref.isNull() || ref.tag() == nullptr) {
+    if (ref.isNull() || ref.tag() == nullptr)
         return tags;
-    }
     ReadTextTags(tags, *ref.tag());
     // A WAV file's tag is its ID3v2 chunk; what it leaves empty may stand in its LIST INFO.
     if (auto* wav = dynamic_cast<TagLib::RIFF::WAV::File*>(ref.file());
-        wav != nullptr && wav->hasInfoTag()) {
+        wav != nullptr && wav->hasInfoTag())
         ReadTextTags(tags, *wav->InfoTag());
-    }
     ReadCover(tags, ref.file());
     return tags;
 }
@@ -233,9 +217,8 @@ std::string CoverArtPath(const std::string& strPath, const MediaTags& tags)
         std::snprintf(name, sizeof name, "cover-%016zx.%s", std::hash<std::string>{}(tags.strCover),
                       tags.strCoverType == "image/png" ? "png" : "jpg");
         const std::string path = dir.empty() ? std::string() : JoinPath(dir, name);
-        if (!path.empty() && IsPlainFile(path)) {
+        if (!path.empty() && IsPlainFile(path))
             return path;
-        }
         std::error_code error;
         std::filesystem::create_directories(dir, error);
         // Written beside its place and renamed, so that a reader never sees half a picture.
@@ -243,17 +226,15 @@ std::string CoverArtPath(const std::string& strPath, const MediaTags& tags)
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         out.write(tags.strCover.data(), static_cast<std::streamsize>(tags.strCover.size()));
         out.close();
-        if (!dir.empty() && out && std::rename(temporary.c_str(), path.c_str()) == 0) {
+        if (!dir.empty() && out && std::rename(temporary.c_str(), path.c_str()) == 0)
             return path;
-        }
         std::remove(temporary.c_str());
     }
     if (const auto dir = DirectoryOf(strPath)) {
         for (const char* name : {"cover.jpg", "folder.jpg"}) {
             const std::string beside = JoinPath(*dir, name);
-            if (IsPlainFile(beside)) {
+            if (IsPlainFile(beside))
                 return beside;
-            }
         }
     }
     return {};
@@ -272,8 +253,7 @@ const MediaTags& CMediaTagCache::Get(const std::string& strPath, std::string* ps
         m_tags.strCover.clear();
         m_tags.strCover.shrink_to_fit();
     }
-    if (pstrCover != nullptr) {
+    if (pstrCover != nullptr)
         *pstrCover = m_strCover;
-    }
     return m_tags;
 }

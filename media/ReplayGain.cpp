@@ -54,10 +54,9 @@ void FromXiph(GainFields& fields, TagLib::Ogg::XiphComment* xiph)
 {
     if (xiph == nullptr)
         return;
-    for (const auto& [name, values] : xiph->fieldListMap()) {
+    for (const auto& [name, values] : xiph->fieldListMap())
         if (!values.isEmpty())
             Put(fields, name, values.front());
-    }
 }
 
 // ID3v2 keeps the gains in user text frames (TXXX), named by their description.
@@ -76,10 +75,9 @@ void FromApe(GainFields& fields, TagLib::APE::Tag* ape)
 {
     if (ape == nullptr)
         return;
-    for (const auto& [name, item] : ape->itemListMap()) {
+    for (const auto& [name, item] : ape->itemListMap())
         if (item.type() == TagLib::APE::Item::Text)
             Put(fields, name, item.toString());
-    }
 }
 
 // MP4 keeps them in freeform atoms, "----:com.apple.iTunes:replaygain_track_gain".
@@ -101,11 +99,10 @@ void FromAsf(GainFields& fields, TagLib::ASF::Tag* asf)
 {
     if (asf == nullptr)
         return;
-    for (const auto& [name, attributes] : asf->attributeListMap()) {
+    for (const auto& [name, attributes] : asf->attributeListMap())
         if (!attributes.isEmpty() &&
             attributes.front().type() == TagLib::ASF::Attribute::UnicodeType)
             Put(fields, name, attributes.front().toString());
-    }
 }
 
 void ReadFields(GainFields& fields, TagLib::File* file)

@@ -69,12 +69,13 @@ struct SharedSynth
 
     bool AnyInUse() const
     {
-        return std::any_of(pool.begin(), pool.end(), [](const PooledSynth& p) { return p.bInUse; });
+        return std::any_of(
+            pool.begin(), pool.end(), [](const PooledSynth& p) { return p.bInUse; });
     }
     bool AnyFont() const
     {
-        return std::any_of(pool.begin(), pool.end(),
-                           [](const PooledSynth& p) { return p.nFontId >= 0; });
+        return std::any_of(
+            pool.begin(), pool.end(), [](const PooledSynth& p) { return p.nFontId >= 0; });
     }
 };
 
@@ -203,10 +204,9 @@ MCIERROR AcquireSynth(const std::string& soundFont, fluid_synth_t*& synth)
     }
     if (p->strSoundFont != soundFont) {
         // Another file was chosen: no idle synthesizer keeps the old one.
-        for (PooledSynth& other : s.pool) {
+        for (PooledSynth& other : s.pool)
             if (!other.bInUse && other.strSoundFont != soundFont)
                 UnloadFont(other);
-        }
         if (!IsWholeSoundFont(soundFont) || fluid_is_soundfont(soundFont.c_str()) == 0)
             return MCIERR_SEQ_SOUNDFONT_INVALID;
         const int id = fluid_synth_sfload(p->synth, soundFont.c_str(), 1);
@@ -258,10 +258,9 @@ std::string CSequencerDevice::ChooseSoundFont()
     if (std::filesystem::exists(standard, ec))
         return standard.string();
     std::vector<std::string> found;
-    for (const auto& entry : std::filesystem::directory_iterator(kSoundFontDir, ec)) {
+    for (const auto& entry : std::filesystem::directory_iterator(kSoundFontDir, ec))
         if (EndsWithNoCase(entry.path().extension().string(), ".sf2"))
             found.push_back(entry.path().string());
-    }
     std::sort(found.begin(), found.end());
     return found.empty() ? std::string() : found.front();
 }

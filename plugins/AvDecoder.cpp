@@ -18,9 +18,8 @@ int CAvDecoder::Open(const char* pszPath, PluginMediaInfo* pInfo)
     SORVANE_EXPECT(OnMainThread());
     Close();
     std::unique_ptr<CAvInput> input(new (std::nothrow) CAvInput);
-    if (pszPath == nullptr || pInfo == nullptr || input == nullptr || !input->Open(pszPath)) {
+    if (pszPath == nullptr || pInfo == nullptr || input == nullptr || !input->Open(pszPath))
         return 0;
-    }
     m_pInput = std::move(input);
     m_bRewind = false;
     std::memset(pInfo, 0, sizeof(*pInfo));
@@ -38,9 +37,8 @@ std::int64_t CAvDecoder::RewindFile()
 {
     SORVANE_EXPECT(OnMainThread());
     // The first play starts with what Open decoded; a later one reads the file again.
-    if (m_bRewind && !m_pInput->SeekTo(0)) {
+    if (m_bRewind && !m_pInput->SeekTo(0))
         return -1;
-    }
     m_bRewind = true;
     return m_pInput->Position();
 }

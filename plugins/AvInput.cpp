@@ -61,9 +61,8 @@ bool CAvInput::Open(const std::string& strPath)
     // A FIFO or a device would block or never end; an empty file holds nothing to probe.
     struct stat st
     {};
-    if (::stat(strPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) {
+    if (::stat(strPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0)
         return false;
-    }
     m_strPath = strPath;
     if (!OpenInput()) {
         CloseInput();
@@ -77,9 +76,8 @@ bool CAvInput::Open(const std::string& strPath)
             CloseInput();
             return false;
         }
-        if (!m_first.empty()) {
+        if (!m_first.empty())
             break;
-        }
     }
     m_bHaveFirst = true;
     return true;
@@ -88,9 +86,8 @@ bool CAvInput::Open(const std::string& strPath)
 bool CAvInput::OpenInput()
 {
     m_pFormat = avformat_alloc_context();
-    if (m_pFormat == nullptr) {
+    if (m_pFormat == nullptr)
         return false;
-    }
     m_pFormat->format_whitelist = av_strdup(kDemuxers);
     m_pFormat->protocol_whitelist = av_strdup("file");
     if (avformat_open_input(&m_pFormat, m_strPath.c_str(), m_pDemuxer, nullptr) < 0) {
@@ -98,14 +95,12 @@ bool CAvInput::OpenInput()
         return false;
     }
     m_pDemuxer = m_pFormat->iformat;
-    if (avformat_find_stream_info(m_pFormat, nullptr) < 0) {
+    if (avformat_find_stream_info(m_pFormat, nullptr) < 0)
         return false;
-    }
     const AVCodec* codec = nullptr;
     m_nStream = av_find_best_stream(m_pFormat, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
-    if (m_nStream < 0 || codec == nullptr) {
+    if (m_nStream < 0 || codec == nullptr)
         return false;
-    }
     for (unsigned i = 0; i < m_pFormat->nb_streams; ++i) {
         m_pFormat->streams[i]->discard =
             static_cast<int>(i) == m_nStream ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
@@ -115,15 +110,13 @@ bool CAvInput::OpenInput()
     m_pPacket = av_packet_alloc();
     m_pFrame = av_frame_alloc();
     if (m_pCodec == nullptr || m_pPacket == nullptr || m_pFrame == nullptr ||
-        avcodec_parameters_to_context(m_pCodec, stream->codecpar) < 0) {
+        avcodec_parameters_to_context(m_pCodec, stream->codecpar) < 0)
         return false;
-    }
     m_pCodec->pkt_timebase = stream->time_base;
     // One thread: the decoder runs at the pace of play, far faster than it needs to.
     m_pCodec->thread_count = 1;
-    if (avcodec_open2(m_pCodec, codec, nullptr) < 0) {
+    if (avcodec_open2(m_pCodec, codec, nullptr) < 0)
         return false;
-    }
     const AVCodecDescriptor* descriptor = avcodec_descriptor_get(codec->id);
     m_bLossless = descriptor != nullptr && (descriptor->props & AV_CODEC_PROP_LOSSLESS) != 0;
     m_nBitrateKbps = static_cast<int>(stream->codecpar->bit_rate / 1000);
@@ -140,9 +133,8 @@ void CAvInput::CloseInput()
     av_frame_free(&m_pFrame);
     av_packet_free(&m_pPacket);
     avcodec_free_context(&m_pCodec);
-    if (m_pFormat != nullptr) {
+    if (m_pFormat != nullptr)
         avformat_close_input(&m_pFormat);
-    }
     m_nStream = -1;
 }
 
@@ -157,11 +149,10 @@ bool CAvInput::Configure(const AVFrame& frame)
         m_nFrameBytes = m_nChannels * (m_nSampleFormat == PLUGIN_PCM_S16 ? 2 : 4);
         const AVStream* stream = m_pFormat->streams[m_nStream];
         std::int64_t length = 0;
-        if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0) {
+        if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0)
             length = av_rescale_q(stream->duration, stream->time_base, AVRational{1, m_nRate});
-        } else if (m_pFormat->duration != AV_NOPTS_VALUE && m_pFormat->duration > 0) {
+        else if (m_pFormat->duration != AV_NOPTS_VALUE && m_pFormat->duration > 0)
             length = av_rescale(m_pFormat->duration, m_nRate, AV_TIME_BASE);
-        }
         m_nLengthFrames = length;
         m_bLengthTrusted =
             length > 0 && m_pFormat->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE;
@@ -171,20 +162,17 @@ bool CAvInput::Configure(const AVFrame& frame)
                           std::strstr(m_pFormat->iformat->name, "mp4") != nullptr;
     }
     if (m_nRate <= 0 || m_nChannels <= 0 || frame.sample_rate != m_nRate ||
-        frame.ch_layout.nb_channels <= 0) {
+        frame.ch_layout.nb_channels <= 0)
         return false;
-    }
     if (m_pSwr != nullptr && frame.format == m_nSwrFormat &&
-        frame.ch_layout.nb_channels == m_nSwrChannels) {
+        frame.ch_layout.nb_channels == m_nSwrChannels)
         return true;
-    }
     swr_free(&m_pSwr);
     AVChannelLayout in{};
-    if (frame.ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
+    if (frame.ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
         av_channel_layout_default(&in, frame.ch_layout.nb_channels);
-    } else if (av_channel_layout_copy(&in, &frame.ch_layout) < 0) {
+    else if (av_channel_layout_copy(&in, &frame.ch_layout) < 0)
         return false;
-    }
     AVChannelLayout out{};
     av_channel_layout_default(&out, m_nChannels);
     const AVSampleFormat outFormat =
@@ -214,15 +202,13 @@ void CAvInput::Convert(const AVFrame& frame, std::vector<std::uint8_t>& pcm)
     if (m_bPlaceNext) {
         // After a seek the frame's own time says where it lies.
         m_bPlaceNext = false;
-        if (ts != AV_NOPTS_VALUE && m_bOriginKnown) {
+        if (ts != AV_NOPTS_VALUE && m_bOriginKnown)
             m_nNext = av_rescale_q(ts - m_nOriginTs, stream->time_base, AVRational{1, m_nRate});
-        }
     }
     const std::int64_t start = m_nNext;
     m_nNext += frame.nb_samples;
-    if (m_nNext <= m_nSkipTo) {
+    if (m_nNext <= m_nSkipTo)
         return;
-    }
     const std::size_t old = pcm.size();
     const int room = frame.nb_samples + kConvertSlack;
     pcm.resize(old + static_cast<std::size_t>(room) * static_cast<std::size_t>(m_nFrameBytes));
@@ -246,29 +232,24 @@ void CAvInput::Convert(const AVFrame& frame, std::vector<std::uint8_t>& pcm)
 CAvInput::Status CAvInput::ReceiveFrames(std::vector<std::uint8_t>& pcm)
 {
     pcm.clear();
-    if (m_pCodec == nullptr) {
+    if (m_pCodec == nullptr)
         return Status::ReadError;
-    }
     for (int packets = 0; packets < kPacketsPerDecode;) {
         const int received = avcodec_receive_frame(m_pCodec, m_pFrame);
         if (received == 0) {
-            if (Configure(*m_pFrame)) {
+            if (Configure(*m_pFrame))
                 Convert(*m_pFrame, pcm);
-            } else {
+            else
                 ++m_nDamaged;
-            }
             av_frame_unref(m_pFrame);
-            if (!pcm.empty()) {
+            if (!pcm.empty())
                 return Status::Sound;
-            }
             continue;
         }
-        if (received == AVERROR_EOF || m_bFlushing) {
+        if (received == AVERROR_EOF || m_bFlushing)
             return m_bReadError ? Status::ReadError : Status::End;
-        }
-        if (received != AVERROR(EAGAIN)) {
+        if (received != AVERROR(EAGAIN))
             ++m_nDamaged;
-        }
         const int read = av_read_frame(m_pFormat, m_pPacket);
         if (read < 0) {
             m_bReadError = read != AVERROR_EOF;
@@ -279,9 +260,8 @@ CAvInput::Status CAvInput::ReceiveFrames(std::vector<std::uint8_t>& pcm)
         if (m_pPacket->stream_index == m_nStream) {
             ++packets;
             const int sent = avcodec_send_packet(m_pCodec, m_pPacket);
-            if (sent < 0 && sent != AVERROR(EAGAIN)) {
+            if (sent < 0 && sent != AVERROR(EAGAIN))
                 ++m_nDamaged;
-            }
         }
         av_packet_unref(m_pPacket);
     }
@@ -301,15 +281,13 @@ CAvInput::Status CAvInput::Decode(std::vector<std::uint8_t>& pcm)
 
 bool CAvInput::SeekTo(std::int64_t nFrame)
 {
-    if (m_nRate <= 0) {
+    if (m_nRate <= 0)
         return false;
-    }
     m_bHaveFirst = false;
     m_first.clear();
     nFrame = std::max<std::int64_t>(nFrame, 0);
-    if (m_nLengthFrames > 0) {
+    if (m_nLengthFrames > 0)
         nFrame = std::min(nFrame, m_nLengthFrames);
-    }
     const AVStream* stream = m_pFormat != nullptr ? m_pFormat->streams[m_nStream] : nullptr;
     if (stream != nullptr && nFrame > 0 && m_bOriginKnown) {
         const std::int64_t preroll =

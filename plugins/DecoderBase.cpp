@@ -76,25 +76,21 @@ int CDecoderBase::Release()
 int CDecoderBase::Play()
 {
     SORVANE_EXPECT(OnMainThread());
-    if (m_pOutput == nullptr || m_nRate.load() == 0 || m_nState.load() != PLUGIN_STATE_STOPPED) {
+    if (m_pOutput == nullptr || m_nRate.load() == 0 || m_nState.load() != PLUGIN_STATE_STOPPED)
         return 0;
-    }
     // A thread that played to the end has finished or is about to.
     StopThread();
     const std::int64_t start = RewindFile();
-    if (start < 0) {
+    if (start < 0)
         return 0;
-    }
     // Each thread has its own gate: one that Close left behind still holds the old one.
     try {
         m_pGate = std::make_shared<CReadGate>();
     } catch (const std::bad_alloc&) {
         return 0;
     }
-    if (m_pOutput->OpenFormat(static_cast<int>(m_nRate.load()), m_nChannels, m_nSampleFormat) ==
-        0) {
+    if (m_pOutput->OpenFormat(static_cast<int>(m_nRate.load()), m_nChannels, m_nSampleFormat) == 0)
         return 0;
-    }
     m_bOutputOpen = true;
     ResetPosition(start);
     m_progress = Progress{};
@@ -123,9 +119,8 @@ int CDecoderBase::Resume()
 {
     SORVANE_EXPECT(OnMainThread());
     int expected = PLUGIN_STATE_PAUSED;
-    if (!m_nState.compare_exchange_strong(expected, PLUGIN_STATE_PLAYING)) {
+    if (!m_nState.compare_exchange_strong(expected, PLUGIN_STATE_PLAYING))
         return 0;
-    }
     m_pOutput->SetPaused(0);
     PostCommand();
     return 1;
@@ -134,9 +129,8 @@ int CDecoderBase::Resume()
 int CDecoderBase::SeekMilliseconds(std::int64_t nMilliseconds)
 {
     SORVANE_EXPECT(OnMainThread());
-    if (m_nState.load() == PLUGIN_STATE_STOPPED || !m_thread.joinable()) {
+    if (m_nState.load() == PLUGIN_STATE_STOPPED || !m_thread.joinable())
         return 0;
-    }
     m_pOutput->Interrupt();
     const std::int64_t target =
         std::min(std::max<std::int64_t>(nMilliseconds, 0), m_nLengthMs.load());
@@ -150,12 +144,10 @@ std::int64_t CDecoderBase::GetPositionMilliseconds()
 {
     SORVANE_EXPECT(OnMainThread());
     const std::int64_t rate = m_nRate.load();
-    if (rate <= 0) {
+    if (rate <= 0)
         return 0;
-    }
-    if (const std::int64_t shown = m_nSeekShown.load(); shown >= 0) {
+    if (const std::int64_t shown = m_nSeekShown.load(); shown >= 0)
         return shown;
-    }
     const std::int64_t played = m_bOutputOpen ? m_pOutput->GetPlayedFrames() : 0;
     return std::max<std::int64_t>(m_nBaseFrames.load() + played, 0) * 1000 / rate;
 }
@@ -170,26 +162,23 @@ void CDecoderBase::Report(int nType, int nValue)
 {
     SORVANE_EXPECT(m_decodeThread.Mine());
     const PluginCallbackProc callback = m_pfnCallback.load();
-    if (callback != nullptr) {
+    if (callback != nullptr)
         callback(nType, nValue, m_dwUser.load());
-    }
 }
 
 void CDecoderBase::StopThread()
 {
-    if (!m_thread.joinable()) {
+    if (!m_thread.joinable())
         return;
-    }
     m_pOutput->Interrupt();
     m_pGate->m_bQuit.store(true);
     PostCommand();
     // A read in progress may never return: the thread is left to it, and drops what it read.
     int reading = CReadGate::kReading;
-    if (m_pGate->m_nRead.compare_exchange_strong(reading, CReadGate::kLeft)) {
+    if (m_pGate->m_nRead.compare_exchange_strong(reading, CReadGate::kLeft))
         m_thread.detach();
-    } else {
+    else
         m_thread.join();
-    }
     m_decodeThread.Release();
     m_pGate.reset();
 }
@@ -203,9 +192,8 @@ void CDecoderBase::Run(const std::shared_ptr<CReadGate>& pGate)
         // The counter is read before the requests, so a request made after this read also
         // changes the counter and cuts the paused wait below short.
         const unsigned seen = m_nCommands.load();
-        if (gate.Ended() || !TakeSeek(gate)) {
+        if (gate.Ended() || !TakeSeek(gate))
             return;
-        }
         if (m_nState.load() == PLUGIN_STATE_PAUSED) {
             ReportElapsed();
             m_nCommands.wait(seen);
@@ -215,9 +203,8 @@ void CDecoderBase::Run(const std::shared_ptr<CReadGate>& pGate)
         if (m_progress.nPending > 0) {
             WritePending();
         } else if (!m_progress.bDecodedAll) {
-            if (!DecodeNext(gate)) {
+            if (!DecodeNext(gate))
                 return;
-            }
         } else if (FinishWhenDrained()) {
             return;
         }
@@ -228,18 +215,16 @@ bool CDecoderBase::TakeSeek(CReadGate& gate)
 {
     SORVANE_EXPECT(m_decodeThread.Mine());
     const std::int64_t seekTo = m_nSeekTo.exchange(-1);
-    if (seekTo < 0) {
+    if (seekTo < 0)
         return true;
-    }
     // Rounded up to a whole frame, so that the position read back in whole milliseconds is
     // the one asked for.
     const std::int64_t rate = m_nRate.load();
     const std::int64_t target = std::min((seekTo * rate + 999) / 1000, m_nLengthFrames);
     int failure = 0;
     const std::int64_t reached = SeekFile(gate, target, &failure);
-    if (gate.Ended()) {
+    if (gate.Ended())
         return false;
-    }
     m_pOutput->Flush();
     Progress& p = m_progress;
     p.nPending = 0;
@@ -287,9 +272,8 @@ bool CDecoderBase::DecodeNext(CReadGate& gate)
 {
     SORVANE_EXPECT(m_decodeThread.Mine());
     Block block = DecodeBlock(gate);
-    if (gate.Ended()) {
+    if (gate.Ended())
         return false;
-    }
     // Whole frames only.
     const auto frameBytes =
         static_cast<std::size_t>(m_nChannels) * (m_nSampleFormat == PLUGIN_PCM_F32 ? 4U : 2U);
@@ -299,9 +283,8 @@ bool CDecoderBase::DecodeNext(CReadGate& gate)
     if (block.bEnd) {
         p.bDecodedAll = true;
         p.nFailure = block.nFailure;
-        if (block.nFailure != 0) {
+        if (block.nFailure != 0)
             std::fprintf(stderr, "sorvane: %s: %s\n", m_strPath.c_str(), block.strReason.c_str());
-        }
     }
     return true;
 }
@@ -309,13 +292,11 @@ bool CDecoderBase::DecodeNext(CReadGate& gate)
 bool CDecoderBase::FinishWhenDrained()
 {
     SORVANE_EXPECT(m_decodeThread.Mine());
-    if (m_pOutput->WaitDrained(kDrainWaitMs) == 0) {
+    if (m_pOutput->WaitDrained(kDrainWaitMs) == 0)
         return false;
-    }
     int expected = PLUGIN_STATE_PLAYING;
-    if (!m_nState.compare_exchange_strong(expected, PLUGIN_STATE_STOPPED)) {
+    if (!m_nState.compare_exchange_strong(expected, PLUGIN_STATE_STOPPED))
         return false;
-    }
     ReportElapsed();
     Report(m_progress.nFailure != 0 ? PLUGIN_CALLBACK_FAILED : PLUGIN_CALLBACK_END,
            m_progress.nFailure);

@@ -72,9 +72,8 @@ std::int64_t PlausibleLength(mpg123_handle* handle, off_t fileBytes, long rate)
 mpg123_handle* OpenHandle(const char* pszPath, long* pRate)
 {
     mpg123_handle* handle = mpg123_new(nullptr, nullptr);
-    if (handle == nullptr) {
+    if (handle == nullptr)
         return nullptr;
-    }
     // Decoding goes on past the length found at open (no MPG123_NO_FRANKENSTEIN), so that
     // damage the scan stopped at is met again while playing and reported as a failure. The
     // encoder's delay and padding are cut off (gapless decoding, whatever the library's
@@ -139,10 +138,8 @@ int CMpegDecoder::Open(const char* pszPath, PluginMediaInfo* pInfo)
     // A FIFO or a device would block or never end; only plain files are opened.
     struct stat st
     {};
-    if (pszPath == nullptr || pInfo == nullptr || ::stat(pszPath, &st) != 0 ||
-        !S_ISREG(st.st_mode)) {
+    if (pszPath == nullptr || pInfo == nullptr || ::stat(pszPath, &st) != 0 || !S_ISREG(st.st_mode))
         return 0;
-    }
     // The file is also held open here, so that a removal while it plays can be seen.
     const int fd = ::open(pszPath, O_RDONLY | O_CLOEXEC);
     long rate = 0;
@@ -164,9 +161,8 @@ int CMpegDecoder::Open(const char* pszPath, PluginMediaInfo* pInfo)
     }
     if (reader == nullptr) {
         mpg123_delete(handle);
-        if (fd >= 0) {
+        if (fd >= 0)
             ::close(fd);
-        }
         return 0;
     }
     m_pReader = std::move(reader);
@@ -201,13 +197,11 @@ std::int64_t CMpegDecoder::SeekFile(CReadGate& gate, std::int64_t nTarget, int* 
     SORVANE_EXPECT(m_decodeThread.Mine());
     // Held through the seek, so that a Close meanwhile cannot free it under the thread.
     const std::shared_ptr<Reader> reader = m_pReader;
-    if (!gate.BeginRead()) {
+    if (!gate.BeginRead())
         return -1;
-    }
     const off_t reached = mpg123_seek(reader->handle, static_cast<off_t>(nTarget), SEEK_SET);
-    if (!gate.EndRead()) {
+    if (!gate.EndRead())
         return -1;
-    }
     *pFailure = 0;
     return reached >= 0 ? static_cast<std::int64_t>(reached) : -1;
 }
@@ -220,12 +214,10 @@ CDecoderBase::Block CMpegDecoder::DecodeBlock(CReadGate& gate)
     const std::shared_ptr<Reader> reader = m_pReader;
     const std::int64_t fileSize = m_nFileSize;
     const bool bLookForRemoval = ++m_nFramesSinceCheck >= kRemovalCheckFrames;
-    if (bLookForRemoval) {
+    if (bLookForRemoval)
         m_nFramesSinceCheck = 0;
-    }
-    if (!gate.BeginRead()) {
+    if (!gate.BeginRead())
         return {};
-    }
     HoldReadForTest();
     struct stat st
     {};
@@ -237,9 +229,8 @@ CDecoderBase::Block CMpegDecoder::DecodeBlock(CReadGate& gate)
         bRemoved ? MPG123_ERR : mpg123_decode_frame(reader->handle, &frameNumber, &pcm, &bytes);
     const bool bCutShort = !bRemoved && err != MPG123_OK && err != MPG123_NEW_FORMAT &&
                            ::fstat(reader->fd, &st) == 0 && st.st_size < fileSize;
-    if (!gate.EndRead()) {
+    if (!gate.EndRead())
         return {};
-    }
     Block block;
     if (err == MPG123_OK || err == MPG123_NEW_FORMAT) {
         block.pPcm = pcm;

@@ -23,9 +23,8 @@ void CPcmOutput::SetStreamTicket(const AudioStreamTicket& ticket)
 
 bool CPcmOutput::OnProducerThread()
 {
-    if (!m_bProducerKnown.exchange(true)) {
+    if (!m_bProducerKnown.exchange(true))
         m_producer.Claim();
-    }
     return m_producer.Mine();
 }
 
@@ -41,13 +40,11 @@ int CPcmOutput::OpenFormat(int nSampleRate, int nChannels, int nSampleFormat)
     const AudioFormat format{nSampleRate, nChannels,
                              nSampleFormat == PLUGIN_PCM_F32 ? SampleFormat::F32
                                                              : SampleFormat::S16};
-    if (!format.IsValid() || (nSampleFormat != PLUGIN_PCM_S16 && nSampleFormat != PLUGIN_PCM_F32)) {
+    if (!format.IsValid() || (nSampleFormat != PLUGIN_PCM_S16 && nSampleFormat != PLUGIN_PCM_F32))
         return 0;
-    }
     m_pStream = CAudioStream::Open(format, kBufferMs, nullptr, m_ticket);
-    if (m_pStream == nullptr) {
+    if (m_pStream == nullptr)
         return 0;
-    }
     m_nFrameBytes = format.FrameBytes();
     m_nGeneration = m_pStream->Generation();
     m_bInterrupted.store(false);
@@ -68,12 +65,10 @@ void CPcmOutput::Signal()
 int CPcmOutput::Write(const void* pPcm, int nBytes)
 {
     SORVANE_EXPECT(OnProducerThread());
-    if (m_pStream == nullptr) {
+    if (m_pStream == nullptr)
         return -1;
-    }
-    if (pPcm == nullptr || nBytes <= 0) {
+    if (pPcm == nullptr || nBytes <= 0)
         return 0;
-    }
     std::atomic<unsigned>& wake = m_pStream->WakeCounter();
     const auto* src = static_cast<const unsigned char*>(pPcm);
     const std::size_t want = static_cast<std::size_t>(nBytes) / m_nFrameBytes;
@@ -81,9 +76,8 @@ int CPcmOutput::Write(const void* pPcm, int nBytes)
     bool bWoken = false;
     while (done < want) {
         const unsigned seen = wake.load();
-        if (m_bInterrupted.load()) {
+        if (m_bInterrupted.load())
             break;
-        }
         const std::size_t space = m_pStream->Space();
         if (space > 0) {
             const std::size_t n = std::min(space, want - done);
@@ -93,9 +87,8 @@ int CPcmOutput::Write(const void* pPcm, int nBytes)
         }
         // Full. After one wake the caller gets control back, so that it can look at the
         // time heard; the output wakes the writer when half the stream has been played.
-        if (bWoken) {
+        if (bWoken)
             break;
-        }
         wake.wait(seen);
         bWoken = true;
     }
@@ -105,9 +98,8 @@ int CPcmOutput::Write(const void* pPcm, int nBytes)
 void CPcmOutput::Flush()
 {
     SORVANE_EXPECT(OnProducerThread());
-    if (m_pStream == nullptr) {
+    if (m_pStream == nullptr)
         return;
-    }
     m_nGeneration = m_pStream->Flush();
     m_bInterrupted.store(false);
 }
@@ -115,26 +107,22 @@ void CPcmOutput::Flush()
 int CPcmOutput::WaitDrained(int nTimeoutMs)
 {
     SORVANE_EXPECT(OnProducerThread());
-    if (m_pStream == nullptr) {
+    if (m_pStream == nullptr)
         return 1;
-    }
     // Nothing more comes: what a converter still holds is let out.
     m_pStream->Finish(m_nGeneration);
     std::atomic<unsigned>& wake = m_pStream->WakeCounter();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
     for (;;) {
         const unsigned seen = wake.load();
-        if (m_bInterrupted.load()) {
+        if (m_bInterrupted.load())
             return 0;
-        }
-        if (m_pStream->Queued() == 0) {
+        if (m_pStream->Queued() == 0)
             break;
-        }
         // Paused, the stream never runs empty: Resume, Interrupt or Close end the wait, or the
         // deadline at the next wake.
-        if (std::chrono::steady_clock::now() >= deadline) {
+        if (std::chrono::steady_clock::now() >= deadline)
             return 0;
-        }
         wake.wait(seen);
     }
     // What the output took last is heard once its own latency has passed.
@@ -150,9 +138,8 @@ std::int64_t CPcmOutput::GetPlayedFrames()
 void CPcmOutput::SetPaused(int bPaused)
 {
     SORVANE_EXPECT(OnMainThread());
-    if (m_pStream != nullptr) {
+    if (m_pStream != nullptr)
         m_pStream->SetPaused(bPaused != 0);
-    }
 }
 
 void CPcmOutput::Interrupt()

@@ -44,7 +44,7 @@ KeptQueue ReadKeptQueue(const std::string& strPath)
         if (!file.ReadLine(line) || line != kKeptQueueMagic)
             return kept;
         bool bEntries = false;
-        while (!bEntries && file.ReadLine(line)) {
+        while (!bEntries && file.ReadLine(line))
             if (line == kEntriesLine)
                 bEntries = true;
             else if (const auto current = ValueOf(line, kCurrentKey))
@@ -55,11 +55,9 @@ KeptQueue ReadKeptQueue(const std::string& strPath)
                 kept.nLengthMs = *length;
             else
                 break; // a damaged header: no entries can be trusted after it
-        }
-        while (bEntries && kept.entries.size() < kKeptQueueMaxEntries && file.ReadLine(line)) {
+        while (bEntries && kept.entries.size() < kKeptQueueMaxEntries && file.ReadLine(line))
             if (!line.empty())
                 kept.entries.push_back(std::move(line));
-        }
     } catch (const CFileException&) {
         // What was read before the error stays.
     } catch (const std::bad_alloc&) {

@@ -9,10 +9,9 @@ namespace {
 void RemoveIndex(std::vector<int>& indexes, int nIndex)
 {
     std::erase(indexes, nIndex);
-    for (int& i : indexes) {
+    for (int& i : indexes)
         if (i > nIndex)
             --i;
-    }
 }
 
 int SwapIndex(int i, int nA, int nB)

@@ -86,10 +86,9 @@ void CPlayQueue::AddTrackEntry(const std::string& entry, const std::string& shee
     if (m_entries.size() >= static_cast<std::size_t>(INT_MAX))
         throw std::bad_alloc();
     m_entries.push_back(entry);
-    for (const auto& [known, name] : SheetTracks(sheet)) {
+    for (const auto& [known, name] : SheetTracks(sheet))
         if (known == entry)
             m_trackNames[entry] = name;
-    }
 }
 
 int CPlayQueue::AppendEntries(std::vector<std::string>&& entries)

@@ -107,10 +107,9 @@ private:
 
 bool HoldsCdTracks(const CPlayQueue& queue)
 {
-    for (int i = 0; i < queue.GetCount(); ++i) {
+    for (int i = 0; i < queue.GetCount(); ++i)
         if (queue.GetAt(i).starts_with('\\'))
             return true;
-    }
     return false;
 }
 
@@ -158,9 +157,8 @@ bool CSorvaneDoc::OnCmdMsg(int nId)
 std::string CSorvaneDoc::WithPlayableEntry(std::string_view strFilter)
 {
     std::string_view first = strFilter;
-    while (first.ends_with('|')) {
+    while (first.ends_with('|'))
         first.remove_suffix(1);
-    }
     return std::string(first) + "|" + kPlayableFilterName + "|" + MediaFormatPatterns({".m3u"}) +
            "||";
 }
@@ -737,11 +735,10 @@ float CSorvaneDoc::EntryGain(int nIndex)
     bool bAlbum = settings.mode == ReplayGainMode::Album;
     if (settings.mode == ReplayGainMode::Auto && !tags.strAlbum.empty()) {
         // Consecutive entries of one album keep the album's own balance between its tracks.
-        for (const int neighbour : {nIndex - 1, nIndex + 1}) {
+        for (const int neighbour : {nIndex - 1, nIndex + 1})
             if (neighbour >= 0 && neighbour < m_queue.GetCount() &&
                 GainTagsOf(m_queue.GetAt(neighbour)).strAlbum == tags.strAlbum)
                 bAlbum = true;
-        }
     }
     return static_cast<float>(ReplayGainFactor(tags, bAlbum, settings));
 }

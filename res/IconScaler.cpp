@@ -23,13 +23,11 @@ int main(int argc, char** argv)
     QImageReader reader(ToQString(argv[1]));
     std::vector<QImage> drawn;
     for (int i = 0; i < reader.imageCount() || i == 0; ++i) {
-        if (!reader.jumpToImage(i) && i > 0) {
+        if (!reader.jumpToImage(i) && i > 0)
             break;
-        }
         QImage image = reader.read();
-        if (!image.isNull() && image.width() == image.height()) {
+        if (!image.isNull() && image.width() == image.height())
             drawn.push_back(image.convertToFormat(QImage::Format_ARGB32));
-        }
     }
     if (drawn.empty()) {
         std::fprintf(stderr, "sorvane_icon_scaler: no square image in %s\n", argv[1]);
@@ -38,15 +36,12 @@ int main(int argc, char** argv)
     for (const int size : {16, 32, 48, 64, 128, 256}) {
         // The largest drawn image that the size is a whole multiple of.
         const QImage* pSource = nullptr;
-        for (const QImage& image : drawn) {
+        for (const QImage& image : drawn)
             if (size % image.width() == 0 &&
-                (pSource == nullptr || image.width() > pSource->width())) {
+                (pSource == nullptr || image.width() > pSource->width()))
                 pSource = &image;
-            }
-        }
-        if (pSource == nullptr) {
+        if (pSource == nullptr)
             continue;
-        }
         const QString dir = QStringLiteral("%1/%2x%2/apps").arg(ToQString(argv[2])).arg(size);
         QDir().mkpath(dir);
         const QImage scaled =

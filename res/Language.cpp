@@ -54,10 +54,9 @@ bool IsSet(const char* value)
 std::string ChooseLanguage(const char* sorvaneLang, const char* lcAll, const char* lcMessages,
                            const char* lang)
 {
-    for (const char* value : {sorvaneLang, lcAll, lcMessages, lang}) {
+    for (const char* value : {sorvaneLang, lcAll, lcMessages, lang})
         if (IsSet(value))
             return LanguageOfLocale(value);
-    }
     return {};
 }
 

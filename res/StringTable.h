@@ -34,9 +34,8 @@ inline constexpr StringTableEntry kStringTable[] = {
 // The text of string nID; "" when the table has no such string.
 inline std::string LoadString(int nID)
 {
-    for (const StringTableEntry& entry : kStringTable) {
+    for (const StringTableEntry& entry : kStringTable)
         if (entry.nID == nID)
             return entry.lpszText;
-    }
     return {};
 }

@@ -183,10 +183,9 @@ int CPlayerSettings::ParseLine(std::string& line)
         {"REPLAYGAIN_PREAMP", SK_REPLAYGAIN_PREAMP},
         {"REPLAYGAIN_UNTAGGED", SK_REPLAYGAIN_UNTAGGED},
     };
-    for (const auto& k : kKeys) {
+    for (const auto& k : kKeys)
         if (MbsICmp(key, k.text) == 0)
             return k.key;
-    }
     return SK_OTHER;
 }
 

@@ -39,9 +39,8 @@ void CDisplayPanel::SetColors(COLORREF crText, COLORREF crLed)
 
 std::string CDisplayPanel::TimeText(DeviceKind nKind, int nTrack, int nMinutes, int nSeconds)
 {
-    if (nKind != DEVICE_CDAUDIO) {
+    if (nKind != DEVICE_CDAUDIO)
         return StrFormat("%2d : %2d", nMinutes, nSeconds);
-    }
     return StrFormat("<%2d> %2d : %2d", nTrack, nMinutes, nSeconds);
 }
 
@@ -51,16 +50,14 @@ void CDisplayPanel::Compose(CDC* pTarget, int bAdvance, int bOpen, const PanelTi
     CDC memDC;
     memDC.CreateCompatibleDC(pTarget);
     CBitmap* pOldBitmap = memDC.SelectObject(&m_bmpPanel);
-    if (pOldBitmap == nullptr) {
+    if (pOldBitmap == nullptr)
         return;
-    }
     const CFont* pOldFont = memDC.SelectObject(&m_font);
 
     memDC.SetTextColor(m_crText);
     memDC.FillSolidRect(rcDisplay, m_crLed);
-    if (bOpen) {
+    if (bOpen)
         m_marquee.Draw(&memDC, bAdvance);
-    }
     DrawTime(&memDC, time);
     if (pTarget != nullptr) {
         pTarget->BitBlt(PanelOffsetX(m_nLayout), 0, rcDisplay.Width(), rcDisplay.Height(), &memDC,
@@ -68,9 +65,8 @@ void CDisplayPanel::Compose(CDC* pTarget, int bAdvance, int bOpen, const PanelTi
     }
 
     memDC.SelectObject(pOldBitmap);
-    if (pOldFont != nullptr) {
+    if (pOldFont != nullptr)
         memDC.SelectObject(pOldFont);
-    }
 }
 
 void CDisplayPanel::DrawTimeText(CDC* pDC, CRect rcTime, DeviceKind nKind,
@@ -86,9 +82,8 @@ void CDisplayPanel::DrawTimeText(CDC* pDC, CRect rcTime, DeviceKind nKind,
 
 void CDisplayPanel::DrawTime(CDC* pPanelDC, const PanelTime& time)
 {
-    if (pPanelDC == nullptr) {
+    if (pPanelDC == nullptr)
         return;
-    }
     const CRect& rcTime = kPanelRects[m_nLayout].rcTime;
     pPanelDC->FillSolidRect(rcTime, m_crLed);
     DrawTimeText(pPanelDC, rcTime, time.nKind,
@@ -99,26 +94,23 @@ void CDisplayPanel::DrawTime(CDC* pPanelDC, const PanelTime& time)
 
 void CDisplayPanel::RefreshTitle(const std::string& status)
 {
-    if (status.empty()) {
+    if (status.empty())
         return;
-    }
     const CRect& rc = kPanelRects[m_nLayout].rcTitle;
     CDC measureDC;
     const CFont* pOldFont = measureDC.SelectObject(&m_font);
     m_marquee.SetText(&measureDC, status, rc.left, rc.top, rc.right, rc.bottom,
                       m_nLayout == LAYOUT_VERTICAL ? CTitleMarquee::MARQUEE_VERTICAL
                                                    : CTitleMarquee::MARQUEE_HORIZONTAL);
-    if (pOldFont != nullptr) {
+    if (pOldFont != nullptr)
         measureDC.SelectObject(pOldFont);
-    }
 }
 
 void CDisplayPanel::DrawSeekText(CDC* pViewDC, int nPercent, DeviceKind nKind, int nTrack,
                                  int nLengthSeconds)
 {
-    if (pViewDC == nullptr) {
+    if (pViewDC == nullptr)
         return;
-    }
     const CFont* pOldFont = pViewDC->SelectObject(&m_font);
     pViewDC->SetBkColor(m_crLed);
     pViewDC->SetTextColor(m_crText);
@@ -129,7 +121,6 @@ void CDisplayPanel::DrawSeekText(CDC* pViewDC, int nPercent, DeviceKind nKind, i
         static_cast<long long>(nLengthSeconds) * std::clamp(nPercent, 0, 100) / 100;
     const int t = static_cast<int>(seconds);
     DrawTimeText(pViewDC, rcTime, nKind, TimeText(nKind, nTrack, t / 60, t % 60));
-    if (pOldFont != nullptr) {
+    if (pOldFont != nullptr)
         pViewDC->SelectObject(pOldFont);
-    }
 }

@@ -35,9 +35,8 @@ public:
         , m_pBrush(GlyphBrush(pDIS))
     {
         const CPen* pPen = CPen::Stock(BLACK_PEN);
-        if (IsDisabled(pDIS) && m_greyPen.CreatePen(PS_SOLID, 1, kDisabledGrey)) {
+        if (IsDisabled(pDIS) && m_greyPen.CreatePen(PS_SOLID, 1, kDisabledGrey))
             pPen = &m_greyPen;
-        }
         m_pOldBrush = m_pDC->SelectObject(m_pBrush);
         m_pOldPen = m_pDC->SelectObject(pPen);
     }
@@ -75,13 +74,11 @@ bool CanDraw(const DRAWITEMSTRUCT* pDIS)
 void BlitResource(CDC* pDC, CDC* pMemDC, unsigned nID, CPoint at, int n, std::uint32_t dwRop)
 {
     CBitmap bitmap;
-    if (!bitmap.LoadBitmap(nID)) {
+    if (!bitmap.LoadBitmap(nID))
         return;
-    }
     CBitmap* pOld = pMemDC->SelectObject(&bitmap);
-    if (pOld == nullptr) {
+    if (pOld == nullptr)
         return;
-    }
     pDC->BitBlt(at.x, at.y, n, n, pMemDC, 0, 0, dwRop);
     pMemDC->SelectObject(pOld);
     bitmap.DeleteObject();
@@ -90,9 +87,8 @@ void BlitResource(CDC* pDC, CDC* pMemDC, unsigned nID, CPoint at, int n, std::ui
 // The face stays where the mask is white; elsewhere the picture replaces it.
 int DrawPicture(const DRAWITEMSTRUCT* pDIS, unsigned nMask, unsigned nPicture, CPoint at, int n)
 {
-    if (!CanDraw(pDIS)) {
+    if (!CanDraw(pDIS))
         return 0;
-    }
     EnsureUiResources();
     CDC* pDC = CDC::FromHandle(pDIS->hDC);
     CDC memDC;
@@ -117,9 +113,8 @@ int DrawCdPlayGlyph(const DRAWITEMSTRUCT* pDIS)
 
 int DrawPlayGlyph(const DRAWITEMSTRUCT* pDIS)
 {
-    if (!CanDraw(pDIS)) {
+    if (!CanDraw(pDIS))
         return 0;
-    }
     const int w = pDIS->rcItem.right;
     const int h = pDIS->rcItem.bottom;
     CGlyphTools tools(pDIS);
@@ -129,9 +124,8 @@ int DrawPlayGlyph(const DRAWITEMSTRUCT* pDIS)
 
 int DrawStopGlyph(const DRAWITEMSTRUCT* pDIS)
 {
-    if (!CanDraw(pDIS)) {
+    if (!CanDraw(pDIS))
         return 0;
-    }
     const int w = pDIS->rcItem.right;
     const int h = pDIS->rcItem.bottom;
     CDC::FromHandle(pDIS->hDC)->FillRect(CRect(4, 4, w - 4, h - 4), GlyphBrush(pDIS));
@@ -140,9 +134,8 @@ int DrawStopGlyph(const DRAWITEMSTRUCT* pDIS)
 
 int DrawPrevGlyph(const DRAWITEMSTRUCT* pDIS)
 {
-    if (!CanDraw(pDIS)) {
+    if (!CanDraw(pDIS))
         return 0;
-    }
     const int h = pDIS->rcItem.bottom;
     CGlyphTools tools(pDIS);
     tools.Bar(CRect(3, 3, 6, h - 2));
@@ -153,9 +146,8 @@ int DrawPrevGlyph(const DRAWITEMSTRUCT* pDIS)
 
 int DrawPauseGlyph(const DRAWITEMSTRUCT* pDIS)
 {
-    if (!CanDraw(pDIS)) {
+    if (!CanDraw(pDIS))
         return 0;
-    }
     const int w = pDIS->rcItem.right;
     const int h = pDIS->rcItem.bottom;
     CDC* pDC = CDC::FromHandle(pDIS->hDC);
@@ -166,9 +158,8 @@ int DrawPauseGlyph(const DRAWITEMSTRUCT* pDIS)
 
 int DrawNextGlyph(const DRAWITEMSTRUCT* pDIS)
 {
-    if (!CanDraw(pDIS)) {
+    if (!CanDraw(pDIS))
         return 0;
-    }
     const int w = pDIS->rcItem.right;
     const int h = pDIS->rcItem.bottom;
     CGlyphTools tools(pDIS);
@@ -180,9 +171,8 @@ int DrawNextGlyph(const DRAWITEMSTRUCT* pDIS)
 
 int DrawPlaylistGlyph(const DRAWITEMSTRUCT* pDIS)
 {
-    if (!CanDraw(pDIS)) {
+    if (!CanDraw(pDIS))
         return 0;
-    }
     const int w = pDIS->rcItem.right;
     const int h = pDIS->rcItem.bottom;
     CGlyphTools tools(pDIS);
@@ -192,9 +182,8 @@ int DrawPlaylistGlyph(const DRAWITEMSTRUCT* pDIS)
 
 int DrawEjectGlyph(const DRAWITEMSTRUCT* pDIS)
 {
-    if (!CanDraw(pDIS)) {
+    if (!CanDraw(pDIS))
         return 0;
-    }
     const int w = pDIS->rcItem.right;
     const int h = pDIS->rcItem.bottom;
     CGlyphTools tools(pDIS);

@@ -29,9 +29,8 @@ int CMainFrame::PreCreateWindow(CREATESTRUCT& cs)
     cs.lpszName.clear();
     cs.style = WS_VISIBLE | WS_BORDER | WS_SYSMENU;
     cs.dwExStyle = WS_EX_TOOLWINDOW;
-    if (m_settings.Get(SK_TOPMOST) != 0) {
+    if (m_settings.Get(SK_TOPMOST) != 0)
         cs.dwExStyle |= WS_EX_TOPMOST;
-    }
     cs.x = pos.x;
     cs.y = pos.y;
     cs.cx = size.cx;
@@ -43,25 +42,21 @@ int CMainFrame::Create()
 {
     CREATESTRUCT cs;
     cs.style = WS_OVERLAPPEDWINDOW;
-    if (!PreCreateWindow(cs)) {
+    if (!PreCreateWindow(cs))
         return 0;
-    }
     Qt::WindowFlags flags = Qt::Tool | Qt::FramelessWindowHint;
-    if ((cs.dwExStyle & WS_EX_TOPMOST) != 0) {
+    if ((cs.dwExStyle & WS_EX_TOPMOST) != 0)
         flags |= Qt::WindowStaysOnTopHint;
-    }
     setWindowFlags(flags);
     setWindowTitle(ToQString(cs.lpszName));
     setFixedSize(cs.cx, cs.cy);
     // Where the compositor alone places windows, a move would only be forgotten.
-    if (CanPlaceWindows()) {
+    if (CanPlaceWindows())
         move(ScreenPixelsToQt(PlaceOnScreen(QPoint(cs.x, cs.y), QSize(cs.cx, cs.cy))));
-    }
     PlaceView();
     m_bCreated = true;
-    if ((cs.style & WS_VISIBLE) != 0) {
+    if ((cs.style & WS_VISIBLE) != 0)
         show();
-    }
     return 1;
 }
 
@@ -93,16 +88,14 @@ void CMainFrame::ResizeToLayout(int nLayout)
 
 void CMainFrame::SetTopmost(bool bTopmost)
 {
-    if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) == bTopmost) {
+    if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) == bTopmost)
         return;
-    }
     const bool bVisible = isVisible();
     const QPoint where = pos();
     setWindowFlag(Qt::WindowStaysOnTopHint, bTopmost);
     move(where);
-    if (bVisible) {
+    if (bVisible)
         show();
-    }
 }
 
 COLORREF CMainFrame::BorderColor(COLORREF crButton)
@@ -112,18 +105,16 @@ COLORREF CMainFrame::BorderColor(COLORREF crButton)
 
 void CMainFrame::OnNcPaint(CDC* pDC)
 {
-    if (pDC == nullptr) {
+    if (pDC == nullptr)
         return;
-    }
     CPen pen(PS_SOLID, BORDER_PEN_WIDTH,
              BorderColor(static_cast<COLORREF>(m_settings.Get(SK_BUTTON_COLOR))));
     const CSize size = kFrameSizes[ClampLayout(m_settings.Get(SK_LAYOUT))];
     const CPoint outline[] = {{0, 0}, {size.cx, 0}, {size.cx, size.cy}, {0, size.cy}, {0, 0}};
     const CPen* pOldPen = pDC->SelectObject(&pen);
     pDC->Polyline(outline, 5);
-    if (pOldPen != nullptr) {
+    if (pOldPen != nullptr)
         pDC->SelectObject(pOldPen);
-    }
     pen.DeleteObject();
 }
 
@@ -152,17 +143,15 @@ void CMainFrame::setVisible(bool bVisible)
 {
     // Once hidden, the window is out of the window manager's frame, which may leave it
     // anywhere: its place is taken while it still shows.
-    if (!bVisible && isVisible()) {
+    if (!bVisible && isVisible())
         StoreLaunchPos();
-    }
     QWidget::setVisible(bVisible);
 }
 
 void CMainFrame::StoreLaunchPos()
 {
-    if (!m_bCreated || !isVisible() || isMinimized() || !CanPlaceWindows()) {
+    if (!m_bCreated || !isVisible() || isMinimized() || !CanPlaceWindows())
         return;
-    }
     const std::optional<QPoint> pixels = m_positionQuery ? m_positionQuery() : std::nullopt;
     const QPoint where = pixels.value_or(QtToScreenPixels(pos()));
     m_settings.SetLaunchPos(where.x(), where.y());
@@ -180,9 +169,8 @@ void CMainFrame::changeEvent(QEvent* event)
     // The frame has no taskbar entry and no title bar: minimised (a window manager does so
     // when one of its dialogs is minimised) it could come back only through a second start.
     // Minimised by Conceal, it stays so until it is shown again.
-    if (event->type() == QEvent::WindowStateChange && !isMinimized()) {
+    if (event->type() == QEvent::WindowStateChange && !isMinimized())
         m_bConcealedMinimised = false;
-    }
     if (event->type() == QEvent::WindowStateChange && isMinimized() && !m_bConcealedMinimised) {
         QMetaObject::invokeMethod(
             this, [this] { setWindowState(windowState() & ~Qt::WindowMinimized); },
@@ -231,9 +219,8 @@ void CMainFrame::mouseMoveEvent(QMouseEvent* event)
         (event->globalPosition().toPoint() - *m_bandPress).manhattanLength() >=
             QApplication::startDragDistance()) {
         m_bandPress.reset();
-        if (QWindow* pWindow = windowHandle()) {
+        if (QWindow* pWindow = windowHandle())
             pWindow->startSystemMove();
-        }
         return;
     }
     QWidget::mouseMoveEvent(event);

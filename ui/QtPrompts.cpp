@@ -23,9 +23,9 @@ public:
     void accept() override
     {
         const QStringList files = selectedFiles();
-        const bool bMissing = std::any_of(files.begin(), files.end(), [](const QString& file) {
-            return !QFileInfo::exists(file);
-        });
+        const bool bMissing = std::any_of(
+            files.begin(), files.end(),
+            [](const QString& file) { return !QFileInfo::exists(file); });
         const bool bFolder = std::any_of(files.begin(), files.end(), [](const QString& file) {
             return QFileInfo(file).isDir();
         });
@@ -42,9 +42,8 @@ QStringList FilterPatterns(const QString& filter)
 {
     QStringList patterns;
     const QStringList parts = filter.split(u'|');
-    for (qsizetype i = 1; i < parts.size(); i += 2) {
+    for (qsizetype i = 1; i < parts.size(); i += 2)
         patterns << parts[i];
-    }
     return patterns;
 }
 
@@ -78,9 +77,8 @@ QWidget* CQtPrompts::Owner()
 
 int CQtPrompts::Run(QDialog& dialog)
 {
-    if (m_bEnded) {
+    if (m_bEnded)
         return QDialog::Rejected;
-    }
     m_open.emplace_back(&dialog);
     const int nResult = dialog.exec();
     std::erase(m_open, &dialog);
@@ -91,18 +89,15 @@ void CQtPrompts::EndPrompts()
 {
     m_bEnded = true;
     // Innermost first, so that each loop ends inside the one that opened it.
-    for (auto it = m_open.rbegin(); it != m_open.rend(); ++it) {
-        if (*it != nullptr) {
+    for (auto it = m_open.rbegin(); it != m_open.rend(); ++it)
+        if (*it != nullptr)
             (*it)->done(QDialog::Rejected);
-        }
-    }
 }
 
 void CQtPrompts::ShowMessage(const std::string& text)
 {
-    if (m_bEnded) {
+    if (m_bEnded)
         return;
-    }
     QMessageBox box(QMessageBox::Warning, ToQString(kAppTitle), TrMessage(text), QMessageBox::Ok,
                     Owner());
     KeepTitleWithoutMinimiseOrMaximise(box);
@@ -114,11 +109,10 @@ QString CQtPrompts::CaseInsensitivePattern(const QString& pattern)
     QString result;
     bool bInClass = false;
     for (const QChar c : pattern) {
-        if (c == u'[') {
+        if (c == u'[')
             bInClass = true;
-        } else if (c == u']') {
+        else if (c == u']')
             bInClass = false;
-        }
         const QChar lower = c.toLower();
         const QChar upper = c.toUpper();
         if (!bInClass && c.isLetter() && lower != upper) {
@@ -145,9 +139,8 @@ QStringList CQtPrompts::NameFilters(const std::string& filter)
         }
         QStringList patterns;
         const QString list = entry.mid(open + 1, entry.size() - open - 2);
-        for (const QString& pattern : list.split(u' ', Qt::SkipEmptyParts)) {
+        for (const QString& pattern : list.split(u' ', Qt::SkipEmptyParts))
             patterns << CaseInsensitivePattern(pattern);
-        }
         filters << entry.left(open + 1) + patterns.join(u' ') + u')';
     }
     return filters;
@@ -175,20 +168,16 @@ bool CQtPrompts::AskFiles(const FileDialogRequest& request, std::vector<std::str
         dialog.setOption(QFileDialog::DontConfirmOverwrite);
     }
     QString suffix = ToQString(request.strDefExt);
-    if (suffix.startsWith(u'.')) {
+    if (suffix.startsWith(u'.'))
         suffix.remove(0, 1);
-    }
     dialog.setDefaultSuffix(suffix);
-    if (!request.strFileName.empty()) {
+    if (!request.strFileName.empty())
         dialog.selectFile(ToQString(request.strFileName));
-    }
-    if (Run(dialog) != QDialog::Accepted) {
+    if (Run(dialog) != QDialog::Accepted)
         return false;
-    }
     paths.clear();
-    for (const QString& path : dialog.selectedFiles()) {
+    for (const QString& path : dialog.selectedFiles())
         paths.push_back(FromQString(path));
-    }
     return !paths.empty();
 }
 
@@ -197,9 +186,8 @@ bool CQtPrompts::AskColor(COLORREF initial, COLORREF& chosen)
     QColorDialog dialog(QColor(GetRValue(initial), GetGValue(initial), GetBValue(initial)),
                         Owner());
     KeepTitleWithoutMinimiseOrMaximise(dialog);
-    if (Run(dialog) != QDialog::Accepted) {
+    if (Run(dialog) != QDialog::Accepted)
         return false;
-    }
     const QColor colour = dialog.selectedColor();
     chosen = RGB(colour.red(), colour.green(), colour.blue());
     return true;

@@ -69,9 +69,8 @@ QPoint ScreenPixelsToQt(QPoint pixels)
 {
     ScreenArea screen;
     if (!ScreenNear(
-            pixels, [](const ScreenArea& a) { return a.pixels; }, screen)) {
+            pixels, [](const ScreenArea& a) { return a.pixels; }, screen))
         return pixels;
-    }
     const QPoint origin = screen.pixels.topLeft();
     return {Scaled(origin.x(), pixels.x() - origin.x(), 1.0 / screen.scale),
             Scaled(origin.y(), pixels.y() - origin.y(), 1.0 / screen.scale)};
@@ -81,9 +80,8 @@ QPoint QtToScreenPixels(QPoint point)
 {
     ScreenArea screen;
     if (!ScreenNear(
-            point, [](const ScreenArea& a) { return a.qt; }, screen)) {
+            point, [](const ScreenArea& a) { return a.qt; }, screen))
         return point;
-    }
     const QPoint origin = screen.qt.topLeft();
     return {Scaled(origin.x(), point.x() - origin.x(), screen.scale),
             Scaled(origin.y(), point.y() - origin.y(), screen.scale)};
@@ -92,9 +90,8 @@ QPoint QtToScreenPixels(QPoint point)
 QPoint PlaceOnScreen(QPoint pixels, QSize size)
 {
     const QList<QScreen*> screens = QGuiApplication::screens();
-    if (screens.isEmpty()) {
+    if (screens.isEmpty())
         return pixels;
-    }
     // The screen the window overlaps most; overlapping none, the one nearest its corner.
     ScreenArea target;
     long long bestOverlap = 0;
@@ -103,9 +100,8 @@ QPoint PlaceOnScreen(QPoint pixels, QSize size)
         const QRect window(pixels,
                            QSize(static_cast<int>(std::lround(size.width() * area.scale)),
                                  static_cast<int>(std::lround(size.height() * area.scale))));
-        if (area.pixels.contains(window)) {
+        if (area.pixels.contains(window))
             return pixels;
-        }
         const QRect overlap = area.pixels.intersected(window);
         const long long overlapArea = static_cast<long long>(overlap.width()) * overlap.height();
         if (overlapArea > bestOverlap) {

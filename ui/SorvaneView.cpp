@@ -69,9 +69,8 @@ std::string CutToBytes(const std::string& text, std::size_t nMax)
     std::size_t end = 0;
     while (end < text.size()) {
         const std::size_t next = end + MbCharLength(text, end, cp);
-        if (next > nMax) {
+        if (next > nMax)
             break;
-        }
         end = next;
     }
     return text.substr(0, end);
@@ -105,35 +104,30 @@ CSorvaneView::CSorvaneView(CSorvaneDoc* pDoc, CPlayerSettings& settings)
     setAttribute(Qt::WA_OpaquePaintEvent);
     // The view holds the keyboard focus, so that no button is pressed by a key.
     setFocusPolicy(Qt::StrongFocus);
-    if (m_pDocument != nullptr) {
+    if (m_pDocument != nullptr)
         m_pDocument->AddView(this);
-    }
 }
 
 CSorvaneView::~CSorvaneView()
 {
     OnDestroy();
-    if (m_pDocument != nullptr) {
+    if (m_pDocument != nullptr)
         m_pDocument->RemoveView(this);
-    }
 }
 
 int CSorvaneView::Create(QWidget* pParent)
 {
-    if (m_bCreated) {
+    if (m_bCreated)
         return -1;
-    }
-    if (pParent != nullptr) {
+    if (pParent != nullptr)
         setParent(pParent);
-    }
     return OnCreate();
 }
 
 int CSorvaneView::OnCreate()
 {
-    if (m_pDocument == nullptr) {
+    if (m_pDocument == nullptr)
         return -1;
-    }
     m_bCreated = true;
     ApplySettings();
 
@@ -144,9 +138,8 @@ int CSorvaneView::OnCreate()
         m_buttons[i].Create(kButtonText, WS_VISIBLE | BS_OWNERDRAW, rc, this, nID);
         connect(&m_buttons[i], &QAbstractButton::clicked, this, [this, nID] { RouteCmd(nID); });
     }
-    for (int i = 0; i < BUTTON_COUNT; ++i) {
+    for (int i = 0; i < BUTTON_COUNT; ++i)
         m_buttons[i].SetGlyphPainter(kGlyphPainters[i]);
-    }
     for (CTransportButton& button : m_buttons) {
         button.SetFaceColor(m_crButton);
         button.Invalidate();
@@ -165,9 +158,8 @@ int CSorvaneView::OnCreate()
     m_pTrayIcon->show();
 
     m_rcPanelTool = PanelRect();
-    for (int i = 0; i < BUTTON_COUNT; ++i) {
+    for (int i = 0; i < BUTTON_COUNT; ++i)
         m_buttons[kTipButtons[i]].setToolTip(TrText(LoadString(kTipStrings[i]).c_str()));
-    }
 
     m_pDocument->SetPlaylistHost(this);
     m_pDocument->SetRepeatQuery([this] { return m_settings.Get(SK_REPEAT) != 0; });
@@ -180,9 +172,8 @@ int CSorvaneView::OnCreate()
 
 void CSorvaneView::OnDestroy()
 {
-    if (!m_bCreated) {
+    if (!m_bCreated)
         return;
-    }
     m_bCreated = false;
     m_pDocument->SetRepeatQuery({});
     m_pDocument->SetShuffleQuery({});
@@ -243,9 +234,8 @@ void CSorvaneView::OnUpdate(CView*, int nHint)
         m_bPanelBusy = bWasBusy;
     }
 
-    if (nHint != 0 && m_pPlaylistDlg != nullptr) {
+    if (nHint != 0 && m_pPlaylistDlg != nullptr)
         m_pPlaylistDlg->RefreshList();
-    }
 
     if (const PlaybackSnapshot snap = m_pDocument->GetPlayback(); snap.bOpen) {
         EnableButton(kPrevButton, true);
@@ -254,21 +244,18 @@ void CSorvaneView::OnUpdate(CView*, int nHint)
         EnableButton(kStopButton, !snap.bStandsStill);
         EnableButton(kPauseButton, !snap.bStandsStill);
     } else {
-        for (int i : {kPlayButton, kStopButton, kPrevButton, kPauseButton, kNextButton}) {
+        for (int i : {kPlayButton, kStopButton, kPrevButton, kPauseButton, kNextButton})
             EnableButton(i, false);
-        }
     }
 
-    if (m_pPlaylistDlg != nullptr) {
+    if (m_pPlaylistDlg != nullptr)
         m_pPlaylistDlg->SelectLine(m_pDocument->GetQueue().GetCurrent());
-    }
 
     if (nHint == HINT_QUEUE_CHANGED) {
         m_bRedraw = true;
         update();
-        for (CTransportButton& button : m_buttons) {
+        for (CTransportButton& button : m_buttons)
             button.Invalidate();
-        }
     }
 }
 
@@ -277,9 +264,8 @@ void CSorvaneView::EnableButton(int nIndex, bool bEnable)
     CTransportButton& button = m_buttons[nIndex];
     // A greyed button keeps no focus, and Qt would hand it to a neighbour, where Space
     // would press that one: the view takes it back first.
-    if (!bEnable && button.hasFocus()) {
+    if (!bEnable && button.hasFocus())
         setFocus(Qt::OtherFocusReason);
-    }
     button.setEnabled(bEnable);
 }
 
@@ -313,20 +299,17 @@ void CSorvaneView::TellDeviceNews(const char* news)
 
 void CSorvaneView::OnTimer(UINT)
 {
-    if (const char* news = m_pDocument->TakeDeviceNews(); news != nullptr) {
+    if (const char* news = m_pDocument->TakeDeviceNews(); news != nullptr)
         TellDeviceNews(news);
-    }
-    if (m_bPanelBusy != 0 || m_client.isNull()) {
+    if (m_bPanelBusy != 0 || m_client.isNull())
         return;
-    }
     const PlaybackSnapshot snap = m_pDocument->GetPlayback();
     const PanelTime time = PanelTimeOf(snap);
     // With nothing open no title moves: the same time composes the same picture again.
     if (!snap.bOpen && m_bIdlePanelShown && time.nKind == m_idleTime.nKind &&
         time.nTrack == m_idleTime.nTrack && time.nMinutes == m_idleTime.nMinutes &&
-        time.nSeconds == m_idleTime.nSeconds) {
+        time.nSeconds == m_idleTime.nSeconds)
         return;
-    }
     const CRect rc = PanelRect();
     const QRect area(rc.left, rc.top, rc.Width(), rc.Height());
     const QImage before = m_client.copy(area);
@@ -337,9 +320,8 @@ void CSorvaneView::OnTimer(UINT)
     m_bIdlePanelShown = !snap.bOpen;
     m_idleTime = time;
     // The tick runs on with nothing open, but the window system draws only a new picture.
-    if (m_client.copy(area) != before) {
+    if (m_client.copy(area) != before)
         InvalidateClientRect(rc);
-    }
 }
 
 CRect CSorvaneView::PanelRect() const
@@ -359,9 +341,8 @@ int CSorvaneView::DragPercent(int x) const
 void CSorvaneView::OnLButtonDown(UINT, CPoint point)
 {
     const PlaybackSnapshot snap = m_pDocument->GetPlayback();
-    if (!snap.bOpen || !PanelRect().PtInRect(point)) {
+    if (!snap.bOpen || !PanelRect().PtInRect(point))
         return;
-    }
     m_bPanelBusy = 1;
     const int length = snap.nLengthSeconds != 0 ? snap.nLengthSeconds : 1;
     const double elapsed = static_cast<double>(snap.nMinutes) * 60.0 + snap.nSeconds;
@@ -372,20 +353,17 @@ void CSorvaneView::OnLButtonDown(UINT, CPoint point)
 
 void CSorvaneView::OnMouseMove(UINT nFlags, CPoint point)
 {
-    if ((nFlags & MK_LBUTTON) == 0 || m_bPanelBusy == 0) {
+    if ((nFlags & MK_LBUTTON) == 0 || m_bPanelBusy == 0)
         return;
-    }
-    if (m_pDocument->IsOpen() == 0) {
+    if (m_pDocument->IsOpen() == 0)
         return;
-    }
     DrawSeekText(DragPercent(point.x));
 }
 
 void CSorvaneView::DrawSeekText(int nPercent)
 {
-    if (m_client.isNull()) {
+    if (m_client.isNull())
         return;
-    }
     const PlaybackSnapshot snap = m_pDocument->GetPlayback();
     m_bIdlePanelShown = false;
     {
@@ -397,9 +375,8 @@ void CSorvaneView::DrawSeekText(int nPercent)
 
 void CSorvaneView::OnLButtonUp(UINT, CPoint point)
 {
-    if (m_bPanelBusy == 0) {
+    if (m_bPanelBusy == 0)
         return;
-    }
     m_bPanelBusy = 0;
     m_pDocument->SeekAndPlay(DragPercent(point.x));
 }
@@ -413,9 +390,8 @@ void CSorvaneView::OnTrayActivated(QSystemTrayIcon::ActivationReason reason)
         pMain->activateWindow();
         break;
     case QSystemTrayIcon::DoubleClick:
-        if (!pMain->isVisible()) {
+        if (!pMain->isVisible())
             pMain->show();
-        }
         break;
     case QSystemTrayIcon::Context: {
         std::unique_ptr<QMenu> menu = LoadPopupMenu(IDR_MENU_TRAY);
@@ -433,9 +409,8 @@ void CSorvaneView::OnContextMenu()
 {
     std::unique_ptr<QMenu> menu = LoadPopupMenu(IDR_MENU_POPUP);
     // Without a notification area the tray menu's commands are reached here instead.
-    if (!HasSystemTray()) {
+    if (!HasSystemTray())
         AppendPopupMenu(menu.get(), IDR_MENU_TRAY);
-    }
     CheckPlayerItems(menu.get());
     // The loudness modes come after the window menu's own items, which stay as they are; the
     // preamp and the untagged gain under them, the stored step checked (none for a value
@@ -476,28 +451,24 @@ void CSorvaneView::OnToggleResume()
 
 void CSorvaneView::TrackPopupMenu(QMenu* pMenu)
 {
-    if (pMenu == nullptr) {
+    if (pMenu == nullptr)
         return;
-    }
     QPointer<CSorvaneView> self(this);
     const int nID = MenuItemId(pMenu->exec(QCursor::pos()));
-    if (self != nullptr && nID != 0) {
+    if (self != nullptr && nID != 0)
         RouteCmd(nID);
-    }
 }
 
 void CSorvaneView::OnToggleShow()
 {
     QWidget* pMain = MainWindow();
-    if (isVisible() && !pMain->isMinimized()) {
-        if (auto* pFrame = dynamic_cast<CMainFrame*>(pMain)) {
+    if (isVisible() && !pMain->isMinimized())
+        if (auto* pFrame = dynamic_cast<CMainFrame*>(pMain))
             pFrame->Conceal();
-        } else {
+        else
             pMain->hide();
-        }
-    } else {
+    else
         pMain->showNormal();
-    }
 }
 
 void CSorvaneView::OnExit()
@@ -543,20 +514,17 @@ void CSorvaneView::OnSettings()
 {
     {
         CSettingsDlg dialog(m_settings, this);
-        if (dialog.DoModal() != IDOK) {
+        if (dialog.DoModal() != IDOK)
             return;
-        }
     }
     ApplySettings();
     PlaceButtons();
     auto* pFrame = dynamic_cast<CMainFrame*>(MainWindow());
-    if (pFrame != nullptr) {
+    if (pFrame != nullptr)
         pFrame->SetTopmost(m_settings.Get(SK_TOPMOST) != 0);
-    }
     m_panel.SetLayout(m_nLayout, CDC().GetDeviceCaps(LOGPIXELSY));
-    if (pFrame != nullptr) {
+    if (pFrame != nullptr)
         pFrame->ResizeToLayout(m_nLayout);
-    }
     m_rcPanelTool = PanelRect();
     m_pDocument->RepeatSettingChanged();
     m_pDocument->UpdateAllViews(nullptr, HINT_QUEUE_CHANGED);
@@ -570,38 +538,33 @@ void CSorvaneView::OnGainSetting(int nKey, int nValue)
 
 void CSorvaneView::OnNcPaint(CDC* pWindowDC)
 {
-    if (pWindowDC == nullptr) {
+    if (pWindowDC == nullptr)
         return;
-    }
     CPen pen(PS_SOLID, EDGE_PEN_WIDTH, m_crButton);
     const int w = width();
     const int h = height();
     const CPoint outline[] = {{0, 0}, {w, 0}, {w, h}, {0, h}, {0, 0}};
     const CPen* pOldPen = pWindowDC->SelectObject(&pen);
     pWindowDC->Polyline(outline, 5);
-    if (pOldPen != nullptr) {
+    if (pOldPen != nullptr)
         pWindowDC->SelectObject(pOldPen);
-    }
     pen.DeleteObject();
 }
 
 int CSorvaneView::OnToolTipNeedText(TOOLTIPTEXTA* pTTT)
 {
-    if (pTTT == nullptr) {
+    if (pTTT == nullptr)
         return 0;
-    }
     std::uintptr_t tool = pTTT->idFrom;
     if ((pTTT->uFlags & TTF_IDISHWND) != 0) {
         const auto* pButton = dynamic_cast<const CTransportButton*>(pTTT->pFromWindow);
         tool = pButton != nullptr ? static_cast<std::uintptr_t>(pButton->GetDlgCtrlID()) : 0;
     }
-    if (tool == 0) {
+    if (tool == 0)
         return 0;
-    }
     const std::string title = m_pDocument->GetTitle();
-    if (title.empty()) {
+    if (title.empty())
         return 0;
-    }
     std::string text;
     if (m_pDocument->GetKind() == DEVICE_CDAUDIO) {
         PlayPosition pos{};
@@ -650,9 +613,8 @@ bool CSorvaneView::IsPlaylistVisible() const
 
 void CSorvaneView::HidePlaylist()
 {
-    if (m_pPlaylistDlg != nullptr) {
+    if (m_pPlaylistDlg != nullptr)
         m_pPlaylistDlg->hide();
-    }
 }
 
 void CSorvaneView::GetPlayerRect(int& nLeft, int& nTop, int& nRight) const
@@ -662,9 +624,8 @@ void CSorvaneView::GetPlayerRect(int& nLeft, int& nTop, int& nRight) const
     QWidget* pMain = MainWindow();
     const QRect rc = pMain->frameGeometry();
     QPoint where = rc.topLeft();
-    if (const auto* pFrame = dynamic_cast<const CMainFrame*>(pMain)) {
+    if (const auto* pFrame = dynamic_cast<const CMainFrame*>(pMain))
         where = pFrame->ScreenPosition();
-    }
     nLeft = where.x();
     nTop = where.y();
     nRight = where.x() + rc.width();
@@ -672,9 +633,8 @@ void CSorvaneView::GetPlayerRect(int& nLeft, int& nTop, int& nRight) const
 
 void CSorvaneView::ShowPlaylistAt(int x, int y)
 {
-    if (Playlist() == nullptr) {
+    if (Playlist() == nullptr)
         return;
-    }
     // Where the compositor alone places windows it opens as any other window.
     if (!CanPlaceWindows()) {
         m_pPlaylistDlg->show();
@@ -683,17 +643,15 @@ void CSorvaneView::ShowPlaylistAt(int x, int y)
     // The point is where the window's frame goes. Once the window exists, Qt's move() places
     // the frame only while it knows the frame's size, which it forgets while the window is
     // hidden; the window's own frame position always asks the window manager for the frame.
-    if (QWindow* pWindow = m_pPlaylistDlg->windowHandle()) {
+    if (QWindow* pWindow = m_pPlaylistDlg->windowHandle())
         pWindow->setFramePosition(QPoint(x, y));
-    } else {
+    else
         m_pPlaylistDlg->move(x, y);
-    }
     m_pPlaylistDlg->show();
     // A window manager may map a window shown again where it last stood: once mapped, it is
     // moved where it belongs.
-    if (QWindow* pWindow = m_pPlaylistDlg->windowHandle()) {
+    if (QWindow* pWindow = m_pPlaylistDlg->windowHandle())
         pWindow->setFramePosition(QPoint(x, y));
-    }
 }
 
 QWidget* CSorvaneView::MainWindow() const
@@ -722,9 +680,8 @@ void CSorvaneView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 
 bool CSorvaneView::event(QEvent* pEvent)
 {
-    if (pEvent->type() != QEvent::ToolTip) {
+    if (pEvent->type() != QEvent::ToolTip)
         return QWidget::event(pEvent);
-    }
     auto* pHelp = static_cast<QHelpEvent*>(pEvent);
     const CPoint point{pHelp->pos().x() - CLIENT_EDGE, pHelp->pos().y() - CLIENT_EDGE};
     TOOLTIPTEXTA ttt;
@@ -805,19 +762,16 @@ void CSorvaneView::contextMenuEvent(QContextMenuEvent*)
 void CSorvaneView::dragEnterEvent(QDragEnterEvent* pEvent)
 {
     const QList<QUrl> urls = pEvent->mimeData()->urls();
-    if (std::any_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); })) {
+    if (std::any_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); }))
         pEvent->acceptProposedAction();
-    }
 }
 
 void CSorvaneView::dropEvent(QDropEvent* pEvent)
 {
     std::vector<std::string> files;
-    for (const QUrl& url : pEvent->mimeData()->urls()) {
-        if (url.isLocalFile()) {
+    for (const QUrl& url : pEvent->mimeData()->urls())
+        if (url.isLocalFile())
             files.push_back(FromQString(url.toLocalFile()));
-        }
-    }
     if (files.empty()) {
         pEvent->ignore();
         return;

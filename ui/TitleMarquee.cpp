@@ -19,27 +19,22 @@ void CTitleMarquee::SetText(CDC* pDC, const std::string& text, int left, int top
 
 void CTitleMarquee::Draw(CDC* pDC, int bAdvance)
 {
-    if (bAdvance == 1 && m_nTicks < INT_MAX) {
+    if (bAdvance == 1 && m_nTicks < INT_MAX)
         ++m_nTicks;
-    }
     // The wrap test moves one pixel more per step than the text does, so the text comes
     // back shortly before its tail has quite left the rectangle.
     const long long travelled = (m_nStep + 1LL) * m_nTicks;
     if (m_nDirection == MARQUEE_HORIZONTAL) {
         if (m_rcTitle.right + static_cast<long long>(m_nTextWidth) - travelled - m_rcTitle.left <=
-            0) {
+            0)
             m_nTicks = 0;
-        }
-        if (pDC != nullptr) {
+        if (pDC != nullptr)
             pDC->TextOut(m_rcTitle.right - m_nStep * m_nTicks, m_rcTitle.top, m_strText);
-        }
     } else if (m_nDirection == MARQUEE_VERTICAL) {
         if (m_rcTitle.bottom + static_cast<long long>(m_nTextWidth) - travelled - m_rcTitle.top <=
-            0) {
+            0)
             m_nTicks = 0;
-        }
-        if (pDC != nullptr) {
+        if (pDC != nullptr)
             pDC->TextOut(m_rcTitle.right, m_rcTitle.bottom - m_nStep * m_nTicks, m_strText);
-        }
     }
 }

@@ -20,7 +20,8 @@ CTransportButton::CTransportButton(QWidget* pParent)
     EnsureUiResources();
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::ClickFocus);
-    connect(this, &QAbstractButton::pressed, this, [this] { Request(ODA_SELECT, ItemState()); });
+    connect(
+        this, &QAbstractButton::pressed, this, [this] { Request(ODA_SELECT, ItemState()); });
     connect(this, &QAbstractButton::released, this, [this] { Request(ODA_SELECT, ItemState()); });
 }
 
@@ -29,9 +30,8 @@ CTransportButton::~CTransportButton() = default;
 int CTransportButton::Create(const std::string& strText, std::uint32_t dwStyle, const CRect& rect,
                              QWidget* pParent, int nID)
 {
-    if (pParent == nullptr) {
+    if (pParent == nullptr)
         return 0;
-    }
     m_strText = strText;
     m_nID = nID;
     setText(ToQString(strText));
@@ -49,15 +49,12 @@ void CTransportButton::Invalidate()
 unsigned CTransportButton::ItemState() const
 {
     unsigned state = 0;
-    if (isDown()) {
+    if (isDown())
         state |= ODS_SELECTED;
-    }
-    if (!isEnabled()) {
+    if (!isEnabled())
         state |= ODS_DISABLED;
-    }
-    if (hasFocus()) {
+    if (hasFocus())
         state |= ODS_FOCUS;
-    }
     return state;
 }
 
@@ -70,9 +67,8 @@ void CTransportButton::Request(unsigned itemAction, unsigned itemState)
 void CTransportButton::Render(unsigned itemAction, unsigned itemState)
 {
     const QSize size = this->size();
-    if (size.isEmpty()) {
+    if (size.isEmpty())
         return;
-    }
     if (m_picture.size() != size) {
         m_picture = QImage(size, QImage::Format_RGB32);
         m_picture.fill(Qt::black);
@@ -92,20 +88,18 @@ void CTransportButton::Render(unsigned itemAction, unsigned itemState)
 
 void CTransportButton::DrawItem(const DRAWITEMSTRUCT* pDIS)
 {
-    if (pDIS == nullptr || pDIS->hDC == nullptr) {
+    if (pDIS == nullptr || pDIS->hDC == nullptr)
         return;
-    }
     CDC* pDC = CDC::FromHandle(pDIS->hDC);
     const CRect& rc = pDIS->rcItem;
     if (pDIS->itemAction == ODA_DRAWENTIRE) {
         pDC->FillSolidRect(rc, m_crFace);
         pDC->Draw3dRect(rc, kLight, kShadow);
     } else if (pDIS->itemAction == ODA_SELECT) {
-        if ((pDIS->itemState & ODS_SELECTED) != 0) {
+        if ((pDIS->itemState & ODS_SELECTED) != 0)
             pDC->Draw3dRect(rc, kShadow, kLight);
-        } else {
+        else
             pDC->Draw3dRect(rc, kLight, kShadow);
-        }
     }
     if (pDIS->itemAction == ODA_FOCUS && (pDIS->itemState & ODS_FOCUS) != 0) {
         const int w = rc.right;
@@ -132,9 +126,8 @@ void CTransportButton::DrawItem(const DRAWITEMSTRUCT* pDIS)
 
 void CTransportButton::paintEvent(QPaintEvent*)
 {
-    if (m_picture.size() != size()) {
+    if (m_picture.size() != size())
         Render(ODA_DRAWENTIRE, ItemState());
-    }
     QPainter painter(this);
     painter.drawImage(0, 0, m_picture);
 }
@@ -158,9 +151,8 @@ bool CTransportButton::event(QEvent* event)
 void CTransportButton::changeEvent(QEvent* event)
 {
     QAbstractButton::changeEvent(event);
-    if (event->type() == QEvent::EnabledChange) {
+    if (event->type() == QEvent::EnabledChange)
         Request(ODA_DRAWENTIRE, ItemState());
-    }
 }
 
 void CTransportButton::focusInEvent(QFocusEvent* event)

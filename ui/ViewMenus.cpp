@@ -15,9 +15,8 @@ namespace {
 void AddItems(QMenu& menu, std::span<const MenuItemTemplate> items)
 {
     std::set<int> present;
-    for (const QAction* action : menu.actions()) {
+    for (const QAction* action : menu.actions())
         present.insert(MenuItemId(action));
-    }
     for (const MenuItemTemplate& item : items) {
         if (item.nID == 0) {
             menu.addSeparator();
@@ -33,9 +32,8 @@ void AddItems(QMenu& menu, std::span<const MenuItemTemplate> items)
 std::unique_ptr<QMenu> LoadPopupMenu(int nIDResource)
 {
     const std::span<const MenuItemTemplate> items = FindMenuTemplate(nIDResource);
-    if (items.empty()) {
+    if (items.empty())
         return nullptr;
-    }
     auto menu = std::make_unique<QMenu>();
     AddItems(*menu, items);
     return menu;
@@ -43,9 +41,8 @@ std::unique_ptr<QMenu> LoadPopupMenu(int nIDResource)
 
 void AppendPopupMenu(QMenu* pMenu, int nIDResource)
 {
-    if (pMenu == nullptr) {
+    if (pMenu == nullptr)
         return;
-    }
     pMenu->addSeparator();
     AddItems(*pMenu, FindMenuTemplate(nIDResource));
 }
@@ -53,9 +50,8 @@ void AppendPopupMenu(QMenu* pMenu, int nIDResource)
 QMenu* AppendPopupSubmenu(QMenu* pMenu, const char* lpszTitle, int nIDResource, int nCheckedID)
 {
     const std::span<const MenuItemTemplate> items = FindMenuTemplate(nIDResource);
-    if (pMenu == nullptr || items.empty()) {
+    if (pMenu == nullptr || items.empty())
         return nullptr;
-    }
     pMenu->addSeparator();
     QMenu* submenu = pMenu->addMenu(TrText(lpszTitle));
     AddItems(*submenu, items);
@@ -65,9 +61,8 @@ QMenu* AppendPopupSubmenu(QMenu* pMenu, const char* lpszTitle, int nIDResource, 
 
 int CheckMenuItem(QMenu* pMenu, int nID, bool bChecked)
 {
-    if (pMenu == nullptr) {
+    if (pMenu == nullptr)
         return 0;
-    }
     for (QAction* action : pMenu->actions()) {
         if (MenuItemId(action) == nID) {
             // An unchecked item shows no empty check box either.
@@ -81,9 +76,8 @@ int CheckMenuItem(QMenu* pMenu, int nID, bool bChecked)
 
 int MenuItemId(const QAction* pAction)
 {
-    if (pAction == nullptr || pAction->isSeparator()) {
+    if (pAction == nullptr || pAction->isSeparator())
         return 0;
-    }
     bool bOk = false;
     const int nID = pAction->data().toInt(&bOk);
     return bOk ? nID : 0;

@@ -38,9 +38,8 @@ inline std::string CopyProgram(const std::string& dir)
     for (const char* name : {"sorvane", "libsorvane_audio.so"}) {
         const QString to = target + u'/' + QString::fromUtf8(name);
         QFile::remove(to);
-        if (!QFile::copy(bin + u'/' + QString::fromUtf8(name), to)) {
+        if (!QFile::copy(bin + u'/' + QString::fromUtf8(name), to))
             return {};
-        }
     }
     QFile::setPermissions(target + "/sorvane",
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -61,9 +60,8 @@ inline bool WaitForEnd(QProcess& process, int timeoutMs)
     QElapsedTimer timer;
     timer.start();
     while (process.state() != QProcess::NotRunning) {
-        if (timer.elapsed() > timeoutMs) {
+        if (timer.elapsed() > timeoutMs)
             return false;
-        }
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         process.waitForFinished(10);
     }

@@ -18,10 +18,9 @@ TEST(BadInputCorpus, EveryBadSettingsFileLoadsToTheEnd)
         CPlayerSettings settings;
         settings.UseFile(input.path);
         EXPECT_EQ(settings.Load(), 1);
-        if (input.outcome == BadInputOutcome::Refused) {
+        if (input.outcome == BadInputOutcome::Refused)
             for (int key :
                  {SK_TOPMOST, SK_TEXT_COLOR, SK_BUTTON_COLOR, SK_LED_COLOR, SK_LAYOUT, SK_REPEAT})
                 EXPECT_EQ(settings.Get(key), defaults.Get(key));
-        }
     }
 }

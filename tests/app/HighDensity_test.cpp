@@ -27,9 +27,8 @@ class HighDensity : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (!m_server.Ok()) {
+        if (!m_server.Ok())
             GTEST_SKIP() << "Xvfb could not be started";
-        }
         m_pDisplay = XOpenDisplay(m_server.Display().c_str());
         ASSERT_NE(m_pDisplay, nullptr);
         m_pPreviousHandler = XSetErrorHandler(IgnoreXError);
@@ -51,10 +50,9 @@ protected:
     static bool OneColour(const QImage& image)
     {
         for (int y = 0; y < image.height(); ++y) {
-            for (int x = 0; x < image.width(); ++x) {
+            for (int x = 0; x < image.width(); ++x)
                 if (image.pixel(x, y) != image.pixel(0, 0))
                     return false;
-            }
         }
         return true;
     }
@@ -67,14 +65,11 @@ protected:
             XGetImage(m_pDisplay, window, 0, 0, static_cast<unsigned>(attributes.width),
                       static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
         QImage image(attributes.width, attributes.height, QImage::Format_RGB32);
-        for (int y = 0; pImage != nullptr && y < attributes.height; ++y) {
-            for (int x = 0; x < attributes.width; ++x) {
+        for (int y = 0; pImage != nullptr && y < attributes.height; ++y)
+            for (int x = 0; x < attributes.width; ++x)
                 image.setPixel(x, y, static_cast<QRgb>(XGetPixel(pImage, x, y) & 0xFFFFFF));
-            }
-        }
-        if (pImage != nullptr) {
+        if (pImage != nullptr)
             XDestroyImage(pImage);
-        }
         return image;
     }
 

@@ -144,11 +144,9 @@ protected:
         timer.start();
         while (timer.elapsed() < 10000) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-            for (const QVariantMap& change : recorder.m_changes) {
-                if (change.value(key).toString() == value) {
+            for (const QVariantMap& change : recorder.m_changes)
+                if (change.value(key).toString() == value)
                     return true;
-                }
-            }
         }
         return false;
     }
@@ -182,9 +180,8 @@ TEST_F(InstalledPlayer, TheInstallHoldsTheProgramItsLibrariesAndCrispIcons)
     for (const char* name :
          {"bin/sorvane", "lib/sorvane/libsorvane_audio.so", "lib/sorvane/Dekoda.so",
           "lib/sorvane/Voxout.so", "share/applications/sorvane.desktop",
-          "share/metainfo/org.example.sorvane.metainfo.xml", "share/man/man1/sorvane.1"}) {
+          "share/metainfo/org.example.sorvane.metainfo.xml", "share/man/man1/sorvane.1"})
         EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(Installed(name)))) << name;
-    }
     const QImage small(
         QString::fromStdString(Installed("share/icons/hicolor/32x32/apps/sorvane.png")));
     const QImage large(
@@ -219,9 +216,8 @@ TEST_F(InstalledPlayer, TheLauncherStartsThePlayerWithoutFiles)
         Property("SupportedMimeTypes", "org.mpris.MediaPlayer2").toStringList();
     for (const QString& type :
          QString::fromStdString(entry.substr(types + 10, entry.find('\n', types + 1) - types - 10))
-             .split(u';', Qt::SkipEmptyParts)) {
+             .split(u';', Qt::SkipEmptyParts))
         EXPECT_TRUE(type.startsWith("x-content/") || offered.contains(type)) << type.toStdString();
-    }
 }
 
 // Catches a file named without an option that does nothing, and a mistyped option that exits
@@ -242,9 +238,8 @@ TEST_F(InstalledPlayer, TheLauncherEntryAndTheMetadataValidate)
 {
     const QString desktopTool = QStandardPaths::findExecutable("desktop-file-validate");
     const QString appstreamTool = QStandardPaths::findExecutable("appstreamcli");
-    if (desktopTool.isEmpty() || appstreamTool.isEmpty()) {
+    if (desktopTool.isEmpty() || appstreamTool.isEmpty())
         GTEST_SKIP() << "desktop-file-utils or appstream is not installed";
-    }
     QProcess check;
     check.start(desktopTool,
                 {QString::fromStdString(Installed("share/applications/sorvane.desktop"))});

@@ -68,9 +68,8 @@ protected:
     bool StartXServer()
     {
         m_pXvfb = std::make_unique<CXvfbServer>();
-        if (!m_pXvfb->Ok()) {
+        if (!m_pXvfb->Ok())
             return false;
-        }
         m_pDisplay = XOpenDisplay(m_pXvfb->Display().c_str());
         m_pPreviousHandler = XSetErrorHandler(IgnoreXError);
         return m_pDisplay != nullptr;
@@ -81,21 +80,18 @@ protected:
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* name :
-             {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY", "QT_SCALE_FACTOR"}) {
+             {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY", "QT_SCALE_FACTOR"})
             env.remove(name);
-        }
         env.insert("XDG_SESSION_TYPE", "wayland");
         env.insert("SDL_AUDIODRIVER", "dummy");
         env.insert("XDG_RUNTIME_DIR", QString::fromStdString(m_strRuntime));
         env.insert("XDG_CONFIG_HOME", QString::fromStdString(m_dir / "config"));
         env.insert("XDG_CACHE_HOME", QString::fromStdString(m_dir / "cache"));
         env.insert("DBUS_SESSION_BUS_ADDRESS", m_bus.Address());
-        if (m_pWeston != nullptr) {
+        if (m_pWeston != nullptr)
             env.insert("WAYLAND_DISPLAY", QString::fromStdString(m_pWeston->Socket()));
-        }
-        if (m_pXvfb != nullptr) {
+        if (m_pXvfb != nullptr)
             env.insert("DISPLAY", QString::fromStdString(m_pXvfb->Display()));
-        }
         return env;
     }
 
@@ -146,9 +142,8 @@ protected:
         QElapsedTimer timer;
         timer.start();
         while (timer.elapsed() < 30000 && m_player.state() != QProcess::NotRunning) {
-            if (const Window window = PlayerWindow(); window != None) {
+            if (const Window window = PlayerWindow(); window != None)
                 return window;
-            }
             m_player.waitForFinished(20);
         }
         return None;
@@ -178,9 +173,8 @@ protected:
                                &pData) == Success &&
             pData != nullptr) {
             const auto* pAtoms = reinterpret_cast<const Atom*>(pData);
-            for (unsigned long i = 0; i < count; ++i) {
+            for (unsigned long i = 0; i < count; ++i)
                 bFound = bFound || pAtoms[i] == wanted;
-            }
             XFree(pData);
         }
         return bFound;
@@ -201,9 +195,8 @@ protected:
 // to a second copy needs X11 there.
 TEST_F(PlayerOnDesktop, OnWaylandAloneThePlayerAnswersTheBusAndTakesASecondCopysFiles)
 {
-    if (!StartCompositor()) {
+    if (!StartCompositor())
         GTEST_SKIP() << "weston could not be started";
-    }
     const std::string first = Wav("first.wav");
     const std::string second = Wav("second.wav");
     ASSERT_TRUE(StartPlayer({"--play", QString::fromStdString(first)}))
@@ -226,9 +219,8 @@ TEST_F(PlayerOnDesktop, OnWaylandAloneThePlayerAnswersTheBusAndTakesASecondCopys
 // other settings left unsaved with it.
 TEST_F(PlayerOnDesktop, OnWaylandAloneTheSavedPlaceStaysAndTheOtherSettingsAreSaved)
 {
-    if (!StartCompositor()) {
+    if (!StartCompositor())
         GTEST_SKIP() << "weston could not be started";
-    }
     m_dir.Write("Sorvix.ini", "[REPEAT]=0\r\n[TOPMOST]=1\r\n[LAUNCHPOS]=300 200\r\n");
     ASSERT_TRUE(StartPlayer({})) << m_player.readAllStandardError().toStdString();
     QDBusInterface props(kService, kPath, QStringLiteral("org.freedesktop.DBus.Properties"),
@@ -246,9 +238,8 @@ TEST_F(PlayerOnDesktop, OnWaylandAloneTheSavedPlaceStaysAndTheOtherSettingsAreSa
 // give it its place and its stay-on-top.
 TEST_F(PlayerOnDesktop, WithAnXServerBesideTheCompositorThePlayerShowsOnXAtItsPlaceOnTop)
 {
-    if (!StartCompositor() || !StartXServer()) {
+    if (!StartCompositor() || !StartXServer())
         GTEST_SKIP() << "weston or Xvfb could not be started";
-    }
     m_dir.Write("Sorvix.ini", "[TOPMOST]=1\r\n[LAUNCHPOS]=300 200\r\n");
     Run(m_player, {});
     const Window window = WaitForPlayerWindow();
@@ -263,9 +254,8 @@ TEST_F(PlayerOnDesktop, WithAnXServerBesideTheCompositorThePlayerShowsOnXAtItsPl
 // round), which moves the window further at every start under a scale.
 TEST_F(PlayerOnDesktop, UnderAScaleTheWindowOpensAndStaysWhereItWasSaved)
 {
-    if (!StartXServer()) {
+    if (!StartXServer())
         GTEST_SKIP() << "Xvfb could not be started";
-    }
     m_dir.Write("Sorvix.ini", "[LAUNCHPOS]=100 100\r\n");
     for (const char* factor : {"2", "1.5", "2"}) {
         QProcessEnvironment env = Environment();

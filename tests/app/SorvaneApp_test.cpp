@@ -411,9 +411,8 @@ TEST_F(SorvaneApp, SigtermWithMessageBoxesOpenAndPendingEndsThePlayerWithItsSett
 {
     const CXvfbServer server;
     Display* pProbe = server.Ok() ? XOpenDisplay(server.Display().c_str()) : nullptr;
-    if (pProbe == nullptr) {
+    if (pProbe == nullptr)
         GTEST_SKIP() << "Xvfb could not be started or takes no clients";
-    }
     XCloseDisplay(pProbe);
     const std::string prog = CopyProgram(m_dir.Path());
     ASSERT_FALSE(prog.empty());
@@ -571,9 +570,8 @@ TEST_F(SorvaneApp, GarbageOnTheRendezvousIsDroppedAndTheWindowStaysAsItWas)
 TEST(RecentFileList, KeepsTheNewestFirstWithoutDuplicatesUpToItsSize)
 {
     CRecentFileList list(4);
-    for (const char* path : {"a", "b", "c", "a", "d", "e"}) {
+    for (const char* path : {"a", "b", "c", "a", "d", "e"})
         list.Add(path);
-    }
     EXPECT_EQ(list.GetEntries(), (std::vector<std::string>{"e", "d", "a", "c"}));
 }
 

@@ -22,9 +22,8 @@ public:
     ~CTestSessionBus()
     {
         m_pConnection.reset();
-        if (!m_strName.isEmpty()) {
+        if (!m_strName.isEmpty())
             QDBusConnection::disconnectFromBus(m_strName);
-        }
         if (m_daemon.state() != QProcess::NotRunning) {
             m_daemon.kill();
             m_daemon.waitForFinished(10000);
@@ -38,15 +37,13 @@ public:
         m_daemon.start(QStringLiteral("dbus-daemon"),
                        {QStringLiteral("--session"), QStringLiteral("--nofork"),
                         QStringLiteral("--nopidfile"), QStringLiteral("--print-address=1")});
-        if (!m_daemon.waitForStarted(10000)) {
+        if (!m_daemon.waitForStarted(10000))
             return false;
-        }
         while (!m_daemon.canReadLine() && m_daemon.waitForReadyRead(10000)) {
         }
         m_strAddress = QString::fromUtf8(m_daemon.readLine()).trimmed();
-        if (m_strAddress.isEmpty()) {
+        if (m_strAddress.isEmpty())
             return false;
-        }
         static int s_nConnections = 0;
         m_strName = QStringLiteral("test-bus-%1").arg(++s_nConnections);
         m_pConnection = std::make_unique<QDBusConnection>(
@@ -60,9 +57,8 @@ public:
         QElapsedTimer timer;
         timer.start();
         while (timer.elapsed() < 30000 && process.state() != QProcess::NotRunning) {
-            if (m_pConnection->interface()->isServiceRegistered(name).value()) {
+            if (m_pConnection->interface()->isServiceRegistered(name).value())
                 return true;
-            }
             process.waitForFinished(20);
         }
         return false;

@@ -64,9 +64,8 @@ template<class Client>
 auto ServeWhile(Client client)
 {
     auto result = std::async(std::launch::async, client);
-    while (result.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready) {
+    while (result.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
     return result.get();
 }
 
@@ -75,9 +74,8 @@ void ServeFor(int nMs)
 {
     QElapsedTimer timer;
     timer.start();
-    while (timer.elapsed() < nMs) {
+    while (timer.elapsed() < nMs)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
 }
 
 // Whether a finder of its own thread gets the window shown.
@@ -166,9 +164,8 @@ TEST_F(TitleRendezvous, ALinkInPlaceOfTheDirectoryIsNotFollowed)
 
 TEST_F(TitleRendezvous, AnotherUsersListeningSocketIsNotAskedAndNotTakenOver)
 {
-    if (geteuid() != 0) {
+    if (geteuid() != 0)
         GTEST_SKIP() << "giving a socket to another user needs root";
-    }
     ::setenv("XDG_RUNTIME_DIR", m_dir.Path().c_str(), 1);
     const std::string path = RendezvousPath("Sorvix");
     QLocalServer squatter;
@@ -180,9 +177,8 @@ TEST_F(TitleRendezvous, AnotherUsersListeningSocketIsNotAskedAndNotTakenOver)
 
 TEST_F(TitleRendezvous, AnotherUsersStaleSocketIsLeftAloneAndNotListenedOn)
 {
-    if (geteuid() != 0) {
+    if (geteuid() != 0)
         GTEST_SKIP() << "giving a socket to another user needs root";
-    }
     ::setenv("XDG_RUNTIME_DIR", m_dir.Path().c_str(), 1);
     const std::string path = RendezvousPath("Sorvix");
     ASSERT_TRUE(LeaveSocketFile(path));
@@ -252,9 +248,8 @@ TEST_F(TitleRendezvous, AClientSendingAHundredMegabytesIsCutOffAndTheNextFinderI
         std::size_t total = 0;
         while (total < kFlood) {
             const ssize_t n = ::send(fd, chunk.data(), chunk.size(), MSG_NOSIGNAL);
-            if (n <= 0) {
+            if (n <= 0)
                 break;
-            }
             total += static_cast<std::size_t>(n);
             chunk.assign(chunk.size(), 'a');
         }
@@ -295,19 +290,16 @@ TEST_F(TitleRendezvous, AThousandConnectionsAtOnceHoldFewDescriptorsAndAFinderIs
     std::vector<int> clients;
     for (int i = 0; i < 1000; ++i) {
         const int fd = ConnectRaw(RendezvousPath("Sorvix"), true);
-        if (fd >= 0) {
+        if (fd >= 0)
             clients.push_back(fd);
-        }
-        if (i % 20 == 0) {
+        if (i % 20 == 0)
             QCoreApplication::processEvents();
-        }
     }
     ServeFor(200);
     const std::size_t held = OpenDescriptors() - before - clients.size();
     EXPECT_LE(held, std::size_t{CTitleRendezvous::kMaxConnections} + 4);
-    for (const int fd : clients) {
+    for (const int fd : clients)
         ::close(fd);
-    }
     ServeFor(100);
     EXPECT_TRUE(FinderIsAnswered());
     ServeFor(100);

@@ -150,11 +150,10 @@ TEST_F(PlayerUnderLoad, TwoThousandEntriesPlayedThreeTimesLeaveNoThreadsDescript
     const std::size_t kGood = kinds.size();
     const std::filesystem::path bad = m_dir / "bad";
     std::filesystem::create_directory(bad);
-    for (const BadInput& input : WriteBadInputCorpus(bad.string())) {
+    for (const BadInput& input : WriteBadInputCorpus(bad.string()))
         if (input.kind == BadInputKind::Media && input.outcome == BadInputOutcome::Refused &&
             std::filesystem::is_regular_file(input.path))
             kinds.push_back(input.path);
-    }
     kinds.push_back(m_dir / "missing.wav");
     const std::string inner =
         m_dir.Write("inner.m3u", kinds[0] + "\n" + kinds[1] + "\n" + kinds.back() + "\n");
@@ -260,9 +259,8 @@ TEST_F(PlayerUnderLoad, TwoThousandEntriesPlayedThreeTimesLeaveNoThreadsDescript
     // Fewer is no fault: what an earlier test in this process left may end meanwhile.
     EXPECT_LE(after.nThreads, before.nThreads);
     EXPECT_LE(after.nDescriptors, before.nDescriptors);
-    if (kRssMeaningful) {
+    if (kRssMeaningful)
         EXPECT_LT(after.nRssBytes - before.nRssBytes, 2L << 20);
-    }
 }
 
 // Catches a player that crashes, locks up or grows under a flood of bus calls while it plays:
@@ -377,9 +375,8 @@ TEST_F(PlayerUnderLoad, TenThousandBusCallsWhilePlayingLeaveThePlayerAnsweringWi
             "storm: %d calls answered in %lld ms, player RSS after a second storm %+ld KiB\n",
             kCalls, static_cast<long long>(firstMs), (after - before) / 1024);
         EXPECT_EQ(player.state(), QProcess::Running);
-        if (kRssMeaningful) {
+        if (kRssMeaningful)
             EXPECT_LT(after - before, 4L << 20);
-        }
         player.kill();
         player.waitForFinished(10000);
     }

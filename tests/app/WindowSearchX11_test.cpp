@@ -21,18 +21,16 @@ class WindowSearchX11 : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (!m_server.Ok()) {
+        if (!m_server.Ok())
             GTEST_SKIP() << "Xvfb could not be started; the X11 window search is not tested";
-        }
         m_pDisplay = XOpenDisplay(m_server.Display().c_str());
         ASSERT_NE(m_pDisplay, nullptr);
     }
 
     void TearDown() override
     {
-        if (m_pDisplay != nullptr) {
+        if (m_pDisplay != nullptr)
             XCloseDisplay(m_pDisplay);
-        }
     }
 
     Window MakeWindow(Window parent = None)
@@ -99,9 +97,8 @@ TEST_F(WindowSearchX11, TheUtf8NameAloneIsEnough)
 
 TEST_F(WindowSearchX11, OnlyTheExactTitleCounts)
 {
-    for (const char* title : {"sorvix", "Sorvix ", "Sorvixx", "Sorvi", "Sorvane"}) {
+    for (const char* title : {"sorvix", "Sorvix ", "Sorvixx", "Sorvi", "Sorvane"})
         SetWmName(MakeWindow(), title);
-    }
     EXPECT_EQ(Find("Sorvix"), nullptr);
 }
 
@@ -124,9 +121,8 @@ TEST_F(WindowSearchX11, AClientInsideAWindowManagersFrameIsFound)
 
 TEST_F(WindowSearchX11, AWindowThatGoesAwayMeanwhileDoesNotDisturbTheSearch)
 {
-    for (int i = 0; i < 50; ++i) {
+    for (int i = 0; i < 50; ++i)
         SetWmName(MakeWindow(), "other");
-    }
     const Window window = MakeWindow();
     SetWmName(window, "Sorvix");
     std::unique_ptr<CFoundWindow> pFound = Find("Sorvix");
@@ -148,9 +144,8 @@ protected:
     void SetUp() override
     {
         WindowSearchX11::SetUp();
-        if (IsSkipped()) {
+        if (IsSkipped())
             return;
-        }
         EnsureQtApplication();
         m_strProgram = CopyProgram(m_dir.Path());
         ASSERT_FALSE(m_strProgram.empty());
@@ -203,9 +198,8 @@ protected:
                 }
             }
         }
-        if (pChildren != nullptr) {
+        if (pChildren != nullptr)
             XFree(pChildren);
-        }
         return found;
     }
 
@@ -214,9 +208,8 @@ protected:
         QElapsedTimer timer;
         timer.start();
         while (!condition()) {
-            if (timer.elapsed() > timeoutMs) {
+            if (timer.elapsed() > timeoutMs)
                 return false;
-            }
             QThread::msleep(20);
         }
         return true;

@@ -18,9 +18,8 @@ inline Window MappedTopLevel(Display* pDisplay, const std::string& title)
         XWindowAttributes attributes{};
         if (XFetchName(pDisplay, pChildren[i], &pName) != 0 && pName != nullptr) {
             if (pName == title && XGetWindowAttributes(pDisplay, pChildren[i], &attributes) != 0 &&
-                attributes.map_state == IsViewable) {
+                attributes.map_state == IsViewable)
                 found = pChildren[i];
-            }
             XFree(pName);
         }
     }

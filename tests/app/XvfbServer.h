@@ -20,9 +20,8 @@ public:
     CXvfbServer()
     {
         int fds[2];
-        if (::pipe(fds) != 0) {
+        if (::pipe(fds) != 0)
             return;
-        }
         const std::string fd = std::to_string(fds[1]);
         const char* argv[] = {"Xvfb",       "-displayfd", fd.c_str(), "-screen",  "0",
                               "640x480x24", "-nolisten",  "tcp",      "-noreset", nullptr};
@@ -44,15 +43,13 @@ public:
         pollfd pfd{fds[0], POLLIN, 0};
         while (::poll(&pfd, 1, kStartTimeoutMs) > 0) {
             char c = 0;
-            if (::read(fds[0], &c, 1) != 1 || c == '\n') {
+            if (::read(fds[0], &c, 1) != 1 || c == '\n')
                 break;
-            }
             number += c;
         }
         ::close(fds[0]);
-        if (!number.empty()) {
+        if (!number.empty())
             m_strDisplay = ":" + number;
-        }
     }
 
     ~CXvfbServer()

@@ -400,10 +400,9 @@ TEST_F(SettingsDlgTest, PictureOfTheDialogShowsTheChosenTargetsColourInTheSwatch
     for (const QGroupBox* pGroup : m_dlg->findChildren<QGroupBox*>()) {
         const QRect box = pGroup->geometry();
         int firstRow = box.bottom();
-        for (const QWidget* pChild : m_dlg->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        for (const QWidget* pChild : m_dlg->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
             if (pChild != pGroup && box.contains(pChild->geometry()))
                 firstRow = std::min(firstRow, pChild->geometry().top());
-        }
         const QColor background = picture.pixelColor(box.right() - 3, box.top());
         int line = box.top();
         while (line < box.bottom() && picture.pixelColor(box.right() - 3, line) == background)

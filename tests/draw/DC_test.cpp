@@ -50,12 +50,10 @@ TEST_F(DeviceContext, Draw3dRectPutsCornerPixelsInTheBottomRightColour)
         EXPECT_EQ(PixelAt(image, x, 0), kWhite) << x;
         EXPECT_EQ(PixelAt(image, x, 4), 0u) << x;
     }
-    for (int y = 0; y <= 3; ++y) {
+    for (int y = 0; y <= 3; ++y)
         EXPECT_EQ(PixelAt(image, 0, y), kWhite) << y;
-    }
-    for (int y = 0; y <= 4; ++y) {
+    for (int y = 0; y <= 4; ++y)
         EXPECT_EQ(PixelAt(image, 5, y), 0u) << y;
-    }
     EXPECT_EQ(PixelAt(image, 0, 4), 0u);
     EXPECT_EQ(CountColor(image, 1, 1, 5, 4, kBlue), 4 * 3);
 }

@@ -33,11 +33,9 @@ inline int CountColor(const QImage& image, int left, int top, int right, int bot
 {
     int n = 0;
     for (int y = top; y < bottom; ++y) {
-        for (int x = left; x < right; ++x) {
-            if (PixelAt(image, x, y) == cr) {
+        for (int x = left; x < right; ++x)
+            if (PixelAt(image, x, y) == cr)
                 ++n;
-            }
-        }
     }
     return n;
 }

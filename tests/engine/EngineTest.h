@@ -37,11 +37,9 @@ protected:
     {
         PumpMessages(waitMs);
         std::vector<WPARAM> params;
-        for (const MSG& msg : m_messages) {
-            if (msg.message == message) {
+        for (const MSG& msg : m_messages)
+            if (msg.message == message)
                 params.push_back(msg.wParam);
-            }
-        }
         return params;
     }
 
@@ -50,11 +48,9 @@ protected:
     {
         return WaitUntil(
             [&] {
-                for (WPARAM w : Received(message)) {
-                    if (w == wParam) {
+                for (WPARAM w : Received(message))
+                    if (w == wParam)
                         return true;
-                    }
-                }
                 return false;
             },
             std::chrono::milliseconds(timeoutMs));

@@ -20,9 +20,8 @@ protected:
     void InsertDisc(const std::vector<int>& sectors)
     {
         std::vector<CdTrackTone> tracks;
-        for (std::size_t i = 0; i < sectors.size(); ++i) {
+        for (std::size_t i = 0; i < sectors.size(); ++i)
             tracks.push_back(CdTrackTone{sectors[i], 220.0 + 40.0 * static_cast<double>(i)});
-        }
         ::setenv("SORVANE_CDROM", WriteCdImage(m_dir.Path(), "disc", tracks).c_str(), 1);
     }
 
@@ -114,9 +113,8 @@ TEST_F(PlayEngineCdTest, PlayingFromTrackOneReportsEveryLaterTrackOnce)
         EXPECT_TRUE(WaitForMessage(WM_PLAYPOS, static_cast<WPARAM>(track))) << track;
     }
     std::vector<WPARAM> expected;
-    for (WPARAM track = 2; track <= 10; ++track) {
+    for (WPARAM track = 2; track <= 10; ++track)
         expected.push_back(track);
-    }
     EXPECT_EQ(Received(WM_PLAYPOS), expected);
 }
 

@@ -54,10 +54,9 @@ protected:
             PumpMessages(0);
             return m_messages.size() > seen;
         });
-        for (std::size_t i = seen; i < m_messages.size(); ++i) {
+        for (std::size_t i = seen; i < m_messages.size(); ++i)
             if (m_messages[i].message == MM_MCINOTIFY)
                 return m_messages[i].lParam;
-        }
         return 0;
     }
 

@@ -90,11 +90,9 @@ TEST_F(PlayEnginePluginTest, TheEndIsNotifiedAsSuccessfulWithTheMediumsSerial)
     const auto serial = static_cast<LPARAM>(m_engine.IsOpen());
     PlayFrames(10 * kRate, [&] { return !Received(MM_MCINOTIFY).empty(); });
     ASSERT_EQ(Received(MM_MCINOTIFY), (std::vector<WPARAM>{MCI_NOTIFY_SUCCESSFUL}));
-    for (const MSG& msg : m_messages) {
-        if (msg.message == MM_MCINOTIFY) {
+    for (const MSG& msg : m_messages)
+        if (msg.message == MM_MCINOTIFY)
             EXPECT_EQ(msg.lParam, serial);
-        }
-    }
     EXPECT_EQ(m_engine.GetMode(), static_cast<int>(MCI_MODE_STOP));
     EXPECT_EQ(m_engine.NoticeTarget(serial), CPlayEngine::Notice::Current);
 }

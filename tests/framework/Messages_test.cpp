@@ -117,11 +117,10 @@ TEST(Messages, MessagesPostedByAHandlerAreDeliveredInTheSamePump)
     int second = 0;
     HWND hwnd = 0;
     CMessageWindow window([&](UINT message, WPARAM, LPARAM) {
-        if (message == WM_USER) {
+        if (message == WM_USER)
             PostMessage(hwnd, WM_USER + 1, 0, 0);
-        } else {
+        else
             ++second;
-        }
     });
     hwnd = window.GetSafeHwnd();
     PostMessage(hwnd, WM_USER, 0, 0);

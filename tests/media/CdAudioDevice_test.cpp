@@ -282,10 +282,9 @@ TEST_F(CdAudioDevice, WithoutAnImageOrADriveTheOpenSaysThereIsNoDrive)
 {
     unsetenv("SORVANE_CDROM");
     std::error_code ec;
-    for (const char* drive : {"/dev/cdrom", "/dev/sr0", "/dev/dvd"}) {
+    for (const char* drive : {"/dev/cdrom", "/dev/sr0", "/dev/dvd"})
         if (std::filesystem::exists(drive, ec))
             GTEST_SKIP() << "this machine has a CD drive";
-    }
     MCIERROR error = 0;
     EXPECT_EQ(OpenCd(&error), 0u);
     EXPECT_EQ(error, MCIERR_CD_NO_DRIVE);

@@ -32,9 +32,8 @@ public:
     {
         std::lock_guard lock(m_mutex);
         int ends = 0;
-        for (const auto& call : m_calls) {
+        for (const auto& call : m_calls)
             ends += call.first == PLUGIN_CALLBACK_END ? 1 : 0;
-        }
         return ends;
     }
 
@@ -43,11 +42,9 @@ public:
     {
         std::lock_guard lock(m_mutex);
         std::vector<int> reasons;
-        for (const auto& call : m_calls) {
-            if (call.first == PLUGIN_CALLBACK_FAILED) {
+        for (const auto& call : m_calls)
+            if (call.first == PLUGIN_CALLBACK_FAILED)
                 reasons.push_back(call.second);
-            }
-        }
         return reasons;
     }
 
@@ -56,11 +53,9 @@ public:
     {
         std::lock_guard lock(m_mutex);
         std::vector<int> values;
-        for (const auto& call : m_calls) {
-            if (call.first == PLUGIN_CALLBACK_ELAPSED) {
+        for (const auto& call : m_calls)
+            if (call.first == PLUGIN_CALLBACK_ELAPSED)
                 values.push_back(call.second);
-            }
-        }
         return values;
     }
 

@@ -67,7 +67,8 @@ protected:
     // Plays until the end is reported (or the file has long run out).
     void PlayToTheEnd()
     {
-        PlayFrames(kRate * 600, [&] { return m_log.Ends() > 0 || !m_log.Failures().empty(); });
+        PlayFrames(
+            kRate * 600, [&] { return m_log.Ends() > 0 || !m_log.Failures().empty(); });
     }
 
     CTempDir m_dir;
@@ -124,9 +125,8 @@ TEST_F(MpegDecoderTest, ACorruptInfoCountGivesAPlausibleLength)
     tone.bInfoTag = false;
     const std::string stretch = EncodeMp3(tone);
     std::string longer = head;
-    while (longer.size() < 9u << 20) {
+    while (longer.size() < 9u << 20)
         longer += stretch;
-    }
     const int seconds = 10 + static_cast<int>((longer.size() - head.size()) / stretch.size()) * 10;
     ASSERT_EQ(m_decoder.Open(m_dir.Write("long.mp3", longer).c_str(), &m_info), 1);
     EXPECT_NEAR(m_info.nLengthSeconds, seconds, seconds / 50);
@@ -238,9 +238,8 @@ TEST_F(MpegDecoderTest, DamagedFramesInTheMiddleArePlayedPast)
     tone.dSeconds = 3.0;
     std::string bytes = EncodeMp3(tone);
     ASSERT_GT(bytes.size(), 30000u);
-    for (std::size_t i = 20000; i < 21000; ++i) {
+    for (std::size_t i = 20000; i < 21000; ++i)
         bytes[i] = static_cast<char>(i * 7);
-    }
     const std::string path = m_dir.Write("DamagedMiddle.mp3", bytes);
     ASSERT_EQ(m_decoder.Open(path.c_str(), &m_info), 1);
     EXPECT_GE(m_info.nLengthSeconds, 2);
@@ -258,9 +257,8 @@ TEST_F(MpegDecoderTest, AFileThatCannotBeReadOnEndsWithAFailure)
     tone.dSeconds = 10.0;
     const std::string whole = EncodeMp3(tone);
     std::string junk = whole;
-    for (std::size_t i = whole.size() / 3; i < whole.size() / 3 + 70000; ++i) {
+    for (std::size_t i = whole.size() / 3; i < whole.size() / 3 + 70000; ++i)
         junk[i] = static_cast<char>(i * 7);
-    }
     struct Case
     {
         const char* name;
@@ -312,9 +310,8 @@ TEST_F(MpegDecoderTest, ElapsedWholeSecondsFollowWhatHasBeenHeard)
     EXPECT_GE(PlayFrames(3 * kRate), 3 * kRate);
     EXPECT_TRUE(WaitForElapsed(3));
     const std::vector<int> values = m_log.ElapsedValues();
-    for (int second : {0, 1, 2, 3}) {
+    for (int second : {0, 1, 2, 3})
         EXPECT_NE(std::find(values.begin(), values.end(), second), values.end()) << second;
-    }
     EXPECT_TRUE(std::is_sorted(values.begin(), values.end()));
 }
 
@@ -326,9 +323,8 @@ TEST_F(MpegDecoderTest, TheDecodedToneReachesTheSoundOutput)
     PlayFrames(kRate, {}, std::chrono::seconds(20), &captured);
     ASSERT_GE(captured.size(), kRate);
     double sum = 0;
-    for (std::size_t i = captured.size() / 2; i < captured.size(); ++i) {
+    for (std::size_t i = captured.size() / 2; i < captured.size(); ++i)
         sum += static_cast<double>(captured[i]) * captured[i];
-    }
     const double rms = std::sqrt(sum / static_cast<double>(captured.size() - captured.size() / 2));
     EXPECT_NEAR(rms, 0.4 / std::sqrt(2.0), 0.05);
 }
@@ -544,9 +540,8 @@ TEST(MpegDecoderOnDisk, EveryDecodedSampleIsHeard)
         const AudioOutputKind kind = OpenAudioOutput();
         setenv("SDL_AUDIODRIVER", "dummy", 1);
         ASSERT_TRUE(bSelected);
-        if (kind != AudioOutputKind::Device) {
+        if (kind != AudioOutputKind::Device)
             GTEST_SKIP() << "SDL's disk audio driver is not available";
-        }
         Mp3Tone tone;
         tone.dSeconds = 1.5;
         tone.nSampleRate = rate;
@@ -565,9 +560,8 @@ TEST(MpegDecoderOnDisk, EveryDecodedSampleIsHeard)
                done > 0) {
             decoded.insert(decoded.end(), block.begin(),
                            block.begin() + static_cast<std::ptrdiff_t>(done / 2));
-            if (done == 0) {
+            if (done == 0)
                 break;
-            }
         }
         mpg123_delete(handle);
 
@@ -589,19 +583,15 @@ TEST(MpegDecoderOnDisk, EveryDecodedSampleIsHeard)
         for (std::size_t at = 0; at + 2 <= bytes.size(); at += 2) {
             std::int16_t s = 0;
             std::memcpy(&s, bytes.data() + at, 2);
-            if (s != 0) {
+            if (s != 0)
                 heard.push_back(s);
-            }
         }
         std::vector<std::int16_t> expected;
-        for (const std::int16_t s : decoded) {
-            if (s != 0) {
+        for (const std::int16_t s : decoded)
+            if (s != 0)
                 expected.push_back(s);
-            }
-        }
         ASSERT_EQ(heard.size(), expected.size());
-        for (std::size_t i = 0; i < heard.size(); ++i) {
+        for (std::size_t i = 0; i < heard.size(); ++i)
             ASSERT_EQ(heard[i], expected[i]) << "sample " << i << " of " << heard.size();
-        }
     }
 }

@@ -23,9 +23,8 @@ protected:
     int WriteFrames(int frames)
     {
         std::vector<short> pcm(static_cast<std::size_t>(frames) * 2);
-        for (std::size_t i = 0; i < pcm.size(); ++i) {
+        for (std::size_t i = 0; i < pcm.size(); ++i)
             pcm[i] = static_cast<short>(1000 + i % 1000);
-        }
         return m_output.Write(pcm.data(), frames * kFrameBytes);
     }
 

@@ -23,11 +23,10 @@ std::array<std::atomic<int>, 3> g_elapsed{};
 int Record(int nType, int nValue, std::uint32_t dwUser)
 {
     if (dwUser < g_ends.size()) {
-        if (nType == PLUGIN_CALLBACK_END) {
+        if (nType == PLUGIN_CALLBACK_END)
             ++g_ends[dwUser];
-        } else if (nType == PLUGIN_CALLBACK_ELAPSED) {
+        else if (nType == PLUGIN_CALLBACK_ELAPSED)
             g_elapsed[dwUser] = nValue;
-        }
     }
     return 0;
 }
@@ -92,7 +91,8 @@ TEST(PluginLibrary, TwoDecodersOfOneLibraryPlayTwoFilesAtOnce)
     EXPECT_EQ(g_ends[2], 0) << "the longer file ended with the shorter";
     EXPECT_EQ(decoders[1]->GetState(), PLUGIN_STATE_PLAYING);
     EXPECT_NEAR(static_cast<double>(decoders[1]->GetPositionMilliseconds()), 1500.0, 50.0);
-    PlayFrames(kRate * 2, [] { return g_ends[2] > 0; });
+    PlayFrames(
+        kRate * 2, [] { return g_ends[2] > 0; });
     EXPECT_TRUE(WaitUntil([] { return g_ends[2] > 0; }));
     EXPECT_EQ(g_elapsed[2], 2);
     EXPECT_EQ(g_ends[1], 1);

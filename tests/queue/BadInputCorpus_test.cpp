@@ -18,11 +18,10 @@ TEST(BadInputCorpus, EveryBadPlaylistIsReadQuietlyForWhatItHolds)
         SCOPED_TRACE(BadInputName(input));
         CPlayQueue queue;
         EXPECT_EQ(queue.Add(input.path), 1);
-        if (input.outcome == BadInputOutcome::Accepted) {
+        if (input.outcome == BadInputOutcome::Accepted)
             EXPECT_GT(queue.GetCount(), 0);
-        } else if (input.outcome == BadInputOutcome::Refused) {
+        else if (input.outcome == BadInputOutcome::Refused)
             EXPECT_EQ(queue.GetCount(), 0);
-        }
     }
     EXPECT_TRUE(prompts.messages.empty());
 }

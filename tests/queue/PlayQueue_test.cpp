@@ -24,10 +24,9 @@ std::atomic<std::size_t> g_nFailingFromBytes{0};
 void* operator new(std::size_t n)
 {
     int pending = g_nFailingAllocations.load();
-    while (pending > 0) {
+    while (pending > 0)
         if (g_nFailingAllocations.compare_exchange_weak(pending, pending - 1))
             throw std::bad_alloc();
-    }
     if (const std::size_t from = g_nFailingFromBytes.load(); from != 0 && n >= from)
         throw std::bad_alloc();
     if (void* p = std::malloc(n == 0 ? 1 : n))

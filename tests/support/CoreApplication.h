@@ -9,9 +9,8 @@
 template<class App>
 void EnsureApplication()
 {
-    if (QCoreApplication::instance() != nullptr) {
+    if (QCoreApplication::instance() != nullptr)
         return;
-    }
     static int argc = 1;
     static char name[] = "sorvane-tests";
     static char* argv[] = {name, nullptr};

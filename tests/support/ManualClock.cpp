@@ -28,12 +28,10 @@ std::size_t PlayFrames(std::size_t nFrames, const std::function<bool()>& until,
     while (pulled < nFrames && std::chrono::steady_clock::now() < deadline) {
         const std::size_t got = AdvanceManualAudioClock(kStepMs, captured);
         pulled += got;
-        if (until && until()) {
+        if (until && until())
             break;
-        }
-        if (got == 0) {
+        if (got == 0)
             std::this_thread::sleep_for(kProducerWait);
-        }
     }
     return pulled;
 }
@@ -42,9 +40,8 @@ bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
+        if (std::chrono::steady_clock::now() >= deadline)
             return condition();
-        }
         std::this_thread::sleep_for(kProducerWait);
     }
     return true;

@@ -26,11 +26,10 @@ short SampleAt(const Mp3Tone& tone, long i, std::minstd_rand& noise)
     double value = 0.4 * std::sin(2.0 * std::numbers::pi * 440.0 * t);
     if (tone.bitrate == Mp3Bitrate::Variable) {
         const long second = i / tone.nSampleRate;
-        if (second % 3 == 1) {
+        if (second % 3 == 1)
             value = 0.0;
-        } else if (second % 3 == 2) {
+        else if (second % 3 == 2)
             value = std::uniform_real_distribution<double>(-0.5, 0.5)(noise);
-        }
     }
     return static_cast<short>(std::lround(value * 32767.0));
 }
@@ -47,9 +46,8 @@ bool WriteBytes(const std::string& path, const std::string& bytes)
 std::string EncodeMp3(const Mp3Tone& tone)
 {
     LamePtr gfp(lame_init());
-    if (!gfp || tone.nChannels < 1 || tone.nChannels > 2 || tone.dSeconds < 0) {
+    if (!gfp || tone.nChannels < 1 || tone.nChannels > 2 || tone.dSeconds < 0)
         return {};
-    }
     lame_set_in_samplerate(gfp.get(), tone.nSampleRate);
     lame_set_out_samplerate(gfp.get(), tone.nSampleRate);
     lame_set_num_channels(gfp.get(), tone.nChannels);
@@ -72,9 +70,8 @@ std::string EncodeMp3(const Mp3Tone& tone)
         lame_set_brate(gfp.get(), tone.nBitrateKbps);
         break;
     }
-    if (lame_init_params(gfp.get()) < 0) {
+    if (lame_init_params(gfp.get()) < 0)
         return {};
-    }
 
     const long total = std::lround(tone.dSeconds * tone.nSampleRate);
     constexpr int kChunkFrames = 4096;
@@ -86,9 +83,8 @@ std::string EncodeMp3(const Mp3Tone& tone)
         const int frames = static_cast<int>(std::min<long>(kChunkFrames, total - done));
         for (int f = 0; f < frames; ++f) {
             const short s = SampleAt(tone, done + f, noise);
-            for (int c = 0; c < tone.nChannels; ++c) {
+            for (int c = 0; c < tone.nChannels; ++c)
                 pcm[static_cast<std::size_t>(f * tone.nChannels + c)] = s;
-            }
         }
         int n = 0;
         if (tone.nChannels == 2) {
@@ -98,16 +94,14 @@ std::string EncodeMp3(const Mp3Tone& tone)
             n = lame_encode_buffer(gfp.get(), pcm.data(), pcm.data(), frames, out.data(),
                                    static_cast<int>(out.size()));
         }
-        if (n < 0) {
+        if (n < 0)
             return {};
-        }
         bytes.append(reinterpret_cast<const char*>(out.data()), static_cast<std::size_t>(n));
         done += frames;
     }
     const int n = lame_encode_flush(gfp.get(), out.data(), static_cast<int>(out.size()));
-    if (n < 0) {
+    if (n < 0)
         return {};
-    }
     bytes.append(reinterpret_cast<const char*>(out.data()), static_cast<std::size_t>(n));
 
     if (tone.bInfoTag) {
@@ -115,9 +109,8 @@ std::string EncodeMp3(const Mp3Tone& tone)
         // frame count is known.
         std::vector<unsigned char> tag(8192);
         const std::size_t size = lame_get_lametag_frame(gfp.get(), tag.data(), tag.size());
-        if (size > 0 && size <= bytes.size()) {
+        if (size > 0 && size <= bytes.size())
             bytes.replace(0, size, reinterpret_cast<const char*>(tag.data()), size);
-        }
     }
     return bytes;
 }
@@ -135,19 +128,15 @@ bool WriteSilentMpeg(const std::string& path, int layer, double dSeconds, int nB
                                     256, 288, 320, 352, 384, 416, 448};
     constexpr int kLayer2Rates[] = {0,   32,  48,  56,  64,  80,  96, 112,
                                     128, 160, 192, 224, 256, 320, 384};
-    if (layer != 1 && layer != 2) {
+    if (layer != 1 && layer != 2)
         return false;
-    }
     const int* table = layer == 1 ? kLayer1Rates : kLayer2Rates;
     int index = 0;
-    for (int i = 1; i < 15; ++i) {
-        if (table[i] == nBitrateKbps) {
+    for (int i = 1; i < 15; ++i)
+        if (table[i] == nBitrateKbps)
             index = i;
-        }
-    }
-    if (index == 0) {
+    if (index == 0)
         return false;
-    }
     // Layer 1 frames hold 384 samples in slots of 4 bytes, layer 2 frames 1152 samples.
     const int samplesPerFrame = layer == 1 ? 384 : 1152;
     const int frameBytes =
@@ -163,8 +152,7 @@ bool WriteSilentMpeg(const std::string& path, int layer, double dSeconds, int nB
     frame.replace(0, 4, reinterpret_cast<const char*>(header), 4);
     std::string bytes;
     bytes.reserve(frame.size() * static_cast<std::size_t>(frames));
-    for (long i = 0; i < frames; ++i) {
+    for (long i = 0; i < frames; ++i)
         bytes += frame;
-    }
     return WriteBytes(path, bytes);
 }

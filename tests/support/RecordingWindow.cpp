@@ -26,7 +26,7 @@ std::size_t CRecordingWindow::Count(UINT message) const
 
 std::size_t CRecordingWindow::Count(UINT message, WPARAM wParam) const
 {
-    return static_cast<std::size_t>(
-        std::count_if(messages.begin(), messages.end(),
-                      [&](const MSG& m) { return m.message == message && m.wParam == wParam; }));
+    return static_cast<std::size_t>(std::count_if(
+        messages.begin(), messages.end(),
+        [&](const MSG& m) { return m.message == message && m.wParam == wParam; }));
 }

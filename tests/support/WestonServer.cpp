@@ -20,15 +20,13 @@ namespace {
 bool Listening(const std::string& path)
 {
     sockaddr_un address{};
-    if (path.size() >= sizeof(address.sun_path)) {
+    if (path.size() >= sizeof(address.sun_path))
         return false;
-    }
     address.sun_family = AF_UNIX;
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
+    if (fd < 0)
         return false;
-    }
     const bool bConnected =
         ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
     ::close(fd);
@@ -42,17 +40,14 @@ CWestonServer::CWestonServer(const std::string& runtimeDir)
 {
     // The environment of this process, with the runtime folder the socket goes into.
     std::vector<std::string> variables;
-    for (char** p = environ; *p != nullptr; ++p) {
+    for (char** p = environ; *p != nullptr; ++p)
         if (std::strncmp(*p, "XDG_RUNTIME_DIR=", 16) != 0 &&
-            std::strncmp(*p, "WAYLAND_DISPLAY=", 16) != 0 && std::strncmp(*p, "DISPLAY=", 8) != 0) {
+            std::strncmp(*p, "WAYLAND_DISPLAY=", 16) != 0 && std::strncmp(*p, "DISPLAY=", 8) != 0)
             variables.emplace_back(*p);
-        }
-    }
     variables.push_back("XDG_RUNTIME_DIR=" + runtimeDir);
     std::vector<char*> envp;
-    for (std::string& variable : variables) {
+    for (std::string& variable : variables)
         envp.push_back(variable.data());
-    }
     envp.push_back(nullptr);
     const std::string socketArg = "--socket=" + m_strSocket;
     // No configuration file of the machine's, no screen blanking, no X server of its own.

@@ -236,9 +236,8 @@ TEST_F(DisplayPanel, HorizontalTimeCoversTheTitleFrom101To130)
     for (int tick = 1; tick <= 12; ++tick) {
         const QImage image = Compose(*panel, 1, 1, kStopped);
         EXPECT_EQ(CountColor(image, 101, 0, timeLeft, 11, kText), 0) << tick;
-        if (tick >= 8) {
+        if (tick >= 8)
             EXPECT_GT(CountColor(image, 30, 0, 101, 10, kText), 0) << tick;
-        }
     }
 }
 

@@ -96,9 +96,8 @@ TEST_F(GlyphPainters, ShapesCoverTheirVerticesAndInteriorsInBlack)
 {
     for (const Shape& shape : Shapes()) {
         const QImage image = Paint(shape.painter, 0);
-        for (const CPoint& pt : shape.inside) {
+        for (const CPoint& pt : shape.inside)
             EXPECT_EQ(PixelAt(image, pt.x, pt.y), 0u) << shape.name << " " << pt.x << "," << pt.y;
-        }
         for (const CPoint& pt : shape.outside) {
             EXPECT_EQ(PixelAt(image, pt.x, pt.y), kFace)
                 << shape.name << " " << pt.x << "," << pt.y;
@@ -233,13 +232,11 @@ TEST_F(GlyphPainters, PicturesAreBlackWhereTheirMasksAreWhite)
         const QImage picture = LoadResource(nPicture);
         ASSERT_EQ(mask.size(), picture.size());
         for (int y = 0; y < mask.height(); ++y) {
-            for (int x = 0; x < mask.width(); ++x) {
-                if (PixelAt(mask, x, y) == 0xFFFFFF) {
+            for (int x = 0; x < mask.width(); ++x)
+                if (PixelAt(mask, x, y) == 0xFFFFFF)
                     EXPECT_EQ(PixelAt(picture, x, y), 0u) << nPicture << " " << x << "," << y;
-                } else {
+                else
                     EXPECT_NE(PixelAt(picture, x, y), 0u) << nPicture << " " << x << "," << y;
-                }
-            }
         }
     }
 }

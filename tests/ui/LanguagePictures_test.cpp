@@ -111,10 +111,9 @@ void Save(QWidget& window, const std::string& name)
 
 bool IsAscii(const std::string& text)
 {
-    for (const char c : text) {
+    for (const char c : text)
         if (static_cast<unsigned char>(c) >= 0x80)
             return false;
-    }
     return true;
 }
 

@@ -46,9 +46,8 @@ QImage RenderWindow(int nLayout, CPlayerSettings& settings)
         panel.SetLayout(nLayout, clientDC.GetDeviceCaps(LOGPIXELSY));
         panel.SetColors(0, 0xE7FFF7);
         panel.RefreshTitle("ファイル名 sample.mid  3:27");
-        for (int tick = 0; tick < 4; ++tick) {
+        for (int tick = 0; tick < 4; ++tick)
             panel.Compose(&clientDC, 1, 1, {DEVICE_MIDI, 0, 1, 5});
-        }
     }
     {
         QPainter painter(&client);

@@ -42,9 +42,8 @@ TEST(Layout, ButtonsAreEighteenSquareAndNeverOverlap)
             EXPECT_EQ(rc.Width(), 18) << layout << " " << i;
             EXPECT_EQ(rc.Height(), 18) << layout << " " << i;
             EXPECT_TRUE(Contains(ViewClient(layout), rc)) << layout << " " << i;
-            for (int j = i + 1; j < BUTTON_COUNT; ++j) {
+            for (int j = i + 1; j < BUTTON_COUNT; ++j)
                 EXPECT_FALSE(Overlap(rc, ButtonRect(layout, j))) << layout << " " << i << " " << j;
-            }
         }
     }
 }
@@ -54,9 +53,8 @@ TEST(Layout, PanelNeverCoversAButton)
     for (int layout = 0; layout < LAYOUT_COUNT; ++layout) {
         CRect panel = kPanelRects[layout].rcDisplay;
         panel.OffsetRect(PanelOffsetX(layout), 0);
-        for (int i = 0; i < BUTTON_COUNT; ++i) {
+        for (int i = 0; i < BUTTON_COUNT; ++i)
             EXPECT_FALSE(Overlap(panel, ButtonRect(layout, i))) << layout << " " << i;
-        }
     }
 }
 
@@ -78,9 +76,8 @@ TEST(Layout, VerticalPanelSitsRightOfTheButtonColumn)
     EXPECT_EQ(PanelOffsetX(LAYOUT_GRID), 0);
     EXPECT_EQ(PanelOffsetX(LAYOUT_HORIZONTAL), 0);
     EXPECT_EQ(PanelOffsetX(7), 0);
-    for (int i = 0; i < BUTTON_COUNT; ++i) {
+    for (int i = 0; i < BUTTON_COUNT; ++i)
         EXPECT_LT(ButtonRect(LAYOUT_VERTICAL, i).right, PANEL_OFFSET_X);
-    }
 }
 
 TEST(Layout, VisualOrderOfTheButtons)

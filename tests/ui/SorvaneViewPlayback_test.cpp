@@ -191,9 +191,8 @@ TEST_F(SorvaneViewPlayback, OnlyAnEndOrAFailureAdvancesTheQueue)
     const std::string a = Wav("a.wav");
     m_view->OnDropFiles({a, Wav("b.wav"), Wav("c.wav")});
     const auto device = static_cast<LPARAM>(m_doc.IsOpen());
-    for (WPARAM code : {MCI_NOTIFY_SUPERSEDED, MCI_NOTIFY_ABORTED}) {
+    for (WPARAM code : {MCI_NOTIFY_SUPERSEDED, MCI_NOTIFY_ABORTED})
         EXPECT_EQ(m_view->OnMciNotify(code, device), 0);
-    }
     EXPECT_EQ(m_doc.GetTitle(), "a.wav");
     EXPECT_EQ(m_view->OnMciNotify(MCI_NOTIFY_FAILURE, device), 0);
     EXPECT_EQ(m_doc.GetTitle(), "b.wav");

@@ -44,9 +44,8 @@ TEST_F(QtPrompts, PatternsMatchLettersOfEitherCase)
 {
     const QString pattern = CQtPrompts::CaseInsensitivePattern("*.mid");
     EXPECT_EQ(pattern, QString("*.[mM][iI][dD]"));
-    for (const char* name : {"a.mid", "B.MID", "c.Mid"}) {
+    for (const char* name : {"a.mid", "B.MID", "c.Mid"})
         EXPECT_TRUE(Matches(pattern, name)) << name;
-    }
     EXPECT_FALSE(Matches(pattern, "a.midi"));
     EXPECT_EQ(CQtPrompts::CaseInsensitivePattern("*.*"), QString("*.*"));
     EXPECT_EQ(CQtPrompts::CaseInsensitivePattern("*.mp[23]"), QString("*.[mM][pP][23]"));

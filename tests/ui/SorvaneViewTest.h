@@ -85,9 +85,8 @@ protected:
     std::vector<std::string> Queue() const
     {
         std::vector<std::string> all;
-        for (int i = 0; i < m_doc.GetQueue().GetCount(); ++i) {
+        for (int i = 0; i < m_doc.GetQueue().GetCount(); ++i)
             all.push_back(m_doc.GetQueue().GetAt(i));
-        }
         return all;
     }
 
@@ -120,9 +119,8 @@ public:
         timer.setInterval(10);
         QObject::connect(&timer, &QTimer::timeout, [&] {
             QWidget* pWidget = QApplication::activePopupWidget();
-            if (pWidget == nullptr) {
+            if (pWidget == nullptr)
                 pWidget = QApplication::activeModalWidget();
-            }
             if (pWidget != nullptr && !bChecked) {
                 bChecked = true;
                 check(pWidget);

@@ -24,19 +24,16 @@ using SorvaneViewWindow = SorvaneViewTest;
 std::vector<std::pair<int, std::string>> Items(const QMenu* pMenu)
 {
     std::vector<std::pair<int, std::string>> items;
-    for (const QAction* pAction : pMenu->actions()) {
+    for (const QAction* pAction : pMenu->actions())
         items.emplace_back(MenuItemId(pAction), pAction->text().toStdString());
-    }
     return items;
 }
 
 QAction* FindItem(QMenu* pMenu, int nID)
 {
-    for (QAction* pAction : pMenu->actions()) {
-        if (MenuItemId(pAction) == nID) {
+    for (QAction* pAction : pMenu->actions())
+        if (MenuItemId(pAction) == nID)
             return pAction;
-        }
-    }
     return nullptr;
 }
 
@@ -169,9 +166,8 @@ TEST_F(SorvaneViewWindow, WithoutATrayTheWindowMenuAlsoOffersTheTrayMenusCommand
     WithModal([&] { m_view->OnContextMenu(); },
               [&](QWidget* pWidget) {
                   auto* pMenu = qobject_cast<QMenu*>(pWidget);
-                  for (const auto& [nID, text] : Items(pMenu)) {
+                  for (const auto& [nID, text] : Items(pMenu))
                       ids.push_back(nID);
-                  }
                   pMenu->close();
               });
     const std::vector<int> expected = {ID_MENU_SETTINGS,
@@ -362,9 +358,8 @@ TEST_F(SorvaneViewWindow, ACdTipShowsTheTrackAndItsLength)
 TEST_F(SorvaneViewWindow, ALongTipIsCutTo79BytesWithoutSplittingACharacter)
 {
     std::string name;
-    for (int i = 0; i < 30; ++i) {
+    for (int i = 0; i < 30; ++i)
         name += "曲";
-    }
     m_view->OnDropFiles({Wav(name + ".wav")});
     TOOLTIPTEXTA ttt;
     ttt.idFrom = CSorvaneView::TOOL_ID_PANEL;
@@ -413,9 +408,8 @@ public:
 protected:
     bool eventFilter(QObject*, QEvent* pEvent) override
     {
-        if (pEvent->type() == QEvent::Paint) {
+        if (pEvent->type() == QEvent::Paint)
             ++m_nPaints;
-        }
         return false;
     }
 };
@@ -463,9 +457,8 @@ TEST_F(SorvaneViewWindow, TheViewsEdgeIsPaintedInTheButtonColour)
     MakeView();
     const QImage window = m_view->grab().toImage();
     ASSERT_EQ(window.size(), QSize(62, 98));
-    for (const QPoint& p : {QPoint(0, 0), QPoint(1, 1), QPoint(61, 50), QPoint(60, 97)}) {
+    for (const QPoint& p : {QPoint(0, 0), QPoint(1, 1), QPoint(61, 50), QPoint(60, 97)})
         EXPECT_EQ(PixelAt(window, p.x(), p.y()), 0x3366CCu) << p.x() << "," << p.y();
-    }
     EXPECT_EQ(PixelAt(window, 5, 2), CPlayerSettings::kDefaultLed);
     EXPECT_EQ(PixelAt(window, 30, 90), CSorvaneView::kBackground);
 }
@@ -534,9 +527,8 @@ TEST_F(SorvaneViewWindow, PicturesOfThePlayerWindowHaveTheLayoutsSizeAndBorder)
         MakeView();
         m_view->OnDropFiles({Wav("サンプル sample.wav", 20)});
         PlayFrames(5 * 8000);
-        for (int tick = 0; tick < 3; ++tick) {
+        for (int tick = 0; tick < 3; ++tick)
             m_view->OnTimer(CSorvaneView::PANEL_TIMER_ID);
-        }
         const QImage picture = m_frame->grab().toImage();
         ASSERT_FALSE(picture.isNull());
         EXPECT_EQ(picture.size(), QSize(kFrameSizes[layout].cx, kFrameSizes[layout].cy));

@@ -79,9 +79,8 @@ TEST_F(SorvaneView, ButtonTipsAreTheStringTableTexts)
     const char* tips[] = {"ファイルを開く",     "演奏開始・再開", "演奏停止",
                           "前の曲へ",           "一時停止",       "次の曲へ",
                           "プレイリストを開く", "CDの演奏開始",   "CDを取り出す"};
-    for (int i = 0; i < BUTTON_COUNT; ++i) {
+    for (int i = 0; i < BUTTON_COUNT; ++i)
         EXPECT_EQ(m_view->GetButton(i).toolTip().toStdString(), tips[i]) << i;
-    }
     // Catches a greyed button showing its tip all the same.
     CTransportButton& play = m_view->GetButton(IDC_BTN_PLAY - IDC_BTN_OPEN);
     ASSERT_FALSE(play.isEnabled());
@@ -118,18 +117,16 @@ TEST_F(SorvaneView, ThePanelTimerRunsAndThePlaylistWindowIsMadeHiddenWhenFirstAs
 TEST_F(SorvaneView, WithNothingOpenOnlyOpenPlaylistCdPlayAndEjectAreEnabled)
 {
     const bool enabled[] = {true, false, false, false, false, false, true, true, true};
-    for (int i = 0; i < BUTTON_COUNT; ++i) {
+    for (int i = 0; i < BUTTON_COUNT; ++i)
         EXPECT_EQ(m_view->GetButton(i).isEnabled(), enabled[i]) << i;
-    }
 }
 
 TEST_F(SorvaneView, WhilePlayingStopAndPauseAreEnabledAndPlayIsNot)
 {
     m_view->OnDropFiles({Wav("a.wav")});
     const bool enabled[] = {true, false, true, true, true, true, true, true, true};
-    for (int i = 0; i < BUTTON_COUNT; ++i) {
+    for (int i = 0; i < BUTTON_COUNT; ++i)
         EXPECT_EQ(m_view->GetButton(i).isEnabled(), enabled[i]) << i;
-    }
 }
 
 TEST_F(SorvaneView, WhenPausedPlayIsEnabledAndStopAndPauseAreNot)
@@ -143,9 +140,8 @@ TEST_F(SorvaneView, WhenPausedPlayIsEnabledAndStopAndPauseAreNot)
     // Catches the greyed pause button handing the focus to next, which Space then presses.
     EXPECT_EQ(m_frame->focusWidget(), m_view);
     const bool enabled[] = {true, true, false, true, false, true, true, true, true};
-    for (int i = 0; i < BUTTON_COUNT; ++i) {
+    for (int i = 0; i < BUTTON_COUNT; ++i)
         EXPECT_EQ(m_view->GetButton(i).isEnabled(), enabled[i]) << i;
-    }
 }
 
 TEST_F(SorvaneView, AButtonClickTravelsToTheDocument)

@@ -113,9 +113,8 @@ TEST_F(TitleMarquee, VerticalTitleMovesUpFromTheBottomOfItsRectangle)
     EXPECT_EQ(DrawMarquee(marquee, 1, m_rotated, panel),
               DrawPlain(kHundredPixels, 12, 95, m_rotated, panel));
     // (5 + 1) x 31 = 186 >= 100 + 100 - 15 wraps on tick 31.
-    for (int tick = 2; tick <= 30; ++tick) {
+    for (int tick = 2; tick <= 30; ++tick)
         DrawMarquee(marquee, 1, m_rotated, panel);
-    }
     EXPECT_EQ(marquee.GetTicks(), 30);
     DrawMarquee(marquee, 1, m_rotated, panel);
     EXPECT_EQ(marquee.GetTicks(), 0);
