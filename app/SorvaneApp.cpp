@@ -85,6 +85,8 @@ int CSorvaneApp::InitInstance()
     m_pMainWnd->show();
     m_pMainWnd->repaint();
     m_pMainWnd->setWindowTitle(ToQString(kMainWindowTitle));
+    // The window goes on the screen now, not once the files given below have been opened.
+    FlushX11Requests();
     if (QGuiApplication::platformName() == QStringLiteral("xcb")) {
         m_pShowWatch = std::make_unique<CExternalShowWatch>(m_pMainWnd);
         // Under a reparenting window manager Qt's record of the position can stay at (0, 0);

@@ -2,22 +2,26 @@
 
 #include "app/WindowSearch.h"
 
+#include <QObject>
 #include <QPointer>
+#include <QSocketNotifier>
 
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 class QByteArray;
-class QLocalServer;
-class QLocalSocket;
 class QWidget;
 
 // The local rendezvous through which players find each other's main window by title where
 // there is no X server: a running player listens on a local socket named after its main
 // window's title; a copy that can connect to it has found a window with that title, and
 // asks it to show itself in its normal state, or hands it files to play or to queue.
+// A plain Unix stream socket watched by Qt's event loop: Qt's own local sockets would bring
+// its network library (and Kerberos, libproxy ...) into every start for this alone.
 // User-interface thread only.
 
 // The socket path for title: in $XDG_RUNTIME_DIR when set, else in the directory
@@ -91,11 +95,26 @@ public:
     void SetIdleLimitMs(int nMs) { m_nIdleLimitMs = nMs; }
 
 private:
-    void OnNewConnection();
-    // Reads what pSocket has sent and answers a complete request, one per connection.
-    void OnReadyRead(QLocalSocket* pSocket);
+    // One accepted connection: its descriptor, what it has sent so far, and the watch on it.
+    struct Connection
+    {
+        int nFd = -1;
+        QByteArray pending;
+        std::unique_ptr<QSocketNotifier> pNotifier;
+    };
 
-    std::unique_ptr<QLocalServer> m_pServer;
+    void OnNewConnection();
+    // Reads what connection nId has sent and answers a complete request, one per connection.
+    void OnReadyRead(std::uint64_t nId);
+    // Closes connection nId, after sending reply when one is given.
+    void Drop(std::uint64_t nId, const char* reply = nullptr);
+
+    int m_nListenFd = -1;
+    std::string m_strPath;
+    // Parent of the listener's watch, timers and queued calls: they go with Close.
+    std::unique_ptr<QObject> m_pContext;
+    std::map<std::uint64_t, Connection> m_connections;
+    std::uint64_t m_nNextId = 0;
     int m_nIdleLimitMs = kIdleLimitMs;
     QPointer<QWidget> m_pWindow;
     std::function<void(bool, const std::vector<std::string>&)> m_filesHandler;

@@ -228,3 +228,11 @@ std::optional<std::pair<int, int>> X11ScreenPosition(unsigned long window)
         return std::nullopt;
     return std::pair(x, y);
 }
+
+void FlushX11Requests()
+{
+    auto* pX11 = qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>()
+                                    : nullptr;
+    if (Display* pDisplay = pX11 != nullptr ? pX11->display() : nullptr)
+        XSync(pDisplay, False);
+}

@@ -41,6 +41,11 @@ std::unique_ptr<CFoundWindow> FindTopLevelWindow(const std::string& title);
 // manager can leave at (0, 0). Nothing when the program does not run on X11.
 std::optional<std::pair<int, int>> X11ScreenPosition(unsigned long window);
 
+// Sends the X server every request Qt has queued (a window's map among them) and waits until
+// it has read them, instead of leaving them until the event loop next waits. Nothing when
+// the program does not run on X11.
+void FlushX11Requests();
+
 // The X11 search on the display displayName (null: $DISPLAY). Null when the display cannot
 // be opened or no window carries the title.
 std::unique_ptr<CFoundWindow> FindX11Window(const char* displayName, const std::string& title);

@@ -59,11 +59,38 @@ void CMixer::Callback(void* self, unsigned char* out, int len)
     bool bEnded = false;
     {
         const Lock render(mixer->m_render);
-        const std::size_t frameBytes = mixer->m_mix.FrameBytes();
-        bEnded = mixer->MixLocked(render, out, static_cast<std::size_t>(len) / frameBytes);
+        const std::size_t frames = static_cast<std::size_t>(len) / mixer->m_mix.FrameBytes();
+        if (!mixer->CopyLoneStreamLocked(render, out, frames, bEnded))
+            bEnded = mixer->MixLocked(render, out, frames);
     }
     if (bEnded)
         mixer->m_wake.release();
+}
+
+bool CMixer::CopyLoneStreamLocked(const Lock& render, void* out, std::size_t frames, bool& bEnded)
+{
+    SORVANE_EXPECT(Holds(render, m_render));
+    // 16-bit samples become floats and back unchanged, so summing, limiting and converting a
+    // lone stream only costs time; float streams may pass full scale and are limited.
+    if (m_mix.format != SampleFormat::S16 || g_dAudioVolume.load() != 1.0 ||
+        m_limiter.Gain() != 1.0f)
+        return false;
+    CAudioStreamImpl* lone = nullptr;
+    for (const Slot& slot : m_table) {
+        if (slot.stream == nullptr)
+            continue;
+        if (lone != nullptr)
+            return false;
+        lone = slot.stream;
+    }
+    if (lone == nullptr || lone->HeldBehindLeader() ||
+        lone->m_fGain.load(std::memory_order_relaxed) != 1.0f)
+        return false;
+    const std::size_t frameBytes = m_mix.FrameBytes();
+    const std::size_t got = lone->Pull(out, frames, true, bEnded);
+    std::memset(static_cast<unsigned char*>(out) + got * frameBytes, 0,
+                (frames - got) * frameBytes);
+    return true;
 }
 
 bool CMixer::MixLocked(const Lock& render, void* out, std::size_t frames)

@@ -6,6 +6,7 @@
 
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QImageReader>
 
 #include <cstdlib>
 
@@ -208,7 +209,11 @@ int CBitmap::LoadBitmap(unsigned nID)
 {
     if (IsCreated())
         return 0;
-    QImage image(BitmapResourcePath(nID));
+    // The format named and no guessing: else Qt loads every image plug-in to ask whether it
+    // reads the file, before its own reader of bitmaps.
+    QImageReader reader(BitmapResourcePath(nID), "BMP");
+    reader.setAutoDetectImageFormat(false);
+    const QImage image = reader.read();
     if (image.isNull())
         return 0;
     m_image = image.convertToFormat(QImage::Format_RGB32);

@@ -161,14 +161,7 @@ int CSorvaneView::OnCreate()
     for (int i = 0; i < BUTTON_COUNT; ++i)
         m_buttons[kTipButtons[i]].setToolTip(TrText(LoadString(kTipStrings[i]).c_str()));
 
-    m_pPlaylistDlg = new (std::nothrow) CPlaylistDlg(m_pDocument, this);
-    if (m_pPlaylistDlg == nullptr) {
-        QMetaObject::invokeMethod(
-            this, [this] { MainWindow()->close(); }, Qt::QueuedConnection);
-    } else {
-        m_pPlaylistDlg->hide();
-        m_pDocument->SetPlaylistHost(this);
-    }
+    m_pDocument->SetPlaylistHost(this);
     m_pDocument->SetRepeatQuery([this] { return m_settings.Get(SK_REPEAT) != 0; });
     m_pDocument->SetShuffleQuery([this] { return m_settings.Get(SK_SHUFFLE) != 0; });
     m_pDocument->SetReplayGainQuery([this] { return GainSettingsOf(m_settings); });
@@ -193,11 +186,22 @@ void CSorvaneView::OnDestroy()
         m_pTrayIcon->hide();
         m_pTrayIcon.reset();
     }
-    if (m_pPlaylistDlg != nullptr) {
-        m_pDocument->SetPlaylistHost(nullptr);
-        delete m_pPlaylistDlg;
-        m_pPlaylistDlg = nullptr;
+    m_pDocument->SetPlaylistHost(nullptr);
+    delete m_pPlaylistDlg;
+    m_pPlaylistDlg = nullptr;
+}
+
+CPlaylistDlg* CSorvaneView::Playlist()
+{
+    if (m_pPlaylistDlg == nullptr && m_bCreated) {
+        m_pPlaylistDlg = new (std::nothrow) CPlaylistDlg(m_pDocument, this);
+        if (m_pPlaylistDlg != nullptr) {
+            m_pPlaylistDlg->hide();
+            m_pPlaylistDlg->RefreshList();
+            m_pPlaylistDlg->SelectLine(m_pDocument->GetQueue().GetCurrent());
+        }
     }
+    return m_pPlaylistDlg;
 }
 
 void CSorvaneView::OnInitialUpdate()
@@ -629,7 +633,7 @@ void CSorvaneView::GetPlayerRect(int& nLeft, int& nTop, int& nRight) const
 
 void CSorvaneView::ShowPlaylistAt(int x, int y)
 {
-    if (m_pPlaylistDlg == nullptr)
+    if (Playlist() == nullptr)
         return;
     // Where the compositor alone places windows it opens as any other window.
     if (!CanPlaceWindows()) {

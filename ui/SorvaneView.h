@@ -167,7 +167,11 @@ public:
     // buttons paint themselves on top).
     const QImage& GetClientImage() const { return m_client; }
 
-    // The modeless playlist window; owned by the view, null until OnCreate.
+    // The modeless playlist window, made (hidden, filled with the queue) when first asked
+    // for, so that a start that never shows it builds neither its controls nor its font;
+    // null when it cannot be made.
+    CPlaylistDlg* Playlist();
+    // That window when it was made; owned by the view.
     CPlaylistDlg* m_pPlaylistDlg = nullptr;
 
 protected:

@@ -281,6 +281,23 @@ TEST_F(SoundOutput, TheVolumeScalesWhatTheDeviceHears)
     EXPECT_GE(std::count(heard.begin(), heard.end(), std::int16_t{500}), 4410 * 2 - 4);
 }
 
+// Catches a lone stream copied to the device as it is: alone, at volume 1, its own gain must
+// still be heard.
+TEST_F(SoundOutput, ALoneStreamIsHeardAtItsOwnGain)
+{
+    const std::vector<std::int16_t> heard = HearOnDisk([] {
+        auto stream =
+            CAudioStream::Open(kMono16, 1000, nullptr, CAudioStreamTicket::Make({}, 0.5f));
+        ASSERT_NE(stream, nullptr);
+        const std::vector<std::int16_t> level(4410, 1000);
+        ASSERT_TRUE(stream->Write(level.data(), level.size(), stream->Generation()));
+        stream->Finish(stream->Generation());
+        WaitForEnd(*stream);
+    });
+    ASSERT_FALSE(heard.empty());
+    EXPECT_EQ(*std::max_element(heard.begin(), heard.end()), 500) << "half of 1000";
+}
+
 // Catches a stream gain applied to the whole mix, or taken up a pull early or late: a stream
 // following another at its own gain must change the level in the very frame where it starts,
 // and the leader at gain 1 must reach the device unchanged.

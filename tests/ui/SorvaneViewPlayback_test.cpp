@@ -93,6 +93,7 @@ TEST_F(SorvaneViewPlayback, AnUnplayableDropShowsTheEnginesMessagesAndKeepsTheEn
 // "C" locale a non-ASCII name would reach the queue, the engine or the playlist garbled.
 TEST_F(SorvaneViewPlayback, DroppedUrlsThatAreLocalFilesArriveInTheirOrderWhateverTheLocale)
 {
+    ASSERT_NE(m_view->Playlist(), nullptr); // made first: what follows must refresh it
     const AsciiLocale ascii;
     const std::string a = Wav("a.wav");
     const std::string b = Wav("曲 b.wav");
@@ -135,6 +136,7 @@ TEST_F(SorvaneViewPlayback, ADropWithoutLocalFilesChangesNothing)
 // the first file ends included, brings exactly 10 ms of sound.
 TEST_F(SorvaneViewPlayback, AtTheEndOfAMediumTheNextEntryFollowsWithoutAGap)
 {
+    ASSERT_NE(m_view->Playlist(), nullptr); // made first: what follows must refresh it
     WavTone tone;
     tone.nRate = kWaveRate;
     tone.nFrames = kWaveRate + 37; // ends inside a step
@@ -400,6 +402,7 @@ TEST_F(SorvaneViewPlayback, TheEndNotificationArrivesThroughTheViewsWindow)
 
 TEST_F(SorvaneViewPlayback, TheQueueFollowsTheDiscIntoItsNextTrack)
 {
+    ASSERT_NE(m_view->Playlist(), nullptr); // made first: what follows must refresh it
     InsertDisc(3);
     ASSERT_TRUE(m_view->RouteCmd(IDC_BTN_CDPLAY));
     ASSERT_EQ(Queue().size(), 3u);

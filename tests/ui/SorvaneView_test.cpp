@@ -101,11 +101,14 @@ TEST_F(SorvaneView, ThePanelToolCoversThePanelBesideTheButtonColumnInTheVertical
     EXPECT_EQ(m_view->GetPanelToolRect(), CRect(19, 0, 32, 180));
 }
 
-TEST_F(SorvaneView, ThePanelTimerRunsAndThePlaylistWindowStartsHidden)
+// Also catches a playlist window built at start, which costs every start its controls and
+// the font of its texts although most starts never show it.
+TEST_F(SorvaneView, ThePanelTimerRunsAndThePlaylistWindowIsMadeHiddenWhenFirstAskedFor)
 {
     EXPECT_NE(m_view->GetTimerId(), 0);
-    ASSERT_NE(m_view->m_pPlaylistDlg, nullptr);
-    EXPECT_FALSE(m_view->m_pPlaylistDlg->isVisible());
+    EXPECT_EQ(m_view->m_pPlaylistDlg, nullptr);
+    ASSERT_NE(m_view->Playlist(), nullptr);
+    EXPECT_FALSE(m_view->Playlist()->isVisible());
     EXPECT_NE(m_view->GetTrayIcon(), nullptr);
     EXPECT_EQ(m_view->GetTrayIcon()->toolTip(), QString("Sorvane"));
     EXPECT_FALSE(m_view->GetTrayIcon()->icon().isNull());
@@ -197,8 +200,9 @@ TEST_F(SorvaneView, NearTheLeftEdgeThePlaylistOpensRightOfThePlayer)
 
 TEST_F(SorvaneView, AQueueChangeRefillsThePlaylistAndMarksTheCurrentEntry)
 {
+    CPlaylistDlg* pPlaylist = m_view->Playlist();
+    ASSERT_NE(pPlaylist, nullptr);
     m_view->OnDropFiles({Wav("a.wav"), Wav("b.wav"), Wav("c.wav")});
-    CPlaylistDlg* pPlaylist = m_view->m_pPlaylistDlg;
     EXPECT_EQ(pPlaylist->m_list->GetCount(), 3);
     EXPECT_EQ(pPlaylist->m_list->GetText(1), "b.wav");
     EXPECT_EQ(pPlaylist->GetSelectedLine(), 0);
@@ -209,6 +213,7 @@ TEST_F(SorvaneView, AQueueChangeRefillsThePlaylistAndMarksTheCurrentEntry)
 
 TEST_F(SorvaneView, AStateChangeMarksTheCurrentEntryWithoutRefillingTheList)
 {
+    ASSERT_NE(m_view->Playlist(), nullptr);
     m_view->OnDropFiles({Wav("a.wav"), Wav("b.wav")});
     m_doc.AddFiles({Wav("c.wav")}, false);
     m_doc.PlayAt(2);
@@ -241,7 +246,8 @@ TEST_F(SorvaneView, AnUpdateWithNothingOpenKeepsThePreviousTitle)
 
 TEST_F(SorvaneView, DestroyingTheViewDeletesThePlaylistWindowAndLeavesTheDocument)
 {
-    QPointer<QWidget> pPlaylist = m_view->m_pPlaylistDlg;
+    QPointer<QWidget> pPlaylist = m_view->Playlist();
+    ASSERT_NE(pPlaylist, nullptr);
     m_frame.reset();
     EXPECT_EQ(pPlaylist, nullptr);
     m_doc.UpdateAllViews(nullptr, HINT_QUEUE_CHANGED);
