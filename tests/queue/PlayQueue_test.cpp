@@ -33,6 +33,17 @@ void* operator new(std::size_t n)
         return p;
     throw std::bad_alloc();
 }
+// The no-throw form is replaced too, so that what it allocates meets the delete above (a
+// sanitizer's own no-throw form would not, and a plug-in's nothrow new would then be freed
+// by the wrong hand).
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept
+{
+    try {
+        return ::operator new(n);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
 void operator delete(void* p) noexcept
 {
     std::free(p);
