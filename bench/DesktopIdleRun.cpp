@@ -56,21 +56,6 @@ pid_t StartPlayer(const std::string& program, const std::string& display, const 
     return SpawnPlayer(program, std::move(args), std::move(env));
 }
 
-// User and system time of a process, in seconds.
-double CpuSeconds(pid_t pid)
-{
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    std::getline(stat, line);
-    std::istringstream fields(line.substr(line.rfind(')') + 2));
-    std::string field;
-    long ticks = 0;
-    for (int i = 3; i <= 15 && fields >> field; ++i)
-        if (i == 14 || i == 15)
-            ticks += std::stol(field);
-    return static_cast<double>(ticks) / static_cast<double>(::sysconf(_SC_CLK_TCK));
-}
-
 bool WaitForService(QDBusConnection& bus)
 {
     const auto start = Clock::now();

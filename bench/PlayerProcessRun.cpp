@@ -100,21 +100,6 @@ bool PanelPainted(Display* pDisplay, bool bMappedOnly = false)
     return bPainted;
 }
 
-// User and system time of a process, in seconds.
-double CpuSeconds(pid_t pid)
-{
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    std::getline(stat, line);
-    std::istringstream fields(line.substr(line.rfind(')') + 2));
-    std::string field;
-    long ticks = 0;
-    for (int i = 3; i <= 15 && fields >> field; ++i)
-        if (i == 14 || i == 15)
-            ticks += std::stol(field);
-    return static_cast<double>(ticks) / static_cast<double>(::sysconf(_SC_CLK_TCK));
-}
-
 // A memory figure of a process's status ("VmHWM:" the peak, "VmRSS:" the resident memory
 // now), in KiB; 0 when unknown.
 long StatusKiB(pid_t pid, const std::string& field)
