@@ -18,9 +18,9 @@ namespace {
 // The decoder always hands stereo PCM to the output; mono files are spread to both sides.
 constexpr int kOutputChannels = 2;
 
-// Files up to this size are scanned frame header by frame header for their exact length
-// when they are opened (a few milliseconds); longer ones are estimated, so that opening a
-// long file never holds the user-interface thread for the seconds a full scan takes.
+// Files up to this size whose Info frame does not count their frames are scanned frame header
+// by frame header for their exact length when they are opened; longer ones are estimated, so that
+// opening a long file never holds the user-interface thread for the seconds a full scan takes.
 constexpr off_t kScanLimitBytes = 8 * 1024 * 1024;
 
 constexpr long kResyncLimitBytes = 64 * 1024;
@@ -47,12 +47,34 @@ std::int64_t EstimateLength(off_t fileBytes, const mpg123_frameinfo& frame, long
     return frame.framesize > 0 ? static_cast<std::int64_t>(fileBytes) / frame.framesize * spf : 0;
 }
 
-// The length of the open file: the exact one for a small file; for a long one the Info
-// frame's, unless the file could not hold that many frames even at the lowest bitrate (a
-// corrupt count), else the estimate from the first frames and the file size.
+// Whether the open file's Info frame counts its frames, as far as its size can tell: an
+// encoder that wrote its delay into that frame (the library reads it from there) wrote the
+// count too, and a file of constant bitrate holds at least the bytes of that many frames
+// (tags only add to its size). A file cut short after it was encoded fails the second test.
+bool InfoFrameCounts(mpg123_handle* handle, off_t fileBytes, long rate)
+{
+    long delay = -1;
+    double unused = 0;
+    const off_t length = mpg123_length(handle);
+    mpg123_frameinfo frame{};
+    if (mpg123_getstate(handle, MPG123_ENC_DELAY, &delay, &unused) != MPG123_OK || delay < 0 ||
+        length <= 0 || mpg123_info(handle, &frame) != MPG123_OK)
+        return false;
+    if (frame.vbr != MPG123_CBR || frame.bitrate <= 0)
+        return true;
+    const int spf = mpg123_spf(handle);
+    return length <= EstimateLength(fileBytes, frame, rate, spf) + spf;
+}
+
+// The length of the open file: the Info frame's where it counts the frames, else the exact
+// one for a small file (scanned); for a long one the Info frame's unless the file could not
+// hold that many frames even at the lowest bitrate (a corrupt count), else the estimate from
+// the first frames and the file size. The scan reads every frame header of the file, which
+// would hold every start of a file for tens of milliseconds.
 std::int64_t PlausibleLength(mpg123_handle* handle, off_t fileBytes, long rate)
 {
-    if (fileBytes <= kScanLimitBytes && mpg123_scan(handle) != MPG123_OK)
+    if (fileBytes <= kScanLimitBytes && !InfoFrameCounts(handle, fileBytes, rate) &&
+        mpg123_scan(handle) != MPG123_OK)
         return 0;
     const off_t length = mpg123_length(handle);
     mpg123_frameinfo frame{};

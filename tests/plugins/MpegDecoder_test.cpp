@@ -109,13 +109,18 @@ TEST_F(MpegDecoderTest, VariableRateWithoutInfoFrameHasItsTrueLength)
     EXPECT_EQ(m_info.nLengthSeconds, 12);
 }
 
-// Catches a corrupt Info frame count being trusted (a length of 649 days), in a short file
-// (scanned) and in a long one (estimated from its size instead of scanned when opened).
+// Catches a corrupt Info frame count being trusted (a length of 649 days, or the length of
+// a file since cut short), in a short file (scanned) and in a long one (estimated from its
+// size instead of scanned when opened).
 TEST_F(MpegDecoderTest, ACorruptInfoCountGivesAPlausibleLength)
 {
     Mp3Tone tone;
     tone.dSeconds = 10.0;
     std::string head = EncodeMp3(tone);
+    ASSERT_EQ(m_decoder.Open(m_dir.Write("cut.mp3", head.substr(0, head.size() * 45 / 100)).c_str(),
+                             &m_info),
+              1);
+    EXPECT_EQ(m_info.nLengthSeconds, 4);
     const std::size_t tag = head.find("Info");
     ASSERT_NE(tag, std::string::npos);
     head.replace(tag + 8, 4, "\x7F\x7F\x7F\x7F");
