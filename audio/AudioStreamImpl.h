@@ -77,6 +77,14 @@ public:
         return static_cast<std::size_t>(m_nWritten.load() - m_nRead.load());
     }
 
+    // Consumer: a pull of frames now takes ready frames only and stops short of the end, so
+    // that no follower starts within it.
+    bool EndsBeyond(std::size_t frames) const
+    {
+        const std::uint64_t end = m_nEndRing.load();
+        return Queued() > frames && (end == kNoEnd || m_nPlayedRing.load() + frames < end);
+    }
+
     void Wake()
     {
         m_nWake.fetch_add(1);

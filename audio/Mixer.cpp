@@ -75,16 +75,23 @@ bool CMixer::CopyLoneStreamLocked(const Lock& render, void* out, std::size_t fra
     if (m_mix.format != SampleFormat::S16 || g_dAudioVolume.load() != 1.0 ||
         m_limiter.Gain() != 1.0f)
         return false;
+    // A follower held behind the stream (the next piece, prepared) is not heard yet: the
+    // stream is alone unless its end falls within this pull, where the follower starts.
     CAudioStreamImpl* lone = nullptr;
+    bool bFollowed = false;
     for (const Slot& slot : m_table) {
         if (slot.stream == nullptr)
             continue;
+        if (slot.stream->HeldBehindLeader()) {
+            bFollowed = true;
+            continue;
+        }
         if (lone != nullptr)
             return false;
         lone = slot.stream;
     }
-    if (lone == nullptr || lone->HeldBehindLeader() ||
-        lone->m_fGain.load(std::memory_order_relaxed) != 1.0f)
+    if (lone == nullptr || lone->m_fGain.load(std::memory_order_relaxed) != 1.0f ||
+        (bFollowed && !lone->EndsBeyond(frames)))
         return false;
     const std::size_t frameBytes = m_mix.FrameBytes();
     const std::size_t got = lone->Pull(out, frames, true, bEnded);
@@ -396,6 +403,14 @@ AudioOutputKind CMixer::Open()
     return m_kind;
 }
 
+void CMixer::Start()
+{
+    SORVANE_EXPECT(!m_serviceRole.Mine() && !m_tellingRole.Mine());
+    const Lock control(m_control);
+    if (!m_bOpen)
+        OpenLocked(control, AudioOutputKind::Device, m_mix);
+}
+
 AudioFormat CMixer::Format()
 {
     std::lock_guard control(m_control);
@@ -490,6 +505,10 @@ std::shared_ptr<CAudioStreamImpl> CMixer::Connect(const AudioFormat& format, uns
         // device for it opens; else the one open stays, and the stream is converted.
         if (bFollow)
             ticket = AskDeviceLocked(control, wanted, false);
+    } else if (m_kind == AudioOutputKind::Silent && m_bWantDevice && m_nServed < m_nAsked &&
+               m_askedMix == wanted) {
+        // The device is being opened for this very format (Start): that attempt is waited for.
+        ticket = m_nAsked;
     } else if (m_kind == AudioOutputKind::Silent && m_bWantDevice) {
         // No device although one is asked for: each new medium tries it again.
         if (bFollow)
