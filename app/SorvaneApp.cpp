@@ -7,6 +7,7 @@
 #include "app/MprisService.h"
 #include "app/TitleRendezvous.h"
 #include "app/WindowSearch.h"
+#include "audio/SoundOutput.h"
 #include "base/Path.h"
 #include "base/QtText.h"
 #include "queue/KeptQueue.h"
@@ -74,6 +75,10 @@ int CSorvaneApp::InitInstance()
         return 0;
     }
 
+    // Files given to play will need the sound device: it opens on the output's own thread
+    // while the window is made, instead of after it.
+    if (bPlay)
+        StartAudioOutput();
     CCommandLineInfo cmdInfo;
     if (!bFiles)
         ParseCommandLine(cmdInfo);
@@ -97,29 +102,9 @@ int CSorvaneApp::InitInstance()
             return where ? std::optional(QPoint(where->first, where->second)) : std::nullopt;
         });
     }
-    // The rendezvous also runs beside the X11 title search: it carries the files of --play
-    // and --enqueue from another copy.
-    m_pRendezvous = std::make_unique<CTitleRendezvous>();
-    m_pRendezvous->SetFilesHandler([this](bool bPlayFiles, const std::vector<std::string>& paths) {
-        if (CSorvaneDoc* pDoc = GetDocTemplate() ? GetDocTemplate()->GetDocument() : nullptr) {
-            if (bPlayFiles)
-                pDoc->OpenFiles(paths);
-            else
-                pDoc->EnqueueFiles(paths);
-        }
-    });
-    m_pRendezvous->Listen(kMainWindowTitle, m_pMainWnd);
-
-    CSorvaneView* pView = GetDocTemplate()->GetView();
-    if (pView != nullptr)
-        pView->DragAcceptFiles(true);
+    // What plays starts before the bus and the rendezvous are set up, which wait on other
+    // processes.
     CSorvaneDoc* pDoc = GetDocTemplate()->GetDocument();
-    if (pView != nullptr && pDoc != nullptr) {
-        m_pMpris = std::make_unique<CMprisService>(
-            *pDoc, m_settings, m_pMainWnd, [pView](int nId) { return pView->RouteCmd(nId); });
-        if (!m_pMpris->Register())
-            m_pMpris.reset();
-    }
     if (pDoc != nullptr) {
         // Files to play replace the kept queue; files to enqueue join it.
         if (bPlay) {
@@ -131,6 +116,28 @@ int CSorvaneApp::InitInstance()
                 pDoc->EnqueueFiles(command.m_files);
         }
         m_bKeepsQueue = true;
+    }
+    // The rendezvous also runs beside the X11 title search: it carries the files of --play
+    // and --enqueue from another copy.
+    m_pRendezvous = std::make_unique<CTitleRendezvous>();
+    m_pRendezvous->SetFilesHandler([this](bool bPlayFiles, const std::vector<std::string>& paths) {
+        if (CSorvaneDoc* pTarget = GetDocTemplate() ? GetDocTemplate()->GetDocument() : nullptr) {
+            if (bPlayFiles)
+                pTarget->OpenFiles(paths);
+            else
+                pTarget->EnqueueFiles(paths);
+        }
+    });
+    m_pRendezvous->Listen(kMainWindowTitle, m_pMainWnd);
+
+    CSorvaneView* pView = GetDocTemplate()->GetView();
+    if (pView != nullptr)
+        pView->DragAcceptFiles(true);
+    if (pView != nullptr && pDoc != nullptr) {
+        m_pMpris = std::make_unique<CMprisService>(
+            *pDoc, m_settings, m_pMainWnd, [pView](int nId) { return pView->RouteCmd(nId); });
+        if (!m_pMpris->Register())
+            m_pMpris.reset();
     }
     return 1;
 }

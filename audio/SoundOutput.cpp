@@ -176,6 +176,11 @@ AudioOutputKind OpenAudioOutput()
     return CMixer::Instance().Open();
 }
 
+void StartAudioOutput()
+{
+    CMixer::Instance().Start();
+}
+
 bool SelectAudioOutput(AudioOutputKind kind)
 {
     return CMixer::Instance().Select(kind);
