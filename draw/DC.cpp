@@ -331,14 +331,14 @@ const QFontMetrics* CDC::Metrics() const
     return m_metrics ? &*m_metrics : nullptr;
 }
 
-void CDC::DrawTextAt(int x, int y, const QString& text, const QFontMetrics& metrics)
+void CDC::DrawTextAt(int x, int y, const QString& text, const QFontMetrics& metrics, int nWidth)
 {
     QPainter* p = Painter();
     const QTransform before = p->transform();
     p->translate(x, y);
     if (m_nEscapement != 0)
         p->rotate(-m_nEscapement / 10.0);
-    p->fillRect(QRect(0, 0, metrics.horizontalAdvance(text), metrics.height()), ToQColor(m_crBk));
+    p->fillRect(QRect(0, 0, nWidth, metrics.height()), ToQColor(m_crBk));
     p->setFont(m_font);
     p->setPen(ToQColor(m_crText));
     p->drawText(0, metrics.ascent(), text);
@@ -350,7 +350,8 @@ int CDC::TextOut(int x, int y, std::string_view text)
     const QFontMetrics* metrics = Metrics();
     if (Painter() == nullptr || metrics == nullptr)
         return 0;
-    DrawTextAt(x, y, ToQString(text), *metrics);
+    const QString string = ToQString(text);
+    DrawTextAt(x, y, string, *metrics, metrics->horizontalAdvance(string));
     return 1;
 }
 
@@ -381,7 +382,7 @@ int CDC::DrawText(std::string_view text, CRect* pRect, unsigned nFormat)
         p->setClipRect(Normalised(pRect->left, pRect->top, pRect->right, pRect->bottom),
                        Qt::IntersectClip);
     }
-    DrawTextAt(x, y, string, *metrics);
+    DrawTextAt(x, y, string, *metrics, nWidth);
     if (bClip)
         p->restore();
     return nHeight;

@@ -109,7 +109,8 @@ private:
     void ReleaseBitmap();
     QPainter* Painter();
     const QFontMetrics* Metrics() const;
-    void DrawTextAt(int x, int y, const QString& text, const QFontMetrics& metrics);
+    // Text on its background, nWidth (the text's advance, measured once by the caller) wide.
+    void DrawTextAt(int x, int y, const QString& text, const QFontMetrics& metrics, int nWidth);
 
     std::unique_ptr<QPainter> m_pOwnedPainter;
     QPainter* m_pPainter = nullptr;

@@ -697,7 +697,7 @@ bool CSorvaneView::event(QEvent* pEvent)
     return true;
 }
 
-void CSorvaneView::paintEvent(QPaintEvent*)
+void CSorvaneView::paintEvent(QPaintEvent* pEvent)
 {
     if (m_bRedraw && !m_client.isNull()) {
         m_bRedraw = false;
@@ -711,6 +711,11 @@ void CSorvaneView::paintEvent(QPaintEvent*)
         QPainter painter(this);
         painter.drawImage(CLIENT_EDGE, CLIENT_EDGE, m_client);
     }
+    // The frame lies within CLIENT_EDGE of the window's edge: an update inside it (the
+    // panel's tick) leaves the frame as it is.
+    const QRect inside = rect().adjusted(CLIENT_EDGE, CLIENT_EDGE, -CLIENT_EDGE, -CLIENT_EDGE);
+    if (inside.contains(pEvent->region().boundingRect()))
+        return;
     CDC windowDC(this);
     OnNcPaint(&windowDC);
 }
