@@ -5,6 +5,7 @@
 #include "base/Path.h"
 #include "base/ScanInt.h"
 #include "media/CueText.h"
+#include "media/TagFile.h"
 
 #include <FLAC/metadata.h>
 #include <taglib/fileref.h>
@@ -155,7 +156,8 @@ bool IsPlainFile(const std::string& strPath)
 // it has none.
 std::string EmbeddedSheetText(const std::string& strPath)
 {
-    TagLib::FileRef ref(strPath.c_str(), false);
+    CTagFile file(strPath);
+    TagLib::FileRef& ref = file.Ref();
     if (ref.isNull())
         return {};
     const TagLib::PropertyMap properties = ref.file()->properties();

@@ -2,6 +2,7 @@
 
 #include "base/LegacyText.h"
 #include "base/Path.h"
+#include "media/TagFile.h"
 
 #include <taglib/aifffile.h>
 #include <taglib/apefile.h>
@@ -196,8 +197,8 @@ MediaTags ReadMediaTags(const std::string& strPath)
     if (!IsPlainFile(strPath))
         return tags;
     InstallLegacyTextHandlers();
-    // Audio properties are not read: the tags alone are wanted.
-    TagLib::FileRef ref(strPath.c_str(), false);
+    CTagFile file(strPath);
+    TagLib::FileRef& ref = file.Ref();
     if (ref.isNull() || ref.tag() == nullptr)
         return tags;
     ReadTextTags(tags, *ref.tag());

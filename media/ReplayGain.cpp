@@ -1,5 +1,7 @@
 #include "media/ReplayGain.h"
 
+#include "media/TagFile.h"
+
 #include <taglib/aifffile.h>
 #include <taglib/apefile.h>
 #include <taglib/apetag.h>
@@ -203,7 +205,8 @@ ReplayGainTags ReadReplayGainTags(const std::string& strPath)
     {};
     if (::stat(strPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return tags;
-    TagLib::FileRef ref(strPath.c_str(), false);
+    CTagFile file(strPath);
+    TagLib::FileRef& ref = file.Ref();
     if (ref.isNull())
         return tags;
     if (ref.tag() != nullptr)
