@@ -148,14 +148,9 @@ int CSorvaneView::OnCreate()
     // The panel's font (rotated in the vertical layout) and its off-screen bitmap.
     m_panel.SetLayout(m_nLayout, CDC().GetDeviceCaps(LOGPIXELSY));
 
-    m_pTrayIcon = std::make_unique<QSystemTrayIcon>(LoadIconResource(IDI_TRAY));
-    m_pTrayIcon->setToolTip(ToQString(kAppTitle));
-    // Queued, so that a menu chosen from the tray that ends the view never deletes the icon
-    // while it emits.
-    connect(m_pTrayIcon.get(), &QSystemTrayIcon::activated, this, &CSorvaneView::OnTrayActivated,
-            Qt::QueuedConnection);
-    // Shown also without a notification area: Qt then puts it in one that starts later.
-    m_pTrayIcon->show();
+    // The tray icon takes milliseconds of talk with the desktop: it is made once the window
+    // is on its way to the screen, from the event loop.
+    QMetaObject::invokeMethod(this, &CSorvaneView::ShowTrayIcon, Qt::QueuedConnection);
 
     m_rcPanelTool = PanelRect();
     for (int i = 0; i < BUTTON_COUNT; ++i)
@@ -168,6 +163,20 @@ int CSorvaneView::OnCreate()
 
     m_nTimerId = startTimer(PANEL_TIMER_MS);
     return 0;
+}
+
+void CSorvaneView::ShowTrayIcon()
+{
+    if (!m_bCreated || m_pTrayIcon != nullptr)
+        return;
+    m_pTrayIcon = std::make_unique<QSystemTrayIcon>(LoadIconResource(IDI_TRAY));
+    m_pTrayIcon->setToolTip(ToQString(kAppTitle));
+    // Queued, so that a menu chosen from the tray that ends the view never deletes the icon
+    // while it emits.
+    connect(m_pTrayIcon.get(), &QSystemTrayIcon::activated, this, &CSorvaneView::OnTrayActivated,
+            Qt::QueuedConnection);
+    // Shown also without a notification area: Qt then puts it in one that starts later.
+    m_pTrayIcon->show();
 }
 
 void CSorvaneView::OnDestroy()

@@ -117,6 +117,8 @@ public:
     void OnLButtonDown(UINT nFlags, CPoint point);
     void OnMouseMove(UINT nFlags, CPoint point);
     void OnLButtonUp(UINT nFlags, CPoint point);
+    // Makes and shows the tray icon, once, from the event loop after OnCreate.
+    void ShowTrayIcon();
     // The tray icon: a click brings the main window to the front, a double click shows it
     // when hidden, the context request opens the tray menu; other activations do nothing.
     void OnTrayActivated(QSystemTrayIcon::ActivationReason reason);

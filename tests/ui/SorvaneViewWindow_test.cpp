@@ -121,6 +121,8 @@ TEST_F(SorvaneViewWindow, ATrayMenuTransportItemReachesTheDocument)
 // hides the window.
 TEST_F(SorvaneViewWindow, ADoubleClickOnTheTrayIconShowsTheHiddenWindow)
 {
+    QCoreApplication::sendPostedEvents(); // the icon is made from the event loop
+    ASSERT_NE(m_view->GetTrayIcon(), nullptr);
     m_frame->hide();
     emit m_view->GetTrayIcon()->activated(QSystemTrayIcon::DoubleClick);
     QCoreApplication::sendPostedEvents();
