@@ -60,8 +60,24 @@ unsigned CTransportButton::ItemState() const
 
 void CTransportButton::Request(unsigned itemAction, unsigned itemState)
 {
-    Render(itemAction, itemState);
+    // Full redraws wait until the picture is wanted, so that the several a button is asked
+    // for while its window is made cost one. A partial one draws on the picture as it
+    // stands, the full one pending drawn first.
+    if (itemAction == ODA_DRAWENTIRE) {
+        m_bStale = true;
+    } else {
+        Freshen();
+        Render(itemAction, itemState);
+    }
     update();
+}
+
+void CTransportButton::Freshen()
+{
+    if (!m_bStale && m_picture.size() == size())
+        return;
+    m_bStale = false;
+    Render(ODA_DRAWENTIRE, ItemState());
 }
 
 void CTransportButton::Render(unsigned itemAction, unsigned itemState)
@@ -126,8 +142,7 @@ void CTransportButton::DrawItem(const DRAWITEMSTRUCT* pDIS)
 
 void CTransportButton::paintEvent(QPaintEvent*)
 {
-    if (m_picture.size() != size())
-        Render(ODA_DRAWENTIRE, ItemState());
+    Freshen();
     QPainter painter(this);
     painter.drawImage(0, 0, m_picture);
 }

@@ -34,12 +34,23 @@ public:
     int GetDlgCtrlID() const { return m_nID; }
 
     // Store the painter (null: draw the window text) and the face colour. Neither repaints;
-    // the owner calls Invalidate when it wants the change seen.
-    void SetGlyphPainter(GlyphPainter pfnGlyph) { m_pfnGlyph = pfnGlyph; }
-    void SetFaceColor(COLORREF crFace) { m_crFace = crFace & 0xFFFFFF; }
+    // the owner calls Invalidate when it wants the change seen (a redraw asked for earlier
+    // is drawn with what it was asked with).
+    void SetGlyphPainter(GlyphPainter pfnGlyph)
+    {
+        if (m_bStale)
+            Freshen();
+        m_pfnGlyph = pfnGlyph;
+    }
+    void SetFaceColor(COLORREF crFace)
+    {
+        if (m_bStale)
+            Freshen();
+        m_crFace = crFace & 0xFFFFFF;
+    }
     COLORREF GetFaceColor() const { return m_crFace; }
 
-    // A full redraw now.
+    // A full redraw, drawn when the picture is next wanted.
     void Invalidate();
 
     // Draws one owner-draw request into pDIS->hDC: ODA_DRAWENTIRE fills the face, draws the
@@ -47,8 +58,12 @@ public:
     // ODS_SELECTED; ODA_FOCUS with ODS_FOCUS draws the focus dots. Never deletes the context.
     virtual void DrawItem(const DRAWITEMSTRUCT* pDIS);
 
-    // What the button shows now (its client area).
-    const QImage& Picture() const { return m_picture; }
+    // What the button shows now (its client area), a full redraw asked for drawn first.
+    const QImage& Picture()
+    {
+        Freshen();
+        return m_picture;
+    }
 
 protected:
     bool event(QEvent* event) override;
@@ -63,6 +78,8 @@ private:
     // repaint.
     void Render(unsigned itemAction, unsigned itemState);
     void Request(unsigned itemAction, unsigned itemState);
+    // Draws the full redraw asked for (or the picture of a new size), if any.
+    void Freshen();
     unsigned ItemState() const;
 
     COLORREF m_crFace = CPlayerSettings::kDefaultButton;
@@ -70,4 +87,5 @@ private:
     int m_nID = 0;
     std::string m_strText;
     QImage m_picture;
+    bool m_bStale = false; // a full redraw is asked for and not drawn yet
 };
