@@ -64,7 +64,7 @@ void CMixer::Callback(void* self, unsigned char* out, int len)
             bEnded = mixer->MixLocked(render, out, frames);
     }
     if (bEnded)
-        mixer->m_wake.release();
+        mixer->m_wake.Release();
 }
 
 bool CMixer::CopyLoneStreamLocked(const Lock& render, void* out, std::size_t frames, bool& bEnded)
@@ -179,7 +179,7 @@ std::uint64_t CMixer::AskDeviceLocked(const Lock& control, const AudioFormat& mi
     SORVANE_EXPECT(Holds(control, m_control));
     m_askedMix = mix;
     m_bAskedExact = bExact;
-    m_wake.release();
+    m_wake.Release();
     return ++m_nAsked;
 }
 
@@ -213,7 +213,7 @@ CMixer::Closing CMixer::CloseLocked(const Lock& control)
     closing.service = std::move(m_service);
     if (closing.service.joinable()) {
         closing.service.request_stop();
-        m_wake.release();
+        m_wake.Release();
     }
     if (!m_bOpen)
         return closing;
@@ -542,7 +542,7 @@ std::shared_ptr<CAudioStreamImpl> CMixer::Connect(const AudioFormat& format, uns
     if (m_streams.size() == 1)
         PauseDeviceLocked(control, false);
     // The silent output takes a new stream's first frames at once, not at its next tick.
-    m_wake.release();
+    m_wake.Release();
     if (terms != nullptr)
         terms->Opened(stream);
     return stream;
@@ -579,7 +579,7 @@ void CMixer::Detach(std::shared_ptr<CAudioStreamImpl> stream)
         stream->m_bDetached.store(true);
     }
     stream->SetPaused(false);
-    m_wake.release();
+    m_wake.Release();
 }
 
 void CMixer::Service()
@@ -682,7 +682,7 @@ void CMixer::ServiceThread(std::stop_token stop)
     for (;;) {
         // The silent clock keeps real time only where no device was asked for.
         const bool bClock = m_kind.load() == AudioOutputKind::Silent && !m_bWantDevice.load();
-        (void)m_wake.try_acquire_for(bClock ? kSilentTick : kWatchTick);
+        (void)m_wake.TryAcquireFor(bClock ? kSilentTick : kWatchTick);
         if (stop.stop_requested())
             break;
         if (bClock)

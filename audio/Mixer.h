@@ -5,6 +5,7 @@
 #include "audio/Samples.h"
 #include "audio/SdlDevice.h"
 #include "audio/SoundOutput.h"
+#include "audio/WakeSignal.h"
 #include "base/Contract.h"
 
 #include <array>
@@ -14,7 +15,6 @@
 #include <future>
 #include <memory>
 #include <mutex>
-#include <semaphore>
 #include <stop_token>
 #include <thread>
 #include <vector>
@@ -153,7 +153,7 @@ private:
     // Played by the thread that tells owners their ends (under m_hooks): an owner that closes
     // or opens a stream from OnStreamEnded would take m_control below m_hooks.
     CThreadRole m_tellingRole;
-    std::binary_semaphore m_wake{0};
+    CWakeSignal m_wake;
     std::chrono::steady_clock::time_point m_silentStart; // m_render
     std::uint64_t m_nSilentFrames = 0;                   // m_render
     std::chrono::steady_clock::time_point m_lastTry;     // m_control

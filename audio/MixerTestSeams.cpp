@@ -80,5 +80,5 @@ std::size_t CMixer::Advance(unsigned ms, std::vector<float>* captured)
 void CMixer::Lose()
 {
     m_bLost.store(true);
-    m_wake.release();
+    m_wake.Release();
 }
