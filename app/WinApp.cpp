@@ -20,6 +20,8 @@ namespace {
 
 // The environment variable by which the user asks Qt for a scale.
 constexpr const char* kScaleFactorVariable = "QT_SCALE_FACTOR";
+// The one by which Qt's X11 platform is told not to share window pictures with the server.
+constexpr const char* kNoSharedMemoryVariable = "QT_XCB_NO_MITSHM";
 
 // The whole scale factor closest to the text of QT_SCALE_FACTOR (at least 1), so that every
 // design pixel becomes a square block of screen pixels; empty when text is no number.
@@ -56,6 +58,11 @@ int CWinApp::WinMain(int argc, char** argv)
             else
                 qputenv(kScaleFactorVariable, QByteArray::fromStdString(whole));
         }
+        // The windows are small and the panel repaints the same few pixels twice a second:
+        // through shared memory each repaint first waits for the X server to have read the
+        // last one (a round trip), which cost more than sending the pixels.
+        if (!qEnvironmentVariableIsSet(kNoSharedMemoryVariable))
+            qputenv(kNoSharedMemoryVariable, "1");
         m_pQtApp = std::make_unique<QApplication>(argc, argv);
     }
     QApplication::setQuitOnLastWindowClosed(false);
