@@ -16,11 +16,12 @@ constexpr int kMixChannels = 2;
 constexpr auto kSilentTick = std::chrono::milliseconds(40);
 // What the silent output reports as its latency: one tick.
 constexpr unsigned kSilentLatencyMs = static_cast<unsigned>(kSilentTick.count());
-// How often the service thread looks whether SDL has reported the device removed.
-constexpr auto kWatchTick = std::chrono::milliseconds(100);
 // While a device is asked for and none plays, how often it is tried again: a sound server
 // that comes back is heard again within half a second.
 constexpr auto kDeviceRetry = std::chrono::milliseconds(200);
+// How often the service thread looks whether SDL has reported the device removed, and tries
+// a device again: each look costs a wake-up, so no more often than a retry needs.
+constexpr auto kWatchTick = kDeviceRetry;
 // The longest any caller (the user-interface thread) waits for a device to open; past it the
 // stream holds until the device is there.
 constexpr auto kDeviceWait = std::chrono::milliseconds(1000);
