@@ -7,7 +7,6 @@
 #include "app/MprisService.h"
 #include "app/TitleRendezvous.h"
 #include "app/WindowSearch.h"
-#include "audio/SoundOutput.h"
 #include "base/Path.h"
 #include "base/QtText.h"
 #include "queue/KeptQueue.h"
@@ -75,10 +74,6 @@ int CSorvaneApp::InitInstance()
         return 0;
     }
 
-    // Files given to play will need the sound device: it opens on the output's own thread
-    // while the window is made, instead of after it.
-    if (bPlay)
-        StartAudioOutput();
     CCommandLineInfo cmdInfo;
     if (!bFiles)
         ParseCommandLine(cmdInfo);

@@ -403,14 +403,6 @@ AudioOutputKind CMixer::Open()
     return m_kind;
 }
 
-void CMixer::Start()
-{
-    SORVANE_EXPECT(!m_serviceRole.Mine() && !m_tellingRole.Mine());
-    const Lock control(m_control);
-    if (!m_bOpen)
-        OpenLocked(control, AudioOutputKind::Device, m_mix);
-}
-
 AudioFormat CMixer::Format()
 {
     std::lock_guard control(m_control);
@@ -505,10 +497,6 @@ std::shared_ptr<CAudioStreamImpl> CMixer::Connect(const AudioFormat& format, uns
         // device for it opens; else the one open stays, and the stream is converted.
         if (bFollow)
             ticket = AskDeviceLocked(control, wanted, false);
-    } else if (m_kind == AudioOutputKind::Silent && m_bWantDevice && m_nServed < m_nAsked &&
-               m_askedMix == wanted) {
-        // The device is being opened for this very format (Start): that attempt is waited for.
-        ticket = m_nAsked;
     } else if (m_kind == AudioOutputKind::Silent && m_bWantDevice) {
         // No device although one is asked for: each new medium tries it again.
         if (bFollow)

@@ -46,8 +46,6 @@ public:
     // Any thread. The stream plays out what it holds and is then released by the service.
     void Detach(std::shared_ptr<CAudioStreamImpl> stream);
     AudioOutputKind Open();
-    // Any thread but the output's, never waits: Open without waiting for the device.
-    void Start();
     bool Select(AudioOutputKind kind);
     void Close();
     unsigned LatencyMs() const { return m_nLatencyMs.load(); }

@@ -176,11 +176,6 @@ AudioOutputKind OpenAudioOutput()
     return CMixer::Instance().Open();
 }
 
-void StartAudioOutput()
-{
-    CMixer::Instance().Start();
-}
-
 bool SelectAudioOutput(AudioOutputKind kind)
 {
     return CMixer::Instance().Select(kind);

@@ -255,11 +255,6 @@ enum class AudioOutputKind {
 // opening.
 AudioOutputKind OpenAudioOutput();
 
-// Any thread, never waits: begins opening the output (the device opens on the output's own
-// thread) if it is not open, so that a first stream opened meanwhile, at the output's
-// default rate, finds the device open or waits only for the rest of that one attempt.
-void StartAudioOutput();
-
 // Replaces the open output with one of the given kind (Device falls back to Silent when no
 // device opens). Only while no stream is open: returns false, and changes nothing,
 // otherwise. The player never calls it; tests and benchmarks do. A new Device output reads
