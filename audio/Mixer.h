@@ -121,9 +121,10 @@ private:
     // Mixes frames frames of every playing stream into out (the mix format; null for the
     // silent output); returns whether a stream's end was heard. Allocates nothing.
     bool MixLocked(const Lock& render, void* out, std::size_t frames);
-    // When the mix could only reproduce one stream's frames (a 16-bit device, a lone stream
-    // not held behind a leader, gain and volume 1, the limiter at rest), copies them straight
-    // into out and returns true; false leaves out untouched for MixLocked. Allocates nothing.
+    // When the mix could only reproduce one stream's frames (a 16-bit device, one stream not
+    // held behind a leader, whose end does not fall within this pull if a follower waits
+    // behind it, gain and volume 1, the limiter at rest), copies them straight into out and
+    // returns true; false leaves out untouched for MixLocked. Allocates nothing.
     bool CopyLoneStreamLocked(const Lock& render, void* out, std::size_t frames, bool& bEnded);
 
     // See the lock order in Mixer.cpp.
