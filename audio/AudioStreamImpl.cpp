@@ -45,7 +45,8 @@ private:
 } // namespace
 
 CAudioStreamImpl::CAudioStreamImpl(const AudioFormat& source, const AudioFormat& ring,
-                                   unsigned ringMs, unsigned latencyMs, IAudioStreamOwner* owner)
+                                   unsigned ringMs, unsigned latencyMs, IAudioStreamOwner* owner,
+                                   CWakeSignal* framesNews)
     : m_source(source)
     , m_ring(ring)
     , m_nLatencyMs(latencyMs)
@@ -54,8 +55,8 @@ CAudioStreamImpl::CAudioStreamImpl(const AudioFormat& source, const AudioFormat&
                      std::clamp(ringMs, kMinAheadMs, kMaxAheadMs) / 1000)
     , m_nRingFrames(m_nAheadFrames + ChunkRoom(source, ring, Direct()))
     , m_nFrameBytes(ring.FrameBytes())
-    , m_nTailFrames(static_cast<std::uint64_t>(ring.nRate) * latencyMs / 1000)
     , m_buffer(m_nRingFrames * m_nFrameBytes)
+    , m_pFramesNews(framesNews)
     , m_fold(source)
 {
     if (!Direct()) {
@@ -202,6 +203,7 @@ bool CAudioStreamImpl::Write(const void* frames, std::size_t count, std::uint32_
         if (bEnd && done == count)
             MarkEndLocked();
     } while (done < count);
+    TellFrames();
     return true;
 }
 
@@ -242,6 +244,7 @@ void CAudioStreamImpl::Finish(std::uint32_t generation)
         m_nPending.store(0);
     }
     m_bFinished.store(true);
+    TellFrames();
 }
 
 std::uint32_t CAudioStreamImpl::Flush()
@@ -351,7 +354,9 @@ std::size_t CAudioStreamImpl::Pull(void* out, std::size_t frames, bool bRealTime
             const std::uint64_t beyond =
                 played >= endRing && endRing != kNoEnd ? played - endRing : 0;
             m_nAfterEnd += frames - n;
-            if (beyond + m_nAfterEnd >= m_nTailFrames) {
+            const std::uint64_t tail = static_cast<std::uint64_t>(m_ring.nRate) *
+                                       m_nLatencyMs.load(std::memory_order_relaxed) / 1000;
+            if (beyond + m_nAfterEnd >= tail) {
                 m_bEnded.store(true);
                 m_bEndPending.store(true);
                 bEnded = true;

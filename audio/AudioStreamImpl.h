@@ -2,6 +2,7 @@
 
 #include "audio/ChannelFold.h"
 #include "audio/SoundOutput.h"
+#include "audio/WakeSignal.h"
 
 #include <atomic>
 #include <cstddef>
@@ -48,8 +49,12 @@ class CAudioStreamImpl
 public:
     static constexpr std::uint64_t kNoEnd = std::numeric_limits<std::uint64_t>::max();
 
+    // framesNews (may be null, must outlive the stream) is released once, by the producer,
+    // when the stream's first frames are in (or it finished without any): an output waiting
+    // to open its device until there is sound to play hears of it so.
     CAudioStreamImpl(const AudioFormat& source, const AudioFormat& ring, unsigned ringMs,
-                     unsigned latencyMs, IAudioStreamOwner* owner);
+                     unsigned latencyMs, IAudioStreamOwner* owner,
+                     CWakeSignal* framesNews = nullptr);
     ~CAudioStreamImpl();
 
     // Producer.
@@ -76,6 +81,8 @@ public:
     {
         return static_cast<std::size_t>(m_nWritten.load() - m_nRead.load());
     }
+    // Any thread: the producer has written frames or finished (with none).
+    bool Begun() const { return m_nWritten.load() > 0 || m_bFinished.load(); }
 
     // Consumer: a pull of frames now takes ready frames only and stops short of the end, so
     // that no follower starts within it.
@@ -103,7 +110,9 @@ public:
 
     const AudioFormat m_source;
     const AudioFormat m_ring;
-    const unsigned m_nLatencyMs;
+    // The output's latency (LatencyMs); the output sets it anew when a device opens under
+    // streams that were waiting for it.
+    std::atomic<unsigned> m_nLatencyMs;
     IAudioStreamOwner* const m_pOwner;
     std::atomic<unsigned> m_nWake{0};
     // Multiplies the stream where it is mixed; 1 multiplies nothing. Any thread stores it,
@@ -149,7 +158,6 @@ private:
     const std::size_t m_nAheadFrames; // what the producer keeps ahead, in ring frames
     const std::size_t m_nRingFrames;
     const std::size_t m_nFrameBytes; // of the ring's format
-    const std::uint64_t m_nTailFrames;
     std::vector<unsigned char> m_buffer;
 
     mutable std::mutex m_lock;
@@ -163,6 +171,16 @@ private:
     std::atomic<std::uint64_t> m_nPending{0}; // producer's converted frames not yet in the ring
 
     // Producer only.
+    // Releases m_pFramesNews the first time; producer only.
+    void TellFrames()
+    {
+        if (m_pFramesNews != nullptr && !m_bToldFrames) {
+            m_bToldFrames = true;
+            m_pFramesNews->Release();
+        }
+    }
+    CWakeSignal* const m_pFramesNews;
+    bool m_bToldFrames = false;
     std::atomic<bool> m_bProducerBusy{false}; // a Write or Finish is under way
     std::uint32_t m_nProducerGeneration = 0;
     const CChannelFold m_fold;

@@ -179,6 +179,7 @@ std::uint64_t CMixer::AskDeviceLocked(const Lock& control, const AudioFormat& mi
     SORVANE_EXPECT(Holds(control, m_control));
     m_askedMix = mix;
     m_bAskedExact = bExact;
+    m_askedAt = std::chrono::steady_clock::now();
     m_wake.Release();
     return ++m_nAsked;
 }
@@ -199,6 +200,8 @@ void CMixer::OpenLocked(const Lock& control, AudioOutputKind kind, const AudioFo
     m_lastTry = std::chrono::steady_clock::now();
     MixWithoutDeviceLocked(control,
                            kind == AudioOutputKind::Device ? AudioOutputKind::Silent : kind, mix);
+    // Nothing holds before the device has been tried (it may wait for a stream's first frames).
+    m_bHeld = false;
     m_bOpen = true;
     if (kind == AudioOutputKind::Device)
         (void)AskDeviceLocked(control, mix, false);
@@ -315,10 +318,14 @@ void CMixer::TryDeviceLocked(Lock& control, const std::stop_token& stop)
         m_lostClosed.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
     const bool bAfresh = m_bAfresh && !m_device.IsOpen() && bLostClosed;
     m_bAfresh = false;
+    // A first device under waiting streams plays from its first callback. Its mix is theirs
+    // (exact), and the one thing that may change m_mix while it opens (a new stream after
+    // every other closed) leaves nothing in the table to mix: it can only play silence.
+    const bool bPlay = bExact && !m_streams.empty() && !m_device.IsOpen();
     control.unlock();
     std::string reason;
     CSdlDevice fresh;
-    const bool bOpened = fresh.Open(mix, bExact, &CMixer::Callback, this, reason, bAfresh);
+    const bool bOpened = fresh.Open(mix, bExact, &CMixer::Callback, this, reason, bAfresh, bPlay);
     control.lock();
     m_lastTry = std::chrono::steady_clock::now();
     // The callers waiting for this attempt see its outcome, the device installed or not.
@@ -340,6 +347,8 @@ void CMixer::TryDeviceLocked(Lock& control, const std::stop_token& stop)
         // SDL itself failed (not the server's state): the next attempt starts it afresh.
         if (!bOpened && reason.find("sound server") == std::string::npos)
             m_bAfresh = true;
+        if (!bOpened && !m_device.IsOpen() && m_bOpen && m_bWantDevice)
+            m_bHeld = true;
         if (!bOpened && !m_device.IsOpen() && !m_bToldSilent) {
             m_bToldSilent = true;
             std::fprintf(stderr,
@@ -382,6 +391,8 @@ void CMixer::TryDeviceLocked(Lock& control, const std::stop_token& stop)
     }
     m_bHeld = false;
     m_nLatencyMs = m_device.LatencyMs();
+    for (const auto& s : m_streams)
+        s->m_nLatencyMs.store(m_nLatencyMs.load());
     m_bDevicePaused = true;
     PauseDeviceLocked(control, m_streams.empty());
     if (m_bLostNews)
@@ -490,18 +501,21 @@ std::shared_ptr<CAudioStreamImpl> CMixer::Connect(const AudioFormat& format, uns
     const bool bFollow = m_streams.empty() && !(wanted == m_mix);
     std::uint64_t ticket = 0;
     if (!m_bOpen) {
+        // The stream is made for its own rate at once, and the device, asked for that rate
+        // exactly, opens on the service thread once the stream has its first frames.
         OpenLocked(control, AudioOutputKind::Device, wanted);
-        ticket = m_nAsked;
     } else if (m_kind == AudioOutputKind::Device) {
         // Nothing else plays: the device follows the medium's rate and sample format, when a
         // device for it opens; else the one open stays, and the stream is converted.
         if (bFollow)
             ticket = AskDeviceLocked(control, wanted, false);
     } else if (m_kind == AudioOutputKind::Silent && m_bWantDevice) {
-        // No device although one is asked for: each new medium tries it again.
+        // No device although one is asked for: each new medium tries it again, unless the
+        // streams open already wait for an attempt (for their rate) that has not come yet.
         if (bFollow)
             MixWithoutDeviceLocked(control, AudioOutputKind::Silent, wanted);
-        ticket = AskDeviceLocked(control, m_mix, !bFollow);
+        if (m_streams.empty() || m_nServed >= m_nAsked)
+            ticket = AskDeviceLocked(control, m_mix, !bFollow);
     } else if (bFollow) {
         MixWithoutDeviceLocked(control, m_kind, wanted);
     }
@@ -511,7 +525,7 @@ std::shared_ptr<CAudioStreamImpl> CMixer::Connect(const AudioFormat& format, uns
         return nullptr;
     const bool bManual = m_kind == AudioOutputKind::ManualClock;
     auto stream = std::make_shared<CAudioStreamImpl>(format, bManual ? format : m_mix, ringMs,
-                                                     m_nLatencyMs.load(), owner);
+                                                     m_nLatencyMs.load(), owner, &m_wake);
     stream->m_fGain.store(gain);
     if (const auto leader = leaderRef.lock(); leader != nullptr) {
         stream->m_pCueIn = std::make_shared<FollowCue>();
@@ -622,11 +636,24 @@ void CMixer::TickSilent(const std::stop_token& stop)
     }
 }
 
-void CMixer::WatchDevice(const std::stop_token& stop)
+bool CMixer::AwaitsFirstFramesLocked(const Lock& control, std::chrono::milliseconds& left) const
+{
+    SORVANE_EXPECT(Holds(control, m_control));
+    if (m_device.IsOpen() || m_streams.empty() ||
+        std::any_of(m_streams.begin(), m_streams.end(), [](const auto& s) { return s->Begun(); }))
+        return false;
+    const auto waited = std::chrono::steady_clock::now() - m_askedAt;
+    if (waited >= kFirstFramesWait)
+        return false;
+    left = std::chrono::ceil<std::chrono::milliseconds>(kFirstFramesWait - waited);
+    return true;
+}
+
+std::chrono::milliseconds CMixer::WatchDevice(const std::stop_token& stop)
 {
     Lock control(m_control);
     if (stop.stop_requested() || !m_bWantDevice)
-        return;
+        return kWatchTick;
     SORVANE_EXPECT(m_serviceRole.Mine());
     if (m_kind.load() == AudioOutputKind::Device) {
         const bool bLost = m_bLost.exchange(false);
@@ -647,13 +674,26 @@ void CMixer::WatchDevice(const std::stop_token& stop)
         m_bLost.store(false);
     }
     if (stop.stop_requested())
-        return;
+        return kWatchTick;
     // The device asked for, or while none plays and a stream waits, the next try.
     const bool bAsked = m_nServed < m_nAsked;
+    std::chrono::milliseconds left{};
+    if (bAsked && AwaitsFirstFramesLocked(control, left)) {
+        // Meanwhile SDL's audio is started, so that only the device's own open is left.
+        if (m_nPrepared != m_nAsked && !m_bAfresh) {
+            m_nPrepared = m_nAsked;
+            control.unlock();
+            std::string reason;
+            (void)CSdlDevice::Prepare(reason); // a failure is the attempt's to report
+            control.lock();
+        }
+        return left;
+    }
     const bool bDue = m_kind.load() == AudioOutputKind::Silent && !m_streams.empty() &&
                       std::chrono::steady_clock::now() - m_lastTry >= kDeviceRetry;
     if (bAsked || bDue)
         TryDeviceLocked(control, stop);
+    return kWatchTick;
 }
 
 void CMixer::ServiceThread(std::stop_token stop)
@@ -667,16 +707,17 @@ void CMixer::ServiceThread(std::stop_token stop)
             return;
         m_serviceRole.Claim();
     }
+    std::chrono::milliseconds watch = kWatchTick;
     for (;;) {
         // The silent clock keeps real time only where no device was asked for.
         const bool bClock = m_kind.load() == AudioOutputKind::Silent && !m_bWantDevice.load();
-        (void)m_wake.TryAcquireFor(bClock ? kSilentTick : kWatchTick);
+        (void)m_wake.TryAcquireFor(bClock ? kSilentTick : watch);
         if (stop.stop_requested())
             break;
         if (bClock)
             TickSilent(stop);
         else
-            WatchDevice(stop);
+            watch = WatchDevice(stop);
         if (stop.stop_requested())
             break;
         Service();

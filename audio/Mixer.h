@@ -35,7 +35,8 @@ public:
     static CMixer& Instance();
 
     // Any thread but the output's. A stream for frames of format (null when the format is
-    // not valid or the table is full), opening, reopening or trying the device again first;
+    // not valid or the table is full), opening, reopening or trying the device again first
+    // (the output's first stream does not wait for the device: see SoundOutput.h);
     // on terms' leader and gain (see CAudioStreamTicket), and handed back through it.
     std::shared_ptr<CAudioStreamImpl> Connect(const AudioFormat& format, unsigned ringMs,
                                               IAudioStreamOwner* owner,
@@ -107,8 +108,14 @@ private:
 
     // The service thread's loop; it plays m_serviceRole while it runs.
     void ServiceThread(std::stop_token stop);
-    // Service thread: what the device needs (lost, asked for, due for a retry).
-    void WatchDevice(const std::stop_token& stop);
+    // Service thread: what the device needs (lost, asked for, due for a retry); returns how
+    // long the service may sleep before it looks again.
+    std::chrono::milliseconds WatchDevice(const std::stop_token& stop);
+    // Whether the device asked for waits for the first frames of the streams it is asked
+    // for: none is open, streams are, none has written anything yet, and kFirstFramesWait has
+    // not passed since the ask. Opened before, the device would play its first period silent
+    // and keep those frames waiting for the next one. left is the time still to wait.
+    bool AwaitsFirstFramesLocked(const Lock& control, std::chrono::milliseconds& left) const;
     // Service thread: the silent output's clock.
     void TickSilent(const std::stop_token& stop);
     // Service thread (the manual clock: the thread advancing it): tells owners whose ends were
@@ -163,6 +170,8 @@ private:
     std::uint64_t m_nAsked = 0;
     std::uint64_t m_nServed = 0;
     AudioFormat m_askedMix{44100, kMixChannels, SampleFormat::S16};
+    std::chrono::steady_clock::time_point m_askedAt;
+    std::uint64_t m_nPrepared = 0; // the ask for which SDL was started ahead of the first frames
     bool m_bAskedExact = false;
     bool m_bAfresh = false;      // m_control: the next attempt starts SDL's audio afresh
     bool m_bDevicePaused = true; // m_control

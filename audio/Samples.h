@@ -22,6 +22,9 @@ constexpr auto kDeviceRetry = std::chrono::milliseconds(200);
 // How often the service thread looks whether SDL has reported the device removed, and tries
 // a device again: each look costs a wake-up, so no more often than a retry needs.
 constexpr auto kWatchTick = kDeviceRetry;
+// The longest a device asked for under streams with nothing written yet waits for their first
+// frames before it opens anyway (a producer slow to start).
+constexpr auto kFirstFramesWait = kWatchTick;
 // The longest any caller (the user-interface thread) waits for a device to open; past it the
 // stream holds until the device is there.
 constexpr auto kDeviceWait = std::chrono::milliseconds(1000);

@@ -141,8 +141,13 @@ CSdlDevice& CSdlDevice::operator=(CSdlDevice&& other) noexcept
     return *this;
 }
 
+bool CSdlDevice::Prepare(std::string& reason)
+{
+    return PulseAllows(reason) && StartAudio(reason);
+}
+
 bool CSdlDevice::Open(const AudioFormat& mix, bool bExact, Callback callback, void* user,
-                      std::string& reason, bool bAfresh)
+                      std::string& reason, bool bAfresh, bool bPlay)
 {
     Close();
     // PulseAudio is reached afresh by every open, and SDL's shutdown of it may wait for ever
@@ -150,7 +155,7 @@ bool CSdlDevice::Open(const AudioFormat& mix, bool bExact, Callback callback, vo
     bool bOnlyPulse = false;
     if (bAfresh && !(g_bAudioUp.load() && MayUsePulse(bOnlyPulse)))
         QuitAudio();
-    if (!PulseAllows(reason) || !StartAudio(reason))
+    if (!Prepare(reason))
         return false;
     SDL_AudioSpec want{};
     want.freq = mix.nRate;
@@ -171,6 +176,10 @@ bool CSdlDevice::Open(const AudioFormat& mix, bool bExact, Callback callback, vo
         reason = SDL_GetError();
         return false;
     }
+    // SDL's thread is running already: unpaused here, before it first asks, not after the
+    // caller's own work.
+    if (bPlay)
+        SDL_PauseAudioDevice(m_nDevice, 0);
     m_mix = AudioFormat{have.freq, kMixChannels, mix.format};
     m_nBufferFrames = std::max<std::size_t>(have.samples, 256);
     return true;

@@ -31,11 +31,13 @@ public:
     CSdlDevice& operator=(const CSdlDevice&) = delete;
 
     // Opens the default device for mix's rate and sample format (two channels); unless bExact
-    // the device may choose its own rate. The device starts paused. False, with SDL's reason
-    // in reason, when none opens. bAfresh stops SDL's audio first (when no other device is
-    // open), so that its variables and devices are read again.
+    // the device may choose its own rate. The device starts paused, or with bPlay playing at
+    // once, so that SDL's first callback already asks for sound (a device that wrote its first
+    // period silent would keep the first frames waiting for a whole period). False, with SDL's
+    // reason in reason, when none opens. bAfresh stops SDL's audio first (when no other device
+    // is open), so that its variables and devices are read again.
     bool Open(const AudioFormat& mix, bool bExact, Callback callback, void* user,
-              std::string& reason, bool bAfresh = false);
+              std::string& reason, bool bAfresh = false, bool bPlay = false);
     // Closes the device (waiting for a callback in progress); harmless when not open.
     void Close();
     bool IsOpen() const { return m_nDevice != 0; }
@@ -56,6 +58,9 @@ public:
     // Whether the sound server behind SDL's driver still answers (only PulseAudio is asked;
     // false for the others). Waits at most a third of a second; no lock may be held.
     static bool ServerAnswers();
+    // Starts SDL's audio, where the server allows it, without opening a device: the part of a
+    // first Open that needs no format, done ahead. False, with the reason, as Open fails.
+    static bool Prepare(std::string& reason);
     // Stops SDL's audio (no device may be open, nor one opening).
     static void QuitAudio();
 

@@ -37,6 +37,10 @@
 // Device: opened, reopened and closed on the output's service thread, never under a lock that
 // another thread waits on: a caller waits for a device at most a second (then the stream
 // holds until the device is there), and a sound server that hangs holds only that thread.
+// The first stream of an output not yet open waits for nothing: it is made for its own format,
+// the device is asked for exactly that (SDL converts where the hardware refuses the rate), and
+// it opens once a stream has its first frames (or a fifth of a second after the ask), playing
+// from its first callback, so that the first sound comes without a silent period before it.
 // When none opens, the output holds and tries the device again at each new stream and every
 // 200 ms while a stream is open; a device that goes away (removed, its server gone, or its
 // callbacks stopped for a second) is replaced by the default one as soon as one opens.

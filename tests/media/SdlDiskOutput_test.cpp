@@ -1,4 +1,5 @@
 #include "tests/media/MciFixture.h"
+#include "tests/support/ManualClock.h"
 #include "tests/support/TestMedia.h"
 
 #include <algorithm>
@@ -413,6 +414,27 @@ TEST(SdlDummyOutput, TheFirstPlayOnAClosedOutputEndsNoSoonerThanLaterOnes)
     SelectAudioOutput(AudioOutputKind::ManualClock);
     EXPECT_LT((second - first).count(), 40)
         << "first " << first.count() << " ms, second " << second.count() << " ms";
+}
+
+// Catches a first stream that keeps the latency the output had before its device opened (its
+// end then heard too soon), and a device that waits for ever for a first stream's frames: one
+// whose producer writes nothing still gets its device, and takes the device's latency.
+TEST(SdlDummyOutput, AFirstStreamThatWritesNothingGetsTheDeviceAndItsLatency)
+{
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    ASSERT_TRUE(SelectAudioOutput(AudioOutputKind::Device));
+    CloseAudioOutput();
+    auto stream = CAudioStream::Open(AudioFormat{44100, 2, SampleFormat::S16}, 200);
+    ASSERT_NE(stream, nullptr);
+    EXPECT_FALSE(AudioOutputHeld()) << "held before the device was tried";
+    const unsigned before = stream->LatencyMs();
+    EXPECT_TRUE(
+        WaitUntil([&] { return AudioOutputLatencyMs() != before; }, std::chrono::seconds(10)))
+        << "no device opened";
+    EXPECT_FALSE(AudioOutputHeld());
+    EXPECT_EQ(stream->LatencyMs(), AudioOutputLatencyMs());
+    stream.reset();
+    SelectAudioOutput(AudioOutputKind::ManualClock);
 }
 
 // On SDL's dummy device: a 44.1 kHz tone of frames in dir, opened (open names the device)
