@@ -2,6 +2,8 @@
 
 #include "base/Path.h"
 
+#include <dlfcn.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <unistd.h>
@@ -30,6 +32,17 @@ std::string GetInstalledLibraryDirectory()
     const std::string dir = JoinPath(JoinPath(JoinPath(*exeDir, ".."), "lib"), kProgramFolder);
     std::error_code ec;
     return std::filesystem::is_directory(dir, ec) ? dir : std::string();
+}
+
+void* OpenProgramLibrary(const std::string& file)
+{
+    if (const auto exeDir = DirectoryOf(GetModuleFileName())) {
+        if (void* lib = ::dlopen(JoinPath(*exeDir, file).c_str(), RTLD_NOW | RTLD_LOCAL))
+            return lib;
+    }
+    const std::string installed = GetInstalledLibraryDirectory();
+    return installed.empty() ? nullptr
+                             : ::dlopen(JoinPath(installed, file).c_str(), RTLD_NOW | RTLD_LOCAL);
 }
 
 std::string GetSettingsDirectory()

@@ -12,6 +12,11 @@ std::string GetModuleFileName();
 // (the program runs from its build tree).
 std::string GetInstalledLibraryDirectory();
 
+// Loads the library file (a plug-in, a module of the program's own) with dlopen, from beside
+// the executable, else from the installed library folder; null (dlerror() says why) when
+// neither has it.
+void* OpenProgramLibrary(const std::string& file);
+
 // The directory that holds the settings file "Sorvix.ini": $XDG_CONFIG_HOME/sorvane
 // (default ~/.config/sorvane) for an installed program; otherwise the executable's own
 // directory when it can be written, else that XDG folder. Reading and writing both ask

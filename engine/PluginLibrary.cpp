@@ -21,16 +21,8 @@ void* LoadPluginLibrary(std::string_view strName, const std::string& strDirector
         return nullptr;
     if (!strDirectory.empty())
         return ::dlopen(JoinPath(strDirectory, file).c_str(), RTLD_NOW | RTLD_LOCAL);
-    const std::string exe = GetModuleFileName();
-    if (const auto exeDir = DirectoryOf(exe)) {
-        if (void* lib = ::dlopen(JoinPath(*exeDir, file).c_str(), RTLD_NOW | RTLD_LOCAL))
-            return lib;
-    }
-    const std::string installed = GetInstalledLibraryDirectory();
-    if (!installed.empty()) {
-        if (void* lib = ::dlopen(JoinPath(installed, file).c_str(), RTLD_NOW | RTLD_LOCAL))
-            return lib;
-    }
+    if (void* lib = OpenProgramLibrary(file))
+        return lib;
     return ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
 }
 

@@ -5,11 +5,9 @@
 #include "base/Path.h"
 #include "base/ScanInt.h"
 #include "media/CueText.h"
-#include "media/TagFile.h"
+#include "media/TagReader.h"
 
 #include <FLAC/metadata.h>
-#include <taglib/fileref.h>
-#include <taglib/tpropertymap.h>
 
 #include <cstdio>
 #include <memory>
@@ -156,15 +154,8 @@ bool IsPlainFile(const std::string& strPath)
 // it has none.
 std::string EmbeddedSheetText(const std::string& strPath)
 {
-    CTagFile file(strPath);
-    TagLib::FileRef& ref = file.Ref();
-    if (ref.isNull())
-        return {};
-    const TagLib::PropertyMap properties = ref.file()->properties();
-    const auto found = properties.find("CUESHEET");
-    if (found == properties.end() || found->second.isEmpty())
-        return {};
-    return found->second.front().to8Bit(true);
+    const TagReaderTable* reader = LoadedTagReader();
+    return reader != nullptr ? reader->pReadProperty(strPath, "CUESHEET") : std::string();
 }
 
 // A FLAC cue sheet block written as a sheet's text (so that the one reader checks it). Its

@@ -179,8 +179,9 @@ TEST_F(InstalledPlayer, TheInstallHoldsTheProgramItsLibrariesAndCrispIcons)
 {
     for (const char* name :
          {"bin/sorvane", "lib/sorvane/libsorvane_audio.so", "lib/sorvane/Dekoda.so",
-          "lib/sorvane/Voxout.so", "share/applications/sorvane.desktop",
-          "share/metainfo/org.example.sorvane.metainfo.xml", "share/man/man1/sorvane.1"})
+          "lib/sorvane/Voxout.so", "lib/sorvane/libsorvane_tagreader.so",
+          "share/applications/sorvane.desktop", "share/metainfo/org.example.sorvane.metainfo.xml",
+          "share/man/man1/sorvane.1"})
         EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(Installed(name)))) << name;
     const QImage small(
         QString::fromStdString(Installed("share/icons/hicolor/32x32/apps/sorvane.png")));
