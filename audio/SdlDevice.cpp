@@ -22,6 +22,10 @@ std::atomic<bool> g_bAudioUp{false};
 // Taken for kCloseWait at most: SDL's shutdown of a back end may wait for ever on a server
 // that went away, and the next start then gives up instead of waiting with it.
 std::mutex g_startLock;
+// Devices open or still closing. SDL's shutdown closes every device it knows of, so it must
+// not run while another thread closes one (one left behind on a server that hangs): both
+// would free the same device.
+std::atomic<int> g_nDevices{0};
 
 // g_startLock, owned unless kCloseWait passed first. Tried every millisecond rather than
 // through the C library's timed lock, which the thread checker cannot see; only a start or a
@@ -176,6 +180,7 @@ bool CSdlDevice::Open(const AudioFormat& mix, bool bExact, Callback callback, vo
         reason = SDL_GetError();
         return false;
     }
+    ++g_nDevices;
     // SDL's thread is running already: unpaused here, before it first asks, not after the
     // caller's own work.
     if (bPlay)
@@ -190,6 +195,7 @@ void CSdlDevice::Close()
     if (m_nDevice != 0) {
         SDL_CloseAudioDevice(m_nDevice);
         m_nDevice = 0;
+        --g_nDevices;
     }
     m_pRelay.reset();
 }
@@ -238,7 +244,8 @@ void CSdlDevice::QuitAudio()
     std::unique_lock start = TakeStartLock();
     if (!start.owns_lock())
         return;
-    if (g_bAudioUp.load()) {
+    // With a device still open or closing, SDL's audio stays up.
+    if (g_bAudioUp.load() && g_nDevices.load() == 0) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         g_bAudioUp = false;
     }

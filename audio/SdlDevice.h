@@ -61,7 +61,8 @@ public:
     // Starts SDL's audio, where the server allows it, without opening a device: the part of a
     // first Open that needs no format, done ahead. False, with the reason, as Open fails.
     static bool Prepare(std::string& reason);
-    // Stops SDL's audio (no device may be open, nor one opening).
+    // Stops SDL's audio (no device may be opening); left up while a device is open or still
+    // closing on another thread (one left behind on a server that hangs).
     static void QuitAudio();
 
 private:
