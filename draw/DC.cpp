@@ -345,13 +345,13 @@ void CDC::DrawTextAt(int x, int y, const QString& text, const QFontMetrics& metr
     p->setTransform(before);
 }
 
-int CDC::TextOut(int x, int y, std::string_view text)
+int CDC::TextOut(int x, int y, std::string_view text, int nWidth)
 {
     const QFontMetrics* metrics = Metrics();
     if (Painter() == nullptr || metrics == nullptr)
         return 0;
     const QString string = ToQString(text);
-    DrawTextAt(x, y, string, *metrics, metrics->horizontalAdvance(string));
+    DrawTextAt(x, y, string, *metrics, nWidth >= 0 ? nWidth : metrics->horizontalAdvance(string));
     return 1;
 }
 

@@ -88,8 +88,9 @@ public:
     // Draws text (UTF-8) with its cell's top-left at (x, y), in the text colour, on a box in
     // the background colour (the background is always opaque). A font with an escapement
     // turns the text and its box about (x, y): −900 runs downwards, the cell lying just
-    // left of x.
-    int TextOut(int x, int y, std::string_view text);
+    // left of x. nWidth: the text's width in the selected font when the caller has measured
+    // it already (GetTextExtentPoint32), so that it is not measured again; -1 measures it.
+    int TextOut(int x, int y, std::string_view text, int nWidth = -1);
     // Lays text out on one line in *pRect: left, centred (DT_CENTER) or right (DT_RIGHT);
     // top, vertically centred (DT_VCENTER) or at the bottom (DT_BOTTOM); clipped to the
     // rectangle unless DT_NOCLIP. Returns the text height, 0 when pRect is null.

@@ -960,9 +960,8 @@ std::string CSorvaneDoc::GetStatusText() const
     return StrFormat("%s <%2d> %2d:%2d", title.c_str(), position.nTrack, length / 60, length % 60);
 }
 
-const char* CSorvaneDoc::TakeDeviceNews()
+const char* CSorvaneDoc::TakeDeviceNews(const PlaybackSnapshot& snap)
 {
-    const PlaybackSnapshot snap = GetPlayback();
     if (snap.bHeldBySystem && !m_bToldHeld) {
         m_bToldHeld = true;
         return kDeviceLostText;

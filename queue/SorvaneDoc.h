@@ -263,7 +263,9 @@ public:
     // The news of the sound device since the last call, for the window to tell: kDeviceLostText
     // when a playing medium became held by the system, kDeviceBackText when it plays again
     // (each once an outage), else null.
-    const char* TakeDeviceNews();
+    const char* TakeDeviceNews() { return TakeDeviceNews(GetPlayback()); }
+    // The same, from a snapshot just taken (the window's tick takes one anyway).
+    const char* TakeDeviceNews(const PlaybackSnapshot& snap);
 
     // The window that shows the playlist; null until the view registers itself.
     void SetPlaylistHost(IPlaylistWindowHost* pHost) { m_pPlaylistHost = pHost; }

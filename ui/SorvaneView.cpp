@@ -54,6 +54,24 @@ const CommandEntry<CSorvaneView> kCommandTable[] = {
     {ID_APP_EXIT, &CSorvaneView::OnExit},
 };
 
+// Whether area of image holds the pixels of before (a copy of that area), compared in place.
+// What lies outside the image is the same in every copy.
+bool SameArea(const QImage& image, const QRect& area, const QImage& before)
+{
+    if (before.size() != area.size() || before.format() != image.format())
+        return false;
+    const QRect inside = area.intersected(image.rect());
+    const auto pixelBytes = static_cast<std::size_t>(image.depth() / 8);
+    const auto rowBytes = static_cast<std::size_t>(inside.width()) * pixelBytes;
+    const auto skip = static_cast<std::size_t>(inside.left()) * pixelBytes;
+    const auto skipBefore = static_cast<std::size_t>(inside.left() - area.left()) * pixelBytes;
+    for (int y = inside.top(); y <= inside.bottom(); ++y)
+        if (std::memcmp(image.constScanLine(y) + skip,
+                        before.constScanLine(y - area.top()) + skipBefore, rowBytes) != 0)
+            return false;
+    return true;
+}
+
 // The buttons a play state enables: previous and next with any medium open, play only when
 // it stands stopped, stop and pause only when it does not.
 constexpr int kPlayButton = IDC_BTN_PLAY - IDC_BTN_OPEN;
@@ -308,11 +326,11 @@ void CSorvaneView::TellDeviceNews(const char* news)
 
 void CSorvaneView::OnTimer(UINT)
 {
-    if (const char* news = m_pDocument->TakeDeviceNews(); news != nullptr)
+    const PlaybackSnapshot snap = m_pDocument->GetPlayback();
+    if (const char* news = m_pDocument->TakeDeviceNews(snap); news != nullptr)
         TellDeviceNews(news);
     if (m_bPanelBusy != 0 || m_client.isNull())
         return;
-    const PlaybackSnapshot snap = m_pDocument->GetPlayback();
     const PanelTime time = PanelTimeOf(snap);
     // With nothing open no title moves: the same time composes the same picture again.
     if (!snap.bOpen && m_bIdlePanelShown && time.nKind == m_idleTime.nKind &&
@@ -329,7 +347,7 @@ void CSorvaneView::OnTimer(UINT)
     m_bIdlePanelShown = !snap.bOpen;
     m_idleTime = time;
     // The tick runs on with nothing open, but the window system draws only a new picture.
-    if (m_client.copy(area) != before)
+    if (!SameArea(m_client, area, before))
         InvalidateClientRect(rc);
 }
 
