@@ -74,6 +74,51 @@ void InstallLegacyTextHandlers()
     });
 }
 
+// The tags a file carries, by kind, as TagLib gives them; null where it has none. Readers
+// take them in the order of the members, so that a FLAC file's comments come before its
+// ID3v2 tag and an MPEG file's ID3v2 tag before its APE tag.
+struct KindTags
+{
+    TagLib::FLAC::File* flac = nullptr; // for its picture blocks
+    TagLib::Ogg::XiphComment* xiph = nullptr;
+    TagLib::ID3v2::Tag* id3v2 = nullptr;
+    TagLib::APE::Tag* ape = nullptr;
+    TagLib::MP4::Tag* mp4 = nullptr;
+    TagLib::ASF::Tag* asf = nullptr;
+};
+
+KindTags TagsOf(TagLib::File* file)
+{
+    KindTags kinds;
+    if (auto* mpeg = dynamic_cast<TagLib::MPEG::File*>(file)) {
+        kinds.id3v2 = mpeg->ID3v2Tag();
+        kinds.ape = mpeg->APETag();
+    } else if (auto* flac = dynamic_cast<TagLib::FLAC::File*>(file)) {
+        kinds.flac = flac;
+        kinds.xiph = flac->xiphComment();
+        kinds.id3v2 = flac->ID3v2Tag();
+    } else if (auto* mp4 = dynamic_cast<TagLib::MP4::File*>(file)) {
+        kinds.mp4 = mp4->tag();
+    } else if (auto* ogg = dynamic_cast<TagLib::Ogg::File*>(file)) {
+        kinds.xiph = dynamic_cast<TagLib::Ogg::XiphComment*>(ogg->tag());
+    } else if (auto* wav = dynamic_cast<TagLib::RIFF::WAV::File*>(file)) {
+        kinds.id3v2 = wav->ID3v2Tag();
+    } else if (auto* aiff = dynamic_cast<TagLib::RIFF::AIFF::File*>(file)) {
+        kinds.id3v2 = aiff->tag();
+    } else if (auto* asf = dynamic_cast<TagLib::ASF::File*>(file)) {
+        kinds.asf = asf->tag();
+    } else if (auto* wavpack = dynamic_cast<TagLib::WavPack::File*>(file)) {
+        kinds.ape = wavpack->APETag();
+    } else if (auto* ape = dynamic_cast<TagLib::APE::File*>(file)) {
+        kinds.ape = ape->APETag();
+    } else if (auto* mpc = dynamic_cast<TagLib::MPC::File*>(file)) {
+        kinds.ape = mpc->APETag();
+    } else if (auto* tta = dynamic_cast<TagLib::TrueAudio::File*>(file)) {
+        kinds.id3v2 = tta->ID3v2Tag();
+    }
+    return kinds;
+}
+
 void SetCover(MediaTags& tags, const TagLib::ByteVector& data, const TagLib::String& type)
 {
     if (tags.strCover.empty() && !data.isEmpty()) {
@@ -115,40 +160,25 @@ void CoverFromApe(MediaTags& tags, TagLib::APE::Tag* ape)
 
 void ReadCover(MediaTags& tags, TagLib::File* file)
 {
-    if (auto* mpeg = dynamic_cast<TagLib::MPEG::File*>(file)) {
-        CoverFromId3v2(tags, mpeg->ID3v2Tag());
-        CoverFromApe(tags, mpeg->APETag());
-    } else if (auto* flac = dynamic_cast<TagLib::FLAC::File*>(file)) {
-        for (TagLib::FLAC::Picture* picture : flac->pictureList())
+    const KindTags kinds = TagsOf(file);
+    if (kinds.flac != nullptr)
+        for (TagLib::FLAC::Picture* picture : kinds.flac->pictureList())
             SetCover(tags, picture->data(), picture->mimeType());
-        CoverFromId3v2(tags, flac->ID3v2Tag());
-    } else if (auto* mp4 = dynamic_cast<TagLib::MP4::File*>(file)) {
-        if (mp4->tag() != nullptr && mp4->tag()->contains("covr")) {
-            for (const TagLib::MP4::CoverArt& art : mp4->tag()->item("covr").toCoverArtList()) {
-                SetCover(tags, art.data(),
-                         art.format() == TagLib::MP4::CoverArt::PNG ? "image/png" : "image/jpeg");
-            }
+    CoverFromXiph(tags, kinds.xiph);
+    CoverFromId3v2(tags, kinds.id3v2);
+    CoverFromApe(tags, kinds.ape);
+    if (kinds.mp4 != nullptr && kinds.mp4->contains("covr")) {
+        for (const TagLib::MP4::CoverArt& art : kinds.mp4->item("covr").toCoverArtList()) {
+            SetCover(tags, art.data(),
+                     art.format() == TagLib::MP4::CoverArt::PNG ? "image/png" : "image/jpeg");
         }
-    } else if (auto* ogg = dynamic_cast<TagLib::Ogg::File*>(file)) {
-        CoverFromXiph(tags, dynamic_cast<TagLib::Ogg::XiphComment*>(ogg->tag()));
-    } else if (auto* wav = dynamic_cast<TagLib::RIFF::WAV::File*>(file)) {
-        CoverFromId3v2(tags, wav->ID3v2Tag());
-    } else if (auto* aiff = dynamic_cast<TagLib::RIFF::AIFF::File*>(file)) {
-        CoverFromId3v2(tags, aiff->tag());
-    } else if (auto* asf = dynamic_cast<TagLib::ASF::File*>(file)) {
-        if (asf->tag() != nullptr && asf->tag()->contains("WM/Picture")) {
-            for (const TagLib::ASF::Attribute& attribute : asf->tag()->attribute("WM/Picture")) {
-                const TagLib::ASF::Picture picture = attribute.toPicture();
-                if (picture.isValid())
-                    SetCover(tags, picture.picture(), picture.mimeType());
-            }
+    }
+    if (kinds.asf != nullptr && kinds.asf->contains("WM/Picture")) {
+        for (const TagLib::ASF::Attribute& attribute : kinds.asf->attribute("WM/Picture")) {
+            const TagLib::ASF::Picture picture = attribute.toPicture();
+            if (picture.isValid())
+                SetCover(tags, picture.picture(), picture.mimeType());
         }
-    } else if (auto* wavpack = dynamic_cast<TagLib::WavPack::File*>(file)) {
-        CoverFromApe(tags, wavpack->APETag());
-    } else if (auto* ape = dynamic_cast<TagLib::APE::File*>(file)) {
-        CoverFromApe(tags, ape->APETag());
-    } else if (auto* tta = dynamic_cast<TagLib::TrueAudio::File*>(file)) {
-        CoverFromId3v2(tags, tta->ID3v2Tag());
     }
 }
 
@@ -238,31 +268,12 @@ void FromAsf(GainFields& fields, TagLib::ASF::Tag* asf)
 
 void ReadFields(GainFields& fields, TagLib::File* file)
 {
-    if (auto* mpeg = dynamic_cast<TagLib::MPEG::File*>(file)) {
-        FromId3v2(fields, mpeg->ID3v2Tag());
-        FromApe(fields, mpeg->APETag());
-    } else if (auto* flac = dynamic_cast<TagLib::FLAC::File*>(file)) {
-        FromXiph(fields, flac->xiphComment());
-        FromId3v2(fields, flac->ID3v2Tag());
-    } else if (auto* mp4 = dynamic_cast<TagLib::MP4::File*>(file)) {
-        FromMp4(fields, mp4->tag());
-    } else if (auto* ogg = dynamic_cast<TagLib::Ogg::File*>(file)) {
-        FromXiph(fields, dynamic_cast<TagLib::Ogg::XiphComment*>(ogg->tag()));
-    } else if (auto* wav = dynamic_cast<TagLib::RIFF::WAV::File*>(file)) {
-        FromId3v2(fields, wav->ID3v2Tag());
-    } else if (auto* aiff = dynamic_cast<TagLib::RIFF::AIFF::File*>(file)) {
-        FromId3v2(fields, aiff->tag());
-    } else if (auto* asf = dynamic_cast<TagLib::ASF::File*>(file)) {
-        FromAsf(fields, asf->tag());
-    } else if (auto* wavpack = dynamic_cast<TagLib::WavPack::File*>(file)) {
-        FromApe(fields, wavpack->APETag());
-    } else if (auto* ape = dynamic_cast<TagLib::APE::File*>(file)) {
-        FromApe(fields, ape->APETag());
-    } else if (auto* mpc = dynamic_cast<TagLib::MPC::File*>(file)) {
-        FromApe(fields, mpc->APETag());
-    } else if (auto* tta = dynamic_cast<TagLib::TrueAudio::File*>(file)) {
-        FromId3v2(fields, tta->ID3v2Tag());
-    }
+    const KindTags kinds = TagsOf(file);
+    FromXiph(fields, kinds.xiph);
+    FromId3v2(fields, kinds.id3v2);
+    FromApe(fields, kinds.ape);
+    FromMp4(fields, kinds.mp4);
+    FromAsf(fields, kinds.asf);
 }
 
 MediaTags ReadTags(const std::string& strPath)
