@@ -393,7 +393,9 @@ void CMixer::TryDeviceLocked(Lock& control, const std::stop_token& stop)
     m_nLatencyMs = m_device.LatencyMs();
     for (const auto& s : m_streams)
         s->m_nLatencyMs.store(m_nLatencyMs.load());
-    m_bDevicePaused = true;
+    // A device opened playing is paused here when its streams closed while it opened.
+    m_bDevicePaused = !bPlay;
+    m_nLastCallback.store(SteadyNow());
     PauseDeviceLocked(control, m_streams.empty());
     if (m_bLostNews)
         std::fprintf(stderr, "sorvane: the sound device was removed; playing on the default "
