@@ -171,7 +171,7 @@ private:
     std::atomic<std::uint64_t> m_nPending{0}; // producer's converted frames not yet in the ring
 
     // Producer only.
-    // Releases m_pFramesNews the first time; producer only.
+    // Releases m_pFramesNews the first time.
     void TellFrames()
     {
         if (m_pFramesNews != nullptr && !m_bToldFrames) {
