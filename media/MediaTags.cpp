@@ -42,9 +42,7 @@ std::string CacheDirectory()
 MediaTags ReadMediaTags(const std::string& strPath)
 {
     const TagReaderTable* reader = LoadedTagReader();
-    if (reader == nullptr || !IsPlainFile(strPath))
-        return {};
-    return reader->pReadMediaTags(strPath);
+    return reader != nullptr ? reader->pReadMediaTags(strPath) : MediaTags{};
 }
 
 std::string CoverArtPath(const std::string& strPath, const MediaTags& tags)

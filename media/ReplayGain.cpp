@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <sys/stat.h>
 
 namespace {
 
@@ -81,10 +80,8 @@ std::optional<double> ParseR128GainDb(const std::string& strText)
 ReplayGainTags ReadReplayGainTags(const std::string& strPath)
 {
     ReplayGainTags tags;
-    struct stat st
-    {};
     const TagReaderTable* reader = LoadedTagReader();
-    if (reader == nullptr || ::stat(strPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (reader == nullptr)
         return tags;
     const GainTagText gain = reader->pReadGainTags(strPath);
     const GainFields& fields = gain.fields;

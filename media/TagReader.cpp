@@ -279,7 +279,6 @@ void ReadFields(GainFields& fields, TagLib::File* file)
 MediaTags ReadTags(const std::string& strPath)
 {
     MediaTags tags;
-    InstallLegacyTextHandlers();
     CTagFile file(strPath);
     TagLib::FileRef& ref = file.Ref();
     if (ref.isNull() || ref.tag() == nullptr)
@@ -296,7 +295,6 @@ MediaTags ReadTags(const std::string& strPath)
 GainTagText ReadGainTags(const std::string& strPath)
 {
     GainTagText gain;
-    InstallLegacyTextHandlers();
     CTagFile file(strPath);
     TagLib::FileRef& ref = file.Ref();
     if (ref.isNull())
@@ -310,7 +308,6 @@ GainTagText ReadGainTags(const std::string& strPath)
 
 std::string ReadProperty(const std::string& strPath, const char* name)
 {
-    InstallLegacyTextHandlers();
     CTagFile file(strPath);
     TagLib::FileRef& ref = file.Ref();
     if (ref.isNull())
@@ -328,5 +325,7 @@ constexpr TagReaderTable kTable{&ReadTags, &ReadGainTags, &ReadProperty};
 
 extern "C" __attribute__((visibility("default"))) const TagReaderTable* SorvaneTagReader()
 {
+    // Before any reader can run: every reader goes through the table.
+    InstallLegacyTextHandlers();
     return &kTable;
 }

@@ -25,8 +25,8 @@ struct GainTagText
     bool bOpus = false;   // an Opus file, whose own gains are R128's
 };
 
-// The module's functions. Each takes the path of a plain file (the caller has checked that
-// it is one: a FIFO would block).
+// The module's functions. Each reads the file at a path only when it is a plain file (a FIFO
+// would block), through CTagFile.
 struct TagReaderTable
 {
     // The title, artist, album, track and front cover; empty for a file without tags.

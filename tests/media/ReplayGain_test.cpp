@@ -7,6 +7,8 @@
 
 #include <taglib/mp4file.h>
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <vector>
 
@@ -99,6 +101,11 @@ TEST(ReplayGainTags, GarbageValuesAndUnreadableFilesGiveNoGain)
         EXPECT_FALSE(ParseR128GainDb(bad).has_value()) << bad;
     EXPECT_FALSE(ReadReplayGainTags("/nonexistent/a.flac").HasGain());
     EXPECT_FALSE(ReadReplayGainTags("/dev/null").HasGain());
+    // A FIFO nobody writes would block the reader for ever.
+    CTempDir dir;
+    const std::string fifo = dir / "gain.flac";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(ReadReplayGainTags(fifo).HasGain());
 }
 
 // Catches the wrong gain chosen for a mode, a preamp or untagged gain left out, and clipping
