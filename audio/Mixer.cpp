@@ -170,7 +170,6 @@ void CMixer::MixWithoutDeviceLocked(const Lock& control, AudioOutputKind kind,
     SizeBuffersLocked(render, mix, static_cast<std::size_t>(mix.nRate) / 10);
     m_silentStart = std::chrono::steady_clock::now();
     m_nSilentFrames = 0;
-    m_bHeld = kind == AudioOutputKind::Silent && m_bWantDevice.load();
     m_nLatencyMs = kind == AudioOutputKind::Silent ? kSilentLatencyMs : 0;
 }
 
@@ -200,7 +199,8 @@ void CMixer::OpenLocked(const Lock& control, AudioOutputKind kind, const AudioFo
     m_lastTry = std::chrono::steady_clock::now();
     MixWithoutDeviceLocked(control,
                            kind == AudioOutputKind::Device ? AudioOutputKind::Silent : kind, mix);
-    // Nothing holds before the device has been tried (it may wait for a stream's first frames).
+    // Nothing holds before the device has been tried (it may wait for a stream's first
+    // frames): a failed attempt or a lost device says it holds.
     m_bHeld = false;
     m_bOpen = true;
     if (kind == AudioOutputKind::Device)
@@ -281,6 +281,7 @@ void CMixer::LoseDeviceLocked(Lock& control)
     }
     m_bDevicePaused = true;
     MixWithoutDeviceLocked(control, AudioOutputKind::Silent, m_mix);
+    m_bHeld = true;
     // The streams were made for the old device's format: the next is asked for it exactly.
     (void)AskDeviceLocked(control, m_mix, true);
     m_bLostNews = true; // said with the outcome of the next attempt
